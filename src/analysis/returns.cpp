@@ -1,0 +1,223 @@
+// Return arithmetic shared by the statistics, the strategies, the charts and the graphs.
+#include "analysis/returns.h"
+
+#include <math.h>
+
+#include "data/datetable.h"
+#include "data/ratefile.h"
+
+const double TradingFeeTable[10] = {0.0, 0.9, 0.8, 0.7, 0.6, 0.5, 0.4, 0.3, 0.2, 0.1};
+
+double SafeDivide(double a, double b)
+{
+    return b == 0 ? 0 : a / b;
+}
+
+double PercentRatio(double a, double b)
+{
+    return b == 0 ? 0 : a / b * 100;
+}
+
+double MeanOf(double sum, uint32_t n)
+{
+    return n == 0 ? 0 : sum / n;
+}
+
+double PercentOf(double x, double p)
+{
+    return x * fabs(p) / 100;
+}
+
+int CompareValues(double a, double b)
+{
+    if (a < b)
+        return -1;
+    if (a > b)
+        return 1;
+    return 0;
+}
+
+double AbsoluteDifference(double a, double b)
+{
+    return fabs(a - b);
+}
+
+double PercentChange(double from, double to)
+{
+    if (from < 0)
+        from = 0;
+    if (to < 0)
+        to = 0;
+    if (from == to)
+        return 0;
+    if (to < from)
+        return -PercentRatio(from - to, from);
+    return PercentRatio(to - from, from);
+}
+
+double CompoundAtRate(double value, double rate, int32_t w)
+{
+    if (rate >= 0) {
+        for (; w >= 60; w -= 60)
+            value += PercentOf(value, rate);
+        if (w > 0)
+            value += PercentOf(value, rate) * w / 60;
+    } else {
+        for (; w >= 60; w -= 60)
+            value -= PercentOf(value, rate);
+        if (w > 0)
+            value -= PercentOf(value, rate) * w / 60;
+    }
+    return value;
+}
+
+// Bounds of the bracketing search. No loss exceeds 100 percent a year, so lowering the
+// guess past -100 cannot bring the compounded value below the end; a gain beyond ten
+// million percent a year is beyond any price series, and the cap keeps the search finite
+// where start and end are millions of orders of magnitude apart.
+#define LOWEST_GUESS (-100.0)
+#define HIGHEST_GUESS 1e7
+
+double AnnualizedReturn(double start, double end, int32_t w)
+{
+    if (!isfinite(start) || !isfinite(end))
+        return 0;
+    if (start < 0)
+        start = 0;
+    if (end < 0)
+        end = 0;
+    if (w == 0 || end == start)
+        return 0;
+    if (end == 0)
+        return -100;
+    if (w < 61)
+        return PercentChange(start, end);
+
+    uint32_t years = (uint32_t)(w / 60);
+    double guess, lo, hi;
+    if (end <= start) {
+        guess = MeanOf(-PercentRatio(start - end, start), years);
+        if (guess < -20)
+            guess = -20;
+        // Compounding makes a yearly loss larger than the simple average, so the guess is
+        // lowered until it lies below the true rate, whatever the average was.
+        while (guess > LOWEST_GUESS && CompoundAtRate(start, guess, w) >= end)
+            guess -= 2;
+        lo = guess;
+        hi = 0;
+    } else {
+        guess = MeanOf(PercentRatio(end - start, start), years);
+        if (guess > 20) {
+            guess = 20;
+            while (guess < HIGHEST_GUESS && CompoundAtRate(start, guess, w) < end)
+                guess += 2;
+        }
+        lo = 0;
+        hi = guess;
+    }
+
+    double result = guess;
+    for (;;) {
+        if (CompareValues(lo, hi) >= 0)
+            break;
+        double mid = MeanOf(lo + hi, 2);
+        result = mid;
+        if (mid < lo || mid > hi)
+            break;
+        double c = CompoundAtRate(start, mid, w);
+        if (c == end)
+            break;
+        if (c < end) {
+            if (mid == lo)
+                break;
+            lo = mid;
+        } else {
+            if (mid == hi)
+                break;
+            hi = mid;
+        }
+    }
+    return result;
+}
+
+int32_t FirstPeriodOfNextYear(uint32_t index)
+{
+    uint32_t year = YearCodeOf(index);
+    for (uint32_t i = index + 1; i < DateCount; i++)
+        if (PackedYearCode(DateTable[i]) != year)
+            return PackedDatePeriod(DateTable[i]);
+    // Callers ask only when such an entry exists; the start of the next year otherwise.
+    return (int32_t)(year + 1) * 60;
+}
+
+int32_t FirstPeriodOfYear(uint32_t index)
+{
+    if (index >= DateCount)
+        return 0;
+    uint32_t year = YearCodeOf(index);
+    uint32_t i = index;
+    while (i > 0 && PackedYearCode(DateTable[i - 1]) == year)
+        i--;
+    return PackedDatePeriod(DateTable[i]);
+}
+
+static double RiskFreeRate(uint32_t yearCode)
+{
+    return RateOfYear(RiskFreeRates, RiskFreeCount, yearCode);
+}
+
+static int InFirstWeekOfJanuary(uint32_t index)
+{
+    if (index >= DateCount)
+        return 0;
+    PackedDate d = DateTable[index];
+    return PackedMonth(d) == 1 && PackedDay(d) >= 1 && PackedDay(d) <= 7;
+}
+
+double RiskFreeReturn(uint32_t first, uint32_t last)
+{
+    uint32_t y0 = YearCodeOf(first), y1 = YearCodeOf(last);
+    int32_t p0 = DatePeriodOf(first), p1 = DatePeriodOf(last);
+    double g = 1.0;
+    uint32_t y = y0;
+    if (!InFirstWeekOfJanuary(first)) {
+        int32_t e = y0 != y1 ? FirstPeriodOfNextYear(first) : p1;
+        g = (RiskFreeRate(y0) * (e - p0) / 60 + 100) / 100;
+        if (y0 >= y1)
+            return AnnualizedReturn(1.0, g, p1 - p0);
+        y = y0 + 1;
+    }
+    for (; y < y1; y++)
+        g = g * (RiskFreeRate(y) + 100) / 100;
+    if (InFirstWeekOfJanuary(last))
+        return AnnualizedReturn(1.0, g, p1 - p0);
+    g = g * (RiskFreeRate(y1) * (p1 - FirstPeriodOfYear(last)) / 60 + 100) / 100;
+    return AnnualizedReturn(1.0, g, p1 - p0);
+}
+
+static uint32_t PointIndex(const FundRecord *fund, uint32_t point)
+{
+    return fund->points[0][point].dateWord & 0xFFFF;
+}
+
+double MoneyMarketGrowth(const FundRecord *fund, double value, uint32_t from, uint32_t to)
+{
+    if (from == to || fund->pointCount == 0 || !fund->points[0])
+        return value;
+    if (from >= fund->pointCount || to >= fund->pointCount)
+        return value;
+    for (;;) {
+        uint32_t year = YearCodeOf(PointIndex(fund, from));
+        uint32_t j = from + 1;
+        while (j < to && YearCodeOf(PointIndex(fund, j)) == year)
+            j++;
+        if (j > to)
+            j = to;
+        double rate = RateOfYear(MoneyMarketRates, MoneyMarketCount, year);
+        value = CompoundAtRate(value, rate,
+                               DatePeriodOf(PointIndex(fund, j)) - DatePeriodOf(PointIndex(fund, from)));
+        if (j == to)
+            return value;
+        from = j;
+    }
+}

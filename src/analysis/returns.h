@@ -1,0 +1,45 @@
+// Return arithmetic: guarded division, percent change, compounding, annualized returns
+// by bisection, and growth at the risk-free and money-market rates. Spans are DatePeriods
+// (60 to a year); rates and returns are percent.
+#ifndef VANTRY_RETURNS_H
+#define VANTRY_RETURNS_H
+
+#include <stdint.h>
+
+#include "data/fund.h"
+
+// Percent of the amount traded charged for a trade k points after the previous one
+// (used for 1 <= k <= 9).
+extern const double TradingFeeTable[10];
+
+// 0 when b is 0, else a / b.
+double SafeDivide(double a, double b);
+// 0 when b is 0, else a / b * 100.
+double PercentRatio(double a, double b);
+// 0 when n is 0, else sum / n.
+double MeanOf(double sum, uint32_t n);
+// x * |p| / 100.
+double PercentOf(double x, double p);
+// -1, 0 or 1.
+int CompareValues(double a, double b);
+// |a - b|.
+double AbsoluteDifference(double a, double b);
+// Percent change from -> to; negative values count as 0, a zero start gives 0.
+double PercentChange(double from, double to);
+// value grown (or, for a negative rate, shrunk) at rate percent a year over w periods:
+// compounded per whole year, simple interest for the rest.
+double CompoundAtRate(double value, double rate, int32_t w);
+// The yearly rate (percent) that turns start into end over w periods; spans of at most
+// one year (w < 61) give the plain percent change. Ends for every input; a start or end
+// that is not a finite number gives 0.
+double AnnualizedReturn(double start, double end, int32_t w);
+// DatePeriod of the first DateTable entry after index whose year differs.
+int32_t FirstPeriodOfNextYear(uint32_t index);
+// DatePeriod of the earliest DateTable entry of index's year.
+int32_t FirstPeriodOfYear(uint32_t index);
+// The yearly return (percent) of money held at the RiskFreeRates between two dates.
+double RiskFreeReturn(uint32_t first, uint32_t last);
+// value grown at the MoneyMarketRates from point from to point to of fund's series 0.
+double MoneyMarketGrowth(const FundRecord *fund, double value, uint32_t from, uint32_t to);
+
+#endif

@@ -1,0 +1,132 @@
+// The buffered byte layer: its whole state is one set of process-wide variables.
+#include "data/io.h"
+
+#include "app/errors.h"
+#include "platform/platform.h"
+
+static const char *IoPath;
+static uint32_t IoAccess;
+static unsigned char *IoBuffer;
+static PlatFile IoHandle = PLAT_NO_FILE;
+static uint32_t IoPosition;
+static uint32_t IoCount;
+
+static void ReportPathWin32(const char *format)
+{
+    // Keep the failed call's code: formatting the text must not replace it.
+    uint32_t code = PlatLastError();
+    char text[REPORT_BUFFER_SIZE];
+    FormatText(text, sizeof text, format, IoPath);
+    PlatSetLastError(code);
+    ReportWin32(text);
+}
+
+static void ReportPathError(const char *format)
+{
+    char text[REPORT_BUFFER_SIZE];
+    FormatText(text, sizeof text, format, IoPath);
+    ReportError(text);
+}
+
+int IoOpen(const char *path, uint32_t access, unsigned char *buffer)
+{
+    IoPath = path;
+    IoAccess = access;
+    IoBuffer = buffer;
+    IoPosition = 0;
+    if (access == IO_GENERIC_READ) {
+        IoHandle = PlatOpenRead(path);
+        IoCount = 0;
+    } else {
+        IoHandle = PlatCreateWrite(path);
+        IoCount = IO_BUFFER_SIZE;
+    }
+    if (IoHandle == PLAT_NO_FILE) {
+        if (access == IO_GENERIC_READ && PlatLastError() == PLAT_ERROR_FILE_NOT_FOUND)
+            return 0;
+        ReportPathWin32("Can't open %s");
+        return 0;
+    }
+    return 1;
+}
+
+int IoClose(void)
+{
+    int ok = PlatClose(IoHandle);
+    IoHandle = PLAT_NO_FILE;
+    if (!ok) {
+        ReportPathWin32("CloseHandle(%s)");
+        return 0;
+    }
+    return 1;
+}
+
+int IoXGetB(void)
+{
+    if (IoCount == 0) {
+        IoPosition = 0;
+        uint32_t got = 0;
+        if (!PlatRead(IoHandle, IoBuffer, IO_BUFFER_SIZE, &got)) {
+            ReportPathWin32("ReadFile(%s)");
+            return -1;
+        }
+        if (got == 0)
+            return -1;
+        IoCount = got;
+    }
+    IoCount--;
+    return IoBuffer[IoPosition++];
+}
+
+int IoUngetB(void)
+{
+    if (IoPosition == 0) {
+        ReportPathError("IoUngetB(%s)");
+        return 0;
+    }
+    IoPosition--;
+    IoCount++;
+    return 1;
+}
+
+int IoXPutB(int byte)
+{
+    int result = 1;
+    if (IoCount == 0)
+        result = IoFlush();
+    IoCount--;
+    IoBuffer[IoPosition++] = (unsigned char)byte;
+    return result;
+}
+
+int IoFlush(void)
+{
+    int result = 1;
+    if (IoPosition > 0) {
+        uint32_t written = 0;
+        if (!PlatWrite(IoHandle, IoBuffer, IoPosition, &written)) {
+            ReportPathWin32("WriteFile(%s)=FALSE");
+            result = 0;
+        } else if (written != IoPosition) {
+            char text[REPORT_BUFFER_SIZE];
+            FormatText(text, sizeof text, "WriteFile(%s), dw=%d", IoPath, (int)written);
+            ReportError(text);
+            result = 0;
+        }
+    }
+    IoPosition = 0;
+    IoCount = IO_BUFFER_SIZE;
+    return result;
+}
+
+void IoRewind(void)
+{
+    IoPosition = 0;
+    IoCount = IoAccess == IO_GENERIC_READ ? 0 : IO_BUFFER_SIZE;
+    PlatRewind(IoHandle);
+}
+
+uint32_t IoFileSize(void)
+{
+    return PlatFileSize(IoHandle);
+}

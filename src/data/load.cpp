@@ -1,0 +1,208 @@
+// The file steps of the load: listing, both read passes, the arrays, the date indexes.
+#include "data/load.h"
+
+#include <string.h>
+
+#include "app/errors.h"
+#include "data/alloc.h"
+#include "data/datetable.h"
+#include "data/fund.h"
+#include "data/navfile.h"
+#include "data/ratefile.h"
+#include "platform/platform.h"
+
+char DataDir[DATA_DIR_SIZE];
+double *QuarterTable;
+uint32_t QuarterCount;
+
+int SetDataDir(const char *dir)
+{
+    size_t n = strlen(dir);
+    char separator = PlatPathSeparator();
+    int needsSeparator = n == 0 || (dir[n - 1] != separator && dir[n - 1] != '/');
+    if (n + (size_t)needsSeparator + 1 > sizeof DataDir)
+        return 0;
+    memcpy(DataDir, dir, n);
+    if (needsSeparator)
+        DataDir[n++] = separator;
+    DataDir[n] = 0;
+    return 1;
+}
+
+int DataPath(const char *name, char *out)
+{
+    size_t d = strlen(DataDir), n = strlen(name);
+    if (d + n + 1 > DATA_PATH_SIZE) {
+        out[0] = 0;
+        return 0;
+    }
+    memcpy(out, DataDir, d);
+    memcpy(out + d, name, n + 1);
+    return 1;
+}
+
+uint32_t CountNavFiles(void)
+{
+    uint32_t count = 0;
+    PlatNavListing *listing = PlatNavListFirst(DataDir);
+    if (!listing)
+        return 0;
+    do
+        count++;
+    while (PlatNavListNext(listing));
+    PlatNavListClose(listing);
+    return count;
+}
+
+void AllocateFundTable(uint32_t count)
+{
+    FundTable = (FundRecord *)AllocZero(count, sizeof(FundRecord));
+    FundCount = FundTable ? count : 0;
+}
+
+static void SendStatus(const char *format, const char *name)
+{
+    char text[REPORT_BUFFER_SIZE];
+    FormatText(text, sizeof text, format, name);
+    PlatSendProgress(PROGRESS_STATUS_TEXT, text);
+}
+
+// A file the overflow check may count: one that can be opened now.
+static int IsReadable(const char *path)
+{
+    PlatFile f = PlatOpenRead(path);
+    if (f == PLAT_NO_FILE)
+        return 0;
+    PlatClose(f);
+    return 1;
+}
+
+void ReadFundFiles(int pass)
+{
+    uint32_t records = FundCount;
+    uint32_t filled = 0;
+    PlatNavListing *listing = PlatNavListFirst(DataDir);
+    if (listing) {
+        do {
+            const char *name = PlatNavListName(listing);
+            char path[DATA_PATH_SIZE];
+            if (!DataPath(name, path))
+                continue;
+            if (filled == records) {
+                // Files added since the count get no record.
+                if (pass == NAV_FIRST_PASS && IsReadable(path))
+                    ReportInfo("Fund overflow!");
+                break;
+            }
+            SendStatus(pass == NAV_FIRST_PASS ? "First read pass: %s" : "Second read pass: %s",
+                       name);
+            if (ReadNavFile(path, &FundTable[filled], pass)) {
+                filled++;
+                PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
+            }
+        } while (PlatNavListNext(listing));
+        PlatNavListClose(listing);
+    }
+    if (pass == NAV_FIRST_PASS)
+        FundCount = filled;
+}
+
+void AllocateFundArrays(void)
+{
+    FreeBlock(QuarterTable);
+    QuarterTable = nullptr;
+    QuarterCount = 0;
+    if (DateCount > 0) {
+        int32_t span = DatePeriodOf(DateCount - 1) - DatePeriodOf(0) + 1;
+        uint32_t count = (uint32_t)(span / 15) + 2;
+        QuarterTable = (double *)AllocZero(count, sizeof(double));
+        QuarterCount = QuarterTable ? count : 0;
+    }
+    for (uint32_t i = 0; i < FundCount; i++) {
+        FundRecord *f = &FundTable[i];
+        if (f->pointCount > 0) {
+            // Each array only when the one before it was had; the first failure ends it.
+            f->points[0] = (NavPoint *)AllocZero(f->pointCount, sizeof(NavPoint));
+            if (f->points[0])
+                f->bandPoints[0] = (BandPoint *)AllocZero(f->pointCount, sizeof(BandPoint));
+            if (f->bandPoints[0])
+                f->macdPoints[0] = (MacdPoint *)AllocZero(f->pointCount, sizeof(MacdPoint));
+            if (f->macdPoints[0])
+                f->rocPoints[0] = (RocPoint *)AllocZero(f->pointCount, sizeof(RocPoint));
+        }
+        if (f->distCount > 0)
+            f->dists = (DistRecord *)AllocZero(f->distCount, sizeof(DistRecord));
+        if (f->splitCount > 0)
+            f->splits = (SplitRecord *)AllocZero(f->splitCount, sizeof(SplitRecord));
+    }
+}
+
+void RemoveUnnamedFunds(void)
+{
+    uint32_t i = 0;
+    while (i < FundCount) {
+        if (FundTable[i].name) {
+            i++;
+            continue;
+        }
+        FreeFundArrays(&FundTable[i]);
+        memmove(&FundTable[i], &FundTable[i + 1], (FundCount - i - 1) * sizeof(FundRecord));
+        FundCount--;
+        memset(&FundTable[FundCount], 0, sizeof(FundRecord));
+    }
+}
+
+static uint32_t IndexOf16(uint32_t word)
+{
+    uint32_t index = FindDate(word & 0xFFFF);
+    return (word & 0xFFFF0000u) | (index == DATE_NOT_FOUND ? DATE_INDEX_NONE : index);
+}
+
+void ConvertDatesToIndexes(void)
+{
+    for (uint32_t i = 0; i < FundCount; i++) {
+        FundRecord *f = &FundTable[i];
+        if (f->points[0])
+            for (uint32_t k = 0; k < f->pointCount; k++)
+                f->points[0][k].dateWord = IndexOf16(f->points[0][k].dateWord);
+        if (f->splits)
+            for (uint32_t k = 0; k < f->splitCount; k++)
+                f->splits[k] = IndexOf16(f->splits[k]);
+        if (f->dists)
+            for (uint32_t k = 0; k < f->distCount; k++)
+                f->dists[k].date = FindDate(f->dists[k].date);
+        if (f->excludeDate != 0)
+            f->excludeDate = FindDate(f->excludeDate);
+    }
+}
+
+void FreeDataSet(void)
+{
+    FreeFundTable();
+    FreeDateTable();
+    FreeBlock(QuarterTable);
+    QuarterTable = nullptr;
+    QuarterCount = 0;
+    FreeRateTables();
+}
+
+void LoadDataFiles(void)
+{
+    FreeDataSet();
+    PlatSendProgress(PROGRESS_BUSY_ON, nullptr);
+    BeginDateTable();
+    AllocateFundTable(CountNavFiles());
+    PlatSendProgress(PROGRESS_BAR_CREATE, nullptr);
+    PlatSendProgress(PROGRESS_STATUS_TEXT, "First read pass");
+    ReadFundFiles(NAV_FIRST_PASS);
+    PlatSendProgress(PROGRESS_BAR_RESET, nullptr);
+    PlatSendProgress(PROGRESS_STATUS_TEXT, "");
+    FinishDateTable();
+    AllocateFundArrays();
+    PlatSendProgress(PROGRESS_STATUS_TEXT, "Second read pass");
+    ReadFundFiles(NAV_SECOND_PASS);
+    PlatSendProgress(PROGRESS_BAR_RESET, nullptr);
+    RemoveUnnamedFunds();
+    ConvertDatesToIndexes();
+    ReadRateFiles();
+}

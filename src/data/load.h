@@ -1,0 +1,55 @@
+// The load driver's file steps: from the data directory to fund records over one date axis.
+#ifndef VANTRY_LOAD_H
+#define VANTRY_LOAD_H
+
+#include <stdint.h>
+
+// Progress codes the workers send to the main window.
+enum ProgressCode {
+    PROGRESS_BAR_CREATE = 1,   // a progress bar for FundCount steps
+    PROGRESS_BAR_STEP = 2,
+    PROGRESS_BAR_RESET = 3,    // a new phase
+    PROGRESS_BAR_REMOVE = 4,
+    PROGRESS_STATUS_TEXT = 5,  // the text goes to the status line
+    PROGRESS_DATA_READY = 6,   // posted, not sent
+    PROGRESS_BUSY_OFF = 8,
+    PROGRESS_BUSY_ON = 9,
+};
+
+#define DATA_PATH_SIZE 1024
+#define DATA_DIR_SIZE 512
+
+// The data directory, ending in the path separator.
+extern char DataDir[DATA_DIR_SIZE];
+// Sets DataDir from dir, adding the separator when missing. 0 when it does not fit.
+int SetDataDir(const char *dir);
+// DataDir followed by name, into out (DATA_PATH_SIZE bytes). 0 when it does not fit.
+int DataPath(const char *name, char *out);
+
+// One double per quarter spanned by the DateTable, plus two; filled by the statistics.
+extern double *QuarterTable;
+extern uint32_t QuarterCount;
+
+// Counts the *.NAV files of DataDir (not directories).
+uint32_t CountNavFiles(void);
+// Allocates count zero-filled records ("Out of memory." gives an empty table).
+void AllocateFundTable(uint32_t count);
+// One read pass over the listing into consecutive records, with its progress codes. The
+// first pass decides FundCount (the records filled) and reports "Fund overflow!" when
+// the listing holds more readable files than there are records.
+void ReadFundFiles(int pass);
+// After the first pass: the QuarterTable and, per fund, the point, band, MACD and ROC
+// arrays of series 0, the distribution and split arrays, sized by the first pass.
+void AllocateFundArrays(void);
+// Removes the records whose file had no NAME line.
+void RemoveUnnamedFunds(void);
+// Replaces the packed dates of points, splits, distributions and exclusions by their
+// DateIndex (0xFFFF, or all ones for distributions and exclusions, when not found).
+void ConvertDatesToIndexes(void);
+// The file steps of a load, in order: date table, fund table, both passes, arrays,
+// removal of unnamed funds, date indexes, the rate files.
+void LoadDataFiles(void);
+// Frees the whole data set (fund table, date table, quarter table, rate tables).
+void FreeDataSet(void);
+
+#endif

@@ -1,0 +1,24 @@
+// The fund file (*.NAV) parser: a first pass that counts and collects dates, a second
+// pass that stores the data into arrays sized by the first.
+#ifndef VANTRY_NAVFILE_H
+#define VANTRY_NAVFILE_H
+
+#include "data/fund.h"
+
+#define NAV_FIRST_PASS 0
+#define NAV_SECOND_PASS 1
+
+// Reads the fund file at path into fund. The first pass sets fileSize, category and the
+// counts (pointCount, distCount, splitCount) and adds every date to the DateTable. The
+// second pass sets shortName, name and url and fills the arrays that the caller
+// allocated with the first pass's counts, from their last element towards their first,
+// never past them. Every malformed line is reported (ReportError) and skipped; messages
+// name the file by path. Returns 1 when the file could be opened, whatever it held; 0
+// when not (a missing file without a message).
+int ReadNavFile(const char *path, FundRecord *fund, int pass);
+
+// The short name of a path: the file name after the last separator up to its first ".".
+// Writes at most size - 1 bytes and a zero; returns the length.
+unsigned ShortNameOfPath(const char *path, char *out, unsigned size);
+
+#endif

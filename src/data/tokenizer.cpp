@@ -1,0 +1,234 @@
+// The tokenizer: one byte of look-ahead through IoUngetB, digit slots for numbers.
+#include "data/tokenizer.h"
+
+#include "app/errors.h"
+#include "data/io.h"
+
+uint8_t TokenDigitSlots[9];
+
+// A line end that GetNumber read but leaves for its caller. Pushing its bytes back through
+// IoUngetB cannot work when the line end began in the previous buffer fill or at the end
+// of the file, so the token itself waits here.
+static int PendingLineEnd;
+
+void ResetTokenizer(void)
+{
+    PendingLineEnd = 0;
+}
+
+static const char *const TokenNames[] = {
+    "",           "END OF FILE",    "CARRIAGE RETURN", "LINE FEED",      "ASCII STRING",
+    "1 DIGIT NUMBER", "2 DIGIT NUMBER", "3 DIGIT NUMBER", "4 DIGIT NUMBER", "5 DIGIT NUMBER",
+    "6 DIGIT NUMBER", "7 DIGIT NUMBER", "8 DIGIT NUMBER", "9 DIGIT NUMBER", "COMMENT",
+    "EQUALS",     "SLASH",          "DOT",
+};
+
+const char *TokenName(int kind)
+{
+    if (kind < 1 || kind > TOKEN_DOT)
+        return "";
+    return TokenNames[kind];
+}
+
+uint32_t DigitSlotsValue(int n)
+{
+    uint32_t value = 0;
+    for (int i = 0; i < n && i < 9; i++)
+        value = value * 10 + TokenDigitSlots[i];
+    return value;
+}
+
+static int IsDigit(int c) { return c >= '0' && c <= '9'; }
+static int IsLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+static int IsBlank(int c) { return c == ' ' || c == '\t'; }
+
+static int IsWordDelimiter(int c)
+{
+    return c < 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '=' || c == '/' ||
+           c == '.';
+}
+
+static void ReportTooLong(const char *fileName, unsigned line)
+{
+    ReportFileError(fileName, line, "token too long");
+}
+
+// A CR has been read: CR LF is one token, a lone CR pushes the next byte back.
+static int FinishCarriageReturn(void)
+{
+    int c = IoXGetB();
+    if (c >= 0 && c != '\n')
+        IoUngetB();
+    return TOKEN_CARRIAGE_RETURN;
+}
+
+static int SkipBlanks(void)
+{
+    int c;
+    do
+        c = IoXGetB();
+    while (IsBlank(c));
+    return c;
+}
+
+// Collects a word whose first n bytes are already in buffer and whose next byte is c.
+// tooLong tells that "token too long" was already reported for this token.
+static int CollectWord(const char *fileName, unsigned line, char *buffer, unsigned n, int c,
+                       int tooLong)
+{
+    while (!IsWordDelimiter(c)) {
+        if (n < TOKEN_BUFFER_SIZE - 1) {
+            buffer[n++] = (char)c;
+        } else if (!tooLong) {
+            ReportTooLong(fileName, line);
+            tooLong = 1;
+        }
+        c = IoXGetB();
+    }
+    buffer[n] = 0;
+    if (c >= 0)
+        IoUngetB();
+    return TOKEN_STRING;
+}
+
+int GetToken(const char *fileName, unsigned line, char *buffer)
+{
+    buffer[0] = 0;
+    if (PendingLineEnd) {
+        int kind = PendingLineEnd;
+        PendingLineEnd = 0;
+        return kind;
+    }
+    int c = SkipBlanks();
+    switch (c) {
+    case -1:
+        return TOKEN_END_OF_FILE;
+    case '\n':
+        return TOKEN_LINE_FEED;
+    case '\r':
+        return FinishCarriageReturn();
+    case '.':
+        buffer[0] = '.', buffer[1] = 0;
+        return TOKEN_DOT;
+    case '/':
+        buffer[0] = '/', buffer[1] = 0;
+        return TOKEN_SLASH;
+    case ';':
+        buffer[0] = ';', buffer[1] = 0;
+        return TOKEN_COMMENT;
+    case '=':
+        buffer[0] = '=', buffer[1] = 0;
+        return TOKEN_EQUALS;
+    }
+    if (!IsDigit(c))
+        return CollectWord(fileName, line, buffer, 0, c, 0);
+
+    unsigned n = 0;
+    int tooLong = 0;
+    while (IsDigit(c)) {
+        if (n < TOKEN_BUFFER_SIZE - 1) {
+            if (n < 9)
+                TokenDigitSlots[n] = (uint8_t)(c - '0');
+            buffer[n++] = (char)c;
+        } else if (!tooLong) {
+            ReportTooLong(fileName, line);
+            tooLong = 1;
+        }
+        c = IoXGetB();
+    }
+    if (IsLetter(c))
+        return CollectWord(fileName, line, buffer, n, c, tooLong);
+    buffer[n] = 0;
+    if (c >= 0)
+        IoUngetB();
+    return n <= 9 ? (int)(4 + n) : TOKEN_STRING;
+}
+
+int GetRestOfLine(const char *fileName, unsigned line, char *buffer)
+{
+    buffer[0] = 0;
+    if (PendingLineEnd) {
+        int kind = PendingLineEnd;
+        PendingLineEnd = 0;
+        return kind;
+    }
+    int c = SkipBlanks();
+    if (c < 0)
+        return TOKEN_END_OF_FILE;
+    if (c == '\n')
+        return TOKEN_LINE_FEED;
+    if (c == '\r')
+        return FinishCarriageReturn();
+    unsigned n = 0;
+    int tooLong = 0;
+    while (c >= 0 && c != '\r' && c != '\n') {
+        if (n < TOKEN_BUFFER_SIZE - 1) {
+            buffer[n++] = (char)c;
+        } else if (!tooLong) {
+            ReportTooLong(fileName, line);
+            tooLong = 1;
+        }
+        c = IoXGetB();
+    }
+    buffer[n] = 0;
+    if (c >= 0)
+        IoUngetB();
+    return TOKEN_STRING;
+}
+
+void SkipToLineEnd(void)
+{
+    if (PendingLineEnd)
+        return;
+    int c;
+    do
+        c = IoXGetB();
+    while (c >= 0 && c != '\r' && c != '\n');
+    if (c >= 0)
+        IoUngetB();
+}
+
+void FormatUnexpectedToken(const char *path, unsigned line, int kind, const char *text,
+                           char *out, unsigned outSize)
+{
+    if (kind == TOKEN_STRING)
+        FormatText(out, outSize, "%s(%u): unexpected token: %s \"%s\"", path, line,
+                   TokenName(kind), text);
+    else
+        FormatText(out, outSize, "%s(%u): unexpected token: %s", path, line, TokenName(kind));
+}
+
+uint32_t GetNumber(const char *fileName, unsigned line, int maxDigits, char *buffer)
+{
+    int kind = GetToken(fileName, line, buffer);
+    int digits = TokenDigits(kind);
+    if (digits == 1)
+        return TokenDigitSlots[0];
+    if (digits >= 2 && digits <= 6) {
+        uint32_t value = DigitSlotsValue(digits);
+        if (digits > maxDigits) {
+            char text[REPORT_BUFFER_SIZE];
+            FormatText(text, sizeof text, "%s(%u): too many digits", fileName, line);
+            ReportWarning(text);
+        }
+        return value;
+    }
+    char text[REPORT_BUFFER_SIZE];
+    FormatUnexpectedToken(fileName, line, kind, buffer, text, sizeof text);
+    ReportWarning(text);
+    // Skip the line token by token and leave its end for the caller, who counts lines.
+    while (kind != TOKEN_END_OF_FILE && !IsLineEnd(kind))
+        kind = GetToken(fileName, line, buffer);
+    if (IsLineEnd(kind))
+        PendingLineEnd = kind;
+    return 0;
+}
+
+double GetDecimal(const char *fileName, unsigned line, char *buffer)
+{
+    uint32_t whole = GetNumber(fileName, line, 6, buffer);
+    uint32_t tenths = GetNumber(fileName, line, 1, buffer);
+    uint32_t negative = GetNumber(fileName, line, 1, buffer);
+    double value = (double)whole + (double)tenths / 10.0;
+    return negative ? -value : value;
+}

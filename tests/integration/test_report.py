@@ -1,0 +1,971 @@
+#!/usr/bin/env python3
+"""Integration test of vantry-report on broken and odd fund files.
+
+Usage: test_report.py PATH_TO_vantry-report PATH_TO_tests/data
+
+Every case builds a fresh data directory in a temporary folder (the small fixtures
+come from tests/data/odd/, the large and binary ones are generated here), runs the
+tool with a time limit and checks its exit status, that its standard output is a
+JSON document, the reports it collected and the funds it kept. The expected report
+lists are written out below by hand: each parser message is listed with the pass
+or passes that give it, and the expected list of a file is its first-pass messages
+followed by its second-pass messages.
+"""
+
+import collections
+import json
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+TIMEOUT = 60            # seconds for one run of the tool
+REPORT_ROOM = 511       # a report is composed in a 512-byte buffer
+DATE_ROOM = 16384       # distinct dates the date table holds
+
+BOTH = "both"           # reported in the first and again in the second read pass
+SECOND = "second"       # reported in the second read pass only
+EOF = "end of file"     # the line number at the end of the file
+
+TOOL = None
+DATA = None
+
+
+class Fatal(Exception):
+    """A failure after which the rest of a case cannot be checked."""
+
+
+class Checks:
+    """Collects the failed checks of one case."""
+
+    def __init__(self):
+        self.failures = []
+
+    def fail(self, text):
+        self.failures.append(text)
+
+    def true(self, condition, text):
+        if not condition:
+            self.fail(text)
+        return condition
+
+    def eq(self, got, want, what):
+        if got != want:
+            self.fail("%s: expected %s, got %s" % (what, short(want), short(got)))
+            return False
+        return True
+
+
+def short(value, room=300):
+    text = repr(value)
+    return text if len(text) <= room else text[:room] + "...(%d chars)" % len(text)
+
+
+# ---------------------------------------------------------------------------------------
+# Running the tool.
+
+def run_tool(args):
+    try:
+        return subprocess.run([TOOL] + args, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Fatal("vantry-report %s did not end within %d s" % (" ".join(args), TIMEOUT))
+
+
+def tail(data, room=800):
+    text = data.decode("utf-8", "replace")
+    return text if len(text) <= room else "..." + text[-room:]
+
+
+def load(datadir, *options):
+    """Runs vantry-report --json on datadir and returns the parsed document."""
+    args = ["--json"] + list(options) + [datadir]
+    proc = run_tool(args)
+    if proc.returncode != 0:
+        raise Fatal("vantry-report %s: exit status %d, stderr: %s"
+                    % (" ".join(args), proc.returncode, tail(proc.stderr)))
+    try:
+        doc = json.loads(proc.stdout.decode("utf-8"))
+    except (UnicodeDecodeError, ValueError) as e:
+        raise Fatal("standard output is not JSON (%s): %s" % (e, tail(proc.stdout)))
+    for key in ("dataDir", "dateCount", "firstDate", "lastDate", "reports", "funds"):
+        if key not in doc:
+            raise Fatal("the document has no %r" % key)
+    for r in doc["reports"]:
+        if not isinstance(r, dict) or "kind" not in r or "text" not in r:
+            raise Fatal("a report without kind or text: %s" % short(r))
+    if doc["dataDir"] != datadir:
+        raise Fatal("dataDir is %s, not the directory given (%s)" % (short(doc["dataDir"]), datadir))
+    return doc
+
+
+def check_report_sizes(c, doc):
+    for r in doc["reports"]:
+        c.true(len(r["text"]) <= REPORT_ROOM,
+               "a report of %d characters does not fit its buffer: %s" % (len(r["text"]), short(r["text"])))
+
+
+# ---------------------------------------------------------------------------------------
+# Dates and values, worked out independently of the program.
+
+def year_code(two_digit_year):
+    return two_digit_year + 40 if two_digit_year < 60 else two_digit_year - 60
+
+
+def date_key(text):
+    """Sort key of a "MM/DD/YY" string: year code, month, day."""
+    month, day, year = (int(part) for part in text.split("/"))
+    return (year_code(year), month, day)
+
+
+def nav(integer, first_two, third_fourth):
+    """A stored NAV: the whole part plus the four kept decimals, added in this order."""
+    return float(integer) + first_two / 100.0 + third_fourth / 10000.0
+
+
+NO_VALUE = "no value"
+
+
+def line_ends(data):
+    """CR LF, a lone CR and a lone LF are one line end each."""
+    return len(re.findall(rb"\r\n|\r|\n", data))
+
+
+def file_lines(data):
+    return re.split(rb"\r\n|\r|\n", data)
+
+
+def line_of(data, start):
+    """The 1-based number of the one line that starts with start."""
+    hits = [i + 1 for i, line in enumerate(file_lines(data)) if line.startswith(start.encode())]
+    if len(hits) != 1:
+        raise Fatal("fixture error: %d lines start with %r" % (len(hits), start))
+    return hits[0]
+
+
+# ---------------------------------------------------------------------------------------
+# Expected outcome of one fund file.
+
+class Cut:
+    """A report whose full text passes the report buffer: any cut of it that fits, as
+    long as it keeps at least the first keep characters."""
+
+    def __init__(self, full, keep):
+        self.full = full
+        self.keep = keep
+
+    def matches(self, text):
+        return (len(text) <= REPORT_ROOM and len(text) >= self.keep
+                and self.full.startswith(text))
+
+    def __repr__(self):
+        return "cut of %s" % short(self.full, 120)
+
+
+class NavFile:
+    """One fund file and what loading it must give.
+
+    reports: (BOTH or SECOND, where, message) in the order the parser meets them, where
+    is a line number, the start of the line, or EOF; a message given as ("cut", text)
+    may be cut to fit the report buffer.
+    dates: the dates the file puts into the date table.
+    fund: None when the file must be dropped, else the expected fund fields.
+    points: date -> value (or NO_VALUE) when the points are to be checked.
+    """
+
+    def __init__(self, name, data, reports=(), dates=(), fund=None, points=None):
+        self.name = name
+        self.data = data
+        self.reports = list(reports)
+        self.dates = set(dates)
+        self.fund = fund
+        self.points = points
+        if fund is not None and points is not None:
+            fund.setdefault("pointCount", len(points))
+            if points:
+                ordered = sorted(points, key=date_key)
+                fund.setdefault("firstDate", ordered[0])
+                fund.setdefault("lastDate", ordered[-1])
+        if fund is not None:
+            for key, default in (("url", None), ("category", 0), ("pointCount", 0),
+                                 ("distCount", 0), ("splitCount", 0), ("excludeDate", None),
+                                 ("firstDate", None), ("lastDate", None)):
+                fund.setdefault(key, default)
+
+    def short_name(self):
+        return self.name.split(".")[0]
+
+    def expected_reports(self, path):
+        composed = []
+        for when, where, message in self.reports:
+            if where == EOF:
+                line = line_ends(self.data) + 1
+            elif isinstance(where, int):
+                line = where
+            else:
+                line = line_of(self.data, where)
+            head = "Error: %s(%u): " % (path, line)
+            if isinstance(message, tuple):
+                text = Cut(head + message[1], len(head) + message[1].index('"') + 2)
+            else:
+                text = head + message
+            composed.append((when, text))
+        return [t for w, t in composed if w == BOTH] + [t for w, t in composed]
+
+
+def fixture(name, **expect):
+    with open(os.path.join(DATA, "odd", name), "rb") as f:
+        return NavFile(name, f.read(), **expect)
+
+
+def report_matches(got, want):
+    return want.matches(got) if isinstance(want, Cut) else got == want
+
+
+def check_report_list(c, got, want, what):
+    same = len(got) == len(want) and all(report_matches(g, w) for g, w in zip(got, want))
+    if not same:
+        lines = ["%s: the reports differ" % what]
+        for i in range(max(len(got), len(want))):
+            g = got[i] if i < len(got) else "(none)"
+            w = want[i] if i < len(want) else "(none)"
+            mark = "  " if i < len(got) and i < len(want) and report_matches(g, w) else "!!"
+            lines.append("  %s #%d expected %s" % (mark, i + 1, short(w, 160)))
+            lines.append("  %s #%d      got %s" % (mark, i + 1, short(g, 160)))
+        c.fail("\n".join(lines))
+
+
+def reports_of_file(texts, path):
+    heads = ("Error: %s(" % path, "Error: %s:" % path)
+    return [t for t in texts if t.startswith(heads)]
+
+
+def check_points(c, got_fund, nav_file):
+    what = "%s points" % nav_file.name
+    series = got_fund.get("series")
+    if not c.true(isinstance(series, list) and series and "points" in series[0],
+                  "%s: no series[0].points with --points" % nav_file.name):
+        return
+    got = {}
+    for p in series[0]["points"]:
+        if p["date"] in got:
+            c.fail("%s: two points dated %s" % (what, p["date"]))
+        got[p["date"]] = NO_VALUE if p["noValue"] else p["value"]
+    c.eq(got, nav_file.points, what)
+
+
+def check_fund(c, got, nav_file, with_points):
+    c.eq(got.get("name"), nav_file.fund["name"], "%s name" % nav_file.name)
+    for key in sorted(nav_file.fund):
+        if key != "name":
+            c.eq(got.get(key), nav_file.fund[key], "%s %s" % (nav_file.name, key))
+    c.eq(got.get("fileSize"), len(nav_file.data), "%s fileSize" % nav_file.name)
+    if with_points and nav_file.points is not None:
+        check_points(c, got, nav_file)
+
+
+def write_files(folder, nav_files):
+    for f in nav_files:
+        with open(os.path.join(folder, f.name), "wb") as out:
+            out.write(f.data)
+
+
+def check_load(c, folder, nav_files, doc, with_points):
+    """Checks a load of a directory that holds exactly nav_files (and no other fund file);
+    with_points when the tool ran with --points."""
+    check_report_sizes(c, doc)
+    texts = [r["text"] for r in doc["reports"]]
+    paths = [os.path.join(folder, f.name) for f in nav_files]
+    for f, path in zip(nav_files, paths):
+        check_report_list(c, reports_of_file(texts, path), f.expected_reports(path), f.name)
+    c.eq([t for t in texts if not any(reports_of_file([t], p) for p in paths)], [],
+         "reports that name none of the fund files")
+    c.true(all(r["kind"] == "Error" for r in doc["reports"]),
+           "reports of a kind other than Error: %s"
+           % short([r for r in doc["reports"] if r["kind"] != "Error"]))
+
+    dates = set()
+    for f in nav_files:
+        dates |= f.dates
+    c.eq(doc["dateCount"], len(dates), "dateCount")
+    ordered = sorted(dates, key=date_key)
+    c.eq(doc["firstDate"], ordered[0] if ordered else None, "firstDate of the date table")
+    c.eq(doc["lastDate"], ordered[-1] if ordered else None, "lastDate of the date table")
+
+    funds = {}
+    for g in doc["funds"]:
+        if g.get("shortName") in funds:
+            c.fail("two funds named %s" % g.get("shortName"))
+        funds[g.get("shortName")] = g
+    kept = [f for f in nav_files if f.fund is not None]
+    c.eq(sorted(funds), sorted(f.short_name() for f in kept), "short names of the funds kept")
+    for f in kept:
+        if f.short_name() in funds:
+            check_fund(c, funds[f.short_name()], f, with_points)
+
+
+def load_and_check(c, nav_files, *options):
+    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
+        write_files(folder, nav_files)
+        doc = load(folder, *options)
+        check_load(c, folder, nav_files, doc, "--points" in options)
+        return doc
+
+
+# ---------------------------------------------------------------------------------------
+# The hand-written fixtures of tests/data/odd/.
+
+def odd_fixtures():
+    d99 = lambda m, d: "%02d/%02d/99" % (m, d)
+    return [
+        fixture(
+            "DISTS.NAV",
+            reports=[
+                (SECOND, "01/15/99 DIV", "duplicate dist"),
+                (SECOND, "01/18/99 CG", "duplicate dist"),
+                (SECOND, "01/20/99 FOO", "missing dist"),
+                (BOTH, "01/20/99 FOO", 'unexpected token: ASCII STRING "FOO"'),
+                (BOTH, "02/01/99", 'unexpected token: ASCII STRING "CG"'),
+                (BOTH, "02/02/99", "unexpected token: 5 DIGIT NUMBER"),
+                (BOTH, "02/03/99", "unexpected token: 7 DIGIT NUMBER"),
+                (BOTH, "02/04/99", 'unexpected token: ASCII STRING "BAR"'),
+                (BOTH, "02/05/99", "unexpected token: DOT"),
+            ],
+            dates=[d99(1, d) for d in (4, 5, 6, 7, 15, 18, 19, 20)]
+            + [d99(2, d) for d in (1, 2, 3, 4, 5, 8, 9)],
+            fund=dict(name="Distribution Oddities", url="http://funds.example/dists",
+                      category=6, distCount=13),
+            points={"01/04/99": nav(10, 0, 0), "02/09/99": nav(10, 50, 0)},
+        ),
+        fixture(
+            "VALUES.NAV",
+            reports=[(BOTH, start, "incorrect date format")
+                     for start in ("13/01/99", "00/10/99", "01/32/99", "01/00/99")],
+            dates=["03/%02d/99" % d for d in (1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 15, 16, 17,
+                                              18, 19, 22, 24, 25)] + ["02/31/99", "05/04/05"],
+            fund=dict(name="Value Oddities", category=11),
+            points={
+                "03/01/99": nav(10, 12, 35),      # 10.12345: the fifth digit rounds up
+                "03/02/99": nav(10, 12, 34),      # 10.12344
+                "03/03/99": nav(10, 0, 0),        # 9.99995 carries into the whole part
+                "03/04/99": nav(0, 50, 0),        # .5
+                "03/05/99": nav(12, 0, 0),        # 12
+                "03/08/99": nav(0, 0, 1),         # 0.00005
+                "03/09/99": nav(1, 23, 46),       # 1.23456789: digits after the fifth ignored
+                "03/10/99": nav(123456789, 10, 0),
+                "03/11/99": nav(2, 99, 99),       # 2.999949: a fifth digit 4 rounds down
+                "03/12/99": nav(1, 0, 0),         # 0.99995
+                "03/15/99": nav(3, 10, 0),        # 3.1: one digit is tenths
+                "03/16/99": nav(1, 23, 40),       # 1.234: three digits
+                "03/25/99": nav(4, 75, 0),
+                "03/17/99": nav(5, 25, 0),
+                "03/18/99": NO_VALUE,
+                "03/19/99": NO_VALUE,
+                "03/22/99": NO_VALUE,
+                "03/24/99": NO_VALUE,
+                "02/31/99": nav(10, 0, 0),
+                "05/04/05": nav(7, 50, 0),
+            },
+        ),
+        fixture(
+            "SPLITS.NAV",
+            reports=[
+                (SECOND, "04/06/99", "duplicate exclude"),
+                (BOTH, "04/09/99", 'unexpected token: ASCII STRING "BY"'),
+                (BOTH, "04/12/99", "unexpected token: 4 DIGIT NUMBER"),
+                (BOTH, "04/13/99", "unexpected token: 4 DIGIT NUMBER"),
+                (BOTH, "04/14/99", 'unexpected token: ASCII STRING "X"'),
+            ],
+            dates=[d99(4, d) for d in (1, 5, 6, 7, 8, 9, 12, 13, 14, 15)],
+            fund=dict(name="Split And Exclude", category=15, splitCount=2,
+                      excludeDate="04/05/99"),
+            points={"04/01/99": nav(20, 0, 0), "04/15/99": nav(10, 0, 0)},
+        ),
+        fixture(
+            "WORDS.NAV",
+            reports=[
+                (BOTH, "FOO bar", 'unexpected token: ASCII STRING "FOO"'),
+                (BOTH, "= 5", "unexpected token: EQUALS"),
+                (BOTH, "123/01", "unexpected token: 3 DIGIT NUMBER"),
+                (BOTH, "3M", 'unexpected token: ASCII STRING "3M"'),
+                (BOTH, "1234567890", 'unexpected token: ASCII STRING "1234567890"'),
+                (BOTH, ". 5", "unexpected token: DOT"),
+                (BOTH, "/ 1", "unexpected token: SLASH"),
+                (BOTH, "01/15/1999", "unexpected token: 4 DIGIT NUMBER"),
+                (BOTH, "01-15-99", 'unexpected token: ASCII STRING "-15-99"'),
+                (BOTH, "NAME is", 'unexpected token: ASCII STRING "is"'),
+            ],
+            dates=["05/06/99"],
+            fund=dict(name="Words And Tokens", url="http://funds.example/words"),
+            points={"05/06/99": nav(1, 50, 0)},
+        ),
+        fixture(
+            "NONAME.NAV",
+            reports=[(SECOND, EOF, "missing fund name")],
+            dates=[d99(6, d) for d in (1, 2, 3, 4, 7)],
+        ),
+        fixture(
+            "COMMENTS.NAV",
+            reports=[(SECOND, EOF, "missing fund name")],
+        ),
+        fixture("NEWEST.NAV", dates=SAME_ORDER_POINTS, points=dict(SAME_ORDER_POINTS),
+                fund=dict(name="Newest First", distCount=1, splitCount=1)),
+        fixture("OLDEST.NAV", dates=SAME_ORDER_POINTS, points=dict(SAME_ORDER_POINTS),
+                fund=dict(name="Oldest First", distCount=1, splitCount=1)),
+        fixture(
+            "YEARS.NAV",
+            dates=YEARS_DATES,
+            fund=dict(name="Years Across The Century", firstDate="01/01/60",
+                      lastDate="12/31/59"),
+            points={d: nav(1, 0, 0) for d in YEARS_DATES},
+        ),
+    ]
+
+
+# NEWEST.NAV and OLDEST.NAV hold the same lines in opposite orders.
+SAME_ORDER_POINTS = {
+    "07/01/99": nav(21, 0, 0), "07/02/99": nav(21, 12, 50), "07/06/99": nav(21, 50, 0),
+    "07/07/99": nav(11, 0, 0), "07/08/99": NO_VALUE, "07/09/99": nav(11, 25, 0),
+}
+
+YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/29/00",
+               "01/31/61"]
+
+
+def odd_by_name(name):
+    return [f for f in odd_fixtures() if f.name == name][0]
+
+
+def make_fixture_case(name):
+    def case(c):
+        load_and_check(c, [odd_by_name(name)], "--points")
+    case.__name__ = "fixture %s alone" % name
+    return case
+
+
+def case_newest_and_oldest_first(c):
+    """Both read passes fill the arrays the same way whatever the order of the lines."""
+    newest, oldest = odd_by_name("NEWEST.NAV"), odd_by_name("OLDEST.NAV")
+    doc = load_and_check(c, [newest, oldest], "--points")
+    funds = {f["shortName"]: f for f in doc["funds"]}
+    if "NEWEST" not in funds or "OLDEST" not in funds:
+        raise Fatal("NEWEST or OLDEST missing from the funds")
+    a = funds["NEWEST"]["series"][0]["points"]
+    b = funds["OLDEST"]["series"][0]["points"]
+    by_date = lambda p: date_key(p["date"])
+    # The second pass fills each array from its end, so newest first comes out ascending.
+    c.eq([p["date"] for p in a], sorted((p["date"] for p in a), key=date_key),
+         "dates of the newest-first file in array order")
+    c.eq(sorted(b, key=by_date), sorted(a, key=by_date),
+         "points of the oldest-first file against the newest-first file")
+    for key in ("pointCount", "distCount", "splitCount", "excludeDate", "firstDate",
+                "lastDate", "category", "url"):
+        c.eq(funds["OLDEST"].get(key), funds["NEWEST"].get(key), "%s of both funds" % key)
+
+
+def snapshot(folder):
+    state = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs:
+            state[os.path.relpath(os.path.join(root, name), folder)] = None
+        for name in files:
+            with open(os.path.join(root, name), "rb") as f:
+                state[os.path.relpath(os.path.join(root, name), folder)] = f.read()
+    return state
+
+
+def case_all_fixtures_together(c):
+    """All fixtures in one directory, beside a directory named like a fund file and files
+    that are not fund files: each file still gives its own reports, and --read-only
+    leaves the directory as it was."""
+    nav_files = odd_fixtures()
+    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
+        write_files(folder, nav_files)
+        os.mkdir(os.path.join(folder, "FOLDER.NAV"))
+        with open(os.path.join(folder, "FOLDER.NAV", "INNER.NAV"), "wb") as f:
+            f.write(b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
+        for name in ("README.TXT", "OLD.BAK", "X.NAVY"):
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
+        before = snapshot(folder)
+        doc = load(folder, "--read-only")
+        check_load(c, folder, nav_files, doc, False)
+        c.true(snapshot(folder) == before, "--read-only changed the data directory")
+
+
+def case_empty_directory(c):
+    doc = load_and_check(c, [])
+    c.eq(doc["funds"], [], "funds of an empty directory")
+    c.eq(doc["reports"], [], "reports of an empty directory")
+
+
+# ---------------------------------------------------------------------------------------
+# Generated files.
+
+def case_empty_and_blank_files(c):
+    load_and_check(c, [
+        NavFile("EMPTY.NAV", b"", reports=[(SECOND, 1, "missing fund name")]),
+        NavFile("BLANKS.NAV", b"  \t \n\n \r\n\t", reports=[(SECOND, 4, "missing fund name")]),
+        NavFile("ONLYNAME.NAV", b"NAME=Only A Name", fund=dict(name="Only A Name"), points={}),
+    ], "--points")
+
+
+def case_lines_cut_by_end_of_file(c):
+    eof = "unexpected token: END OF FILE"
+    load_and_check(c, [
+        NavFile("CUTNAV.NAV", b"NAME=Cut After Value\n01/02/99 = 10.5",
+                dates=["01/02/99"], fund=dict(name="Cut After Value"),
+                points={"01/02/99": nav(10, 50, 0)}),
+        NavFile("CUTEQ.NAV", b"NAME=Cut After Equals\r\n01/02/99 =",
+                dates=["01/02/99"], fund=dict(name="Cut After Equals"),
+                points={"01/02/99": NO_VALUE}),
+        NavFile("CUTDOT.NAV", b"NAME=Cut In Amount\r01/02/99 = 1\r01/03/99 DIV = .",
+                reports=[(BOTH, 3, eof)], dates=["01/02/99", "01/03/99"],
+                fund=dict(name="Cut In Amount", distCount=1),
+                points={"01/02/99": nav(1, 0, 0)}),
+        NavFile("CUTDATE.NAV", b"NAME=Cut In Date\n01/0", reports=[(BOTH, 2, eof)],
+                fund=dict(name="Cut In Date"), points={}),
+        NavFile("CUTNAME.NAV", b"01/04/99 = 3\nNAME",
+                reports=[(BOTH, 2, eof), (SECOND, 2, "missing fund name")], dates=["01/04/99"]),
+        NavFile("CUTNAMEEQ.NAV", b"01/05/99 = 3\nNAME =",
+                reports=[(BOTH, 2, eof), (SECOND, 2, "missing fund name")], dates=["01/05/99"]),
+        NavFile("CUTSPLIT.NAV", b"NAME=Cut In Split\n01/06/99 SPLIT 2 FOR",
+                reports=[(BOTH, 2, eof)], dates=["01/06/99"],
+                fund=dict(name="Cut In Split"), points={}),
+        NavFile("CUTCR.NAV", b"NAME=Cut After CR\n01/07/99 = 4.25\r",
+                dates=["01/07/99"], fund=dict(name="Cut After CR"),
+                points={"01/07/99": nav(4, 25, 0)}),
+        NavFile("CUTLAST.NAV", b"01/08/99 = 1\nNAME = Name On The Last Line",
+                dates=["01/08/99"], fund=dict(name="Name On The Last Line"),
+                points={"01/08/99": nav(1, 0, 0)}),
+        NavFile("CUTDIST.NAV", b"NAME=Cut After Amount\n01/11/99 DIV = .5",
+                dates=["01/11/99"], fund=dict(name="Cut After Amount", distCount=1), points={}),
+        NavFile("CUTEXCL.NAV", b"NAME=Cut After Exclude\n01/12/99 EXCLUDE",
+                dates=["01/12/99"], fund=dict(name="Cut After Exclude", excludeDate="01/12/99"),
+                points={}),
+        NavFile("CUTWORD.NAV", b"NAME=Cut After Word\n01/13/99 FOO",
+                reports=[(SECOND, 2, "missing dist"),
+                         (BOTH, 2, 'unexpected token: ASCII STRING "FOO"')],
+                dates=["01/13/99"], fund=dict(name="Cut After Word", distCount=1), points={}),
+    ], "--points")
+
+
+def boundary_file():
+    """Line ends and a number that straddle the 512-byte blocks the file is read in."""
+    data = bytearray(b"NAME=Buffer Boundaries\n")
+    data += b";" + b"a" * (511 - len(data) - 1) + b"\r\n"       # CR is byte 511, LF byte 512
+    assert data[511:513] == b"\r\n"
+    data += b"10/01/99 = 1.25\n"
+    data += b";" + b"b" * (1023 - len(data) - 1) + b"\r"         # a lone CR as byte 1023
+    assert data[1023:1024] == b"\r"
+    data += b"10/04/99 = 2.5\n"                                   # begins the third block
+    data += b";" + b"c" * (1535 - 12 - len(data) - 2) + b"\n"
+    data += b"10/05/99 = 3.14159\n"                               # the point is byte 1535
+    assert data[1535:1536] == b"." and data[1536:1537] == b"1"
+    data += b"FOO\n"
+    data += b"10/06/99 = 4\r"
+    return NavFile("BOUNDS.NAV", bytes(data),
+                   reports=[(BOTH, 8, 'unexpected token: ASCII STRING "FOO"')],
+                   dates=["10/01/99", "10/04/99", "10/05/99", "10/06/99"],
+                   fund=dict(name="Buffer Boundaries"),
+                   points={"10/01/99": nav(1, 25, 0), "10/04/99": nav(2, 50, 0),
+                           "10/05/99": nav(3, 14, 16), "10/06/99": nav(4, 0, 0)})
+
+
+def case_line_ends(c):
+    """CR LF, lone CR and lone LF each end one line, also where a block of the file ends
+    between CR and LF; a line end where a value should be is reported by its kind."""
+    data = (b"NAME=Line Ends\r\n"      # 1
+            b"URL\r\n"                 # 2
+            b"CATEGORY =\n"            # 3
+            b"01/02/99 = 1\r"          # 4
+            b"01/03/99 DIV = 1\n"      # 5
+            b"01/04/99 = 2\n"          # 6
+            b"NAME =  \t\r"            # 7
+            b"01/05/99 = 3\n"          # 8
+            b"\r\r\n"                  # 9, 10
+            b"FOO\n")                  # 11
+    load_and_check(c, [
+        NavFile("ENDS.NAV", data,
+                reports=[(BOTH, 2, "unexpected token: CARRIAGE RETURN"),
+                         (BOTH, 3, "unexpected token: LINE FEED"),
+                         (BOTH, 5, "unexpected token: LINE FEED"),
+                         (BOTH, 7, "unexpected token: CARRIAGE RETURN"),
+                         (BOTH, 11, 'unexpected token: ASCII STRING "FOO"')],
+                dates=["01/02/99", "01/03/99", "01/04/99", "01/05/99"],
+                fund=dict(name="Line Ends", distCount=1),
+                points={"01/02/99": nav(1, 0, 0), "01/04/99": nav(2, 0, 0),
+                        "01/05/99": nav(3, 0, 0)}),
+        NavFile("ENDSONLY.NAV", b"\r\n\r\r\n\n\r", reports=[(SECOND, 6, "missing fund name")]),
+        boundary_file(),
+    ], "--points")
+
+
+def case_long_lines(c):
+    """600-character lines: what is kept of a long text is cut to 511 characters, and a
+    long comment or a long run of blanks is no error."""
+    url = "http://" + "u" * 600
+    lines = [
+        b"NAME = " + b"N" * 600,                        # 1
+        b";" + b"c" * 600,                              # 2
+        b"URL = " + url.encode(),                       # 3
+        b"08/02/99 = " + b"1" * 600,                    # 4
+        b"W" * 600,                                     # 5
+        b"08/03/99 = 5.25 " + b"x" * 600,               # 6
+        b"08/04/99 DIV = .10 " + b"z" * 600,            # 7
+        b"08/05/99" + b" " * 295 + b"\t" * 295 + b"= 7",  # 8
+        b"08/06/99 = 6.5",                              # 9
+    ]
+    too_long = "token too long"
+    load_and_check(c, [
+        NavFile("LONG.NAV", b"\n".join(lines) + b"\n",
+                reports=[(BOTH, 1, too_long), (BOTH, 3, too_long), (BOTH, 4, too_long),
+                         (BOTH, 5, too_long),
+                         (BOTH, 5, ("cut", 'unexpected token: ASCII STRING "%s"' % ("W" * 511))),
+                         (BOTH, 7, too_long),
+                         (BOTH, 7, ("cut", 'unexpected token: ASCII STRING "%s"' % ("z" * 511)))],
+                dates=["08/02/99", "08/03/99", "08/04/99", "08/05/99", "08/06/99"],
+                fund=dict(name="N" * 511, url=url[:511], distCount=1),
+                points={"08/02/99": NO_VALUE, "08/03/99": nav(5, 25, 0),
+                        "08/05/99": nav(7, 0, 0), "08/06/99": nav(6, 50, 0)}),
+    ], "--points")
+
+
+def case_long_word_after_unexpected_token(c):
+    """After an unexpected token the rest of its line is read as tokens, so a 600-character
+    word there is reported as too long."""
+    lines = [
+        b"NAME=Skipped Tokens",
+        b"FOO " + b"y" * 600,
+        b"09/02/99 SPLIT 2 BY " + b"y" * 600,
+        b"09/03/99 = 1",
+    ]
+    load_and_check(c, [
+        NavFile("SKIP.NAV", b"\n".join(lines) + b"\n",
+                reports=[(BOTH, 2, 'unexpected token: ASCII STRING "FOO"'),
+                         (BOTH, 2, "token too long"),
+                         (BOTH, 3, 'unexpected token: ASCII STRING "BY"'),
+                         (BOTH, 3, "token too long")],
+                dates=["09/02/99", "09/03/99"],
+                fund=dict(name="Skipped Tokens"), points={"09/03/99": nav(1, 0, 0)}),
+    ], "--points")
+
+
+# ---------------------------------------------------------------------------------------
+# More distinct dates than the date table holds.
+
+def calendar(count):
+    """The first count (month, day, two-digit year) triples from 1 January 1960 on, every
+    month with 31 days."""
+    out = []
+    for code in range(100):
+        for month in range(1, 13):
+            for day in range(1, 32):
+                out.append((month, day, (code + 60) % 100))
+                if len(out) == count:
+                    return out
+    return out
+
+
+def date_text(d):
+    return "%02d/%02d/%02d" % d
+
+
+def big_value(i):
+    return "%d.%02d" % (10 + i % 90, i % 100), nav(10 + i % 90, i % 100, 0)
+
+
+def dated_file(name, title, indexes, days):
+    """A fund file with one NAV line per index, its line ends cycling LF, CR LF, CR."""
+    ends = [b"\n", b"\r\n", b"\r"]
+    out = bytearray(b"NAME=" + title.encode() + b"\n")
+    lines = []                              # (line number, date text, value)
+    for n, i in enumerate(indexes):
+        text, value = big_value(i)
+        line = n + 2
+        out += ("%s = %s" % (date_text(days[i]), text)).encode() + ends[line % 3]
+        lines.append((line, date_text(days[i]), value))
+    return name, title, bytes(out), lines
+
+
+def case_date_overflow(c):
+    """16385 distinct dates and more: the table keeps 16384, the overflow is reported once
+    for the first line whose date does not fit, and points dated after it lose their date."""
+    extra = 50
+    days = calendar(DATE_ROOM + extra + 10)
+    big = dated_file("BIG.NAV", "Many Dates", range(DATE_ROOM + extra), days)
+    more = dated_file("MORE.NAV", "More Dates",
+                      [4, DATE_ROOM - 1] + list(range(DATE_ROOM + extra, DATE_ROOM + extra + 10))
+                      + [0], days)
+    files = {big[0]: big, more[0]: more}
+
+    def simulate(order):
+        table, first_miss = set(), None
+        for name in order:
+            for line, date, value in files[name][3]:
+                if date in table:
+                    continue
+                if len(table) < DATE_ROOM:
+                    table.add(date)
+                elif first_miss is None:
+                    first_miss = (name, line)
+        return table, first_miss
+
+    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
+        for name, title, data, lines in files.values():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+        doc = load(folder, "--points")
+        check_report_sizes(c, doc)
+        # The listing order of the directory decides which file meets the overflow.
+        outcomes = {}
+        for order in ((big[0], more[0]), (more[0], big[0])):
+            table, (name, line) = simulate(order)
+            text = "Error: %s(%u): DATE overflow (64K)" % (os.path.join(folder, name), line)
+            outcomes[text] = table
+        texts = [r["text"] for r in doc["reports"]]
+        if not c.true(len(texts) == 1 and texts[0] in outcomes,
+                      "expected exactly one of %s, got %s" % (short(sorted(outcomes)), short(texts))):
+            return
+        table = outcomes[texts[0]]
+        c.eq(doc["dateCount"], DATE_ROOM, "dateCount")
+        ordered = sorted(table, key=date_key)
+        c.eq(doc["firstDate"], ordered[0], "firstDate of the date table")
+        c.eq(doc["lastDate"], ordered[-1], "lastDate of the date table")
+        funds = {f["shortName"]: f for f in doc["funds"]}
+        c.eq(sorted(funds), ["BIG", "MORE"], "funds")
+        for name, title, data, lines in files.values():
+            fund = funds.get(name.split(".")[0])
+            if fund is None:
+                continue
+            c.eq(fund["name"], title, "%s name" % name)
+            c.eq(fund["pointCount"], len(lines), "%s pointCount" % name)
+            c.eq(fund["fileSize"], len(data), "%s fileSize" % name)
+            kept = sorted((d for _, d, _ in lines if d in table), key=date_key)
+            c.eq(fund["firstDate"], kept[0], "%s firstDate" % name)
+            c.eq(fund["lastDate"], kept[-1], "%s lastDate" % name)
+            want = collections.Counter((d if d in table else None, v) for _, d, v in lines)
+            got = collections.Counter((p["date"], p["value"]) for p in fund["series"][0]["points"])
+            if got != want:
+                c.fail("%s points: %d expected that were not given, %d given that were not "
+                       "expected, e.g. %s / %s" % (name, sum((want - got).values()),
+                                                   sum((got - want).values()),
+                                                   short(list(want - got)[:3]),
+                                                   short(list(got - want)[:3])))
+            c.true(not any(p["noValue"] for p in fund["series"][0]["points"]),
+                   "%s: points without a value" % name)
+
+
+# ---------------------------------------------------------------------------------------
+# Junk: what any input must give.
+
+UNEXPECTED = re.compile(r"unexpected token: (END OF FILE|CARRIAGE RETURN|LINE FEED|"
+                        r"[1-9] DIGIT NUMBER|COMMENT|EQUALS|SLASH|DOT)\Z")
+SECOND_PASS_ONLY = ("duplicate dist", "duplicate exclude", "missing dist", "missing fund name")
+
+
+def both_passes(message):
+    return (message in ("token too long", "incorrect date format")
+            or UNEXPECTED.match(message) is not None
+            or message.startswith('unexpected token: ASCII STRING "'))
+
+
+def check_any_file(c, name, data, path, texts, fund):
+    """The reports of one file of arbitrary content: each one a parser message with a
+    line number inside the file; the messages of both passes come once per pass in the
+    same order, the first pass gives nothing else; the file is dropped exactly when it
+    has no name."""
+    eof_line = line_ends(data) + 1
+    parsed = []
+    head = "Error: %s(" % path
+    for t in texts:
+        m = re.match(r"(\d+)\): (.*)\Z", t[len(head):], re.S) if t.startswith(head) else None
+        if not c.true(m is not None, "%s: a report of no known form: %s" % (name, short(t))):
+            return
+        line, message = int(m.group(1)), m.group(2)
+        c.true(both_passes(message) or message in SECOND_PASS_ONLY,
+               "%s: unknown message %s" % (name, short(message)))
+        c.true(1 <= line <= eof_line, "%s: line %d outside the file (1 to %d)" % (name, line, eof_line))
+        parsed.append((line, message, both_passes(message)))
+    twice = [(l, m) for l, m, b in parsed if b]
+    half = len(twice) // 2
+    if not c.true(len(twice) % 2 == 0 and twice[:half] == twice[half:],
+                  "%s: the messages of both passes differ between the passes" % name):
+        return
+    c.eq([(l, m) for l, m, _ in parsed[:half]], twice[:half],
+         "%s: first-pass reports" % name)
+    for part in (parsed[:half], parsed[half:]):
+        lines = [l for l, _, _ in part]
+        c.true(lines == sorted(lines), "%s: line numbers go backwards within a pass" % name)
+    missing = [(l, m) for l, m, _ in parsed if m == "missing fund name"]
+    if fund is None:
+        c.eq(missing, [(eof_line, "missing fund name")], "%s: missing fund name" % name)
+        c.true(not parsed or parsed[-1][1] == "missing fund name",
+               "%s: reports after the missing fund name" % name)
+    else:
+        c.eq(missing, [], "%s: missing fund name for a fund that was kept" % name)
+        c.eq(fund.get("fileSize"), len(data), "%s fileSize" % name)
+        points = fund.get("series", [{}])[0].get("points")
+        c.eq(len(points) if points is not None else None, fund.get("pointCount"),
+             "%s number of points" % name)
+
+
+def junk_bytes(seed, size):
+    rng = random.Random(seed)
+    return bytes(rng.randrange(256) for _ in range(size))
+
+
+JUNK_PIECES = [b"NAME", b"name", b"URL", b"CATEGORY", b"DIV", b"CG", b"LCG", b"SCG", b"MCG",
+               b"SPLIT", b"FOR", b"EXCLUDE", b"FOO", b"=", b"=", b"/", b"/", b"/", b".", b".",
+               b";", b" ", b" ", b"\t", b"\r", b"\n", b"\n", b"\r\n", b",", b"-"]
+
+
+def junk_tokens(seed, size, long_runs):
+    """Random sequences of the parser's own words, numbers and punctuation."""
+    rng = random.Random(seed)
+    out = bytearray()
+    while len(out) < size:
+        r = rng.random()
+        if r < 0.35:
+            top = 40 if rng.random() < 0.8 else 10 ** rng.randrange(1, 13)
+            out += str(rng.randrange(top)).encode()
+        elif long_runs and r < 0.37:
+            out += bytes(rng.choice(b"abcXYZ0123456789") for _ in range(rng.randrange(500, 700)))
+        elif r < 0.97:
+            out += rng.choice(JUNK_PIECES)
+        else:
+            out.append(rng.randrange(256))
+    return bytes(out[:size])
+
+
+def mutated(seed, base, count):
+    """base with count random single-byte deletions, insertions and replacements."""
+    rng = random.Random(seed)
+    out = bytearray(base)
+    for _ in range(count):
+        at = rng.randrange(len(out) + 1)
+        op = rng.randrange(3)
+        if op == 0 and at < len(out):
+            del out[at]
+        elif op == 1:
+            out.insert(at, rng.choice(b"0123456789/=.;\r\n \tADEFILMNSVx" + bytes([0, 0xFF])))
+        elif at < len(out):
+            out[at] = rng.randrange(256)
+    return bytes(out)
+
+
+def case_binary_junk(c):
+    """Junk of fixed seeds never crashes or hangs the load and gives only well-formed
+    parser messages."""
+    base = b"".join(f.data for f in odd_fixtures())
+    junk = {
+        "JUNKBIN.NAV": junk_bytes(1, 8192),
+        "JUNKNUL.NAV": b"\0" * 700 + b"\n" + junk_bytes(2, 1000),
+        "JUNKTOK.NAV": junk_tokens(3, 20000, False),
+        "JUNKRUN.NAV": junk_tokens(4, 20000, True),
+        "JUNKMUT.NAV": mutated(5, base, 400),
+        "JUNKMUT2.NAV": mutated(6, base * 3, 3000),
+    }
+    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
+        for name, data in junk.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+        doc = load(folder, "--points")
+        check_report_sizes(c, doc)
+        c.true(all(r["kind"] == "Error" for r in doc["reports"]),
+               "reports of a kind other than Error: %s"
+               % short([r for r in doc["reports"] if r["kind"] != "Error"]))
+        texts = [r["text"] for r in doc["reports"]]
+        funds = {f["shortName"]: f for f in doc["funds"]}
+        accounted = 0
+        for name, data in junk.items():
+            path = os.path.join(folder, name)
+            mine = reports_of_file(texts, path)
+            accounted += len(mine)
+            check_any_file(c, name, data, path, mine, funds.get(name.split(".")[0]))
+        c.eq(accounted, len(texts), "reports that name one of the files")
+        c.true(set(funds) <= {n.split(".")[0] for n in junk}, "unknown funds %s" % short(sorted(funds)))
+
+
+# ---------------------------------------------------------------------------------------
+# The command line.
+
+def case_usage_errors(c):
+    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
+        missing = os.path.join(folder, "no-such-directory")
+        plain = os.path.join(folder, "PLAIN.NAV")
+        with open(plain, "wb") as f:
+            f.write(b"NAME=Plain File\n")
+        for args, what in (([], "no arguments"),
+                           (["--json"], "no directory"),
+                           (["--bogus", folder], "an unknown option"),
+                           (["--json", "--frobnicate", folder], "an unknown option after --json"),
+                           ([missing], "a directory that does not exist"),
+                           (["--json", missing], "--json and a directory that does not exist"),
+                           ([plain], "a file in place of the directory")):
+            proc = run_tool(args)
+            c.eq(proc.returncode, 2, "exit status for %s" % what)
+            c.true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
+
+
+def case_table_mode(c):
+    """Without --json the reports go to standard error and the fund table to standard
+    output."""
+    nav_files = [odd_by_name("DISTS.NAV"), odd_by_name("NONAME.NAV"), odd_by_name("WORDS.NAV")]
+    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
+        write_files(folder, nav_files)
+        proc = run_tool([folder])
+        if not c.eq(proc.returncode, 0, "exit status"):
+            raise Fatal("stderr: %s" % tail(proc.stderr))
+        err = proc.stderr.decode("utf-8", "replace").splitlines()
+        out = proc.stdout.decode("utf-8", "replace")
+        for f in nav_files:
+            path = os.path.join(folder, f.name)
+            check_report_list(c, reports_of_file(err, path), f.expected_reports(path),
+                              "%s on standard error" % f.name)
+        c.true("DISTS" in out and "WORDS" in out, "the kept funds are not in the table: %s" % short(out))
+        c.true("NONAME" not in out, "the dropped fund is in the table")
+        c.true("Error:" not in out, "reports on standard output: %s" % short(out))
+        c.true(not out.lstrip().startswith("{"), "JSON on standard output without --json")
+
+
+# ---------------------------------------------------------------------------------------
+
+def main(argv):
+    global TOOL, DATA
+    if len(argv) != 3:
+        print("usage: test_report.py PATH_TO_vantry-report PATH_TO_tests/data", file=sys.stderr)
+        return 2
+    TOOL, DATA = os.path.abspath(argv[1]), os.path.abspath(argv[2])
+    cases = [case_usage_errors, case_empty_directory]
+    cases += [make_fixture_case(f.name) for f in odd_fixtures()]
+    cases += [case_newest_and_oldest_first, case_all_fixtures_together,
+              case_empty_and_blank_files, case_lines_cut_by_end_of_file, case_line_ends,
+              case_long_lines, case_long_word_after_unexpected_token, case_date_overflow,
+              case_binary_junk, case_table_mode]
+    passed = failed = 0
+    for case in cases:
+        c = Checks()
+        try:
+            case(c)
+        except Fatal as e:
+            c.fail(str(e))
+        name = case.__name__.replace("case_", "").replace("_", " ")
+        if c.failures:
+            failed += 1
+            print("FAIL %s" % name)
+            for f in c.failures:
+                print("    " + f.replace("\n", "\n    "))
+        else:
+            passed += 1
+            print("ok   %s" % name)
+    print("%d passed, %d failed" % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

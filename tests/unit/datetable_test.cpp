@@ -1,0 +1,189 @@
+// The date table: order, look-up and its hint, insertion, overflow, shrink, periods.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "data/alloc.h"
+#include "data/datetable.h"
+#include "test_support.h"
+
+namespace {
+
+PackedDate D(unsigned month, unsigned day, unsigned twoDigitYear)
+{
+    return MakePackedDate(YearCodeOfTwoDigitYear(twoDigitYear), month, day);
+}
+
+std::vector<std::string> TableTexts()
+{
+    std::vector<std::string> texts;
+    char buffer[16];
+    for (uint32_t i = 0; i < DateCount; i++) {
+        FormatDateIndex(i, buffer);
+        texts.push_back(buffer);
+    }
+    return texts;
+}
+
+TEST(PackedDates, FieldsYearCodesAndPrinting)
+{
+    PackedDate d = D(12, 31, 99);
+    EXPECT_EQ(PackedYearCode(d), 39u);
+    EXPECT_EQ(PackedMonth(d), 12u);
+    EXPECT_EQ(PackedDay(d), 31u);
+    EXPECT_EQ(PackedYearCode(D(1, 1, 0)), 40u);
+    EXPECT_EQ(PackedYearCode(D(1, 1, 59)), 99u);
+    EXPECT_EQ(PackedYearCode(D(1, 1, 60)), 0u);
+    char text[16];
+    FormatPackedDate(D(3, 7, 5), text);
+    EXPECT_STREQ(text, "03/07/05");
+    FormatPackedDate(D(1, 2, 60), text);
+    EXPECT_STREQ(text, "01/02/60");
+    // The whole word would order by day first; dates compare by year, month, day.
+    EXPECT_LT(ComparePackedDates(D(12, 31, 98), D(1, 1, 99)), 0);
+    EXPECT_GT(ComparePackedDates(D(1, 1, 0), D(12, 31, 99)), 0);
+    EXPECT_EQ(ComparePackedDates(D(5, 5, 5), D(5, 5, 5)), 0);
+}
+
+TEST(PackedDates, PeriodSlotsOfTheMonth)
+{
+    // year code 39 (1999), March: 39 * 60 + 2 * 5 = 2350.
+    EXPECT_EQ(PackedDatePeriod(D(3, 1, 99)), 2350);
+    EXPECT_EQ(PackedDatePeriod(D(3, 7, 99)), 2350);
+    EXPECT_EQ(PackedDatePeriod(D(3, 8, 99)), 2351);
+    EXPECT_EQ(PackedDatePeriod(D(3, 21, 99)), 2352);
+    EXPECT_EQ(PackedDatePeriod(D(3, 28, 99)), 2353);
+    EXPECT_EQ(PackedDatePeriod(D(3, 29, 99)), 2354);
+    EXPECT_EQ(PackedDatePeriod(D(3, 31, 99)), 2354);
+    EXPECT_EQ(PackedDatePeriod(D(12, 31, 59)), 99 * 60 + 55 + 4);
+}
+
+TEST(DateTableOrder, InsertsKeepTheTableSortedAcrossTheCentury)
+{
+    BeginDateTable();
+    AddDate(D(1, 1, 99), "f", 1);
+    AddDate(D(12, 31, 98), "f", 2);
+    AddDate(D(1, 1, 0), "f", 3);
+    AddDate(D(12, 31, 99), "f", 4);
+    AddDate(D(1, 1, 99), "f", 5);  // already there: nothing changes
+    EXPECT_EQ(TableTexts(), (std::vector<std::string>{"12/31/98", "01/01/99", "12/31/99",
+                                                      "01/01/00"}));
+    EXPECT_EQ(DateFree, DATE_TABLE_ROOM - 4);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(DateTableOrder, RandomInsertionsMatchASortedSet)
+{
+    std::mt19937 random(7);
+    std::vector<PackedDate> reference;
+    BeginDateTable();
+    for (int i = 0; i < 3000; i++) {
+        PackedDate d = MakePackedDate(random() % 100, 1 + random() % 12, 1 + random() % 31);
+        AddDate(d, "f", 1);
+        if (std::find(reference.begin(), reference.end(), d) == reference.end())
+            reference.push_back(d);
+    }
+    std::sort(reference.begin(), reference.end(),
+              [](PackedDate a, PackedDate b) { return ComparePackedDates(a, b) < 0; });
+    ASSERT_EQ(DateCount, reference.size());
+    for (uint32_t i = 0; i < DateCount; i++)
+        ASSERT_EQ(DateTable[i], reference[i]) << i;
+    for (uint32_t i = 0; i < DateCount; i++)
+        ASSERT_EQ(FindDate(reference[i]), i);
+    CheckDateOrder();
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(DateTableLookup, MissesSetTheHintNextToTheGap)
+{
+    BeginDateTable();
+    EXPECT_EQ(FindDate(D(1, 1, 99)), DATE_NOT_FOUND);
+    EXPECT_EQ(DateHint, 0u);
+    for (unsigned day = 1; day <= 9; day += 2)  // 1, 3, 5, 7, 9 January 1999
+        AddDate(D(1, day, 99), "f", 1);
+    EXPECT_EQ(FindDate(D(1, 1, 99)), 0u);
+    EXPECT_EQ(FindDate(D(1, 9, 99)), 4u);
+    EXPECT_EQ(FindDate(D(1, 5, 99)), 2u);
+    EXPECT_EQ(FindDate(D(12, 1, 98)), DATE_NOT_FOUND);
+    EXPECT_EQ(DateHint, 0u);
+    EXPECT_EQ(FindDate(D(2, 1, 99)), DATE_NOT_FOUND);
+    EXPECT_EQ(DateHint, 4u);
+    // Between 5 and 7 January: the hint is one of the two neighbours.
+    EXPECT_EQ(FindDate(D(1, 6, 99)), DATE_NOT_FOUND);
+    EXPECT_TRUE(DateHint == 2u || DateHint == 3u) << DateHint;
+    AddDate(D(1, 6, 99), "f", 1);
+    EXPECT_EQ(FindDate(D(1, 6, 99)), 3u);
+    EXPECT_EQ(FindDate(D(1, 7, 99)), 4u);
+}
+
+TEST(DateTableOverflow, TheFirstDateThatDoesNotFitIsReportedOnce)
+{
+    BeginDateTable();
+    uint32_t added = 0;
+    for (uint32_t y = 0; y < 100 && added < DATE_TABLE_ROOM; y++)
+        for (uint32_t m = 1; m <= 12 && added < DATE_TABLE_ROOM; m++)
+            for (uint32_t d = 1; d <= 31 && added < DATE_TABLE_ROOM; d++, added++)
+                AddDate(MakePackedDate(y, m, d), "a.NAV", 1);
+    ASSERT_EQ(DateCount, DATE_TABLE_ROOM);
+    EXPECT_TRUE(Messages.empty());
+    // A date already present still costs nothing; new ones overflow, reported once.
+    AddDate(MakePackedDate(0, 1, 1), "b.NAV", 2);
+    EXPECT_TRUE(Messages.empty());
+    AddDate(MakePackedDate(99, 12, 30), "b.NAV", 7);
+    AddDate(MakePackedDate(99, 12, 31), "c.NAV", 8);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text, "Error: b.NAV(7): DATE overflow (64K)");
+    EXPECT_EQ(FindDate(MakePackedDate(99, 12, 30)), DATE_NOT_FOUND);
+    // A new load clears the flag.
+    BeginDateTable();
+    EXPECT_EQ(DateCount, 0u);
+    EXPECT_EQ(DateOverflowShown, 0);
+}
+
+TEST(DateTableFinish, ShrinksToItsEntriesAndSetsTheLastYear)
+{
+    uint32_t before = DynamicMemoryUsed;
+    BeginDateTable();
+    EXPECT_EQ(DynamicMemoryUsed, before + 65536);
+    AddDate(D(6, 1, 3), "f", 1);
+    AddDate(D(6, 1, 97), "f", 1);
+    FinishDateTable();
+    EXPECT_EQ(DynamicMemoryUsed, before + 2 * sizeof(PackedDate));
+    EXPECT_EQ(LastYearCode, 43u);
+    EXPECT_EQ(FindDate(D(6, 1, 97)), 0u);
+    FreeDateTable();
+    EXPECT_EQ(DynamicMemoryUsed, before);
+
+    BeginDateTable();
+    FinishDateTable();
+    EXPECT_EQ(DateCount, 0u);
+    EXPECT_EQ(LastYearCode, 0u);
+    EXPECT_EQ(DynamicMemoryUsed, before);
+}
+
+TEST(DateTableFinish, AnUnsortedTableIsReported)
+{
+    BeginDateTable();
+    AddDate(D(1, 1, 99), "f", 1);
+    AddDate(D(1, 2, 99), "f", 1);
+    AddDate(D(1, 3, 99), "f", 1);
+    std::swap(DateTable[1], DateTable[2]);
+    CheckDateOrder();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text, "Error: Date array not sorted!");
+}
+
+TEST(DateTableIndexes, PeriodsAndYearsOfIndexes)
+{
+    BeginDateTable();
+    AddDate(D(1, 29, 99), "f", 1);
+    EXPECT_EQ(DatePeriodOf(0), 39 * 60 + 4);
+    EXPECT_EQ(YearCodeOf(0), 39u);
+    // An index that is not in the table has period 0.
+    EXPECT_EQ(DatePeriodOf(DATE_INDEX_NONE), 0);
+    EXPECT_EQ(DatePeriodOf(DATE_NOT_FOUND), 0);
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// The buffered byte layer at its 512-byte boundaries, push-back, writing and failures.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "data/io.h"
+#include "test_support.h"
+
+namespace {
+
+std::string Pattern(size_t n)
+{
+    std::string s(n, 0);
+    for (size_t i = 0; i < n; i++)
+        s[i] = (char)(i * 7 + 3);
+    return s;
+}
+
+TEST(IoRead, EmptyFileGivesEndOfFileAtOnce)
+{
+    std::string path = WriteFile(MakeTempDir(), "E.NAV", "");
+    unsigned char buffer[IO_BUFFER_SIZE];
+    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
+    EXPECT_EQ(IoFileSize(), 0u);
+    EXPECT_EQ(IoXGetB(), -1);
+    EXPECT_EQ(IoXGetB(), -1);
+    EXPECT_EQ(IoClose(), 1);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(IoRead, EveryByteAcrossSeveralFillsThenEndOfFile)
+{
+    for (size_t size : {1u, 511u, 512u, 513u, 1024u, 1537u}) {
+        std::string bytes = Pattern(size);
+        std::string path = WriteFile(MakeTempDir(), "P.NAV", bytes);
+        unsigned char buffer[IO_BUFFER_SIZE];
+        ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
+        EXPECT_EQ(IoFileSize(), size);
+        std::string got;
+        for (int c; (c = IoXGetB()) >= 0;)
+            got.push_back((char)c);
+        EXPECT_EQ(got, bytes) << size;
+        IoClose();
+    }
+}
+
+TEST(IoRead, PushBackWorksOnlyWithinTheCurrentFill)
+{
+    std::string bytes = Pattern(600);
+    std::string path = WriteFile(MakeTempDir(), "U.NAV", bytes);
+    unsigned char buffer[IO_BUFFER_SIZE];
+    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
+
+    // Nothing of the (still empty) fill has been taken yet.
+    EXPECT_EQ(IoUngetB(), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text, "Error: IoUngetB(" + path + ")");
+    ClearMessages();
+
+    for (int i = 0; i < 512; i++)
+        ASSERT_EQ(IoXGetB(), (unsigned char)bytes[i]);
+    // The last byte of a full fill can be pushed back.
+    EXPECT_EQ(IoUngetB(), 1);
+    EXPECT_EQ(IoXGetB(), (unsigned char)bytes[511]);
+    // The first byte of the next fill: position 1 becomes 0.
+    EXPECT_EQ(IoXGetB(), (unsigned char)bytes[512]);
+    EXPECT_EQ(IoUngetB(), 1);
+    EXPECT_EQ(IoXGetB(), (unsigned char)bytes[512]);
+    EXPECT_TRUE(Messages.empty());
+
+    // At the end of the file the fill is empty again.
+    while (IoXGetB() >= 0) {
+    }
+    EXPECT_EQ(IoUngetB(), 0);
+    EXPECT_EQ(Messages.size(), 1u);
+    IoClose();
+}
+
+TEST(IoRead, RewindStartsOver)
+{
+    std::string bytes = Pattern(700);
+    std::string path = WriteFile(MakeTempDir(), "R.NAV", bytes);
+    unsigned char buffer[IO_BUFFER_SIZE];
+    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
+    for (int i = 0; i < 600; i++)
+        IoXGetB();
+    IoRewind();
+    EXPECT_EQ(IoXGetB(), (unsigned char)bytes[0]);
+    EXPECT_EQ(IoXGetB(), (unsigned char)bytes[1]);
+    IoClose();
+}
+
+TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
+{
+    std::string dir = MakeTempDir();
+    std::string missing = dir + "/NONE.NAV";
+    unsigned char buffer[IO_BUFFER_SIZE];
+    EXPECT_EQ(IoOpen(missing.c_str(), IO_GENERIC_READ, buffer), 0);
+    EXPECT_TRUE(Messages.empty());
+
+    // A directory cannot be read as a file.
+    EXPECT_EQ(IoOpen(dir.c_str(), IO_GENERIC_READ, buffer), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
+    EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + dir + ", GetLastError=0x", 0), 0u);
+
+    // Writing into a directory that does not exist is a failure worth telling.
+    ClearMessages();
+    std::string nowhere = dir + "/no/such/opt";
+    EXPECT_EQ(IoOpen(nowhere.c_str(), IO_GENERIC_WRITE, buffer), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + nowhere + ", GetLastError=0x00000002\n", 0),
+              0u);
+}
+
+TEST(IoWrite, A512ByteBufferIsWrittenWhenTheNextByteComes)
+{
+    std::string dir = MakeTempDir();
+    std::string path = dir + "/W";
+    unsigned char buffer[IO_BUFFER_SIZE];
+    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_WRITE, buffer), 1);
+    std::string bytes = Pattern(1100);
+    for (int i = 0; i < 512; i++)
+        ASSERT_EQ(IoXPutB((unsigned char)bytes[i]), 1);
+    EXPECT_EQ(ReadWholeFile(path).size(), 0u);
+    ASSERT_EQ(IoXPutB((unsigned char)bytes[512]), 1);
+    EXPECT_EQ(ReadWholeFile(path).size(), 512u);
+    for (size_t i = 513; i < bytes.size(); i++)
+        IoXPutB((unsigned char)bytes[i]);
+    EXPECT_EQ(IoFlush(), 1);
+    EXPECT_EQ(IoClose(), 1);
+    EXPECT_EQ(ReadWholeFile(path), bytes);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(IoWrite, AFailedWriteIsReportedAndTheBufferStillEmptied)
+{
+    unsigned char buffer[IO_BUFFER_SIZE];
+    ASSERT_EQ(IoOpen("/dev/full", IO_GENERIC_WRITE, buffer), 1);
+    for (int i = 0; i < 512; i++)
+        IoXPutB('x');
+    EXPECT_EQ(IoXPutB('y'), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text.rfind("Error: WriteFile(/dev/full)=FALSE, GetLastError=0x", 0), 0u);
+    // The 512 bytes are gone; 'y' alone waits in the buffer.
+    ClearMessages();
+    EXPECT_EQ(IoFlush(), 0);
+    EXPECT_EQ(Messages.size(), 1u);
+    ClearMessages();
+    EXPECT_EQ(IoFlush(), 1);
+    EXPECT_TRUE(Messages.empty());
+    IoClose();
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// The file steps of a load over real directories: passes, removal of unnamed funds,
+// date indexes, the progress codes, overflow of dates and of funds, and memory accounting.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "data/alloc.h"
+#include "data/datetable.h"
+#include "data/fund.h"
+#include "data/load.h"
+#include "data/navfile.h"
+#include "data/ratefile.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::string> Progress;
+
+void RecordProgress(uint32_t code, const char *text)
+{
+    Progress.push_back(std::to_string(code) + (code == 5 ? std::string(" ") + text : ""));
+}
+
+PackedDate D(unsigned month, unsigned day, unsigned year)
+{
+    return MakePackedDate(YearCodeOfTwoDigitYear(year), month, day);
+}
+
+TEST(LoadFiles, TwoPassesDropUnnamedFundsAndIndexTheDates)
+{
+    std::string dir = MakeTempDir();
+    WriteFile(dir, "B.NAV", "NAME=Bee\nCATEGORY=Index\n01/08/99 = 2\n01/01/99 = 1\n"
+                            "01/08/99 DIV = .5\n01/15/99 EXCLUDE\n01/01/99 SPLIT 3 FOR 2\n");
+    WriteFile(dir, "a.nav", "NAME=Ay\n12/31/98 = 5\n");
+    WriteFile(dir, "NONAME.NAV", "06/30/99 = 7\n");
+    WriteFile(dir, "MONEYMKT", "99=5.0\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    Progress.clear();
+    PlatSetProgressSink(RecordProgress);
+    uint32_t before = DynamicMemoryUsed;
+    LoadDataFiles();
+
+    EXPECT_EQ(Progress, (std::vector<std::string>{
+                            "9", "1", "5 First read pass", "5 First read pass: a.nav", "2",
+                            "5 First read pass: B.NAV", "2", "5 First read pass: NONAME.NAV", "2",
+                            "3", "5 ", "5 Second read pass", "5 Second read pass: a.nav", "2",
+                            "5 Second read pass: B.NAV", "2", "5 Second read pass: NONAME.NAV",
+                            "2", "3"}));
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: " + dir + "/NONAME.NAV(2): missing fund name"}));
+
+    ASSERT_EQ(FundCount, 2u);
+    EXPECT_STREQ(FundTable[0].shortName, "a");
+    EXPECT_STREQ(FundTable[1].shortName, "B");
+    EXPECT_EQ(FindFund("b"), &FundTable[1]);
+    EXPECT_EQ(FindFund("NONAME"), nullptr);
+    // The unnamed file's date stays in the table: 12/31/98 1/1 1/8 1/15 6/30/99.
+    ASSERT_EQ(DateCount, 5u);
+    EXPECT_EQ(DateTable[4], D(6, 30, 99));
+    EXPECT_EQ(LastYearCode, 39u);
+
+    const FundRecord *b = &FundTable[1];
+    EXPECT_EQ(FundCategory(b), 7u);
+    ASSERT_EQ(b->pointCount, 2u);
+    EXPECT_EQ(b->points[0][0].dateWord, 1u);  // 01/01/99
+    EXPECT_EQ(b->points[0][1].dateWord, 2u);  // 01/08/99
+    EXPECT_EQ(b->dists[0].date, 2u);
+    EXPECT_EQ(b->excludeDate, 3u);
+    EXPECT_EQ(b->splits[0], 1u | (3u << 16) | (2u << 24));
+    EXPECT_NE(b->bandPoints[0], nullptr);
+    EXPECT_NE(b->macdPoints[0], nullptr);
+    EXPECT_NE(b->rocPoints[0], nullptr);
+    EXPECT_EQ(MoneyMarketCount, 1u);
+    // Periods 12/31/98 (2339) to 6/30/99 (2369): 31 / 15 + 2 quarters.
+    EXPECT_EQ(QuarterCount, 4u);
+
+    FreeDataSet();
+    EXPECT_EQ(DynamicMemoryUsed, before);
+}
+
+TEST(LoadFiles, AnEmptyDirectoryStillRunsEveryStep)
+{
+    std::string dir = MakeTempDir();
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    Progress.clear();
+    PlatSetProgressSink(RecordProgress);
+    LoadDataFiles();
+    EXPECT_EQ(Progress, (std::vector<std::string>{"9", "1", "5 First read pass", "3", "5 ",
+                                                  "5 Second read pass", "3"}));
+    EXPECT_EQ(FundCount, 0u);
+    EXPECT_EQ(DateCount, 0u);
+    EXPECT_EQ(QuarterTable, nullptr);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(LoadFiles, DatesBeyondTheTableBecomeNotFound)
+{
+    std::string dir = MakeTempDir();
+    std::string text = "NAME=Many\n";
+    unsigned added = 0;
+    for (unsigned y = 60; y < 160 && added < 16384; y++)
+        for (unsigned m = 1; m <= 12 && added < 16384; m++)
+            for (unsigned d = 1; d <= 31 && added < 16384; d++, added++)
+                text += std::to_string(m) + "/" + std::to_string(d) + "/" +
+                        std::to_string(y % 100) + " = 1\n";
+    // Every date in the file so far fits; the next two do not. The line of the first of
+    // them is 16384 + 2 (the NAME line comes first).
+    text += "12/30/59 = 2\n12/31/59 DIV = .1\n12/31/59 SPLIT 2 FOR 1\n";
+    WriteFile(dir, "MANY.NAV", text);
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    LoadDataFiles();
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{
+                                  "Error: " + dir + "/MANY.NAV(16386): DATE overflow (64K)"}));
+    ASSERT_EQ(FundCount, 1u);
+    const FundRecord *f = &FundTable[0];
+    ASSERT_EQ(f->pointCount, 16385u);
+    EXPECT_EQ(DateCount, 16384u);
+    // Filled from the end: the file's last point is element 0.
+    EXPECT_EQ(f->points[0][0].dateWord & 0xFFFF, DATE_INDEX_NONE);
+    EXPECT_EQ(f->points[0][1].dateWord & 0xFFFF, 16383u);
+    EXPECT_EQ(f->dists[0].date, DATE_NOT_FOUND);
+    EXPECT_EQ(f->splits[0] & 0xFFFF, DATE_INDEX_NONE);
+    EXPECT_EQ(SplitNewShares(f->splits[0]), 2u);
+}
+
+TEST(LoadFiles, FilesBeyondTheCountedRecordsAreNotRead)
+{
+    std::string dir = MakeTempDir();
+    WriteFile(dir, "A.NAV", "NAME=A\n01/01/99 = 1\n");
+    WriteFile(dir, "B.NAV", "NAME=B\n01/01/98 = 1\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    BeginDateTable();
+    AllocateFundTable(1);  // as if B.NAV had arrived after the count
+    ReadFundFiles(NAV_FIRST_PASS);
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Fund overflow!"}));
+    EXPECT_EQ(Messages[0].caption, "Vantry");
+    EXPECT_EQ(FundCount, 1u);
+    EXPECT_EQ(DateCount, 1u);
+}
+
+TEST(LoadFiles, FilesThatCannotBeOpenedUseNoRecord)
+{
+    std::string dir = MakeTempDir();
+    // A listed name that cannot be opened: a link whose target is gone.
+    ASSERT_EQ(symlink((dir + "/gone").c_str(), (dir + "/A.NAV").c_str()), 0);
+    WriteFile(dir, "B.NAV", "NAME=B\n01/01/98 = 1\n");
+    WriteFile(dir, "C.NAV", "NAME=C\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    LoadDataFiles();
+    EXPECT_TRUE(Messages.empty());
+    ASSERT_EQ(FundCount, 2u);
+    EXPECT_STREQ(FundTable[0].shortName, "B");
+    EXPECT_STREQ(FundTable[1].shortName, "C");
+    EXPECT_EQ(FundTable[0].pointCount, 1u);
+}
+
+TEST(DataDirectory, PathsAreBuiltWithinTheirBuffers)
+{
+    ASSERT_TRUE(SetDataDir("/data"));
+    EXPECT_STREQ(DataDir, "/data/");
+    ASSERT_TRUE(SetDataDir("/data/"));
+    EXPECT_STREQ(DataDir, "/data/");
+    char path[DATA_PATH_SIZE];
+    ASSERT_TRUE(DataPath("MONEYMKT", path));
+    EXPECT_STREQ(path, "/data/MONEYMKT");
+    EXPECT_FALSE(SetDataDir(std::string(600, 'd').c_str()));
+    ASSERT_TRUE(SetDataDir(std::string(500, 'd').c_str()));
+    EXPECT_FALSE(DataPath(std::string(600, 'n').c_str(), path));
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// Return arithmetic: guards, percent change, compounding, the annualized-return search,
+// and growth at the risk-free and money-market rates.
+#include <gtest/gtest.h>
+#include <math.h>
+
+#include "analysis/returns.h"
+#include "data/alloc.h"
+#include "data/datetable.h"
+#include "data/ratefile.h"
+#include "test_support.h"
+
+namespace {
+
+TEST(Guards, ZeroDivisorsGiveZero)
+{
+    EXPECT_EQ(SafeDivide(5, 0), 0.0);
+    EXPECT_EQ(SafeDivide(5, 2), 2.5);
+    EXPECT_EQ(PercentRatio(1, 0), 0.0);
+    EXPECT_EQ(PercentRatio(1, 4), 25.0);
+    EXPECT_EQ(MeanOf(9, 0), 0.0);
+    EXPECT_EQ(MeanOf(9, 3), 3.0);
+    EXPECT_EQ(PercentOf(200, -5), 10.0);
+    EXPECT_EQ(CompareValues(1, 2), -1);
+    EXPECT_EQ(CompareValues(2, 2), 0);
+    EXPECT_EQ(CompareValues(3, 2), 1);
+    EXPECT_EQ(AbsoluteDifference(2, 5), 3.0);
+}
+
+TEST(PercentChanges, ClampsAndSigns)
+{
+    EXPECT_EQ(PercentChange(0, 7), 0.0);
+    EXPECT_EQ(PercentChange(-5, 5), 0.0);
+    EXPECT_EQ(PercentChange(100, 150), 50.0);
+    EXPECT_EQ(PercentChange(200, 100), -50.0);
+    EXPECT_EQ(PercentChange(4, -1), -100.0);  // a negative end counts as 0
+    EXPECT_EQ(PercentChange(3, 3), 0.0);
+}
+
+TEST(Compounding, WholeYearsThenSimpleInterest)
+{
+    EXPECT_DOUBLE_EQ(CompoundAtRate(100, 10, 90), 115.5);  // 110 + 110 * 10% * 30/60
+    EXPECT_DOUBLE_EQ(CompoundAtRate(100, -10, 90), 85.5);  // 90 - 90 * 10% * 30/60
+    EXPECT_DOUBLE_EQ(CompoundAtRate(100, 10, 45), 107.5);
+    EXPECT_DOUBLE_EQ(CompoundAtRate(100, 10, 120), 121.0);
+    EXPECT_EQ(CompoundAtRate(100, 10, 0), 100.0);
+    EXPECT_EQ(CompoundAtRate(100, 10, -30), 100.0);
+}
+
+TEST(AnnualizedReturns, ShortSpansAreNotAnnualized)
+{
+    EXPECT_EQ(AnnualizedReturn(1.0, 2.0, 60), 100.0);
+    EXPECT_EQ(AnnualizedReturn(2.0, 1.0, 30), -50.0);
+    EXPECT_EQ(AnnualizedReturn(1.0, 0.0, 120), -100.0);
+    EXPECT_EQ(AnnualizedReturn(1.0, 1.0, 120), 0.0);
+    EXPECT_EQ(AnnualizedReturn(1.0, 2.0, 0), 0.0);
+    EXPECT_EQ(AnnualizedReturn(-1.0, -2.0, 120), 0.0);  // both clamp to 0
+}
+
+TEST(AnnualizedReturns, BisectionFindsTheCompoundRate)
+{
+    // (1 + r)^2 = 2
+    EXPECT_NEAR(AnnualizedReturn(1.0, 2.0, 120), (sqrt(2.0) - 1) * 100, 1e-9);
+    // A gain above 20 percent a year: (1 + r)^2 = 10.
+    EXPECT_NEAR(AnnualizedReturn(1.0, 10.0, 120), (sqrt(10.0) - 1) * 100, 1e-9);
+    // A loss below -20 percent a year: (1 - r)^2 = 0.25.
+    EXPECT_NEAR(AnnualizedReturn(1.0, 0.25, 120), -50.0, 1e-9);
+    // Whatever the rate found, compounding at it reproduces the end value.
+    for (double end : {0.3, 0.9, 1.01, 1.5, 4.0, 50.0})
+        for (int w : {61, 75, 185, 600, 1800}) {
+            double r = AnnualizedReturn(1.0, end, w);
+            EXPECT_NEAR(CompoundAtRate(1.0, r, w), end, 1e-9 * end) << end << " " << w;
+        }
+}
+
+TEST(AnnualizedReturns, ALossWhoseSimpleAverageIsAboveMinusTwenty)
+{
+    // 1.0 to 0.7 over three years and five periods: the simple yearly average is -10,
+    // the true rate solves (1 + r)^3 * (1 + r * 5/60) = 0.7, about -10.9382.
+    double r = AnnualizedReturn(1.0, 0.7, 185);
+    EXPECT_NEAR(r, -10.938169713317698, 1e-9);
+    EXPECT_NEAR(CompoundAtRate(1.0, r, 185), 0.7, 1e-12);
+}
+
+TEST(AnnualizedReturns, EndsForEveryInput)
+{
+    EXPECT_EQ(AnnualizedReturn(INFINITY, 1.0, 120), 0.0);
+    EXPECT_EQ(AnnualizedReturn(1.0, INFINITY, 120), 0.0);
+    EXPECT_EQ(AnnualizedReturn(NAN, 1.0, 120), 0.0);
+    EXPECT_EQ(AnnualizedReturn(1.0, NAN, 120), 0.0);
+    // Hundreds of orders of magnitude apart: the search stays finite.
+    EXPECT_TRUE(isfinite(AnnualizedReturn(1e-300, 1e300, 61)));
+    EXPECT_GT(AnnualizedReturn(1e-300, 1e300, 61), 1e6);
+    double tiny = AnnualizedReturn(1.0, 1e-300, 120);
+    EXPECT_LE(tiny, -99.0);
+    EXPECT_GE(tiny, -102.0);
+    EXPECT_TRUE(isfinite(AnnualizedReturn(1.0, 1e-300, 6000)));
+    EXPECT_TRUE(isfinite(AnnualizedReturn(5e-324, 1.0, 61)));
+}
+
+// A date table and rates for the calendar cases below.
+void SetTable(std::initializer_list<PackedDate> dates)
+{
+    BeginDateTable();
+    for (PackedDate d : dates)
+        AddDate(d, "t", 1);
+    FinishDateTable();
+}
+
+PackedDate D(unsigned month, unsigned day, unsigned year)
+{
+    return MakePackedDate(YearCodeOfTwoDigitYear(year), month, day);
+}
+
+RateRecord Rates[3];
+
+void SetRiskFree(std::initializer_list<RateRecord> rates)
+{
+    uint32_t n = 0;
+    for (RateRecord r : rates)
+        Rates[n++] = r;
+    RiskFreeRates = n ? Rates : nullptr;
+    RiskFreeCount = n;
+}
+
+struct RateTablesReset {
+    ~RateTablesReset()
+    {
+        RiskFreeRates = MoneyMarketRates = nullptr;
+        RiskFreeCount = MoneyMarketCount = 0;
+    }
+};
+
+TEST(RiskFree, PartYearsAtBothEndsAndWholeYearsBetween)
+{
+    RateTablesReset reset;
+    SetTable({D(3, 15, 98), D(9, 20, 98), D(1, 5, 99), D(1, 3, 0), D(6, 10, 0)});
+    SetRiskFree({{38, 5.0}, {39, 4.0}, {40, 6.0}});
+    // 03/15/98 (period 2292) to 06/10/00 (2426): 1998 from period 2292 to 2340 at 5%
+    // gives 1.04, 1999 whole at 4% gives 1.0816, 2000 from 2400 to 2426 at 6% gives
+    // 1.0816 * 1.026.
+    double g = 1.04 * 1.04 * (6.0 * 26 / 60 + 100) / 100;
+    EXPECT_NEAR(RiskFreeReturn(0, 4), AnnualizedReturn(1.0, g, 134), 1e-9);
+    // Within one year: 30 periods at 5% is 2.5% (not annualized).
+    EXPECT_NEAR(RiskFreeReturn(0, 1), 2.5, 1e-9);
+    // From the first week of January to the first week of the next January: 1999 whole.
+    EXPECT_NEAR(RiskFreeReturn(2, 3), 4.0, 1e-9);
+    // A year missing from the table counts at 3 percent.
+    SetRiskFree({});
+    EXPECT_NEAR(RiskFreeReturn(2, 3), 3.0, 1e-9);
+}
+
+TEST(MoneyMarket, GrowthWalksYearByYear)
+{
+    RateTablesReset reset;
+    SetTable({D(3, 15, 98), D(11, 20, 98), D(2, 10, 99), D(8, 1, 99)});
+    RateRecord mm[1] = {{38, 6.0}};
+    MoneyMarketRates = mm;
+    MoneyMarketCount = 1;
+    NavPoint points[4] = {};
+    for (uint32_t i = 0; i < 4; i++)
+        points[i].dateWord = i;
+    FundRecord f = {};
+    f.points[0] = points;
+    f.pointCount = 4;
+    // Same year: 40 periods at 6%.
+    EXPECT_DOUBLE_EQ(MoneyMarketGrowth(&f, 100, 0, 1), 104.0);
+    // 1998's rate up to the first point of 1999 (54 periods), then 1999 at the default
+    // 3% for 29 periods.
+    EXPECT_DOUBLE_EQ(MoneyMarketGrowth(&f, 100, 0, 3), 105.4 + 105.4 * 0.03 * 29 / 60);
+    EXPECT_EQ(MoneyMarketGrowth(&f, 100, 2, 2), 100.0);
+    f.pointCount = 0;
+    EXPECT_EQ(MoneyMarketGrowth(&f, 100, 0, 3), 100.0);
+}
+
+TEST(Fees, TableOfShortHoldings)
+{
+    EXPECT_EQ(TradingFeeTable[0], 0.0);
+    EXPECT_EQ(TradingFeeTable[1], 0.9);
+    EXPECT_EQ(TradingFeeTable[9], 0.1);
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+// Test environment: a message sink that records boxes, and temporary directories.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "data/load.h"
+#include "platform/platform.h"
+
+std::vector<CapturedMessage> Messages;
+static std::vector<std::string> TempDirs;
+
+static void RecordMessage(const char *caption, const char *text, int icon)
+{
+    Messages.push_back({caption, text, icon});
+}
+
+void ClearMessages()
+{
+    Messages.clear();
+}
+
+std::vector<std::string> MessageTexts()
+{
+    std::vector<std::string> texts;
+    for (const auto &m : Messages)
+        texts.push_back(m.text);
+    return texts;
+}
+
+std::string MakeTempDir()
+{
+    char pattern[] = "/tmp/vantry-test-XXXXXX";
+    const char *dir = mkdtemp(pattern);
+    if (!dir)
+        abort();
+    TempDirs.push_back(dir);
+    return dir;
+}
+
+std::string WriteFile(const std::string &dir, const std::string &name, const std::string &bytes)
+{
+    std::string path = dir + "/" + name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+    return path;
+}
+
+std::string ReadWholeFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+namespace {
+
+// Installs the recording sink before every test and removes its temporary files after.
+class SupportListener : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo &) override
+    {
+        ClearMessages();
+        PlatSetMessageSink(RecordMessage);
+        PlatSetProgressSink(nullptr);
+        PlatSetTextWidthFunc(nullptr);
+    }
+    void OnTestEnd(const ::testing::TestInfo &) override
+    {
+        FreeDataSet();
+        for (const auto &d : TempDirs) {
+            std::string command = "rm -rf '" + d + "'";
+            if (system(command.c_str()) != 0)
+                fprintf(stderr, "could not remove %s\n", d.c_str());
+        }
+        TempDirs.clear();
+    }
+};
+
+const bool Registered = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new SupportListener);
+    return true;
+}();
+
+}  // namespace

@@ -1,0 +1,26 @@
+// Shared helpers of the unit tests: captured message boxes and temporary data files.
+#ifndef VANTRY_TEST_SUPPORT_H
+#define VANTRY_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+struct CapturedMessage {
+    std::string caption;
+    std::string text;
+    int icon;
+};
+
+// Every message box shown since the last ClearMessages (installed for every test).
+extern std::vector<CapturedMessage> Messages;
+void ClearMessages();
+// The texts only, in order.
+std::vector<std::string> MessageTexts();
+
+// A fresh temporary directory, removed with its files when the test ends.
+std::string MakeTempDir();
+// Writes bytes to dir/name; returns the whole path.
+std::string WriteFile(const std::string &dir, const std::string &name, const std::string &bytes);
+std::string ReadWholeFile(const std::string &path);
+
+#endif
