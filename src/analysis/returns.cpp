@@ -102,7 +102,7 @@ double AnnualizedReturn(double start, double end, int32_t w)
         // Compounding makes a yearly loss larger than the simple average, so the guess is
         // lowered until it lies below the true rate, whatever the average was.
         while (guess > LOWEST_GUESS && CompoundAtRate(start, guess, w) >= end)
-            guess -= 2;
+            guess = guess - 2 < LOWEST_GUESS ? LOWEST_GUESS : guess - 2;
         lo = guess;
         hi = 0;
     } else {

@@ -4,6 +4,8 @@
 #include "app/errors.h"
 #include "platform/platform.h"
 
+uint32_t IoOpenCount;
+
 static const char *IoPath;
 static uint32_t IoAccess;
 static unsigned char *IoBuffer;
@@ -30,6 +32,7 @@ static void ReportPathError(const char *format)
 
 int IoOpen(const char *path, uint32_t access, unsigned char *buffer)
 {
+    IoOpenCount++;
     IoPath = path;
     IoAccess = access;
     IoBuffer = buffer;

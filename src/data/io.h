@@ -8,6 +8,10 @@
 #define IO_GENERIC_READ 0x80000000u
 #define IO_GENERIC_WRITE 0x40000000u
 
+// Counts the files opened, so that state kept beside the layer (the tokenizer's pending
+// line end) can tell when it belongs to an earlier file.
+extern uint32_t IoOpenCount;
+
 // Opens path for reading (access IO_GENERIC_READ; shared read, sequential) or writing
 // (any other access; created always, not shared) over the caller's 512-byte buffer.
 // path and buffer must stay valid while the file is open. Returns 1, or 0 on failure:

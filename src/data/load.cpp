@@ -77,10 +77,28 @@ static int IsReadable(const char *path)
     return 1;
 }
 
-void ReadFundFiles(int pass)
+// The file name behind each record of the first pass. The second pass reads exactly these
+// files into the same records, so a file added or removed between the passes cannot shift
+// the records onto other files' data.
+static char **PassFileNames;
+
+static void FreePassFileNames(void)
+{
+    if (!PassFileNames)
+        return;
+    size_t count = BlockSize(PassFileNames) / sizeof(char *);
+    for (size_t i = 0; i < count; i++)
+        FreeBlock(PassFileNames[i]);
+    FreeBlock(PassFileNames);
+    PassFileNames = nullptr;
+}
+
+static void ReadFirstPass(void)
 {
     uint32_t records = FundCount;
     uint32_t filled = 0;
+    FreePassFileNames();
+    PassFileNames = (char **)AllocZero(records, sizeof(char *));
     PlatNavListing *listing = PlatNavListFirst(DataDir);
     if (listing) {
         do {
@@ -88,23 +106,48 @@ void ReadFundFiles(int pass)
             char path[DATA_PATH_SIZE];
             if (!DataPath(name, path))
                 continue;
-            if (filled == records) {
+            if (filled == records || !PassFileNames) {
                 // Files added since the count get no record.
-                if (pass == NAV_FIRST_PASS && IsReadable(path))
+                if (IsReadable(path)) {
                     ReportInfo("Fund overflow!");
-                break;
+                    break;
+                }
+                continue;
             }
-            SendStatus(pass == NAV_FIRST_PASS ? "First read pass: %s" : "Second read pass: %s",
-                       name);
-            if (ReadNavFile(path, &FundTable[filled], pass)) {
+            SendStatus("First read pass: %s", name);
+            if (ReadNavFile(path, &FundTable[filled], NAV_FIRST_PASS)) {
+                PassFileNames[filled] = CopyString(name, strlen(name));
                 filled++;
                 PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
             }
         } while (PlatNavListNext(listing));
         PlatNavListClose(listing);
     }
+    FundCount = filled;
+}
+
+static void ReadSecondPass(void)
+{
+    for (uint32_t i = 0; PassFileNames && i < FundCount; i++) {
+        const char *name = PassFileNames[i];
+        char path[DATA_PATH_SIZE];
+        if (!name || !DataPath(name, path))
+            continue;
+        SendStatus("Second read pass: %s", name);
+        // A file gone since the first pass leaves its record without a name, and the
+        // record is dropped with the other unnamed ones.
+        if (ReadNavFile(path, &FundTable[i], NAV_SECOND_PASS))
+            PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
+    }
+    FreePassFileNames();
+}
+
+void ReadFundFiles(int pass)
+{
     if (pass == NAV_FIRST_PASS)
-        FundCount = filled;
+        ReadFirstPass();
+    else
+        ReadSecondPass();
 }
 
 void AllocateFundArrays(void)
@@ -176,8 +219,83 @@ void ConvertDatesToIndexes(void)
     }
 }
 
+// The duplicate message names the date as MM/DD/YY.
+static void ReportDuplicate(const char *what, const FundRecord *f, uint32_t index)
+{
+    PackedDate d = index < DateCount ? DateTable[index] : 0;
+    char text[REPORT_BUFFER_SIZE];
+    FormatText(text, sizeof text, "error: duplicate %s, file=%s, date=%02u/%02u/%02u\n", what,
+               f->shortName ? f->shortName : "", (unsigned)PackedMonth(d), (unsigned)PackedDay(d),
+               (unsigned)(TwoDigitYearOfYearCode(PackedYearCode(d)) % 100));
+    ReportError(text);
+}
+
+// A stable insertion sort by date key: an element that follows a later one moves to just
+// before the first (from the front) with a later date. Equal dates are reported and both
+// kept; dates not in the table (the largest keys) sort last without a message.
+#define INSERTION_SORT_BY_DATE(array, count, Element, KeyOf, missing, what, fund)           \
+    for (uint32_t i = 1; i < (count); i++) {                                                 \
+        uint32_t key = KeyOf((array)[i]);                                                    \
+        uint32_t before = KeyOf((array)[i - 1]);                                             \
+        if (key == before && key != (missing)) {                                             \
+            ReportDuplicate(what, fund, key);                                                \
+            continue;                                                                        \
+        }                                                                                    \
+        if (before <= key)                                                                   \
+            continue;                                                                        \
+        uint32_t at = 0;                                                                     \
+        while (KeyOf((array)[at]) <= key)                                                    \
+            at++;                                                                            \
+        Element moving = (array)[i];                                                         \
+        memmove(&(array)[at + 1], &(array)[at], (i - at) * sizeof(Element));               \
+        (array)[at] = moving;                                                                \
+    }
+
+static uint32_t PointKey(const NavPoint &p) { return p.dateWord & 0xFFFF; }
+static uint32_t DistKey(const DistRecord &d) { return d.date; }
+static uint32_t SplitKey(const SplitRecord &s) { return s & 0xFFFF; }
+
+void SortPoints(FundRecord *f)
+{
+    if (f->points[0])
+        INSERTION_SORT_BY_DATE(f->points[0], f->pointCount, NavPoint, PointKey, DATE_INDEX_NONE,
+                               "NAV", f);
+}
+
+void SortDists(FundRecord *f)
+{
+    if (f->dists)
+        INSERTION_SORT_BY_DATE(f->dists, f->distCount, DistRecord, DistKey, DATE_NOT_FOUND,
+                               "distribution", f);
+}
+
+void SortSplits(FundRecord *f)
+{
+    if (f->splits)
+        INSERTION_SORT_BY_DATE(f->splits, f->splitCount, SplitRecord, SplitKey, DATE_INDEX_NONE,
+                               "split", f);
+}
+
+void SetRecentStart(FundRecord *f)
+{
+    f->recentStart = 0;
+    f->recentStartShort = 0;
+    uint32_t n = f->pointCount;
+    if (n <= 1 || !f->points[0])
+        return;
+    uint32_t lastYear = YearCodeOf(f->points[0][n - 1].dateWord & 0xFFFF);
+    uint32_t k = n - 2;
+    while (k > 0 && YearCodeOf(f->points[0][k].dateWord & 0xFFFF) + 1 >= lastYear)
+        k--;
+    if (k >= 100)
+        f->recentStart = k + 1;
+    else if (k > 0)
+        f->recentStartShort = k + 1;
+}
+
 void FreeDataSet(void)
 {
+    FreePassFileNames();
     FreeFundTable();
     FreeDateTable();
     FreeBlock(QuarterTable);

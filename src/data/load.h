@@ -4,6 +4,8 @@
 
 #include <stdint.h>
 
+#include "data/fund.h"
+
 // Progress codes the workers send to the main window.
 enum ProgressCode {
     PROGRESS_BAR_CREATE = 1,   // a progress bar for FundCount steps
@@ -34,9 +36,10 @@ extern uint32_t QuarterCount;
 uint32_t CountNavFiles(void);
 // Allocates count zero-filled records ("Out of memory." gives an empty table).
 void AllocateFundTable(uint32_t count);
-// One read pass over the listing into consecutive records, with its progress codes. The
-// first pass decides FundCount (the records filled) and reports "Fund overflow!" when
-// the listing holds more readable files than there are records.
+// One read pass, with its progress codes. The first pass reads the listing into
+// consecutive records, decides FundCount (the records filled) and reports "Fund
+// overflow!" when the listing holds more readable files than there are records; the
+// second reads the same files into the same records.
 void ReadFundFiles(int pass);
 // After the first pass: the QuarterTable and, per fund, the point, band, MACD and ROC
 // arrays of series 0, the distribution and split arrays, sized by the first pass.
@@ -46,6 +49,14 @@ void RemoveUnnamedFunds(void);
 // Replaces the packed dates of points, splits, distributions and exclusions by their
 // DateIndex (0xFFFF, or all ones for distributions and exclusions, when not found).
 void ConvertDatesToIndexes(void);
+// Stable insertion sorts by date; equal dates report "error: duplicate %s, file=%s,
+// date=MM/DD/YY" and keep both, dates not in the table sort last.
+void SortPoints(FundRecord *fund);
+void SortDists(FundRecord *fund);
+void SortSplits(FundRecord *fund);
+// recentStart (when at least 100) or recentStartShort (1 to 99): one past the last point
+// whose year lies two or more below the last point's.
+void SetRecentStart(FundRecord *fund);
 // The file steps of a load, in order: date table, fund table, both passes, arrays,
 // removal of unnamed funds, date indexes, the rate files.
 void LoadDataFiles(void);

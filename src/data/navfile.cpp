@@ -395,6 +395,9 @@ static void ReadDateLine(NavParse *p, uint32_t month)
     } else if (IsLineEnd(kind)) {
         // A date with nothing usable after it is ignored without a message.
         p->line++;
+    } else if (kind == TOKEN_COMMENT) {
+        // "01/15/99 ; no price yet": what follows ";" is a comment here as everywhere.
+        SkipRestOfLine(p);
     }
 }
 

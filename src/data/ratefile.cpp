@@ -21,19 +21,16 @@ double RateOfYear(const RateRecord *table, uint32_t count, uint32_t yearCode)
     return DEFAULT_RATE;
 }
 
-// Reads one line of at most 511 characters into buffer. A longer line is one line all
-// the same: what does not fit is dropped, so its tail never passes for a line of its own.
+// Reads one line, keeping at most size - 1 of its characters; the rest of a longer line is
+// dropped, so its tail never passes for a line of its own. 0 at the end of the file.
 static int ReadLine(FILE *file, char *buffer, int size)
 {
-    if (!fgets(buffer, size, file))
-        return 0;
-    if (!strchr(buffer, '\n')) {
-        int c;
-        do
-            c = fgetc(file);
-        while (c != EOF && c != '\n');
-    }
-    return 1;
+    int n = 0, c;
+    while ((c = fgetc(file)) != EOF && c != '\n')
+        if (n < size - 1)
+            buffer[n++] = (char)c;
+    buffer[n] = 0;
+    return c != EOF || n > 0;
 }
 
 // An unsigned decimal number as scanf's %u reads it, but without a sign: blanks, then

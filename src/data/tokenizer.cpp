@@ -10,10 +10,19 @@ uint8_t TokenDigitSlots[9];
 // IoUngetB cannot work when the line end began in the previous buffer fill or at the end
 // of the file, so the token itself waits here.
 static int PendingLineEnd;
+static uint32_t PendingFile;  // IoOpenCount of the file the pending line end belongs to
 
 void ResetTokenizer(void)
 {
     PendingLineEnd = 0;
+}
+
+// The pending line end, taken; 0 when none is pending for the file now open.
+static int TakePendingLineEnd(void)
+{
+    int kind = PendingFile == IoOpenCount ? PendingLineEnd : 0;
+    PendingLineEnd = 0;
+    return kind;
 }
 
 static const char *const TokenNames[] = {
@@ -94,11 +103,8 @@ static int CollectWord(const char *fileName, unsigned line, char *buffer, unsign
 int GetToken(const char *fileName, unsigned line, char *buffer)
 {
     buffer[0] = 0;
-    if (PendingLineEnd) {
-        int kind = PendingLineEnd;
-        PendingLineEnd = 0;
+    if (int kind = TakePendingLineEnd())
         return kind;
-    }
     int c = SkipBlanks();
     switch (c) {
     case -1:
@@ -147,11 +153,8 @@ int GetToken(const char *fileName, unsigned line, char *buffer)
 int GetRestOfLine(const char *fileName, unsigned line, char *buffer)
 {
     buffer[0] = 0;
-    if (PendingLineEnd) {
-        int kind = PendingLineEnd;
-        PendingLineEnd = 0;
+    if (int kind = TakePendingLineEnd())
         return kind;
-    }
     int c = SkipBlanks();
     if (c < 0)
         return TOKEN_END_OF_FILE;
@@ -178,7 +181,7 @@ int GetRestOfLine(const char *fileName, unsigned line, char *buffer)
 
 void SkipToLineEnd(void)
 {
-    if (PendingLineEnd)
+    if (PendingLineEnd && PendingFile == IoOpenCount)
         return;
     int c;
     do
@@ -219,8 +222,10 @@ uint32_t GetNumber(const char *fileName, unsigned line, int maxDigits, char *buf
     // Skip the line token by token and leave its end for the caller, who counts lines.
     while (kind != TOKEN_END_OF_FILE && !IsLineEnd(kind))
         kind = GetToken(fileName, line, buffer);
-    if (IsLineEnd(kind))
+    if (IsLineEnd(kind)) {
         PendingLineEnd = kind;
+        PendingFile = IoOpenCount;
+    }
     return 0;
 }
 

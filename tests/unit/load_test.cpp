@@ -157,6 +157,46 @@ TEST(LoadFiles, FilesThatCannotBeOpenedUseNoRecord)
     EXPECT_EQ(FundTable[0].pointCount, 1u);
 }
 
+TEST(LoadFiles, TheSecondPassReadsTheFirstPassFilesIntoTheirRecords)
+{
+    std::string dir = MakeTempDir();
+    WriteFile(dir, "AAA.NAV", "NAME=A\n01/01/99 = 1\n");
+    WriteFile(dir, "BBB.NAV", "NAME=B\n01/01/99 = 1\n01/08/99 = 2\n");
+    WriteFile(dir, "CCC.NAV", "NAME=C\n01/01/99 = 1\n01/08/99 = 2\n01/15/99 = 3\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    BeginDateTable();
+    AllocateFundTable(CountNavFiles());
+    ReadFundFiles(NAV_FIRST_PASS);
+    FinishDateTable();
+    AllocateFundArrays();
+    // Between the passes one file goes and another arrives.
+    ASSERT_EQ(unlink((dir + "/AAA.NAV").c_str()), 0);
+    WriteFile(dir, "AA0.NAV", "NAME=New\n01/01/99 = 9\n");
+    ReadFundFiles(NAV_SECOND_PASS);
+    EXPECT_TRUE(Messages.empty());
+    RemoveUnnamedFunds();
+    ASSERT_EQ(FundCount, 2u);
+    EXPECT_STREQ(FundTable[0].name, "B");
+    EXPECT_EQ(FundTable[0].pointCount, 2u);
+    EXPECT_EQ(FundTable[0].points[0][0].value, 2.0);
+    EXPECT_STREQ(FundTable[1].name, "C");
+    EXPECT_EQ(FundTable[1].pointCount, 3u);
+}
+
+TEST(LoadFiles, OverflowLooksAtEveryFileLeft)
+{
+    std::string dir = MakeTempDir();
+    WriteFile(dir, "A.NAV", "NAME=A\n");
+    // The first file past the records cannot be opened; a later one can.
+    ASSERT_EQ(symlink((dir + "/gone").c_str(), (dir + "/B.NAV").c_str()), 0);
+    WriteFile(dir, "C.NAV", "NAME=C\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    BeginDateTable();
+    AllocateFundTable(1);
+    ReadFundFiles(NAV_FIRST_PASS);
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Fund overflow!"}));
+}
+
 TEST(DataDirectory, PathsAreBuiltWithinTheirBuffers)
 {
     ASSERT_TRUE(SetDataDir("/data"));

@@ -233,6 +233,29 @@ TEST(NavDates, FormatsAndRanges)
     Free(&p);
 }
 
+TEST(NavDates, ACommentAfterADateEndsTheLine)
+{
+    Parsed p = Parse("NAME=F\n01/15/99 ; no price yet = 5 DIV = .1\n01/16/99 = 2\n");
+    EXPECT_TRUE(p.first.empty());
+    EXPECT_TRUE(p.second.empty());
+    ASSERT_EQ(p.fund.pointCount, 1u);
+    EXPECT_EQ(p.fund.points[0][0].value, 2.0);
+    EXPECT_EQ(FindDate(D(1, 15, 99)), DATE_NOT_FOUND);
+    Free(&p);
+}
+
+TEST(NavMessages, TheRestOfAnUnexpectedLineIsReadAsTokens)
+{
+    // An overlong word after the unexpected token is still reported.
+    Parsed p = Parse("NAME=F\nFOO " + std::string(600, 'y') + "\n01/02/99 = 1\n");
+    Texts expected = {Err(p, 2, "unexpected token: ASCII STRING \"FOO\""),
+                      Err(p, 2, "token too long")};
+    EXPECT_EQ(p.first, expected);
+    EXPECT_EQ(p.second, expected);
+    EXPECT_EQ(p.fund.pointCount, 1u);
+    Free(&p);
+}
+
 TEST(NavKeywords, NameUrlAndCategory)
 {
     struct Case {

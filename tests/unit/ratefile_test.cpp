@@ -77,6 +77,12 @@ TEST(RateFiles, ALongLineIsOneLine)
     ASSERT_EQ(MoneyMarketCount, 2u);
     EXPECT_EQ(MoneyMarketRates[0].yearCode, 10u);
     EXPECT_EQ(MoneyMarketRates[1].rate, 2.0);
+
+    // A zero byte inside a line ends neither the line nor swallows the next one.
+    WriteFile(dir, "MONEYMKT", std::string("98=4.1\n9\0junk\n99=5.2\n", 21));
+    ReadRateFiles();
+    ASSERT_EQ(MoneyMarketCount, 2u);
+    EXPECT_EQ(MoneyMarketRates[1].rate, 5.2);
 }
 
 }  // namespace

@@ -94,6 +94,10 @@ TEST(AnnualizedReturns, EndsForEveryInput)
     EXPECT_LE(tiny, -99.0);
     EXPECT_GE(tiny, -102.0);
     EXPECT_TRUE(isfinite(AnnualizedReturn(1.0, 1e-300, 6000)));
+    // No loss exceeds 100 percent a year, however small the end.
+    for (double end : {1e-20, 1e-60, 1e-200})
+        for (int w : {120, 185, 360, 1200})
+            EXPECT_GE(AnnualizedReturn(1.0, end, w), -100.0) << end << " " << w;
     EXPECT_TRUE(isfinite(AnnualizedReturn(5e-324, 1.0, 61)));
 }
 

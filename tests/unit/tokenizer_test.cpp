@@ -216,6 +216,19 @@ TEST(Numbers, ALineEndLeftAtTheBufferBoundaryIsNotLost)
     IoClose();
 }
 
+TEST(Numbers, APendingLineEndStaysWithItsFile)
+{
+    char text[TOKEN_BUFFER_SIZE];
+    OpenText("x\n");
+    EXPECT_EQ(GetNumber("opt", 1, 6, text), 0u);
+    IoClose();
+    // A new file starts with its own first token, whoever forgot to reset.
+    std::string path = WriteFile(MakeTempDir(), "N", "7");
+    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, Buffer), 1);
+    EXPECT_EQ(GetToken("N", 1, text), TOKEN_NUMBER_1);
+    IoClose();
+}
+
 TEST(Numbers, DecimalsHaveOneTenthAndTheSignLast)
 {
     char text[TOKEN_BUFFER_SIZE];

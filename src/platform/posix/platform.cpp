@@ -1,5 +1,6 @@
 // POSIX implementation of the platform layer: files, fund listing, errors and the sinks.
 #include "platform/platform.h"
+#include "platform/navlist.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -117,119 +118,35 @@ char PlatPathSeparator(void)
 }
 
 // ---------------------------------------------------------------------------------------
-// Fund listing. readdir's order is arbitrary; NTFS returns names in the order of their
-// upper-cased UTF-16 code units, so the names are sorted that way here (bytes above 0x7F
-// are compared as they stand), which makes both platforms load funds in the same order.
-
-struct PlatNavListing {
-    char **names;
-    size_t count;
-    size_t current;
-};
-
-static int IsNavName(const char *name)
-{
-    size_t n = strlen(name);
-    if (n < 4)
-        return 0;
-    const char *ext = name + n - 4;
-    return ext[0] == '.' && (ext[1] | 0x20) == 'n' && (ext[2] | 0x20) == 'a' &&
-           (ext[3] | 0x20) == 'v';
-}
-
-static int UpperByte(int c)
-{
-    return (c >= 'a' && c <= 'z') ? c - 32 : c;
-}
-
-static int CompareNtfsOrder(const void *a, const void *b)
-{
-    const unsigned char *x = *(const unsigned char *const *)a;
-    const unsigned char *y = *(const unsigned char *const *)b;
-    for (;; x++, y++) {
-        int cx = UpperByte(*x), cy = UpperByte(*y);
-        if (cx != cy)
-            return cx - cy;
-        if (cx == 0)
-            break;
-    }
-    // Names differing only in case cannot both exist on NTFS; keep a fixed order anyway.
-    return strcmp(*(const char *const *)a, *(const char *const *)b);
-}
-
-static void FreeListing(PlatNavListing *listing)
-{
-    for (size_t i = 0; i < listing->count; i++)
-        free(listing->names[i]);
-    free(listing->names);
-    free(listing);
-}
+// Fund listing: every regular *.NAV entry of the directory; readdir's order is arbitrary,
+// so the list sorts them as NTFS lists names.
 
 PlatNavListing *PlatNavListFirst(const char *dir)
 {
     DIR *d = opendir(dir);
     if (!d)
         return nullptr;
-    PlatNavListing *listing = (PlatNavListing *)calloc(1, sizeof *listing);
-    size_t room = 0;
+    PlatNavListing *listing = NavListNew();
     size_t dirLength = strlen(dir);
     char *path = (char *)malloc(dirLength + 257);
-    if (!listing || !path) {
-        free(listing);
-        free(path);
-        closedir(d);
-        return nullptr;
-    }
-    memcpy(path, dir, dirLength);
-    struct dirent *e;
-    while ((e = readdir(d)) != nullptr) {
-        size_t nameLength = strlen(e->d_name);
-        if (!IsNavName(e->d_name) || nameLength > 255)
-            continue;
-        memcpy(path + dirLength, e->d_name, nameLength + 1);
-        struct stat st;
-        if (stat(path, &st) == 0 && S_ISDIR(st.st_mode))
-            continue;
-        if (listing->count == room) {
-            size_t newRoom = room ? room * 2 : 64;
-            char **grown = (char **)realloc(listing->names, newRoom * sizeof(char *));
-            if (!grown)
+    if (listing && path) {
+        memcpy(path, dir, dirLength);
+        struct dirent *e;
+        while ((e = readdir(d)) != nullptr) {
+            size_t nameLength = strlen(e->d_name);
+            if (nameLength > 255)
+                continue;
+            memcpy(path + dirLength, e->d_name, nameLength + 1);
+            struct stat st;
+            if (stat(path, &st) == 0 && S_ISDIR(st.st_mode))
+                continue;
+            if (!NavListAdd(listing, e->d_name))
                 break;
-            listing->names = grown;
-            room = newRoom;
         }
-        char *copy = strdup(e->d_name);
-        if (!copy)
-            break;
-        listing->names[listing->count++] = copy;
     }
     closedir(d);
     free(path);
-    if (listing->count == 0) {
-        FreeListing(listing);
-        return nullptr;
-    }
-    qsort(listing->names, listing->count, sizeof(char *), CompareNtfsOrder);
-    return listing;
-}
-
-const char *PlatNavListName(PlatNavListing *listing)
-{
-    return listing->names[listing->current];
-}
-
-int PlatNavListNext(PlatNavListing *listing)
-{
-    if (listing->current + 1 >= listing->count)
-        return 0;
-    listing->current++;
-    return 1;
-}
-
-void PlatNavListClose(PlatNavListing *listing)
-{
-    if (listing)
-        FreeListing(listing);
+    return NavListFinish(listing);
 }
 
 // ---------------------------------------------------------------------------------------

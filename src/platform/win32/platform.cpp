@@ -1,5 +1,6 @@
 // Win32 implementation of the platform layer: files, fund listing, errors and the sinks.
 #include "platform/platform.h"
+#include "platform/navlist.h"
 #include "platform/win32/win32.h"
 
 #include <winsock.h>
@@ -86,60 +87,28 @@ char PlatPathSeparator(void)
 }
 
 // ---------------------------------------------------------------------------------------
-// Fund listing: FindFirstFileA on "*.NAV", which NTFS answers in its collation order.
-
-struct PlatNavListing {
-    HANDLE find;
-    WIN32_FIND_DATAA data;
-};
-
-static int SkipDirectories(PlatNavListing *listing)
-{
-    while (listing->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        if (!FindNextFileA(listing->find, &listing->data))
-            return 0;
-    return 1;
-}
+// Fund listing: FindFirstFileA on "*.NAV"; the list then sorts the names as NTFS
+// collates, since FAT volumes, network shares and Wine return their own orders.
 
 PlatNavListing *PlatNavListFirst(const char *dir)
 {
     char pattern[MAX_PATH + 8];
     if (snprintf(pattern, sizeof pattern, "%s*.NAV", dir) >= (int)sizeof pattern)
         return nullptr;
-    PlatNavListing *listing = (PlatNavListing *)calloc(1, sizeof *listing);
-    if (!listing)
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE)
         return nullptr;
-    listing->find = FindFirstFileA(pattern, &listing->data);
-    if (listing->find == INVALID_HANDLE_VALUE) {
-        free(listing);
-        return nullptr;
+    PlatNavListing *listing = NavListNew();
+    if (listing) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !NavListAdd(listing, data.cFileName))
+                break;
+        } while (FindNextFileA(find, &data));
     }
-    if (!SkipDirectories(listing)) {
-        FindClose(listing->find);
-        free(listing);
-        return nullptr;
-    }
-    return listing;
-}
-
-const char *PlatNavListName(PlatNavListing *listing)
-{
-    return listing->data.cFileName;
-}
-
-int PlatNavListNext(PlatNavListing *listing)
-{
-    if (!FindNextFileA(listing->find, &listing->data))
-        return 0;
-    return SkipDirectories(listing);
-}
-
-void PlatNavListClose(PlatNavListing *listing)
-{
-    if (!listing)
-        return;
-    FindClose(listing->find);
-    free(listing);
+    FindClose(find);
+    return NavListFinish(listing);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -1,0 +1,37 @@
+// Builds small funds by hand for the analysis tests: a date table from the funds' dates
+// and a one-fund (or few-fund) FundTable whose blocks the test environment frees.
+#ifndef VANTRY_FUND_BUILDER_H
+#define VANTRY_FUND_BUILDER_H
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "data/fund.h"
+
+struct PointSpec {
+    unsigned month, day, year;  // two-digit year
+    double value;
+    bool noValue = false;
+};
+
+// Makes the DateTable hold exactly these dates (and any extra ones given).
+void BuildDateTable(const std::vector<PackedDate> &dates);
+PackedDate Date(unsigned month, unsigned day, unsigned twoDigitYear);
+// The DateIndex of a date already in the table.
+uint32_t IndexOf(unsigned month, unsigned day, unsigned twoDigitYear);
+
+// A FundTable of count zero-filled records (freed by the test environment).
+void NewFundTable(uint32_t count);
+// Fills record i with a name and points whose dates must already be in the DateTable; the
+// series-0 indicator arrays are allocated too.
+FundRecord *SetFundPoints(uint32_t i, const char *shortName, const std::vector<PointSpec> &points);
+// One fund over a date table made of its own dates.
+FundRecord *SingleFund(const std::vector<PointSpec> &points);
+// Distributions and splits of a fund, dates as DateIndexes.
+void SetDists(FundRecord *f, const std::vector<DistRecord> &dists);
+void SetSplits(FundRecord *f, const std::vector<SplitRecord> &splits);
+// A QuarterTable of the given capacity.
+void NewQuarterTable(uint32_t count);
+
+#endif

@@ -1,0 +1,225 @@
+// Filling missing values, total-return normalization, splits, distributions, navChange,
+// the change extremes, and the load's date sorts and recent boundary.
+#include <gtest/gtest.h>
+
+#include "analysis/returns.h"
+#include "data/alloc.h"
+#include "analysis/stats.h"
+#include "data/datetable.h"
+#include "data/load.h"
+#include "fund_builder.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<double> Values(const FundRecord *f, int series = 0)
+{
+    std::vector<double> v;
+    for (uint32_t i = 0; i < f->pointCount; i++)
+        v.push_back(f->points[series][i].value);
+    return v;
+}
+
+// Weekly January-February 1999 points with the given values (a negative value: missing).
+FundRecord *WeeklyFund(const std::vector<double> &values)
+{
+    std::vector<PointSpec> points;
+    for (size_t i = 0; i < values.size(); i++) {
+        unsigned day = 1 + 7 * (unsigned)i;
+        unsigned month = 1 + (day - 1) / 28;
+        day = 1 + (day - 1) % 28;
+        points.push_back({month, day, 99, values[i] < 0 ? 0 : values[i], values[i] < 0});
+    }
+    return SingleFund(points);
+}
+
+TEST(FillMissing, InnerRunsFollowAStraightLine)
+{
+    FundRecord *f = WeeklyFund({10, -1, -1, -1, 14});
+    FillMissingValues(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{10, 11, 12, 13, 14}));
+    // The flag stays set on the filled points.
+    EXPECT_TRUE(f->points[0][2].dateWord & NAV_NO_VALUE);
+    EXPECT_FALSE(f->points[0][4].dateWord & NAV_NO_VALUE);
+
+    // Falling: filled backwards from the run's end, each the next one plus the step.
+    f = WeeklyFund({14, -1, -1, -1, 10});
+    FillMissingValues(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{14, 13, 12, 11, 10}));
+
+    f = WeeklyFund({5, -1, -1, 5});
+    FillMissingValues(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{5, 5, 5, 5}));
+}
+
+TEST(FillMissing, RunsAtTheEndsCopyTheirNeighbour)
+{
+    FundRecord *f = WeeklyFund({-1, -1, 7, 8, -1, 3, -1});
+    FillMissingValues(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{7, 7, 7, 8, 5.5, 3, 3}));
+
+    f = WeeklyFund({-1, -1, -1});
+    FillMissingValues(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{0, 0, 0}));
+}
+
+TEST(FillMissing, EntriesWithoutADateAreRemoved)
+{
+    FundRecord *f = WeeklyFund({1, 2, 3, 4});
+    f->points[0][1].dateWord = DATE_INDEX_NONE;
+    f->points[0][3].dateWord = DATE_INDEX_NONE | NAV_NO_VALUE;
+    SetDists(f, {{DATE_NOT_FOUND, 1, 0, 0, 0, 0}, {2, 0.5, 0, 0, 0, 0}});
+    SetSplits(f, {DATE_INDEX_NONE | (2u << 16) | (1u << 24), 1u | (3u << 16) | (1u << 24)});
+    FillMissingValues(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{1, 3}));
+    ASSERT_EQ(f->distCount, 1u);
+    EXPECT_EQ(f->dists[0].div, 0.5);
+    ASSERT_EQ(f->splitCount, 1u);
+    EXPECT_EQ(SplitNewShares(f->splits[0]), 3u);
+}
+
+TEST(Normalize, ValueOfOneUnitAndTheChanges)
+{
+    FundRecord *f = WeeklyFund({20, 25, 20, 30});
+    NormalizeFund(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{1.0, 0.05 * 25, 0.05 * 20, 0.05 * 30}));
+    EXPECT_EQ(f->points[0][0].change, 0.0);
+    EXPECT_DOUBLE_EQ(f->points[0][1].change, 25.0);
+    EXPECT_DOUBLE_EQ(f->points[0][2].change, -20.0);
+    EXPECT_DOUBLE_EQ(f->points[0][3].change, 50.0);
+    EXPECT_DOUBLE_EQ(f->stats[0].maxChange, 50.0);
+    EXPECT_DOUBLE_EQ(f->stats[0].minChange, -20.0);
+    // No recent boundary: the recent pair is the whole pair.
+    EXPECT_DOUBLE_EQ(f->stats[0].maxChangeRecent, 50.0);
+    EXPECT_DOUBLE_EQ(f->stats[0].minChangeRecent, -20.0);
+    EXPECT_DOUBLE_EQ(f->navChange, 10.0);
+}
+
+TEST(Normalize, RecentChangeExtremesStartAtTheBoundary)
+{
+    FundRecord *f = WeeklyFund({20, 10, 12, 13});
+    f->recentStartShort = 2;
+    NormalizeFund(f);
+    EXPECT_DOUBLE_EQ(f->stats[0].minChange, -50.0);
+    EXPECT_NEAR(f->stats[0].maxChangeRecent, 20.0, 1e-12);
+    EXPECT_EQ(f->stats[0].minChangeRecent, 0.0);
+}
+
+TEST(Normalize, ATwoForOneSplitDoublesTheShares)
+{
+    FundRecord *f = WeeklyFund({10, 10, 5, 6});
+    SetSplits(f, {f->points[0][2].dateWord | (2u << 16) | (1u << 24)});
+    NormalizeFund(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{1.0, 1.0, 0.2 * 5, 0.2 * 6}));
+    EXPECT_EQ(f->points[0][2].change, 0.0);
+    // The last NAV in first-day shares: 6 * 2 - 10.
+    EXPECT_DOUBLE_EQ(f->navChange, 2.0);
+}
+
+TEST(Normalize, ASplitAlreadyInTheFirstNavIsNotAppliedAgain)
+{
+    FundRecord *f = WeeklyFund({10, 12});
+    SetSplits(f, {f->points[0][0].dateWord | (2u << 16) | (1u << 24)});
+    NormalizeFund(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{1.0, 0.1 * 12}));
+    EXPECT_DOUBLE_EQ(f->navChange, 2.0);
+}
+
+TEST(Normalize, DistributionsAreReinvestedAtTheNextNav)
+{
+    // Dated between the first and the second point (8 January): reinvested at the NAV of
+    // 15 January. One dated on the first point is used up without being reinvested.
+    BuildDateTable({Date(1, 1, 99), Date(1, 4, 99), Date(1, 8, 99), Date(1, 15, 99)});
+    NewFundTable(1);
+    FundRecord *f = SetFundPoints(0, "D", {{1, 1, 99, 10}, {1, 8, 99, 9}, {1, 15, 99, 9}});
+    SetDists(f, {{IndexOf(1, 1, 99), 5, 0, 0, 0, 0}, {IndexOf(1, 4, 99), 0.5, 0.25, 0.125, 0.125, 0}});
+    NormalizeFund(f);
+    EXPECT_EQ(f->dists[1].total, 1.0);
+    EXPECT_EQ(f->dists[0].total, 5.0);
+    double shares = 0.1 + 0.1 * 1.0 / 9;
+    EXPECT_EQ(Values(f), (std::vector<double>{1.0, shares * 9, shares * 9}));
+    EXPECT_DOUBLE_EQ(f->navChange, -1.0);
+}
+
+TEST(Normalize, TheExclusionMovesTheStartOfTheNavChange)
+{
+    FundRecord *f = WeeklyFund({10, 20, 30, 40});
+    // Excluded up to the second point: start at the third (30); the split on the second
+    // point is before the start and does not count, the one on the fourth does.
+    f->excludeDate = f->points[0][1].dateWord;
+    SetSplits(f, {f->points[0][1].dateWord | (3u << 16) | (1u << 24),
+                  f->points[0][3].dateWord | (2u << 16) | (1u << 24)});
+    NormalizeFund(f);
+    EXPECT_DOUBLE_EQ(f->navChange, 40 * 2 - 30);
+
+    f = WeeklyFund({10, 20});
+    f->excludeDate = f->points[0][1].dateWord;
+    NormalizeFund(f);
+    EXPECT_EQ(f->navChange, 0.0);
+}
+
+TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
+{
+    BuildDateTable({Date(1, 1, 99), Date(1, 8, 99), Date(1, 15, 99)});
+    NewFundTable(1);
+    FundRecord *f = SetFundPoints(0, "S", {{1, 15, 99, 3}, {1, 1, 99, 1}, {1, 8, 99, 2},
+                                           {1, 8, 99, 4}});
+    f->points[0][1].dateWord |= NAV_MA_HOLDING;  // other bits travel with the point
+    f->points[0][2].dateWord = DATE_INDEX_NONE;  // the point of value 2 lost its date
+    SortPoints(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{1, 4, 3, 2}));
+    EXPECT_EQ(f->points[0][0].dateWord, 0u | NAV_MA_HOLDING);
+    EXPECT_TRUE(Messages.empty());
+
+    f->points[0][2].dateWord = 1;
+    SortPoints(f);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: error: duplicate NAV, file=S, date=01/08/99\n"}));
+
+    ClearMessages();
+    SetDists(f, {{2, 1, 0, 0, 0, 0}, {DATE_NOT_FOUND, 2, 0, 0, 0, 0}, {0, 3, 0, 0, 0, 0}});
+    SortDists(f);
+    EXPECT_EQ(f->dists[0].div, 3.0);
+    EXPECT_EQ(f->dists[1].div, 1.0);
+    EXPECT_EQ(f->dists[2].date, DATE_NOT_FOUND);
+    // Only neighbours are compared for duplicates, as the sort meets them: the two
+    // 1 January splits of the first list meet, those of the second never do.
+    SetSplits(f, {0u | (3u << 16), 0u | (4u << 16), 2u | (2u << 16)});
+    SortSplits(f);
+    EXPECT_EQ(SplitNewShares(f->splits[2]), 2u);
+    FreeBlock(f->splits);
+    SetSplits(f, {2u | (2u << 16), 0u | (3u << 16), 0u | (5u << 16)});
+    SortSplits(f);
+    EXPECT_EQ(SplitNewShares(f->splits[0]), 3u);
+    EXPECT_EQ(SplitNewShares(f->splits[1]), 5u);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: error: duplicate split, file=S, date=01/01/99\n"}));
+}
+
+TEST(LoadSorts, RecentBoundaryOfLongAndShortHistories)
+{
+    // 150 weekly points: indexes 0..120 in 2003 (year code 43), the rest in 2004-2005.
+    std::vector<PackedDate> dates;
+    std::vector<PointSpec> points;
+    for (unsigned i = 0; i < 150; i++) {
+        unsigned year = i <= 120 ? 3 : (i < 140 ? 4 : 5);
+        unsigned month = 1 + (i % 12), day = 1 + (i / 12) % 28;
+        dates.push_back(Date(month, day, year));
+        points.push_back({month, day, year, 1.0});
+    }
+    BuildDateTable(dates);
+    NewFundTable(1);
+    FundRecord *f = SetFundPoints(0, "R", points);
+    SetRecentStart(f);
+    EXPECT_EQ(f->recentStart, 121u);
+    EXPECT_EQ(f->recentStartShort, 0u);
+
+    // Only indexes 0..49 early: the short boundary instead.
+    for (unsigned i = 50; i <= 120; i++)
+        f->points[0][i].dateWord = f->points[0][121].dateWord;
+    SetRecentStart(f);
+    EXPECT_EQ(f->recentStart, 0u);
+    EXPECT_EQ(f->recentStartShort, 50u);
+}
+
+}  // namespace
