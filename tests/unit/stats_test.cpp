@@ -1,0 +1,304 @@
+// The statistics step: quarterly volatility, period returns and their search, year
+// returns and their validity, latest-point measures, total return, reward/risk, Sharpe,
+// tax efficiency, scale maxima, and the fund-wide chart extremes.
+#include <gtest/gtest.h>
+#include <math.h>
+
+#include "analysis/returns.h"
+#include "analysis/stats.h"
+#include "data/datetable.h"
+#include "data/load.h"
+#include "data/ratefile.h"
+#include "fund_builder.h"
+#include "test_support.h"
+
+namespace {
+
+struct StatsTest : ::testing::Test {
+    void SetUp() override
+    {
+        ResetChartScaleExtremes();
+        NewQuarterTable(64);
+    }
+};
+
+typedef StatsTest Volatility;
+typedef StatsTest PeriodReturns;
+typedef StatsTest YearReturns;
+typedef StatsTest LatestMeasures;
+typedef StatsTest FundFigures;
+
+TEST_F(Volatility, QuarterlyReturnsFromTheFirstWeekOfEachQuarter)
+{
+    // 100 -> 110 -> 99 -> 99: +10, -10, 0; mean 0, population variance 200 / 3.
+    FundRecord *f = SingleFund({{1, 4, 99, 100}, {2, 15, 99, 120}, {4, 5, 99, 110},
+                                {7, 2, 99, 99}, {10, 1, 99, 99}, {11, 3, 99, 50}});
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_NEAR(f->stats[0].volatility, sqrt(200.0 / 3), 1e-12);
+    EXPECT_NEAR(ChartScaleExtremes.maximum[0][STAT_VOLATILITY], sqrt(200.0 / 3), 1e-12);
+}
+
+TEST_F(Volatility, OnlyConsecutiveQuartersAndOneSampleAQuarterForDailyData)
+{
+    // January to July skips April: no sample. Then July to October, from the last
+    // first-week point of July (7 July, 90) to the first of October (99): +10.
+    FundRecord *f = SingleFund({{1, 4, 99, 100}, {7, 1, 99, 80}, {7, 2, 99, 85},
+                                {7, 7, 99, 90}, {10, 1, 99, 99}, {10, 2, 99, 1}});
+    ComputeSeriesStatistics(f, 0);
+    // A single sample has no deviation.
+    EXPECT_EQ(f->stats[0].volatility, 0.0);
+    EXPECT_EQ(QuarterTable[0], PercentChange(90, 99));
+
+    // October to January of the next year is consecutive too.
+    f = SingleFund({{10, 3, 98, 100}, {1, 5, 99, 90}, {4, 2, 99, 108}});
+    ComputeSeriesStatistics(f, 0);
+    double a = -10, b = 20, mean = 5;
+    EXPECT_NEAR(f->stats[0].volatility, sqrt(((a - mean) * (a - mean) + (b - mean) * (b - mean)) / 2),
+                1e-12);
+}
+
+TEST_F(Volatility, AFullQuarterTableIsReported)
+{
+    NewQuarterTable(1);
+    FundRecord *f = SingleFund({{1, 4, 99, 100}, {4, 5, 99, 110}, {7, 2, 99, 99}});
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: parray overflow"}));
+    EXPECT_EQ(f->stats[0].volatility, 0.0);
+}
+
+TEST_F(PeriodReturns, SixMonthsSearchesBackThirtyPeriods)
+{
+    // 12/29/99 is period 2399, 6/30/00 is 2429: exactly 30 periods, a plain change.
+    FundRecord *f = SingleFund({{12, 29, 99, 1.0}, {3, 15, 0, 1.05}, {6, 30, 0, 1.1}});
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_NEAR(f->stats[0].return6Month, 10.0, 1e-12);
+    EXPECT_EQ(f->stats[0].longestPeriod, 6u);
+    EXPECT_EQ(f->stats[0].return1Year, 0.0);
+    EXPECT_NEAR(f->stats[0].totalReturn, 10.0, 1e-12);
+    // Without quarterly samples the volatility is 0 and so are the ratios.
+    EXPECT_EQ(f->stats[0].rewardRisk, 0.0);
+}
+
+TEST_F(PeriodReturns, LongerPeriodsContinueFromTheShorterOnesStart)
+{
+    // Yearly points at the end of June, 1989 to 2000: 11 years of 10 percent a year.
+    std::vector<PointSpec> points;
+    double v = 1.0;
+    for (unsigned y = 89; y <= 100; y++, v *= 1.1)
+        points.push_back({6, 30, y % 100, v});
+    FundRecord *f = SingleFund(points);
+    ComputeSeriesStatistics(f, 0);
+    const SeriesStats &s = f->stats[0];
+    EXPECT_NEAR(s.return1Year, 10.0, 1e-9);
+    EXPECT_NEAR(s.return3Year, 10.0, 1e-9);
+    EXPECT_NEAR(s.return5Year, 10.0, 1e-9);
+    EXPECT_NEAR(s.return7Year, 10.0, 1e-9);
+    EXPECT_NEAR(s.return10Year, 10.0, 1e-9);
+    EXPECT_EQ(s.longestPeriod, 10u);
+    // The six months' search finds the point a year back (no point in between).
+    EXPECT_NEAR(s.return6Month, 10.0, 1e-9);
+    EXPECT_NEAR(s.totalReturn, 10.0, 1e-9);
+}
+
+TEST_F(PeriodReturns, AShortHistoryStopsAtTheFirstPeriodNotFound)
+{
+    // Two years of data: the 3-year return is never computed, nor anything longer.
+    FundRecord *f = SingleFund({{6, 30, 98, 1.0}, {6, 30, 99, 1.2}, {6, 30, 0, 1.44}});
+    f->stats[0].return3Year = 77;  // a value from before is left as it was
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_NEAR(f->stats[0].return1Year, 20.0, 1e-9);
+    EXPECT_EQ(f->stats[0].return3Year, 77.0);
+    EXPECT_EQ(f->stats[0].longestPeriod, 1u);
+}
+
+TEST_F(PeriodReturns, OnePointHasNoPeriodReturns)
+{
+    FundRecord *f = SingleFund({{6, 30, 0, 5.0}});
+    f->stats[0].ytdReturn = 3;
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_EQ(f->stats[0].longestPeriod, 0u);
+    EXPECT_EQ(f->stats[0].totalReturn, 0.0);
+    EXPECT_EQ(f->stats[0].ytdReturn, 3.0);
+    EXPECT_EQ(f->yearReturns[0], nullptr);
+}
+
+TEST_F(YearReturns, WholeYearsNeedLateDecemberAtBothEnds)
+{
+    // Ends on 30 June 2000; 1999 runs from 12/28/98 to 12/27/99, 2000 is the partial year.
+    FundRecord *f = SingleFund({{12, 28, 98, 1.0}, {6, 30, 99, 1.1}, {12, 27, 99, 1.2},
+                                {6, 30, 0, 1.5}});
+    ComputeSeriesStatistics(f, 0);
+    ASSERT_EQ(f->yearCount, 3u);
+    const YearReturn *y = f->yearReturns[0];
+    EXPECT_EQ(y[0].valid, 0u);  // 1998 holds a single point
+    EXPECT_EQ(y[1].valid, 1u);
+    EXPECT_NEAR(y[1].percent, 20.0, 1e-12);
+    EXPECT_EQ(y[2].valid, 1u);
+    EXPECT_NEAR(y[2].percent, 25.0, 1e-12);
+    EXPECT_NEAR(f->stats[0].ytdReturn, 25.0, 1e-12);
+}
+
+TEST_F(YearReturns, AYearEndBeforeLateDecemberBreaksTheChain)
+{
+    FundRecord *f = SingleFund({{1, 8, 98, 1.0}, {12, 18, 98, 1.1}, {12, 27, 99, 1.2},
+                                {3, 31, 0, 1.3}});
+    ComputeSeriesStatistics(f, 0);
+    const YearReturn *y = f->yearReturns[0];
+    // The first, partial year needs its own last point in late December.
+    EXPECT_EQ(y[0].valid, 0u);
+    EXPECT_EQ(y[1].valid, 0u);  // 12/18/98 is too early to start a whole year
+    EXPECT_EQ(y[2].valid, 1u);
+    EXPECT_NEAR(y[2].percent, PercentChange(1.2, 1.3), 1e-12);
+
+    // All data within one year: valid, and the ytd figure when it is the table's last year.
+    f = SingleFund({{2, 1, 5, 2.0}, {5, 1, 5, 2.5}});
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_EQ(f->yearReturns[0][0].valid, 1u);
+    EXPECT_NEAR(f->stats[0].ytdReturn, 25.0, 1e-12);
+}
+
+TEST_F(YearReturns, NoYtdFigureWhenTheFundStopsBeforeTheLastYear)
+{
+    BuildDateTable({Date(12, 27, 99), Date(6, 30, 0), Date(1, 5, 1)});
+    NewFundTable(1);
+    FundRecord *f = SetFundPoints(0, "OLD", {{12, 27, 99, 1.0}, {6, 30, 0, 1.5}});
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_EQ(f->yearReturns[0][1].valid, 1u);
+    EXPECT_EQ(f->stats[0].ytdReturn, 0.0);
+}
+
+void SetLast(FundRecord *f, double value, double ma, uint32_t kind, uint32_t buy, uint32_t sell)
+{
+    NavPoint &p = f->points[0][f->pointCount - 1];
+    p.value = value;
+    p.ma = ma;
+    f->maSettings[0].maKind = kind;
+    SetMaParam(&f->maSettings[0], MaBuyParam(kind), buy);
+    SetMaParam(&f->maSettings[0], MaSellParam(kind), sell);
+}
+
+TEST_F(LatestMeasures, StrengthAndSignalAgainstTheThresholds)
+{
+    FundRecord *f = SingleFund({{1, 4, 99, 1}, {1, 11, 99, 1}});
+    struct {
+        double value, ma;
+        uint32_t buy, sell;
+        double strength, signal;
+    } cases[] = {
+        {110, 100, 5, 3, 10, 5},     // above the buy line: the signal is the threshold
+        {102, 100, 5, 3, 2, 2},      // within it: the strength itself
+        {90, 100, 5, 3, -10, -3},    // below the sell line
+        {98, 100, 5, 3, -2, -2},
+        {500, 100, 5, 3, 100, 5},    // clamped
+        {0.001, 100, 0, 0, -99.999, -0.0},
+        {5, 0, 0, 0, 0, 0},          // no average: no division
+    };
+    for (const auto &c : cases) {
+        SetLast(f, c.value, c.ma, MA_EMA, c.buy, c.sell);
+        ComputeSeriesStatistics(f, 0);
+        EXPECT_NEAR(f->stats[0].currentStrength, c.strength, 1e-9) << c.value;
+        EXPECT_NEAR(f->stats[0].maSignal, c.signal, 1e-9) << c.value;
+    }
+    // Without a chosen kind the thresholds are 0.
+    SetLast(f, 110, 100, MA_NONE, 0, 0);
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_NEAR(f->stats[0].maSignal, 0.0, 1e-12);
+}
+
+TEST_F(LatestMeasures, MacdStrengthAndLatestRoc)
+{
+    FundRecord *f = SingleFund({{1, 4, 99, 1}, {1, 11, 99, 1}});
+    struct {
+        double macd, trigger, strength;
+    } cases[] = {{0.0005, 0, 5}, {0.02, 0, 100}, {-0.02, 0, -100}, {0.3, 0.3, 0},
+                 {0.3, 0.2, 50}, {0.1, -0.2, 100}, {-0.25, -0.2, -25}};
+    for (const auto &c : cases) {
+        f->macdPoints[0][1].macd = c.macd;
+        f->macdPoints[0][1].trigger = c.trigger;
+        f->rocPoints[0][1].roc = -0.125;
+        ComputeSeriesStatistics(f, 0);
+        EXPECT_NEAR(f->stats[0].macdStrength, c.strength, 1e-9) << c.macd << " " << c.trigger;
+        EXPECT_EQ(f->stats[0].rocLatest, -0.125);
+    }
+}
+
+TEST_F(FundFigures, SharpeAgainstTheRiskFreeRateAndTaxEfficiency)
+{
+    RateRecord rates[1] = {{39, 4.0}};
+    RiskFreeRates = rates;
+    RiskFreeCount = 1;
+    // A year of quarterly points: +10, -10, +10, -10 percent, 1/4/99 to 1/3/00.
+    FundRecord *f = SingleFund({{1, 4, 99, 100}, {4, 5, 99, 110}, {7, 2, 99, 99},
+                                {10, 1, 99, 108.9}, {1, 3, 0, 98.01}});
+    f->navChange = 2;
+    f->distTotal = 2;
+    ComputeSeriesStatistics(f, 0);
+    const SeriesStats &s = f->stats[0];
+    EXPECT_NEAR(s.volatility, 10.0, 1e-9);
+    EXPECT_NEAR(s.totalReturn, -1.99, 1e-9);                 // 60 periods: a plain change
+    EXPECT_NEAR(s.sharpe, (-1.99 - 4.0) / 10.0, 1e-9);       // 1999 wholly at 4 percent
+    EXPECT_NEAR(s.rewardRisk, s.return1Year / 10.0, 1e-12);  // the longest period found
+    EXPECT_EQ(s.longestPeriod, 1u);
+    EXPECT_NEAR(f->taxEfficiency, 50.0, 1e-12);
+    EXPECT_NEAR(ChartScaleExtremes.taxEfficiencyMaximum, 50.0, 1e-12);
+    EXPECT_NEAR(ChartScaleExtremes.minimum[0][STAT_SHARPE], s.sharpe, 1e-12);
+    EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_SHARPE], 0.0);
+
+    // The relative series is an excess return already.
+    f->points[1] = f->points[0];
+    f->macdPoints[1] = f->macdPoints[0];
+    f->rocPoints[1] = f->rocPoints[0];
+    f->bandPoints[1] = f->bandPoints[0];
+    ComputeSeriesStatistics(f, 1);
+    EXPECT_NEAR(f->stats[1].sharpe, -1.99 / 10.0, 1e-9);
+    // The relative series shared series 0's point arrays here; its year returns are its own.
+    f->points[1] = nullptr;
+    f->macdPoints[1] = nullptr;
+    f->rocPoints[1] = nullptr;
+    f->bandPoints[1] = nullptr;
+    RiskFreeRates = nullptr;
+    RiskFreeCount = 0;
+}
+
+TEST_F(FundFigures, ScaleMaximaWholeAndRecent)
+{
+    FundRecord *f = SingleFund({{1, 4, 99, 1.0}, {1, 11, 99, 3.0}, {1, 18, 99, 2.0},
+                                {1, 25, 99, 1.5}});
+    NavPoint *p = f->points[0];
+    p[0].maEquity = 9;   // before the boundary: whole maxima only
+    p[2].maEquity = 8;   // at the boundary: its equity is left out of the recent maxima
+    p[3].maEquity = 2.5;
+    f->macdPoints[0][3].equity = 4;
+    f->rocPoints[0][1].equity = 3.5;
+    f->trendProjection[0][4] = 5;
+    f->recentStartShort = 2;
+    ComputeSeriesStatistics(f, 0);
+    const SeriesStats &s = f->stats[0];
+    EXPECT_EQ(s.maxValue, 3.0);
+    EXPECT_EQ(s.maxMaEquity, 9.0);
+    EXPECT_EQ(s.maxMacdEquity, 5.0);  // the projection raises it
+    EXPECT_EQ(s.maxRocEquity, 5.0);
+    EXPECT_EQ(s.maxValueRecent, 2.0);
+    EXPECT_EQ(s.maxMaEquityRecent, 5.0);
+    f->trendProjection[0][4] = 0;
+    ComputeSeriesStatistics(f, 0);
+    EXPECT_EQ(f->stats[0].maxMaEquityRecent, 2.5);
+    EXPECT_EQ(f->stats[0].maxMacdEquityRecent, 4.0);
+    EXPECT_EQ(f->stats[0].maxRocEquityRecent, 2.0);
+}
+
+TEST(ChartExtremes, PositiveRaisesTheMaximumNegativeLowersTheMinimum)
+{
+    ResetChartScaleExtremes();
+    TrackChartExtreme(0, STAT_TOTAL, 5);
+    TrackChartExtreme(0, STAT_TOTAL, -3);
+    TrackChartExtreme(0, STAT_TOTAL, 2);
+    TrackChartExtreme(0, STAT_TOTAL, 0);
+    TrackChartExtreme(1, STAT_TOTAL, -7);
+    EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_TOTAL], 5.0);
+    EXPECT_EQ(ChartScaleExtremes.minimum[0][STAT_TOTAL], -3.0);
+    EXPECT_EQ(ChartScaleExtremes.minimum[1][STAT_TOTAL], -7.0);
+    EXPECT_EQ(ChartScaleExtremes.maximum[1][STAT_TOTAL], 0.0);
+}
+
+}  // namespace
