@@ -80,12 +80,18 @@ static int SkipBlanks(void)
     return c;
 }
 
-// Collects a word whose first n bytes are already in buffer and whose next byte is c.
-// tooLong tells that "token too long" was already reported for this token.
-static int CollectWord(const char *fileName, unsigned line, char *buffer, unsigned n, int c,
-                       int tooLong)
+static int IsLineEndOrEnd(int c)
 {
-    while (!IsWordDelimiter(c)) {
+    return c < 0 || c == '\r' || c == '\n';
+}
+
+// Collects bytes into buffer, whose first n bytes are already there, from c on until one
+// for which stop holds, which is pushed back. What passes 511 characters is dropped with
+// one "token too long" (tooLong: already reported for this token).
+static int CollectText(const char *fileName, unsigned line, char *buffer, unsigned n, int c,
+                       int tooLong, int (*stop)(int))
+{
+    while (!stop(c)) {
         if (n < TOKEN_BUFFER_SIZE - 1) {
             buffer[n++] = (char)c;
         } else if (!tooLong) {
@@ -127,7 +133,7 @@ int GetToken(const char *fileName, unsigned line, char *buffer)
         return TOKEN_EQUALS;
     }
     if (!IsDigit(c))
-        return CollectWord(fileName, line, buffer, 0, c, 0);
+        return CollectText(fileName, line, buffer, 0, c, 0, IsWordDelimiter);
 
     unsigned n = 0;
     int tooLong = 0;
@@ -143,7 +149,7 @@ int GetToken(const char *fileName, unsigned line, char *buffer)
         c = IoXGetB();
     }
     if (IsLetter(c))
-        return CollectWord(fileName, line, buffer, n, c, tooLong);
+        return CollectText(fileName, line, buffer, n, c, tooLong, IsWordDelimiter);
     buffer[n] = 0;
     if (c >= 0)
         IoUngetB();
@@ -162,21 +168,7 @@ int GetRestOfLine(const char *fileName, unsigned line, char *buffer)
         return TOKEN_LINE_FEED;
     if (c == '\r')
         return FinishCarriageReturn();
-    unsigned n = 0;
-    int tooLong = 0;
-    while (c >= 0 && c != '\r' && c != '\n') {
-        if (n < TOKEN_BUFFER_SIZE - 1) {
-            buffer[n++] = (char)c;
-        } else if (!tooLong) {
-            ReportTooLong(fileName, line);
-            tooLong = 1;
-        }
-        c = IoXGetB();
-    }
-    buffer[n] = 0;
-    if (c >= 0)
-        IoUngetB();
-    return TOKEN_STRING;
+    return CollectText(fileName, line, buffer, 0, c, 0, IsLineEndOrEnd);
 }
 
 void SkipToLineEnd(void)
