@@ -1,0 +1,187 @@
+// The fund list's order: stable insertions of whole records over FundTable.
+#include "analysis/ranking.h"
+
+#include <string.h>
+
+#include "data/viewflags.h"
+
+SortFundsHook SortFundsZeroLineHook;
+SortFundsHook SortFundsResyncHook;
+
+// Moves the record at from to position to, shifting the records between by one.
+static void MoveRecord(uint32_t from, uint32_t to)
+{
+    if (from == to)
+        return;
+    FundRecord moving = FundTable[from];
+    if (from > to)
+        memmove(&FundTable[to + 1], &FundTable[to], (from - to) * sizeof(FundRecord));
+    else
+        memmove(&FundTable[from], &FundTable[from + 1], (to - from) * sizeof(FundRecord));
+    FundTable[to] = moving;
+}
+
+static int CompareNames(const FundRecord *a, const FundRecord *b)
+{
+    return CompareNoCase(a->name ? a->name : "", b->name ? b->name : "");
+}
+
+void SortFundsByName(void)
+{
+    for (uint32_t i = 1; i < FundCount; i++) {
+        if (CompareNames(&FundTable[i - 1], &FundTable[i]) <= 0)
+            continue;
+        // The first record greater than this one; the one before it is, so j < i.
+        uint32_t j = 0;
+        while (CompareNames(&FundTable[j], &FundTable[i]) <= 0)
+            j++;
+        MoveRecord(i, j);
+    }
+}
+
+int KeySeries(const FundRecord *fund)
+{
+    return ShowBenchmark && fund->indexName ? 1 : 0;
+}
+
+int KeyOfChart(const FundRecord *fund, uint32_t chartKind, double *key)
+{
+    const SeriesStats *s = &fund->stats[KeySeries(fund)];
+    switch (chartKind) {
+    case CHART_YTD_RETURN: *key = s->ytdReturn; return 1;
+    case CHART_VOLATILITY: *key = s->volatility; return 1;
+    case CHART_REWARD_RISK: *key = s->rewardRisk; return 1;
+    case CHART_TOTAL_RETURN: *key = s->totalReturn; return 1;
+    case CHART_TAX_EFFICIENCY: *key = fund->taxEfficiency; return 1;
+    case CHART_6_MONTH: *key = s->return6Month; return 1;
+    case CHART_1_YEAR: *key = s->return1Year; return 1;
+    case CHART_3_YEAR: *key = s->return3Year; return 1;
+    case CHART_5_YEAR: *key = s->return5Year; return 1;
+    case CHART_7_YEAR: *key = s->return7Year; return 1;
+    case CHART_10_YEAR: *key = s->return10Year; return 1;
+    case CHART_SIGNALS: *key = s->return6Month; return 1;
+    case CHART_CURRENT_STRENGTH:
+        if (ShowMovingAverage)
+            *key = s->currentStrength;
+        else if (ShowMacd)
+            *key = s->macdStrength;
+        else if (ShowRoc)
+            *key = s->rocLatest;
+        else
+            return 0;
+        return 1;
+    case CHART_SHARPE: *key = s->sharpe; return 1;
+    }
+    return 0;
+}
+
+static double KeyAt(uint32_t i, uint32_t chartKind)
+{
+    double key = 0;
+    KeyOfChart(&FundTable[i], chartKind, &key);
+    return key;
+}
+
+// Only a strictly smaller key lets a fund pass, so equal keys keep their order.
+static void RankDescending(uint32_t chartKind)
+{
+    for (uint32_t i = 1; i < FundCount; i++) {
+        double key = KeyAt(i, chartKind);
+        if (!(KeyAt(i - 1, chartKind) < key))
+            continue;
+        uint32_t j = 0;
+        while (!(KeyAt(j, chartKind) < key))
+            j++;
+        MoveRecord(i, j);
+    }
+}
+
+int SignalHolding(const FundRecord *fund, int series)
+{
+    uint32_t bit;
+    if (ShowMovingAverage)
+        bit = NAV_MA_HOLDING;
+    else if (ShowMacd)
+        bit = NAV_MACD_HOLDING;
+    else if (ShowRoc)
+        bit = NAV_ROC_HOLDING;
+    else
+        return 0;
+    const NavPoint *points = fund->points[series];
+    if (!points || fund->pointCount == 0)
+        return 0;
+    return (points[fund->pointCount - 1].dateWord & bit) ? 1 : 0;
+}
+
+// Both series' bits: a fund without a benchmark has series 1 equal to series 0, so its
+// bit counts twice.
+static int HoldingSum(uint32_t i)
+{
+    return SignalHolding(&FundTable[i], 0) + SignalHolding(&FundTable[i], 1);
+}
+
+static void GroupSignals(void)
+{
+    uint32_t top = 0;
+    for (uint32_t i = 0; i < FundCount; i++)
+        if (HoldingSum(i) == 2)
+            MoveRecord(i, top++);
+    uint32_t bottom = FundCount;
+    for (uint32_t i = FundCount; i-- > top;)
+        if (HoldingSum(i) == 0)
+            MoveRecord(i, --bottom);
+}
+
+void ChartRanking(void)
+{
+    double unused;
+    if (FundCount == 0 || !KeyOfChart(&FundTable[0], ChartKind, &unused))
+        return;
+    RankDescending(ChartKind);
+    if (ChartKind == CHART_SIGNALS)
+        GroupSignals();
+}
+
+static int IsInPortfolio(const FundRecord *fund)
+{
+    return (fund->flags & FUND_IN_PORTFOLIO) != 0;
+}
+
+static uint32_t GroupingCategory(const FundRecord *fund)
+{
+    return GroupMode && IsInPortfolio(fund) ? CATEGORY_PORTFOLIO : FundCategory(fund);
+}
+
+void CategoryGrouping(void)
+{
+    uint32_t top = 0;
+    for (uint32_t c = 1; c < CATEGORY_COUNT; c++)
+        for (uint32_t i = top; i < FundCount; i++)
+            if (GroupingCategory(&FundTable[i]) == c)
+                MoveRecord(i, top++);
+}
+
+void GatherPortfolioFunds(void)
+{
+    uint32_t end = FundCount;
+    while (end > 0 && IsInPortfolio(&FundTable[end - 1]))
+        end--;
+    for (uint32_t i = end; i-- > 0;)
+        if (IsInPortfolio(&FundTable[i]))
+            MoveRecord(i, --end);
+}
+
+void SortFunds(void)
+{
+    SortFundsByName();
+    if (ChartKind != CHART_NONE)
+        ChartRanking();
+    if (SortFundsZeroLineHook)
+        SortFundsZeroLineHook();
+    if (CategorySort)
+        CategoryGrouping();
+    if (GroupMode)
+        GatherPortfolioFunds();
+    if (SortFundsResyncHook)
+        SortFundsResyncHook();
+}

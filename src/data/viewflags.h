@@ -1,0 +1,58 @@
+// The ViewState globals as the data and analysis layers see them (defined by the app's
+// view state, src/app/viewstate.cpp, which also holds the chart names and the status line).
+#ifndef VANTRY_VIEWFLAGS_H
+#define VANTRY_VIEWFLAGS_H
+
+#include <stdint.h>
+
+// ChartKind codes: the comparison chart shown in the fund list.
+enum ChartKindCode {
+    CHART_NONE = 0,
+    CHART_YTD_RETURN = 1,
+    CHART_VOLATILITY = 2,
+    CHART_REWARD_RISK = 3,
+    CHART_TOTAL_RETURN = 4,
+    CHART_TAX_EFFICIENCY = 5,
+    CHART_6_MONTH = 6,
+    CHART_1_YEAR = 7,
+    CHART_3_YEAR = 8,
+    CHART_5_YEAR = 9,
+    CHART_7_YEAR = 10,
+    CHART_10_YEAR = 11,
+    CHART_SIGNALS = 12,
+    CHART_CURRENT_STRENGTH = 13,
+    CHART_SHARPE = 14,
+    CHART_KIND_COUNT = 15
+};
+
+// The view state. Flags hold 0 or 1; the widths are the ones the program has always
+// kept. Read without locks: while a worker runs, the commands that change them refuse.
+// Defaults in brackets; ResetViewState (app/viewstate.h) restores them.
+extern uint32_t ChartKind;          // [1] a ChartKindCode
+extern uint8_t CategorySort;        // [1] bars grouped by fund category
+extern uint32_t ZoomOn;             // [1] graphs start at recentStart, recent scale maxima
+extern uint8_t ShowMovingAverage;   // [1]
+extern uint8_t ShowMacd;            // [0]
+extern uint8_t MagnifyMacd;         // [0]
+extern uint8_t ShowRoc;             // [0]
+extern uint8_t ShowRsi;             // [0]
+extern uint8_t ShowBollinger;       // [0]
+extern uint8_t ShowDistributions;   // [0]
+extern uint8_t ShowBenchmark;       // [0] benchmark-relative figures and band
+extern uint8_t GroupMode;           // [0] portfolio funds gathered at the end of the list
+extern uint32_t LinearScale;        // [0] 0 logarithmic price axis, 1 linear
+extern uint32_t CombinedGraphs;     // [0] one shared "Graphs" tab
+extern uint8_t OverlaidGraphs;      // [0] combined graphs on one shared axis
+
+// shortName of the default benchmark fund; empty for none. At most 511 characters.
+#define DEFAULT_BENCHMARK_SIZE 512
+extern char DefaultBenchmark[DEFAULT_BENCHMARK_SIZE];
+
+// Path of the user's unzip program, a counted block (DynamicMemoryUsed); null when none
+// is set. Kept in SETTINGS.
+extern char *UnzipProgram;
+// Replaces UnzipProgram by a counted copy of path (the old block freed); null or an
+// empty path unsets it. On "Out of memory." it stays unset.
+void SetUnzipProgram(const char *path);
+
+#endif

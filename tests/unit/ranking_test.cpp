@@ -1,0 +1,316 @@
+// The fund list's order: the name sort, each chart's ranking with stable ties, the
+// benchmark key rule, Signals, category blocks, the portfolio gathering and the hooks.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/ranking.h"
+#include "app/viewstate.h"
+#include "data/alloc.h"
+#include "data/fund.h"
+#include "test_support.h"
+
+namespace {
+
+typedef std::vector<std::string> Names;
+
+class Ranking : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetViewState();
+        ChartKind = CHART_NONE;
+        CategorySort = 0;
+        GroupMode = 0;
+        SortFundsZeroLineHook = nullptr;
+        SortFundsResyncHook = nullptr;
+    }
+    void TearDown() override
+    {
+        ResetViewState();
+        SortFundsZeroLineHook = nullptr;
+        SortFundsResyncHook = nullptr;
+    }
+};
+
+// Zero-filled records in the given table order; name and shortName are the same text.
+void MakeFunds(const Names &names)
+{
+    FreeFundTable();
+    FundTable = (FundRecord *)AllocZero(names.size(), sizeof(FundRecord));
+    FundCount = (uint32_t)names.size();
+    for (size_t i = 0; i < names.size(); i++) {
+        FundTable[i].name = CopyString(names[i].c_str(), names[i].size());
+        FundTable[i].shortName = CopyString(names[i].c_str(), names[i].size());
+    }
+}
+
+FundRecord *Fund(const char *name)
+{
+    FundRecord *f = FindFund(name);
+    EXPECT_NE(f, nullptr) << name;
+    return f;
+}
+
+Names Order()
+{
+    Names names;
+    for (uint32_t i = 0; i < FundCount; i++)
+        names.push_back(FundTable[i].name ? FundTable[i].name : "(null)");
+    return names;
+}
+
+void GiveIndex(FundRecord *f, const char *index)
+{
+    f->indexName = CopyString(index, strlen(index));
+}
+
+// count points whose last one carries holdBits; series 1 shares series 0's array unless
+// the fund has its own relative series (then ownHold1 gives that series' last bits).
+void GivePoints(FundRecord *f, uint32_t count, uint32_t holdBits, bool ownSeries1 = false,
+                uint32_t ownHold1 = 0)
+{
+    f->pointCount = count;
+    f->points[0] = (NavPoint *)AllocZero(count, sizeof(NavPoint));
+    f->points[0][count - 1].dateWord = holdBits;
+    if (ownSeries1) {
+        f->points[1] = (NavPoint *)AllocZero(count, sizeof(NavPoint));
+        f->points[1][count - 1].dateWord = ownHold1;
+    } else {
+        f->points[1] = f->points[0];
+    }
+}
+
+struct FieldCase {
+    uint32_t chart;
+    double SeriesStats::*field;  // null: the fund's taxEfficiency
+};
+
+}  // namespace
+
+TEST_F(Ranking, NameSortIsCaseInsensitiveAndStable)
+{
+    MakeFunds({"b", "ABC", "a", "abc", "Ab"});
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"a", "Ab", "ABC", "abc", "b"}));
+    // Whole records move: each record's shortName went with its name.
+    for (uint32_t i = 0; i < FundCount; i++)
+        EXPECT_STREQ(FundTable[i].shortName, FundTable[i].name);
+}
+
+TEST_F(Ranking, EveryStatisticChartRanksDescendingWithTiesInNameOrder)
+{
+    const FieldCase cases[] = {
+        {1, &SeriesStats::ytdReturn},     {2, &SeriesStats::volatility},
+        {3, &SeriesStats::rewardRisk},    {4, &SeriesStats::totalReturn},
+        {5, nullptr},                     {6, &SeriesStats::return6Month},
+        {7, &SeriesStats::return1Year},   {8, &SeriesStats::return3Year},
+        {9, &SeriesStats::return5Year},   {10, &SeriesStats::return7Year},
+        {11, &SeriesStats::return10Year}, {12, &SeriesStats::return6Month},
+        {14, &SeriesStats::sharpe},
+    };
+    for (const FieldCase &c : cases) {
+        // Only the chart's own field is set, so any other field would leave name order.
+        MakeFunds({"C", "A", "D", "B", "E"});
+        const double values[5] = {3, 1, 2, 3, -4};  // C, A, D, B, E
+        for (int i = 0; i < 5; i++) {
+            if (c.field)
+                FundTable[i].stats[0].*c.field = values[i];
+            else
+                FundTable[i].taxEfficiency = values[i];
+        }
+        ChartKind = c.chart;
+        SortFunds();
+        EXPECT_EQ(Order(), Names({"B", "C", "D", "A", "E"})) << "chart " << c.chart;
+    }
+}
+
+TEST_F(Ranking, ChartZeroKeepsNameOrder)
+{
+    MakeFunds({"B", "A"});
+    Fund("A")->stats[0].ytdReturn = -5;
+    Fund("B")->stats[0].ytdReturn = 5;
+    ChartKind = CHART_NONE;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"A", "B"}));
+}
+
+TEST_F(Ranking, CurrentStrengthFollowsTheIndicatorShown)
+{
+    MakeFunds({"A", "B", "C"});
+    // Each field orders the funds differently.
+    const double strength[3] = {1, 2, 3}, macd[3] = {2, 3, 1}, roc[3] = {3, 1, 2};
+    for (int i = 0; i < 3; i++) {
+        FundTable[i].stats[0].currentStrength = strength[i];
+        FundTable[i].stats[0].macdStrength = macd[i];
+        FundTable[i].stats[0].rocLatest = roc[i];
+    }
+    ChartKind = CHART_CURRENT_STRENGTH;
+
+    ShowMovingAverage = 1;
+    ShowMacd = 1;  // the moving average comes first
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"C", "B", "A"}));
+
+    ShowMovingAverage = 0;
+    ShowRoc = 1;  // then MACD
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"B", "A", "C"}));
+
+    ShowMacd = 0;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"A", "C", "B"}));
+
+    ShowRoc = 0;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"A", "B", "C"})) << "no indicator: the name order stays";
+}
+
+TEST_F(Ranking, ShowBenchmarkRanksFundsWithAnIndexByTheirRelativeFigures)
+{
+    MakeFunds({"A", "B", "C"});
+    GiveIndex(Fund("A"), "SPX");
+    Fund("A")->stats[0].ytdReturn = 1;
+    Fund("A")->stats[1].ytdReturn = 10;
+    // No index fund: series 1 must be ignored even when it holds something else.
+    Fund("B")->stats[0].ytdReturn = 5;
+    Fund("B")->stats[1].ytdReturn = 100;
+    GiveIndex(Fund("C"), "SPX");
+    Fund("C")->stats[0].ytdReturn = 50;
+    Fund("C")->stats[1].ytdReturn = 2;
+    Fund("A")->taxEfficiency = 1;
+    Fund("C")->taxEfficiency = 2;
+    ChartKind = CHART_YTD_RETURN;
+
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"C", "B", "A"}));
+    ShowBenchmark = 1;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"A", "B", "C"}));
+    EXPECT_EQ(KeySeries(Fund("A")), 1);
+    EXPECT_EQ(KeySeries(Fund("B")), 0);
+
+    // Tax efficiency has one value per fund whatever the benchmark flag.
+    ChartKind = CHART_TAX_EFFICIENCY;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"C", "A", "B"}));
+}
+
+TEST_F(Ranking, SignalsPutsHoldersFirstAndNonHoldersLast)
+{
+    // By return6Month: F1 > F2 > ... > F7.
+    MakeFunds({"F7", "F6", "F5", "F4", "F3", "F2", "F1"});
+    for (int i = 1; i <= 7; i++)
+        Fund(("F" + std::to_string(i)).c_str())->stats[0].return6Month = 70 - 10 * i;
+    GivePoints(Fund("F1"), 3, 0);                                         // 0 + 0
+    GiveIndex(Fund("F2"), "SPX");
+    GivePoints(Fund("F2"), 3, NAV_MA_HOLDING, true, 0);                   // 1 + 0
+    GivePoints(Fund("F3"), 3, NAV_MA_HOLDING);                            // 1 + 1
+    GiveIndex(Fund("F4"), "SPX");
+    GivePoints(Fund("F4"), 3, NAV_MA_HOLDING, true, NAV_MA_HOLDING);      // 1 + 1
+    GivePoints(Fund("F5"), 3, NAV_MACD_HOLDING | NAV_ROC_HOLDING);        // other bits
+    GivePoints(Fund("F6"), 3, 0);
+    Fund("F6")->points[0][0].dateWord = NAV_MA_HOLDING;                   // not the last
+    // F7 has no points.
+    ChartKind = CHART_SIGNALS;
+
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"F3", "F4", "F2", "F1", "F5", "F6", "F7"}));
+    // The points went with their records.
+    EXPECT_EQ(FundTable[0].points[0][2].dateWord, NAV_MA_HOLDING);
+
+    // Under MACD only F5 holds (in both series, as it has no benchmark).
+    ShowMovingAverage = 0;
+    ShowMacd = 1;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"F5", "F1", "F2", "F3", "F4", "F6", "F7"}));
+
+    ShowMacd = 0;
+    ShowRoc = 1;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"F5", "F1", "F2", "F3", "F4", "F6", "F7"}));
+
+    // No indicator: nobody holds, the 6-month order stays.
+    ShowRoc = 0;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"F1", "F2", "F3", "F4", "F5", "F6", "F7"}));
+}
+
+TEST_F(Ranking, CategoryBlocksInCategoryOrderWithCategoryZeroLast)
+{
+    MakeFunds({"G", "F", "E", "D", "C", "B", "A"});
+    SetFundCategory(Fund("A"), 3);
+    SetFundCategory(Fund("B"), 0);
+    SetFundCategory(Fund("C"), 1);
+    SetFundCategory(Fund("D"), 1);
+    SetFundCategory(Fund("E"), 15);
+    SetFundCategory(Fund("F"), 1);
+    SetFundCategory(Fund("G"), 0);
+    Fund("D")->flags |= FUND_IN_PORTFOLIO;
+    CategorySort = 1;
+
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"C", "D", "F", "A", "E", "B", "G"}));
+
+    // With GroupMode the portfolio fund D counts as category 15, then goes to the end.
+    GroupMode = 1;
+    CategoryGrouping();
+    EXPECT_EQ(Order(), Names({"C", "F", "A", "D", "E", "B", "G"}));
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"C", "F", "A", "E", "B", "G", "D"}));
+}
+
+TEST_F(Ranking, PortfolioGatheringKeepsTheOrderOfBothParts)
+{
+    MakeFunds({"A", "B", "C", "D", "E", "F"});
+    for (const char *name : {"B", "D", "F"})
+        Fund(name)->flags |= FUND_IN_PORTFOLIO;
+    GroupMode = 1;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"A", "C", "E", "B", "D", "F"}));
+
+    // Without GroupMode nothing gathers.
+    GroupMode = 0;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"A", "B", "C", "D", "E", "F"}));
+}
+
+namespace {
+std::vector<Names> HookOrders;
+void RecordZeroLine() { HookOrders.push_back(Order()); }
+void RecordResync() { HookOrders.push_back(Order()); }
+}  // namespace
+
+TEST_F(Ranking, RankingThenGroupingWithTheHooksBetweenAndAfter)
+{
+    MakeFunds({"C", "B", "A"});
+    SetFundCategory(Fund("A"), 1);
+    SetFundCategory(Fund("B"), 2);
+    SetFundCategory(Fund("C"), 1);
+    Fund("A")->stats[0].ytdReturn = 1;
+    Fund("B")->stats[0].ytdReturn = 5;
+    Fund("C")->stats[0].ytdReturn = 3;
+    ChartKind = CHART_YTD_RETURN;
+    CategorySort = 1;
+    HookOrders.clear();
+    SortFundsZeroLineHook = RecordZeroLine;
+    SortFundsResyncHook = RecordResync;
+    SortFunds();
+    // The zero line sees the ranked table, the re-sync the final one.
+    ASSERT_EQ(HookOrders.size(), 2u);
+    EXPECT_EQ(HookOrders[0], Names({"B", "C", "A"}));
+    EXPECT_EQ(HookOrders[1], Names({"C", "A", "B"}));
+    EXPECT_EQ(Order(), Names({"C", "A", "B"}));
+}
+
+TEST_F(Ranking, EmptyTableIsFine)
+{
+    FreeFundTable();
+    ChartKind = CHART_SIGNALS;
+    CategorySort = 1;
+    GroupMode = 1;
+    SortFunds();
+    EXPECT_EQ(FundCount, 0u);
+}

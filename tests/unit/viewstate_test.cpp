@@ -1,0 +1,148 @@
+// The view state's defaults and the status line: tag order, the MACD/ROC rule, the
+// chart tag, and the text sent to the status bar.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "app/viewstate.h"
+#include "data/alloc.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+struct SentProgress {
+    uint32_t code;
+    std::string text;
+};
+std::vector<SentProgress> Sent;
+
+void RecordProgress(uint32_t code, const char *text)
+{
+    Sent.push_back({code, text ? text : "(null)"});
+}
+
+class ViewState : public ::testing::Test {
+protected:
+    void SetUp() override { ResetViewState(); }
+    void TearDown() override { ResetViewState(); }
+};
+
+}  // namespace
+
+TEST_F(ViewState, DefaultsHoldTheStartValues)
+{
+    ChartKind = 7;
+    CategorySort = ZoomOn = ShowMovingAverage = 0;
+    ShowMacd = MagnifyMacd = ShowRoc = ShowRsi = ShowBollinger = 1;
+    ShowDistributions = ShowBenchmark = GroupMode = OverlaidGraphs = 1;
+    LinearScale = CombinedGraphs = 1;
+    strcpy(DefaultBenchmark, "SPX");
+    SetUnzipProgram("C:\\unzip.exe");
+    uint32_t before = DynamicMemoryUsed;
+
+    ResetViewState();
+    EXPECT_EQ(ChartKind, 1u);
+    EXPECT_EQ(CategorySort, 1);
+    EXPECT_EQ(ZoomOn, 1u);
+    EXPECT_EQ(ShowMovingAverage, 1);
+    EXPECT_EQ(ShowMacd + MagnifyMacd + ShowRoc + ShowRsi + ShowBollinger, 0);
+    EXPECT_EQ(ShowDistributions + ShowBenchmark + GroupMode + OverlaidGraphs, 0);
+    EXPECT_EQ(LinearScale, 0u);
+    EXPECT_EQ(CombinedGraphs, 0u);
+    EXPECT_STREQ(DefaultBenchmark, "");
+    EXPECT_EQ(UnzipProgram, nullptr);
+    EXPECT_EQ(DynamicMemoryUsed, before - (uint32_t)strlen("C:\\unzip.exe") - 1);
+}
+
+TEST_F(ViewState, DefaultStatusLineIsSentAsCodeFive)
+{
+    Sent.clear();
+    PlatSetProgressSink(RecordProgress);
+    const char *text = BuildStatusLine();
+    PlatSetProgressSink(nullptr);
+    EXPECT_STREQ(text, " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]");
+    EXPECT_STREQ(StatusLine, text);
+    ASSERT_EQ(Sent.size(), 1u);
+    EXPECT_EQ(Sent[0].code, 5u);
+    EXPECT_EQ(Sent[0].text, " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]");
+}
+
+TEST_F(ViewState, MacdHidesRocAndMagnifyNamesItself)
+{
+    ShowMovingAverage = 0;
+    ZoomOn = 0;
+    ChartKind = 0;
+    ShowRoc = 1;
+    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [ROC]");
+    ShowMacd = 1;
+    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [MACD]");
+    MagnifyMacd = 1;
+    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [Magnify MACD]");
+    ShowMacd = 0;
+    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [ROC]") << "Magnify needs MACD";
+}
+
+TEST_F(ViewState, EveryTagInItsPlace)
+{
+    LinearScale = 1;
+    ShowMovingAverage = 1;
+    ShowMacd = 1;
+    ShowRoc = 1;
+    ZoomOn = 1;
+    ShowDistributions = 1;
+    ShowBenchmark = 1;
+    ShowRsi = 1;
+    ShowBollinger = 1;
+    ChartKind = 3;
+    CombinedGraphs = 1;
+    OverlaidGraphs = 1;
+    EXPECT_STREQ(BuildStatusLine(),
+                 " [Linear]  [MA]  [MACD]  [Zoom]  [Dists]  [Benchmk]  [RSI]  [Bollinger]"
+                 "  [Chart=Reward/Risk Ratio]  [Combined]  [Overlaid]");
+    // The flags that add nothing by themselves.
+    ResetViewState();
+    ShowMovingAverage = 0;
+    ZoomOn = 0;
+    CategorySort = 1;
+    GroupMode = 1;
+    ChartKind = 0;
+    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]");
+}
+
+TEST_F(ViewState, ChartTagNamesEachChart)
+{
+    const char *const names[15] = {
+        "None",          "YTD Return",     "Volatility",     "Reward/Risk Ratio",
+        "Total Return",  "Tax Efficiency", "6 Month Return", "1 Year Return",
+        "3 Year Return", "5 Year Return",  "7 Year Return",  "10 Year Return",
+        "Signals",       "Current Strength", "Sharpe Ratio",
+    };
+    ShowMovingAverage = 0;
+    ZoomOn = 0;
+    for (uint32_t kind = 0; kind < 15; kind++) {
+        EXPECT_STREQ(ChartName(kind), names[kind]);
+        ChartKind = kind;
+        std::string expected = " [Logarithmic]";
+        if (kind != 0)
+            expected += std::string("  [Chart=") + names[kind] + "]";
+        EXPECT_EQ(BuildStatusLine(), expected) << kind;
+    }
+    EXPECT_STREQ(ChartName(15), "");
+}
+
+TEST_F(ViewState, UnzipProgramIsACountedCopy)
+{
+    uint32_t before = DynamicMemoryUsed;
+    char path[] = "C:\\tools\\unzip.exe";
+    SetUnzipProgram(path);
+    ASSERT_NE(UnzipProgram, nullptr);
+    path[0] = 'D';
+    EXPECT_STREQ(UnzipProgram, "C:\\tools\\unzip.exe");
+    EXPECT_EQ(DynamicMemoryUsed, before + sizeof path);
+    SetUnzipProgram("");
+    EXPECT_EQ(UnzipProgram, nullptr);
+    EXPECT_EQ(DynamicMemoryUsed, before);
+}
