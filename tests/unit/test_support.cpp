@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "data/load.h"
+#include "data/optfile.h"
 #include "platform/platform.h"
 
 std::vector<CapturedMessage> Messages;
@@ -72,6 +73,7 @@ class SupportListener : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo &) override
     {
         FreeDataSet();
+        FreeOptTable();
         for (const auto &d : TempDirs) {
             std::string command = "rm -rf '" + d + "'";
             if (system(command.c_str()) != 0)

@@ -1,15 +1,28 @@
-// vantry-report: loads a data directory with the program's own load code and prints the
-// funds as a table or as the JSON document that the tests and scripts read.
+// vantry-report: loads a data directory with the program's own load worker and prints the
+// funds as the program would list them, or as the JSON document that tests and scripts read.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
 
 #include <string>
 #include <vector>
 
+#include "analysis/optimize.h"
+#include "analysis/ranking.h"
+#include "app/loadworker.h"
+#include "app/viewstate.h"
 #include "data/datetable.h"
 #include "data/fund.h"
 #include "data/load.h"
-#include "data/ratefile.h"
+#include "data/optfile.h"
+#include "data/viewflags.h"
 #include "json.h"
 #include "platform/platform.h"
 
@@ -27,6 +40,11 @@ struct Options {
     bool json = false;
     bool points = false;
     bool readOnly = false;
+    bool fileSteps = false;
+    int chart = -1;
+    bool benchmark = false;
+    int categorySort = -1;
+    int group = -1;
     const char *dataDir = nullptr;
 };
 
@@ -56,14 +74,96 @@ void CollectReport(const char *caption, const char *text, int)
         fprintf(stderr, "%s\n", text);
 }
 
+// ---------------------------------------------------------------------------------------
+// A progress bar on standard error, fed by the load's progress codes.
+
+struct ProgressBar {
+    uint32_t total, done;
+    char text[80];
+    bool shown;
+} Bar;
+
+void DrawBar(void)
+{
+    const int width = 30;
+    uint32_t total = Bar.total ? Bar.total : 1;
+    int filled = (int)((uint64_t)Bar.done * width / total);
+    if (filled > width)
+        filled = width;
+    fprintf(stderr, "\r[%.*s%*s] %3u%% %-40.40s", filled, "##############################",
+            width - filled, "", (unsigned)((uint64_t)Bar.done * 100 / total), Bar.text);
+    fflush(stderr);
+    Bar.shown = true;
+}
+
+void ShowProgress(uint32_t code, const char *text)
+{
+    switch (code) {
+    case PROGRESS_BAR_CREATE:
+        Bar.total = FundCount;
+        Bar.done = 0;
+        break;
+    case PROGRESS_BAR_STEP:
+        Bar.done++;
+        break;
+    case PROGRESS_BAR_RESET:
+        Bar.done = 0;
+        break;
+    case PROGRESS_STATUS_TEXT:
+        snprintf(Bar.text, sizeof Bar.text, "%s", text ? text : "");
+        break;
+    case PROGRESS_BAR_REMOVE:
+    case PROGRESS_BUSY_OFF:
+        if (Bar.shown)
+            fprintf(stderr, "\r%*s\r", 80, "");
+        Bar.shown = false;
+        return;
+    default:
+        return;
+    }
+    // The status line of the finished load is not progress.
+    if (code == PROGRESS_STATUS_TEXT && Bar.total == 0)
+        return;
+    DrawBar();
+}
+
+// ---------------------------------------------------------------------------------------
+// Options.
+
 void Usage(void)
 {
-    fputs("usage: vantry-report [--json] [--points] [--read-only] DATADIR\n"
-          "  Loads the fund files (*.NAV) and rate files of DATADIR as Vantry does.\n"
-          "  --json       print the load as a JSON document\n"
-          "  --points     with --json, include every point of every fund\n"
-          "  --read-only  write no file into DATADIR\n",
+    fputs("usage: vantry-report [options] DATADIR\n"
+          "  Loads the fund files (*.NAV) and side files of DATADIR as Vantry does and lists\n"
+          "  the funds in the program's order.\n"
+          "  --json                print the whole load as a JSON document\n"
+          "  --points              with --json, include every point of every series\n"
+          "  --read-only           write no file into DATADIR (the opt cache is not saved)\n"
+          "  --file-steps          stop after reading the files: the points as read\n"
+          "  --chart N             list by comparison chart N (0-14) for this run\n"
+          "  --benchmark           figures relative to each fund's index fund\n"
+          "  --category-sort 0|1   group the funds by category, or not\n"
+          "  --group 0|1           gather the portfolio funds at the end, or not\n",
           stderr);
+}
+
+bool ParseFlag(const char *value, int *out)
+{
+    if (!value || (strcmp(value, "0") != 0 && strcmp(value, "1") != 0))
+        return false;
+    *out = value[0] - '0';
+    return true;
+}
+
+bool ParseChart(const char *value, int *out)
+{
+    if (!value || !*value)
+        return false;
+    char *end;
+    long n = strtol(value, &end, 10);
+    if (*end || n < 0 || n >= CHART_KIND_COUNT)
+        return false;
+    *out = (int)n;
+    return true;
 }
 
 // Returns 0 on success, 2 on a usage error.
@@ -71,31 +171,65 @@ int ParseOptions(int argc, char **argv, Options *o)
 {
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
-        if (strcmp(a, "--json") == 0)
+        const char *next = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (strcmp(a, "--json") == 0) {
             o->json = true;
-        else if (strcmp(a, "--points") == 0)
+        } else if (strcmp(a, "--points") == 0) {
             o->points = true;
-        else if (strcmp(a, "--read-only") == 0)
+        } else if (strcmp(a, "--read-only") == 0) {
             o->readOnly = true;
-        else if (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0)
+        } else if (strcmp(a, "--file-steps") == 0) {
+            o->fileSteps = true;
+        } else if (strcmp(a, "--benchmark") == 0) {
+            o->benchmark = true;
+        } else if (strcmp(a, "--chart") == 0) {
+            if (!ParseChart(next, &o->chart))
+                return 2;
+            i++;
+        } else if (strcmp(a, "--category-sort") == 0) {
+            if (!ParseFlag(next, &o->categorySort))
+                return 2;
+            i++;
+        } else if (strcmp(a, "--group") == 0) {
+            if (!ParseFlag(next, &o->group))
+                return 2;
+            i++;
+        } else if (a[0] == '-') {
             return 2;
-        else if (a[0] == '-' && a[1] == '-')
-            return 2;
-        else if (!o->dataDir)
+        } else if (!o->dataDir) {
             o->dataDir = a;
-        else
+        } else {
             return 2;
+        }
     }
     return o->dataDir ? 0 : 2;
 }
 
-// First and last valid point dates of a fund (DATE_NOT_FOUND when it has none).
+// The overrides change the view state of this run only; nothing is written.
+void ApplyOverrides(const Options &o)
+{
+    bool changed = false;
+    if (o.chart >= 0)
+        ChartKind = (uint32_t)o.chart, changed = true;
+    if (o.benchmark)
+        ShowBenchmark = 1, changed = true;
+    if (o.categorySort >= 0)
+        CategorySort = (uint8_t)o.categorySort, changed = true;
+    if (o.group >= 0)
+        GroupMode = (uint8_t)o.group, changed = true;
+    if (changed)
+        SortFunds();
+}
+
+// ---------------------------------------------------------------------------------------
+// JSON.
+
+// The earliest and latest point dates of a fund (DATE_NOT_FOUND when it has none); the
+// points are sorted after a whole load, but not after the file steps alone.
 void FundDateRange(const FundRecord *f, uint32_t *first, uint32_t *last)
 {
     *first = *last = DATE_NOT_FOUND;
-    if (!f->points[0])
-        return;
-    for (uint32_t k = 0; k < f->pointCount; k++) {
+    for (uint32_t k = 0; f->points[0] && k < f->pointCount; k++) {
         uint32_t d = f->points[0][k].dateWord & 0xFFFF;
         if (d == DATE_INDEX_NONE)
             continue;
@@ -106,19 +240,118 @@ void FundDateRange(const FundRecord *f, uint32_t *first, uint32_t *last)
     }
 }
 
-void PrintPoints(FILE *out, const FundRecord *f)
+void Key(FILE *out, const char *name)
 {
-    fputs(",\"series\":[{\"points\":[", out);
-    for (uint32_t k = 0; f->points[0] && k < f->pointCount; k++) {
-        const NavPoint *p = &f->points[0][k];
-        uint32_t d = p->dateWord & 0xFFFF;
-        fputs(k ? ",{\"date\":" : "{\"date\":", out);
-        JsonDateIndex(out, d == DATE_INDEX_NONE ? DATE_NOT_FOUND : d);
-        fprintf(out, ",\"noValue\":%s,\"value\":", (p->dateWord & NAV_NO_VALUE) ? "true" : "false");
-        JsonDouble(out, p->value);
+    fprintf(out, ",\"%s\":", name);
+}
+
+void KeyDouble(FILE *out, const char *name, double value)
+{
+    Key(out, name);
+    JsonDouble(out, value);
+}
+
+void DoubleArray(FILE *out, const double *values, int n)
+{
+    fputc('[', out);
+    for (int i = 0; i < n; i++) {
+        if (i)
+            fputc(',', out);
+        JsonDouble(out, values[i]);
+    }
+    fputc(']', out);
+}
+
+const char *Bool(bool b)
+{
+    return b ? "true" : "false";
+}
+
+void PrintPoints(FILE *out, const FundRecord *f, int s)
+{
+    fputs(",\"points\":[", out);
+    const NavPoint *p = f->points[s];
+    for (uint32_t k = 0; p && k < f->pointCount; k++) {
+        uint32_t w = p[k].dateWord;
+        fputs(k ? ",\n{\"date\":" : "\n{\"date\":", out);
+        JsonDateIndex(out, (w & 0xFFFF) == DATE_INDEX_NONE ? DATE_NOT_FOUND : (w & 0xFFFF));
+        fprintf(out, ",\"noValue\":%s", Bool(w & NAV_NO_VALUE));
+        KeyDouble(out, "value", p[k].value);
+        KeyDouble(out, "change", p[k].change);
+        KeyDouble(out, "ma", p[k].ma);
+        KeyDouble(out, "maEquity", p[k].maEquity);
+        fprintf(out, ",\"maHolding\":%s", Bool(w & NAV_MA_HOLDING));
+        const MacdPoint *m = f->macdPoints[s] ? &f->macdPoints[s][k] : nullptr;
+        KeyDouble(out, "macd", m ? m->macd : 0);
+        KeyDouble(out, "trigger", m ? m->trigger : 0);
+        KeyDouble(out, "macdEquity", m ? m->equity : 0);
+        fprintf(out, ",\"macdHolding\":%s", Bool(w & NAV_MACD_HOLDING));
+        const RocPoint *r = f->rocPoints[s] ? &f->rocPoints[s][k] : nullptr;
+        KeyDouble(out, "roc", r ? r->roc : 0);
+        KeyDouble(out, "rocEquity", r ? r->equity : 0);
+        fprintf(out, ",\"rocHolding\":%s", Bool(w & NAV_ROC_HOLDING));
+        fprintf(out, ",\"rsi\":%u", (unsigned)((w & NAV_RSI_MASK) >> NAV_RSI_SHIFT));
+        const BandPoint *b = f->bandPoints[s] ? &f->bandPoints[s][k] : nullptr;
+        KeyDouble(out, "middle", b ? b->middle : 0);
+        KeyDouble(out, "width", b ? b->width : 0);
         fputc('}', out);
     }
-    fputs("]}]", out);
+    fputc(']', out);
+}
+
+void PrintSeries(FILE *out, const FundRecord *f, int s, bool points)
+{
+    static const char *const params[MA_PARAM_COUNT] = {
+        "umaLength",  "umaBuy",     "umaSell",   "wmaLength",   "wmaBuy",   "wmaSell",
+        "emaPercent", "emaBuy",     "emaSell",   "amaLength",   "amaBuy",   "amaSell",
+        "vidyaLength", "vidyaPercent", "vidyaBuy", "vidyaSell", "macdFast", "macdSlow",
+        "macdTrigger", "macdBuy",   "macdSell",  "rocLength",   "rocBuy",   "rocSell",
+    };
+    const MaSettings *m = &f->maSettings[s];
+    const SeriesStats *st = &f->stats[s];
+    fprintf(out, "{\"maKind\":%u", (unsigned)m->maKind);
+    Key(out, "maAverage");
+    DoubleArray(out, m->maAverage, 5);
+    for (int p = 0; p < MA_PARAM_COUNT; p++)
+        fprintf(out, ",\"%s\":%u", params[p], (unsigned)GetMaParam(m, (MaParam)p));
+    fprintf(out, ",\"longestPeriod\":%u", (unsigned)st->longestPeriod);
+    KeyDouble(out, "ytdReturn", st->ytdReturn);
+    KeyDouble(out, "volatility", st->volatility);
+    KeyDouble(out, "rewardRisk", st->rewardRisk);
+    KeyDouble(out, "sharpe", st->sharpe);
+    KeyDouble(out, "totalReturn", st->totalReturn);
+    KeyDouble(out, "return6Month", st->return6Month);
+    KeyDouble(out, "return1Year", st->return1Year);
+    KeyDouble(out, "return3Year", st->return3Year);
+    KeyDouble(out, "return5Year", st->return5Year);
+    KeyDouble(out, "return7Year", st->return7Year);
+    KeyDouble(out, "return10Year", st->return10Year);
+    KeyDouble(out, "currentStrength", st->currentStrength);
+    KeyDouble(out, "maSignal", st->maSignal);
+    KeyDouble(out, "macdStrength", st->macdStrength);
+    KeyDouble(out, "rocLatest", st->rocLatest);
+    KeyDouble(out, "maxChange", st->maxChange);
+    KeyDouble(out, "minChange", st->minChange);
+    KeyDouble(out, "maxChangeRecent", st->maxChangeRecent);
+    KeyDouble(out, "minChangeRecent", st->minChangeRecent);
+    Key(out, "yearReturns");
+    fputc('[', out);
+    const YearReturn *y = f->yearReturns[s];
+    uint32_t firstYear = f->pointCount ? YearCodeOf(f->points[0][0].dateWord & 0xFFFF) : 0;
+    for (uint32_t k = 0; y && k < f->yearCount; k++) {
+        fprintf(out, "%s{\"year\":%u,\"percent\":", k ? "," : "", (unsigned)(1960 + firstYear + k));
+        JsonDouble(out, y[k].percent);
+        fprintf(out, ",\"valid\":%s}", Bool(y[k].valid));
+    }
+    fputc(']', out);
+    Key(out, "trendProjection");
+    DoubleArray(out, f->trendProjection[s], 5);
+    Key(out, "patternProjection");
+    DoubleArray(out, f->patternProjection[s], 5);
+    fprintf(out, ",\"patternMatch\":%u", (unsigned)f->patternMatch[s]);
+    if (points)
+        PrintPoints(out, f, s);
+    fputc('}', out);
 }
 
 void PrintFundJson(FILE *out, const FundRecord *f, bool points)
@@ -127,24 +360,50 @@ void PrintFundJson(FILE *out, const FundRecord *f, bool points)
     FundDateRange(f, &first, &last);
     fputs("{\"shortName\":", out);
     JsonString(out, f->shortName);
-    fputs(",\"name\":", out);
+    Key(out, "name");
     JsonString(out, f->name);
-    fputs(",\"url\":", out);
+    Key(out, "url");
     JsonString(out, f->url);
-    fprintf(out, ",\"category\":%u,\"fileSize\":%u,\"pointCount\":%u,\"distCount\":%u,"
-                 "\"splitCount\":%u,\"excludeDate\":",
-            (unsigned)FundCategory(f), (unsigned)f->fileSize, (unsigned)f->pointCount,
-            (unsigned)f->distCount, (unsigned)f->splitCount);
+    fprintf(out, ",\"category\":%u,\"inPortfolio\":%s", (unsigned)FundCategory(f),
+            Bool(f->flags & FUND_IN_PORTFOLIO));
+    Key(out, "indexName");
+    JsonString(out, f->indexName);
+    fprintf(out, ",\"fileSize\":%u,\"pointCount\":%u,\"distCount\":%u,\"splitCount\":%u",
+            (unsigned)f->fileSize, (unsigned)f->pointCount, (unsigned)f->distCount,
+            (unsigned)f->splitCount);
+    Key(out, "excludeDate");
     if (f->excludeDate == 0)
         fputs("null", out);
     else
         JsonDateIndex(out, f->excludeDate);
-    fputs(",\"firstDate\":", out);
+    fprintf(out, ",\"recentStart\":%u,\"recentStartShort\":%u", (unsigned)f->recentStart,
+            (unsigned)f->recentStartShort);
+    KeyDouble(out, "navChange", f->navChange);
+    KeyDouble(out, "distTotal", f->distTotal);
+    KeyDouble(out, "taxEfficiency", f->taxEfficiency);
+    Key(out, "firstDate");
     JsonDateIndex(out, first);
-    fputs(",\"lastDate\":", out);
+    Key(out, "lastDate");
     JsonDateIndex(out, last);
-    if (points)
-        PrintPoints(out, f);
+    fputs(",\"series\":[\n", out);
+    PrintSeries(out, f, 0, points);
+    fputs(",\n", out);
+    PrintSeries(out, f, 1, points);
+    fputs("]}", out);
+}
+
+void PrintView(FILE *out)
+{
+    fprintf(out,
+            "{\"ChartKind\":%u,\"CategorySort\":%u,\"ZoomOn\":%u,\"ShowMovingAverage\":%u,"
+            "\"ShowMacd\":%u,\"MagnifyMacd\":%u,\"ShowRoc\":%u,\"ShowRsi\":%u,"
+            "\"ShowBollinger\":%u,\"ShowDistributions\":%u,\"ShowBenchmark\":%u,"
+            "\"GroupMode\":%u,\"LinearScale\":%u,\"CombinedGraphs\":%u,\"OverlaidGraphs\":%u,"
+            "\"DefaultBenchmark\":",
+            (unsigned)ChartKind, CategorySort, (unsigned)ZoomOn, ShowMovingAverage, ShowMacd,
+            MagnifyMacd, ShowRoc, ShowRsi, ShowBollinger, ShowDistributions, ShowBenchmark,
+            GroupMode, (unsigned)LinearScale, (unsigned)CombinedGraphs, OverlaidGraphs);
+    JsonString(out, DefaultBenchmark);
     fputc('}', out);
 }
 
@@ -156,6 +415,8 @@ void PrintJson(FILE *out, const Options &o)
     JsonDateIndex(out, DateCount ? 0 : DATE_NOT_FOUND);
     fputs(",\"lastDate\":", out);
     JsonDateIndex(out, DateCount ? DateCount - 1 : DATE_NOT_FOUND);
+    fputs(",\n\"view\":", out);
+    PrintView(out);
     fputs(",\n\"reports\":[", out);
     for (size_t i = 0; i < Reports.size(); i++) {
         fputs(i ? ",\n{\"kind\":" : "\n{\"kind\":", out);
@@ -172,31 +433,53 @@ void PrintJson(FILE *out, const Options &o)
     fputs("]}\n", out);
 }
 
+// ---------------------------------------------------------------------------------------
+// The table: one row per fund in display order, 80 columns.
+
+void FormatFigure(char *out, size_t size, bool have, double value)
+{
+    if (have)
+        snprintf(out, size, "%.2f", value);
+    else
+        snprintf(out, size, "-");
+}
+
 void PrintTable(FILE *out)
 {
-    char first[16], last[16];
-    fprintf(out, "%-10s %-15s %6s %5s %5s  %-8s  %-8s  %s\n", "Fund", "Category", "Points",
-            "Dists", "Split", "First", "Last", "Name");
+    const char *chart = ChartKind ? ChartName(ChartKind) : "None";
+    fprintf(out, "%-8s %-13s %9.9s %7s %7s %6s %6s %-5s %s\n", "Fund", "Category", chart,
+            "Total", "1 Year", "Vol", "Sharpe", "MA", "Name");
     for (uint32_t i = 0; i < FundCount; i++) {
         const FundRecord *f = &FundTable[i];
-        uint32_t a, b;
-        FundDateRange(f, &a, &b);
-        FormatDateIndex(a, first);
-        FormatDateIndex(b, last);
+        int s = KeySeries(f);
+        const SeriesStats *st = &f->stats[s];
+        char figure[32], total[16], year[16], vol[16], sharpe[16];
+        double key = 0;
+        if (ChartKind == CHART_SIGNALS) {
+            int h = SignalHolding(f, 0) + SignalHolding(f, 1);
+            snprintf(figure, sizeof figure, "%s", h == 2 ? "buy" : (h == 0 ? "sell" : "mixed"));
+        } else {
+            int ranked = KeyOfChart(f, ChartKind, &key);
+            FormatFigure(figure, sizeof figure, ranked != 0, key);
+        }
+        FormatFigure(total, sizeof total, true, st->totalReturn);
+        FormatFigure(year, sizeof year, st->longestPeriod != 0 && st->longestPeriod != 6,
+                     st->return1Year);
+        FormatFigure(vol, sizeof vol, true, st->volatility);
+        FormatFigure(sharpe, sizeof sharpe, true, st->sharpe);
         uint32_t category = FundCategory(f);
-        fprintf(out, "%-10.10s %-15.15s %6u %5u %5u  %-8s  %-8s  %.30s\n",
+        uint32_t kind = f->maSettings[s].maKind;
+        fprintf(out, "%-8.8s %-13.13s %9.9s %7.7s %7.7s %6.6s %6.6s %-5s %.11s\n",
                 f->shortName ? f->shortName : "", category ? CategoryTable[category].name : "",
-                (unsigned)f->pointCount, (unsigned)f->distCount, (unsigned)f->splitCount,
-                first, last, f->name ? f->name : "");
+                figure, total, year, vol, sharpe, MaKindLabel(kind), f->name ? f->name : "");
     }
-    fprintf(out, "%u funds, %u dates", (unsigned)FundCount, (unsigned)DateCount);
+    char first[16] = "", last[16] = "";
     if (DateCount) {
         FormatDateIndex(0, first);
         FormatDateIndex(DateCount - 1, last);
-        fprintf(out, " from %s to %s", first, last);
     }
-    fprintf(out, ", %u money-market and %u risk-free rates\n", (unsigned)MoneyMarketCount,
-            (unsigned)RiskFreeCount);
+    fprintf(out, "%u funds, %u dates %s - %s\n%s\n", (unsigned)FundCount, (unsigned)DateCount,
+            first, last, StatusLine);
 }
 
 }  // namespace
@@ -218,12 +501,25 @@ int main(int argc, char **argv)
     }
     EchoReports = !o.json;
     PlatSetMessageSink(CollectReport);
-    LoadDataFiles();
+    if (isatty(fileno(stderr)))
+        PlatSetProgressSink(ShowProgress);
+    LoadWritesFiles = !o.readOnly;
+    if (o.fileSteps)
+        LoadDataFiles();
+    else
+        LoadThread(nullptr);
+    PlatSetProgressSink(nullptr);
+    ApplyOverrides(o);
+    // How many series the load searched rather than restored from the opt cache; on
+    // standard error, so that the document of an unchanged directory stays the same.
+    if (!o.fileSteps)
+        fprintf(stderr, "vantry-report: %u series searched\n", (unsigned)OptimizeSearches);
     if (o.json)
         PrintJson(stdout, o);
     else
         PrintTable(stdout);
     FreeDataSet();
+    FreeOptTable();
     fflush(stdout);
     return ferror(stdout) ? 1 : 0;
 }

@@ -1,0 +1,203 @@
+// The moving averages that the optimization tries and the fund graph draws.
+#include "analysis/movavg.h"
+
+#include <math.h>
+
+#include "analysis/returns.h"
+
+uint32_t TriangularWeights[TRIANGULAR_WEIGHT_COUNT];
+
+void BuildTriangularWeights(void)
+{
+    for (uint32_t k = 0; k < TRIANGULAR_WEIGHT_COUNT; k++)
+        TriangularWeights[k] = k * (k + 1) / 2;
+}
+
+// The points of a series and how many of the first n an average may write: none when
+// the array is missing (an allocation failed) or the series index is out of range.
+static NavPoint *LimitedPoints(const FundRecord *fund, uint32_t *n, int series)
+{
+    if (series < 0 || series > 1 || !fund->points[series] || fund->pointCount == 0) {
+        *n = 0;
+        return nullptr;
+    }
+    if (*n > fund->pointCount)
+        *n = fund->pointCount;
+    return fund->points[series];
+}
+
+void Uma(FundRecord *fund, uint32_t n, int series)
+{
+    uint32_t length = GetMaParam(&fund->maSettings[series & 1], UMA_LENGTH);
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || length == 0)
+        return;
+    p[0].ma = p[0].value;
+    double sum = 0;
+    for (uint32_t i = 1; i < n; i++) {
+        sum += p[i - 1].value;
+        if (i > length)
+            sum -= p[i - 1 - length].value;
+        p[i].ma = sum / (i < length ? i : length);
+    }
+}
+
+// The weight sum of k values. The length field holds up to 63 but the table ends at 60:
+// a length from a damaged opt file takes its sum directly instead of reading past it.
+static double WeightSum(uint32_t k)
+{
+    return k < TRIANGULAR_WEIGHT_COUNT ? TriangularWeights[k] : k * (k + 1) / 2.0;
+}
+
+void Wma(FundRecord *fund, uint32_t n, int series)
+{
+    uint32_t length = GetMaParam(&fund->maSettings[series & 1], WMA_LENGTH);
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || length == 0)
+        return;
+    double full = WeightSum(length);
+    p[0].ma = p[0].value;
+    double weighted = 0, plain = 0;
+    for (uint32_t i = 1; i < n; i++) {
+        double newest = p[i - 1].value;
+        if (i <= length) {
+            // While the window grows every value keeps its weight; the newest gets i.
+            weighted += i * newest;
+            plain += newest;
+            p[i].ma = SafeDivide(weighted, WeightSum(i));
+        } else {
+            // Every value of the full window loses one unit of weight, the oldest its
+            // last one; the newest enters with the full length.
+            weighted = weighted - plain + length * newest;
+            plain = plain + newest - p[i - 1 - length].value;
+            p[i].ma = SafeDivide(weighted, full);
+        }
+    }
+}
+
+void Ema(FundRecord *fund, uint32_t n, int series)
+{
+    uint32_t percent = GetMaParam(&fund->maSettings[series & 1], EMA_PERCENT);
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || percent == 0)
+        return;
+    double e = p[0].value;
+    for (uint32_t i = 0; i < n; i++) {
+        e = (percent * p[i].value + (100.0 - percent) * e) / 100;
+        p[i].ma = e;
+    }
+}
+
+void Ama(FundRecord *fund, uint32_t n, int series)
+{
+    uint32_t length = GetMaParam(&fund->maSettings[series & 1], AMA_LENGTH);
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || length == 0)
+        return;
+    double a = p[0].value, prev = p[0].value, vol = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        double x = p[i].value;
+        double change = fabs(x - (i < length ? p[0].value : p[i - length].value));
+        if (i >= 1)
+            vol += fabs(x - prev);
+        if (i > length)
+            vol -= fabs(p[i - length].value - p[i - length - 1].value);
+        double c = SafeDivide(change, vol);
+        c *= c;
+        // A move away from an average that lags far behind is followed twice as fast.
+        if ((a < prev && prev < x && 2 * (x - prev) < prev - a) ||
+            (a > prev && prev > x && 2 * (prev - x) < a - prev))
+            c *= 2;
+        if (x > a)
+            a += fabs(x - prev) * c;
+        else if (x < a)
+            a -= fabs(x - prev) * c;
+        p[i].ma = a;
+        prev = x;
+    }
+}
+
+void Vidya(FundRecord *fund, uint32_t n, int series, double reference)
+{
+    const MaSettings *s = &fund->maSettings[series & 1];
+    uint32_t length = GetMaParam(s, VIDYA_LENGTH);
+    uint32_t percent = GetMaParam(s, VIDYA_PERCENT);
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || length == 0)
+        return;
+    double a = p[0].value, prev = p[0].value, vol = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        double x = p[i].value;
+        if (i >= 1)
+            vol += fabs(x - prev);
+        if (i > length)
+            vol -= fabs(p[i - length - 1].value - p[i - length].value);
+        double alpha = percent * SafeDivide(vol, reference) / 100;
+        a = (1 - alpha) * a + alpha * x;
+        p[i].ma = a;
+        prev = x;
+    }
+}
+
+uint32_t VidyaPercentLimit(const FundRecord *fund, int series, double *reference)
+{
+    uint32_t length = GetMaParam(&fund->maSettings[series & 1], VIDYA_LENGTH);
+    uint32_t count = fund->pointCount;
+    NavPoint *p = LimitedPoints(fund, &count, series);
+    if (reference)
+        *reference = 0;
+    if (!p || count < 2)
+        return 0;
+    double total = 0, window = 0, peak = 0;
+    for (uint32_t i = 1; i < count; i++) {
+        double step = fabs(p[i].value - p[i - 1].value);
+        total += step;
+        window += step;
+        if (i > length)
+            window -= fabs(p[i - length].value - p[i - length - 1].value);
+        if (window > peak)
+            peak = window;
+    }
+    double r = MeanOf(total, count - 1) * length;
+    if (reference)
+        *reference = r;
+    double ratio = SafeDivide(peak, r);
+    double x = ratio == 0 ? 0 : 1 / ratio;
+    if (!(x >= 0))
+        x = 0;  // values that are not finite numbers
+    if (x > 80)
+        x = 80;
+    return (uint32_t)(x * 100);
+}
+
+uint32_t VidyaSearchLimit(const FundRecord *fund, int series, double *reference)
+{
+    uint32_t limit = VidyaPercentLimit(fund, series, reference);
+    return limit < VIDYA_PERCENT_MAX ? limit : VIDYA_PERCENT_MAX;
+}
+
+void MovingAverage(FundRecord *fund, uint32_t kind, uint32_t n, int series)
+{
+    switch (kind) {
+    case MA_UMA:
+        Uma(fund, n, series);
+        break;
+    case MA_WMA:
+        Wma(fund, n, series);
+        break;
+    case MA_EMA:
+        Ema(fund, n, series);
+        break;
+    case MA_AMA:
+        Ama(fund, n, series);
+        break;
+    case MA_VIDYA: {
+        double reference;
+        VidyaPercentLimit(fund, series, &reference);
+        Vidya(fund, n, series, reference);
+        break;
+    }
+    default:
+        break;
+    }
+}

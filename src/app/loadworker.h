@@ -1,0 +1,26 @@
+// The load worker: the data directory turned into the analysed, ranked data set.
+#ifndef VANTRY_LOADWORKER_H
+#define VANTRY_LOADWORKER_H
+
+#include <stdint.h>
+
+#include "data/fund.h"
+
+// When 0, the load writes no file into the data directory (the opt cache is kept in
+// memory only). 1 by default; the report tool's --read-only clears it.
+extern int LoadWritesFiles;
+
+// Runs the whole load to its end (no cancellation) and reports its progress with the
+// progress codes: 9, 1, 5..., 2 per file, 3, the second pass, the analysis of every fund,
+// the relative series, 4, the status line, then 6 (posted) and 8. Frees the previous
+// data set first. The parameter is ignored; returns 0.
+uint32_t LoadThread(void *parameter);
+
+// The per-fund analysis of the load: sorts, filling, recent boundary, normalization,
+// distribution total, OptimizeFund and RSI of series 0.
+void AnalyseFund(FundRecord *fund);
+// The axis extents of the comparison charts from the fund-wide extremes, after adding
+// the funds whose series 1 is their series 0 to slot 1.
+void FinishChartScales(void);
+
+#endif

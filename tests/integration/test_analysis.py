@@ -1,0 +1,361 @@
+#!/usr/bin/env python3
+"""The whole load, end to end, through vantry-report: figures of hand-built funds checked
+against values worked out here in plain arithmetic (not against the program's own output),
+the second load from the opt cache, damaged side files, the view overrides, and the sample
+data directory.
+
+Usage: test_analysis.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
+"""
+import json
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+TOOL, DATA, SAMPLES = sys.argv[1], sys.argv[2], sys.argv[3]
+RESULTS = []
+
+
+def case(function):
+    RESULTS.append(function)
+    return function
+
+
+def run(*args, check=True):
+    p = subprocess.run([TOOL, *args], capture_output=True, timeout=300)
+    if check and p.returncode != 0:
+        raise AssertionError("exit %d: %s" % (p.returncode, p.stderr.decode(errors="replace")))
+    return p
+
+
+def load(directory, *options):
+    return json.loads(run("--json", *options, directory).stdout)
+
+
+def searches(directory):
+    """How many series a load of directory searched (the tool says so on stderr)."""
+    err = run("--json", directory).stderr.decode()
+    for line in err.splitlines():
+        if line.endswith(" series searched"):
+            return int(line.split()[1])
+    raise AssertionError("no search count on stderr: %r" % err)
+
+
+def copy_data(name):
+    target = tempfile.mkdtemp(prefix="vantry-analysis-")
+    shutil.copytree(os.path.join(DATA, name), target, dirs_exist_ok=True)
+    return target
+
+
+def fund(document, short_name):
+    for f in document["funds"]:
+        if f["shortName"] == short_name:
+            return f
+    raise AssertionError("no fund " + short_name)
+
+
+def near(got, expected, what, tolerance=1e-9):
+    if got is None or abs(got - expected) > tolerance * max(1.0, abs(expected)):
+        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
+
+
+def equal(got, expected, what):
+    if got != expected:
+        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
+
+
+# --- The arithmetic, in this test's own words --------------------------------------------
+
+def percent_change(a, b):
+    a, b = max(a, 0.0), max(b, 0.0)
+    if a == 0 or a == b:
+        return 0.0
+    return (b - a) / a * 100
+
+
+def compound(value, rate, periods):
+    """Yearly compounding for whole years (60 periods), simple interest for the rest."""
+    years, rest = divmod(periods, 60)
+    value *= (1 + rate / 100) ** years
+    return value * (1 + rate / 100 * rest / 60)
+
+
+def yearly_rate(start, end, periods):
+    """The rate that compounds start into end; a plain change up to one year."""
+    if periods < 61:
+        return percent_change(start, end)
+    lo, hi = -99.999999, 10000.0
+    for _ in range(200):
+        mid = (lo + hi) / 2
+        if compound(start, mid, periods) < end:
+            lo = mid
+        else:
+            hi = mid
+    return (lo + hi) / 2
+
+
+def period(month, day, year):
+    """60 to a year, 5 to a month, the day's week slot (days 29-31 share the fifth)."""
+    code = year - 1960
+    return code * 60 + (month - 1) * 5 + min((day - 1) // 7, 4)
+
+
+def population_deviation(samples):
+    mean = sum(samples) / len(samples)
+    return math.sqrt(sum((s - mean) ** 2 for s in samples) / len(samples))
+
+
+# EQ.NAV as a table: date, NAV. A 0.50 distribution on 5/10/99 is reinvested at the next
+# NAV (10.50 on 7/5/99); the 2-for-1 split on 8/2/99 doubles the shares from 10/4/99 on.
+EQ_DATES = [(12, 28, 1998), (1, 4, 1999), (4, 5, 1999), (7, 5, 1999), (10, 4, 1999),
+            (12, 27, 1999), (1, 3, 2000), (6, 26, 2000)]
+EQ_NAV = [10.0, 10.0, 11.0, 10.5, 5.5, 6.0, 6.0, 6.6]
+IDX_NAV = [100, 100, 105, 105, 110, 110, 110, 121]
+
+
+def eq_values():
+    shares = 1 / 10.0
+    values = []
+    for i, nav in enumerate(EQ_NAV):
+        if i == 3:
+            shares += shares * 0.5 / nav
+        if i == 4:
+            shares *= 2
+        values.append(shares * nav)
+    return values
+
+
+EQ_VALUES = eq_values()
+EQ_PERIODS = [period(*d) for d in EQ_DATES]
+
+
+@case
+def normalized_values_and_changes():
+    doc = load(copy_data("analysis"), "--points", "--read-only")
+    equal(doc["reports"], [], "reports")
+    eq = fund(doc, "EQ")
+    points = eq["series"][0]["points"]
+    equal(len(points), 8, "EQ points")
+    for i, p in enumerate(points):
+        near(p["value"], EQ_VALUES[i], "EQ value %d" % i, 1e-12)
+        expected = 0.0 if i == 0 else percent_change(EQ_VALUES[i - 1], EQ_VALUES[i])
+        near(p["change"], expected, "EQ change %d" % i, 1e-12)
+    equal(points[0]["date"], "12/28/98", "first date")
+    # The bond fund lists its dates newest first; the load sorts them.
+    bnd = fund(doc, "BND")
+    equal([p["date"] for p in bnd["series"][0]["points"]],
+          ["07/05/99", "10/04/99", "01/03/00", "06/26/00"], "BND dates")
+    for i, p in enumerate(bnd["series"][0]["points"]):
+        near(p["value"], (10 + i) / 10.0, "BND value %d" % i, 1e-12)
+
+
+@case
+def fund_figures():
+    doc = load(copy_data("analysis"), "--read-only")
+    eq = fund(doc, "EQ")
+    s = eq["series"][0]
+    near(eq["navChange"], 6.6 * 2 - 10, "navChange")
+    near(eq["distTotal"], 0.5, "distTotal")
+    near(eq["taxEfficiency"], 3.2 / (3.2 + 0.5) * 100, "taxEfficiency")
+    equal(eq["category"], 5, "category Growth")
+    equal(eq["indexName"], "IDX", "indexName")
+    equal((eq["recentStart"], eq["recentStartShort"]), (0, 0), "recent boundary")
+
+    # Quarterly samples: Jan->Apr, Apr->Jul, Jul->Oct 1999, Oct 1999->Jan 2000.
+    quarters = [percent_change(EQ_VALUES[a], EQ_VALUES[b]) for a, b in
+                ((1, 2), (2, 3), (3, 4), (4, 6))]
+    volatility = population_deviation(quarters)
+    near(s["volatility"], volatility, "volatility")
+
+    last = EQ_PERIODS[-1]
+    # Six months back from 6/26/00 (period 2428) is 12/27/99 (2398): a plain change.
+    near(s["return6Month"], percent_change(EQ_VALUES[5], EQ_VALUES[7]), "6 months")
+    # One year back: the first point at or before period 2368 is 4/5/99 (2355).
+    near(s["return1Year"], yearly_rate(EQ_VALUES[2], EQ_VALUES[7], last - EQ_PERIODS[2]),
+         "1 year")
+    equal(s["longestPeriod"], 1, "longest period")
+    total = yearly_rate(EQ_VALUES[0], EQ_VALUES[7], last - EQ_PERIODS[0])
+    near(s["totalReturn"], total, "total return")
+    near(s["rewardRisk"], s["return1Year"] / volatility, "reward/risk")
+
+    # Risk-free: 2 periods of 1998 at 5%, 1999 whole at 4%, 28 periods of 2000 at 6%.
+    growth = (1 + 5.0 * 2 / 60 / 100) * 1.04 * (1 + 6.0 * 28 / 60 / 100)
+    riskfree = yearly_rate(1.0, growth, last - EQ_PERIODS[0])
+    near(s["sharpe"], (total - riskfree) / volatility, "sharpe")
+
+    years = {y["year"]: y for y in s["yearReturns"]}
+    equal(sorted(years), [1998, 1999, 2000], "years")
+    equal(years[1998]["valid"], False, "1998 holds one point")
+    near(years[1999]["percent"], percent_change(EQ_VALUES[0], EQ_VALUES[5]), "1999")
+    equal(years[1999]["valid"], True, "1999 valid")
+    near(years[2000]["percent"], percent_change(EQ_VALUES[5], EQ_VALUES[7]), "2000")
+    near(s["ytdReturn"], years[2000]["percent"], "ytd")
+
+
+@case
+def relative_series():
+    doc = load(copy_data("analysis"), "--points", "--read-only")
+    eq = fund(doc, "EQ")
+    rel = eq["series"][1]
+    changes = [0.0] + [percent_change(EQ_VALUES[i - 1], EQ_VALUES[i]) -
+                       percent_change(IDX_NAV[i - 1], IDX_NAV[i]) for i in range(1, 8)]
+    value, values = 1.0, []
+    for i, c in enumerate(changes):
+        if i:
+            value = value + value * c / 100
+        values.append(value)
+    for i, p in enumerate(rel["points"]):
+        near(p["change"], changes[i], "relative change %d" % i, 1e-12)
+        near(p["value"], values[i], "relative value %d" % i, 1e-12)
+    total = yearly_rate(values[0], values[-1], EQ_PERIODS[-1] - EQ_PERIODS[0])
+    near(rel["totalReturn"], total, "relative total return")
+    quarters = [percent_change(values[a], values[b]) for a, b in ((1, 2), (2, 3), (3, 4), (4, 6))]
+    # The relative series is an excess return already: no risk-free rate is taken off.
+    near(rel["sharpe"], total / population_deviation(quarters), "relative sharpe")
+    # A fund without an index fund repeats its own series.
+    bnd = fund(doc, "BND")
+    equal(bnd["series"][1]["totalReturn"], bnd["series"][0]["totalReturn"], "BND series 1")
+
+
+@case
+def ranking_and_view_overrides():
+    directory = copy_data("analysis")
+    doc = load(directory, "--read-only", "--chart", "4", "--category-sort", "0")
+    totals = {f["shortName"]: f["series"][0]["totalReturn"] for f in doc["funds"]}
+    expected = sorted(totals, key=lambda name: -totals[name])
+    equal([f["shortName"] for f in doc["funds"]], expected, "ranked by total return")
+    equal(doc["view"]["ChartKind"], 4, "chart override")
+    # The default view: YTD chart, grouped by category (Growth 5, Index 7, Bond 11).
+    doc = load(directory, "--read-only")
+    equal(doc["view"]["ChartKind"], 1, "default chart")
+    equal([f["shortName"] for f in doc["funds"]], ["EQ", "IDX", "BND"], "category order")
+    # With the benchmark view EQ is ranked by its relative figures.
+    doc = load(directory, "--read-only", "--chart", "4", "--category-sort", "0", "--benchmark")
+    key = {f["shortName"]: f["series"][1 if f["indexName"] else 0]["totalReturn"]
+           for f in doc["funds"]}
+    equal([f["shortName"] for f in doc["funds"]], sorted(key, key=lambda n: -key[n]),
+          "benchmark ranking")
+    # The table mode lists the same order and fits 80 columns.
+    table = run("--read-only", "--chart", "4", "--category-sort", "0", directory).stdout.decode()
+    rows = [line.split()[0] for line in table.splitlines()[1:4]]
+    equal(rows, expected, "table order")
+    for line in table.splitlines():
+        if len(line) > 80:
+            raise AssertionError("line wider than 80 columns: %r" % line)
+
+
+@case
+def settings_file_sets_the_view():
+    directory = copy_data("analysis")
+    # Zoom 0, linear 1, MA 0, Bollinger 1, dists 0, category sort 0, chart 14, ...
+    flags = bytes([0, 1, 0, 1, 0, 0, 14, 0, 0, 0, 0, 0, 0, 0, 0])
+    with open(os.path.join(directory, "SETTINGS"), "wb") as f:
+        f.write(flags + b"C:\\unzip.exe IDX")
+    doc = load(directory, "--read-only")
+    view = doc["view"]
+    equal((view["ZoomOn"], view["LinearScale"], view["ShowMovingAverage"], view["ShowBollinger"],
+           view["CategorySort"], view["ChartKind"]), (0, 1, 0, 1, 0, 14), "view from SETTINGS")
+    equal(view["DefaultBenchmark"], "IDX", "default benchmark")
+    sharpe = {f["shortName"]: f["series"][0]["sharpe"] for f in doc["funds"]}
+    equal([f["shortName"] for f in doc["funds"]], sorted(sharpe, key=lambda n: -sharpe[n]),
+          "ranked by Sharpe")
+
+
+@case
+def damaged_side_files_warn_and_the_load_goes_on():
+    directory = copy_data("analysis")
+    with open(os.path.join(directory, "PRTFOLIO"), "wb") as f:
+        f.write(b"\x03\x00EQ\r\nNOSUCH\r\n")
+    with open(os.path.join(directory, "SETTINGS"), "wb") as f:
+        f.write(bytes([1, 0, 1, 0, 0, 1, 15]))
+    with open(os.path.join(directory, "Index"), "w") as f:
+        f.write("EQ=IDX\nBROKEN LINE\nBND=GONE\n")
+    with open(os.path.join(directory, "opt"), "wb") as f:
+        f.write(b"= 1 2\r\n")
+    doc = load(directory, "--read-only")
+    texts = [r["text"] for r in doc["reports"]]
+    d = directory + "/"
+    expected = [
+        "Warning: %sopt(1): unexpected token: EQUALS" % d,
+        "Warning: %sopt(1): unexpected token: EQUALS" % d,
+        "Warning: %sPRTFOLIO: Premature end of file." % d,
+        "Warning: Portfolio fund(s) not found: NOSUCH.",
+        "Warning: %sSETTINGS(1): Syntax error, \"illegal byte value\"." % d,
+        "Warning: %sIndex(2): Syntax error: BROKEN LINE\n" % d,
+        "Warning: Can't find index GONE for fund BND.",
+    ]
+    equal(texts, expected, "side-file warnings")
+    equal(len(doc["funds"]), 3, "all funds loaded")
+    equal(fund(doc, "EQ")["inPortfolio"], True, "EQ in the portfolio")
+    equal(fund(doc, "BND")["indexName"], None, "BND without index")
+
+
+@case
+def second_load_restores_from_the_cache():
+    directory = copy_data("analysis")
+    first = run("--json", directory).stdout
+    opt = os.path.join(directory, "opt")
+    with open(opt, "rb") as f:
+        saved = f.read()
+    stamp = os.stat(opt).st_mtime_ns
+    second = run("--json", directory).stdout
+    if first != second:
+        raise AssertionError("the second load's document differs from the first")
+    equal(searches(directory), 0, "searches on a later load")
+    equal(os.stat(opt).st_mtime_ns, stamp, "opt not rewritten")
+    with open(opt, "rb") as f:
+        equal(f.read(), saved, "opt content")
+    # A changed file is searched again, and only that fund (BND has no index fund, so
+    # its one search serves both series).
+    with open(os.path.join(directory, "BND.NAV"), "a") as f:
+        f.write("12/25/00 = 14.00\n")
+    equal(searches(directory), 1, "searches after changing BND")
+    equal(searches(directory), 0, "searches after that")
+    # A fresh directory searches both series of EQ and series 0 of the others.
+    equal(searches(copy_data("analysis")), 4, "searches of a first load")
+
+
+@case
+def read_only_writes_nothing():
+    directory = copy_data("analysis")
+    before = sorted(os.listdir(directory))
+    load(directory, "--read-only")
+    equal(sorted(os.listdir(directory)), before, "files after --read-only")
+    load(directory)
+    equal(sorted(os.listdir(directory)), sorted(before + ["opt"]), "files after a load")
+
+
+@case
+def the_samples_load_cleanly():
+    directory = tempfile.mkdtemp(prefix="vantry-samples-")
+    shutil.copytree(SAMPLES, directory, dirs_exist_ok=True)
+    doc = load(directory, "--read-only")
+    equal([r for r in doc["reports"] if r["kind"] != "Info"], [], "reports of samples/")
+    equal(len(doc["funds"]), len([n for n in os.listdir(SAMPLES) if n.upper().endswith(".NAV")]),
+          "every sample fund loaded")
+    related = [f for f in doc["funds"] if f["indexName"]]
+    if not related:
+        raise AssertionError("samples/ assigns no index fund")
+    for f in related:
+        if f["series"][1]["totalReturn"] == f["series"][0]["totalReturn"]:
+            raise AssertionError("%s has no relative series" % f["shortName"])
+
+
+def main():
+    passed = failed = 0
+    for test in RESULTS:
+        try:
+            test()
+            print("ok   " + test.__name__)
+            passed += 1
+        except Exception as e:  # noqa: BLE001 - every failure is reported, then counted
+            print("FAIL " + test.__name__ + ": " + str(e))
+            failed += 1
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,481 @@
+// Indicators and projections: RSI windows, Bollinger bands and their maxima, the trend
+// and pattern projections, MACD with its trigger and replay, ROC with its replay and the
+// ROC threshold grid.
+#include <gtest/gtest.h>
+#include <math.h>
+#include <string.h>
+
+#include <vector>
+
+#include "analysis/indicators.h"
+#include "analysis/optimize.h"
+#include "data/alloc.h"
+#include "data/fund.h"
+#include "data/ratefile.h"
+#include "fund_builder.h"
+#include "test_support.h"
+
+namespace {
+
+// One point per DatePeriod from January 2000 (days 1, 8, 15, 22 and 29 of each month).
+std::vector<PointSpec> Weekly(const std::vector<double> &values)
+{
+    std::vector<PointSpec> points;
+    for (size_t i = 0; i < values.size(); i++) {
+        unsigned slot = (unsigned)(i % 60);
+        points.push_back({slot / 5 + 1, 1 + 7 * (slot % 5), (unsigned)(i / 60), values[i]});
+    }
+    return points;
+}
+
+// Series 0 cash earns 6 percent a year: 0.1 percent per period within 2000.
+FundRecord *Fund(const std::vector<double> &values)
+{
+    FundRecord *f = SingleFund(Weekly(values));
+    FreeRateTables();
+    MoneyMarketRates = (RateRecord *)AllocZero(1, sizeof(RateRecord));
+    MoneyMarketRates[0] = {40, 6.0};
+    MoneyMarketCount = 1;
+    return f;
+}
+
+// Series 1 as a copy of series 0 in its own arrays; its cash earns nothing.
+void AddSeriesOne(FundRecord *f)
+{
+    uint32_t n = f->pointCount;
+    f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
+    f->bandPoints[1] = (BandPoint *)AllocZero(n, sizeof(BandPoint));
+    f->macdPoints[1] = (MacdPoint *)AllocZero(n, sizeof(MacdPoint));
+    f->rocPoints[1] = (RocPoint *)AllocZero(n, sizeof(RocPoint));
+    memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
+}
+
+uint32_t RsiOf(const NavPoint &p)
+{
+    return (p.dateWord & NAV_RSI_MASK) >> NAV_RSI_SHIFT;
+}
+
+std::vector<double> Ramp(unsigned n, double start, double step)
+{
+    std::vector<double> v;
+    for (unsigned i = 0; i < n; i++)
+        v.push_back(start + step * i);
+    return v;
+}
+
+// ---------------------------------------------------------------------------------------
+// RSI
+
+TEST(Rsi, NineOrFewerPointsAreAllZero)
+{
+    FundRecord *f = Fund(Ramp(9, 1, 1));
+    for (uint32_t i = 0; i < 9; i++)
+        f->points[0][i].dateWord |= NAV_RSI_MASK | NAV_MA_HOLDING;
+    Rsi(f, 0);
+    for (uint32_t i = 0; i < 9; i++) {
+        EXPECT_EQ(RsiOf(f->points[0][i]), 0u) << i;
+        // The date index and the other flags stay.
+        EXPECT_EQ(f->points[0][i].dateWord & 0xFFFF, i) << i;
+        EXPECT_TRUE(f->points[0][i].dateWord & NAV_MA_HOLDING) << i;
+    }
+}
+
+TEST(Rsi, RisingIsHundredAndFallingIsZero)
+{
+    FundRecord *f = Fund(Ramp(15, 1, 1));
+    Rsi(f, 0);
+    for (uint32_t i = 0; i < 15; i++)
+        EXPECT_EQ(RsiOf(f->points[0][i]), i < 9 ? 0u : 100u) << i;
+    f = Fund(Ramp(15, 20, -1));
+    Rsi(f, 0);
+    for (uint32_t i = 0; i < 15; i++)
+        EXPECT_EQ(RsiOf(f->points[0][i]), 0u) << i;
+}
+
+TEST(Rsi, WindowOfTheLastNineSteps)
+{
+    // Steps +3, seven of +1, then -2, -3, +2 and seven of +1.
+    // Point 9: gains 10, losses 2: 100 - trunc(100 / 6) = 84; the +3 leaves.
+    // Point 10: gains 7, losses 5: 100 - trunc(100 / 2.4 = 41.67) = 59; a +1 leaves.
+    // Points 11-17: gains 8, losses 5: 100 - trunc(100 / 2.6 = 38.46) = 62, a +1
+    // leaving after each; after point 17 the -2 leaves.
+    // Point 18: gains 9, losses 3: 100 - 100 / 4 = 75.
+    FundRecord *f = Fund({10, 13, 14, 15, 16, 17, 18, 19, 20, 18, 15, 17, 18, 19, 20, 21,
+                          22, 23, 24});
+    Rsi(f, 0);
+    const uint32_t expected[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 84, 59, 62, 62, 62, 62, 62, 62, 62,
+                                 75};
+    for (uint32_t i = 0; i < 19; i++)
+        EXPECT_EQ(RsiOf(f->points[0][i]), expected[i]) << i;
+}
+
+// ---------------------------------------------------------------------------------------
+// Bollinger bands
+
+TEST(Bollinger, FirstTwentyPointsAreZero)
+{
+    // Twenty zeros, then 10 and 10. Point 20: middle (9 * 0 + 10) / 10 = 1, deviations
+    // of the twenty zeros from 1: width 2 * sqrt(20 / 20) = 2. Point 21: middle 1.9,
+    // deviations 19 * 1.9^2 + 8.1^2 = 134.2: width 2 * sqrt(6.71).
+    std::vector<double> values(20, 0.0);
+    values.push_back(10);
+    values.push_back(10);
+    FundRecord *f = Fund(values);
+    for (uint32_t i = 0; i < 22; i++)
+        f->bandPoints[0][i] = {-1, -1};
+    BollingerMiddle(f, 0);
+    BollingerWidth(f, 0);
+    for (uint32_t i = 0; i < 20; i++) {
+        EXPECT_EQ(f->bandPoints[0][i].middle, 0.0) << i;
+        EXPECT_EQ(f->bandPoints[0][i].width, 0.0) << i;
+    }
+    EXPECT_DOUBLE_EQ(f->bandPoints[0][20].middle, 1.0);
+    EXPECT_DOUBLE_EQ(f->bandPoints[0][20].width, 2.0);
+    EXPECT_DOUBLE_EQ(f->bandPoints[0][21].middle, 1.9);
+    EXPECT_DOUBLE_EQ(f->bandPoints[0][21].width, 2 * sqrt(6.71));
+    EXPECT_DOUBLE_EQ(f->stats[0].maxBand, 1.9 + 2 * sqrt(6.71));
+    EXPECT_DOUBLE_EQ(f->stats[0].maxBandRecent, 1.9 + 2 * sqrt(6.71));
+}
+
+TEST(Bollinger, MiddleStartsFromTheFirstValueAndRecentMaximum)
+{
+    // 100 and then zeros: the middle line is 100 * 0.9^i. Point 20 sees 100 and 19
+    // zeros around m20; point 21 sees only zeros around m21: width 2 * m21.
+    std::vector<double> values(22, 0.0);
+    values[0] = 100;
+    FundRecord *f = Fund(values);
+    f->recentStartShort = 21;
+    BollingerMiddle(f, 0);
+    BollingerWidth(f, 0);
+    double m20 = 100 * pow(0.9, 20), m21 = 100 * pow(0.9, 21);
+    for (uint32_t i = 0; i < 20; i++) {
+        EXPECT_EQ(f->bandPoints[0][i].middle, 0.0) << i;
+        EXPECT_EQ(f->bandPoints[0][i].width, 0.0) << i;
+    }
+    double top20 = m20 + 2 * sqrt(((100 - m20) * (100 - m20) + 19 * m20 * m20) / 20);
+    EXPECT_NEAR(f->bandPoints[0][20].middle, m20, 1e-9);
+    EXPECT_NEAR(f->bandPoints[0][21].width, 2 * m21, 1e-9);
+    EXPECT_NEAR(f->stats[0].maxBand, top20, 1e-9);
+    EXPECT_NEAR(f->stats[0].maxBandRecent, 3 * m21, 1e-9);
+}
+
+// ---------------------------------------------------------------------------------------
+// Projections
+
+TEST(TrendProjection, WeightedSlopesOfTheLastSteps)
+{
+    // Steps 1..6, the newest 6. Slopes: (2*6 + 5)/3 = 17/3, (18 + 10 + 4)/6 = 16/3,
+    // (24 + 15 + 8 + 3)/10 = 5, (30 + 20 + 12 + 6 + 2)/15 = 14/3,
+    // (36 + 25 + 16 + 9 + 4 + 1)/21 = 13/3, each added to the one before from 22.
+    FundRecord *f = Fund({1, 2, 4, 7, 11, 16, 22});
+    TrendProjection(f, 0);
+    const double expected[] = {22 + 17.0 / 3, 22 + 33.0 / 3, 22 + 48.0 / 3, 22 + 62.0 / 3,
+                               22 + 75.0 / 3};
+    for (int k = 0; k < 5; k++)
+        EXPECT_NEAR(f->trendProjection[0][k], expected[k], 1e-12) << k;
+}
+
+TEST(TrendProjection, NegativeValuesBecomeZeroBeforeTheNextStep)
+{
+    // Newest step -10 after five steps of +10: slopes -10/3, 0, 2, 50/15, 90/21. From
+    // 3: -1/3 becomes 0, then 0, 2, 2 + 10/3, 2 + 10/3 + 90/21.
+    FundRecord *f = Fund({-37, -27, -17, -7, 3, 13, 3});
+    TrendProjection(f, 0);
+    const double expected[] = {0, 0, 2, 2 + 10.0 / 3, 2 + 10.0 / 3 + 90.0 / 21};
+    for (int k = 0; k < 5; k++)
+        EXPECT_NEAR(f->trendProjection[0][k], expected[k], 1e-12) << k;
+}
+
+TEST(TrendProjection, ShortSeries)
+{
+    // Two points: one step of 3, the missing steps count 0: slope(k) = 2 * 3 / (k + 3).
+    FundRecord *f = Fund({2, 5});
+    TrendProjection(f, 0);
+    double p = 5;
+    for (int k = 0; k < 5; k++) {
+        p += 6.0 / (k + 3);
+        EXPECT_NEAR(f->trendProjection[0][k], p, 1e-12) << k;
+    }
+    // One point: flat at its value; none: 0.
+    f = Fund({4});
+    TrendProjection(f, 0);
+    for (int k = 0; k < 5; k++)
+        EXPECT_EQ(f->trendProjection[0][k], 4.0) << k;
+    f = Fund({});
+    f->trendProjection[0][2] = 9;
+    TrendProjection(f, 0);
+    EXPECT_EQ(f->trendProjection[0][2], 0.0);
+}
+
+struct PatternCase {
+    const char *what;
+    std::vector<double> values;
+    uint32_t match;
+    double projection[5];
+};
+
+TEST(PatternProjection, NearestPastPattern)
+{
+    const PatternCase cases[] = {
+        // 11 points: the only candidate starts at 0 and is followed by the last five
+        // steps themselves (+100, -50, +100, +100, +100 percent) from 64.
+        {"one candidate", {1, 2, 4, 2, 4, 8, 16, 8, 16, 32, 64}, 6, {128, 64, 128, 256, 512}},
+        // 12 points, both candidates at distance 2 * 150^2: the latest (start 1) wins;
+        // it is followed by -50, +100, +100, +100, +100 from 128.
+        {"tie", {1, 2, 4, 2, 4, 8, 16, 8, 16, 32, 64, 128}, 7, {64, 128, 256, 512, 1024}},
+        // Start 0 matches the last five steps exactly, start 1 is 150 away: start 0 is
+        // followed by +100, -50, +100, +100, +100 from 256.
+        {"older is nearer", {2, 1, 2, 4, 8, 16, 32, 16, 32, 64, 128, 256}, 6,
+         {512, 256, 512, 1024, 2048}},
+    };
+    for (const PatternCase &c : cases) {
+        FundRecord *f = Fund(c.values);
+        PatternProjection(f, 0);
+        EXPECT_EQ(f->patternMatch[0], c.match) << c.what;
+        for (int k = 0; k < 5; k++)
+            EXPECT_NEAR(f->patternProjection[0][k], c.projection[k], 1e-9) << c.what << k;
+    }
+}
+
+TEST(PatternProjection, TenPointsLeaveBothFieldsAlone)
+{
+    FundRecord *f = Fund(Ramp(10, 1, 1));
+    f->patternMatch[0] = 77;
+    for (int k = 0; k < 5; k++)
+        f->patternProjection[0][k] = -3;
+    PatternProjection(f, 0);
+    EXPECT_EQ(f->patternMatch[0], 77u);
+    for (int k = 0; k < 5; k++)
+        EXPECT_EQ(f->patternProjection[0][k], -3.0) << k;
+}
+
+// ---------------------------------------------------------------------------------------
+// MACD
+
+void SetMacd(MaSettings *s, uint32_t fast, uint32_t slow, uint32_t trigger, uint32_t buy,
+             uint32_t sell)
+{
+    SetMaParam(s, MACD_FAST, fast);
+    SetMaParam(s, MACD_SLOW, slow);
+    SetMaParam(s, MACD_TRIGGER, trigger);
+    SetMaParam(s, MACD_BUY, buy);
+    SetMaParam(s, MACD_SELL, sell);
+}
+
+TEST(Macd, FastMinusSlowAndItsTrigger)
+{
+    // Fast factor 2/(1+1) = 1 (the value itself), slow and trigger factor 2/(3+1) = 0.5.
+    // Slow: 2, 3, 5.5, 3.75; MACD 0, 1, 2.5, -1.75; trigger 0, 0.5, 1.5, -0.125.
+    FundRecord *f = Fund({2, 4, 8, 2});
+    SetMacd(&f->maSettings[0], 1, 3, 3, 0, 0);
+    f->recentStartShort = 3;
+    Macd(f, f->pointCount, 0);
+    MacdTrigger(f, f->pointCount, 0);
+    const double macd[] = {0, 1, 2.5, -1.75};
+    const double trigger[] = {0, 0.5, 1.5, -0.125};
+    for (uint32_t i = 0; i < 4; i++) {
+        EXPECT_DOUBLE_EQ(f->macdPoints[0][i].macd, macd[i]) << i;
+        EXPECT_DOUBLE_EQ(f->macdPoints[0][i].trigger, trigger[i]) << i;
+    }
+    const SeriesStats &s = f->stats[0];
+    EXPECT_DOUBLE_EQ(s.macdMax, 2.5 * 1.1);
+    EXPECT_DOUBLE_EQ(s.macdMin, -1.75 * 1.1);
+    EXPECT_EQ(s.macdMaxRecent, 0.0);  // point 3 alone is recent; maxima start at 0
+    EXPECT_DOUBLE_EQ(s.macdMinRecent, -1.75 * 1.1);
+
+    // A limit of 2 leaves points 2 and 3 and takes the extremes of points 0 and 1 only.
+    for (uint32_t i = 0; i < 4; i++)
+        f->macdPoints[0][i] = {-9, -9, -9};
+    Macd(f, 2, 0);
+    MacdTrigger(f, 2, 0);
+    EXPECT_DOUBLE_EQ(f->macdPoints[0][1].macd, 1.0);
+    EXPECT_DOUBLE_EQ(f->macdPoints[0][1].trigger, 0.5);
+    EXPECT_EQ(f->macdPoints[0][2].macd, -9.0);
+    EXPECT_EQ(f->macdPoints[0][2].trigger, -9.0);
+    EXPECT_DOUBLE_EQ(f->stats[0].macdMax, 1.1);
+    EXPECT_EQ(f->stats[0].macdMin, 0.0);
+}
+
+TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
+{
+    // Fast 1, slow 3, trigger 3 on 4, 4, 4, 8, 7.8, 2, 2, 1.425 (series 1, no interest):
+    // MACD 0, 0, 0, 2, 0.9, -2.45, -1.225, -0.9;
+    // trigger 0, 0, 0, 1, 0.95, -0.75, -0.9875, -0.94375.
+    // Margins: 2 percent of the range (2 + 2.45) * 1.1, 0.0979.
+    // Point 3: 2 > 1.0979, buy 0.5 shares at 8. Point 4: 0.9 is below 0.95, but by less
+    // than the margin: held. Point 5: -2.45 < -0.8479, sold at 2 two points after the
+    // purchase (0.8 percent). Point 7: -0.9 is above -0.94375, but by less than the
+    // margin: not bought.
+    FundRecord *f = Fund({4, 4, 4, 8, 7.8, 2, 2, 1.425});
+    AddSeriesOne(f);
+    f->recentStartShort = 5;
+    SetMacd(&f->maSettings[1], 1, 3, 3, 2, 2);
+    Macd(f, f->pointCount, 1);
+    MacdTrigger(f, f->pointCount, 1);
+    SimulateMacd(f, 1);
+    const double equity[] = {4, 4, 4, 4, 3.9, 0.992, 0.992, 0.992};
+    const int holding[] = {0, 0, 0, 1, 1, 0, 0, 0};
+    for (uint32_t i = 0; i < 8; i++) {
+        EXPECT_NEAR(f->macdPoints[1][i].equity, equity[i], 1e-12) << i;
+        EXPECT_EQ((f->points[1][i].dateWord & NAV_MACD_HOLDING) != 0, holding[i] == 1) << i;
+    }
+    // Histogram 0, 0, 0, 1, -0.05, -1.7, -0.2375, 0.04375, not scaled; the recent
+    // points start at 5.
+    EXPECT_NEAR(f->stats[1].histogramMax, 1.0, 1e-12);
+    EXPECT_NEAR(f->stats[1].histogramMin, -1.7, 1e-12);
+    EXPECT_NEAR(f->stats[1].histogramMaxRecent, 0.04375, 1e-12);
+    EXPECT_NEAR(f->stats[1].histogramMinRecent, -1.7, 1e-12);
+
+    // 4, 8, 8, 8: MACD 2 against trigger 1 at point 1, but point 1 is before the slow
+    // length; later the MACD stays below its trigger. Nothing is bought.
+    f = Fund({4, 8, 8, 8});
+    SetMacd(&f->maSettings[0], 1, 3, 3, 0, 0);
+    Macd(f, f->pointCount, 0);
+    MacdTrigger(f, f->pointCount, 0);
+    SimulateMacd(f, 0);
+    for (uint32_t i = 0; i < 4; i++)
+        EXPECT_FALSE(f->points[0][i].dateWord & NAV_MACD_HOLDING) << i;
+    EXPECT_NEAR(f->macdPoints[0][3].equity, 4 * 1.003, 1e-12);  // series 0 cash grows
+}
+
+// ---------------------------------------------------------------------------------------
+// ROC
+
+TEST(Roc, DifferenceOverTheLength)
+{
+    FundRecord *f = Fund({1, 2, 4, 7, 3});
+    SetMaParam(&f->maSettings[0], ROC_LENGTH, 2);
+    f->recentStartShort = 4;
+    Roc(f, f->pointCount, 0);
+    const double roc[] = {0, 0, 3, 5, -1};
+    for (uint32_t i = 0; i < 5; i++)
+        EXPECT_DOUBLE_EQ(f->rocPoints[0][i].roc, roc[i]) << i;
+    EXPECT_DOUBLE_EQ(f->stats[0].rocMax, 5 * 1.1);
+    EXPECT_DOUBLE_EQ(f->stats[0].rocMin, -1 * 1.1);
+    EXPECT_EQ(f->stats[0].rocMaxRecent, 0.0);
+    EXPECT_DOUBLE_EQ(f->stats[0].rocMinRecent, -1.1);
+    // The limit: points 3 and 4 stay; extremes of points 0..2.
+    f->rocPoints[0][3].roc = f->rocPoints[0][4].roc = -9;
+    Roc(f, 3, 0);
+    EXPECT_EQ(f->rocPoints[0][3].roc, -9.0);
+    EXPECT_DOUBLE_EQ(f->stats[0].rocMax, 3 * 1.1);
+    EXPECT_EQ(f->stats[0].rocMin, 0.0);
+}
+
+TEST(Roc, ThresholdGrid)
+{
+    // Length 1, series 1: steps +0.3, -0.7, +5, -5, so the range is 10 * 1.1 and the
+    // thresholds are 0.11 * k. Buy thresholds 1 and 2 buy at 10.3; sell thresholds 5
+    // and 6 sell at 9.6 and everyone buys at 14.6 and sells at 9.6. Sell thresholds 7
+    // and 8 hold from 10.3 to the last sale at 9.6, 3 points later (0.7 percent): the
+    // best, and (1, 7) is the first of the four.
+    FundRecord *f = Fund({10, 10.3, 9.6, 14.6, 9.6});
+    AddSeriesOne(f);
+    SetMaParam(&f->maSettings[1], ROC_LENGTH, 1);
+    Roc(f, f->pointCount, 1);
+    EXPECT_NEAR(f->stats[1].rocMax, 5.5, 1e-9);
+    EXPECT_NEAR(f->stats[1].rocMin, -5.5, 1e-9);
+    uint32_t buy = 0, sell = 0;
+    double best = ScoreRocGrid(f, 1, &buy, &sell);
+    EXPECT_NEAR(best, 10 * 9.6 / 10.3 * 0.993, 1e-9);
+    EXPECT_EQ(buy, 1u);
+    EXPECT_EQ(sell, 7u);
+    EXPECT_EQ(StrategyGrid[2][8].cash, StrategyGrid[1][7].cash);
+    // Bought at 14.6 only (the first purchase is free), sold a point later.
+    EXPECT_NEAR(StrategyGrid[3][5].cash, 10 * 9.6 / 14.6 * 0.991, 1e-9);
+    // In and out twice, each trade a point after the one before.
+    EXPECT_NEAR(StrategyGrid[1][5].cash, 10 * 9.6 / 10.3 * 0.991 * 0.991 / 14.6 * 9.6 * 0.991,
+                1e-9);
+}
+
+TEST(Roc, ReplaySellsBelowMinusItsThreshold)
+{
+    // The grid's series with buy threshold 2 (0.22) and sell threshold 7 (0.77): bought
+    // at 10.3, held through the fall of 0.7, sold at 9.6 after the fall of 5, three
+    // points after the purchase (0.7 percent).
+    FundRecord *f = Fund({10, 10.3, 9.6, 14.6, 9.6});
+    AddSeriesOne(f);
+    MaSettings *s = &f->maSettings[1];
+    SetMaParam(s, ROC_LENGTH, 1);
+    SetMaParam(s, ROC_BUY, 2);
+    SetMaParam(s, ROC_SELL, 7);
+    Roc(f, f->pointCount, 1);
+    SimulateRoc(f, 1);
+    const double equity[] = {10, 10, 10 / 10.3 * 9.6, 10 / 10.3 * 14.6, 10 / 10.3 * 9.6 * 0.993};
+    const int holding[] = {0, 1, 1, 1, 0};
+    for (uint32_t i = 0; i < 5; i++) {
+        EXPECT_NEAR(f->rocPoints[1][i].equity, equity[i], 1e-9) << i;
+        EXPECT_EQ((f->points[1][i].dateWord & NAV_ROC_HOLDING) != 0, holding[i] == 1) << i;
+    }
+    // Buy threshold 3 (0.33): the rise of 0.3 is not enough; bought at 14.6 and sold a
+    // point later (0.9 percent).
+    SetMaParam(s, ROC_BUY, 3);
+    SimulateRoc(f, 1);
+    EXPECT_FALSE(f->points[1][1].dateWord & NAV_ROC_HOLDING);
+    EXPECT_EQ(f->rocPoints[1][2].equity, 10.0);
+    EXPECT_NEAR(f->rocPoints[1][4].equity, 10 / 14.6 * 9.6 * 0.991, 1e-9);
+}
+
+TEST(Roc, FlatSeriesNeverBuys)
+{
+    // A flat series: ROC 0 and a range of 0. The replay never buys; its equity is the
+    // first value grown at 0.1 percent a period. The grid keeps (1, 5).
+    FundRecord *f = Fund(std::vector<double>(40, 2.0));
+    SetMaParam(&f->maSettings[0], ROC_LENGTH, 30);
+    SetMaParam(&f->maSettings[0], ROC_BUY, 1);
+    SetMaParam(&f->maSettings[0], ROC_SELL, 5);
+    Roc(f, f->pointCount, 0);
+    SimulateRoc(f, 0);
+    for (uint32_t i = 0; i < 40; i++) {
+        EXPECT_EQ(f->rocPoints[0][i].roc, 0.0) << i;
+        EXPECT_NEAR(f->rocPoints[0][i].equity, 2 * (1 + 0.001 * i), 1e-12) << i;
+        EXPECT_FALSE(f->points[0][i].dateWord & NAV_ROC_HOLDING) << i;
+    }
+    uint32_t buy = 0, sell = 0;
+    EXPECT_NEAR(ScoreRocGrid(f, 0, &buy, &sell), 2 * 1.039, 1e-12);
+    EXPECT_EQ(buy, 1u);
+    EXPECT_EQ(sell, 5u);
+}
+
+TEST(Roc, ReplayWaitsForTheLength)
+{
+    // Rising by 1 a point with length 30: ROC 0 up to point 29, then 30; range 33, so
+    // buying needs more than 0.33. The replay buys at point 30 with 1.03 and holds.
+    FundRecord *f = Fund(Ramp(40, 1, 1));
+    SetMaParam(&f->maSettings[0], ROC_LENGTH, 30);
+    SetMaParam(&f->maSettings[0], ROC_BUY, 1);
+    SetMaParam(&f->maSettings[0], ROC_SELL, 5);
+    Roc(f, f->pointCount, 0);
+    SimulateRoc(f, 0);
+    for (uint32_t i = 0; i < 40; i++) {
+        EXPECT_EQ(f->rocPoints[0][i].roc, i < 30 ? 0.0 : 30.0) << i;
+        EXPECT_EQ((f->points[0][i].dateWord & NAV_ROC_HOLDING) != 0, i >= 30) << i;
+    }
+    EXPECT_NEAR(f->rocPoints[0][30].equity, 1.03, 1e-12);
+    EXPECT_NEAR(f->rocPoints[0][39].equity, 1.03 / 31 * 40, 1e-12);
+}
+
+TEST(Indicators, MissingArraysAreSkipped)
+{
+    // A fund whose indicator arrays could not be allocated: nothing is written and
+    // nothing is read past the points.
+    FundRecord *f = Fund(Ramp(30, 1, 1));
+    FreeBlock(f->bandPoints[0]);
+    FreeBlock(f->macdPoints[0]);
+    FreeBlock(f->rocPoints[0]);
+    f->bandPoints[0] = nullptr;
+    f->macdPoints[0] = nullptr;
+    f->rocPoints[0] = nullptr;
+    BollingerMiddle(f, 0);
+    BollingerWidth(f, 0);
+    Macd(f, 30, 0);
+    MacdTrigger(f, 30, 0);
+    SimulateMacd(f, 0);
+    Roc(f, 30, 0);
+    SimulateRoc(f, 0);
+    uint32_t buy, sell;
+    EXPECT_EQ(ScoreRocGrid(f, 0, &buy, &sell), 0.0);
+    EXPECT_EQ(f->stats[0].maxBand, 0.0);
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// Moving averages: worked examples of the five kinds, constant series, the point limit,
+// the VIDYA percent limit and its reference volatility, the weight table.
+#include <gtest/gtest.h>
+#include <math.h>
+
+#include <vector>
+
+#include "analysis/movavg.h"
+#include "data/fund.h"
+#include "fund_builder.h"
+#include "test_support.h"
+
+namespace {
+
+// One point per DatePeriod from January 2000 (days 1, 8, 15, 22 and 29 of each month).
+std::vector<PointSpec> Weekly(const std::vector<double> &values)
+{
+    std::vector<PointSpec> points;
+    for (size_t i = 0; i < values.size(); i++) {
+        unsigned slot = (unsigned)(i % 60);
+        points.push_back({slot / 5 + 1, 1 + 7 * (slot % 5), (unsigned)(i / 60), values[i]});
+    }
+    return points;
+}
+
+FundRecord *Fund(const std::vector<double> &values)
+{
+    BuildTriangularWeights();
+    return SingleFund(Weekly(values));
+}
+
+std::vector<double> MaOf(const FundRecord *f)
+{
+    std::vector<double> ma;
+    for (uint32_t i = 0; i < f->pointCount; i++)
+        ma.push_back(f->points[0][i].ma);
+    return ma;
+}
+
+TEST(TriangularWeights, SumsOfTheFirstIntegers)
+{
+    BuildTriangularWeights();
+    EXPECT_EQ(TriangularWeights[0], 0u);
+    EXPECT_EQ(TriangularWeights[1], 1u);
+    EXPECT_EQ(TriangularWeights[2], 3u);
+    EXPECT_EQ(TriangularWeights[3], 6u);
+    EXPECT_EQ(TriangularWeights[10], 55u);
+    EXPECT_EQ(TriangularWeights[60], 1830u);
+}
+
+struct AverageCase {
+    const char *what;
+    uint32_t kind;
+    MaParam param;
+    uint32_t value;
+    std::vector<double> values;
+    std::vector<double> expected;
+};
+
+TEST(MovingAverages, WorkedExamples)
+{
+    const AverageCase cases[] = {
+        // The mean of the values before the point; fewer of them near the start.
+        {"UMA 4", MA_UMA, UMA_LENGTH, 4, {1, 2, 3, 4, 5, 6}, {1, 1, 1.5, 2, 2.5, 3.5}},
+        {"UMA 2", MA_UMA, UMA_LENGTH, 2, {1, 3, 5, 7}, {1, 1, 2, 4}},
+        // Weights 1 (oldest) to i: 1*1/1, (1*1 + 2*2)/3.
+        {"WMA 2", MA_WMA, WMA_LENGTH, 2, {1, 2, 3}, {1, 1, 5.0 / 3}},
+        // The full window slides: (1*2 + 2*3 + 3*4)/6 = 20/6, (1*3 + 2*4 + 3*5)/6 = 26/6.
+        {"WMA 3", MA_WMA, WMA_LENGTH, 3, {1, 2, 3, 4, 5, 6},
+         {1, 1, 5.0 / 3, 14.0 / 6, 20.0 / 6, 26.0 / 6}},
+        // The point's own value is included: (50*4 + 50*2)/100.
+        {"EMA 50", MA_EMA, EMA_PERCENT, 50, {2, 4}, {2, 3}},
+        // (10*20 + 90*10)/100 = 11, (10*20 + 90*11)/100 = 11.9.
+        {"EMA 10", MA_EMA, EMA_PERCENT, 10, {10, 20, 20}, {10, 11, 11.9}},
+        // Point 1: change 2 over a path of 2, c = 1, the average jumps by the move, to 3.
+        // Point 2: change |2 - 1| = 1 over a path of 3, c = 1/9: 3 - 1/9.
+        // Point 3: change |4 - 3| = 1 over the last two steps (1 + 2), c = 1/9: + 2/9.
+        // Point 4: change |4.2 - 2| = 2.2 over 2 + 0.2, c = 1; the average (28/9) lags
+        // below 4 by more than twice the move of 0.2, so c doubles: + 0.2 * 2.
+        {"AMA 2", MA_AMA, AMA_LENGTH, 2, {1, 3, 2, 4, 4.2},
+         {1, 3, 26.0 / 9, 28.0 / 9, 28.0 / 9 + 0.4}},
+        // The mirror image falls by the same amounts, doubling on the way down.
+        {"AMA 2 falling", MA_AMA, AMA_LENGTH, 2, {5, 3, 4, 2, 1.8},
+         {5, 3, 6 - 26.0 / 9, 6 - 28.0 / 9, 6 - 28.0 / 9 - 0.4}},
+    };
+    for (const AverageCase &c : cases) {
+        FundRecord *f = Fund(c.values);
+        SetMaParam(&f->maSettings[0], c.param, c.value);
+        MovingAverage(f, c.kind, f->pointCount, 0);
+        std::vector<double> ma = MaOf(f);
+        ASSERT_EQ(ma.size(), c.expected.size()) << c.what;
+        for (size_t i = 0; i < ma.size(); i++)
+            EXPECT_NEAR(ma[i], c.expected[i], 1e-12) << c.what << " point " << i;
+    }
+}
+
+TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
+{
+    // Steps 2, 1, 2: the reference is the mean step 5/3 times the length 2. With percent
+    // 50: point 1 path 2, alpha = 50 * 0.6 / 100 = 0.3, 0.7 * 1 + 0.3 * 3 = 1.6; point 2
+    // path 3, alpha 0.45, 0.55 * 1.6 + 0.45 * 2 = 1.78; point 3 path 1 + 2 = 3 again,
+    // 0.55 * 1.78 + 0.45 * 4 = 2.779.
+    FundRecord *f = Fund({1, 3, 2, 4});
+    SetMaParam(&f->maSettings[0], VIDYA_LENGTH, 2);
+    SetMaParam(&f->maSettings[0], VIDYA_PERCENT, 50);
+    double reference = -1;
+    // The largest path of two steps is 3: 1 / (3 / (10/3)) = 1.111..., 111 percent.
+    EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), 111u);
+    EXPECT_NEAR(reference, 10.0 / 3, 1e-12);
+    Vidya(f, f->pointCount, 0, reference);
+    std::vector<double> expected = {1, 1.6, 1.78, 2.779};
+    for (size_t i = 0; i < expected.size(); i++)
+        EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << i;
+    // The kind dispatcher takes the reference from the limit itself.
+    for (uint32_t i = 0; i < f->pointCount; i++)
+        f->points[0][i].ma = 0;
+    MovingAverage(f, MA_VIDYA, f->pointCount, 0);
+    for (size_t i = 0; i < expected.size(); i++)
+        EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << i;
+}
+
+TEST(MovingAverages, ConstantSeriesGivesTheConstant)
+{
+    FundRecord *f = Fund(std::vector<double>(25, 7.5));
+    MaSettings *s = &f->maSettings[0];
+    SetMaParam(s, UMA_LENGTH, 4);
+    SetMaParam(s, WMA_LENGTH, 6);
+    SetMaParam(s, EMA_PERCENT, 30);
+    SetMaParam(s, AMA_LENGTH, 4);
+    SetMaParam(s, VIDYA_LENGTH, 4);
+    SetMaParam(s, VIDYA_PERCENT, 60);
+    for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
+        for (uint32_t i = 0; i < f->pointCount; i++)
+            f->points[0][i].ma = -1;
+        MovingAverage(f, kind, f->pointCount, 0);
+        for (uint32_t i = 0; i < f->pointCount; i++)
+            EXPECT_DOUBLE_EQ(f->points[0][i].ma, 7.5) << MaKindLabel(kind) << " " << i;
+    }
+    // No step at all: no reference and no useful VIDYA percent.
+    double reference = -1;
+    EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), 0u);
+    EXPECT_EQ(reference, 0.0);
+}
+
+TEST(MovingAverages, PointLimitLeavesLaterPointsAlone)
+{
+    FundRecord *f = Fund({1, 2, 3, 4, 5, 6});
+    MaSettings *s = &f->maSettings[0];
+    SetMaParam(s, UMA_LENGTH, 2);
+    SetMaParam(s, WMA_LENGTH, 2);
+    SetMaParam(s, EMA_PERCENT, 50);
+    SetMaParam(s, AMA_LENGTH, 2);
+    SetMaParam(s, VIDYA_LENGTH, 2);
+    SetMaParam(s, VIDYA_PERCENT, 50);
+    for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
+        for (uint32_t i = 0; i < f->pointCount; i++)
+            f->points[0][i].ma = -1;
+        MovingAverage(f, kind, 3, 0);
+        EXPECT_EQ(f->points[0][0].ma, 1.0) << MaKindLabel(kind);
+        EXPECT_NE(f->points[0][2].ma, -1.0) << MaKindLabel(kind);
+        for (uint32_t i = 3; i < f->pointCount; i++)
+            EXPECT_EQ(f->points[0][i].ma, -1.0) << MaKindLabel(kind) << " " << i;
+        // A limit of 0 writes nothing; one beyond the points writes them all.
+        MovingAverage(f, kind, 0, 0);
+        EXPECT_EQ(f->points[0][3].ma, -1.0) << MaKindLabel(kind);
+        MovingAverage(f, kind, 1000, 0);
+        EXPECT_NE(f->points[0][5].ma, -1.0) << MaKindLabel(kind);
+    }
+}
+
+TEST(MovingAverages, KindWithoutParametersWritesNothing)
+{
+    FundRecord *f = Fund({1, 2, 3, 4});
+    for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
+        for (uint32_t i = 0; i < f->pointCount; i++)
+            f->points[0][i].ma = -1;
+        MovingAverage(f, kind, f->pointCount, 0);
+        for (uint32_t i = 0; i < f->pointCount; i++)
+            EXPECT_EQ(f->points[0][i].ma, -1.0) << MaKindLabel(kind) << " " << i;
+    }
+    // No points at all: nothing to read or write.
+    FundRecord *empty = Fund({});
+    SetMaParam(&empty->maSettings[0], UMA_LENGTH, 2);
+    MovingAverage(empty, MA_UMA, 5, 0);
+    EXPECT_EQ(VidyaPercentLimit(empty, 0, nullptr), 0u);
+}
+
+TEST(MovingAverages, WmaLengthBeyondTheWeightTable)
+{
+    // A length of 63 fits the 6-bit field (a damaged opt file) but not the 61-entry
+    // table; the weights are summed directly and a constant stays constant.
+    FundRecord *f = Fund(std::vector<double>(70, 2.0));
+    SetMaParam(&f->maSettings[0], WMA_LENGTH, 63);
+    ASSERT_EQ(GetMaParam(&f->maSettings[0], WMA_LENGTH), 63u);
+    Wma(f, f->pointCount, 0);
+    for (uint32_t i = 0; i < f->pointCount; i++)
+        EXPECT_DOUBLE_EQ(f->points[0][i].ma, 2.0) << i;
+}
+
+struct LimitCase {
+    const char *what;
+    std::vector<double> values;
+    uint32_t length;
+    uint32_t limit;
+    uint32_t searched;  // the largest percent the search tries
+    double reference;
+};
+
+TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
+{
+    const LimitCase cases[] = {
+        // Even steps of 1: reference 2, largest two-step path 2, ratio 1.
+        {"even steps", {1, 2, 3, 4, 5}, 2, 100, 100, 2},
+        // Steps 10, 0, 10: reference 20/3 * 2, largest path 10: 4/3 gives 133, more
+        // than the 7-bit percent field holds; the search stops at 127.
+        {"beyond the field", {1, 11, 11, 21}, 2, 133, 127, 40.0 / 3},
+        // One step of 1 and length 20: reference 20, path 1: 2000.
+        {"long length", {1, 2}, 20, 2000, 127, 20},
+        // A single point has no step.
+        {"one point", {5}, 2, 0, 0, 0},
+    };
+    for (const LimitCase &c : cases) {
+        FundRecord *f = Fund(c.values);
+        SetMaParam(&f->maSettings[0], VIDYA_LENGTH, c.length);
+        double reference = -1;
+        EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), c.limit) << c.what;
+        EXPECT_NEAR(reference, c.reference, 1e-12) << c.what;
+        // The search stops where the 7-bit field does, with the same reference.
+        reference = -1;
+        EXPECT_EQ(VidyaSearchLimit(f, 0, &reference), c.searched) << c.what;
+        EXPECT_NEAR(reference, c.reference, 1e-12) << c.what;
+    }
+}
+
+}  // namespace
