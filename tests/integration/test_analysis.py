@@ -328,6 +328,36 @@ def read_only_writes_nothing():
 
 
 @case
+def a_progress_bar_only_on_a_terminal():
+    import pty
+    directory = copy_data("analysis")
+    master, slave = pty.openpty()
+    p = subprocess.Popen([TOOL, "--read-only", directory], stdout=subprocess.PIPE,
+                         stderr=slave)
+    os.close(slave)
+    out, seen = p.communicate(timeout=120)[0], b""
+    while True:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:
+            break
+        if not chunk:
+            break
+        seen += chunk
+    os.close(master)
+    equal(p.returncode, 0, "exit status on a terminal")
+    for piece in (b"\r[", b"%", b"Normalize and Optimize data"):
+        if piece not in seen:
+            raise AssertionError("no %r in the terminal's output: %r" % (piece, seen[:200]))
+    if b"EQ" not in out:
+        raise AssertionError("no table on standard output")
+    # Not a terminal: no bar at all.
+    err = run("--read-only", directory).stderr
+    if b"\r[" in err or b"%" in err:
+        raise AssertionError("a progress bar on a pipe: %r" % err[:200])
+
+
+@case
 def the_samples_load_cleanly():
     directory = tempfile.mkdtemp(prefix="vantry-samples-")
     shutil.copytree(SAMPLES, directory, dirs_exist_ok=True)

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/viewstate.h"
 #include "data/load.h"
 #include "data/optfile.h"
 #include "platform/platform.h"
@@ -69,6 +70,7 @@ class SupportListener : public ::testing::EmptyTestEventListener {
         PlatSetMessageSink(RecordMessage);
         PlatSetProgressSink(nullptr);
         PlatSetTextWidthFunc(nullptr);
+        ResetViewState();
     }
     void OnTestEnd(const ::testing::TestInfo &) override
     {

@@ -1,0 +1,122 @@
+// The load worker end to end: every progress code in its order, the series 1 of funds
+// with and without an index fund, the chart axis extents, and the opt cache written.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/stats.h"
+#include "app/loadworker.h"
+#include "app/viewstate.h"
+#include "data/fund.h"
+#include "data/load.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::string> Codes;
+
+void RecordCode(uint32_t code, const char *text)
+{
+    Codes.push_back(std::to_string(code) + (code == 5 ? std::string(" ") + text : ""));
+}
+
+std::string WeeklyLines(double start, double step, int weeks)
+{
+    std::string text;
+    for (int i = 0; i < weeks; i++) {
+        int day = 1 + 7 * i;
+        int month = 1 + (day - 1) / 28, dom = 1 + (day - 1) % 28;
+        char line[64];
+        snprintf(line, sizeof line, "%02d/%02d/99 = %.2f\n", month, dom, start + step * i);
+        text += line;
+    }
+    return text;
+}
+
+TEST(LoadWorker, ProgressCodesInTheirOrder)
+{
+    std::string dir = MakeTempDir();
+    WriteFile(dir, "FUND.NAV", "NAME=Fund One\nCATEGORY=Growth\n" + WeeklyLines(10, 0.5, 12));
+    WriteFile(dir, "IDX.NAV", "NAME=The Index\nCATEGORY=Index\n" + WeeklyLines(100, 1, 12));
+    WriteFile(dir, "Index", "FUND=IDX\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    ResetViewState();
+    Codes.clear();
+    PlatSetProgressSink(RecordCode);
+    LoadThread(nullptr);
+    std::vector<std::string> expected = {
+        "9", "1", "5 First read pass", "5 First read pass: FUND.NAV", "2",
+        "5 First read pass: IDX.NAV", "2", "3", "5 ", "5 Second read pass",
+        "5 Second read pass: FUND.NAV", "2", "5 Second read pass: IDX.NAV", "2", "3",
+        "5 Normalize and Optimize data",
+        // Table order after the first ranking: Growth (5) before Index (7).
+        "5 Normalize and Optimize data 1: [Growth] Fund One", "2",
+        "5 Normalize and Optimize data 1: [Index] The Index", "2",
+        "3", "5 Normalize and Optimize data 2: [Growth] Fund One", "2", "2", "4",
+        "5 " + std::string(StatusLine), "6", "8"};
+    EXPECT_EQ(Codes, expected);
+    EXPECT_TRUE(Messages.empty());
+
+    ASSERT_EQ(FundCount, 2u);
+    const FundRecord *fund = &FundTable[0], *index = &FundTable[1];
+    EXPECT_STREQ(fund->indexName, "IDX");
+    EXPECT_NE(fund->points[1], fund->points[0]);
+    EXPECT_EQ(index->points[1], index->points[0]);
+    EXPECT_EQ(index->stats[1].totalReturn, index->stats[0].totalReturn);
+    // The opt cache holds both funds now.
+    std::string opt = ReadWholeFile(dir + "/opt");
+    EXPECT_EQ(opt.rfind("FUND ", 0), 0u);
+    EXPECT_NE(opt.find("\r\nIDX "), std::string::npos);
+}
+
+TEST(LoadWorker, AnEmptyDirectoryStillEndsWithReadyAndBusyOff)
+{
+    std::string dir = MakeTempDir();
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    ResetViewState();
+    Codes.clear();
+    PlatSetProgressSink(RecordCode);
+    LoadThread(nullptr);
+    std::vector<std::string> expected = {
+        "9", "1", "5 First read pass", "3", "5 ", "5 Second read pass", "3",
+        "5 Normalize and Optimize data", "3", "4", "5 " + std::string(StatusLine), "6", "8"};
+    EXPECT_EQ(Codes, expected);
+    EXPECT_EQ(FundCount, 0u);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(LoadWorker, AxisExtentsAreWholeNumbersAroundTheExtremes)
+{
+    ResetChartScaleExtremes();
+    ChartScaleExtremes.maximum[0][STAT_TOTAL] = 12.2;
+    ChartScaleExtremes.minimum[0][STAT_TOTAL] = -3.5;
+    ChartScaleExtremes.maximum[0][STAT_VOLATILITY] = 7.0;
+    ChartScaleExtremes.minimum[0][STAT_SHARPE] = -0.25;
+    ChartScaleExtremes.taxEfficiencyMaximum = 88.1;
+    FinishChartScales();
+    EXPECT_EQ(ChartScaleExtremes.negativeExtent[0][STAT_TOTAL], 4u);
+    EXPECT_EQ(ChartScaleExtremes.totalExtent[0][STAT_TOTAL], 13u + 4u);
+    EXPECT_EQ(ChartScaleExtremes.totalExtent[0][STAT_VOLATILITY], 7u);
+    EXPECT_EQ(ChartScaleExtremes.negativeExtent[0][STAT_SHARPE], 1u);
+    EXPECT_EQ(ChartScaleExtremes.totalExtent[0][STAT_SHARPE], 1u);
+    EXPECT_EQ(ChartScaleExtremes.taxEfficiencyExtent, 89u);
+    EXPECT_EQ(ChartScaleExtremes.totalExtent[1][STAT_YTD], 0u);
+}
+
+TEST(LoadWorker, FundsWithoutAnIndexFundFillTheBenchmarkSlot)
+{
+    std::string dir = MakeTempDir();
+    // A steady rise: a positive total return that only this fund gives.
+    WriteFile(dir, "UP.NAV", "NAME=Up\n" + WeeklyLines(10, 1, 20));
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    LoadThread(nullptr);
+    ASSERT_EQ(FundCount, 1u);
+    double total = FundTable[0].stats[0].totalReturn;
+    ASSERT_GT(total, 0);
+    EXPECT_EQ(ChartScaleExtremes.maximum[1][STAT_TOTAL], total);
+    EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_TOTAL], total);
+}
+
+}  // namespace
