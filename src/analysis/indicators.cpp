@@ -221,11 +221,12 @@ void MacdTrigger(FundRecord *fund, uint32_t n, int series)
     if (!SeriesPoints(fund, series) || !fund->macdPoints[series])
         return;
     MacdPoint *m = fund->macdPoints[series];
-    double factor = 2.0 / (GetMaParam(&fund->maSettings[series], MACD_TRIGGER) + 1);
+    double divisor = GetMaParam(&fund->maSettings[series], MACD_TRIGGER) + 1;
     double t = m[0].macd;
     n = Limit(fund, n);
+    // In the written order: the step times 2, then divided (not times a factor 2 / d).
     for (uint32_t i = 0; i < n; i++) {
-        t += (m[i].macd - t) * factor;
+        t = t + (m[i].macd - t) * 2 / divisor;
         m[i].trigger = t;
     }
 }

@@ -48,6 +48,16 @@ static void ShareSeriesZero(FundRecord *f)
 static int OwnSeriesOneArrays(FundRecord *f)
 {
     uint32_t n = f->pointCount;
+    if (f->points[1] && f->points[1] == f->points[0]) {
+        // Series 1 was series 0 until now: the settings it holds are series 0's, found
+        // for another series, so the relative series gets a search of its own.
+        MaSettings *ms = &f->maSettings[1];
+        ms->maKind = MA_NONE;
+        static const MaParam lengths[] = {UMA_LENGTH, WMA_LENGTH, EMA_PERCENT, AMA_LENGTH,
+                                          VIDYA_LENGTH};
+        for (MaParam p : lengths)
+            SetMaParam(ms, p, 0);
+    }
     if (f->points[1] == f->points[0])
         f->points[1] = nullptr;
     if (f->bandPoints[1] == f->bandPoints[0])

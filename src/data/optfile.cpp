@@ -231,6 +231,24 @@ static void PutLine(OptWriter *w, const char *name, const uint32_t counts[5],
     PutText(w, "\r\n");
 }
 
+// A name the reader takes back as the line's first word: the tokenizer ends a word at a
+// blank, tab, "=" or "/", reads ";" as a comment, and leading digits not followed by a
+// letter as a number. A fund whose name fails this is simply not cached.
+static int OptNameReadable(const char *name)
+{
+    if (!name || !name[0] || name[0] == ';')
+        return 0;
+    for (const char *p = name; *p; p++)
+        if (*p == ' ' || *p == '\t' || *p == '=' || *p == '/' || *p == '.' || *p == '\r' ||
+            *p == '\n')
+            return 0;
+    const char *p = name;
+    while (*p >= '0' && *p <= '9')
+        p++;
+    int letter = (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z');
+    return p == name || letter;
+}
+
 void WriteOptFile(void)
 {
     if (!OptimizedFlag)
@@ -245,10 +263,11 @@ void WriteOptFile(void)
     OptWriter w;
     w.ok = 1;
     // The lines of funds this run did not use come first, so that their values survive
-    // a run without the fund's file.
+    // a run without the fund's file. A record whose name a loaded fund carries is that
+    // fund's (two files can share a short name): it is written with the fund, not again.
     for (uint32_t i = 0; i < OptCount; i++) {
         const OptRecord *r = &OptTable[i];
-        if (!(r->saved[0] || r->saved[1]) || !r->name || !r->name[0])
+        if (!(r->saved[0] || r->saved[1]) || !OptNameReadable(r->name) || FindFund(r->name))
             continue;
         const uint32_t counts[5] = {r->fileSize, r->pointCount, r->distCount, r->splitCount,
                                     r->recentStart};
@@ -256,11 +275,16 @@ void WriteOptFile(void)
     }
     for (uint32_t i = 0; i < FundCount; i++) {
         const FundRecord *f = &FundTable[i];
-        if (!f->shortName || !f->shortName[0])
+        if (!OptNameReadable(f->shortName))
             continue;
         const uint32_t counts[5] = {f->fileSize, f->pointCount, f->distCount, f->splitCount,
                                     f->recentStart};
-        PutLine(&w, f->shortName, counts, f->maSettings);
+        // Series 1 shares series 0's results when the fund has no index fund; those are
+        // no saved values of a relative series, so its block says "not searched".
+        MaSettings settings[2] = {f->maSettings[0], f->maSettings[1]};
+        if (f->points[0] && f->points[1] == f->points[0])
+            settings[1].maKind = MA_NONE;
+        PutLine(&w, f->shortName, counts, settings);
     }
     if (!IoFlush())
         w.ok = 0;

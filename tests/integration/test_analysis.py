@@ -318,6 +318,40 @@ def second_load_restores_from_the_cache():
 
 
 @case
+def an_index_fund_assigned_later_gets_its_own_search():
+    directory = copy_data("analysis")
+    os.remove(os.path.join(directory, "Index"))
+    equal(searches(directory), 3, "searches without an index file")
+    with open(os.path.join(directory, "Index"), "w") as f:
+        f.write("EQ=IDX\n")
+    # Series 1 of EQ held series 0's settings: they are no saved relative values.
+    equal(searches(directory), 1, "searches once EQ has its index fund")
+    later = fund(load(directory, "--read-only"), "EQ")["series"][1]
+    fresh = fund(load(copy_data("analysis"), "--read-only"), "EQ")["series"][1]
+    equal(later, fresh, "EQ's relative series after the late assignment")
+
+
+@case
+def the_cache_stays_stable_with_shared_and_odd_names():
+    directory = copy_data("analysis")
+    # Two files with one short name, and names the cache's reader could not take back.
+    shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, "BND.OLD.NAV"))
+    shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, "A B.NAV"))
+    shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, "12345.NAV"))
+    sizes = []
+    for _ in range(3):
+        doc = load(directory)
+        equal(doc["reports"], [], "reports")
+        with open(os.path.join(directory, "opt"), "rb") as f:
+            lines = f.read().split(b"\r\n")
+        sizes.append(len(lines))
+        names = [line.split(b" ")[0] for line in lines if line]
+        if b"A" in names or b"12345" in names:
+            raise AssertionError("an unreadable name was cached: %r" % names)
+    equal(sizes[1:], sizes[:1] * 2, "opt lines over three loads")
+
+
+@case
 def read_only_writes_nothing():
     directory = copy_data("analysis")
     before = sorted(os.listdir(directory))
