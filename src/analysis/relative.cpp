@@ -103,8 +103,11 @@ void BuildRelativeSeries(FundRecord *f)
     uint32_t n = f->pointCount;
     if (n == 0 || !f->points[0])
         return;
-    if (!OwnSeriesOneArrays(f))
+    if (!OwnSeriesOneArrays(f)) {
+        // Out of memory: without all of its arrays the relative series cannot exist.
+        ShareSeriesZero(f);
         return;
+    }
 
     NavPoint *own = f->points[0];
     NavPoint *rel = f->points[1];
@@ -116,6 +119,15 @@ void BuildRelativeSeries(FundRecord *f)
             memset(&rel[i], 0, sizeof rel[i]);
             rel[i].dateWord = own[i].dateWord & 0xFFFF;
         }
+        // Nothing of an earlier relative series may survive into this flat one.
+        memset(f->bandPoints[1], 0, n * sizeof(BandPoint));
+        memset(f->macdPoints[1], 0, n * sizeof(MacdPoint));
+        memset(f->rocPoints[1], 0, n * sizeof(RocPoint));
+        if (f->yearReturns[1] && f->yearReturns[1] != f->yearReturns[0])
+            memset(f->yearReturns[1], 0, BlockSize(f->yearReturns[1]));
+        memset(f->trendProjection[1], 0, sizeof f->trendProjection[1]);
+        memset(f->patternProjection[1], 0, sizeof f->patternProjection[1]);
+        f->patternMatch[1] = 0;
         memset(&f->stats[1], 0, sizeof f->stats[1]);
         return;
     }

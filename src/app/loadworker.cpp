@@ -63,10 +63,12 @@ static uint32_t WholeCeiling(double x)
 void FinishChartScales(void)
 {
     ChartScaleExtremesRecord &e = ChartScaleExtremes;
-    // A fund without an index fund shows its own figures in the benchmark view too.
+    // A fund whose series 1 is its series 0 shows its own figures in the benchmark view.
     for (uint32_t i = 0; i < FundCount; i++) {
         const FundRecord *f = &FundTable[i];
-        if (f->indexName)
+        // Index funds and funds without an index fund: series 1 is a copy of series 0,
+        // whose statistics never passed the statistics step as series 1.
+        if (f->points[1] != f->points[0])
             continue;
         for (int k = 0; k < CHART_STATISTIC_COUNT; k++)
             TrackChartExtreme(1, (ChartStatistic)k, ChartStatisticValue(&f->stats[0], (ChartStatistic)k));

@@ -106,7 +106,9 @@ static void ReadFirstPass(void)
             char path[DATA_PATH_SIZE];
             if (!DataPath(name, path))
                 continue;
-            if (filled == records || !PassFileNames) {
+            if (!PassFileNames && records > 0)
+                break;  // "Out of memory." was shown; no file can be read
+            if (filled == records) {
                 // Files added since the count get no record.
                 if (IsReadable(path)) {
                     ReportInfo("Fund overflow!");
@@ -246,6 +248,9 @@ static void ReportDuplicate(const char *what, const FundRecord *f, uint32_t inde
         uint32_t at = 0;                                                                     \
         while (KeyOf((array)[at]) <= key)                                                    \
             at++;                                                                            \
+        /* An oldest-first file arrives newest first: its equal dates meet only here. */     \
+        if (at > 0 && KeyOf((array)[at - 1]) == key && key != (missing))                     \
+            ReportDuplicate(what, fund, key);                                                \
         Element moving = (array)[i];                                                         \
         memmove(&(array)[at + 1], &(array)[at], (i - at) * sizeof(Element));               \
         (array)[at] = moving;                                                                \

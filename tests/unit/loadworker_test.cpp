@@ -119,4 +119,45 @@ TEST(LoadWorker, FundsWithoutAnIndexFundFillTheBenchmarkSlot)
     EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_TOTAL], total);
 }
 
+TEST(LoadWorker, AnIndexFundWithAnIndexFundOfItsOwnScalesTheBenchmarkCharts)
+{
+    std::string dir = MakeTempDir();
+    WriteFile(dir, "A.NAV", "NAME=A\nCATEGORY=Index\n" + WeeklyLines(10, 0.1, 20));
+    WriteFile(dir, "B.NAV", "NAME=B\nCATEGORY=Index\n" + WeeklyLines(10, 1, 20));
+    WriteFile(dir, "Index", "B=A\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    LoadThread(nullptr);
+    const FundRecord *b = FindFund("B");
+    ASSERT_NE(b, nullptr);
+    // An index fund's series 1 is its series 0, whatever the Index file says.
+    EXPECT_EQ(b->points[1], b->points[0]);
+    EXPECT_EQ(ChartScaleExtremes.maximum[1][STAT_TOTAL], b->stats[0].totalReturn);
+}
+
+TEST(LoadWorker, ARelativeSeriesRebuiltWithoutItsIndexFundKeepsNothingOld)
+{
+    std::string dir = MakeTempDir();
+    WriteFile(dir, "F.NAV", "NAME=F\n" + WeeklyLines(10, 0.5, 40));
+    WriteFile(dir, "I.NAV", "NAME=I\nCATEGORY=Index\n" + WeeklyLines(100, 1, 40));
+    WriteFile(dir, "Index", "F=I\n");
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    LoadThread(nullptr);
+    FundRecord *f = FindFund("F");
+    ASSERT_NE(f->points[1], f->points[0]);
+    ASSERT_NE(f->stats[1].totalReturn, 0.0);
+    // The index fund is no longer an index: the rebuilt series is flat and empty.
+    SetFundCategory(FindFund("I"), 5);
+    BuildRelativeSeries(f);
+    for (uint32_t i = 0; i < f->pointCount; i++) {
+        EXPECT_EQ(f->points[1][i].value, 0.0);
+        EXPECT_EQ(f->macdPoints[1][i].macd, 0.0);
+        EXPECT_EQ(f->rocPoints[1][i].roc, 0.0);
+        EXPECT_EQ(f->bandPoints[1][i].middle, 0.0);
+    }
+    EXPECT_EQ(f->trendProjection[1][0], 0.0);
+    EXPECT_EQ(f->stats[1].totalReturn, 0.0);
+    for (uint32_t k = 0; f->yearReturns[1] && k < f->yearCount; k++)
+        EXPECT_EQ(f->yearReturns[1][k].valid, 0u);
+}
+
 }  // namespace
