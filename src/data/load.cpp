@@ -232,53 +232,67 @@ static void ReportDuplicate(const char *what, const FundRecord *f, uint32_t inde
     ReportError(text);
 }
 
-// A stable insertion sort by date key: an element that follows a later one moves to just
-// before the first (from the front) with a later date. Equal dates are reported and both
-// kept; dates not in the table (the largest keys) sort last without a message.
-#define INSERTION_SORT_BY_DATE(array, count, Element, KeyOf, missing, what, fund)           \
-    for (uint32_t i = 1; i < (count); i++) {                                                 \
-        uint32_t key = KeyOf((array)[i]);                                                    \
-        uint32_t before = KeyOf((array)[i - 1]);                                             \
-        if (key == before && key != (missing)) {                                             \
-            ReportDuplicate(what, fund, key);                                                \
-            continue;                                                                        \
-        }                                                                                    \
-        if (before <= key)                                                                   \
-            continue;                                                                        \
-        uint32_t at = 0;                                                                     \
-        while (KeyOf((array)[at]) <= key)                                                    \
-            at++;                                                                            \
-        /* An oldest-first file arrives newest first: its equal dates meet only here. */     \
-        if (at > 0 && KeyOf((array)[at - 1]) == key && key != (missing))                     \
-            ReportDuplicate(what, fund, key);                                                \
-        Element moving = (array)[i];                                                         \
-        memmove(&(array)[at + 1], &(array)[at], (i - at) * sizeof(Element));               \
-        (array)[at] = moving;                                                                \
-    }
-
 static uint32_t PointKey(const NavPoint &p) { return p.dateWord & 0xFFFF; }
 static uint32_t DistKey(const DistRecord &d) { return d.date; }
 static uint32_t SplitKey(const SplitRecord &s) { return s & 0xFFFF; }
 
+// A stable insertion sort by date key: an element that follows a later one moves to just
+// before the first (from the front) with a later date. Equal dates are reported and both
+// kept; dates not in the table (the largest keys) sort last without a message.
+template <typename Element>
+static void SortByDate(Element *array, uint32_t count, uint32_t (*keyOf)(const Element &),
+                       uint32_t missing, const char *what, const FundRecord *fund)
+{
+    if (!array || count < 2)
+        return;
+    // The second pass stores a file listed oldest first (the usual order) newest first;
+    // a strictly descending array is simply reversed, which is what the insertion would
+    // make of it, without its quadratic moves.
+    uint32_t descending = 1;
+    while (descending < count && keyOf(array[descending - 1]) > keyOf(array[descending]))
+        descending++;
+    if (descending == count) {
+        for (uint32_t lo = 0, hi = count - 1; lo < hi; lo++, hi--) {
+            Element t = array[lo];
+            array[lo] = array[hi];
+            array[hi] = t;
+        }
+        return;
+    }
+    for (uint32_t i = 1; i < count; i++) {
+        uint32_t key = keyOf(array[i]);
+        uint32_t before = keyOf(array[i - 1]);
+        if (key == before && key != missing) {
+            ReportDuplicate(what, fund, key);
+            continue;
+        }
+        if (before <= key)
+            continue;
+        uint32_t at = 0;
+        while (keyOf(array[at]) <= key)
+            at++;
+        // An oldest-first file arrives newest first: its equal dates meet only here.
+        if (at > 0 && keyOf(array[at - 1]) == key && key != missing)
+            ReportDuplicate(what, fund, key);
+        Element moving = array[i];
+        memmove(&array[at + 1], &array[at], (i - at) * sizeof(Element));
+        array[at] = moving;
+    }
+}
+
 void SortPoints(FundRecord *f)
 {
-    if (f->points[0])
-        INSERTION_SORT_BY_DATE(f->points[0], f->pointCount, NavPoint, PointKey, DATE_INDEX_NONE,
-                               "NAV", f);
+    SortByDate(f->points[0], f->pointCount, PointKey, DATE_INDEX_NONE, "NAV", f);
 }
 
 void SortDists(FundRecord *f)
 {
-    if (f->dists)
-        INSERTION_SORT_BY_DATE(f->dists, f->distCount, DistRecord, DistKey, DATE_NOT_FOUND,
-                               "distribution", f);
+    SortByDate(f->dists, f->distCount, DistKey, DATE_NOT_FOUND, "distribution", f);
 }
 
 void SortSplits(FundRecord *f)
 {
-    if (f->splits)
-        INSERTION_SORT_BY_DATE(f->splits, f->splitCount, SplitRecord, SplitKey, DATE_INDEX_NONE,
-                               "split", f);
+    SortByDate(f->splits, f->splitCount, SplitKey, DATE_INDEX_NONE, "split", f);
 }
 
 void SetRecentStart(FundRecord *f)

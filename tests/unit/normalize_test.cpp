@@ -197,6 +197,26 @@ TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
                                         "Error: error: duplicate split, file=S, date=01/01/99\n"}));
 }
 
+TEST(LoadSorts, AFileListedOldestFirstComesOutAscending)
+{
+    // The second pass stores it newest first.
+    BuildDateTable({Date(1, 1, 99), Date(1, 8, 99), Date(1, 15, 99), Date(1, 22, 99)});
+    NewFundTable(1);
+    FundRecord *f = SetFundPoints(0, "O", {{1, 22, 99, 4}, {1, 15, 99, 3}, {1, 8, 99, 2},
+                                           {1, 1, 99, 1}});
+    f->points[0][0].dateWord = DATE_INDEX_NONE;  // a date that did not fit sorts last
+    SortPoints(f);
+    EXPECT_EQ(Values(f), (std::vector<double>{1, 2, 3, 4}));
+    EXPECT_TRUE(Messages.empty());
+
+    // A repeated date in such a file is still reported.
+    f->points[0][0].dateWord = 2, f->points[0][1].dateWord = 1, f->points[0][2].dateWord = 1,
+    f->points[0][3].dateWord = 0;
+    SortPoints(f);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: error: duplicate NAV, file=O, date=01/08/99\n"}));
+}
+
 TEST(LoadSorts, RecentBoundaryOfLongAndShortHistories)
 {
     // 150 weekly points: indexes 0..120 in 2003 (year code 43), the rest in 2004-2005.

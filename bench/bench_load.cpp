@@ -1,0 +1,534 @@
+// vantry-bench-load: times the whole load of a data directory without and with the opt cache.
+#include <dirent.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/loadworker.h"
+#include "data/alloc.h"
+#include "data/datetable.h"
+#include "data/fund.h"
+#include "data/load.h"
+#include "data/optfile.h"
+#include "platform/platform.h"
+
+namespace {
+
+const unsigned MAX_RUNS = 100;
+const unsigned SHOWN_REPORTS = 5;
+// The opt file's modification time is set to this before a cached load; a load that
+// searched any fund rewrites the file and so changes it.
+const time_t OPT_MARK_TIME = 1000000000;
+
+struct Options {
+    unsigned runs = 3;
+    bool keep = false;
+    const char *tmpDir = nullptr;
+    const char *dataDir = nullptr;
+};
+
+// What one phase (all its loads) hands back from its child process.
+struct PhaseResult {
+    uint32_t runs;
+    double seconds[MAX_RUNS];
+    uint32_t fundCount;
+    uint32_t dateCount;
+    uint32_t dynamicMemory;       // DynamicMemoryUsed right after the last load
+    uint32_t dynamicAfterFree;    // and after FreeDataSet and FreeOptTable
+    uint32_t reports;
+    uint32_t optMissing;          // loads after which there was no opt file
+    uint32_t optRewritten;        // loads that rewrote the opt file (a search ran)
+    int failed;                   // the phase could not run at all
+};
+
+uint32_t ReportCount;
+
+void CountReport(const char *caption, const char *text, int)
+{
+    if (ReportCount < SHOWN_REPORTS)
+        fprintf(stderr, "report: %s: %s\n", caption, text);
+    else if (ReportCount == SHOWN_REPORTS)
+        fprintf(stderr, "report: (further reports counted, not shown)\n");
+    ReportCount++;
+}
+
+double Now(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
+}
+
+void Usage(void)
+{
+    fprintf(stderr,
+            "usage: vantry-bench-load [--runs N] [--keep] [--tmp DIR] DATADIR\n"
+            "  Copies DATADIR (without its opt file) to a working directory and times\n"
+            "  N full loads without the opt cache, then N loads with the cache the\n"
+            "  first loads wrote. N is 1 to %u (3). --keep leaves the working copy.\n",
+            MAX_RUNS);
+}
+
+int ParseOptions(int argc, char **argv, Options *o)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        if ((strcmp(a, "--runs") == 0 || strcmp(a, "-n") == 0) && i + 1 < argc) {
+            char *end;
+            long n = strtol(argv[++i], &end, 10);
+            if (*end || n < 1 || n > (long)MAX_RUNS)
+                return 1;
+            o->runs = (unsigned)n;
+        } else if (strcmp(a, "--keep") == 0) {
+            o->keep = true;
+        } else if (strcmp(a, "--tmp") == 0 && i + 1 < argc) {
+            o->tmpDir = argv[++i];
+        } else if (a[0] == '-' || o->dataDir) {
+            return 1;
+        } else {
+            o->dataDir = a;
+        }
+    }
+    return o->dataDir ? 0 : 1;
+}
+
+int CopyFile(const std::string &from, const std::string &to, uint64_t *bytes)
+{
+    FILE *in = fopen(from.c_str(), "rb");
+    if (!in)
+        return 0;
+    FILE *out = fopen(to.c_str(), "wb");
+    if (!out) {
+        fclose(in);
+        return 0;
+    }
+    char buffer[65536];
+    size_t n;
+    int ok = 1;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) {
+        if (fwrite(buffer, 1, n, out) != n) {
+            ok = 0;
+            break;
+        }
+        *bytes += n;
+    }
+    if (ferror(in))
+        ok = 0;
+    fclose(in);
+    if (fclose(out) != 0)
+        ok = 0;
+    return ok;
+}
+
+// Copies the regular files of from into to, all but the opt cache. Counts the fund files.
+int CopyDataDir(const char *from, const std::string &to, uint32_t *navFiles, uint64_t *bytes,
+                int *hadOpt)
+{
+    DIR *dir = opendir(from);
+    if (!dir)
+        return 0;
+    int ok = 1;
+    struct dirent *e;
+    while (ok && (e = readdir(dir)) != nullptr) {
+        std::string source = std::string(from) + "/" + e->d_name;
+        struct stat st;
+        if (stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (strcmp(e->d_name, "opt") == 0) {
+            *hadOpt = 1;
+            continue;
+        }
+        size_t len = strlen(e->d_name);
+        if (len > 4 && strcasecmp(e->d_name + len - 4, ".NAV") == 0)
+            (*navFiles)++;
+        ok = CopyFile(source, to + "/" + e->d_name, bytes);
+        if (!ok)
+            fprintf(stderr, "vantry-bench-load: cannot copy %s: %s\n", source.c_str(),
+                    strerror(errno));
+    }
+    closedir(dir);
+    return ok;
+}
+
+void RemoveTree(const std::string &root)
+{
+    DIR *dir = opendir(root.c_str());
+    if (dir) {
+        struct dirent *e;
+        while ((e = readdir(dir)) != nullptr) {
+            if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0)
+                continue;
+            std::string path = root + "/" + e->d_name;
+            struct stat st;
+            if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                RemoveTree(path);
+            else
+                unlink(path.c_str());
+        }
+        closedir(dir);
+    }
+    rmdir(root.c_str());
+}
+
+// One line per fund of what the analysis found, as name=value fields, to compare a
+// searched load with a cached one.
+void WriteFingerprint(const std::string &path)
+{
+    FILE *f = fopen(path.c_str(), "w");
+    if (!f)
+        return;
+    for (uint32_t i = 0; i < FundCount; i++) {
+        const FundRecord *r = &FundTable[i];
+        fprintf(f, "fund=%s points=%u navChange=%.17g taxEfficiency=%.17g",
+                r->shortName ? r->shortName : "-", (unsigned)r->pointCount, r->navChange,
+                r->taxEfficiency);
+        for (int s = 0; s < 2; s++) {
+            const MaSettings *m = &r->maSettings[s];
+            const SeriesStats *st = &r->stats[s];
+            fprintf(f, " s%d.maKind=%u", s, (unsigned)m->maKind);
+            for (int w = 0; w < 4; w++)
+                fprintf(f, " s%d.words%d=%08x", s, w, (unsigned)m->words[w]);
+            for (int k = 0; k < 5; k++)
+                fprintf(f, " s%d.maAverage%d=%.17g", s, k + 1, m->maAverage[k]);
+            const struct {
+                const char *name;
+                double value;
+            } figures[] = {
+                {"ytdReturn", st->ytdReturn},     {"volatility", st->volatility},
+                {"rewardRisk", st->rewardRisk},   {"sharpe", st->sharpe},
+                {"totalReturn", st->totalReturn}, {"return1Year", st->return1Year},
+                {"return5Year", st->return5Year}, {"currentStrength", st->currentStrength},
+                {"maSignal", st->maSignal},       {"macdStrength", st->macdStrength},
+                {"rocLatest", st->rocLatest},     {"maxMaEquity", st->maxMaEquity},
+            };
+            for (const auto &g : figures)
+                fprintf(f, " s%d.%s=%.17g", s, g.name, g.value);
+        }
+        fprintf(f, "\n");
+    }
+    fclose(f);
+}
+
+int StatOpt(const std::string &opt, struct stat *st)
+{
+    return stat(opt.c_str(), st) == 0;
+}
+
+// The loads of one phase, in this (child) process. cached = 0: every load starts without
+// an opt file; cached = 1: every load finds the one the first phase wrote.
+void RunPhase(const std::string &data, const std::string &fingerprint, unsigned runs,
+              int cached, PhaseResult *r)
+{
+    std::string opt = data + "/opt";
+    memset(r, 0, sizeof *r);
+    PlatSetMessageSink(CountReport);
+    PlatSetProgressSink(nullptr);
+    LoadWritesFiles = 1;
+    if (!SetDataDir(data.c_str())) {
+        r->failed = 1;
+        return;
+    }
+    for (unsigned run = 0; run < runs; run++) {
+        struct stat before, after;
+        if (!cached) {
+            unlink(opt.c_str());
+        } else {
+            struct timeval mark[2] = {{OPT_MARK_TIME, 0}, {OPT_MARK_TIME, 0}};
+            utimes(opt.c_str(), mark);
+            if (!StatOpt(opt, &before))
+                before.st_mtime = 0;
+        }
+        double start = Now();
+        LoadThread(nullptr);
+        r->seconds[run] = Now() - start;
+        r->runs = run + 1;
+        r->fundCount = FundCount;
+        r->dateCount = DateCount;
+        r->dynamicMemory = DynamicMemoryUsed;
+        if (!StatOpt(opt, &after))
+            r->optMissing++;
+        else if (cached && after.st_mtime != before.st_mtime)
+            r->optRewritten++;
+        if (run + 1 == runs)
+            WriteFingerprint(fingerprint);
+        FreeDataSet();
+        FreeOptTable();
+        r->dynamicAfterFree = DynamicMemoryUsed;
+    }
+    r->reports = ReportCount;
+    PlatSetMessageSink(nullptr);
+}
+
+// Runs a phase in a child process so that its peak resident memory is its own.
+int RunPhaseInChild(const std::string &data, const std::string &fingerprint, unsigned runs,
+                    int cached, PhaseResult *r, long *maxRssKib)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return 0;
+    fflush(stdout);
+    fflush(stderr);
+    pid_t child = fork();
+    if (child < 0)
+        return 0;
+    if (child == 0) {
+        close(pipeEnds[0]);
+        PhaseResult result;
+        RunPhase(data, fingerprint, runs, cached, &result);
+        ssize_t written = write(pipeEnds[1], &result, sizeof result);
+        close(pipeEnds[1]);
+        fflush(stderr);
+        _exit(written == (ssize_t)sizeof result ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    size_t got = 0;
+    while (got < sizeof *r) {
+        ssize_t n = read(pipeEnds[0], (char *)r + got, sizeof *r - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += (size_t)n;
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    struct rusage usage;
+    memset(&usage, 0, sizeof usage);
+    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    *maxRssKib = usage.ru_maxrss;
+    if (got != sizeof *r || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        fprintf(stderr, "vantry-bench-load: the %s phase did not finish (status %d)\n",
+                cached ? "second" : "first", status);
+        return 0;
+    }
+    return !r->failed;
+}
+
+double Median(const PhaseResult *r)
+{
+    std::vector<double> v(r->seconds, r->seconds + r->runs);
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double Minimum(const PhaseResult *r)
+{
+    return *std::min_element(r->seconds, r->seconds + r->runs);
+}
+
+void PrintPhase(const char *title, const PhaseResult *r, long maxRssKib)
+{
+    double median = Median(r);
+    printf("%s, %u run%s:\n", title, (unsigned)r->runs, r->runs == 1 ? "" : "s");
+    printf("  wall time   median %.3f s, min %.3f s (runs:", median, Minimum(r));
+    for (uint32_t i = 0; i < r->runs; i++)
+        printf(" %.3f", r->seconds[i]);
+    printf(")\n");
+    printf("  throughput  %.1f funds/s (median)\n", median > 0 ? r->fundCount / median : 0.0);
+    printf("  memory      peak RSS %.1f MiB, DynamicMemoryUsed %u bytes after the load "
+           "(%u after freeing)\n",
+           maxRssKib / 1024.0, (unsigned)r->dynamicMemory, (unsigned)r->dynamicAfterFree);
+    printf("  reports     %u\n", (unsigned)r->reports);
+}
+
+std::vector<std::string> SplitFields(const char *line)
+{
+    std::vector<std::string> fields;
+    std::string field;
+    for (const char *p = line; *p; p++) {
+        if (*p == ' ' || *p == '\n') {
+            if (!field.empty())
+                fields.push_back(field);
+            field.clear();
+        } else {
+            field += *p;
+        }
+    }
+    if (!field.empty())
+        fields.push_back(field);
+    return fields;
+}
+
+// The funds whose searched and cached results differ. Adds to shown, per differing field
+// name, the number of funds and the first fund's two values.
+uint32_t CompareFingerprints(const std::string &a, const std::string &b,
+                             std::vector<std::string> *shown)
+{
+    FILE *fa = fopen(a.c_str(), "r"), *fb = fopen(b.c_str(), "r");
+    uint32_t differ = 0;
+    std::vector<std::string> names, firsts;
+    std::vector<uint32_t> counts;
+    if (!fa || !fb) {
+        shown->push_back("  a fingerprint file is missing\n");
+        differ = 1;
+    }
+    static char la[16384], lb[16384];
+    while (fa && fb) {
+        char *ra = fgets(la, sizeof la, fa), *rb = fgets(lb, sizeof lb, fb);
+        if (!ra && !rb)
+            break;
+        std::vector<std::string> x = SplitFields(ra ? la : ""), y = SplitFields(rb ? lb : "");
+        if (x == y)
+            continue;
+        differ++;
+        if (x.size() != y.size() || x.empty() || x[0] != y[0]) {
+            shown->push_back("  the two loads list different funds\n");
+            break;
+        }
+        for (size_t k = 1; k < x.size(); k++) {
+            if (x[k] == y[k])
+                continue;
+            std::string name = x[k].substr(0, x[k].find('='));
+            size_t at = std::find(names.begin(), names.end(), name) - names.begin();
+            if (at == names.size()) {
+                names.push_back(name);
+                counts.push_back(0);
+                firsts.push_back(x[0] + ": " + x[k].substr(name.size() + 1) + " searched, " +
+                                 y[k].substr(name.size() + 1) + " cached");
+            }
+            counts[at]++;
+        }
+    }
+    for (size_t k = 0; k < names.size(); k++) {
+        char count[32];
+        snprintf(count, sizeof count, " (%u funds", (unsigned)counts[k]);
+        shown->push_back("  " + names[k] + count + "; " + firsts[k] + ")\n");
+    }
+    if (fa)
+        fclose(fa);
+    if (fb)
+        fclose(fb);
+    return differ;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    Options o;
+    if (ParseOptions(argc, argv, &o) != 0) {
+        Usage();
+        return 2;
+    }
+    if (!PlatIsDirectory(o.dataDir)) {
+        fprintf(stderr, "vantry-bench-load: %s is not a directory\n", o.dataDir);
+        return 2;
+    }
+#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
+    fprintf(stderr, "vantry-bench-load: note: this build is %s; timings are not "
+                    "representative (build with -DCMAKE_BUILD_TYPE=Release)\n",
+#if defined(__SANITIZE_ADDRESS__)
+            "sanitized"
+#else
+            "not optimized"
+#endif
+    );
+#endif
+
+    const char *tmp = o.tmpDir ? o.tmpDir : getenv("TMPDIR");
+    std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantry-bench-XXXXXX";
+    std::vector<char> name(root.begin(), root.end());
+    name.push_back(0);
+    if (!mkdtemp(name.data())) {
+        fprintf(stderr, "vantry-bench-load: cannot create %s: %s\n", root.c_str(),
+                strerror(errno));
+        return 2;
+    }
+    root = name.data();
+    std::string data = root + "/data";
+    mkdir(data.c_str(), 0700);
+    uint32_t navFiles = 0;
+    uint64_t bytes = 0;
+    int hadOpt = 0;
+    if (!CopyDataDir(o.dataDir, data, &navFiles, &bytes, &hadOpt)) {
+        RemoveTree(root);
+        return 2;
+    }
+    printf("data: %s, %u fund files, %.1f MiB%s; working copy %s\n", o.dataDir,
+           (unsigned)navFiles, bytes / 1048576.0,
+           hadOpt ? " (its opt file not copied)" : "", data.c_str());
+    struct rusage self;
+    getrusage(RUSAGE_SELF, &self);
+    printf("baseline: peak RSS of this process before any load %.1f MiB\n",
+           self.ru_maxrss / 1024.0);
+
+    PhaseResult first, second;
+    long firstRss = 0, secondRss = 0;
+    std::string firstPrint = root + "/first.txt", secondPrint = root + "/second.txt";
+    int ok = RunPhaseInChild(data, firstPrint, o.runs, 0, &first, &firstRss);
+    if (ok)
+        PrintPhase("first load (no opt cache: every fund searched)", &first, firstRss);
+    ok = ok && RunPhaseInChild(data, secondPrint, o.runs, 1, &second, &secondRss);
+    if (ok)
+        PrintPhase("second load (opt cache of the first load: no search)", &second, secondRss);
+    if (!ok) {
+        if (!o.keep)
+            RemoveTree(root);
+        return 1;
+    }
+
+    // Anything here is a fault of the generated data, the engine or the cache.
+    int odd = 0;
+    if (first.fundCount != navFiles || second.fundCount != navFiles) {
+        printf("odd: %u fund files but %u / %u funds loaded\n", (unsigned)navFiles,
+               (unsigned)first.fundCount, (unsigned)second.fundCount);
+        odd = 1;
+    }
+    if (first.reports || second.reports) {
+        printf("odd: the loads raised %u / %u reports (first shown on standard error)\n",
+               (unsigned)first.reports, (unsigned)second.reports);
+        odd = 1;
+    }
+    if (first.optMissing) {
+        printf("odd: %u first load(s) wrote no opt file\n", (unsigned)first.optMissing);
+        odd = 1;
+    }
+    if (second.optRewritten || second.optMissing) {
+        printf("odd: %u second load(s) searched again (rewrote the opt file), %u lost it\n",
+               (unsigned)second.optRewritten, (unsigned)second.optMissing);
+        odd = 1;
+    }
+    if (first.dynamicAfterFree || second.dynamicAfterFree) {
+        printf("odd: DynamicMemoryUsed is %u / %u bytes after freeing the data set\n",
+               (unsigned)first.dynamicAfterFree, (unsigned)second.dynamicAfterFree);
+        odd = 1;
+    }
+    std::vector<std::string> shown;
+    uint32_t differ = CompareFingerprints(firstPrint, secondPrint, &shown);
+    if (differ) {
+        printf("odd: %u fund(s) analysed differently from the cache than after the search; "
+               "the fields that differ:\n",
+               (unsigned)differ);
+        for (const std::string &line : shown)
+            fputs(line.c_str(), stdout);
+        odd = 1;
+    }
+
+    double m1 = Median(&first), m2 = Median(&second);
+    printf("summary: %u funds, %u dates; first load %.3f s (%.1f funds/s), second load "
+           "%.3f s (%.1f funds/s), %.1fx; peak RSS %.1f / %.1f MiB; DynamicMemoryUsed %.1f MiB; "
+           "%u reports%s\n",
+           (unsigned)first.fundCount, (unsigned)first.dateCount, m1,
+           m1 > 0 ? first.fundCount / m1 : 0.0, m2, m2 > 0 ? second.fundCount / m2 : 0.0,
+           m2 > 0 ? m1 / m2 : 0.0, firstRss / 1024.0, secondRss / 1024.0,
+           first.dynamicMemory / 1048576.0, (unsigned)(first.reports + second.reports),
+           odd ? "; ODD (see above)" : "");
+    if (o.keep)
+        printf("kept: %s\n", root.c_str());
+    else
+        RemoveTree(root);
+    return odd ? 1 : 0;
+}
