@@ -127,7 +127,63 @@ uint32_t TrialPointCount(const FundRecord *fund, int series)
     return n < fund->pointCount ? n : fund->pointCount;
 }
 
+// The best cash of the grid and its thresholds, scanned r then c, strictly greater wins.
+static double BestOfGrid(uint32_t *buy, uint32_t *sell)
+{
+    double best = StrategyGrid[0][0].cash;
+    *buy = 0;
+    *sell = 0;
+    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
+        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
+            if (StrategyGrid[r][c].cash > best) {
+                best = StrategyGrid[r][c].cash;
+                *buy = r;
+                *sell = c;
+            }
+    return best;
+}
+
 double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
+{
+    *buy = 0;
+    *sell = 0;
+    uint32_t n = TrialPointCount(fund, series);
+    if (n == 0)
+        return 0;
+    const NavPoint *p = fund->points[series];
+    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
+        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
+            StartStrategy(&StrategyGrid[r][c], p[0].value);
+    // A point's buy level is shared by a row of the grid and its sell level by a column,
+    // so each is computed once a point, by the very expressions of the rule, and each
+    // strategy only looks up the signal of its own state.
+    unsigned char buyAt[STRATEGY_THRESHOLDS], sellAt[STRATEGY_THRESHOLDS];
+    for (uint32_t i = 0; i < n; i++) {
+        double x = p[i].value, m = p[i].ma;
+        for (uint32_t t = 0; t < STRATEGY_THRESHOLDS; t++) {
+            buyAt[t] = (unsigned char)MaBuySignal(x, m, t);
+            sellAt[t] = (unsigned char)MaSellSignal(x, m, t);
+        }
+        for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++) {
+            Strategy *row = StrategyGrid[r];
+            for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++) {
+                Strategy *st = &row[c];
+                if (st->holding) {
+                    if (sellAt[c])
+                        SellShares(st, i, x);
+                } else if (buyAt[r]) {
+                    BuyShares(st, i, x, CashAmount(st, fund, series, i));
+                }
+            }
+        }
+    }
+    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
+        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
+            FinishStrategy(&StrategyGrid[r][c], fund, series, n - 1);
+    return BestOfGrid(buy, sell);
+}
+
+double ScoreMaGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
     *buy = 0;
     *sell = 0;

@@ -71,12 +71,15 @@ void RestartReplay(Strategy *s, const FundRecord *fund, uint32_t i, double x);
 uint32_t TrialPointCount(const FundRecord *fund, int series);
 
 // Runs all 121 strategies of the StrategyGrid over the trial points with the series'
-// current ma, then the final pass. Straightforward on purpose (every strategy at every
-// point, each rule in order): it is the reference a faster grid must match bit for bit.
-// Returns the largest final cash and its buy and sell thresholds; among equal cash the
+// current ma, then the final pass. Each point's buy and sell levels are computed once
+// for their row or column of the grid. Returns the largest final cash and its buy and sell thresholds; among equal cash the
 // first in the scan (lower buy, then lower sell) wins. 0 with thresholds 0 and 0 when
 // the series has no points.
 double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell);
+// The same grid the straightforward way: one state per threshold pair, every point, the
+// rules evaluated in the order they are written. ScoreMaGrid must match it bit for bit
+// (final cash of every strategy, best cash and thresholds); the tests hold them together.
+double ScoreMaGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell);
 // The annualized return (percent a year) of the mean final cash of the strategies with
 // both thresholds at most k (at most 10) in the last grid run, from value(0) over the
 // trial period; 0 without points.
