@@ -19,16 +19,7 @@ static uint32_t PointDate(const NavPoint *p)
 // Series 1 becomes series 0: shared arrays, copied results.
 static void ShareSeriesZero(FundRecord *f)
 {
-    if (f->points[1] != f->points[0])
-        FreeBlock(f->points[1]);
-    if (f->bandPoints[1] != f->bandPoints[0])
-        FreeBlock(f->bandPoints[1]);
-    if (f->macdPoints[1] != f->macdPoints[0])
-        FreeBlock(f->macdPoints[1]);
-    if (f->rocPoints[1] != f->rocPoints[0])
-        FreeBlock(f->rocPoints[1]);
-    if (f->yearReturns[1] != f->yearReturns[0])
-        FreeBlock(f->yearReturns[1]);
+    FreeSeriesOneArrays(f);
     f->points[1] = f->points[0];
     f->bandPoints[1] = f->bandPoints[0];
     f->macdPoints[1] = f->macdPoints[0];

@@ -87,7 +87,7 @@ FundRecord *FindFund(const char *shortName)
     return nullptr;
 }
 
-void FreeFundArrays(FundRecord *f)
+void FreeSeriesOneArrays(FundRecord *f)
 {
     // Series 1 shares series 0's arrays when the fund has no index fund.
     if (f->points[1] != f->points[0])
@@ -100,6 +100,16 @@ void FreeFundArrays(FundRecord *f)
         FreeBlock(f->rocPoints[1]);
     if (f->yearReturns[1] != f->yearReturns[0])
         FreeBlock(f->yearReturns[1]);
+    f->points[1] = nullptr;
+    f->bandPoints[1] = nullptr;
+    f->macdPoints[1] = nullptr;
+    f->rocPoints[1] = nullptr;
+    f->yearReturns[1] = nullptr;
+}
+
+void FreeFundArrays(FundRecord *f)
+{
+    FreeSeriesOneArrays(f);
     FreeBlock(f->points[0]);
     FreeBlock(f->bandPoints[0]);
     FreeBlock(f->macdPoints[0]);

@@ -234,6 +234,8 @@ extern uint32_t MaxNameWidth;
 
 // Finds a fund by shortName, compared without regard to case; the first match or null.
 FundRecord *FindFund(const char *shortName);
+// Frees series 1's own arrays (not those it shares with series 0) and clears its pointers.
+void FreeSeriesOneArrays(FundRecord *fund);
 // Frees every block a record owns (series 1's arrays only where they are its own).
 void FreeFundArrays(FundRecord *fund);
 // Frees the fund table with every record's blocks; FundTable null, FundCount 0.
