@@ -8,7 +8,13 @@
 #include "data/datetable.h"
 #include "data/optfile.h"
 
-Strategy StrategyGrid[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
+// One grid per thread, reached through a function: the analysis runs on several threads.
+static thread_local StrategyGridCells ThreadStrategyGrid;
+
+StrategyGridCells *CurrentStrategyGrid(void)
+{
+    return &ThreadStrategyGrid;
+}
 uint32_t OptimizeSearches;
 
 // Trades closer together than this many points pay the TradingFeeTable percentage.
@@ -452,8 +458,9 @@ void OptimizeFund(FundRecord *fund, int series)
     }
 
     if (!ready) {
-        OptimizedFlag = 1;
-        OptimizeSearches++;
+        // Funds are searched on several threads at once.
+        __atomic_store_n(&OptimizedFlag, 1, __ATOMIC_RELAXED);
+        __atomic_fetch_add(&OptimizeSearches, 1u, __ATOMIC_RELAXED);
         uint32_t n = TrialPointCount(fund, series);
         for (uint32_t t = MA_UMA; t <= MA_VIDYA; t++) {
             if (ms->maKind != MA_NONE && ms->maKind != t)

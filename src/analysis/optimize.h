@@ -22,7 +22,10 @@ struct Strategy {
 // instance: it keeps the final cash of the last grid run (GridAverageReturn reads it);
 // the ROC threshold search uses cells [1..4][5..8].
 #define STRATEGY_THRESHOLDS 11
-extern Strategy StrategyGrid[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
+typedef Strategy StrategyGridCells[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
+// The calling thread's grid: each analysis thread has its own.
+StrategyGridCells *CurrentStrategyGrid(void);
+#define StrategyGrid (*CurrentStrategyGrid())
 // The number of series whose parameters were searched (not restored) since the program
 // started; the report tool shows how many a load searched.
 extern uint32_t OptimizeSearches;

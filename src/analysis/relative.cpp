@@ -128,7 +128,7 @@ void BuildRelativeSeries(FundRecord *f)
     FormatText(text, sizeof text, "Normalize and Optimize data 2: %s%s%s%s",
                category ? "[" : "", category ? CategoryTable[category].name : "",
                category ? "] " : "", f->name ? f->name : "");
-    PlatSendProgress(PROGRESS_STATUS_TEXT, text);
+    SendProgress(PROGRESS_STATUS_TEXT, text);
 
     SeriesStats *st = &f->stats[1];
     st->maxChange = st->minChange = st->maxChangeRecent = st->minChangeRecent = 0;

@@ -11,6 +11,32 @@
 #include "data/load.h"
 
 ChartScaleExtremesRecord ChartScaleExtremes;
+// Per thread, and only used in this file (reached from others through the setters).
+static thread_local ChartScaleExtremesRecord *ChartExtremesTarget = &ChartScaleExtremes;
+static thread_local double *ThreadQuarterTable;
+
+void SetThreadChartExtremes(ChartScaleExtremesRecord *target)
+{
+    ChartExtremesTarget = target ? target : &ChartScaleExtremes;
+}
+
+void SetThreadQuarterTable(double *table)
+{
+    ThreadQuarterTable = table;
+}
+
+void MergeChartScaleExtremes(const ChartScaleExtremesRecord *part)
+{
+    for (int s = 0; s < 2; s++)
+        for (int k = 0; k < CHART_STATISTIC_COUNT; k++) {
+            if (part->maximum[s][k] > ChartScaleExtremes.maximum[s][k])
+                ChartScaleExtremes.maximum[s][k] = part->maximum[s][k];
+            if (part->minimum[s][k] < ChartScaleExtremes.minimum[s][k])
+                ChartScaleExtremes.minimum[s][k] = part->minimum[s][k];
+        }
+    if (part->taxEfficiencyMaximum > ChartScaleExtremes.taxEfficiencyMaximum)
+        ChartScaleExtremes.taxEfficiencyMaximum = part->taxEfficiencyMaximum;
+}
 
 void ResetChartScaleExtremes(void)
 {
@@ -19,8 +45,8 @@ void ResetChartScaleExtremes(void)
 
 void TrackChartExtreme(int series, ChartStatistic statistic, double value)
 {
-    double &maximum = ChartScaleExtremes.maximum[series][statistic];
-    double &minimum = ChartScaleExtremes.minimum[series][statistic];
+    double &maximum = ChartExtremesTarget->maximum[series][statistic];
+    double &minimum = ChartExtremesTarget->minimum[series][statistic];
     if (value > 0 && value > maximum)
         maximum = value;
     // Volatility is never negative; only its largest value scales a chart.
@@ -87,6 +113,7 @@ static int IsLateDecember(const NavPoint *p)
 // quarter's first week to the next quarter's.
 static double QuarterlyVolatility(const NavPoint *p, uint32_t n)
 {
+    double *table = ThreadQuarterTable ? ThreadQuarterTable : QuarterTable;
     uint32_t samples = 0;
     uint32_t pIndex = 0;
     uint32_t pMonth = 0, pYear = 0;
@@ -102,7 +129,7 @@ static double QuarterlyVolatility(const NavPoint *p, uint32_t n)
         uint32_t wantYear = pMonth == 10 ? pYear + 1 : pYear;
         if (pIsQuarter && q != pIndex && qMonth == wantMonth && qYear == wantYear) {
             if (samples < QuarterCount) {
-                QuarterTable[samples++] = PercentChange(p[pIndex].value, p[q].value);
+                table[samples++] = PercentChange(p[pIndex].value, p[q].value);
             } else {
                 ReportError("parray overflow");
             }
@@ -117,11 +144,11 @@ static double QuarterlyVolatility(const NavPoint *p, uint32_t n)
         return 0;
     double sum = 0;
     for (uint32_t i = 0; i < samples; i++)
-        sum += QuarterTable[i];
+        sum += table[i];
     double mean = sum / samples;
     double squares = 0;
     for (uint32_t i = 0; i < samples; i++)
-        squares += (QuarterTable[i] - mean) * (QuarterTable[i] - mean);
+        squares += (table[i] - mean) * (table[i] - mean);
     return sqrt(squares / samples);
 }
 
@@ -349,7 +376,7 @@ void ComputeSeriesStatistics(FundRecord *f, int s)
     if (s == 0) {
         if (f->navChange > 0 && f->distTotal != 0)
             f->taxEfficiency = PercentRatio(f->navChange, f->navChange + f->distTotal);
-        if (f->taxEfficiency > ChartScaleExtremes.taxEfficiencyMaximum)
-            ChartScaleExtremes.taxEfficiencyMaximum = f->taxEfficiency;
+        if (f->taxEfficiency > ChartExtremesTarget->taxEfficiencyMaximum)
+            ChartExtremesTarget->taxEfficiencyMaximum = f->taxEfficiency;
     }
 }

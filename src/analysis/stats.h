@@ -24,6 +24,15 @@ struct ChartScaleExtremesRecord {
     uint32_t taxEfficiencyExtent;
 };
 extern ChartScaleExtremesRecord ChartScaleExtremes;
+// Where the statistics step of the calling thread tracks its extremes: ChartScaleExtremes
+// (null restores it), or a worker's own record merged into it afterwards
+// (MergeChartScaleExtremes).
+void SetThreadChartExtremes(ChartScaleExtremesRecord *target);
+// Raises ChartScaleExtremes by every maximum and lowers it by every minimum of part;
+// the order of merging does not change the result.
+void MergeChartScaleExtremes(const ChartScaleExtremesRecord *part);
+// A worker thread's own QuarterTable (QuarterCount entries); null means the shared one.
+void SetThreadQuarterTable(double *table);
 
 // Zeroes every extreme (at the start of a load).
 void ResetChartScaleExtremes(void);

@@ -25,11 +25,36 @@ size_t FormatText(char *buffer, size_t size, const char *format, ...)
     return (size_t)n < size ? (size_t)n : size - 1;
 }
 
+static thread_local ReportDivert Divert;
+static thread_local void *DivertContext;
+
+void SetThreadReportDivert(ReportDivert divert, void *context)
+{
+    Divert = divert;
+    DivertContext = context;
+}
+
+void SendProgress(uint32_t code, const char *text)
+{
+    if (Divert)
+        Divert(DivertContext, code, nullptr, text, 0);
+    else
+        PlatSendProgress(code, text);
+}
+
+void ShowReport(const char *caption, const char *text, int icon)
+{
+    if (Divert)
+        Divert(DivertContext, 0, caption, text, icon);
+    else
+        PlatShowMessage(caption, text, icon);
+}
+
 static void ShowFormatted(const char *caption, int icon, const char *format, const char *text)
 {
     char buffer[REPORT_BUFFER_SIZE];
     FormatText(buffer, sizeof buffer, format, text ? text : "");
-    PlatShowMessage(caption, buffer, icon);
+    ShowReport(caption, buffer, icon);
 }
 
 void ReportInfo(const char *text)
@@ -60,7 +85,7 @@ void ReportWin32(const char *text)
     FormatText(buffer, sizeof buffer, "Error: %s, GetLastError=0x%08X\n", text ? text : "",
                (unsigned)code);
     PlatAppendErrorText(code, buffer, sizeof buffer);
-    PlatShowMessage("Vantry WIN32 API Error", buffer, PLAT_ICON_STOP);
+    ShowReport("Vantry WIN32 API Error", buffer, PLAT_ICON_STOP);
 }
 
 void ReportCrt(const char *text)
@@ -68,7 +93,7 @@ void ReportCrt(const char *text)
     unsigned code = (unsigned)errno;
     char buffer[REPORT_BUFFER_SIZE];
     FormatText(buffer, sizeof buffer, "Error: %s, errno=%u", text ? text : "", code);
-    PlatShowMessage("Vantry C Run-time Library Error", buffer, PLAT_ICON_STOP);
+    ShowReport("Vantry C Run-time Library Error", buffer, PLAT_ICON_STOP);
 }
 
 void ReportWinsock(const char *text)
@@ -78,7 +103,7 @@ void ReportWinsock(const char *text)
     FormatText(buffer, sizeof buffer, "Error: %s, WSAGetLastError=%d\n", text ? text : "",
                code);
     PlatAppendSocketErrorText(code, buffer, sizeof buffer);
-    PlatShowMessage("Vantry Winsock Error", buffer, PLAT_ICON_STOP);
+    ShowReport("Vantry Winsock Error", buffer, PLAT_ICON_STOP);
 }
 
 void ReportFileError(const char *path, unsigned line, const char *text)

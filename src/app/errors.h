@@ -3,6 +3,7 @@
 #define VANTRY_ERRORS_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 // Each composes its text into a 512-character buffer of its own (a text that would not
 // fit is cut at 511 characters), shows it in a modal box with an OK button, and returns
@@ -33,6 +34,18 @@ void ReportWinsock(const char *text);
 // snprintf would not. Returns the length written (at most size - 1).
 size_t FormatText(char *buffer, size_t size, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// A thread may divert its message boxes and progress codes to a recorder, so that work
+// spread over several threads can show them later in the order one thread would have.
+// code 0 carries a message box (caption, text, icon); codes 1-10 a progress code (text
+// only for code 5). Null ends the diversion. Per thread; the others are unaffected.
+typedef void (*ReportDivert)(void *context, uint32_t code, const char *caption,
+                             const char *text, int icon);
+void SetThreadReportDivert(ReportDivert divert, void *context);
+// Sends a progress code, or hands it to the calling thread's divert.
+void SendProgress(uint32_t code, const char *text);
+// Shows a message box, or hands it to the calling thread's divert.
+void ShowReport(const char *caption, const char *text, int icon);
 
 // Formats a message of a file position, "%s(%u): " followed by text, and reports it
 // with ReportError.

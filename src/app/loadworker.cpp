@@ -4,6 +4,14 @@
 #include <math.h>
 #include <string.h>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "analysis/indicators.h"
 #include "analysis/movavg.h"
 #include "analysis/optimize.h"
@@ -25,7 +33,7 @@ int LoadWritesFiles = 1;
 
 static void SendText(const char *text)
 {
-    PlatSendProgress(PROGRESS_STATUS_TEXT, text);
+    SendProgress(PROGRESS_STATUS_TEXT, text);
 }
 
 void AnalyseFund(FundRecord *f)
@@ -36,6 +44,11 @@ void AnalyseFund(FundRecord *f)
                category ? "[" : "", category ? CategoryTable[category].name : "",
                category ? "] " : "", f->name ? f->name : "");
     SendText(text);
+    AnalyseFundData(f);
+}
+
+void AnalyseFundData(FundRecord *f)
+{
     SortPoints(f);
     SortDists(f);
     SortSplits(f);
@@ -84,6 +97,153 @@ void FinishChartScales(void)
     e.taxEfficiencyExtent = WholeCeiling(e.taxEfficiencyMaximum);
 }
 
+// ---------------------------------------------------------------------------------------
+// The funds are analysed on several threads. Each worker diverts the messages and
+// progress codes of a fund into that fund's own event list; the load thread replays the
+// lists in table order as the funds are done, so what the user sees, and every figure,
+// is what one thread working in table order would produce.
+
+uint32_t LoadAnalysisThreads;
+
+namespace {
+
+struct FundEvents {
+    std::string bytes;  // records: code, icon, caption, text (zero-terminated)
+    bool done;
+};
+
+struct AnalysisRun {
+    void (*work)(FundRecord *);
+    std::vector<FundEvents> events;
+    std::atomic<uint32_t> next;
+    std::mutex lock;
+    std::condition_variable doneSignal;
+    std::vector<ChartScaleExtremesRecord> extremes;
+};
+
+void RecordEvent(void *context, uint32_t code, const char *caption, const char *text, int icon)
+{
+    FundEvents *e = (FundEvents *)context;
+    e->bytes.push_back((char)code);
+    e->bytes.push_back((char)icon);
+    e->bytes.append(caption ? caption : "");
+    e->bytes.push_back(0);
+    e->bytes.append(text ? text : "");
+    e->bytes.push_back(0);
+}
+
+void ReplayEvents(const FundEvents &e)
+{
+    size_t at = 0;
+    while (at < e.bytes.size()) {
+        uint32_t code = (unsigned char)e.bytes[at];
+        int icon = (signed char)e.bytes[at + 1];
+        const char *caption = e.bytes.c_str() + at + 2;
+        const char *text = caption + strlen(caption) + 1;
+        at = (size_t)(text + strlen(text) + 1 - e.bytes.c_str());
+        if (code == 0)
+            ShowReport(caption, text, icon);
+        else
+            SendProgress(code, code == PROGRESS_STATUS_TEXT ? text : nullptr);
+    }
+}
+
+void AnalysisWorker(AnalysisRun *run, uint32_t worker)
+{
+    SetThreadChartExtremes(&run->extremes[worker]);
+    double *quarters = (double *)AllocZero(QuarterCount, sizeof(double));
+    SetThreadQuarterTable(quarters);
+    for (;;) {
+        uint32_t i = run->next.fetch_add(1);
+        if (i >= FundCount)
+            break;
+        SetThreadReportDivert(RecordEvent, &run->events[i]);
+        run->work(&FundTable[i]);
+        SetThreadReportDivert(nullptr, nullptr);
+        std::lock_guard<std::mutex> hold(run->lock);
+        run->events[i].done = true;
+        run->doneSignal.notify_all();
+    }
+    SetThreadQuarterTable(nullptr);
+    FreeBlock(quarters);
+    SetThreadChartExtremes(nullptr);
+}
+
+// Two files can share a short name and with it one opt record, whose saved-values flags
+// the analysis reads and clears: such a data set is analysed on one thread.
+int ShortNamesDistinct(void)
+{
+    std::vector<const char *> names;
+    for (uint32_t i = 0; i < FundCount; i++)
+        if (FundTable[i].shortName)
+            names.push_back(FundTable[i].shortName);
+    std::sort(names.begin(), names.end(),
+              [](const char *a, const char *b) { return CompareNoCase(a, b) < 0; });
+    for (size_t i = 1; i < names.size(); i++)
+        if (CompareNoCase(names[i - 1], names[i]) == 0)
+            return 0;
+    return 1;
+}
+
+uint32_t AnalysisThreadCount(void)
+{
+    uint32_t n = LoadAnalysisThreads ? LoadAnalysisThreads : std::thread::hardware_concurrency();
+    if (n == 0)
+        n = 1;
+    if (n > 64)
+        n = 64;
+    if (n > FundCount)
+        n = FundCount;
+    return n;
+}
+
+}  // namespace
+
+// Runs work for every fund in table order, or spread over the analysis threads, and
+// sends code 2 after each fund.
+static void AnalyseAllFunds(void (*work)(FundRecord *))
+{
+    uint32_t threads = AnalysisThreadCount();
+    if (threads <= 1 || !ShortNamesDistinct()) {
+        for (uint32_t i = 0; i < FundCount; i++) {
+            work(&FundTable[i]);
+            SendProgress(PROGRESS_BAR_STEP, nullptr);
+        }
+        return;
+    }
+    AnalysisRun run;
+    run.work = work;
+    run.events.assign(FundCount, FundEvents{std::string(), false});
+    run.next = 0;
+    run.extremes.assign(threads, ChartScaleExtremesRecord());
+    std::vector<std::thread> pool;
+    for (uint32_t t = 0; t < threads; t++)
+        pool.emplace_back(AnalysisWorker, &run, t);
+    for (uint32_t i = 0; i < FundCount; i++) {
+        {
+            std::unique_lock<std::mutex> wait(run.lock);
+            run.doneSignal.wait(wait, [&] { return run.events[i].done; });
+        }
+        ReplayEvents(run.events[i]);
+        run.events[i].bytes.clear();
+        SendProgress(PROGRESS_BAR_STEP, nullptr);
+    }
+    for (std::thread &t : pool)
+        t.join();
+    for (const ChartScaleExtremesRecord &part : run.extremes)
+        MergeChartScaleExtremes(&part);
+}
+
+// The relative series of a fund (its series 0 shared when it has no index fund).
+static void RelateFund(FundRecord *f)
+{
+    BuildRelativeSeries(f);
+    // A shared series 1 has its RSI from series 0 already; writing it again would touch
+    // the points another thread reads as an index fund.
+    if (f->indexName && f->points[1] != f->points[0])
+        Rsi(f, 1);
+}
+
 uint32_t LoadThread(void *)
 {
     char path[DATA_PATH_SIZE];
@@ -120,20 +280,12 @@ uint32_t LoadThread(void *)
     ReadRateFiles();
 
     SendText("Normalize and Optimize data");
-    for (uint32_t i = 0; i < FundCount; i++) {
-        AnalyseFund(&FundTable[i]);
-        PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
-    }
+    AnalyseAllFunds(AnalyseFund);
 
-    // Every fund gets its series 1: the relative one, or series 0 shared.
+    // Every fund gets its series 1: the relative one, or series 0 shared. The index
+    // funds' series 0 are complete by now, which is all a relative series reads.
     PlatSendProgress(PROGRESS_BAR_RESET, nullptr);
-    for (uint32_t i = 0; i < FundCount; i++) {
-        FundRecord *f = &FundTable[i];
-        BuildRelativeSeries(f);
-        if (f->indexName)
-            Rsi(f, 1);
-        PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
-    }
+    AnalyseAllFunds(RelateFund);
     PlatSendProgress(PROGRESS_BAR_REMOVE, nullptr);
 
     FinishChartScales();

@@ -16,9 +16,15 @@ extern int LoadWritesFiles;
 // data set first. The parameter is ignored; returns 0.
 uint32_t LoadThread(void *parameter);
 
-// The per-fund analysis of the load: sorts, filling, recent boundary, normalization,
-// distribution total, OptimizeFund and RSI of series 0.
+// Threads that analyse the funds: 0 (the default) means one per processor; 1 analyses
+// them on the load thread alone. The results are the same either way.
+extern uint32_t LoadAnalysisThreads;
+
+// The per-fund analysis of the load: its status text, then AnalyseFundData.
 void AnalyseFund(FundRecord *fund);
+// Sorts, filling, recent boundary, normalization, distribution total, OptimizeFund and
+// RSI of series 0.
+void AnalyseFundData(FundRecord *fund);
 // The axis extents of the comparison charts from the fund-wide extremes, after adding
 // the funds whose series 1 is their series 0 to slot 1.
 void FinishChartScales(void);

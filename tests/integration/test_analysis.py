@@ -392,6 +392,28 @@ def a_progress_bar_only_on_a_terminal():
 
 
 @case
+def every_thread_count_gives_the_same_load():
+    samples = tempfile.mkdtemp(prefix="vantry-threads-")
+    shutil.copytree(SAMPLES, samples, dirs_exist_ok=True)
+    generated = tempfile.mkdtemp(prefix="vantry-threads-gen-")
+    gendata = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench",
+                           "gendata.py")
+    subprocess.run([sys.executable, gendata, generated, "--funds", "12", "--years", "4",
+                    "--seed", "7", "--dists-per-year", "2", "--split-prob", "0.2",
+                    "--missing-prob", "0.02"], check=True, capture_output=True, timeout=120)
+    # A damaged line makes messages to keep in order.
+    with open(os.path.join(generated, "ZZBAD.NAV"), "w") as f:
+        f.write("NAME=Bad\n01/04/99 = 1\n01/04/99 = 2\n01/11/99 FOO = 1.0\n")
+    for directory in (samples, generated, copy_data("analysis")):
+        runs = [run("--json", "--points", "--read-only", "--threads", str(n), directory)
+                for n in (1, 2, 3)]
+        for n, p in zip((2, 3), runs[1:]):
+            if p.stdout != runs[0].stdout:
+                raise AssertionError("%s: %d threads give another document" % (directory, n))
+            equal(p.stderr, runs[0].stderr, "%s: messages with %d threads" % (directory, n))
+
+
+@case
 def the_samples_load_cleanly():
     directory = tempfile.mkdtemp(prefix="vantry-samples-")
     shutil.copytree(SAMPLES, directory, dirs_exist_ok=True)

@@ -42,6 +42,7 @@ struct Options {
     bool readOnly = false;
     bool fileSteps = false;
     int chart = -1;
+    int threads = 0;
     bool benchmark = false;
     int categorySort = -1;
     int group = -1;
@@ -139,6 +140,7 @@ void Usage(void)
           "  --points              with --json, include every point of every series\n"
           "  --read-only           write no file into DATADIR (the opt cache is not saved)\n"
           "  --file-steps          stop after reading the files: the points as read\n"
+          "  --threads N           analyse the funds on N threads (default: one a core)\n"
           "  --chart N             list by comparison chart N (0-14) for this run\n"
           "  --benchmark           figures relative to each fund's index fund\n"
           "  --category-sort 0|1   group the funds by category, or not\n"
@@ -185,6 +187,13 @@ int ParseOptions(int argc, char **argv, Options *o)
         } else if (strcmp(a, "--chart") == 0) {
             if (!ParseChart(next, &o->chart))
                 return 2;
+            i++;
+        } else if (strcmp(a, "--threads") == 0) {
+            char *end = nullptr;
+            long n = next ? strtol(next, &end, 10) : 0;
+            if (!next || *end || n < 1 || n > 64)
+                return 2;
+            o->threads = (int)n;
             i++;
         } else if (strcmp(a, "--category-sort") == 0) {
             if (!ParseFlag(next, &o->categorySort))
@@ -504,6 +513,7 @@ int main(int argc, char **argv)
     if (isatty(fileno(stderr)))
         PlatSetProgressSink(ShowProgress);
     LoadWritesFiles = !o.readOnly;
+    LoadAnalysisThreads = (uint32_t)o.threads;
     if (o.fileSteps)
         LoadDataFiles();
     else
