@@ -149,13 +149,19 @@ static double BestOfGrid(uint32_t *buy, uint32_t *sell)
     return best;
 }
 
+int GridReferenceOnly;
+uint64_t GridPointSteps;
+
 double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
+    if (GridReferenceOnly)
+        return ScoreMaGridReference(fund, series, buy, sell);
     *buy = 0;
     *sell = 0;
     uint32_t n = TrialPointCount(fund, series);
     if (n == 0)
         return 0;
+    __atomic_fetch_add(&GridPointSteps, (uint64_t)n, __ATOMIC_RELAXED);
     const NavPoint *p = fund->points[series];
     for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
         for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
@@ -196,6 +202,7 @@ double ScoreMaGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_
     uint32_t n = TrialPointCount(fund, series);
     if (n == 0)
         return 0;
+    __atomic_fetch_add(&GridPointSteps, (uint64_t)n, __ATOMIC_RELAXED);
     const NavPoint *p = fund->points[series];
     for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
         for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)

@@ -83,6 +83,10 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell);
 // rules evaluated in the order they are written. ScoreMaGrid must match it bit for bit
 // (final cash of every strategy, best cash and thresholds); the tests hold them together.
 double ScoreMaGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell);
+// For the benchmarks: when set, ScoreMaGrid runs the reference; and the number of points
+// the grids have stepped through (each step advances all 121 strategies).
+extern int GridReferenceOnly;
+extern uint64_t GridPointSteps;
 // The annualized return (percent a year) of the mean final cash of the strategies with
 // both thresholds at most k (at most 10) in the last grid run, from value(0) over the
 // trial period; 0 without points.

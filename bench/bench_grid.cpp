@@ -1,0 +1,104 @@
+// vantry-bench-grid: the first load of a data directory with the straightforward grid,
+// with the fast grid on one thread and on every core, side by side in one process.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+
+#include "analysis/optimize.h"
+#include "app/loadworker.h"
+#include "data/load.h"
+#include "data/optfile.h"
+#include "platform/platform.h"
+
+static unsigned Reports;
+
+static void CountReport(const char *, const char *text, int)
+{
+    if (Reports++ < 3)
+        fprintf(stderr, "report: %s\n", text);
+}
+
+static double Now(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// One first load (no opt cache) of dir: seconds, and the grid's point steps.
+static double FirstLoad(const char *dir, int reference, uint32_t threads, uint64_t *steps)
+{
+    std::string opt = std::string(dir) + "/opt";
+    unlink(opt.c_str());
+    GridReferenceOnly = reference;
+    LoadAnalysisThreads = threads;
+    LoadWritesFiles = 0;
+    GridPointSteps = 0;
+    double start = Now();
+    LoadThread(nullptr);
+    double seconds = Now() - start;
+    *steps = GridPointSteps;
+    FreeDataSet();
+    FreeOptTable();
+    return seconds;
+}
+
+// The processor's clock in Hz from /proc/cpuinfo, 0 when unknown.
+static double ClockHz(void)
+{
+    FILE *f = fopen("/proc/cpuinfo", "r");
+    if (!f)
+        return 0;
+    char line[256];
+    double mhz = 0;
+    while (fgets(line, sizeof line, f))
+        if (sscanf(line, "cpu MHz : %lf", &mhz) == 1)
+            break;
+    fclose(f);
+    return mhz * 1e6;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        fputs("usage: vantry-bench-grid DATADIR   (a copy it may write an opt file into)\n", stderr);
+        return 2;
+    }
+    if (!SetDataDir(argv[1]) || !PlatIsDirectory(argv[1])) {
+        fprintf(stderr, "vantry-bench-grid: %s is not a directory\n", argv[1]);
+        return 2;
+    }
+    PlatSetMessageSink(CountReport);
+    uint32_t cores = std::thread::hardware_concurrency();
+    uint64_t steps[3];
+    double reference = FirstLoad(argv[1], 1, 1, &steps[0]);
+    double fastOne = FirstLoad(argv[1], 0, 1, &steps[1]);
+    double fastAll = FirstLoad(argv[1], 0, cores, &steps[2]);
+    if (steps[0] != steps[1] || steps[1] != steps[2])
+        printf("odd: the three loads stepped the grid %llu, %llu and %llu times\n",
+               (unsigned long long)steps[0], (unsigned long long)steps[1],
+               (unsigned long long)steps[2]);
+    double updates = (double)steps[1] * 121;
+    printf("first load, reference grid, 1 thread: %8.3f s\n", reference);
+    printf("first load, fast grid, 1 thread:      %8.3f s  (%.2fx the reference)\n", fastOne,
+           reference / fastOne);
+    printf("first load, fast grid, %u threads:     %8.3f s  (%.2fx the reference, %.2fx from 1 to %u)\n",
+           cores, fastAll, reference / fastAll, fastOne / fastAll, cores);
+    printf("grid: %.3g strategy-point updates in the first load\n", updates);
+    double hz = ClockHz();
+    // The single-core limit as estimated here: one strategy-point update (a compare and
+    // a branch on a precomputed level) per clock cycle. The rate below counts the whole
+    // load's time, averages and statistics included, so it stays under that bound.
+    printf("throughput (1 thread): %.3g updates/s", updates / fastOne);
+    if (hz > 0)
+        printf(" against an estimated single-core limit of %.3g/s (%.0f%%)", hz,
+               100 * updates / fastOne / hz);
+    printf("\nreports: %u\n", Reports);
+    return Reports ? 1 : 0;
+}
