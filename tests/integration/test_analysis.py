@@ -414,6 +414,19 @@ def every_thread_count_gives_the_same_load():
 
 
 @case
+def the_reference_grid_gives_the_same_load():
+    # Every analysed field of every fund, both series, every point: the fast grid must
+    # find exactly what the straightforward one finds.
+    samples = tempfile.mkdtemp(prefix="vantry-grid-")
+    shutil.copytree(SAMPLES, samples, dirs_exist_ok=True)
+    for directory in (samples, copy_data("analysis")):
+        fast = run("--json", "--points", "--read-only", directory).stdout
+        reference = run("--json", "--points", "--read-only", "--reference-grid", directory).stdout
+        if fast != reference:
+            raise AssertionError("%s: the reference grid gives another document" % directory)
+
+
+@case
 def the_samples_load_cleanly():
     directory = tempfile.mkdtemp(prefix="vantry-samples-")
     shutil.copytree(SAMPLES, directory, dirs_exist_ok=True)

@@ -43,6 +43,7 @@ struct Options {
     bool fileSteps = false;
     int chart = -1;
     int threads = 0;
+    bool referenceGrid = false;
     bool benchmark = false;
     int categorySort = -1;
     int group = -1;
@@ -141,6 +142,7 @@ void Usage(void)
           "  --read-only           write no file into DATADIR (the opt cache is not saved)\n"
           "  --file-steps          stop after reading the files: the points as read\n"
           "  --threads N           analyse the funds on N threads (default: one a core)\n"
+          "  --reference-grid      search with the straightforward grid (same results)\n"
           "  --chart N             list by comparison chart N (0-14) for this run\n"
           "  --benchmark           figures relative to each fund's index fund\n"
           "  --category-sort 0|1   group the funds by category, or not\n"
@@ -188,6 +190,8 @@ int ParseOptions(int argc, char **argv, Options *o)
             if (!ParseChart(next, &o->chart))
                 return 2;
             i++;
+        } else if (strcmp(a, "--reference-grid") == 0) {
+            o->referenceGrid = true;
         } else if (strcmp(a, "--threads") == 0) {
             char *end = nullptr;
             long n = next ? strtol(next, &end, 10) : 0;
@@ -514,6 +518,7 @@ int main(int argc, char **argv)
         PlatSetProgressSink(ShowProgress);
     LoadWritesFiles = !o.readOnly;
     LoadAnalysisThreads = (uint32_t)o.threads;
+    GridReferenceOnly = o.referenceGrid;
     if (o.fileSteps)
         LoadDataFiles();
     else
