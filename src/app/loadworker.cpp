@@ -119,6 +119,7 @@ struct AnalysisRun {
     std::mutex lock;
     std::condition_variable doneSignal;
     std::vector<ChartScaleExtremesRecord> extremes;
+    std::vector<double *> quarters;  // each worker's QuarterTable, allocated by the load
 };
 
 void RecordEvent(void *context, uint32_t code, const char *caption, const char *text, int icon)
@@ -151,8 +152,7 @@ void ReplayEvents(const FundEvents &e)
 void AnalysisWorker(AnalysisRun *run, uint32_t worker)
 {
     SetThreadChartExtremes(&run->extremes[worker]);
-    double *quarters = (double *)AllocZero(QuarterCount, sizeof(double));
-    SetThreadQuarterTable(quarters);
+    SetThreadQuarterTable(run->quarters[worker]);
     for (;;) {
         uint32_t i = run->next.fetch_add(1);
         if (i >= FundCount)
@@ -165,7 +165,6 @@ void AnalysisWorker(AnalysisRun *run, uint32_t worker)
         run->doneSignal.notify_all();
     }
     SetThreadQuarterTable(nullptr);
-    FreeBlock(quarters);
     SetThreadChartExtremes(nullptr);
 }
 
@@ -204,7 +203,19 @@ uint32_t AnalysisThreadCount(void)
 static void AnalyseAllFunds(void (*work)(FundRecord *))
 {
     uint32_t threads = AnalysisThreadCount();
-    if (threads <= 1 || !ShortNamesDistinct()) {
+    // Each worker needs a QuarterTable of its own, allocated here on the load thread;
+    // without them (out of memory) the funds are analysed on this thread alone.
+    std::vector<double *> quarters;
+    int ready = threads > 1 && ShortNamesDistinct();
+    for (uint32_t t = 0; ready && t < threads && QuarterCount > 0; t++) {
+        quarters.push_back((double *)AllocZero(QuarterCount, sizeof(double)));
+        ready = quarters.back() != nullptr;
+    }
+    if (QuarterCount == 0)
+        quarters.assign(threads, nullptr);
+    if (!ready) {
+        for (double *table : quarters)
+            FreeBlock(table);
         for (uint32_t i = 0; i < FundCount; i++) {
             work(&FundTable[i]);
             SendProgress(PROGRESS_BAR_STEP, nullptr);
@@ -216,6 +227,7 @@ static void AnalyseAllFunds(void (*work)(FundRecord *))
     run.events.assign(FundCount, FundEvents{std::string(), false});
     run.next = 0;
     run.extremes.assign(threads, ChartScaleExtremesRecord());
+    run.quarters = quarters;
     std::vector<std::thread> pool;
     for (uint32_t t = 0; t < threads; t++)
         pool.emplace_back(AnalysisWorker, &run, t);
@@ -230,6 +242,8 @@ static void AnalyseAllFunds(void (*work)(FundRecord *))
     }
     for (std::thread &t : pool)
         t.join();
+    for (double *table : run.quarters)
+        FreeBlock(table);
     for (const ChartScaleExtremesRecord &part : run.extremes)
         MergeChartScaleExtremes(&part);
 }
