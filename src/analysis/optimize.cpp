@@ -133,6 +133,22 @@ uint32_t TrialPointCount(const FundRecord *fund, int series)
     return n < fund->pointCount ? n : fund->pointCount;
 }
 
+// Every strategy of the grid not holding, with the first value as cash.
+static void StartGrid(double cash)
+{
+    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
+        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
+            StartStrategy(&StrategyGrid[r][c], cash);
+}
+
+// The final pass of every strategy at point last.
+static void FinishGrid(const FundRecord *fund, int series, uint32_t last)
+{
+    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
+        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
+            FinishStrategy(&StrategyGrid[r][c], fund, series, last);
+}
+
 // The best cash of the grid and its thresholds, scanned r then c, strictly greater wins.
 static double BestOfGrid(uint32_t *buy, uint32_t *sell)
 {
@@ -163,13 +179,12 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
         return 0;
     __atomic_fetch_add(&GridPointSteps, (uint64_t)n, __ATOMIC_RELAXED);
     const NavPoint *p = fund->points[series];
-    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
-        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
-            StartStrategy(&StrategyGrid[r][c], p[0].value);
+    StartGrid(p[0].value);
     // A point's buy level is shared by a row of the grid and its sell level by a column,
     // so each is computed once a point, by the very expressions of the rule, and each
     // strategy only looks up the signal of its own state.
     unsigned char buyAt[STRATEGY_THRESHOLDS], sellAt[STRATEGY_THRESHOLDS];
+    StrategyGridCells &grid = StrategyGrid;  // this thread's, looked up once
     for (uint32_t i = 0; i < n; i++) {
         double x = p[i].value, m = p[i].ma;
         for (uint32_t t = 0; t < STRATEGY_THRESHOLDS; t++) {
@@ -177,7 +192,7 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
             sellAt[t] = (unsigned char)MaSellSignal(x, m, t);
         }
         for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++) {
-            Strategy *row = StrategyGrid[r];
+            Strategy *row = grid[r];
             for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++) {
                 Strategy *st = &row[c];
                 if (st->holding) {
@@ -189,9 +204,7 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
             }
         }
     }
-    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
-        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
-            FinishStrategy(&StrategyGrid[r][c], fund, series, n - 1);
+    FinishGrid(fund, series, n - 1);
     return BestOfGrid(buy, sell);
 }
 
@@ -204,26 +217,14 @@ double ScoreMaGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_
         return 0;
     __atomic_fetch_add(&GridPointSteps, (uint64_t)n, __ATOMIC_RELAXED);
     const NavPoint *p = fund->points[series];
-    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
-        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
-            StartStrategy(&StrategyGrid[r][c], p[0].value);
+    StartGrid(p[0].value);
     for (uint32_t i = 0; i < n; i++)
         for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
             for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
                 ApplyTradingRule(&StrategyGrid[r][c], fund, series, i, p[i].value, p[i].ma,
                                  r, c);
-    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
-        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
-            FinishStrategy(&StrategyGrid[r][c], fund, series, n - 1);
-    double best = StrategyGrid[0][0].cash;
-    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
-        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
-            if (StrategyGrid[r][c].cash > best) {
-                best = StrategyGrid[r][c].cash;
-                *buy = r;
-                *sell = c;
-            }
-    return best;
+    FinishGrid(fund, series, n - 1);
+    return BestOfGrid(buy, sell);
 }
 
 static int32_t PointPeriod(const FundRecord *fund, int series, uint32_t i)
