@@ -8,6 +8,7 @@
 #include "data/alloc.h"
 #include "data/datetable.h"
 #include "data/load.h"
+#include "data/ratefile.h"
 
 PackedDate Date(unsigned month, unsigned day, unsigned year)
 {
@@ -82,4 +83,33 @@ void NewQuarterTable(uint32_t count)
     FreeBlock(QuarterTable);
     QuarterTable = (double *)AllocZero(count, sizeof(double));
     QuarterCount = count;
+}
+
+std::vector<PointSpec> PeriodPoints(const std::vector<double> &values)
+{
+    std::vector<PointSpec> points;
+    for (size_t i = 0; i < values.size(); i++) {
+        unsigned slot = (unsigned)(i % 60);
+        points.push_back({slot / 5 + 1, 1 + 7 * (slot % 5), (unsigned)(i / 60), values[i]});
+    }
+    return points;
+}
+
+void AddSeriesOne(FundRecord *f)
+{
+    uint32_t n = f->pointCount;
+    f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
+    f->bandPoints[1] = (BandPoint *)AllocZero(n, sizeof(BandPoint));
+    f->macdPoints[1] = (MacdPoint *)AllocZero(n, sizeof(MacdPoint));
+    f->rocPoints[1] = (RocPoint *)AllocZero(n, sizeof(RocPoint));
+    memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
+}
+
+void SetMoneyMarket(double rate, uint32_t years)
+{
+    FreeRateTables();
+    MoneyMarketRates = (RateRecord *)AllocZero(years, sizeof(RateRecord));
+    for (uint32_t k = 0; k < years; k++)
+        MoneyMarketRates[k] = {40 + k, rate};
+    MoneyMarketCount = years;
 }

@@ -31,6 +31,14 @@ FundRecord *SingleFund(const std::vector<PointSpec> &points);
 // Distributions and splits of a fund, dates as DateIndexes.
 void SetDists(FundRecord *f, const std::vector<DistRecord> &dists);
 void SetSplits(FundRecord *f, const std::vector<SplitRecord> &splits);
+// One point per DatePeriod from January 2000 (days 1, 8, 15, 22 and 29 of each month), so
+// point i lies i periods after point 0.
+std::vector<PointSpec> PeriodPoints(const std::vector<double> &values);
+// Series 1 as a copy of series 0 in its own arrays (a relative series).
+void AddSeriesOne(FundRecord *f);
+// MoneyMarketRates of years 2000 to 2000 + years - 1, each at rate percent (a counted
+// table the test environment frees).
+void SetMoneyMarket(double rate, uint32_t years);
 // A QuarterTable of the given capacity.
 void NewQuarterTable(uint32_t count);
 

@@ -17,37 +17,12 @@
 
 namespace {
 
-// One point per DatePeriod from January 2000 (days 1, 8, 15, 22 and 29 of each month).
-std::vector<PointSpec> Weekly(const std::vector<double> &values)
-{
-    std::vector<PointSpec> points;
-    for (size_t i = 0; i < values.size(); i++) {
-        unsigned slot = (unsigned)(i % 60);
-        points.push_back({slot / 5 + 1, 1 + 7 * (slot % 5), (unsigned)(i / 60), values[i]});
-    }
-    return points;
-}
-
 // Series 0 cash earns 6 percent a year: 0.1 percent per period within 2000.
 FundRecord *Fund(const std::vector<double> &values)
 {
-    FundRecord *f = SingleFund(Weekly(values));
-    FreeRateTables();
-    MoneyMarketRates = (RateRecord *)AllocZero(1, sizeof(RateRecord));
-    MoneyMarketRates[0] = {40, 6.0};
-    MoneyMarketCount = 1;
+    FundRecord *f = SingleFund(PeriodPoints(values));
+    SetMoneyMarket(6.0, 1);
     return f;
-}
-
-// Series 1 as a copy of series 0 in its own arrays; its cash earns nothing.
-void AddSeriesOne(FundRecord *f)
-{
-    uint32_t n = f->pointCount;
-    f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
-    f->bandPoints[1] = (BandPoint *)AllocZero(n, sizeof(BandPoint));
-    f->macdPoints[1] = (MacdPoint *)AllocZero(n, sizeof(MacdPoint));
-    f->rocPoints[1] = (RocPoint *)AllocZero(n, sizeof(RocPoint));
-    memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
 }
 
 uint32_t RsiOf(const NavPoint &p)

@@ -12,21 +12,10 @@
 
 namespace {
 
-// One point per DatePeriod from January 2000 (days 1, 8, 15, 22 and 29 of each month).
-std::vector<PointSpec> Weekly(const std::vector<double> &values)
-{
-    std::vector<PointSpec> points;
-    for (size_t i = 0; i < values.size(); i++) {
-        unsigned slot = (unsigned)(i % 60);
-        points.push_back({slot / 5 + 1, 1 + 7 * (slot % 5), (unsigned)(i / 60), values[i]});
-    }
-    return points;
-}
-
 FundRecord *Fund(const std::vector<double> &values)
 {
     BuildTriangularWeights();
-    return SingleFund(Weekly(values));
+    return SingleFund(PeriodPoints(values));
 }
 
 std::vector<double> MaOf(const FundRecord *f)

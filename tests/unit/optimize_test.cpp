@@ -18,28 +18,6 @@
 
 namespace {
 
-// One point per DatePeriod from January 2000 (days 1, 8, 15, 22 and 29 of each month), so
-// point i lies i periods after point 0.
-std::vector<PointSpec> Weekly(const std::vector<double> &values)
-{
-    std::vector<PointSpec> points;
-    for (size_t i = 0; i < values.size(); i++) {
-        unsigned slot = (unsigned)(i % 60);
-        points.push_back({slot / 5 + 1, 1 + 7 * (slot % 5), (unsigned)(i / 60), values[i]});
-    }
-    return points;
-}
-
-// Money-market cash earns 6 percent a year in 2000-2002: 0.1 percent per period.
-void SetMoneyMarket(double rate)
-{
-    FreeRateTables();
-    MoneyMarketRates = (RateRecord *)AllocZero(3, sizeof(RateRecord));
-    for (uint32_t k = 0; k < 3; k++)
-        MoneyMarketRates[k] = {40 + k, rate};
-    MoneyMarketCount = 3;
-}
-
 // The mode flags and the opt table are process-wide; every test leaves them clear.
 struct CleanGlobals {
     CleanGlobals()
@@ -57,21 +35,10 @@ struct CleanGlobals {
 FundRecord *Fund(const std::vector<double> &values)
 {
     BuildTriangularWeights();
-    FundRecord *f = SingleFund(Weekly(values));
+    FundRecord *f = SingleFund(PeriodPoints(values));
     NewQuarterTable(64);
-    SetMoneyMarket(6.0);
+    SetMoneyMarket(6.0, 3);  // 0.1 percent per period in 2000-2002
     return f;
-}
-
-// Series 1 as a copy of series 0 in its own arrays (a relative series).
-void AddSeriesOne(FundRecord *f)
-{
-    uint32_t n = f->pointCount;
-    f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
-    f->bandPoints[1] = (BandPoint *)AllocZero(n, sizeof(BandPoint));
-    f->macdPoints[1] = (MacdPoint *)AllocZero(n, sizeof(MacdPoint));
-    f->rocPoints[1] = (RocPoint *)AllocZero(n, sizeof(RocPoint));
-    memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
 }
 
 void SetMa(FundRecord *f, int series, const std::vector<double> &ma)
