@@ -1,12 +1,17 @@
 // The strategy simulation and the optimization of a series' moving-average parameters.
 #include "analysis/optimize.h"
 
+#include <float.h>
+#include <math.h>
+
 #include "analysis/indicators.h"
 #include "analysis/movavg.h"
 #include "analysis/returns.h"
 #include "analysis/stats.h"
+#include "data/alloc.h"
 #include "data/datetable.h"
 #include "data/optfile.h"
+#include "data/ratefile.h"
 
 // One grid per thread, reached through a function: the analysis runs on several threads.
 static thread_local StrategyGridCells ThreadStrategyGrid;
@@ -39,9 +44,103 @@ int MaBuySignal(double x, double m, uint32_t buy)
     return buy == 0 ? x > m : x >= m + PercentOf(m, buy);
 }
 
+// ---------------------------------------------------------------------------------------
+// The money-market walk of the fund being optimized. MoneyMarketGrowth walks the points
+// from a sale to a purchase to find where each calendar year ends; the searches buy
+// millions of times a load, so the year ends, the DatePeriods and the rates of a fund's
+// points are looked up once per fund. The growth is then the very same chain of
+// CompoundAtRate calls, year by year, with the very same arguments.
+
+struct MoneyMarketWalk {
+    const FundRecord *fund;  // null when no walk is prepared
+    uint32_t count;          // the fund's pointCount when it was prepared
+    uint32_t *yearEnd;       // first later point of another year (count: none)
+    int32_t *period;         // DatePeriod of each point
+    double *rate;            // money-market rate of each point's year
+    void *block;
+};
+static thread_local MoneyMarketWalk ThreadWalk;
+
+static void EndMoneyMarketWalk(void)
+{
+    FreeBlock(ThreadWalk.block);
+    ThreadWalk = MoneyMarketWalk{};
+}
+
+// Prepares the walk of series 0 of fund; without memory the plain walk is used.
+static void BeginMoneyMarketWalk(const FundRecord *fund)
+{
+    EndMoneyMarketWalk();
+    uint32_t n = fund->pointCount;
+    if (n == 0 || !fund->points[0] || GridReferenceOnly)
+        return;
+    void *block = AllocZero(n, sizeof(double) + 2 * sizeof(uint32_t));
+    if (!block)
+        return;
+    MoneyMarketWalk w;
+    w.fund = fund;
+    w.count = n;
+    w.block = block;
+    w.rate = (double *)block;
+    w.yearEnd = (uint32_t *)(w.rate + n);
+    w.period = (int32_t *)(w.yearEnd + n);
+    uint32_t year = 0;
+    double rate = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        uint32_t index = fund->points[0][i].dateWord & 0xFFFF;
+        uint32_t y = YearCodeOf(index);
+        if (i == 0 || y != year)
+            rate = RateOfYear(MoneyMarketRates, MoneyMarketCount, y);
+        year = y;
+        w.period[i] = DatePeriodOf(index);
+        w.rate[i] = rate;
+        w.yearEnd[i] = y;  // the year for now; the ends are filled in below
+    }
+    uint32_t end = n, laterYear = 0;
+    for (uint32_t i = n; i-- > 0;) {
+        uint32_t y = w.yearEnd[i];
+        if (i + 1 < n && laterYear != y)
+            end = i + 1;
+        w.yearEnd[i] = end;
+        laterYear = y;
+    }
+    ThreadWalk = w;
+}
+
+// The prepared walk of fund, or null.
+static const MoneyMarketWalk *WalkOf(const FundRecord *fund)
+{
+    const MoneyMarketWalk *w = &ThreadWalk;
+    return w->fund == fund && w->count == fund->pointCount ? w : nullptr;
+}
+
+// MoneyMarketGrowth(fund, value, from, to) through the prepared walk w.
+static inline double WalkGrowth(const MoneyMarketWalk *w, double value, uint32_t from, uint32_t to)
+{
+    if (from == to || from >= w->count || to >= w->count)
+        return value;
+    for (;;) {
+        uint32_t j = w->yearEnd[from];
+        if (j > to)
+            j = to;
+        value = CompoundAtRate(value, w->rate[from], w->period[j] - w->period[from]);
+        if (j == to)
+            return value;
+        from = j;
+    }
+}
+
+// MoneyMarketGrowth(fund, value, from, to) of series 0, through the prepared walk when
+// there is one for fund.
+static double GrowCash(const FundRecord *fund, double value, uint32_t from, uint32_t to)
+{
+    const MoneyMarketWalk *w = WalkOf(fund);
+    return w ? WalkGrowth(w, value, from, to) : MoneyMarketGrowth(fund, value, from, to);
+}
+
 double CashAmount(const Strategy *s, const FundRecord *fund, int series, uint32_t i)
 {
-    return series == 0 ? MoneyMarketGrowth(fund, s->cash, s->lastSale, i) : s->cash;
+    return series == 0 ? GrowCash(fund, s->cash, s->lastSale, i) : s->cash;
 }
 
 // lastTrade 0 stands for no trade yet, so the first trade of a strategy is free.
@@ -96,7 +195,7 @@ void FinishStrategy(Strategy *s, const FundRecord *fund, int series, uint32_t la
     if (s->holding)
         s->cash = s->shares * fund->points[series][last].value;
     else if (series == 0 && s->lastSale != last)
-        s->cash = MoneyMarketGrowth(fund, s->cash, s->lastSale, last);
+        s->cash = GrowCash(fund, s->cash, s->lastSale, last);
 }
 
 double ReplayPoint(Strategy *s, const FundRecord *fund, int series, uint32_t i, double x,
@@ -168,6 +267,161 @@ static double BestOfGrid(uint32_t *buy, uint32_t *sell)
 int GridReferenceOnly;
 uint64_t GridPointSteps;
 
+// The 121 strategies as the bits of a pair of words: bit r * 11 + c is the strategy of
+// buy threshold r and sell threshold c, so bit order is the grid's row order.
+struct GridSet {
+    uint64_t lo, hi;
+};
+
+static void AddToSet(GridSet *set, uint32_t k)
+{
+    if (k < 64)
+        set->lo |= (uint64_t)1 << k;
+    else
+        set->hi |= (uint64_t)1 << (k - 64);
+}
+
+// RowsUpTo[t]: the strategies of buy thresholds 1..t; ColumnsUpTo[t]: of sell thresholds
+// 1..t; Row0 and Column0 those of threshold 0.
+struct GridSets {
+    GridSet rowsUpTo[STRATEGY_THRESHOLDS], columnsUpTo[STRATEGY_THRESHOLDS];
+    GridSet row0, column0;
+};
+
+static GridSets MakeGridSets(void)
+{
+    GridSets g = {};
+    for (uint32_t t = 1; t < STRATEGY_THRESHOLDS; t++) {
+        g.rowsUpTo[t] = g.rowsUpTo[t - 1];
+        g.columnsUpTo[t] = g.columnsUpTo[t - 1];
+        for (uint32_t u = 0; u < STRATEGY_THRESHOLDS; u++) {
+            AddToSet(&g.rowsUpTo[t], t * STRATEGY_THRESHOLDS + u);
+            AddToSet(&g.columnsUpTo[t], u * STRATEGY_THRESHOLDS + t);
+        }
+    }
+    for (uint32_t u = 0; u < STRATEGY_THRESHOLDS; u++) {
+        AddToSet(&g.row0, u);
+        AddToSet(&g.column0, u * STRATEGY_THRESHOLDS);
+    }
+    return g;
+}
+static const GridSets Sets = MakeGridSets();
+
+// For an average m above 0, the level m + t% of m grows with t (each rounding step keeps
+// the order), so the buy signals of thresholds 1..10 hold for 1..T and no further; and
+// the sell level m - t% of m falls with t, so the sell signals hold for 1..S. T and S
+// are found from an estimate, each step confirmed by the rule's own expression.
+static uint32_t BuyLevelsReached(double x, double m)
+{
+    double e = (x - m) * 100 / m;
+    uint32_t t = e >= 10 ? 10 : e >= 1 ? (uint32_t)e : 0;
+    while (t < STRATEGY_THRESHOLDS - 1 && MaBuySignal(x, m, t + 1))
+        t++;
+    while (t > 0 && !MaBuySignal(x, m, t))
+        t--;
+    return t;
+}
+
+static uint32_t SellLevelsReached(double x, double m)
+{
+    double e = (m - x) * 100 / m;
+    uint32_t t = e >= 10 ? 10 : e >= 1 ? (uint32_t)e : 0;
+    while (t < STRATEGY_THRESHOLDS - 1 && MaSellSignal(x, m, t + 1))
+        t++;
+    while (t > 0 && !MaSellSignal(x, m, t))
+        t--;
+    return t;
+}
+
+// How many of the thresholds 1..10 a ratio e = (x - m) * 100 / m passes, from e alone;
+// LEVELS_UNDECIDED when e lies too close to a whole number to tell. For an average m
+// above 0 of normal size and a finite x, e is within a few units of the last place of
+// the exact ratio, and the rule's level m + t% of m is within as little of m (1 + t/100),
+// so both differ from the exact comparison by less than 1e-13 of a threshold: a ratio
+// farther than LEVEL_MARGIN from every whole number decides all of the rule's buy
+// comparisons (and -e all of its sell comparisons) as the rule's own expressions would.
+#define LEVELS_UNDECIDED 11u
+#define LEVEL_MARGIN 1e-6
+static uint32_t LevelsPassed(double e)
+{
+    // Clamped to 0..10.5 and compared without branches: e falls on either side of a
+    // level unpredictably from point to point.
+    double c = e > 0 ? e : 0;
+    c = c < STRATEGY_THRESHOLDS - 0.5 ? c : STRATEGY_THRESHOLDS - 0.5;
+    uint32_t t = (uint32_t)c;
+    double part = c - t;
+    int undecided = (e >= 1 - LEVEL_MARGIN) & (e < STRATEGY_THRESHOLDS - 1 + LEVEL_MARGIN) &
+                    ((part < LEVEL_MARGIN) | (part > 1 - LEVEL_MARGIN));
+    return undecided ? LEVELS_UNDECIDED : t;
+}
+
+// The strategies whose buy (*buys) and sell (*sells) signal holds at value x, average m.
+static void SignalSets(double x, double m, GridSet *buys, GridSet *sells)
+{
+    if (m >= DBL_MIN && m <= 1e300 && fabs(x) <= 1e300) {
+        double e = (x - m) * 100 / m;
+        uint32_t t = LevelsPassed(e);
+        *buys = Sets.rowsUpTo[t != LEVELS_UNDECIDED ? t : BuyLevelsReached(x, m)];
+        t = LevelsPassed(-e);
+        *sells = Sets.columnsUpTo[t != LEVELS_UNDECIDED ? t : SellLevelsReached(x, m)];
+    } else {
+        // Zero, negative, tiny, huge or not finite: every threshold on its own.
+        *buys = GridSet{0, 0};
+        *sells = GridSet{0, 0};
+        for (uint32_t t = 1; t < STRATEGY_THRESHOLDS; t++) {
+            if (MaBuySignal(x, m, t)) {
+                buys->lo |= Sets.rowsUpTo[t].lo & ~Sets.rowsUpTo[t - 1].lo;
+                buys->hi |= Sets.rowsUpTo[t].hi & ~Sets.rowsUpTo[t - 1].hi;
+            }
+            if (MaSellSignal(x, m, t)) {
+                sells->lo |= Sets.columnsUpTo[t].lo & ~Sets.columnsUpTo[t - 1].lo;
+                sells->hi |= Sets.columnsUpTo[t].hi & ~Sets.columnsUpTo[t - 1].hi;
+            }
+        }
+    }
+    // Threshold 0 as masks, not branches: x is above or below m at random.
+    uint64_t above = 0 - (uint64_t)MaBuySignal(x, m, 0);
+    uint64_t below = 0 - (uint64_t)MaSellSignal(x, m, 0);
+    buys->lo |= Sets.row0.lo & above;
+    buys->hi |= Sets.row0.hi & above;
+    sells->lo |= Sets.column0.lo & below;
+    sells->hi |= Sets.column0.hi & below;
+}
+
+// The cell of bit k of a GridSet.
+static Strategy *GridCell(StrategyGridCells &grid, uint32_t k)
+{
+    return &grid[k / STRATEGY_THRESHOLDS][k % STRATEGY_THRESHOLDS];
+}
+
+// The trades of one point i at value x: the strategies in selling sell, those in buying
+// buy. Each strategy's own steps keep their order; the purchases are taken in stages
+// over all buyers, so that the divisions of different strategies, which do not depend
+// on each other, overlap.
+static void TradeAtPoint(StrategyGridCells &grid, const GridSet *selling, const GridSet *buying,
+                         const FundRecord *fund, int series, uint32_t i, double x)
+{
+    for (uint32_t word = 0; word < 2; word++)
+        for (uint64_t bits = word == 0 ? selling->lo : selling->hi; bits; bits &= bits - 1)
+            SellShares(GridCell(grid, word * 64 + (uint32_t)__builtin_ctzll(bits)), i, x);
+    Strategy *buyers[STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS];
+    double amounts[STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS];
+    uint32_t buyerCount = 0;
+    for (uint32_t word = 0; word < 2; word++)
+        for (uint64_t bits = word == 0 ? buying->lo : buying->hi; bits; bits &= bits - 1)
+            buyers[buyerCount++] = GridCell(grid, word * 64 + (uint32_t)__builtin_ctzll(bits));
+    const MoneyMarketWalk *w = series == 0 ? WalkOf(fund) : nullptr;
+    if (w) {
+        for (uint32_t b = 0; b < buyerCount; b++)
+            amounts[b] = WalkGrowth(w, buyers[b]->cash, buyers[b]->lastSale, i);
+    } else {
+        for (uint32_t b = 0; b < buyerCount; b++)
+            amounts[b] = CashAmount(buyers[b], fund, series, i);
+    }
+    for (uint32_t b = 0; b < buyerCount; b++)
+        BuyShares(buyers[b], i, x, amounts[b]);
+}
+
 double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
     if (GridReferenceOnly)
@@ -181,28 +435,22 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
     const NavPoint *p = fund->points[series];
     StartGrid(p[0].value);
     // A point's buy level is shared by a row of the grid and its sell level by a column,
-    // so each is computed once a point, by the very expressions of the rule, and each
-    // strategy only looks up the signal of its own state.
-    unsigned char buyAt[STRATEGY_THRESHOLDS], sellAt[STRATEGY_THRESHOLDS];
+    // so the signals of a point are two sets of strategies; a strategy trades only where
+    // its own state's signal holds, and between trades nothing changes. The holding set
+    // mirrors the strategies' holding flags.
     StrategyGridCells &grid = StrategyGrid;  // this thread's, looked up once
+    GridSet holding = {0, 0};
     for (uint32_t i = 0; i < n; i++) {
         double x = p[i].value, m = p[i].ma;
-        for (uint32_t t = 0; t < STRATEGY_THRESHOLDS; t++) {
-            buyAt[t] = (unsigned char)MaBuySignal(x, m, t);
-            sellAt[t] = (unsigned char)MaSellSignal(x, m, t);
-        }
-        for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++) {
-            Strategy *row = grid[r];
-            for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++) {
-                Strategy *st = &row[c];
-                if (st->holding) {
-                    if (sellAt[c])
-                        SellShares(st, i, x);
-                } else if (buyAt[r]) {
-                    BuyShares(st, i, x, CashAmount(st, fund, series, i));
-                }
-            }
-        }
+        GridSet buys, sells;
+        SignalSets(x, m, &buys, &sells);
+        GridSet selling = {sells.lo & holding.lo, sells.hi & holding.hi};
+        GridSet buying = {buys.lo & ~holding.lo, buys.hi & ~holding.hi};
+        if ((selling.lo | selling.hi | buying.lo | buying.hi) == 0)
+            continue;
+        TradeAtPoint(grid, &selling, &buying, fund, series, i, x);
+        holding.lo ^= selling.lo | buying.lo;
+        holding.hi ^= selling.hi | buying.hi;
     }
     FinishGrid(fund, series, n - 1);
     return BestOfGrid(buy, sell);
@@ -232,19 +480,24 @@ static int32_t PointPeriod(const FundRecord *fund, int series, uint32_t i)
     return DatePeriodOf(fund->points[series][i].dateWord & 0xFFFF);
 }
 
-double GridAverageReturn(const FundRecord *fund, int series, uint32_t k)
+// The mean final cash of the grid's strategies of thresholds 0..k.
+static double GridMeanCash(uint32_t k)
 {
-    uint32_t n = TrialPointCount(fund, series);
-    if (n == 0)
-        return 0;
     if (k > STRATEGY_THRESHOLDS - 1)
         k = STRATEGY_THRESHOLDS - 1;
     double sum = 0;
     for (uint32_t r = 0; r <= k; r++)
         for (uint32_t c = 0; c <= k; c++)
             sum += StrategyGrid[r][c].cash;
-    double mean = MeanOf(sum, (k + 1) * (k + 1));
-    return AnnualizedReturn(fund->points[series][0].value, mean,
+    return MeanOf(sum, (k + 1) * (k + 1));
+}
+
+double GridAverageReturn(const FundRecord *fund, int series, uint32_t k)
+{
+    uint32_t n = TrialPointCount(fund, series);
+    if (n == 0)
+        return 0;
+    return AnnualizedReturn(fund->points[series][0].value, GridMeanCash(k),
                             PointPeriod(fund, series, n - 1) - PointPeriod(fund, series, 0));
 }
 
@@ -304,13 +557,35 @@ static int KindIsReady(FundRecord *fund, int series, uint32_t kind)
     return 0;
 }
 
-// The best parameter of one kind so far and the "Avg" figure's running sum.
+// The best parameter of one kind so far and the "Avg" figure's running sum. The average
+// returns of the trials are computed a few at a time, side by side, from the grids' mean
+// cash, and added to the sum in the trials' order.
+#define PENDING_TRIALS 8
 struct KindSearch {
     double best;
     uint32_t parameter, percent, buy, sell;
     double sum;
     uint32_t trials;
+    double pending[PENDING_TRIALS];
+    uint32_t pendingCount;
 };
+
+static void AddPendingAverages(const FundRecord *fund, int series, KindSearch *k)
+{
+    double returns[PENDING_TRIALS];
+    uint32_t n = TrialPointCount(fund, series);
+    if (n == 0) {
+        for (uint32_t i = 0; i < k->pendingCount; i++)
+            returns[i] = 0;
+    } else {
+        AnnualizedReturns(fund->points[series][0].value, k->pending,
+                          PointPeriod(fund, series, n - 1) - PointPeriod(fund, series, 0),
+                          returns, k->pendingCount);
+    }
+    for (uint32_t i = 0; i < k->pendingCount; i++)
+        k->sum += returns[i];
+    k->pendingCount = 0;
+}
 
 // Scores the average just computed into ma over the trial points.
 static void ScoreTrial(FundRecord *fund, int series, KindSearch *k, uint32_t parameter,
@@ -325,7 +600,13 @@ static void ScoreTrial(FundRecord *fund, int series, KindSearch *k, uint32_t par
         k->buy = buy;
         k->sell = sell;
     }
-    k->sum += GridAverageReturn(fund, series, STRATEGY_THRESHOLDS - 1);
+    if (GridReferenceOnly) {
+        k->sum += GridAverageReturn(fund, series, STRATEGY_THRESHOLDS - 1);
+    } else {
+        k->pending[k->pendingCount++] = GridMeanCash(STRATEGY_THRESHOLDS - 1);
+        if (k->pendingCount == PENDING_TRIALS)
+            AddPendingAverages(fund, series, k);
+    }
     k->trials++;
 }
 
@@ -337,7 +618,7 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
     uint32_t count = fund->pointCount;
     uint32_t kind = ms->maKind;
     ms->maKind = t;
-    KindSearch k = {0.0, t == MA_EMA ? 10u : 2u, 2, 0, 0, 0.0, 0};
+    KindSearch k = {0.0, t == MA_EMA ? 10u : 2u, 2, 0, 0, 0.0, 0, {}, 0};
     MaParam length = MaLengthParam(t);
     switch (t) {
     case MA_UMA:
@@ -378,6 +659,7 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
     default:
         break;
     }
+    AddPendingAverages(fund, series, &k);
     SetMaParam(ms, length, k.parameter);
     SetMaParam(ms, MaBuyParam(t), k.buy);
     SetMaParam(ms, MaSellParam(t), k.sell);
@@ -436,6 +718,8 @@ void OptimizeFund(FundRecord *fund, int series)
 {
     if (series < 0 || series > 1)
         return;
+    if (series == 0)
+        BeginMoneyMarketWalk(fund);
     MaSettings *ms = &fund->maSettings[series];
     // Kinds 6 and 7 fit the 3-bit field but name no average.
     if (ms->maKind > MA_VIDYA)
@@ -500,4 +784,5 @@ void OptimizeFund(FundRecord *fund, int series)
     Roc(fund, count, series);
     SimulateRoc(fund, series);
     ComputeSeriesStatistics(fund, series);
+    EndMoneyMarketWalk();
 }

@@ -8,11 +8,6 @@
 
 const double TradingFeeTable[10] = {0.0, 0.9, 0.8, 0.7, 0.6, 0.5, 0.4, 0.3, 0.2, 0.1};
 
-double SafeDivide(double a, double b)
-{
-    return b == 0 ? 0 : a / b;
-}
-
 double PercentRatio(double a, double b)
 {
     return b == 0 ? 0 : a / b * 100;
@@ -21,11 +16,6 @@ double PercentRatio(double a, double b)
 double MeanOf(double sum, uint32_t n)
 {
     return n == 0 ? 0 : sum / n;
-}
-
-double PercentOf(double x, double p)
-{
-    return x * fabs(p) / 100;
 }
 
 int CompareValues(double a, double b)
@@ -55,22 +45,6 @@ double PercentChange(double from, double to)
     return PercentRatio(to - from, from);
 }
 
-double CompoundAtRate(double value, double rate, int32_t w)
-{
-    if (rate >= 0) {
-        for (; w >= 60; w -= 60)
-            value += PercentOf(value, rate);
-        if (w > 0)
-            value += PercentOf(value, rate) * w / 60;
-    } else {
-        for (; w >= 60; w -= 60)
-            value -= PercentOf(value, rate);
-        if (w > 0)
-            value -= PercentOf(value, rate) * w / 60;
-    }
-    return value;
-}
-
 // Bounds of the bracketing search. No loss exceeds 100 percent a year, so lowering the
 // guess past -100 cannot bring the compounded value below the end; a gain beyond ten
 // million percent a year is beyond any price series, and the cap keeps the search finite
@@ -78,23 +52,39 @@ double CompoundAtRate(double value, double rate, int32_t w)
 #define LOWEST_GUESS (-100.0)
 #define HIGHEST_GUESS 1e7
 
-double AnnualizedReturn(double start, double end, int32_t w)
+// The state of one annualized-return search: the bracket and the last guess.
+struct ReturnSearch {
+    double start, end;
+    double lo, hi, result;
+    int searching;  // 0: result is final
+};
+
+// Everything before the bisection: the plain cases and the bracketing guess.
+static void StartReturnSearch(ReturnSearch *r, double start, double end, int32_t w)
 {
+    r->searching = 0;
+    r->result = 0;
     if (!isfinite(start) || !isfinite(end))
-        return 0;
+        return;
     if (start < 0)
         start = 0;
     if (end < 0)
         end = 0;
+    r->start = start;
+    r->end = end;
     if (w == 0 || end == start)
-        return 0;
-    if (end == 0)
-        return -100;
-    if (w < 61)
-        return PercentChange(start, end);
+        return;
+    if (end == 0) {
+        r->result = -100;
+        return;
+    }
+    if (w < 61) {
+        r->result = PercentChange(start, end);
+        return;
+    }
 
     uint32_t years = (uint32_t)(w / 60);
-    double guess, lo, hi;
+    double guess;
     if (end <= start) {
         guess = MeanOf(-PercentRatio(start - end, start), years);
         if (guess < -20)
@@ -103,8 +93,8 @@ double AnnualizedReturn(double start, double end, int32_t w)
         // lowered until it lies below the true rate, whatever the average was.
         while (guess > LOWEST_GUESS && CompoundAtRate(start, guess, w) >= end)
             guess = guess - 2 < LOWEST_GUESS ? LOWEST_GUESS : guess - 2;
-        lo = guess;
-        hi = 0;
+        r->lo = guess;
+        r->hi = 0;
     } else {
         guess = MeanOf(PercentRatio(end - start, start), years);
         if (guess > 20) {
@@ -112,32 +102,98 @@ double AnnualizedReturn(double start, double end, int32_t w)
             while (guess < HIGHEST_GUESS && CompoundAtRate(start, guess, w) < end)
                 guess += 2;
         }
-        lo = 0;
-        hi = guess;
+        r->lo = 0;
+        r->hi = guess;
     }
+    r->result = guess;
+    r->searching = 1;
+}
 
-    double result = guess;
-    for (;;) {
-        if (CompareValues(lo, hi) >= 0)
-            break;
-        double mid = MeanOf(lo + hi, 2);
-        result = mid;
-        if (mid < lo || mid > hi)
-            break;
-        double c = CompoundAtRate(start, mid, w);
-        if (c == end)
-            break;
-        if (c < end) {
-            if (mid == lo)
-                break;
-            lo = mid;
-        } else {
-            if (mid == hi)
-                break;
-            hi = mid;
-        }
+// The midpoint the next bisection step tries; clears searching when the search is over.
+static double NextMidpoint(ReturnSearch *r)
+{
+    if (CompareValues(r->lo, r->hi) >= 0) {
+        r->searching = 0;
+        return 0;
     }
-    return result;
+    double mid = MeanOf(r->lo + r->hi, 2);
+    r->result = mid;
+    if (mid < r->lo || mid > r->hi)
+        r->searching = 0;
+    return mid;
+}
+
+// Narrows the bracket by c, the start compounded at mid.
+static void TakeMidpoint(ReturnSearch *r, double mid, double c)
+{
+    if (c == r->end) {
+        r->searching = 0;
+    } else if (c < r->end) {
+        if (mid == r->lo)
+            r->searching = 0;
+        else
+            r->lo = mid;
+    } else {
+        if (mid == r->hi)
+            r->searching = 0;
+        else
+            r->hi = mid;
+    }
+}
+
+double AnnualizedReturn(double start, double end, int32_t w)
+{
+    ReturnSearch r;
+    StartReturnSearch(&r, start, end, w);
+    while (r.searching) {
+        double mid = NextMidpoint(&r);
+        if (!r.searching)
+            break;
+        TakeMidpoint(&r, mid, CompoundAtRate(r.start, mid, w));
+    }
+    return r.result;
+}
+
+#define RETURN_LANES 4
+
+void AnnualizedReturns(double start, const double *ends, int32_t w, double *results,
+                       uint32_t count)
+{
+    for (uint32_t first = 0; first < count; first += RETURN_LANES) {
+        uint32_t lanes = count - first < RETURN_LANES ? count - first : RETURN_LANES;
+        ReturnSearch r[RETURN_LANES];
+        for (uint32_t l = 0; l < lanes; l++)
+            StartReturnSearch(&r[l], start, ends[first + l], w);
+        for (;;) {
+            double mid[RETURN_LANES], value[RETURN_LANES];
+            int active[RETURN_LANES], any = 0;
+            for (uint32_t l = 0; l < RETURN_LANES; l++) {
+                active[l] = l < lanes && r[l].searching;
+                mid[l] = active[l] ? NextMidpoint(&r[l]) : 0;
+                active[l] = active[l] && r[l].searching;
+                any |= active[l];
+                value[l] = active[l] ? r[l].start : 0;
+            }
+            if (!any)
+                break;
+            // CompoundAtRate for every lane at once: the same steps for each, the lanes'
+            // chains of multiplications and divisions independent of each other.
+            int32_t left = w;
+            for (; left >= 60; left -= 60)
+                for (uint32_t l = 0; l < RETURN_LANES; l++)
+                    value[l] = mid[l] >= 0 ? value[l] + PercentOf(value[l], mid[l])
+                                           : value[l] - PercentOf(value[l], mid[l]);
+            if (left > 0)
+                for (uint32_t l = 0; l < RETURN_LANES; l++)
+                    value[l] = mid[l] >= 0 ? value[l] + PercentOf(value[l], mid[l]) * left / 60
+                                           : value[l] - PercentOf(value[l], mid[l]) * left / 60;
+            for (uint32_t l = 0; l < RETURN_LANES; l++)
+                if (active[l])
+                    TakeMidpoint(&r[l], mid[l], value[l]);
+        }
+        for (uint32_t l = 0; l < lanes; l++)
+            results[first + l] = r[l].result;
+    }
 }
 
 int32_t FirstPeriodOfNextYear(uint32_t index)

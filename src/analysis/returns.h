@@ -4,6 +4,7 @@
 #ifndef VANTRY_RETURNS_H
 #define VANTRY_RETURNS_H
 
+#include <math.h>
 #include <stdint.h>
 
 #include "data/fund.h"
@@ -12,14 +13,21 @@
 // (used for 1 <= k <= 9).
 extern const double TradingFeeTable[10];
 
-// 0 when b is 0, else a / b.
-double SafeDivide(double a, double b);
+// 0 when b is 0, else a / b. (Inline, as the next two: the searches call them
+// millions of times a load.)
+inline double SafeDivide(double a, double b)
+{
+    return b == 0 ? 0 : a / b;
+}
 // 0 when b is 0, else a / b * 100.
 double PercentRatio(double a, double b);
 // 0 when n is 0, else sum / n.
 double MeanOf(double sum, uint32_t n);
 // x * |p| / 100.
-double PercentOf(double x, double p);
+inline double PercentOf(double x, double p)
+{
+    return x * fabs(p) / 100;
+}
 // -1, 0 or 1.
 int CompareValues(double a, double b);
 // |a - b|.
@@ -28,11 +36,29 @@ double AbsoluteDifference(double a, double b);
 double PercentChange(double from, double to);
 // value grown (or, for a negative rate, shrunk) at rate percent a year over w periods:
 // compounded per whole year, simple interest for the rest.
-double CompoundAtRate(double value, double rate, int32_t w);
+inline double CompoundAtRate(double value, double rate, int32_t w)
+{
+    if (rate >= 0) {
+        for (; w >= 60; w -= 60)
+            value += PercentOf(value, rate);
+        if (w > 0)
+            value += PercentOf(value, rate) * w / 60;
+    } else {
+        for (; w >= 60; w -= 60)
+            value -= PercentOf(value, rate);
+        if (w > 0)
+            value -= PercentOf(value, rate) * w / 60;
+    }
+    return value;
+}
 // The yearly rate (percent) that turns start into end over w periods; spans of at most
 // one year (w < 61) give the plain percent change. Ends for every input; a start or end
 // that is not a finite number gives 0.
 double AnnualizedReturn(double start, double end, int32_t w);
+// results[i] = AnnualizedReturn(start, ends[i], w) for count ends, to the last bit; the
+// searches run side by side, which is several times faster than one after the other.
+void AnnualizedReturns(double start, const double *ends, int32_t w, double *results,
+                       uint32_t count);
 // DatePeriod of the first DateTable entry after index whose year differs.
 int32_t FirstPeriodOfNextYear(uint32_t index);
 // DatePeriod of the earliest DateTable entry of index's year.

@@ -419,7 +419,26 @@ def the_reference_grid_gives_the_same_load():
     # find exactly what the straightforward one finds.
     samples = tempfile.mkdtemp(prefix="vantry-grid-")
     shutil.copytree(SAMPLES, samples, dirs_exist_ok=True)
-    for directory in (samples, copy_data("analysis")):
+    gendata = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench",
+                           "gendata.py")
+    # Daily points; weekly points with distributions, splits, gaps and index funds (so
+    # relative series); and funds of a flat price and of two, three and nine points.
+    daily = tempfile.mkdtemp(prefix="vantry-grid-daily-")
+    subprocess.run([sys.executable, gendata, daily, "--funds", "5", "--years", "3", "--daily",
+                    "--seed", "11"], check=True, capture_output=True, timeout=120)
+    weekly = tempfile.mkdtemp(prefix="vantry-grid-weekly-")
+    subprocess.run([sys.executable, gendata, weekly, "--funds", "14", "--years", "9",
+                    "--seed", "12", "--dists-per-year", "3", "--split-prob", "0.3",
+                    "--missing-prob", "0.03", "--index-share", "0.3"],
+                   check=True, capture_output=True, timeout=120)
+    with open(os.path.join(weekly, "FLAT.NAV"), "w") as f:
+        f.write("NAME=Flat\n" + "".join("%02u/%02u/01 = 10.00\n" % (1 + k // 4, 1 + 7 * (k % 4))
+                                        for k in range(48)))
+    for name, count in (("TWO", 2), ("THREE", 3), ("NINE", 9)):
+        with open(os.path.join(weekly, name + ".NAV"), "w") as f:
+            f.write("NAME=%s\n" % name + "".join("03/%02u/03 = %u.%02u\n" % (1 + k, 5 + k % 3, 7 * k)
+                                                 for k in range(count)))
+    for directory in (samples, copy_data("analysis"), daily, weekly):
         fast = run("--json", "--points", "--read-only", directory).stdout
         reference = run("--json", "--points", "--read-only", "--reference-grid", directory).stdout
         if fast != reference:

@@ -1,13 +1,19 @@
-// The grid's fast path against the straightforward reference, bit for bit: every
-// strategy's final cash, the best cash and its thresholds, over random and real series.
+// The fast path of the search against the straightforward reference, bit for bit: every
+// strategy's final cash, the best cash and its thresholds, and every analysed field of
+// whole funds searched either way.
 #include <gtest/gtest.h>
+#include <math.h>
 #include <string.h>
 
 #include <random>
+#include <vector>
 
 #include "analysis/movavg.h"
 #include "analysis/optimize.h"
+#include "analysis/returns.h"
+#include "data/alloc.h"
 #include "data/datetable.h"
+#include "data/optfile.h"
 #include "data/ratefile.h"
 #include "fund_builder.h"
 #include "test_support.h"
@@ -102,6 +108,145 @@ TEST(GridFastPath, MatchesTheReferenceBitForBit)
                 FAIL() << "round " << round << " kind " << kind << " n " << n;
         }
     }
+}
+
+// A weekly fund from 1995 whose points have exactly these values and averages.
+FundRecord *FundOfLevels(const std::vector<double> &values, const std::vector<double> &mas)
+{
+    std::vector<PackedDate> dates;
+    std::vector<PointSpec> points;
+    for (size_t i = 0; i < values.size(); i++) {
+        unsigned year = 95 + (unsigned)(i / 52), week = (unsigned)(i % 52);
+        unsigned month = 1 + week * 12 / 52, day = 1 + (week * 7) % 28;
+        dates.push_back(Date(month, day, year % 100));
+        points.push_back({month, day, year % 100, 1.0});
+    }
+    BuildDateTable(dates);
+    NewFundTable(1);
+    FundRecord *f = SetFundPoints(0, "L", points);
+    for (size_t i = 0; i < values.size(); i++) {
+        f->points[0][i].value = values[i];
+        f->points[0][i].ma = mas[i];
+    }
+    return f;
+}
+
+TEST(GridFastPath, ValuesOnAndBesideTheThresholdLevels)
+{
+    // The fast path decides most signals from the ratio of value to average and confirms
+    // only those near a level with the rule's own expressions: values exactly on each
+    // level m +- t% of m and one step beside it, for averages of every size and sign.
+    TestRates rates;
+    std::vector<double> averages = {10.0, 0.37, 123456.789, 1e-300, 3e-310, 0.0, -4.0, 1e301};
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> size(-2.0, 5.0);
+    for (int k = 0; k < 120; k++)
+        averages.push_back(pow(10.0, size(random)));
+    for (size_t first = 0; first < averages.size(); first += 4) {
+        std::vector<double> values, mas;
+        auto add = [&](double v, double m) {
+            values.push_back(v);
+            mas.push_back(m);
+        };
+        for (size_t a = first; a < first + 4 && a < averages.size(); a++) {
+            double m = averages[a];
+            for (uint32_t t = 0; t < STRATEGY_THRESHOLDS; t++) {
+                double buyLevel = m + PercentOf(m, t), sellLevel = m - PercentOf(m, t);
+                for (int side = -1; side <= 1; side++) {
+                    // Everyone out before a buy level, everyone in before a sell level.
+                    add(m > 0 ? m * 0.8 : -1.0, m > 0 ? m : 1.0);
+                    add(side == 0 ? buyLevel : nextafter(buyLevel, side * INFINITY), m);
+                    add(m > 0 ? m * 1.2 : 2.0, m > 0 ? m : 1.0);
+                    add(side == 0 ? sellLevel : nextafter(sellLevel, side * INFINITY), m);
+                }
+            }
+        }
+        FundRecord *f = FundOfLevels(values, mas);
+        ASSERT_EQ(f->pointCount, values.size());
+        ExpectSameGrid(f, 0, "levels, series 0");
+        f->points[1] = f->points[0];
+        ExpectSameGrid(f, 1, "levels, series 1");
+        f->points[1] = nullptr;
+        if (HasFatalFailure())
+            FAIL() << "averages from " << averages[first];
+    }
+}
+
+// Every analysed field of a fund's series: the arrays, the settings and the statistics.
+std::vector<unsigned char> AnalysedFields(const FundRecord *f, int s)
+{
+    std::vector<unsigned char> bytes;
+    auto add = [&bytes](const void *p, size_t size) {
+        const unsigned char *b = (const unsigned char *)p;
+        if (p)
+            bytes.insert(bytes.end(), b, b + size);
+    };
+    uint32_t n = f->pointCount;
+    add(f->points[s], n * sizeof(NavPoint));
+    add(f->bandPoints[s], n * sizeof(BandPoint));
+    add(f->macdPoints[s], n * sizeof(MacdPoint));
+    add(f->rocPoints[s], n * sizeof(RocPoint));
+    add(&f->maSettings[s], sizeof f->maSettings[s]);
+    add(&f->stats[s], sizeof f->stats[s]);
+    add(f->trendProjection[s], sizeof f->trendProjection[s]);
+    add(f->patternProjection[s], sizeof f->patternProjection[s]);
+    add(&f->patternMatch[s], sizeof f->patternMatch[s]);
+    add(f->yearReturns[s], BlockSize(f->yearReturns[s]));
+    return bytes;
+}
+
+// One fund of values, one point a DatePeriod from 2000, searched with the fast or the
+// reference grid.
+std::vector<unsigned char> Optimized(const std::vector<double> &values, uint32_t recentStart,
+                                     int reference)
+{
+    FreeOptTable();
+    BuildTriangularWeights();
+    FundRecord *f = SingleFund(PeriodPoints(values));
+    f->recentStart = recentStart;
+    NewQuarterTable(values.size() / 15 + 8);
+    // A rate of its own for each year, so a growth that took another year's rate shows.
+    SetMoneyMarket(4.5, 12);
+    for (uint32_t k = 0; k < MoneyMarketCount; k++)
+        MoneyMarketRates[k].rate = 2.0 + 0.7 * k;
+    GridReferenceOnly = reference;
+    OptimizeFund(f, 0);
+    GridReferenceOnly = 0;
+    std::vector<unsigned char> fields = AnalysedFields(f, 0);
+    FreeOptTable();
+    return fields;
+}
+
+TEST(GridFastPath, WholeFundsMatchTheReference)
+{
+    // The whole search and analysis of a fund: the grids, the money-market walk across
+    // years, the trials' average returns side by side. Random walks, a flat series, a
+    // saw-tooth, very short funds, with and without a trial period.
+    std::mt19937 random(99);
+    std::normal_distribution<double> step(0.0005, 0.02);
+    std::vector<std::vector<double>> funds;
+    for (uint32_t n : {2u, 3u, 11u, 90u, 700u}) {
+        std::vector<double> v(n);
+        double x = 20;
+        for (uint32_t i = 0; i < n; i++)
+            v[i] = x *= 1 + step(random);
+        funds.push_back(v);
+    }
+    funds.push_back(std::vector<double>(200, 7.5));
+    std::vector<double> saw;
+    for (uint32_t i = 0; i < 240; i++)
+        saw.push_back(10 + (i % 9) * 0.3);
+    funds.push_back(saw);
+    for (size_t k = 0; k < funds.size(); k++)
+        for (uint32_t recentStart : {0u, (uint32_t)(funds[k].size() * 3 / 4)}) {
+            if (recentStart != 0 && funds[k].size() < 50)
+                continue;
+            std::vector<unsigned char> fast = Optimized(funds[k], recentStart, 0);
+            std::vector<unsigned char> reference = Optimized(funds[k], recentStart, 1);
+            ASSERT_EQ(fast.size(), reference.size()) << k;
+            EXPECT_TRUE(fast == reference) << "fund " << k << " of " << funds[k].size()
+                                           << " points, recentStart " << recentStart;
+        }
 }
 
 }  // namespace

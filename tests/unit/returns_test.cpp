@@ -2,6 +2,10 @@
 // and growth at the risk-free and money-market rates.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <string.h>
+
+#include <random>
+#include <vector>
 
 #include "analysis/returns.h"
 #include "data/alloc.h"
@@ -184,3 +188,33 @@ TEST(Fees, TableOfShortHoldings)
 }
 
 }  // namespace
+
+TEST(AnnualizedReturns, SideBySideGiveTheSameBitsAsOneByOne)
+{
+    // The searches run four at a time in lockstep; each must still take exactly its own
+    // steps: gains and losses, guesses raised past 20 and lowered past -20, spans of
+    // less than a year, ends equal to the start, zero, negative and not finite ends, and
+    // batches that do not fill the last group of lanes.
+    std::mt19937 random(77);
+    std::uniform_real_distribution<double> factor(0.05, 30.0);
+    for (int w : {0, 30, 61, 119, 185, 600, 1501}) {
+        for (uint32_t count : {1u, 3u, 4u, 5u, 8u, 13u}) {
+            std::vector<double> ends(count), results(count);
+            for (uint32_t i = 0; i < count; i++)
+                ends[i] = 2.5 * factor(random);
+            ends[0] = count > 3 ? 2.5 : ends[0];
+            if (count > 4) {
+                ends[1] = 0;
+                ends[2] = -1;
+                ends[3] = NAN;
+                ends[4] = 1e-250;
+            }
+            AnnualizedReturns(2.5, ends.data(), w, results.data(), count);
+            for (uint32_t i = 0; i < count; i++) {
+                double one = AnnualizedReturn(2.5, ends[i], w);
+                EXPECT_EQ(memcmp(&one, &results[i], sizeof one), 0)
+                    << "w " << w << " end " << ends[i] << ": " << one << " vs " << results[i];
+            }
+        }
+    }
+}
