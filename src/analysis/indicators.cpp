@@ -296,29 +296,27 @@ void Roc(FundRecord *fund, uint32_t n, int series)
 #define ROC_SELL_FIRST 5
 #define ROC_SELL_LAST 8
 
-double ScoreRocGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
+// The ROC thresholds of the grid, percent of the series' ROC range: buy above
+// threshold[a], sell below -threshold[b].
+static void RocThresholds(const FundRecord *fund, int series, double *threshold)
 {
-    *buy = ROC_BUY_FIRST;
-    *sell = ROC_SELL_FIRST;
-    uint32_t n = TrialPointCount(fund, series);
-    if (n == 0 || !fund->rocPoints[series])
-        return 0;
-    const NavPoint *p = fund->points[series];
-    const RocPoint *r = fund->rocPoints[series];
     const SeriesStats *st = &fund->stats[series];
-    uint32_t length = GetMaParam(&fund->maSettings[series], ROC_LENGTH);
-    double threshold[ROC_SELL_LAST + 1];
     for (uint32_t k = 1; k <= ROC_SELL_LAST; k++)
         threshold[k] = PercentOf(st->rocMax - st->rocMin, k);
+}
+
+static void StartRocGrid(double cash)
+{
     for (uint32_t a = ROC_BUY_FIRST; a <= ROC_BUY_LAST; a++)
         for (uint32_t b = ROC_SELL_FIRST; b <= ROC_SELL_LAST; b++)
-            StartStrategy(&StrategyGrid[a][b], p[0].value);
-    for (uint32_t i = 0; i < n; i++)
-        for (uint32_t a = ROC_BUY_FIRST; a <= ROC_BUY_LAST; a++)
-            for (uint32_t b = ROC_SELL_FIRST; b <= ROC_SELL_LAST; b++)
-                TradeOnSignals(&StrategyGrid[a][b], fund, series, i, p[i].value,
-                               r[i].roc < -threshold[b],
-                               i >= length && r[i].roc > threshold[a]);
+            StartStrategy(&StrategyGrid[a][b], cash);
+}
+
+// The final pass and the best cash of the ROC cells, scanned a then b, strictly greater
+// wins.
+static double FinishRocGrid(const FundRecord *fund, int series, uint32_t n, uint32_t *buy,
+                            uint32_t *sell)
+{
     for (uint32_t a = ROC_BUY_FIRST; a <= ROC_BUY_LAST; a++)
         for (uint32_t b = ROC_SELL_FIRST; b <= ROC_SELL_LAST; b++)
             FinishStrategy(&StrategyGrid[a][b], fund, series, n - 1);
@@ -331,6 +329,76 @@ double ScoreRocGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
                 *sell = b;
             }
     return best;
+}
+
+// Bit (a - ROC_BUY_FIRST) * 4 + (b - ROC_SELL_FIRST) stands for cell [a][b].
+#define ROC_SIDE 4
+static Strategy *RocCell(StrategyGridCells &grid, uint32_t bit)
+{
+    return &grid[ROC_BUY_FIRST + bit / ROC_SIDE][ROC_SELL_FIRST + bit % ROC_SIDE];
+}
+
+double ScoreRocGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
+{
+    if (GridReferenceOnly)
+        return ScoreRocGridReference(fund, series, buy, sell);
+    *buy = ROC_BUY_FIRST;
+    *sell = ROC_SELL_FIRST;
+    uint32_t n = TrialPointCount(fund, series);
+    if (n == 0 || !fund->rocPoints[series])
+        return 0;
+    const NavPoint *p = fund->points[series];
+    const RocPoint *r = fund->rocPoints[series];
+    uint32_t length = GetMaParam(&fund->maSettings[series], ROC_LENGTH);
+    double threshold[ROC_SELL_LAST + 1];
+    RocThresholds(fund, series, threshold);
+    StartRocGrid(p[0].value);
+    // As in the moving-average grid: a row shares the buy signal, a column the sell
+    // signal, and only the strategies whose own state's signal holds trade.
+    StrategyGridCells &grid = StrategyGrid;
+    uint32_t holding = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        uint32_t buys = 0, sells = 0;
+        for (uint32_t k = 0; k < ROC_SIDE; k++) {
+            if (i >= length && r[i].roc > threshold[ROC_BUY_FIRST + k])
+                buys |= 0xFu << (k * ROC_SIDE);
+            if (r[i].roc < -threshold[ROC_SELL_FIRST + k])
+                sells |= 0x1111u << k;
+        }
+        uint32_t selling = sells & holding, buying = buys & ~holding;
+        if ((selling | buying) == 0)
+            continue;
+        for (uint32_t bits = selling; bits; bits &= bits - 1)
+            SellShares(RocCell(grid, (uint32_t)__builtin_ctz(bits)), i, p[i].value);
+        for (uint32_t bits = buying; bits; bits &= bits - 1) {
+            Strategy *st = RocCell(grid, (uint32_t)__builtin_ctz(bits));
+            BuyShares(st, i, p[i].value, CashAmount(st, fund, series, i));
+        }
+        holding ^= selling | buying;
+    }
+    return FinishRocGrid(fund, series, n, buy, sell);
+}
+
+double ScoreRocGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
+{
+    *buy = ROC_BUY_FIRST;
+    *sell = ROC_SELL_FIRST;
+    uint32_t n = TrialPointCount(fund, series);
+    if (n == 0 || !fund->rocPoints[series])
+        return 0;
+    const NavPoint *p = fund->points[series];
+    const RocPoint *r = fund->rocPoints[series];
+    uint32_t length = GetMaParam(&fund->maSettings[series], ROC_LENGTH);
+    double threshold[ROC_SELL_LAST + 1];
+    RocThresholds(fund, series, threshold);
+    StartRocGrid(p[0].value);
+    for (uint32_t i = 0; i < n; i++)
+        for (uint32_t a = ROC_BUY_FIRST; a <= ROC_BUY_LAST; a++)
+            for (uint32_t b = ROC_SELL_FIRST; b <= ROC_SELL_LAST; b++)
+                TradeOnSignals(&StrategyGrid[a][b], fund, series, i, p[i].value,
+                               r[i].roc < -threshold[b],
+                               i >= length && r[i].roc > threshold[a]);
+    return FinishRocGrid(fund, series, n, buy, sell);
 }
 
 void SimulateRoc(FundRecord *fund, int series)

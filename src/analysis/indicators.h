@@ -53,6 +53,10 @@ void Roc(FundRecord *fund, uint32_t n, int series);
 // [1..4][5..8] of the StrategyGrid. Returns the best final cash with its thresholds;
 // the first scanned wins ties, (1, 5) when none is better.
 double ScoreRocGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell);
+// The same score, every strategy stepped through every point as the rule is written; the
+// fast ScoreRocGrid must give its results to the last bit (and gives way to it while
+// GridReferenceOnly is set).
+double ScoreRocGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell);
 // Replays the ROC rule over every point (from point rocLength on, buy when roc is above
 // rocBuy percent of the ROC range; sell when below minus rocSell percent): equity and
 // the rocHolding bit.

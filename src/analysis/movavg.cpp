@@ -139,6 +139,41 @@ void Vidya(FundRecord *fund, uint32_t n, int series, double reference)
     }
 }
 
+void VidyaRatios(const FundRecord *fund, uint32_t n, int series, double reference,
+                 double *ratio)
+{
+    uint32_t length = GetMaParam(&fund->maSettings[series & 1], VIDYA_LENGTH);
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || length == 0)
+        return;
+    double prev = p[0].value, vol = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        double x = p[i].value;
+        if (i >= 1)
+            vol += fabs(x - prev);
+        if (i > length)
+            vol -= fabs(p[i - length - 1].value - p[i - length].value);
+        ratio[i] = SafeDivide(vol, reference);
+        prev = x;
+    }
+}
+
+void VidyaFromRatios(FundRecord *fund, uint32_t n, int series, const double *ratio)
+{
+    const MaSettings *s = &fund->maSettings[series & 1];
+    uint32_t length = GetMaParam(s, VIDYA_LENGTH);
+    uint32_t percent = GetMaParam(s, VIDYA_PERCENT);
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || length == 0)
+        return;
+    double a = p[0].value;
+    for (uint32_t i = 0; i < n; i++) {
+        double alpha = percent * ratio[i] / 100;
+        a = (1 - alpha) * a + alpha * p[i].value;
+        p[i].ma = a;
+    }
+}
+
 uint32_t VidyaPercentLimit(const FundRecord *fund, int series, double *reference)
 {
     uint32_t length = GetMaParam(&fund->maSettings[series & 1], VIDYA_LENGTH);

@@ -37,6 +37,12 @@ void Ama(FundRecord *fund, uint32_t n, int series);
 // last vidyaLength steps / reference) / 100. reference is the one VidyaPercentLimit
 // delivers for the same length (0 gives alpha 0).
 void Vidya(FundRecord *fund, uint32_t n, int series, double reference);
+// Vidya in two steps, for the search that tries many percents of one length: the
+// ratios vol / reference of points 0..n - 1 into ratio (n elements), then the average
+// of the series' vidyaPercent from them; the same bits as Vidya.
+void VidyaRatios(const FundRecord *fund, uint32_t n, int series, double reference,
+                 double *ratio);
+void VidyaFromRatios(FundRecord *fund, uint32_t n, int series, const double *ratio);
 
 // Over all points of the series whatever any limit, for the series' vidyaLength L:
 // stores the reference volatility R = mean step * L in *reference (may be null) and

@@ -643,19 +643,28 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
             ScoreTrial(fund, series, &k, v, 0);
         }
         break;
-    case MA_VIDYA:
+    case MA_VIDYA: {
+        // The volatility ratios of a length are the same for all its percents.
+        double *ratio = GridReferenceOnly ? nullptr : (double *)AllocZero(n, sizeof(double));
         for (uint32_t v = 2; v <= 20 && v < count; v += 2) {
             SetMaParam(ms, VIDYA_LENGTH, v);
             double reference;
             uint32_t limit = VidyaSearchLimit(fund, series, &reference);
+            if (ratio)
+                VidyaRatios(fund, n, series, reference, ratio);
             for (uint32_t percent = 2; percent <= limit; percent += 2) {
                 SetMaParam(ms, VIDYA_PERCENT, percent);
-                Vidya(fund, n, series, reference);
+                if (ratio)
+                    VidyaFromRatios(fund, n, series, ratio);
+                else
+                    Vidya(fund, n, series, reference);
                 ScoreTrial(fund, series, &k, v, percent);
             }
         }
+        FreeBlock(ratio);
         SetMaParam(ms, VIDYA_PERCENT, k.percent);
         break;
+    }
     default:
         break;
     }

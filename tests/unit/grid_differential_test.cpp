@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "analysis/indicators.h"
 #include "analysis/movavg.h"
 #include "analysis/optimize.h"
 #include "analysis/returns.h"
@@ -26,7 +27,7 @@ struct GridResult {
     uint32_t buy, sell;
 };
 
-GridResult Run(double (*score)(FundRecord *, int, uint32_t *, uint32_t *), FundRecord *f, int s)
+GridResult RunGrid(double (*score)(FundRecord *, int, uint32_t *, uint32_t *), FundRecord *f, int s)
 {
     GridResult g;
     g.best = score(f, s, &g.buy, &g.sell);
@@ -38,8 +39,8 @@ GridResult Run(double (*score)(FundRecord *, int, uint32_t *, uint32_t *), FundR
 
 void ExpectSameGrid(FundRecord *f, int s, const char *what)
 {
-    GridResult fast = Run(ScoreMaGrid, f, s);
-    GridResult reference = Run(ScoreMaGridReference, f, s);
+    GridResult fast = RunGrid(ScoreMaGrid, f, s);
+    GridResult reference = RunGrid(ScoreMaGridReference, f, s);
     ASSERT_EQ(memcmp(&fast.best, &reference.best, sizeof fast.best), 0) << what;
     ASSERT_EQ(fast.buy, reference.buy) << what;
     ASSERT_EQ(fast.sell, reference.sell) << what;
@@ -107,6 +108,37 @@ TEST(GridFastPath, MatchesTheReferenceBitForBit)
             if (HasFatalFailure())
                 FAIL() << "round " << round << " kind " << kind << " n " << n;
         }
+    }
+}
+
+TEST(GridFastPath, RocGridMatchesTheReferenceBitForBit)
+{
+    TestRates rates;
+    std::mt19937 random(31);
+    for (int round = 0; round < 40; round++) {
+        uint32_t n = 2 + random() % 500;
+        FundRecord *f = RandomFund(random, n, round % 5 == 0 ? 1 : (round % 5 == 1 ? 2 : 0));
+        f->recentStart = (round % 3 == 0 && n > 150) ? n - 60 : 0;
+        SetMaParam(&f->maSettings[0], ROC_LENGTH, 1 + random() % 40);
+        Roc(f, TrialPointCount(f, 0), 0);
+        for (int s = 0; s < 2; s++) {
+            GridResult fast = RunGrid(ScoreRocGrid, f, s);
+            GridResult reference = RunGrid(ScoreRocGridReference, f, s);
+            EXPECT_EQ(memcmp(&fast.best, &reference.best, sizeof fast.best), 0) << round;
+            EXPECT_EQ(fast.buy, reference.buy) << round;
+            EXPECT_EQ(fast.sell, reference.sell) << round;
+            for (uint32_t a = 1; a <= 4; a++)
+                for (uint32_t b = 5; b <= 8; b++)
+                    EXPECT_EQ(memcmp(&fast.cash[a][b], &reference.cash[a][b], sizeof(double)), 0)
+                        << round << " cell " << a << " " << b;
+            // Series 1 (no money-market interest) over the same arrays.
+            f->points[1] = f->points[0];
+            f->rocPoints[1] = f->rocPoints[0];
+            f->maSettings[1] = f->maSettings[0];
+            f->stats[1] = f->stats[0];
+        }
+        f->points[1] = nullptr;
+        f->rocPoints[1] = nullptr;
     }
 }
 

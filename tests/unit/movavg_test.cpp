@@ -2,6 +2,7 @@
 // the VIDYA percent limit and its reference volatility, the weight table.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <string.h>
 
 #include <vector>
 
@@ -218,6 +219,41 @@ TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
         reference = -1;
         EXPECT_EQ(VidyaSearchLimit(f, 0, &reference), c.searched) << c.what;
         EXPECT_NEAR(reference, c.reference, 1e-12) << c.what;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VidyaFromRatios, GivesTheBitsOfVidya)
+{
+    // The search computes a length's volatility ratios once and every percent from them.
+    std::vector<double> values;
+    double x = 12;
+    for (int i = 0; i < 300; i++) {
+        x *= 1 + 0.03 * sin(i * 0.7) + 0.01 * cos(i * 2.3);
+        values.push_back(i % 50 < 10 ? 12.0 : x);  // flat stretches too
+    }
+    FundRecord *f = Fund(values);
+    std::vector<double> ratio(values.size()), first(values.size());
+    for (uint32_t length : {2u, 6u, 20u}) {
+        SetMaParam(&f->maSettings[0], VIDYA_LENGTH, length);
+        double reference;
+        VidyaPercentLimit(f, 0, &reference);
+        for (uint32_t n : {1u, 37u, 300u}) {
+            VidyaRatios(f, n, 0, reference, ratio.data());
+            for (uint32_t percent : {2u, 14u, 126u}) {
+                SetMaParam(&f->maSettings[0], VIDYA_PERCENT, percent);
+                Vidya(f, n, 0, reference);
+                for (uint32_t i = 0; i < n; i++)
+                    first[i] = f->points[0][i].ma;
+                VidyaFromRatios(f, n, 0, ratio.data());
+                for (uint32_t i = 0; i < n; i++)
+                    ASSERT_EQ(memcmp(&first[i], &f->points[0][i].ma, sizeof(double)), 0)
+                        << length << " " << n << " " << percent << " point " << i;
+            }
+        }
     }
 }
 
