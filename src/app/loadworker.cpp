@@ -113,8 +113,12 @@ struct FundEvents {
 };
 
 struct AnalysisRun {
-    void (*work)(FundRecord *);
-    std::vector<FundEvents> events;
+    const AnalysisItem *items;
+    uint32_t count;
+    std::vector<uint32_t> queue;     // item numbers: the first phase's, then the second's
+    uint32_t firstPhase;             // how many of the queue belong to the first phase
+    std::atomic<uint32_t> firstPhaseLeft;
+    std::vector<FundEvents> events;  // per item
     std::atomic<uint32_t> next;
     std::mutex lock;
     std::condition_variable doneSignal;
@@ -154,14 +158,22 @@ void AnalysisWorker(AnalysisRun *run, uint32_t worker)
     SetThreadChartExtremes(&run->extremes[worker]);
     SetThreadQuarterTable(run->quarters[worker]);
     for (;;) {
-        uint32_t i = run->next.fetch_add(1);
-        if (i >= FundCount)
+        uint32_t q = run->next.fetch_add(1);
+        if (q >= run->count)
             break;
+        if (q >= run->firstPhase) {
+            // Every item of the first phase is taken by now; wait until they are done.
+            std::unique_lock<std::mutex> wait(run->lock);
+            run->doneSignal.wait(wait, [&] { return run->firstPhaseLeft.load() == 0; });
+        }
+        uint32_t i = run->queue[q];
         SetThreadReportDivert(RecordEvent, &run->events[i]);
-        run->work(&FundTable[i]);
+        run->items[i].work(&FundTable[run->items[i].fund]);
         SetThreadReportDivert(nullptr, nullptr);
         std::lock_guard<std::mutex> hold(run->lock);
         run->events[i].done = true;
+        if (q < run->firstPhase)
+            run->firstPhaseLeft.fetch_sub(1);
         run->doneSignal.notify_all();
     }
     SetThreadQuarterTable(nullptr);
@@ -184,26 +196,24 @@ int ShortNamesDistinct(void)
     return 1;
 }
 
-uint32_t AnalysisThreadCount(void)
+uint32_t AnalysisThreadCount(uint32_t items)
 {
     uint32_t n = LoadAnalysisThreads ? LoadAnalysisThreads : std::thread::hardware_concurrency();
     if (n == 0)
         n = 1;
     if (n > 64)
         n = 64;
-    if (n > FundCount)
-        n = FundCount;
+    if (n > items)
+        n = items;
     return n;
 }
 
 }  // namespace
 
-// Runs work for every fund in table order, or spread over the analysis threads, and
-// sends code 2 after each fund.
-static void AnalyseAllFunds(void (*work)(FundRecord *))
+void AnalyseFundList(const AnalysisItem *items, uint32_t count, int barSteps)
 {
-    uint32_t threads = AnalysisThreadCount();
-    // Each worker needs a QuarterTable of its own, allocated here on the load thread;
+    uint32_t threads = AnalysisThreadCount(count);
+    // Each worker needs a QuarterTable of its own, allocated here on the calling thread;
     // without them (out of memory) the funds are analysed on this thread alone.
     std::vector<double *> quarters;
     int ready = threads > 1 && ShortNamesDistinct();
@@ -216,29 +226,40 @@ static void AnalyseAllFunds(void (*work)(FundRecord *))
     if (!ready) {
         for (double *table : quarters)
             FreeBlock(table);
-        for (uint32_t i = 0; i < FundCount; i++) {
-            work(&FundTable[i]);
-            SendProgress(PROGRESS_BAR_STEP, nullptr);
+        for (uint32_t i = 0; i < count; i++) {
+            items[i].work(&FundTable[items[i].fund]);
+            if (barSteps)
+                SendProgress(PROGRESS_BAR_STEP, nullptr);
         }
         return;
     }
     AnalysisRun run;
-    run.work = work;
-    run.events.assign(FundCount, FundEvents{std::string(), false});
+    run.items = items;
+    run.count = count;
+    for (uint32_t phase = 0; phase < 2; phase++)
+        for (uint32_t i = 0; i < count; i++)
+            if (items[i].phase == phase)
+                run.queue.push_back(i);
+    run.firstPhase = 0;
+    for (uint32_t i = 0; i < count; i++)
+        run.firstPhase += items[i].phase == 0;
+    run.firstPhaseLeft = run.firstPhase;
+    run.events.assign(count, FundEvents{std::string(), false});
     run.next = 0;
     run.extremes.assign(threads, ChartScaleExtremesRecord());
     run.quarters = quarters;
     std::vector<std::thread> pool;
     for (uint32_t t = 0; t < threads; t++)
         pool.emplace_back(AnalysisWorker, &run, t);
-    for (uint32_t i = 0; i < FundCount; i++) {
+    for (uint32_t i = 0; i < count; i++) {
         {
             std::unique_lock<std::mutex> wait(run.lock);
             run.doneSignal.wait(wait, [&] { return run.events[i].done; });
         }
         ReplayEvents(run.events[i]);
         run.events[i].bytes.clear();
-        SendProgress(PROGRESS_BAR_STEP, nullptr);
+        if (barSteps)
+            SendProgress(PROGRESS_BAR_STEP, nullptr);
     }
     for (std::thread &t : pool)
         t.join();
@@ -248,8 +269,17 @@ static void AnalyseAllFunds(void (*work)(FundRecord *))
         MergeChartScaleExtremes(&part);
 }
 
-// The relative series of a fund (its series 0 shared when it has no index fund).
-static void RelateFund(FundRecord *f)
+// Runs work for every fund in table order, or spread over the analysis threads, and
+// sends code 2 after each fund.
+static void AnalyseAllFunds(void (*work)(FundRecord *))
+{
+    std::vector<AnalysisItem> items(FundCount);
+    for (uint32_t i = 0; i < FundCount; i++)
+        items[i] = AnalysisItem{i, work, 0};
+    AnalyseFundList(items.data(), FundCount, 1);
+}
+
+void RelateFund(FundRecord *f)
 {
     BuildRelativeSeries(f);
     // A shared series 1 has its RSI from series 0 already; writing it again would touch

@@ -1,0 +1,249 @@
+// The recalculation jobs over a loaded data directory: scopes, modes, the benchmark
+// view's series 1, the current-fund lookup, their codes, and the same results on one
+// thread as on several.
+#include <gtest/gtest.h>
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "app/jobs.h"
+#include "app/loadworker.h"
+#include "app/viewstate.h"
+#include "data/fund.h"
+#include "data/load.h"
+#include "data/optfile.h"
+#include "data/viewflags.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::string> Codes;
+
+void RecordCode(uint32_t code, const char *text)
+{
+    Codes.push_back(std::to_string(code) + (code == 5 ? std::string(" ") + text : ""));
+}
+
+// Two years of weekly values from 1 January 1997: a trend with a wave of its own.
+std::string Lines(double start, double wave, int seed)
+{
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    std::string text;
+    double v = start;
+    int year = 97, month = 1, day = 1;
+    for (int i = 0; i < 104; i++) {
+        v *= 1 + 0.002 + wave * sin(i * (0.3 + 0.05 * seed));
+        char line[64];
+        snprintf(line, sizeof line, "%02d/%02d/%02d = %.2f\n", month, day, year % 100, v);
+        text += line;
+        day += 7;
+        if (day > days[month - 1]) {
+            day -= days[month - 1];
+            if (++month > 12) {
+                month = 1;
+                year++;
+            }
+        }
+    }
+    return text;
+}
+
+// A directory of five funds and an index fund that two of them follow, loaded.
+std::string LoadFunds(uint32_t threads)
+{
+    std::string dir = MakeTempDir();
+    const char *categories[] = {"Growth", "Bond", "Sector", "Growth", "Balanced Bond"};
+    for (int k = 0; k < 5; k++) {
+        char name[16];
+        snprintf(name, sizeof name, "F%d.NAV", k);
+        WriteFile(dir, name, std::string("NAME=Fund ") + (char)('A' + k) + "\nCATEGORY=" +
+                                 categories[k] + "\n" + Lines(10 + k, 0.02 + 0.01 * k, k));
+    }
+    WriteFile(dir, "IX.NAV", "NAME=The Index\nCATEGORY=Index\n" + Lines(100, 0.015, 9));
+    WriteFile(dir, "Index", "F1=IX\nF3=IX\n");
+    EXPECT_TRUE(SetDataDir(dir.c_str()));
+    ResetViewState();
+    LoadAnalysisThreads = threads;
+    PlatSetProgressSink(RecordCode);
+    LoadThread(nullptr);
+    Codes.clear();
+    return dir;
+}
+
+const FundRecord *Named(const char *shortName)
+{
+    for (uint32_t i = 0; i < FundCount; i++)
+        if (strcmp(FundTable[i].shortName, shortName) == 0)
+            return &FundTable[i];
+    return nullptr;
+}
+
+// Everything a job may change, of every fund: settings and statistics of both series.
+std::string Analysed()
+{
+    std::string bytes;
+    for (uint32_t i = 0; i < FundCount; i++)
+        for (int s = 0; s < 2; s++) {
+            bytes.append((const char *)&FundTable[i].maSettings[s], sizeof(MaSettings));
+            bytes.append((const char *)&FundTable[i].stats[s], sizeof(SeriesStats));
+            const NavPoint *p = FundTable[i].points[s];
+            if (p)
+                bytes.append((const char *)p, FundTable[i].pointCount * sizeof(NavPoint));
+        }
+    return bytes;
+}
+
+struct JobEnvironment {
+    ~JobEnvironment()
+    {
+        LoadAnalysisThreads = 0;
+        PlatSetProgressSink(nullptr);
+    }
+};
+
+TEST(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
+{
+    JobEnvironment env;
+    std::string dir = LoadFunds(1);
+    JobRequest job = {JOB_CHANGE_KIND, JOB_ALL_FUNDS, MA_EMA, -1};
+    RecalculationJob(&job);
+    ASSERT_EQ(Codes.size(), 3 + FundCount + 1u);
+    EXPECT_EQ(Codes[0], "9");
+    EXPECT_EQ(Codes[1], "5 ");
+    for (uint32_t i = 0; i < FundCount; i++) {
+        const FundRecord *f = &FundTable[i];
+        EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_EMA) << f->shortName;
+        std::string category = FundCategory(f) ? std::string("[") +
+                                   CategoryTable[FundCategory(f)].name + "] " : "";
+        EXPECT_EQ(Codes[2 + i], "5 Normalize and Optimize data 1: " + category + f->name);
+    }
+    EXPECT_EQ(Codes[2 + FundCount], "5 " + std::string(StatusLine));
+    EXPECT_EQ(Codes.back(), "8");
+    EXPECT_EQ(OptModeReselect, 0);
+    EXPECT_EQ(OptModeRecalculate, 0);
+    // The opt file was written again at the end, with every fund.
+    std::string opt = ReadWholeFile(dir + "/opt");
+    for (const char *name : {"F0 ", "F4 ", "IX "})
+        EXPECT_NE(opt.find(name), std::string::npos) << name;
+    for (const std::string &m : MessageTexts())
+        ADD_FAILURE() << m;
+}
+
+TEST(RecalculationJobs, ReselectAfterRecalculateKeepsTheKinds)
+{
+    JobEnvironment env;
+    LoadFunds(1);
+    JobRequest recalculate = {JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1};
+    RecalculationJob(&recalculate);
+    std::string after = Analysed();
+    JobRequest reselect = {JOB_RESELECT, JOB_ALL_FUNDS, 0, -1};
+    RecalculationJob(&reselect);
+    EXPECT_TRUE(after == Analysed());
+}
+
+TEST(RecalculationJobs, TheBenchmarkViewChangesOnlySeriesOneOfFundsWithAnIndexFund)
+{
+    JobEnvironment env;
+    LoadFunds(1);
+    ShowBenchmark = 1;
+    const FundRecord *follower = Named("F1"), *alone = Named("F0");
+    ASSERT_TRUE(follower && alone);
+    ASSERT_NE(follower->points[1], follower->points[0]);
+    MaSettings ownBefore = follower->maSettings[0];
+    uint32_t otherKind = follower->maSettings[1].maKind == MA_WMA ? MA_AMA : MA_WMA;
+    JobRequest job = {JOB_CHANGE_KIND, JOB_ALL_FUNDS, otherKind, -1};
+    RecalculationJob(&job);
+    EXPECT_EQ(memcmp(&ownBefore, &follower->maSettings[0], sizeof ownBefore), 0);
+    EXPECT_EQ(follower->maSettings[1].maKind, otherKind);
+    EXPECT_EQ(alone->maSettings[0].maKind, otherKind);
+    // No status text of its own for a fund whose relative series is rebuilt.
+    for (const std::string &c : Codes)
+        EXPECT_EQ(c.find("1: [Bond] Fund B"), std::string::npos) << c;
+}
+
+// The settings of series 0 of every fund.
+std::vector<MaSettings> OwnSettings()
+{
+    std::vector<MaSettings> all;
+    for (uint32_t i = 0; i < FundCount; i++)
+        all.push_back(FundTable[i].maSettings[0]);
+    return all;
+}
+
+TEST(RecalculationJobs, DisplayedAndCurrentFundScopes)
+{
+    JobEnvironment env;
+    LoadFunds(1);
+    FundTable[1].flags |= FUND_DISPLAYED;
+    FundTable[3].flags |= FUND_DISPLAYED;
+    uint32_t kind = FundTable[3].maSettings[0].maKind == MA_UMA ? MA_VIDYA : MA_UMA;
+    std::vector<MaSettings> before = OwnSettings();
+    // Tab 4 is the page of the second displayed fund: record 3, and no other.
+    JobRequest current = {JOB_CHANGE_KIND, JOB_CURRENT_FUND, kind, 4};
+    RecalculationJob(&current);
+    std::vector<MaSettings> after = OwnSettings();
+    EXPECT_EQ(after[3].maKind, kind);
+    for (uint32_t i = 0; i < FundCount; i++) {
+        if (i != 3)
+            EXPECT_EQ(memcmp(&before[i], &after[i], sizeof(MaSettings)), 0) << i;
+    }
+    // The displayed funds: records 1 and 3, two status texts.
+    Codes.clear();
+    JobRequest displayed = {JOB_CHANGE_KIND, JOB_DISPLAYED_FUNDS, kind, -1};
+    RecalculationJob(&displayed);
+    std::vector<MaSettings> last = OwnSettings();
+    EXPECT_EQ(last[1].maKind, kind);
+    EXPECT_EQ(last[3].maKind, kind);
+    for (uint32_t i : {0u, 2u, 4u, 5u})
+        EXPECT_EQ(memcmp(&after[i], &last[i], sizeof(MaSettings)), 0) << i;
+    EXPECT_EQ(Codes.size(), 6u);  // 9, the empty text, two funds, the status line, 8
+}
+
+TEST(RecalculationJobs, ACurrentFundJobWithoutSuchAFundChangesNothing)
+{
+    JobEnvironment env;
+    std::string dir = LoadFunds(1);
+    std::string opt = ReadWholeFile(dir + "/opt");
+    std::string before = Analysed();
+    for (int32_t tab : {-1, 0, 2, 3, 9}) {
+        ClearMessages();
+        Codes.clear();
+        JobRequest job = {JOB_RECALCULATE, JOB_CURRENT_FUND, 0, tab};
+        RecalculationJob(&job);
+        EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Internal error: Can't find displayed fund."})
+            << tab;
+        EXPECT_EQ(Codes, std::vector<std::string>{"8"}) << tab;
+    }
+    EXPECT_TRUE(before == Analysed());
+    EXPECT_EQ(ReadWholeFile(dir + "/opt"), opt);
+}
+
+TEST(RecalculationJobs, SeveralThreadsGiveWhatOneGives)
+{
+    JobEnvironment env;
+    std::vector<std::string> results, codes, opts;
+    for (uint32_t threads : {1u, 3u}) {
+        for (int benchmark = 0; benchmark < 2; benchmark++) {
+            std::string dir = LoadFunds(threads);
+            ShowBenchmark = (uint8_t)benchmark;
+            JobRequest job = {JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1};
+            RecalculationJob(&job);
+            results.push_back(Analysed());
+            codes.push_back(std::to_string(Codes.size()));
+            for (const std::string &c : Codes)
+                codes.back() += "|" + c;
+            opts.push_back(ReadWholeFile(dir + "/opt"));
+        }
+    }
+    for (int k = 0; k < 2; k++) {
+        EXPECT_TRUE(results[k] == results[2 + k]) << "benchmark view " << k;
+        EXPECT_EQ(codes[k], codes[2 + k]);
+        EXPECT_EQ(opts[k], opts[2 + k]);
+    }
+}
+
+}  // namespace
