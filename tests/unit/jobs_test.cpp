@@ -188,8 +188,9 @@ TEST(RecalculationJobs, DisplayedAndCurrentFundScopes)
     std::vector<MaSettings> after = OwnSettings();
     EXPECT_EQ(after[3].maKind, kind);
     for (uint32_t i = 0; i < FundCount; i++) {
-        if (i != 3)
+        if (i != 3) {
             EXPECT_EQ(memcmp(&before[i], &after[i], sizeof(MaSettings)), 0) << i;
+        }
     }
     // The displayed funds: records 1 and 3, two status texts.
     Codes.clear();
