@@ -80,6 +80,47 @@ uint32_t SurfaceSetTextAlign(DrawTarget *t, uint32_t align);
 RgbColour SurfaceSetTextColour(DrawTarget *t, RgbColour colour);
 uint32_t SurfaceSetTransparent(DrawTarget *t, uint32_t transparent);
 uint32_t SurfaceSetXor(DrawTarget *t, uint32_t xorMode);
+// SurfaceSetTextAlign and SurfaceSetTextColour return this when the device refused the
+// change (GDI_ERROR / CLR_INVALID); the target then keeps its previous value.
+#define SURFACE_SET_FAILED 0xFFFFFFFFu
+
+// Which steps of the last failed Surface* call failed (0 after a call that succeeded), so
+// that a primitive can name the failed call: selecting the pen or brush (and, for
+// SurfaceClip, selecting the region), the drawing call itself (MoveToEx, Rectangle,
+// TextOutA, PatBlt, CreateRectRgn, BitBlt), and selecting the previous objects back (for
+// SurfaceClip, deleting the region). On the raster nothing fails and it stays 0.
+enum SurfaceStep : uint32_t {
+    SURFACE_STEP_SELECT = 1,
+    SURFACE_STEP_DRAW = 2,
+    SURFACE_STEP_RESTORE = 4
+};
+extern uint32_t SurfaceFailedSteps;
+
+// The operations of one kind of target, each with the meaning of the Surface* function of
+// the same name; the setters only apply the new value to the device (the Surface* setters
+// keep it in the record) and return 1 / 0. The Surface* functions dispatch on the
+// target's kind: the raster's table is built in (raster.cpp), the GDI table is installed
+// by the Windows program (gdi_surface.cpp); a GDI target without one fails every call.
+struct SurfaceOps {
+    int (*line)(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, RgbColour colour);
+    int (*rectangle)(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                     RgbColour edgeColour, RgbColour fillColour, uint32_t hollow);
+    int (*setPixel)(DrawTarget *t, int32_t x, int32_t y, RgbColour colour);
+    RgbColour (*getPixel)(DrawTarget *t, int32_t x, int32_t y);
+    int (*text)(DrawTarget *t, int32_t x, int32_t y, const char *text, uint32_t length);
+    uint32_t (*textWidth)(DrawTarget *t, const char *text, uint32_t length);
+    int (*fill)(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                RgbColour colour);
+    int (*clip)(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom);
+    int (*clearClip)(DrawTarget *t);
+    int (*focusRect)(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom);
+    int (*setTextAlign)(DrawTarget *t, uint32_t align);
+    int (*setTextColour)(DrawTarget *t, RgbColour colour);
+    int (*setTransparent)(DrawTarget *t, uint32_t transparent);
+    int (*setXor)(DrawTarget *t, uint32_t xorMode);
+    int (*copyBitmap)(DrawTarget *t, int32_t x, int32_t y, uint32_t slot, uint32_t exclusiveOr);
+};
+extern const SurfaceOps *GdiSurfaceOps;
 
 // ---------------------------------------------------------------------------------------
 // The resource bitmaps, loaded once (Windows: LoadBitmap of the resource; raster: the

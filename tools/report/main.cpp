@@ -24,6 +24,7 @@
 #include "data/optfile.h"
 #include "data/viewflags.h"
 #include "json.h"
+#include "png.h"
 #include "platform/platform.h"
 
 namespace {
@@ -48,6 +49,18 @@ struct Options {
     int categorySort = -1;
     int group = -1;
     const char *dataDir = nullptr;
+    PngOptions png;
+    // The view flags of --ma ... --magnify-macd in the order given (ViewOverride codes),
+    // and --zoom (-1 when not given).
+    std::vector<int> views;
+    int zoom = -1;
+    bool overlaid = false;
+};
+
+// The view switches of the picture options, each turned on as its menu command does.
+enum ViewOverride {
+    VIEW_MA, VIEW_MACD, VIEW_ROC, VIEW_RSI, VIEW_BOLLINGER, VIEW_DISTRIBUTIONS, VIEW_LINEAR,
+    VIEW_MAGNIFY_MACD
 };
 
 const char *KindOfCaption(const char *caption)
@@ -146,7 +159,19 @@ void Usage(void)
           "  --chart N             list by comparison chart N (0-14) for this run\n"
           "  --benchmark           figures relative to each fund's index fund\n"
           "  --category-sort 0|1   group the funds by category, or not\n"
-          "  --group 0|1           gather the portfolio funds at the end, or not\n",
+          "  --group 0|1           gather the portfolio funds at the end, or not\n"
+          "  --png FILE            draw a picture instead of the listing, with one of:\n"
+          "    --graph SHORTNAME   the graph page of this fund (repeat with --combined)\n"
+          "    --fund-list         the Funds page: the list's chart rows and the legend\n"
+          "  --combined            one page of all the --graph funds, stacked\n"
+          "  --overlaid            one page of all the --graph funds on one axis\n"
+          "  --size WxH            the picture's size in pixels (default 1000x700)\n"
+          "  --ma, --macd, --roc, --bollinger   the graphs' overlay (each clears the others)\n"
+          "  --rsi, --magnify-macd              the RSI band or a double MACD band (not both)\n"
+          "  --distributions, --linear          distributions band, linear price scale\n"
+          "  --zoom 0|1            the recent years only, or the whole history\n"
+          "  --resources DIR       the bitmaps (bmpNNN.bmp; default: the repository's)\n"
+          "  --font FILE           the TrueType font of the text (default: DejaVu Sans)\n",
           stderr);
 }
 
@@ -170,13 +195,98 @@ bool ParseChart(const char *value, int *out)
     return true;
 }
 
+// "WxH" with both between 1 and 16384.
+bool ParseSize(const char *value, uint32_t *width, uint32_t *height)
+{
+    if (!value)
+        return false;
+    char *end;
+    long w = strtol(value, &end, 10);
+    if (end == value || (*end != 'x' && *end != 'X'))
+        return false;
+    const char *rest = end + 1;
+    long h = strtol(rest, &end, 10);
+    if (end == rest || *end || w < 1 || h < 1 || w > 16384 || h > 16384)
+        return false;
+    *width = (uint32_t)w;
+    *height = (uint32_t)h;
+    return true;
+}
+
+bool ParseViewOverride(const char *a, std::vector<int> *views)
+{
+    static const struct {
+        const char *option;
+        ViewOverride view;
+    } names[] = {
+        {"--ma", VIEW_MA},
+        {"--macd", VIEW_MACD},
+        {"--roc", VIEW_ROC},
+        {"--rsi", VIEW_RSI},
+        {"--bollinger", VIEW_BOLLINGER},
+        {"--distributions", VIEW_DISTRIBUTIONS},
+        {"--linear", VIEW_LINEAR},
+        {"--magnify-macd", VIEW_MAGNIFY_MACD},
+    };
+    for (const auto &n : names)
+        if (strcmp(a, n.option) == 0) {
+            views->push_back(n.view);
+            return true;
+        }
+    return false;
+}
+
+// The picture options make sense only together: one page kind, a path, and several
+// funds only on a combined page.
+bool PictureOptionsAgree(const Options &o)
+{
+    const PngOptions &p = o.png;
+    bool any = !p.graphs.empty() || p.fundList || p.combined || o.overlaid;
+    if (!p.path)
+        return !any;
+    if (p.fundList == !p.graphs.empty())
+        return false;
+    if (p.fundList && (p.combined || o.overlaid))
+        return false;
+    return p.graphs.size() <= 1 || p.combined || o.overlaid;
+}
+
 // Returns 0 on success, 2 on a usage error.
 int ParseOptions(int argc, char **argv, Options *o)
 {
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char *next = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (strcmp(a, "--json") == 0) {
+        if (ParseViewOverride(a, &o->views)) {
+            continue;
+        } else if (strcmp(a, "--png") == 0 || strcmp(a, "--graph") == 0 ||
+                   strcmp(a, "--resources") == 0 || strcmp(a, "--font") == 0) {
+            if (!next || !*next)
+                return 2;
+            if (a[2] == 'p')
+                o->png.path = next;
+            else if (a[2] == 'g')
+                o->png.graphs.push_back(next);
+            else if (a[2] == 'r')
+                o->png.resources = next;
+            else
+                o->png.font = next;
+            i++;
+        } else if (strcmp(a, "--fund-list") == 0) {
+            o->png.fundList = true;
+        } else if (strcmp(a, "--combined") == 0) {
+            o->png.combined = true;
+        } else if (strcmp(a, "--overlaid") == 0) {
+            o->overlaid = true;
+        } else if (strcmp(a, "--size") == 0) {
+            if (!ParseSize(next, &o->png.width, &o->png.height))
+                return 2;
+            i++;
+        } else if (strcmp(a, "--zoom") == 0) {
+            if (!ParseFlag(next, &o->zoom))
+                return 2;
+            i++;
+        } else if (strcmp(a, "--json") == 0) {
             o->json = true;
         } else if (strcmp(a, "--points") == 0) {
             o->points = true;
@@ -215,7 +325,40 @@ int ParseOptions(int argc, char **argv, Options *o)
             return 2;
         }
     }
+    if (!PictureOptionsAgree(*o))
+        return 2;
     return o->dataDir ? 0 : 2;
+}
+
+// The view switches turned on as the menu commands turn them on, exclusions included.
+void ApplyViewOverride(int view)
+{
+    switch (view) {
+    case VIEW_MA:
+        ShowMovingAverage = 1, ShowRoc = ShowMacd = ShowBollinger = 0;
+        break;
+    case VIEW_MACD:
+        ShowMacd = 1, ShowBollinger = ShowRoc = ShowMovingAverage = 0;
+        break;
+    case VIEW_ROC:
+        ShowRoc = 1, ShowBollinger = ShowMacd = ShowMovingAverage = 0;
+        break;
+    case VIEW_BOLLINGER:
+        ShowBollinger = 1, ShowRoc = ShowMacd = ShowMovingAverage = 0;
+        break;
+    case VIEW_RSI:
+        ShowRsi = 1, MagnifyMacd = 0;
+        break;
+    case VIEW_MAGNIFY_MACD:
+        MagnifyMacd = 1, ShowRsi = 0;
+        break;
+    case VIEW_DISTRIBUTIONS:
+        ShowDistributions = 1;
+        break;
+    case VIEW_LINEAR:
+        LinearScale = 1;
+        break;
+    }
 }
 
 // The overrides change the view state of this run only; nothing is written.
@@ -230,7 +373,16 @@ void ApplyOverrides(const Options &o)
         CategorySort = (uint8_t)o.categorySort, changed = true;
     if (o.group >= 0)
         GroupMode = (uint8_t)o.group, changed = true;
-    if (changed)
+    for (int view : o.views)
+        ApplyViewOverride(view), changed = true;
+    if (o.zoom >= 0)
+        ZoomOn = (uint32_t)o.zoom;
+    if (o.png.combined || o.overlaid)
+        CombinedGraphs = 1;
+    if (o.overlaid)
+        OverlaidGraphs = 1, changed = true;
+    // The picture's list shows the order of the chart it draws, with its zero line.
+    if (changed || o.png.path)
         SortFunds();
 }
 
@@ -516,6 +668,10 @@ int main(int argc, char **argv)
     PlatSetMessageSink(CollectReport);
     if (isatty(fileno(stderr)))
         PlatSetProgressSink(ShowProgress);
+    if (o.png.path && !StartPngDrawing(o.png)) {
+        EndPngDrawing();
+        return 1;
+    }
     LoadWritesFiles = !o.readOnly;
     LoadAnalysisThreads = (uint32_t)o.threads;
     GridReferenceOnly = o.referenceGrid;
@@ -529,12 +685,17 @@ int main(int argc, char **argv)
     // standard error, so that the document of an unchanged directory stays the same.
     if (!o.fileSteps)
         fprintf(stderr, "vantry-report: %u series searched\n", (unsigned)OptimizeSearches);
-    if (o.json)
+    int status = 0;
+    if (o.png.path) {
+        status = RenderPng(o.png);
+        EndPngDrawing();
+    } else if (o.json) {
         PrintJson(stdout, o);
-    else
+    } else {
         PrintTable(stdout);
+    }
     FreeDataSet();
     FreeOptTable();
     fflush(stdout);
-    return ferror(stdout) ? 1 : 0;
+    return ferror(stdout) ? 1 : status;
 }

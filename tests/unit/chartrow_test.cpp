@@ -1,0 +1,596 @@
+// The fund list's comparison-chart rows: spans, zero line, bar geometry, labels, the
+// Signals chart's states and icons, drawn on the raster and compared pixel by pixel with
+// pictures put together by hand from the primitives at the positions the rules give.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/stats.h"
+#include "data/alloc.h"
+#include "data/fund.h"
+#include "data/viewflags.h"
+#include "graphics/chartrow.h"
+#include "graphics/draw.h"
+#include "graphics/raster.h"
+#include "fund_builder.h"
+#include "test_support.h"
+
+namespace {
+
+// A colour of its own for every bitmap slot, so that a picture tells which icon went where.
+RgbColour SlotColour(uint32_t slot)
+{
+    return RGB_OF(0x10 + slot * 9, 0x28 + slot, 0x70 - slot * 2);
+}
+
+// The list's background: the light-gray brush.
+const RgbColour Gray = RGB_OF(192, 192, 192);
+
+struct Canvas {
+    RasterImage image;
+    DrawTarget target;
+    Canvas(uint32_t w, uint32_t h)
+    {
+        CreateRasterTarget(w, h, &image, &target);
+        SurfaceFill(&target, 0, 0, (int32_t)w, (int32_t)h, Gray);
+    }
+    ~Canvas() { FreeRasterTarget(&image); }
+    RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&target, x, y); }
+};
+
+// "" when the pictures are equal, else where they first differ.
+std::string FirstDifference(Canvas &a, Canvas &b)
+{
+    for (uint32_t y = 0; y < a.image.height; y++)
+        for (uint32_t x = 0; x < a.image.width; x++)
+            if (a.At(x, y) != b.At(x, y)) {
+                char text[96];
+                snprintf(text, sizeof text, "first difference at (%u, %u): %06X, expected %06X",
+                         x, y, a.At(x, y), b.At(x, y));
+                return text;
+            }
+    return "";
+}
+
+class ChartRowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RasterStartup(RASTER_FONT_PATH); }
+    static void TearDownTestSuite() { RasterShutdown(); }
+
+    BitmapRecord saved[BITMAP_COUNT];
+    int32_t rowHeight = 0;
+
+    void SetUp() override
+    {
+        memcpy(saved, Bitmaps, sizeof saved);
+        // The markers and icons are 10 x 14 pixels, the arrows 14 x 14, as the resources.
+        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++) {
+            uint32_t w = slot >= BMP_ARROW_LEFT ? 14 : 10, h = 14;
+            Bitmaps[slot].width = w;
+            Bitmaps[slot].height = h;
+            Bitmaps[slot].pixels = (RgbColour *)AllocZero(w * h, sizeof(RgbColour));
+            for (uint32_t i = 0; i < w * h; i++)
+                Bitmaps[slot].pixels[i] = SlotColour(slot);
+        }
+        ResetChartScaleExtremes();
+        MaxNameWidth = 60;
+        ChartWidth = ZeroX = 0;
+        rowHeight = (int32_t)TextHeight + 2;
+        ShowMovingAverage = ShowMacd = ShowRoc = 0;
+        CategorySort = 0;
+    }
+    void TearDown() override
+    {
+        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
+            FreeBlock(Bitmaps[slot].pixels);
+        memcpy(Bitmaps, saved, sizeof saved);
+        ResetChartScaleExtremes();
+        MaxNameWidth = 0;
+        ChartWidth = ZeroX = 0;
+    }
+
+    // Sets a statistic's whole-number extents for a view, as the load leaves them.
+    static void Extent(int view, ChartStatistic statistic, uint32_t negative, uint32_t total)
+    {
+        ChartScaleExtremes.negativeExtent[view][statistic] = negative;
+        ChartScaleExtremes.totalExtent[view][statistic] = total;
+    }
+    static FundRecord *Fund(uint32_t i, const char *name, uint32_t category)
+    {
+        FundRecord *f = &FundTable[i];
+        f->name = CopyString(name, strlen(name));
+        SetFundCategory(f, category);
+        return f;
+    }
+    // Series 0 with these values; series 1 its own copy (a fund with a relative series)
+    // or series 0's arrays (a fund without).
+    static void Values(FundRecord *f, const std::vector<double> &values, bool ownSeriesOne)
+    {
+        uint32_t n = (uint32_t)values.size();
+        f->pointCount = n;
+        f->points[0] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
+        for (uint32_t k = 0; k < n; k++)
+            f->points[0][k].value = values[k];
+        f->points[1] = f->points[0];
+        if (ownSeriesOne) {
+            f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
+            memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
+        }
+    }
+    void Row(Canvas &c, int32_t row, uint32_t state = 0)
+    {
+        DrawFundRow(&c.target, row, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, state);
+    }
+    // The expected picture's fixed part: the portfolio marker and the name.
+    void Head(Canvas &c, uint32_t marker, const char *name, uint32_t colour)
+    {
+        SurfaceCopyBitmap(&c.target, 5, (rowHeight - 14) / 2, marker, 0);
+        SurfaceSetTransparent(&c.target, 1);
+        DrawText(&c.target, 33, 1, name, (uint32_t)strlen(name), colour);
+    }
+    static void Label(Canvas &c, int32_t x, const char *text, uint32_t colour, bool right)
+    {
+        SurfaceSetTextAlign(&c.target, right ? TEXT_ALIGN_RIGHT : TEXT_ALIGN_LEFT);
+        DrawText(&c.target, x, 1, text, (uint32_t)strlen(text), colour);
+        SurfaceSetTextAlign(&c.target, TEXT_ALIGN_LEFT);
+    }
+};
+
+// Geometry shared by the cases below: markers 10 wide, MaxNameWidth 60, item width 300,
+// so ChartWidth = 300 - 20 - 10 - 10 - 60 = 200 and the bar area starts at
+// x0 = 10 + 10 + 17 + 60 = 97; the text band runs from y 1 to rowHeight - 1.
+
+TEST_F(ChartRowTest, MeasureSetsChartWidthAndZeroLine)
+{
+    ChartKind = CHART_YTD_RETURN;
+    Extent(0, STAT_YTD, 10, 40);
+    EXPECT_EQ(MeasureFundRow(300), TextHeight + 2);
+    EXPECT_EQ(ChartWidth, 200u);
+    EXPECT_EQ(ZeroX, 50u);  // 200 x 10 / 40
+
+    // Unsigned division truncates: 200 x 3 / 7 = 85.7.
+    Extent(0, STAT_YTD, 3, 7);
+    MeasureFundRow(300);
+    EXPECT_EQ(ZeroX, 85u);
+
+    // The item must be wider than the fixed part (100) to leave any bar area.
+    MeasureFundRow(100);
+    EXPECT_EQ(ChartWidth, 0u);
+    EXPECT_EQ(ZeroX, 0u);
+    MeasureFundRow(101);
+    EXPECT_EQ(ChartWidth, 1u);
+
+    // Kinds without a zero line keep it at 0 whatever their extents.
+    Extent(0, STAT_VOLATILITY, 4, 20);
+    ChartScaleExtremes.taxEfficiencyExtent = 90;
+    for (uint32_t kind : {CHART_VOLATILITY, CHART_TAX_EFFICIENCY, CHART_SIGNALS, CHART_NONE}) {
+        ChartKind = kind;
+        MeasureFundRow(300);
+        EXPECT_EQ(ZeroX, 0u) << "kind " << kind;
+    }
+
+    // The benchmark view has its own extents.
+    ChartKind = CHART_YTD_RETURN;
+    Extent(0, STAT_YTD, 10, 40);
+    Extent(1, STAT_YTD, 20, 40);
+    ShowBenchmark = 1;
+    MeasureFundRow(300);
+    EXPECT_EQ(ZeroX, 100u);
+}
+
+TEST_F(ChartRowTest, SpansFollowTheExtents)
+{
+    Extent(0, STAT_TOTAL, 12, 50);
+    Extent(1, STAT_TOTAL, 0, 7);
+    Extent(0, STAT_VOLATILITY, 0, 19);
+    Extent(0, STAT_MACD_STRENGTH, 2, 5);
+    ChartScaleExtremes.taxEfficiencyExtent = 88;
+    ComputeChartSpans();
+    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][0].positive, 38u);
+    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][0].negative, 12u);
+    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][0].total, 50u);
+    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][1].positive, 7u);
+    EXPECT_EQ(ChartSpan[CHART_VOLATILITY][0].total, 19u);
+    EXPECT_EQ(ChartSpan[CHART_VOLATILITY][0].negative, 0u);
+    // Tax efficiency: one span, the same in both views, no negative part.
+    for (int view = 0; view < 2; view++) {
+        EXPECT_EQ(ChartSpan[CHART_TAX_EFFICIENCY][view].total, 88u);
+        EXPECT_EQ(ChartSpan[CHART_TAX_EFFICIENCY][view].negative, 0u);
+    }
+    EXPECT_EQ(StrengthSpan[STRENGTH_MACD][0].positive, 3u);
+    EXPECT_EQ(StrengthSpan[STRENGTH_MACD][0].negative, 2u);
+    EXPECT_EQ(StrengthSpan[STRENGTH_MA][0].total, 0u);
+
+    // Current Strength reads the pair of the first indicator on: MA, then MACD, then ROC.
+    ShowMacd = 1;
+    EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 5u);
+    ShowMovingAverage = 1;
+    EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 0u);
+    ShowMovingAverage = ShowMacd = 0;
+    EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 0u);
+}
+
+TEST_F(ChartRowTest, BarsGrowBothWaysFromTheZeroLine)
+{
+    NewFundTable(2);
+    Fund(0, "Alpha", 1)->stats[0].ytdReturn = 12.0;
+    FundRecord *beta = Fund(1, "Beta", 5);
+    beta->stats[0].ytdReturn = -7.9;
+    beta->flags |= FUND_IN_PORTFOLIO;
+    ChartKind = CHART_YTD_RETURN;
+    Extent(0, STAT_YTD, 10, 40);
+    MeasureFundRow(300);
+
+    // 12.0: 200 x 12 / 40 = 60 pixels right of ZeroX 50.
+    RowBar bar;
+    ComputeRowBar(&FundTable[0], &bar);
+    EXPECT_EQ(bar.barLeft, 50);
+    EXPECT_EQ(bar.barRight, 110);
+    EXPECT_EQ(bar.negative, 0u);
+    EXPECT_STREQ(bar.label, "12.0%");
+    // -7.9: 200 x 7.9 / 40 = 39.5, truncated to 39, left of the zero line.
+    ComputeRowBar(&FundTable[1], &bar);
+    EXPECT_EQ(bar.barLeft, 11);
+    EXPECT_EQ(bar.barRight, 50);
+    EXPECT_EQ(bar.negative, 1u);
+    EXPECT_STREQ(bar.label, "(7.9%)");
+
+    // Max Growth: yellow bar and name (2), black label (1).
+    Canvas actual(320, rowHeight), expected(320, rowHeight);
+    Row(actual, 0);
+    Head(expected, BMP_NO_PORTFOLIO, "Alpha", 2);
+    FillBox(&expected.target, 147, 1, 207, rowHeight - 1, 2);
+    FillBox(&expected.target, 147, 1, 148, rowHeight - 1, 1);
+    Label(expected, 149, "12.0%", 1, false);
+    EXPECT_EQ(FirstDifference(actual, expected), "");
+
+    // Growth: red (5); the label ends against x0 + ZeroX - 1 = 146.
+    Canvas actual2(320, rowHeight), expected2(320, rowHeight);
+    Row(actual2, 1);
+    Head(expected2, BMP_PORTFOLIO, "Beta", 5);
+    FillBox(&expected2.target, 108, 1, 147, rowHeight - 1, 5);
+    FillBox(&expected2.target, 147, 1, 148, rowHeight - 1, 1);
+    Label(expected2, 146, "(7.9%)", 1, true);
+    EXPECT_EQ(FirstDifference(actual2, expected2), "");
+    // Nothing of the label reaches the column before the zero line or beyond it.
+    for (int32_t y = 0; y < rowHeight; y++) {
+        EXPECT_EQ(actual2.At(146, y), y >= 1 && y < rowHeight - 1 ? PaletteColour(5)
+                                                                   : Gray);
+        EXPECT_EQ(actual2.At(148, y), Gray);
+    }
+    // The painter leaves the target's modes as it found them.
+    EXPECT_EQ(actual2.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
+    EXPECT_EQ(actual2.target.transparentText, 0u);
+    EXPECT_EQ(actual2.target.clipOn, 0u);
+}
+
+TEST_F(ChartRowTest, NegativeLabelIsClippedToTheBarArea)
+{
+    NewFundTable(1);
+    Fund(0, "", 1)->stats[0].ytdReturn = -0.5;
+    ChartKind = CHART_YTD_RETURN;
+    Extent(0, STAT_YTD, 1, 40);
+    MeasureFundRow(300);
+    ASSERT_EQ(ZeroX, 5u);  // 200 x 1 / 40
+    Canvas actual(320, rowHeight);
+    Row(actual, 0);
+    // The right-aligned label would start well left of x0 = 97; the clip keeps the name
+    // column (from the marker's end at 15) clear.
+    for (int32_t y = 0; y < rowHeight; y++)
+        for (int32_t x = 15; x < 97; x++)
+            ASSERT_EQ(actual.At(x, y), Gray) << x << "," << y;
+    // 200 x 0.5 / 40 = 2.5 -> 2: the bar covers x0 + 3 .. x0 + 4, the zero line x0 + 5.
+    EXPECT_EQ(actual.At(97 + 3, rowHeight - 2), PaletteColour(2));
+    EXPECT_EQ(actual.At(97 + 5, rowHeight - 2), PaletteColour(1));
+    Canvas expected(320, rowHeight);
+    Head(expected, BMP_NO_PORTFOLIO, "", 2);
+    FillBox(&expected.target, 100, 1, 102, rowHeight - 1, 2);
+    FillBox(&expected.target, 102, 1, 103, rowHeight - 1, 1);
+    SurfaceClip(&expected.target, 97, 0, 297, rowHeight);
+    Label(expected, 101, "(0.5%)", 1, true);
+    SurfaceClearClip(&expected.target);
+    EXPECT_EQ(FirstDifference(actual, expected), "");
+}
+
+TEST_F(ChartRowTest, NarrowListShowsOnlyMarkersAndNames)
+{
+    NewFundTable(1);
+    Fund(0, "Gamma", 3)->stats[0].ytdReturn = 20.0;
+    FundTable[0].flags |= FUND_IN_PORTFOLIO;
+    ChartKind = CHART_YTD_RETURN;
+    Extent(0, STAT_YTD, 0, 20);
+    MeasureFundRow(100);
+    ASSERT_EQ(ChartWidth, 0u);
+    Canvas actual(320, rowHeight), expected(320, rowHeight);
+    Row(actual, 0, ROW_STATE_SELECTED);
+    Head(expected, BMP_PORTFOLIO, "Gamma", 4);
+    SurfaceCopyBitmap(&expected.target, 19, (rowHeight - 14) / 2, BMP_CHECK, 0);
+    EXPECT_EQ(FirstDifference(actual, expected), "");
+}
+
+TEST_F(ChartRowTest, ZeroTotalSpanDrawsZeroLineAndLabelsWithoutBars)
+{
+    NewFundTable(2);
+    Fund(0, "Flat", 7)->stats[0].ytdReturn = 0.0;
+    Fund(1, "Up", 7)->stats[0].ytdReturn = 5.0;
+    ChartKind = CHART_YTD_RETURN;
+    MeasureFundRow(300);
+    ASSERT_EQ(ZeroX, 0u);
+    // Index: grey name (7), white label (0).
+    const char *labels[2] = {"0.0%", "5.0%"};
+    const char *names[2] = {"Flat", "Up"};
+    for (int32_t row = 0; row < 2; row++) {
+        Canvas actual(320, rowHeight), expected(320, rowHeight);
+        Row(actual, row);
+        Head(expected, BMP_NO_PORTFOLIO, names[row], 7);
+        FillBox(&expected.target, 97, 1, 98, rowHeight - 1, 1);
+        Label(expected, 99, labels[row], 0, false);
+        EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << row;
+    }
+}
+
+TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
+{
+    NewFundTable(2);
+    FundRecord *f = Fund(0, "Delta", 8);
+    f->stats[0].currentStrength = -3.0;
+    f->stats[0].maSignal = 1.5;
+    f->stats[0].macdStrength = 2.0;
+    ChartKind = CHART_CURRENT_STRENGTH;
+    ShowMovingAverage = 1;
+    Extent(0, STAT_STRENGTH, 5, 10);
+    Extent(0, STAT_MACD_STRENGTH, 0, 4);
+    MeasureFundRow(300);
+    ASSERT_EQ(ZeroX, 100u);
+    // Strength -3.0: 200 x 3 / 10 = 60 left of the line in red (5); the signal 1.5:
+    // 30 right of it in dark green (10); the label black whatever the category.
+    Canvas actual(320, rowHeight), expected(320, rowHeight);
+    Row(actual, 0);
+    Head(expected, BMP_NO_PORTFOLIO, "Delta", 8);
+    FillBox(&expected.target, 137, 1, 197, rowHeight - 1, 5);
+    FillBox(&expected.target, 197, 1, 227, rowHeight - 1, 10);
+    FillBox(&expected.target, 197, 1, 198, rowHeight - 1, 1);
+    Label(expected, 196, "(3.0%)", 1, true);
+    EXPECT_EQ(FirstDifference(actual, expected), "");
+
+    // MACD alone: its own span (ZeroX 0), green (9) for a value of 0 or more, no second bar.
+    ShowMovingAverage = 0;
+    ShowMacd = 1;
+    MeasureFundRow(300);
+    ASSERT_EQ(ZeroX, 0u);
+    RowBar bar;
+    ComputeRowBar(f, &bar);
+    EXPECT_EQ(bar.barLeft, 0);
+    EXPECT_EQ(bar.barRight, 100);  // 200 x 2 / 4
+    EXPECT_EQ(bar.barColour, 9u);
+    EXPECT_EQ(bar.secondLeft, bar.secondRight);
+    EXPECT_EQ(bar.labelColour, 1u);
+
+    // No indicator on: no value, no bar, no label.
+    ShowMacd = 0;
+    MeasureFundRow(300);
+    ComputeRowBar(f, &bar);
+    EXPECT_EQ(bar.barLeft, bar.barRight);
+    EXPECT_STREQ(bar.label, "");
+
+    // A signal beyond the span is cut at the bar area's edge.
+    ShowMovingAverage = 1;
+    f->stats[0].maSignal = 40.0;
+    MeasureFundRow(300);
+    ComputeRowBar(f, &bar);
+    EXPECT_EQ(bar.secondLeft, 100);
+    EXPECT_EQ(bar.secondRight, 200);
+}
+
+TEST_F(ChartRowTest, BarsFromTheLeftEdgeForVolatilityAndTaxEfficiency)
+{
+    NewFundTable(2);
+    FundRecord *f = Fund(0, "Epsilon", 11);
+    f->stats[0].volatility = 8.0;
+    f->taxEfficiency = -4.0;
+    f->stats[1].volatility = 99.0;
+    ChartKind = CHART_VOLATILITY;
+    Extent(0, STAT_VOLATILITY, 0, 20);
+    MeasureFundRow(300);
+    RowBar bar;
+    ComputeRowBar(f, &bar);
+    EXPECT_EQ(bar.barLeft, 0);
+    EXPECT_EQ(bar.barRight, 80);  // 200 x 8 / 20
+    EXPECT_STREQ(bar.label, "8.0");
+    // Bond: teal bar (11), black label (1); no zero line.
+    Canvas actual(320, rowHeight), expected(320, rowHeight);
+    Row(actual, 0);
+    Head(expected, BMP_NO_PORTFOLIO, "Epsilon", 11);
+    FillBox(&expected.target, 97, 1, 177, rowHeight - 1, 11);
+    Label(expected, 99, "8.0", 1, false);
+    EXPECT_EQ(FirstDifference(actual, expected), "");
+
+    // A negative tax efficiency has no bar to the left of the area's edge.
+    ChartKind = CHART_TAX_EFFICIENCY;
+    ChartScaleExtremes.taxEfficiencyExtent = 50;
+    MeasureFundRow(300);
+    ComputeRowBar(f, &bar);
+    EXPECT_EQ(bar.barLeft, 0);
+    EXPECT_EQ(bar.barRight, 0);
+    EXPECT_STREQ(bar.label, "-4.0%");
+}
+
+TEST_F(ChartRowTest, BenchmarkViewShowsTheRelativeSeriesOfFundsWithAnIndex)
+{
+    NewFundTable(2);
+    FundRecord *a = Fund(0, "A", 1);
+    a->indexName = CopyString("SPX", 3);
+    a->stats[0].totalReturn = 10.0;
+    a->stats[1].totalReturn = -2.0;
+    FundRecord *b = Fund(1, "B", 1);
+    b->stats[0].totalReturn = 4.0;
+    b->stats[1].totalReturn = 30.0;
+    ChartKind = CHART_TOTAL_RETURN;
+    ShowBenchmark = 1;
+    Extent(1, STAT_TOTAL, 2, 12);
+    MeasureFundRow(300);
+    ASSERT_EQ(ZeroX, 33u);  // 200 x 2 / 12 = 33.3
+    RowBar bar;
+    ComputeRowBar(a, &bar);
+    EXPECT_STREQ(bar.label, "(2.0%)");
+    EXPECT_EQ(bar.barLeft, 0);  // 200 x 2 / 12 = 33.3 -> 33 left of ZeroX 33
+    ComputeRowBar(b, &bar);
+    EXPECT_STREQ(bar.label, "4.0%");
+    EXPECT_EQ(bar.barRight, 33 + 66);  // 200 x 4 / 12 = 66.7 -> 66
+}
+
+TEST_F(ChartRowTest, SelectionAndFocusChanges)
+{
+    NewFundTable(1);
+    Fund(0, "Zeta", 1);
+    ChartKind = CHART_NONE;
+    MeasureFundRow(300);
+    const int32_t checkY = (rowHeight - 14) / 2;
+
+    Canvas c(320, rowHeight);
+    DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_SELECT, ROW_STATE_SELECTED);
+    Canvas expected(320, rowHeight);
+    SurfaceCopyBitmap(&expected.target, 19, checkY, BMP_CHECK, 0);
+    EXPECT_EQ(FirstDifference(c, expected), "");
+    DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_SELECT, 0);
+    SurfaceCopyBitmap(&expected.target, 19, checkY, BMP_NO_CHECK, 0);
+    EXPECT_EQ(FirstDifference(c, expected), "");
+
+    // The focus rectangle toggles: twice leaves the picture as it was.
+    DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_FOCUS, ROW_STATE_FOCUS);
+    EXPECT_NE(FirstDifference(c, expected), "");
+    DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_FOCUS, 0);
+    EXPECT_EQ(FirstDifference(c, expected), "");
+
+    // An empty list's row -1 draws only the focus rectangle, and only with the focus.
+    Canvas empty(320, rowHeight), blank(320, rowHeight), focused(320, rowHeight);
+    DrawFundRow(&empty.target, -1, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, 0);
+    EXPECT_EQ(FirstDifference(empty, blank), "");
+    DrawFundRow(&empty.target, -1, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, ROW_STATE_FOCUS);
+    SurfaceFocusRect(&focused.target, 0, 0, 300, rowHeight);
+    EXPECT_EQ(FirstDifference(empty, focused), "");
+}
+
+TEST_F(ChartRowTest, SignalStateTestsMacdThenRocThenMovingAverage)
+{
+    NewFundTable(1);
+    FundRecord *f = Fund(0, "S", 1);
+    Values(f, {1, 2, 3}, false);
+    f->points[0][2].dateWord |= NAV_ROC_HOLDING | NAV_MA_HOLDING;  // MACD bit clear
+    EXPECT_EQ(SignalState(f, 0), 2);  // nothing on
+    ShowMovingAverage = 1;
+    EXPECT_EQ(SignalState(f, 0), 1);
+    ShowRoc = 1;
+    f->points[0][2].dateWord &= ~NAV_ROC_HOLDING;
+    EXPECT_EQ(SignalState(f, 0), 0);  // ROC comes before the moving average
+    f->points[0][2].dateWord |= NAV_ROC_HOLDING;
+    ShowMacd = 1;
+    EXPECT_EQ(SignalState(f, 0), 0);  // MACD before both
+    f->points[0][2].dateWord |= NAV_MACD_HOLDING;
+    EXPECT_EQ(SignalState(f, 0), 1);
+    // Without a relative series of its own, series 1 does not exist.
+    EXPECT_EQ(SignalState(f, 1), 2);
+}
+
+TEST_F(ChartRowTest, TrendStateCountsTheRunAtTheEnd)
+{
+    // Oldest first; the last value is p0.
+    const struct {
+        std::vector<double> values;
+        int state;
+    } cases[] = {
+        {{0, 5, 1, 2, 3, 4}, 1},         // three rises, the one before falls
+        {{9, 1, 2, 3, 4, 5}, 2},         // four rises
+        {{1, 2, 3, 4, 5, 6}, 3},         // five rises
+        {{2, 2, 2, 2, 2, 2}, 3},         // flat counts as rising
+        {{0, 1, 1, 2, 2, 3}, 3},         // rises with flat steps
+        {{1, 0, 9, 8, 7, 6}, 4},         // three falls
+        {{0, 10, 9, 8, 7, 6}, 5},        // four falls
+        {{11, 10, 9, 8, 7, 6}, 6},       // five falls
+        {{5, 5, 5, 5, 5, 4}, 6},         // flat before a fall: the falling test takes it
+        {{1, 2, 3, 4, 3, 5}, 0},         // no run of three
+        {{9, 9, 1, 2, 3, 2}, 0},         // rises broken at the end
+        {{1, 2, 3, 4, 5}, 0},            // five points only
+        {{0, 0, 0, 1, 2, 3, 4, 5}, 3},   // only the last six count
+    };
+    for (const auto &c : cases) {
+        NewFundTable(1);
+        FundRecord *f = Fund(0, "T", 1);
+        Values(f, c.values, true);
+        EXPECT_EQ(TrendState(f, 0), c.state) << "case ending " << c.values.back();
+        EXPECT_EQ(TrendState(f, 1), c.state);
+    }
+    NewFundTable(1);
+    FundRecord *f = Fund(0, "T", 1);
+    Values(f, {1, 2, 3, 4, 5, 6}, false);
+    EXPECT_EQ(TrendState(f, 1), 0);  // series 1 does not exist
+}
+
+TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlaces)
+{
+    NewFundTable(3);
+    // With an index fund: series 0 rises five times and holds, series 1 falls five times.
+    FundRecord *with = Fund(0, "Idx", 1);
+    Values(with, {1, 2, 3, 4, 5, 6}, true);
+    for (int k = 0; k < 6; k++)
+        with->points[1][k].value = 11 - k;
+    with->points[0][5].dateWord |= NAV_MACD_HOLDING;
+    with->indexName = CopyString("SPX", 3);
+    // Without: series 1 is series 0.
+    FundRecord *without = Fund(1, "Own", 1);
+    Values(without, {1, 2, 3, 4, 5, 6}, false);
+    without->points[0][5].dateWord |= NAV_MACD_HOLDING;
+    // Five points: signals but no trend.
+    FundRecord *few = Fund(2, "Few", 1);
+    Values(few, {1, 2, 3, 4, 5}, false);
+
+    ChartKind = CHART_SIGNALS;
+    ShowMacd = 1;
+    MeasureFundRow(300);
+    // x0 = 97, icons 10 wide: 97, 97 + 14, 97 + 28, 97 + 42, at y1 = 1, by exclusive-or.
+    const struct {
+        int32_t row;
+        std::vector<std::pair<int32_t, uint32_t>> icons;
+    } cases[] = {
+        {0, {{97, BMP_SELL}, {111, BMP_BUY}, {125, BMP_FALL5}, {139, BMP_RISE5}}},
+        {1, {{111, BMP_BUY}, {139, BMP_RISE5}}},
+        {2, {{111, BMP_SELL}}},
+    };
+    const char *names[3] = {"Idx", "Own", "Few"};
+    for (const auto &c : cases) {
+        Canvas actual(320, rowHeight), expected(320, rowHeight);
+        Row(actual, c.row);
+        Head(expected, BMP_NO_PORTFOLIO, names[c.row], 2);
+        for (const auto &icon : c.icons)
+            SurfaceCopyBitmap(&expected.target, icon.first, 1, icon.second, 1);
+        EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << c.row;
+    }
+    // Exclusive-or with the light-gray background.
+    Canvas one(320, rowHeight);
+    Row(one, 1);
+    EXPECT_EQ(one.At(111, 1), SlotColour(BMP_BUY) ^ Gray);
+
+    // All three indicators off: only the trend icons.
+    ShowMacd = 0;
+    Canvas actual(320, rowHeight), expected(320, rowHeight);
+    Row(actual, 0);
+    Head(expected, BMP_NO_PORTFOLIO, "Idx", 2);
+    SurfaceCopyBitmap(&expected.target, 125, 1, BMP_FALL5, 1);
+    SurfaceCopyBitmap(&expected.target, 139, 1, BMP_RISE5, 1);
+    EXPECT_EQ(FirstDifference(actual, expected), "");
+}
+
+TEST_F(ChartRowTest, CategoryColoursFromTheTable)
+{
+    const uint32_t bar[16] = {1, 2, 3, 4, 14, 5, 6, 7, 8, 9, 10, 11, 12, 13, 1, 2};
+    const uint32_t label[16] = {0, 1, 1, 1, 0, 1, 0, 0, 1, 1, 0, 1, 0, 0, 0, 1};
+    for (uint32_t c = 0; c < 16; c++) {
+        EXPECT_EQ(CategoryBarColour(c), bar[c]) << c;
+        EXPECT_EQ(CategoryLabelColour(c), label[c]) << c;
+    }
+    EXPECT_EQ(CategoryBarColour(16), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+// The painter tests' canvas: the raster's operations with the texts recorded.
+#include "graph_canvas.h"
+
+#include "data/alloc.h"
+#include "graphics/draw.h"
+#include "graphics/raster.h"
+
+std::vector<DrawnText> DrawnTexts;
+
+static int RecordText(DrawTarget *t, int32_t x, int32_t y, const char *text, uint32_t length)
+{
+    DrawnTexts.push_back({x, y, std::string(text, length), t->textColour, t->textAlign});
+    return RasterSurfaceOps.text(t, x, y, text, length);
+}
+
+SurfaceOps CanvasOps;
+
+void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height, uint32_t textHeight,
+                uint32_t lineHeight, uint32_t charWidth)
+{
+    CreateRasterTarget(width, height, &c->image, &c->target);
+    CanvasOps = RasterSurfaceOps;
+    CanvasOps.text = RecordText;
+    // The GDI slot is empty in a native build; the canvas borrows it to see the texts.
+    GdiSurfaceOps = &CanvasOps;
+    c->target.kind = SURFACE_GDI;
+    DrawSurface = &c->target;
+    // The page painter draws every graph with a transparent text background.
+    SurfaceSetTransparent(&c->target, 1);
+    DrawnTexts.clear();
+    TextHeight = textHeight;
+    LineHeight = lineHeight;
+    CharWidth = charWidth;
+}
+
+void CloseCanvas(GraphCanvas *c)
+{
+    FreeRasterTarget(&c->image);
+    GdiSurfaceOps = nullptr;
+    DrawSurface = nullptr;
+    DrawnTexts.clear();
+    TextHeight = LineHeight = CharWidth = 0;
+}
+
+RgbColour PixelAt(const GraphCanvas *c, int32_t x, int32_t y)
+{
+    if (x < 0 || y < 0 || (uint32_t)x >= c->image.width || (uint32_t)y >= c->image.height)
+        return 0xFFFFFFFFu;
+    return c->image.pixels[(uint32_t)y * c->image.width + (uint32_t)x];
+}
+
+std::vector<DrawnText> TextsNamed(const std::string &text)
+{
+    std::vector<DrawnText> found;
+    for (const DrawnText &d : DrawnTexts)
+        if (d.text == text)
+            found.push_back(d);
+    return found;
+}
+
+bool WasDrawn(const std::string &text)
+{
+    return !TextsNamed(text).empty();
+}
+
+int32_t CanvasWidth(const std::string &text)
+{
+    return (int32_t)RasterTextWidth(text.data(), (uint32_t)text.size());
+}
+
+void MakeTestIcons(uint32_t width, uint32_t height)
+{
+    for (uint32_t slot : {BMP_BUY, BMP_SELL}) {
+        Bitmaps[slot].width = width;
+        Bitmaps[slot].height = height;
+        Bitmaps[slot].pixels = (RgbColour *)AllocZero(width * height, sizeof(RgbColour));
+        for (uint32_t k = 0; k < width * height; k++)
+            Bitmaps[slot].pixels[k] = 0xFFFFFF;
+    }
+}
+
+void FreeTestIcons()
+{
+    for (uint32_t slot : {BMP_BUY, BMP_SELL}) {
+        FreeBlock(Bitmaps[slot].pixels);
+        Bitmaps[slot] = BitmapRecord();
+    }
+}

@@ -1,0 +1,53 @@
+// A raster canvas for the painter tests that also records every text drawn on it, and
+// fixed font metrics so that layouts can be worked out by hand.
+#ifndef VANTRY_GRAPH_CANVAS_H
+#define VANTRY_GRAPH_CANVAS_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "graphics/surface.h"
+
+struct DrawnText {
+    int32_t x, y;
+    std::string text;
+    RgbColour colour;
+    uint32_t align;
+};
+
+// Texts drawn on the canvas since it was opened, in order.
+extern std::vector<DrawnText> DrawnTexts;
+
+struct GraphCanvas {
+    RasterImage image;
+    DrawTarget target;
+};
+
+// A white width x height raster that records texts (and paints them in the raster's way:
+// without a font nothing, each character RASTER_FALLBACK_ADVANCE pixels wide), made the
+// DrawSurface, with a transparent text background as the page painter sets it. Sets
+// TextHeight, LineHeight and CharWidth to the given values.
+void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height, uint32_t textHeight = 10,
+                uint32_t lineHeight = 12, uint32_t charWidth = 5);
+// Frees the pixels, clears DrawSurface and the recorder, restores the metrics to 0.
+void CloseCanvas(GraphCanvas *c);
+RgbColour PixelAt(const GraphCanvas *c, int32_t x, int32_t y);
+// The texts equal to text, in the order drawn.
+std::vector<DrawnText> TextsNamed(const std::string &text);
+// Whether any text equal to text was drawn.
+bool WasDrawn(const std::string &text);
+// Width of a text as the canvas measures it.
+int32_t CanvasWidth(const std::string &text);
+
+// The canvas's operations, which a test may change (to make a call fail) while it is open.
+extern SurfaceOps CanvasOps;
+
+// Buy and sell icons of width x height pixels, every pixel white (so that the
+// exclusive-or copy turns white into black), for the signal-icon tests; freed by
+// FreeTestIcons.
+void MakeTestIcons(uint32_t width, uint32_t height);
+void FreeTestIcons();
+
+#endif

@@ -1,0 +1,408 @@
+// Preparing a graph page: the default benchmark rule, benchmark data, ranges and scales,
+// and the single, stacked and overlaid pages drawn on the raster.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "data/alloc.h"
+#include "data/datetable.h"
+#include "data/load.h"
+#include "data/viewflags.h"
+#include "fund_builder.h"
+#include "graph_canvas.h"
+#include "graphics/draw.h"
+#include "graphics/fundgraph.h"
+#include "graphics/graphpage.h"
+#include "graphics/overlaygraph.h"
+#include "test_support.h"
+
+namespace {
+
+const RgbColour Gray = 0xC0C0C0, Black = 0x000000, White = 0xFFFFFF;
+
+void PlainView()
+{
+    ShowMovingAverage = ShowMacd = MagnifyMacd = ShowRoc = ShowRsi = 0;
+    ShowBollinger = ShowDistributions = ShowBenchmark = 0;
+    ZoomOn = 0;
+    LinearScale = 0;
+    CombinedGraphs = 0;
+    OverlaidGraphs = 0;
+}
+
+// A table of funds over one date table of ten DatePeriods from January 2000. Fund i is
+// named "F<i>" and has the points of periods first[i]..9, all of value 1.0.
+void MakeFunds(const std::vector<uint32_t> &first)
+{
+    std::vector<PointSpec> all = PeriodPoints(std::vector<double>(10, 1.0));
+    std::vector<PackedDate> dates;
+    for (const PointSpec &p : all)
+        dates.push_back(Date(p.month, p.day, p.year));
+    BuildDateTable(dates);
+    NewFundTable((uint32_t)first.size());
+    for (uint32_t i = 0; i < first.size(); i++) {
+        std::string name = "F" + std::to_string(i);
+        SetFundPoints(i, name.c_str(), std::vector<PointSpec>(all.begin() + first[i], all.end()));
+    }
+}
+
+void Display(uint32_t i)
+{
+    FundTable[i].flags |= FUND_DISPLAYED;
+}
+
+int32_t Period(uint32_t i)
+{
+    return DatePeriodOf(i);   // the date table holds one entry per period
+}
+
+class GraphPageTest : public ::testing::Test {
+protected:
+    GraphCanvas canvas;
+    std::string dir;
+    void SetUp() override
+    {
+        PlainView();
+        DefaultBenchmark[0] = 0;
+        ZoomSelectionFrom = ZoomSelectionTo = 0;
+        ZoomSelectionMax = 0;
+        dir = MakeTempDir();
+        ASSERT_EQ(SetDataDir(dir.c_str()), 1);
+        OpenCanvas(&canvas, 204, 134);
+    }
+    void TearDown() override
+    {
+        CloseCanvas(&canvas);
+        StartBenchmarkRefresh = nullptr;
+        FreeBenchmarkList();
+        ZoomSelectionFrom = ZoomSelectionTo = 0;
+        ZoomSelectionMax = 0;
+    }
+    int Prepare(uint32_t tab = 3)
+    {
+        return PrepareGraphPage(&canvas.target, (int32_t)canvas.image.width,
+                                (int32_t)canvas.image.height, tab);
+    }
+    RgbColour At(int32_t x, int32_t y) { return PixelAt(&canvas, x, y); }
+};
+
+TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClearsForTwo)
+{
+    MakeFunds({0, 0, 0});
+    SetFundCategory(&FundTable[0], 3);
+    SetFundCategory(&FundTable[1], CATEGORY_INDEX);
+    SetFundCategory(&FundTable[2], CATEGORY_INDEX);
+
+    Display(0);
+    strcpy(DefaultBenchmark, "X");
+    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);   // no index fund displayed: unchanged
+    EXPECT_STREQ(DefaultBenchmark, "X");
+
+    Display(1);
+    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
+    EXPECT_STREQ(DefaultBenchmark, "F1");
+    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
+    strcpy(DefaultBenchmark, "f1");               // the same fund in other letters
+    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
+    EXPECT_STREQ(DefaultBenchmark, "f1");
+
+    Display(2);
+    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
+    EXPECT_STREQ(DefaultBenchmark, "");
+    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
+}
+
+TEST_F(GraphPageTest, SingleFundPageIsGrayWithTheStatisticsAndTheGraphOfTheTabsFund)
+{
+    MakeFunds({0, 0, 0});
+    Display(0);
+    Display(2);
+    // Tab 4 is the second displayed fund, F2.
+    EXPECT_EQ(Prepare(4), 1);
+    EXPECT_TRUE(WasDrawn("F2"));
+    EXPECT_FALSE(WasDrawn("F0"));
+    EXPECT_TRUE(WasDrawn("Volatility=0.0"));
+    // The graph is 0..199 x 0..129: its frame, gray inside where nothing is drawn, and the
+    // four columns and rows beyond it untouched.
+    EXPECT_EQ(At(0, 0), Black);
+    EXPECT_EQ(At(199, 129), Black);
+    EXPECT_EQ(At(190, 120), Gray);
+    EXPECT_EQ(At(200, 50), White);
+    EXPECT_EQ(At(50, 130), White);
+    EXPECT_EQ(FundPlotTop(&FundTable[2]), 14u);
+    EXPECT_EQ(FundPlotBottom(&FundTable[2]), 130u);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(GraphPageTest, ATabWithoutItsFundIsAnInternalError)
+{
+    MakeFunds({0});
+    Display(0);
+    EXPECT_EQ(Prepare(4), 1);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].text.find("can't find selected fund"), std::string::npos);
+}
+
+TEST_F(GraphPageTest, FundWithoutIndexFundStillGetsTheBenchmarkBand)
+{
+    MakeFunds({0});
+    Display(0);
+    ShowBenchmark = 1;
+    EXPECT_EQ(Prepare(3), 1);
+    // Series 0 (no index fund) with the benchmark band: its line at 129 - 24 = 105.
+    EXPECT_FALSE(WasDrawn("vs. "));
+    EXPECT_EQ(FundPlotBottom(&FundTable[0]), 106u);
+    EXPECT_EQ(At(190, 105), Black);
+}
+
+std::vector<std::string> RefreshLists;
+int RecordRefresh(const char *list)
+{
+    std::string names;
+    for (const char *p = list; *p; p += strlen(p) + 1)
+        names += std::string(p) + ";";
+    RefreshLists.push_back(names);
+    return 1;
+}
+
+TEST_F(GraphPageTest, BenchmarkDataIsCollectedAndTheRefreshSkipsTheDrawing)
+{
+    // F0 has no index fund and takes the default; F1 names the index fund F2 but has no
+    // relative series; F3 names F1, which is no index fund, so a refresh could never give
+    // it a relative series and it is left alone; F2 is the index fund itself.
+    MakeFunds({0, 0, 0, 0});
+    SetFundCategory(&FundTable[2], CATEGORY_INDEX);
+    FundTable[1].indexName = CopyString("F2", 2);
+    FundTable[3].indexName = CopyString("F1", 2);
+    for (uint32_t i = 0; i < 4; i++)
+        if (i != 2)
+            Display(i);
+    strcpy(DefaultBenchmark, "F2");
+    ShowBenchmark = 1;
+    CombinedGraphs = 1;
+    RefreshLists.clear();
+    StartBenchmarkRefresh = RecordRefresh;
+
+    EXPECT_EQ(Prepare(3), 0);
+    ASSERT_NE(FundTable[0].indexName, nullptr);
+    EXPECT_STREQ(FundTable[0].indexName, "F2");
+    EXPECT_EQ(RefreshLists, (std::vector<std::string>{"F0;F1;"}));
+    // The Index file now lists F0's index fund.
+    std::string index = ReadWholeFile(dir + "/Index");
+    EXPECT_NE(index.find("F0=F2"), std::string::npos);
+    // Only the gray page: the graphs wait for the refresh.
+    EXPECT_EQ(At(0, 0), Gray);
+    EXPECT_TRUE(DrawnTexts.empty());
+}
+
+TEST_F(GraphPageTest, WithoutARefreshWorkerTheRelativeSeriesIsBuiltAndThePageDrawn)
+{
+    MakeFunds({0, 0});
+    SetFundCategory(&FundTable[1], CATEGORY_INDEX);
+    for (uint32_t i = 0; i < 10; i++) {
+        FundTable[0].points[0][i].value = 1.0 + 0.02 * i;
+        FundTable[1].points[0][i].value = 1.0 + 0.01 * i;
+    }
+    NewQuarterTable(16);
+    FundTable[0].indexName = CopyString("F1", 2);
+    Display(0);
+    ShowBenchmark = 1;
+    EXPECT_EQ(Prepare(3), 1);
+    EXPECT_TRUE(HasRelativeSeries(&FundTable[0]));
+    // Drawn from the relative series: the title names the index fund.
+    EXPECT_TRUE(WasDrawn("vs. "));
+    EXPECT_TRUE(WasDrawn("F1  (Index)"));
+}
+
+TEST_F(GraphPageTest, ChangedDefaultBenchmarkIsSavedEvenWhenARefreshPostponesThePage)
+{
+    MakeFunds({0, 0});
+    SetFundCategory(&FundTable[1], CATEGORY_INDEX);
+    Display(0);
+    Display(1);
+    ShowBenchmark = 1;
+    CombinedGraphs = 1;
+    RefreshLists.clear();
+    StartBenchmarkRefresh = RecordRefresh;
+    EXPECT_EQ(Prepare(3), 0);
+    EXPECT_STREQ(DefaultBenchmark, "F1");
+    ASSERT_EQ(RefreshLists.size(), 1u);
+    std::string settings = ReadWholeFile(dir + "/SETTINGS");
+    ASSERT_GE(settings.size(), 2u);
+    EXPECT_EQ(settings.substr(settings.size() - 2), "F1");
+}
+
+TEST_F(GraphPageTest, VisibleRangeStartsAtTheRecentPointUnderZoomAndYieldsToASelection)
+{
+    FundRecord *f = SingleFund(PeriodPoints(std::vector<double>(150, 1.0)));
+    int32_t from, to;
+    int32_t base = DatePeriodOf(0);
+    f->recentStart = 120;
+    f->recentStartShort = 0;
+    FundVisibleRange(f, &from, &to);
+    EXPECT_EQ(from, base);
+    EXPECT_EQ(to, base + 149);
+    ZoomOn = 1;
+    FundVisibleRange(f, &from, &to);
+    EXPECT_EQ(from, base + 120);
+    f->recentStart = 0;
+    f->recentStartShort = 30;
+    FundVisibleRange(f, &from, &to);
+    EXPECT_EQ(from, base + 30);
+    ZoomSelectionFrom = base + 5;
+    ZoomSelectionTo = base + 9;
+    FundVisibleRange(f, &from, &to);
+    EXPECT_EQ(from, base + 5);
+    EXPECT_EQ(to, base + 9);
+}
+
+TEST_F(GraphPageTest, PriceUnitsRoundTheMaximumUpOrFollowTheSelection)
+{
+    EXPECT_EQ(PriceUnitsOf(2.3), 3u);
+    EXPECT_EQ(PriceUnitsOf(2.0), 2u);
+    EXPECT_EQ(PriceUnitsOf(0.0), 0u);
+    EXPECT_EQ(PriceUnitsOf(-1.0), 0u);
+    ZoomSelectionMax = 0.4;
+    EXPECT_EQ(PriceUnitsOf(9.0), 1u);
+    ZoomSelectionMax = 5.5;
+    EXPECT_EQ(PriceUnitsOf(9.0), 6u);
+}
+
+TEST_F(GraphPageTest, ValueMaximumFollowsTheOverlayZoomAndRelativeSeries)
+{
+    FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
+    SeriesStats *st = &f->stats[0];
+    st->maxValue = 1;
+    st->maxMaEquity = 2;
+    st->maxMacdEquity = 3;
+    st->maxRocEquity = 4;
+    st->maxBand = 5;
+    st->maxValueRecent = 11;
+    st->maxMaEquityRecent = 12;
+    st->maxMacdEquityRecent = 13;
+    st->maxRocEquityRecent = 14;
+    st->maxBandRecent = 15;
+    EXPECT_EQ(FundValueMaximum(f), 1);
+    ShowBollinger = 1;
+    EXPECT_EQ(FundValueMaximum(f), 5);
+    ShowRoc = 1;
+    EXPECT_EQ(FundValueMaximum(f), 4);
+    ShowMacd = 1;
+    EXPECT_EQ(FundValueMaximum(f), 3);
+    ShowMovingAverage = 1;
+    EXPECT_EQ(FundValueMaximum(f), 2);
+    ZoomOn = 1;
+    EXPECT_EQ(FundValueMaximum(f), 12);
+    // The relative series' maxima only with ShowBenchmark, an index fund and a series 1
+    // of its own.
+    AddSeriesOne(f);
+    f->stats[1].maxMaEquityRecent = 22;
+    ShowBenchmark = 1;
+    EXPECT_EQ(FundValueMaximum(f), 12);
+    f->indexName = CopyString("IDX", 3);
+    EXPECT_EQ(FundValueMaximum(f), 22);
+    ShowBenchmark = 0;
+    EXPECT_EQ(FundValueMaximum(f), 12);
+}
+
+TEST_F(GraphPageTest, BandHeightsTakeAFifthOfTheHeightLessTheTitlePerBand)
+{
+    FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
+    // (120 - 10) / 5 = 22 rows a band.
+    EXPECT_EQ(FundBandHeights(f, 120), 0);
+    ShowRsi = 1;
+    ShowBenchmark = 1;
+    EXPECT_EQ(FundBandHeights(f, 120), 44);
+    ShowDistributions = 1;   // no distributions: no band
+    EXPECT_EQ(FundBandHeights(f, 120), 44);
+    SetDists(f, {{0, 0.1, 0, 0, 0, 0.1}});
+    EXPECT_EQ(FundBandHeights(f, 120), 66);
+    ShowRsi = 0;
+    ShowMacd = 1;
+    MagnifyMacd = 1;
+    EXPECT_EQ(FundBandHeights(f, 120), 88);
+    f->pointCount = 0;
+    EXPECT_EQ(FundBandHeights(f, 120), 0);
+    f->pointCount = 2;
+}
+
+TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
+{
+    CloseCanvas(&canvas);
+    OpenCanvas(&canvas, 204, 268);
+    MakeFunds({0, 4, 0});
+    Display(0);
+    Display(1);
+    FundTable[0].stats[0].maxValue = 1.7;
+    FundTable[1].stats[0].maxValue = 2.2;
+    CombinedGraphs = 1;
+    EXPECT_EQ(Prepare(3), 1);
+    // Cells of (268 - 4 - 4) / 2 = 130 rows: 0..129 and 134..263.
+    EXPECT_EQ(FundPlotTop(&FundTable[0]), 14u);
+    EXPECT_EQ(FundPlotBottom(&FundTable[0]), 130u);
+    EXPECT_EQ(FundPlotTop(&FundTable[1]), 134u + 11 + 3);
+    EXPECT_EQ(FundPlotBottom(&FundTable[1]), 264u);
+    EXPECT_EQ(At(0, 134), Black);
+    EXPECT_EQ(At(100, 131), Gray);
+    EXPECT_EQ(At(0, 131), Gray);
+    // The shared range from the earliest first point to the latest last one, the shared
+    // maximum 2.2 rounded up.
+    EXPECT_EQ(PaintedFrom, Period(0));
+    EXPECT_EQ(PaintedTo, Period(9));
+    EXPECT_EQ(PaintedPriceUnits, 3u);
+    // Each cell has its own statistics panel.
+    EXPECT_EQ(TextsNamed("Volatility=0.0").size(), 2u);
+    EXPECT_FALSE(WasDrawn("F2"));
+}
+
+TEST_F(GraphPageTest, OverlaidGraphsScaleEachFundToTheEarliestFund)
+{
+    // F0 starts at period 3 with 2.0; F1, the earliest, is 4.0 there: factor 2.0.
+    MakeFunds({3, 0});
+    for (uint32_t i = 0; i < 7; i++)
+        FundTable[0].points[0][i].value = 2.0;
+    for (uint32_t i = 3; i < 10; i++)
+        FundTable[1].points[0][i].value = 4.0;
+    FundTable[0].stats[0].maxValue = 3.0;
+    FundTable[1].stats[0].maxValue = 4.0;
+    Display(0);
+    Display(1);
+    CombinedGraphs = 1;
+    OverlaidGraphs = 1;
+    EXPECT_EQ(Prepare(3), 1);
+    EXPECT_DOUBLE_EQ(FundOverlayFactor(&FundTable[0]), 2.0);
+    EXPECT_DOUBLE_EQ(FundOverlayFactor(&FundTable[1]), 1.0);
+    // The shared maximum 4.0 is raised to F0's 3.0 times 2.
+    EXPECT_EQ(PaintedPriceUnits, 6u);
+    // The reference fund is position 0: first key line, first colour of the order.
+    ASSERT_TRUE(WasDrawn("F1"));
+    ASSERT_TRUE(WasDrawn("F0"));
+    EXPECT_EQ(TextsNamed("F1")[0].y, 0);
+    EXPECT_EQ(TextsNamed("F0")[0].y, 10);
+    EXPECT_EQ(FundOverlayColour(&FundTable[1]), 5u);
+    EXPECT_EQ(FundOverlayColour(&FundTable[0]), 2u);
+    EXPECT_EQ(TextsNamed("F0")[0].colour, PaletteColour(2));
+    // No statistics panel over the overlaid graph.
+    EXPECT_FALSE(WasDrawn("Volatility=0.0"));
+}
+
+TEST_F(GraphPageTest, OverlayColoursAreKeptUnlessTakenThenSavedOnesThenTheOrder)
+{
+    MakeFunds({3, 0, 0});
+    for (uint32_t i = 0; i < 3; i++)
+        Display(i);
+    CombinedGraphs = 1;
+    OverlaidGraphs = 1;
+    // F1 is the reference and keeps 9; F0 also holds 9, loses it and takes its saved 12;
+    // F2's saved 9 is taken, so it gets the first free colour of the order, 5.
+    SetFundOverlayColour(&FundTable[0], 9);
+    FundTable[0].savedOverlayColour = 12;
+    SetFundOverlayColour(&FundTable[1], 9);
+    FundTable[2].savedOverlayColour = 9;
+    EXPECT_EQ(Prepare(3), 1);
+    EXPECT_EQ(FundOverlayColour(&FundTable[1]), 9u);
+    EXPECT_EQ(FundOverlayColour(&FundTable[0]), 12u);
+    EXPECT_EQ(FundOverlayColour(&FundTable[2]), 5u);
+}
+
+}  // namespace

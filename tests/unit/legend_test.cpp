@@ -1,0 +1,156 @@
+// The category legend and the arrow strips, painted on the raster.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "data/alloc.h"
+#include "graphics/draw.h"
+#include "graphics/legend.h"
+#include "graphics/raster.h"
+#include "test_support.h"
+
+namespace {
+
+const RgbColour Gray = RGB_OF(192, 192, 192);
+
+RgbColour SlotColour(uint32_t slot)
+{
+    return RGB_OF(0x20 + slot * 7, 0x90 - slot * 3, 0x11 + slot);
+}
+
+struct Canvas {
+    RasterImage image;
+    DrawTarget target;
+    Canvas(uint32_t w, uint32_t h)
+    {
+        CreateRasterTarget(w, h, &image, &target);
+        SurfaceFill(&target, 0, 0, (int32_t)w, (int32_t)h, Gray);
+    }
+    ~Canvas() { FreeRasterTarget(&image); }
+    RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&target, x, y); }
+};
+
+class LegendTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RasterStartup(RASTER_FONT_PATH); }
+    static void TearDownTestSuite() { RasterShutdown(); }
+    BitmapRecord saved[BITMAP_COUNT];
+    void SetUp() override
+    {
+        memcpy(saved, Bitmaps, sizeof saved);
+        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++) {
+            Bitmaps[slot].width = Bitmaps[slot].height = 14;
+            Bitmaps[slot].pixels = (RgbColour *)AllocZero(14 * 14, sizeof(RgbColour));
+            for (uint32_t i = 0; i < 14 * 14; i++)
+                Bitmaps[slot].pixels[i] = SlotColour(slot);
+        }
+    }
+    void TearDown() override
+    {
+        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
+            FreeBlock(Bitmaps[slot].pixels);
+        memcpy(Bitmaps, saved, sizeof saved);
+    }
+};
+
+TEST_F(LegendTest, CategoriesOnePerLineInTheirBarColours)
+{
+    // Categories 1 to 15 and the palette index of each one's bar.
+    const char *names[15] = {"Max Growth",    "SmallCap",        "Global Equity", "MidCap",
+                             "Growth",        "Growth & Income", "Index",         "Equity Income",
+                             "Balanced Equity", "Balanced Bond", "Bond",          "Gold",
+                             "Sector",        "Other",           "Portfolio"};
+    const uint32_t colours[15] = {2, 3, 4, 14, 5, 6, 7, 8, 9, 10, 11, 12, 13, 1, 2};
+    uint32_t widest = 0;
+    for (const char *n : names)
+        widest = std::max(widest, RasterTextWidth(n, (uint32_t)strlen(n)));
+    Canvas c(200, 17 * LineHeight);
+    EXPECT_EQ(MeasureLegendWidth(&c.target), widest);
+
+    PaintLegend(&c.target);
+    for (uint32_t row = 0; row < 16; row++) {
+        uint32_t painted = 0, others = 0;
+        int32_t leftmost = 1000;
+        for (uint32_t y = row * LineHeight; y < (row + 1) * LineHeight; y++)
+            for (int32_t x = 0; x < 200; x++) {
+                RgbColour p = c.At(x, (int32_t)y);
+                if (p == Gray)
+                    continue;
+                if (row < 15 && p == PaletteColour(colours[row])) {
+                    painted++;
+                    leftmost = std::min(leftmost, x);
+                } else {
+                    others++;
+                }
+            }
+        // Transparent text: only the glyphs' own pixels change, none beyond the 15 lines.
+        EXPECT_EQ(others, 0u) << "row " << row;
+        if (row < 15) {
+            EXPECT_GT(painted, 20u) << names[row];
+            EXPECT_LT(leftmost, 3) << names[row];
+        }
+    }
+    EXPECT_EQ(c.target.transparentText, 0u);
+}
+
+TEST_F(LegendTest, SideStripsFrameAndButtons)
+{
+    // 14 x 14 buttons: the frame spans (0, 0)..(18, 93) exclusive, button k at y 2 + 15k.
+    const uint32_t left[6] = {BMP_ARROW_LEFT, BMP_ARROW_RIGHT, BMP_DOUBLE_LEFT,
+                              BMP_BOLD_LEFT,  BMP_BOLD_RIGHT,  BMP_BOLD_DOUBLE_LEFT};
+    const uint32_t right[6] = {BMP_ARROW_LEFT, BMP_ARROW_RIGHT, BMP_DOUBLE_RIGHT,
+                               BMP_BOLD_LEFT,  BMP_BOLD_RIGHT,  BMP_BOLD_DOUBLE_RIGHT};
+    const RgbColour black = PaletteColour(1);
+    for (uint32_t strip : {ARROW_STRIP_LEFT, ARROW_STRIP_RIGHT}) {
+        Canvas c(30, 100);
+        PaintArrowStrip(&c.target, strip);
+        for (int32_t x = 0; x < 18; x++) {
+            EXPECT_EQ(c.At(x, 0), black) << x;
+            EXPECT_EQ(c.At(x, 92), black) << x;
+        }
+        for (int32_t y = 0; y < 93; y++) {
+            EXPECT_EQ(c.At(0, y), black) << y;
+            EXPECT_EQ(c.At(17, y), black) << y;
+        }
+        EXPECT_EQ(c.At(18, 0), Gray);
+        EXPECT_EQ(c.At(0, 93), Gray);
+        // Hollow inside: the column between frame and buttons and the rows between buttons.
+        EXPECT_EQ(c.At(1, 40), Gray);
+        EXPECT_EQ(c.At(16, 40), Gray);
+        for (int32_t k = 0; k < 6; k++) {
+            uint32_t slot = strip == ARROW_STRIP_LEFT ? left[k] : right[k];
+            EXPECT_EQ(ArrowButtonSlot(strip, (uint32_t)k), slot);
+            EXPECT_EQ(c.At(2, 2 + 15 * k), SlotColour(slot)) << "button " << k;
+            EXPECT_EQ(c.At(15, 15 + 15 * k), SlotColour(slot)) << "button " << k;
+            if (k < 5) {
+                EXPECT_EQ(c.At(8, 16 + 15 * k), Gray) << "gap after " << k;
+            }
+        }
+    }
+}
+
+TEST_F(LegendTest, TopStripFrameAndBothArrows)
+{
+    // (0, 0)..(2w + 5, h + 4) = (33, 18); up at (2, 2), down at (w + 3, 2) = (17, 2).
+    Canvas c(40, 30);
+    PaintArrowStrip(&c.target, ARROW_STRIP_TOP);
+    const RgbColour black = PaletteColour(1);
+    EXPECT_EQ(c.At(0, 0), black);
+    EXPECT_EQ(c.At(32, 17), black);
+    EXPECT_EQ(c.At(33, 17), Gray);
+    EXPECT_EQ(c.At(32, 18), Gray);
+    EXPECT_EQ(c.At(2, 2), SlotColour(BMP_UP));
+    EXPECT_EQ(c.At(15, 15), SlotColour(BMP_UP));
+    EXPECT_EQ(c.At(16, 8), Gray);  // the column between the two buttons
+    EXPECT_EQ(c.At(17, 2), SlotColour(BMP_DOWN));
+    EXPECT_EQ(c.At(30, 15), SlotColour(BMP_DOWN));
+    EXPECT_EQ(c.At(31, 8), Gray);
+
+    // An unknown strip draws nothing.
+    Canvas blank(40, 30), other(40, 30);
+    PaintArrowStrip(&other.target, 7);
+    for (int32_t y = 0; y < 30; y++)
+        for (int32_t x = 0; x < 40; x++)
+            ASSERT_EQ(other.At(x, y), Gray);
+}
+
+}  // namespace

@@ -1,0 +1,642 @@
+// The in-memory surface: its font and text, the focus rectangle, bitmap copies, the BMP
+// reader on sound and damaged files, the resource bitmaps and PNG output.
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "data/alloc.h"
+#include "graphics/draw.h"
+#include "graphics/raster.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_PNG
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+const RgbColour White = RGB_OF(255, 255, 255);
+const RgbColour Black = RGB_OF(0, 0, 0);
+
+class RasterTest : public ::testing::Test {
+protected:
+    RasterImage image;
+    DrawTarget t;
+    uint32_t memoryBefore;
+    void SetUp() override
+    {
+        // Other suites may have left the font loaded; each test here starts without it.
+        RasterShutdown();
+        memoryBefore = DynamicMemoryUsed;
+        ASSERT_EQ(CreateRasterTarget(160, 60, &image, &t), 1);
+    }
+    void TearDown() override
+    {
+        FreeRasterTarget(&image);
+        FreeRasterBitmaps();
+        RasterShutdown();
+        EXPECT_EQ(DynamicMemoryUsed, memoryBefore);
+    }
+    RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&t, x, y); }
+    // The smallest box holding every pixel that is not background: left, top, right and
+    // bottom (exclusive); right = 0 when nothing is painted.
+    void Extent(RgbColour background, int32_t box[4])
+    {
+        box[0] = box[1] = INT32_MAX;
+        box[2] = box[3] = 0;
+        for (int32_t y = 0; y < (int32_t)image.height; y++)
+            for (int32_t x = 0; x < (int32_t)image.width; x++)
+                if (At(x, y) != background) {
+                    box[0] = std::min(box[0], x);
+                    box[1] = std::min(box[1], y);
+                    box[2] = std::max(box[2], x + 1);
+                    box[3] = std::max(box[3], y + 1);
+                }
+    }
+    uint32_t CountOf(RgbColour colour)
+    {
+        uint32_t n = 0;
+        for (uint32_t i = 0; i < image.width * image.height; i++)
+            n += image.pixels[i] == colour;
+        return n;
+    }
+};
+
+TEST_F(RasterTest, NewTargetIsWhiteWithDefaultStateAndZeroSizeFails)
+{
+    EXPECT_EQ(CountOf(White), 160u * 60u);
+    EXPECT_EQ(t.kind, (uint32_t)SURFACE_RASTER);
+    EXPECT_EQ(t.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
+    EXPECT_EQ(t.textColour, Black);
+    EXPECT_EQ(t.transparentText, 0u);
+    EXPECT_EQ(t.xorMode, 0u);
+    EXPECT_EQ(t.clipOn, 0u);
+    EXPECT_EQ(DynamicMemoryUsed, memoryBefore + 160u * 60u * 4u);
+    RasterImage none;
+    DrawTarget other;
+    EXPECT_EQ(CreateRasterTarget(0, 10, &none, &other), 0);
+    EXPECT_EQ(none.pixels, nullptr);
+    EXPECT_EQ(SurfaceSetPixel(&other, 0, 0, Black), 0);
+}
+
+TEST_F(RasterTest, FontMetricsAndWidthsComeFromTheFont)
+{
+    ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
+    // DejaVu Sans: ascent 1901 and descent 483 font units scaled to 15 pixels in all
+    // round to 12 + 3.
+    EXPECT_EQ(TextHeight, 15u);
+    EXPECT_GE(LineHeight, TextHeight);
+    // CharWidth is the widest printable character's advance.
+    uint32_t widest = 0;
+    for (int ch = 32; ch < 127; ch++) {
+        char s = (char)ch;
+        widest = std::max(widest, RasterTextWidth(&s, 1));
+    }
+    EXPECT_EQ(CharWidth, widest);
+    EXPECT_GE(CharWidth, RasterTextWidth("W", 1));
+    EXPECT_GT(RasterTextWidth("W", 1), RasterTextWidth("i", 1));
+    // Whole-pixel advances added up, kerning off: "AV" is as wide as "A" and "V".
+    EXPECT_EQ(RasterTextWidth("AV", 2), RasterTextWidth("A", 1) + RasterTextWidth("V", 1));
+    EXPECT_EQ(SurfaceTextWidth(&t, "Hello", 5), RasterTextWidth("Hello", 5));
+    // The platform measures names in the same font while the raster is up.
+    EXPECT_EQ(PlatTextWidth("Hello", 5), RasterTextWidth("Hello", 5));
+    EXPECT_NE(RasterTextWidth("Hello", 5), 35u);
+    RasterShutdown();
+    EXPECT_EQ(PlatTextWidth("Hello", 5), 35u);
+}
+
+TEST_F(RasterTest, TextPaintsWithinItsWidthInTheTextColourOnly)
+{
+    ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
+    SurfaceSetTransparent(&t, 1);
+    SurfaceSetTextColour(&t, RGB_OF(0, 0, 220));
+    const char *text = "Hello World";
+    uint32_t width = RasterTextWidth(text, 11);
+    ASSERT_EQ(SurfaceText(&t, 20, 5, text, 11), 1);
+    int32_t box[4];
+    Extent(White, box);
+    // Inside the cell x .. x + width, y .. y + TextHeight, and reaching near both ends.
+    EXPECT_GE(box[0], 20);
+    EXPECT_LE(box[0], 22);
+    EXPECT_LE(box[2], 20 + (int32_t)width);
+    EXPECT_GE(box[2], 20 + (int32_t)width - 3);
+    EXPECT_GE(box[1], 5);
+    EXPECT_LE(box[3], 5 + (int32_t)TextHeight);
+    // Two levels only: every painted pixel is exactly the text colour.
+    EXPECT_EQ(CountOf(White) + CountOf(RGB_OF(0, 0, 220)), 160u * 60u);
+    EXPECT_GT(CountOf(RGB_OF(0, 0, 220)), 40u);
+}
+
+TEST_F(RasterTest, RightAlignedTextEndsAtX)
+{
+    ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
+    uint32_t width = RasterTextWidth("123.4%", 6);
+    EXPECT_EQ(SurfaceSetTextAlign(&t, TEXT_ALIGN_RIGHT), (uint32_t)TEXT_ALIGN_LEFT);
+    SurfaceText(&t, 120, 10, "123.4%", 6);
+    RasterImage other;
+    DrawTarget left;
+    ASSERT_EQ(CreateRasterTarget(160, 60, &other, &left), 1);
+    SurfaceText(&left, 120 - (int32_t)width, 10, "123.4%", 6);
+    EXPECT_EQ(memcmp(image.pixels, other.pixels, 160 * 60 * 4), 0);
+    int32_t box[4];
+    Extent(White, box);
+    EXPECT_LE(box[2], 120);
+    EXPECT_GE(box[2], 117);
+    FreeRasterTarget(&other);
+}
+
+TEST_F(RasterTest, OpaqueTextFillsItsCellWhiteAndTransparentTextDoesNot)
+{
+    ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
+    SurfaceFill(&t, 0, 0, 160, 60, Black);
+    SurfaceSetTextColour(&t, RGB_OF(200, 0, 0));
+    uint32_t width = RasterTextWidth("Hi", 2);
+    SurfaceText(&t, 10, 10, "Hi", 2);
+    for (int32_t y = 0; y < 60; y++)
+        for (int32_t x = 0; x < 160; x++) {
+            bool cell = x >= 10 && x < 10 + (int32_t)width && y >= 10 &&
+                        y < 10 + (int32_t)TextHeight;
+            RgbColour p = At(x, y);
+            if (cell)
+                EXPECT_TRUE(p == White || p == RGB_OF(200, 0, 0)) << x << "," << y;
+            else
+                EXPECT_EQ(p, Black) << x << "," << y;
+        }
+    SurfaceSetTransparent(&t, 1);
+    SurfaceText(&t, 80, 10, "Hi", 2);
+    EXPECT_EQ(At(80, 10), Black);
+    for (int32_t y = 10; y < 10 + (int32_t)TextHeight; y++)
+        for (int32_t x = 80; x < 80 + (int32_t)width; x++)
+            EXPECT_NE(At(x, y), White);
+}
+
+TEST_F(RasterTest, TextIsClipped)
+{
+    ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
+    SurfaceSetTransparent(&t, 1);
+    SurfaceClip(&t, 0, 0, 25, 60);
+    SurfaceText(&t, 10, 5, "MMMMMM", 6);
+    int32_t box[4];
+    Extent(White, box);
+    EXPECT_GT(box[2], 0);
+    EXPECT_LE(box[2], 25);
+}
+
+TEST_F(RasterTest, WithoutItsFontTheRasterMeasuresFixedAdvancesAndDrawsNoText)
+{
+    EXPECT_EQ(RasterStartup("/nonexistent/vantry/font.ttf"), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].text.find("/nonexistent/vantry/font.ttf"), std::string::npos);
+    EXPECT_EQ(RasterTextWidth("abc", 3), 21u);
+    EXPECT_EQ(PlatTextWidth("abc", 3), 21u);
+    EXPECT_EQ(TextHeight, 15u);
+    SurfaceSetTransparent(&t, 1);
+    SurfaceText(&t, 10, 10, "abc", 3);
+    EXPECT_EQ(CountOf(White), 160u * 60u);
+    // An opaque cell is still the text's cell: 21 x 15 white on black.
+    SurfaceFill(&t, 0, 0, 160, 60, Black);
+    SurfaceSetTransparent(&t, 0);
+    SurfaceText(&t, 10, 10, "abc", 3);
+    EXPECT_EQ(CountOf(White), 21u * 15u);
+    EXPECT_EQ(At(10, 10), White);
+    EXPECT_EQ(At(30, 24), White);
+    EXPECT_EQ(At(31, 24), Black);
+    EXPECT_EQ(At(30, 25), Black);
+    // A damaged font file is reported as such and leaves the same fallback.
+    std::string bad = WriteFile(MakeTempDir(), "bad.ttf", std::string(64, 'x'));
+    ClearMessages();
+    EXPECT_EQ(RasterStartup(bad.c_str()), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].text.find("damaged"), std::string::npos);
+    EXPECT_EQ(RasterTextWidth("abc", 3), 21u);
+}
+
+TEST_F(RasterTest, FocusRectangleIsADottedInversionThatUndoesItself)
+{
+    SurfaceFocusRect(&t, 2, 2, 8, 6);
+    // The outline of 2..7 x 2..5 has 6 + 6 + 2 + 2 = 16 pixels; those with x + y even
+    // are inverted (white to black).
+    EXPECT_EQ(CountOf(Black), 8u);
+    EXPECT_EQ(At(2, 2), Black);
+    EXPECT_EQ(At(3, 2), White);
+    EXPECT_EQ(At(4, 2), Black);
+    EXPECT_EQ(At(7, 3), Black);
+    EXPECT_EQ(At(2, 5), White);
+    EXPECT_EQ(At(3, 5), Black);
+    EXPECT_EQ(At(4, 4), White);  // inside
+    SurfaceFocusRect(&t, 2, 2, 8, 6);
+    EXPECT_EQ(CountOf(White), 160u * 60u);
+}
+
+TEST_F(RasterTest, BitmapCopiesPlainAndExclusiveOrAreClipped)
+{
+    // A 2 x 3 bitmap of its own in the Buy slot.
+    BitmapRecord *b = &Bitmaps[BMP_BUY];
+    b->pixels = (RgbColour *)AllocZero(6, sizeof(RgbColour));
+    ASSERT_NE(b->pixels, nullptr);
+    b->width = 2;
+    b->height = 3;
+    const RgbColour p[6] = {RGB_OF(255, 0, 255), Black, RGB_OF(0, 255, 255), RGB_OF(1, 2, 3),
+                            White, RGB_OF(0x80, 0x40, 0x20)};
+    memcpy(b->pixels, p, sizeof p);
+
+    ASSERT_EQ(SurfaceCopyBitmap(&t, 5, 5, BMP_BUY, 0), 1);
+    EXPECT_EQ(At(5, 5), p[0]);
+    EXPECT_EQ(At(6, 5), p[1]);
+    EXPECT_EQ(At(5, 7), p[4]);
+    EXPECT_EQ(At(6, 7), p[5]);
+    EXPECT_EQ(At(7, 5), White);
+    EXPECT_EQ(At(5, 8), White);
+
+    // By exclusive-or over a coloured background: black leaves it, the rest combine.
+    RgbColour bg = RGB_OF(0x0F, 0xF0, 0x55);
+    SurfaceFill(&t, 20, 20, 30, 30, bg);
+    ASSERT_EQ(SurfaceCopyBitmap(&t, 20, 20, BMP_BUY, 1), 1);
+    EXPECT_EQ(At(20, 20), RGB_OF(0x0F ^ 0xFF, 0xF0, 0x55 ^ 0xFF));
+    EXPECT_EQ(At(21, 20), bg);
+    EXPECT_EQ(At(20, 21), RGB_OF(0x0F, 0xF0 ^ 0xFF, 0x55 ^ 0xFF));
+    EXPECT_EQ(At(21, 22), RGB_OF(0x0F ^ 0x80, 0xF0 ^ 0x40, 0x55 ^ 0x20));
+    // Twice restores.
+    SurfaceCopyBitmap(&t, 20, 20, BMP_BUY, 1);
+    for (int y = 20; y < 23; y++)
+        for (int x = 20; x < 22; x++)
+            EXPECT_EQ(At(x, y), bg);
+
+    // Cut by the surface's edge and by the clip.
+    SurfaceFill(&t, 0, 0, 160, 60, White);
+    SurfaceCopyBitmap(&t, -1, -1, BMP_BUY, 0);
+    EXPECT_EQ(At(0, 0), p[3]);
+    EXPECT_EQ(At(0, 1), p[5]);
+    EXPECT_EQ(CountOf(White), 160u * 60u - 2u);
+    SurfaceFill(&t, 0, 0, 160, 60, White);
+    SurfaceClip(&t, 41, 40, 42, 41);
+    SurfaceCopyBitmap(&t, 40, 40, BMP_BUY, 0);
+    EXPECT_EQ(At(41, 40), p[1]);
+    EXPECT_EQ(CountOf(White), 160u * 60u - 1u);
+
+    // A slot that holds no bitmap copies nothing; a slot beyond the table fails.
+    EXPECT_EQ(SurfaceCopyBitmap(&t, 0, 0, BMP_SELL, 0), 1);
+    EXPECT_EQ(SurfaceCopyBitmap(&t, 0, 0, BITMAP_COUNT, 0), 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// The BMP reader.
+
+void Put16(std::string *s, uint32_t v)
+{
+    s->push_back((char)(v & 0xFF));
+    s->push_back((char)((v >> 8) & 0xFF));
+}
+
+void Put32(std::string *s, uint32_t v)
+{
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
+}
+
+// A BMP file with a 40-byte information header, the palette (BGRA quads) and pixel rows
+// as given.
+std::string BmpFile(int32_t width, int32_t height, uint32_t bits, uint32_t compression,
+                    uint32_t coloursUsed, const std::string &palette, const std::string &rows)
+{
+    std::string s = "BM";
+    uint32_t offset = 14 + 40 + (uint32_t)palette.size();
+    Put32(&s, offset + (uint32_t)rows.size());
+    Put32(&s, 0);
+    Put32(&s, offset);
+    Put32(&s, 40);
+    Put32(&s, (uint32_t)width);
+    Put32(&s, (uint32_t)height);
+    Put16(&s, 1);
+    Put16(&s, bits);
+    Put32(&s, compression);
+    Put32(&s, (uint32_t)rows.size());
+    Put32(&s, 2835);
+    Put32(&s, 2835);
+    Put32(&s, coloursUsed);
+    Put32(&s, 0);
+    return s + palette + rows;
+}
+
+// Palette red, green, blue; a 3 x 2 picture stored bottom row first, rows of 4 bytes:
+// top row red green blue, bottom row blue green red.
+const std::string Palette3("\x00\x00\xFF\x00\x00\xFF\x00\x00\xFF\x00\x00\x00", 12);
+const std::string Rows3x2("\x21\x00\x00\x00\x01\x20\x00\x00", 8);
+
+std::string Sound4Bit()
+{
+    return BmpFile(3, 2, 4, 0, 3, Palette3, Rows3x2);
+}
+
+RgbColour *Decode(const std::string &file, uint32_t *w, uint32_t *h)
+{
+    return DecodeBmp((const uint8_t *)file.data(), (uint32_t)file.size(), w, h);
+}
+
+TEST(BmpReader, DecodesFourAndTwentyFourBitPictures)
+{
+    uint32_t w = 0, h = 0;
+    RgbColour *p = Decode(Sound4Bit(), &w, &h);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(w, 3u);
+    EXPECT_EQ(h, 2u);
+    const RgbColour red = RGB_OF(255, 0, 0), green = RGB_OF(0, 255, 0), blue = RGB_OF(0, 0, 255);
+    const RgbColour expected4[6] = {red, green, blue, blue, green, red};
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(p[i], expected4[i]) << i;
+    FreeBlock(p);
+
+    // 24 bits, top row first (negative height), 9 bytes a row padded to 12.
+    std::string rows("\x03\x02\x01\x06\x05\x04\x09\x08\x07\xEE\xEE\xEE"
+                     "\x1E\x14\x0A\x00\x00\x00\xFF\xFF\xFF\xEE\xEE\xEE",
+                     24);
+    p = Decode(BmpFile(3, -2, 24, 0, 0, "", rows), &w, &h);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(w, 3u);
+    EXPECT_EQ(h, 2u);
+    const RgbColour expected24[6] = {RGB_OF(1, 2, 3), RGB_OF(4, 5, 6), RGB_OF(7, 8, 9),
+                                     RGB_OF(10, 20, 30), RGB_OF(0, 0, 0), White};
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(p[i], expected24[i]) << i;
+    FreeBlock(p);
+}
+
+TEST(BmpReader, RefusesDamagedFilesWithoutReadingBeyondThem)
+{
+    uint32_t w = 7, h = 7;
+    std::string sound = Sound4Bit();
+    // Every shorter prefix of a sound file is cut short.
+    for (size_t n = 0; n < sound.size(); n++) {
+        EXPECT_EQ(Decode(sound.substr(0, n), &w, &h), nullptr) << n;
+        EXPECT_EQ(w, 0u);
+    }
+    std::string badMagic = sound;
+    badMagic[0] = 'X';
+    EXPECT_EQ(Decode(badMagic, &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(0, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(-3, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(3, 0, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    // Sizes the rows do not hold: 3 rows, or 9 columns (8 bytes a row), in 8 bytes.
+    EXPECT_EQ(Decode(BmpFile(3, 3, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(9, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(3, 2, 24, 0, 0, "", Rows3x2), &w, &h), nullptr);
+    // Far too large, other depths, compression, and palettes that do not fit.
+    EXPECT_EQ(Decode(BmpFile(100000, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(3, -100000, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(3, 2, 8, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 2, 3, Palette3, Rows3x2), &w, &h), nullptr);
+    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 0, 17, Palette3, Rows3x2), &w, &h), nullptr);
+    // Colour index 2 used with only two palette entries.
+    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 0, 2, Palette3, Rows3x2), &w, &h), nullptr);
+    // 16 entries claimed (colours used 0) where 3 stand before the pixels.
+    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 0, 0, Palette3, Rows3x2), &w, &h), nullptr);
+    // Pixel offset pointing into the headers, and an information header beyond the file.
+    std::string early = sound;
+    early[10] = 20;
+    EXPECT_EQ(Decode(early, &w, &h), nullptr);
+    std::string bigHeader = sound;
+    bigHeader[14] = (char)0xFF;
+    bigHeader[15] = (char)0xFF;
+    EXPECT_EQ(Decode(bigHeader, &w, &h), nullptr);
+    EXPECT_EQ(w, 0u);
+    EXPECT_EQ(h, 0u);
+}
+
+TEST(BmpReader, SurvivesEveryByteOfASoundFileChanged)
+{
+    // The sanitizers see any read or write out of bounds; what decodes stays in its limits.
+    std::string sound = Sound4Bit();
+    const uint8_t values[] = {0x00, 0x01, 0x7F, 0x80, 0xFF};
+    for (size_t i = 0; i < sound.size(); i++)
+        for (uint8_t v : values) {
+            std::string file = sound;
+            file[i] = (char)v;
+            uint32_t w = 0, h = 0;
+            RgbColour *p = Decode(file, &w, &h);
+            if (p) {
+                EXPECT_LE(w, 1024u);
+                EXPECT_LE(h, 1024u);
+                EXPECT_EQ(BlockSize(p), (size_t)w * h * sizeof(RgbColour));
+            }
+            FreeBlock(p);
+        }
+}
+
+class BitmapLoadTest : public ::testing::Test {
+protected:
+    void TearDown() override { FreeRasterBitmaps(); }
+};
+
+TEST_F(BitmapLoadTest, AMissingOrDamagedFileIsReportedAndLeavesItsSlotEmpty)
+{
+    std::string dir = MakeTempDir() + "/";
+    for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++) {
+        std::string name = "bmp" + std::to_string(BitmapResourceIds[slot]) + ".bmp";
+        if (slot == BMP_SELL)
+            continue;  // missing
+        std::string bytes = Sound4Bit();
+        if (slot == BMP_CHECK)
+            bytes = bytes.substr(0, bytes.size() - 3);  // cut short
+        WriteFile(dir, name, bytes);
+    }
+    EXPECT_EQ(LoadRasterBitmaps(dir.c_str()), 20u);
+    std::vector<std::string> texts = MessageTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "Error: Cannot read the bitmap file " + dir + "bmp105.bmp.");
+    EXPECT_EQ(texts[1], "Error: The bitmap file " + dir + "bmp110.bmp is damaged.");
+    EXPECT_EQ(Bitmaps[BMP_SELL].pixels, nullptr);
+    EXPECT_EQ(Bitmaps[BMP_CHECK].pixels, nullptr);
+    EXPECT_EQ(Bitmaps[BMP_CHECK].width, 0u);
+    ASSERT_NE(Bitmaps[BMP_DOWN].pixels, nullptr);
+    EXPECT_EQ(Bitmaps[BMP_DOWN].width, 3u);
+    EXPECT_EQ(Bitmaps[BMP_DOWN].pixels[2], RGB_OF(0, 0, 255));
+}
+
+// The repository's resources directory, found from this file's own path.
+std::string ResourceDir()
+{
+    std::string here = __FILE__;
+    return here.substr(0, here.rfind("/tests/unit/")) + "/resources/";
+}
+
+bool OnlyColours(const BitmapRecord &b, RgbColour a, RgbColour c)
+{
+    for (uint32_t i = 0; i < b.width * b.height; i++)
+        if (b.pixels[i] != a && b.pixels[i] != c)
+            return false;
+    return true;
+}
+
+uint32_t Count(const BitmapRecord &b, RgbColour colour)
+{
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < b.width * b.height; i++)
+        n += b.pixels[i] == colour;
+    return n;
+}
+
+RgbColour Px(const BitmapRecord &b, uint32_t x, uint32_t y)
+{
+    return b.pixels[y * b.width + x];
+}
+
+TEST_F(BitmapLoadTest, TheResourceBitmapsHaveTheirSizesAndPictures)
+{
+    ASSERT_EQ(LoadRasterBitmaps(ResourceDir().c_str()), (uint32_t)BITMAP_COUNT);
+    EXPECT_TRUE(Messages.empty());
+    const RgbColour magenta = RGB_OF(255, 0, 255), cyan = RGB_OF(0, 255, 255);
+    // Markers and icons are 10 x 14: magenta figures for Buy and rising runs, cyan for
+    // Sell and falling runs, on black (so that exclusive-or leaves the row's background).
+    const uint32_t risers[] = {BMP_BUY, BMP_RISE3, BMP_RISE4, BMP_RISE5};
+    const uint32_t fallers[] = {BMP_SELL, BMP_FALL3, BMP_FALL4, BMP_FALL5};
+    for (uint32_t s : risers) {
+        EXPECT_EQ(Bitmaps[s].width, 10u);
+        EXPECT_EQ(Bitmaps[s].height, 14u);
+        EXPECT_TRUE(OnlyColours(Bitmaps[s], Black, magenta)) << s;
+        EXPECT_GT(Count(Bitmaps[s], magenta), 15u) << s;
+    }
+    for (uint32_t s : fallers) {
+        EXPECT_EQ(Bitmaps[s].width, 10u);
+        EXPECT_EQ(Bitmaps[s].height, 14u);
+        EXPECT_TRUE(OnlyColours(Bitmaps[s], Black, cyan)) << s;
+        EXPECT_GT(Count(Bitmaps[s], cyan), 15u) << s;
+    }
+    // The figures differ from one another (B, 3, 4, 5).
+    for (uint32_t i = 0; i < 4; i++)
+        for (uint32_t j = i + 1; j < 4; j++)
+            EXPECT_NE(memcmp(Bitmaps[risers[i]].pixels, Bitmaps[risers[j]].pixels, 10 * 14 * 4),
+                      0);
+    for (uint32_t s : {BMP_PORTFOLIO, BMP_CHECK, BMP_NO_CHECK, BMP_NO_PORTFOLIO}) {
+        EXPECT_EQ(Bitmaps[s].width, 10u);
+        EXPECT_EQ(Bitmaps[s].height, 14u);
+    }
+    EXPECT_NE(memcmp(Bitmaps[BMP_CHECK].pixels, Bitmaps[BMP_NO_CHECK].pixels, 10 * 14 * 4), 0);
+    EXPECT_NE(memcmp(Bitmaps[BMP_PORTFOLIO].pixels, Bitmaps[BMP_NO_PORTFOLIO].pixels, 10 * 14 * 4),
+              0);
+
+    // Arrow buttons: 14 x 14, black figures on white in a black frame.
+    for (uint32_t s = BMP_ARROW_LEFT; s <= BMP_DOWN; s++) {
+        const BitmapRecord &b = Bitmaps[s];
+        ASSERT_EQ(b.width, 14u) << s;
+        ASSERT_EQ(b.height, 14u) << s;
+        EXPECT_TRUE(OnlyColours(b, Black, White)) << s;
+        for (uint32_t i = 0; i < 14; i++) {
+            EXPECT_EQ(Px(b, i, 0), Black);
+            EXPECT_EQ(Px(b, i, 13), Black);
+            EXPECT_EQ(Px(b, 0, i), Black);
+            EXPECT_EQ(Px(b, 13, i), Black);
+        }
+        EXPECT_EQ(Px(b, 1, 1), White) << s;
+        EXPECT_GT(Count(b, Black), 52u + 10u) << s;  // more than the frame
+    }
+    // Left and right pictures are mirror images, up and down too.
+    const uint32_t pairs[][2] = {{BMP_ARROW_LEFT, BMP_ARROW_RIGHT},
+                                 {BMP_DOUBLE_LEFT, BMP_DOUBLE_RIGHT},
+                                 {BMP_BOLD_LEFT, BMP_BOLD_RIGHT},
+                                 {BMP_BOLD_DOUBLE_LEFT, BMP_BOLD_DOUBLE_RIGHT}};
+    for (const auto &pair : pairs)
+        for (uint32_t y = 0; y < 14; y++)
+            for (uint32_t x = 0; x < 14; x++)
+                EXPECT_EQ(Px(Bitmaps[pair[0]], x, y), Px(Bitmaps[pair[1]], 13 - x, y));
+    for (uint32_t y = 0; y < 14; y++)
+        for (uint32_t x = 0; x < 14; x++)
+            EXPECT_EQ(Px(Bitmaps[BMP_UP], x, y), Px(Bitmaps[BMP_DOWN], x, 13 - y));
+    // The left arrow's figure is narrow at its left end (the tip) and tall further right;
+    // the up arrow's tip is at its top.
+    auto column = [](const BitmapRecord &b, uint32_t x) {
+        uint32_t n = 0;
+        for (uint32_t y = 1; y < 13; y++)
+            n += Px(b, x, y) == Black;
+        return n;
+    };
+    auto row = [](const BitmapRecord &b, uint32_t y) {
+        uint32_t n = 0;
+        for (uint32_t x = 1; x < 13; x++)
+            n += Px(b, x, y) == Black;
+        return n;
+    };
+    uint32_t first = 1;
+    while (first < 13 && column(Bitmaps[BMP_ARROW_LEFT], first) == 0)
+        first++;
+    EXPECT_LT(column(Bitmaps[BMP_ARROW_LEFT], first), column(Bitmaps[BMP_ARROW_LEFT], first + 3));
+    first = 1;
+    while (first < 13 && row(Bitmaps[BMP_UP], first) == 0)
+        first++;
+    EXPECT_LT(row(Bitmaps[BMP_UP], first), row(Bitmaps[BMP_UP], first + 3));
+    // Bold arrows carry more black than thin ones; double arrows are not single ones.
+    EXPECT_GT(Count(Bitmaps[BMP_BOLD_LEFT], Black), Count(Bitmaps[BMP_ARROW_LEFT], Black));
+    EXPECT_NE(memcmp(Bitmaps[BMP_DOUBLE_LEFT].pixels, Bitmaps[BMP_ARROW_LEFT].pixels, 14 * 14 * 4),
+              0);
+}
+
+// ---------------------------------------------------------------------------------------
+// PNG output.
+
+TEST_F(RasterTest, PngHoldsThePixelsAndReplacesTheFileWhole)
+{
+    for (uint32_t y = 0; y < 60; y++)
+        for (uint32_t x = 0; x < 160; x++)
+            SurfaceSetPixel(&t, (int32_t)x, (int32_t)y, RGB_OF(x, y * 4, (x ^ y) & 0xFF));
+    std::string dir = MakeTempDir();
+    std::string path = dir + "/picture.png";
+    WriteFile(dir, "picture.png", "old contents");
+    ASSERT_EQ(WriteRasterPng(&image, path.c_str()), 1);
+    EXPECT_TRUE(Messages.empty());
+    struct stat st;
+    EXPECT_NE(stat((path + ".tmp").c_str(), &st), 0);
+    std::string bytes = ReadWholeFile(path);
+    int w = 0, h = 0, n = 0;
+    stbi_uc *read = stbi_load_from_memory((const stbi_uc *)bytes.data(), (int)bytes.size(), &w,
+                                          &h, &n, 3);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(w, 160);
+    EXPECT_EQ(h, 60);
+    int differences = 0;
+    for (uint32_t i = 0; i < 160u * 60u; i++) {
+        RgbColour back = RGB_OF(read[3 * i], read[3 * i + 1], read[3 * i + 2]);
+        differences += back != image.pixels[i];
+    }
+    EXPECT_EQ(differences, 0);
+    stbi_image_free(read);
+}
+
+TEST_F(RasterTest, AFailedPngWriteLeavesNoPartialFile)
+{
+    EXPECT_EQ(WriteRasterPng(&image, "/nonexistent/vantry/picture.png"), 0);
+    EXPECT_EQ(Messages.size(), 1u);
+    // The target is a directory: the picture is made but cannot replace it.
+    std::string dir = MakeTempDir();
+    std::string path = dir + "/picture.png";
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    ClearMessages();
+    EXPECT_EQ(WriteRasterPng(&image, path.c_str()), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text, "Error: Cannot write " + path + ".");
+    struct stat st;
+    EXPECT_NE(stat((path + ".tmp").c_str(), &st), 0);
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    // An image without pixels is refused.
+    RasterImage empty = {};
+    ClearMessages();
+    EXPECT_EQ(WriteRasterPng(&empty, (dir + "/e.png").c_str()), 0);
+    EXPECT_EQ(Messages.size(), 1u);
+    EXPECT_NE(stat((dir + "/e.png").c_str(), &st), 0);
+}
+
+}  // namespace

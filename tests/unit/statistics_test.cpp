@@ -1,0 +1,265 @@
+// The statistics panel: its columns, formats, the limit rule and the readout position.
+#include <gtest/gtest.h>
+
+#include "data/alloc.h"
+#include "data/viewflags.h"
+#include "fund_builder.h"
+#include "graph_canvas.h"
+#include "graphics/fundgraph.h"
+#include "graphics/statistics.h"
+
+namespace {
+
+// TextHeight 10 (the line pitch of the panel), LineHeight 12, CharWidth 5 (columns are
+// 2 * 5 = 10 pixels apart); every character is RASTER_FALLBACK_ADVANCE wide.
+class StatisticsTest : public ::testing::Test {
+protected:
+    GraphCanvas canvas;
+    void SetUp() override
+    {
+        ShowMovingAverage = ShowMacd = ShowRoc = 0;
+        OpenCanvas(&canvas, 800, 400);
+    }
+    void TearDown() override { CloseCanvas(&canvas); }
+    // The (x, y) of the one text equal to text, or (-1, -1).
+    std::pair<int32_t, int32_t> Where(const std::string &text)
+    {
+        std::vector<DrawnText> found = TextsNamed(text);
+        if (found.size() != 1)
+            return {-1, -1};
+        return {found[0].x, found[0].y};
+    }
+    std::vector<std::string> Texts()
+    {
+        std::vector<std::string> texts;
+        for (const DrawnText &d : DrawnTexts)
+            texts.push_back(d.text);
+        return texts;
+    }
+};
+
+// A fund of two points in January 1980 with yearCount years of returns (year k: k
+// percent), all its figures 0 unless a test sets them.
+FundRecord *YearsFund(uint32_t years)
+{
+    FundRecord *f = SingleFund({{1, 1, 80, 1.0}, {1, 8, 80, 1.0}});
+    f->yearCount = years;
+    f->yearReturns[0] = (YearReturn *)AllocZero(years, sizeof(YearReturn));
+    for (uint32_t k = 0; k < years; k++)
+        f->yearReturns[0][k] = {(double)k, 1};
+    return f;
+}
+
+int32_t W(const std::string &text)
+{
+    return CanvasWidth(text);
+}
+
+TEST_F(StatisticsTest, TwentyThreeYearsFillThreeColumnsBeforeThePeriodsAndRisk)
+{
+    FundRecord *f = YearsFund(23);
+    // 1997 is element 17: negative, in parentheses with its percent sign inside.
+    f->yearReturns[0][17].percent = -12.5;
+    // An element without its valid flag shows 0.
+    f->yearReturns[0][3] = {55.0, 0};
+    SeriesStats *st = &f->stats[0];
+    st->longestPeriod = 6;
+    st->return6Month = 5;
+    st->return1Year = 7;
+    st->totalReturn = 40;
+    st->volatility = 3.5;
+    st->rewardRisk = -0.4;
+    st->sharpe = 1.24;
+    PaintFundStatistics(f, 15, 12, 1000, 0);
+
+    // Column 1: 2002 (element 22) down to 1993 (13), ten lines from y = 12.
+    EXPECT_EQ(Where("02=22.0%"), std::make_pair(15, 12));
+    EXPECT_EQ(Where("97=(12.5%)"), std::make_pair(15, 62));
+    EXPECT_EQ(Where("93=13.0%"), std::make_pair(15, 102));
+    // Column 2 starts right of the widest line, "97=(12.5%)", plus two CharWidths.
+    int32_t x2 = 15 + W("97=(12.5%)") + 10;
+    EXPECT_EQ(Where("92=12.0%"), std::make_pair(x2, 12));
+    EXPECT_EQ(Where("83=0.0%"), std::make_pair(x2, 102));
+    // Column 3: the last three years.
+    int32_t x3 = x2 + W("92=12.0%") + 10;
+    EXPECT_EQ(Where("82=2.0%"), std::make_pair(x3, 12));
+    EXPECT_EQ(Where("80=0.0%"), std::make_pair(x3, 32));
+    // The period column: six months only, then the total.
+    int32_t x4 = x3 + W("82=2.0%") + 10;
+    EXPECT_EQ(Where("6 month=5.0%"), std::make_pair(x4, 12));
+    EXPECT_EQ(Where("Total=40.0%"), std::make_pair(x4, 22));
+    EXPECT_FALSE(WasDrawn("1 year=7.0%"));
+    // The risk column, a blank line, then the asset lines.
+    int32_t x5 = x4 + W("6 month=5.0%") + 10;
+    EXPECT_EQ(Where("Volatility=3.5"), std::make_pair(x5, 12));
+    EXPECT_EQ(Where("Reward/Risk Ratio=(0.4)"), std::make_pair(x5, 22));
+    EXPECT_EQ(Where("Sharpe Ratio=1.2"), std::make_pair(x5, 32));
+    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x5, 52));
+    EXPECT_EQ(Where("No Dist"), std::make_pair(x5, 62));
+    EXPECT_EQ(DrawnTexts.size(), 23u + 2 + 5);
+    for (const DrawnText &d : DrawnTexts)
+        EXPECT_EQ(d.colour, 0u) << d.text;
+    // The readout goes just right of the last column, at the panel's top.
+    EXPECT_EQ(FundReadoutX(f), (uint32_t)(x5 + W("Reward/Risk Ratio=(0.4)") + 10));
+    EXPECT_EQ(FundReadoutY(f), 12u);
+}
+
+TEST_F(StatisticsTest, PeriodLinesFollowTheLongestPeriod)
+{
+    struct {
+        uint32_t longest;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {0, {"Total=9.0%"}},
+        {6, {"6 month=1.0%", "Total=9.0%"}},
+        {1, {"6 month=1.0%", "1 year=2.0%", "Total=9.0%"}},
+        {3, {"6 month=1.0%", "1 year=2.0%", "3 year=3.0%", "Total=9.0%"}},
+        {5, {"6 month=1.0%", "1 year=2.0%", "3 year=3.0%", "5 year=4.0%", "Total=9.0%"}},
+        {7, {"6 month=1.0%", "1 year=2.0%", "3 year=3.0%", "5 year=4.0%", "7 year=5.0%",
+             "Total=9.0%"}},
+        {10, {"6 month=1.0%", "1 year=2.0%", "3 year=3.0%", "5 year=4.0%", "7 year=5.0%",
+              "10 year=6.0%", "Total=9.0%"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.longest);
+        DrawnTexts.clear();
+        FundRecord *f = YearsFund(1);
+        f->yearCount = 0;
+        SeriesStats *st = &f->stats[0];
+        st->longestPeriod = c.longest;
+        st->return6Month = 1;
+        st->return1Year = 2;
+        st->return3Year = 3;
+        st->return5Year = 4;
+        st->return7Year = 5;
+        st->return10Year = 6;
+        st->totalReturn = 9;
+        PaintFundStatistics(f, 15, 12, 1000, 0);
+        std::vector<std::string> texts = Texts();
+        ASSERT_GE(texts.size(), c.lines.size());
+        EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + c.lines.size()),
+                  c.lines);
+        // Without year returns the period column is the first, at x.
+        EXPECT_EQ(DrawnTexts[0].x, 15);
+    }
+}
+
+TEST_F(StatisticsTest, LinesStopAtTheLimit)
+{
+    FundRecord *f = YearsFund(5);
+    f->stats[0].longestPeriod = 10;
+    // Lines at 12, 22 and 32 fit (32 + 12 <= 44); the line at 42 does not.
+    PaintFundStatistics(f, 15, 12, 44, 0);
+    for (const DrawnText &d : DrawnTexts)
+        EXPECT_LE(d.y, 32) << d.text;
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"84=4.0%", "83=3.0%", "82=2.0%",
+                                                 "6 month=0.0%", "1 year=0.0%", "3 year=0.0%",
+                                                 "Volatility=0.0", "Reward/Risk Ratio=0.0",
+                                                 "Sharpe Ratio=0.0"}));
+}
+
+TEST_F(StatisticsTest, ACellWithoutRoomShowsNothingAndPutsTheReadoutAtX)
+{
+    FundRecord *f = YearsFund(5);
+    f->stats[0].longestPeriod = 10;
+    PaintFundStatistics(f, 15, 12, 12 + 11, 0);
+    EXPECT_TRUE(DrawnTexts.empty());
+    EXPECT_EQ(FundReadoutX(f), 15u);
+    EXPECT_EQ(FundReadoutY(f), 12u);
+}
+
+// Three points at DatePeriods 0, 1, 2 (within a year, so the annualized return is the
+// plain percent change).
+FundRecord *StrategyFund()
+{
+    FundRecord *f = SingleFund(PeriodPoints({1.0, 1.1, 1.2}));
+    f->points[0][1].maEquity = 1.2;
+    f->points[0][2].maEquity = 1.32;
+    f->macdPoints[0][2].equity = 0;   // no equity: the value stands in
+    f->maSettings[0].maKind = MA_EMA;
+    f->maSettings[0].maAverage[MA_EMA - 1] = 7.6;
+    return f;
+}
+
+TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
+{
+    FundRecord *f = StrategyFund();
+    ShowMovingAverage = 1;
+    PaintFundStatistics(f, 15, 12, 1000, 0);
+    // No year returns and no period: the period column holds only the total, and the
+    // risk column follows it.
+    const int32_t x = 15 + W("Total=0.0%") + 10;
+    // Best = 1.0 -> 1.32: 32 %; then the moving average's Avg and a blank line.
+    EXPECT_EQ(Where("Best=32.0%"), std::make_pair(x, 52));
+    EXPECT_EQ(Where("Avg=7.6%"), std::make_pair(x, 62));
+    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x, 82));
+
+    // With a trial period ending at point 1: 1.0 -> 1.2 is 20 %, then 1.1 -> 1.32 is 20 %.
+    DrawnTexts.clear();
+    f->recentStart = 1;
+    f->points[0][2].maEquity = 1.21;   // 1.1 -> 1.21: 10 %
+    PaintFundStatistics(f, 15, 12, 1000, 0);
+    EXPECT_EQ(Where("Trial Best=20.0%"), std::make_pair(x, 52));
+    EXPECT_EQ(Where("Eval Best=10.0%"), std::make_pair(x, 62));
+    EXPECT_EQ(Where("Avg=7.6%"), std::make_pair(x, 72));
+
+    // MACD: its equity, 0 at the last point, is replaced by the value 1.2: 1.1 -> 1.2.
+    DrawnTexts.clear();
+    ShowMovingAverage = 0;
+    ShowMacd = 1;
+    f->macdPoints[0][1].equity = 1.2;
+    PaintFundStatistics(f, 15, 12, 1000, 0);
+    EXPECT_TRUE(WasDrawn("Trial Best=20.0%"));
+    EXPECT_TRUE(WasDrawn("Eval Best=9.1%"));
+    EXPECT_FALSE(WasDrawn("Avg=7.6%"));
+    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x, 82));
+
+    // Without any indicator the asset lines follow the risk column's blank line.
+    DrawnTexts.clear();
+    ShowMacd = 0;
+    PaintFundStatistics(f, 15, 12, 1000, 0);
+    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x, 52));
+}
+
+TEST_F(StatisticsTest, AssetLinesCompareNavChangeWithDistributions)
+{
+    struct {
+        double navChange, distTotal, taxEfficiency;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {0, 0, 0, {"No Nav Change", "No Dist"}},
+        {0.25, 0.5, 80, {"Nav Gain=$0.2500", "Dist=$0.5000", "Tax Efficiency=80.0%"}},
+        {0, 0.5, 100, {"No Nav Change", "Dist=$0.5000", "Tax Efficiency=100.0%"}},
+        {-0.5, 0.5, 33, {"Nav Loss=$0.5000", "Dist=$0.5000", "Tax Efficiency=0.0%"}},
+        {-0.5, 0.75, 33, {"Nav Loss=$0.5000", "Dist=$0.7500", "Net Dist Gain=$0.2500"}},
+        {-1.0, 0.25, 33, {"Nav Loss=$1.0000", "Dist=$0.2500", "Net Nav Loss=$0.7500"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.lines[0] + " " + c.lines[1]);
+        DrawnTexts.clear();
+        FundRecord *f = YearsFund(1);
+        f->yearCount = 0;
+        f->navChange = c.navChange;
+        f->distTotal = c.distTotal;
+        f->taxEfficiency = c.taxEfficiency;
+        PaintFundStatistics(f, 15, 12, 1000, 0);
+        std::vector<std::string> texts = Texts();
+        ASSERT_GE(texts.size(), c.lines.size());
+        EXPECT_EQ(std::vector<std::string>(texts.end() - (long)c.lines.size(), texts.end()),
+                  c.lines);
+    }
+}
+
+TEST_F(StatisticsTest, RelativeSeriesShowsItsOwnFigures)
+{
+    FundRecord *f = YearsFund(1);
+    f->yearCount = 0;
+    AddSeriesOne(f);
+    f->stats[0].totalReturn = 10;
+    f->stats[1].totalReturn = -3;
+    PaintFundStatistics(f, 15, 12, 1000, 1);
+    EXPECT_TRUE(WasDrawn("Total=(3.0%)"));
+    EXPECT_FALSE(WasDrawn("Total=10.0%"));
+}
+
+}  // namespace
