@@ -715,11 +715,16 @@ void DrawPoint(FundGraph *g, Walk *w, uint32_t i, int32_t x)
     }
     if (ShowMacd || ShowRoc || ShowMovingAverage) {
         if (f->recentStart && i == f->recentStart) {
+            // The evaluation period's equity line starts on the price line: its first
+            // segment runs from this point's price to the next point's equity. This
+            // point's own equity is still the trial period's, on another scale, and
+            // would draw a spike down to it.
             w->equity.set = 1;
             w->equity.x = x;
             w->equity.y = y;
+        } else {
+            ContinueLine(&w->equity, x, PriceRow(&g->price, StrategyEquity(g, i)), 9);
         }
-        ContinueLine(&w->equity, x, PriceRow(&g->price, StrategyEquity(g, i)), 9);
     }
     if (bit) {
         if (signal)

@@ -548,6 +548,26 @@ TEST_F(FundGraphTest, TrialPeriodLineReferenceDotsAndProjections)
     EXPECT_EQ(At(177, 75), yellow);
 }
 
+// The evaluation period's equity line starts on the price line: the equity of point
+// 120 itself is still the trial period's (0.4 here, row 128 - trunc(0.0837 * 69.10) =
+// 123), and no segment runs down to it.
+TEST_F(FundGraphTest, EvaluationEquityStartsOnThePriceLine)
+{
+    const RgbColour green = PaletteColour(9), purple = PaletteColour(13);
+    ShowMovingAverage = 1;
+    FundRecord *f = SingleFund(PeriodPoints(std::vector<double>(130, 1.0)));
+    f->recentStart = 120;
+    f->maSettings[0].maKind = MA_UMA;
+    for (uint32_t i = 0; i < 130; i++)
+        f->points[0][i].maEquity = i <= 120 ? 0.4 : 1.0;
+    PaintWhole(f, 2);
+    // Point 120 at x 165: the trial line stays purple below the price row 59.
+    EXPECT_EQ(At(165, 100), purple);
+    EXPECT_NE(At(165, 122), green);
+    // The trial period's equity before it is drawn on its own row.
+    EXPECT_EQ(At(100, 123), green);
+}
+
 int RefuseClip(DrawTarget *, int32_t, int32_t, int32_t, int32_t)
 {
     return 0;
