@@ -97,6 +97,10 @@ uint32_t RecalculationJob(void *parameter)
     FinishChartScales();
     if (JobSwitchPage)
         JobSwitchPage();
+    // The opt file is written only when something changed in it; a change job that
+    // finds its kind's parameters set searches nothing, yet its new kind must be kept.
+    if (!items.empty())
+        __atomic_store_n(&OptimizedFlag, 1, __ATOMIC_RELAXED);
     if (LoadWritesFiles)
         WriteOptFile();
     BuildStatusLine();

@@ -129,6 +129,11 @@ TEST(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
     std::string opt = ReadWholeFile(dir + "/opt");
     for (const char *name : {"F0 ", "F4 ", "IX "})
         EXPECT_NE(opt.find(name), std::string::npos) << name;
+    // Every kind's parameters were there from the load, so nothing was searched; the new
+    // kind is kept all the same, and the next load restores it.
+    LoadThread(nullptr);
+    for (uint32_t i = 0; i < FundCount; i++)
+        EXPECT_EQ(FundTable[i].maSettings[0].maKind, (uint32_t)MA_EMA) << FundTable[i].shortName;
     for (const std::string &m : MessageTexts())
         ADD_FAILURE() << m;
 }

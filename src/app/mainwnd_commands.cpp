@@ -1,0 +1,609 @@
+// The commands of the menu, the accelerators and the fund list, with the steps that run
+// before and after every one of them.
+#include "app/mainwnd.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include "analysis/ranking.h"
+#include "analysis/stats.h"
+#include "app/errors.h"
+#include "app/jobs.h"
+#include "app/viewstate.h"
+#include "data/alloc.h"
+#include "data/load.h"
+#include "data/optfile.h"
+#include "data/sidefiles.h"
+#include "graphics/fundgraph.h"
+#include "graphics/graphpage.h"
+#include "platform/win32/win32.h"
+#include "resource.h"
+
+// What a command asks of the after-command steps.
+struct CommandResult {
+    int redraw;
+    int settingsChanged;
+};
+
+// ---------------------------------------------------------------------------------------
+// Funds and tabs.
+
+static int IsDisplayed(const FundRecord *f)
+{
+    return (f->flags & FUND_DISPLAYED) != 0;
+}
+
+// A fund that stops being shown keeps its overlay colour aside for when it comes back.
+static void StopDisplaying(FundRecord *f)
+{
+    f->flags &= ~FUND_DISPLAYED;
+    uint32_t colour = (f->flags & FUND_OVERLAY_MASK) >> FUND_OVERLAY_SHIFT;
+    if (colour) {
+        f->savedOverlayColour = (f->savedOverlayColour & ~0xFu) | colour;
+        f->flags &= ~FUND_OVERLAY_MASK;
+    }
+}
+
+FundRecord *DisplayedFund(uint32_t n)
+{
+    for (uint32_t i = 0; i < FundCount; i++)
+        if (IsDisplayed(&FundTable[i]) && n-- == 0)
+            return &FundTable[i];
+    return nullptr;
+}
+
+static uint32_t TabColourOf(const FundRecord *f)
+{
+    return CategoryTable[FundCategory(f)].attribute;
+}
+
+static int32_t TabCount(void)
+{
+    return TabControl ? (int32_t)SendMessageA(TabControl, TCM_GETITEMCOUNT, 0, 0) : 0;
+}
+
+static void DeleteGraphTabs(void)
+{
+    for (int32_t i = TabCount() - 1; i >= 3; i--)
+        if (!SendMessageA(TabControl, TCM_DELETEITEM, (WPARAM)i, 0))
+            ReportWin32("TCM_DELETEITEM");
+}
+
+static int32_t SelectedCount(void)
+{
+    if (!FundList)
+        return 0;
+    LRESULT n = SendMessageA(FundList, LB_GETSELCOUNT, 0, 0);
+    return n == LB_ERR ? 0 : (int32_t)n;
+}
+
+void RebuildGraphTabs(void)
+{
+    if (!TabControl)
+        return;
+    int32_t remembered = CurrentTab();
+    DeleteGraphTabs();
+    if (!CombinedGraphs) {
+        int32_t index = 3;
+        for (uint32_t i = 0; i < FundCount; i++)
+            if (IsDisplayed(&FundTable[i]))
+                InsertTab(index++, FundTable[i].name, TabColourOf(&FundTable[i]));
+    } else if (SelectedCount() > 0) {
+        InsertTab(3, "Graphs", 1);
+    }
+    int32_t count = TabCount();
+    int32_t tab = remembered >= 0 && remembered < count ? remembered : (count < 4 ? 0 : 3);
+    SendMessageA(TabControl, TCM_SETCURSEL, (WPARAM)tab, 0);
+    // A tab that had to move to another page takes that page's windows with it.
+    if (tab != remembered) {
+        HidePage(remembered);
+        OnTabChanged();
+    }
+}
+
+void SwitchPage(void)
+{
+    if (!TabControl)
+        return;
+    OnTabChanging();
+    OnTabChanged();
+}
+
+void ResyncFundList(void)
+{
+    if (!FundList)
+        return;
+    for (uint32_t i = 0; i < FundCount; i++)
+        SendMessageA(FundList, LB_SETSEL, IsDisplayed(&FundTable[i]) ? TRUE : FALSE, (LPARAM)i);
+    InvalidateRect(FundList, nullptr, TRUE);
+    RebuildGraphTabs();
+}
+
+// The page's fund of the current graph tab in single mode.
+static FundRecord *PageFund(void)
+{
+    int32_t tab = CurrentTab();
+    return tab >= 3 ? DisplayedFund((uint32_t)(tab - 3)) : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// The zoom selection's value maximum follows the overlay when one is fixed.
+
+static void RecomputeZoomMaximum(void)
+{
+    int32_t tab = CurrentTab();
+    if (ZoomSelectionMax == 0.0 || tab < 3)
+        return;
+    if (!CombinedGraphs) {
+        FundRecord *f = PageFund();
+        if (!f)
+            return;
+        double m = FundValueMaximum(f);
+        // With the bands the band maximum counts only when it would raise the scale.
+        if (!ShowBollinger || m > ZoomSelectionMax)
+            ZoomSelectionMax = m;
+        return;
+    }
+    for (uint32_t i = 0; i < FundCount; i++) {
+        double m = IsDisplayed(&FundTable[i]) ? FundValueMaximum(&FundTable[i]) : 0.0;
+        if (m > ZoomSelectionMax)
+            ZoomSelectionMax = m;
+    }
+}
+
+static void ClearZoomSelection(void)
+{
+    ZoomSelectionFrom = 0;
+    ZoomSelectionTo = 0;
+    ZoomSelectionMax = 0.0;
+}
+
+// ---------------------------------------------------------------------------------------
+// The commands.
+
+static void ChartToggle(uint32_t chart, CommandResult *r)
+{
+    ChartKind = ChartKind == chart ? (uint32_t)CHART_NONE : chart;
+    SortFunds();
+    r->redraw = r->settingsChanged = 1;
+}
+
+// Turning on one of the four overlays turns the other three off.
+static void ToggleOverlay(uint8_t *flag, CommandResult *r)
+{
+    *flag = !*flag;
+    if (*flag) {
+        uint8_t *all[4] = {&ShowMovingAverage, &ShowMacd, &ShowRoc, &ShowBollinger};
+        for (uint8_t *other : all)
+            if (other != flag)
+                *other = 0;
+    }
+    RecomputeZoomMaximum();
+    SortFunds();
+    r->redraw = r->settingsChanged = 1;
+}
+
+static const char *const MaCaptions[6] = {"", "Change to UMA", "Change to WMA", "Change to EMA",
+                                          "Change to AMA", "Change to VIDYA"};
+
+// The scope of a recalculation job, asked for with the confirmation box; 0 when the
+// user cancels.
+static int AskJobScope(const char *allText, const char *displayedText, const char *caption,
+                       uint32_t *scope)
+{
+    if (CurrentTab() < 3) {
+        *scope = JOB_ALL_FUNDS;
+        return MessageBoxA(Hwnd, allText, caption, MB_OKCANCEL) == IDOK;
+    }
+    if (MessageBoxA(Hwnd, displayedText, caption, MB_OKCANCEL) != IDOK)
+        return 0;
+    *scope = CombinedGraphs ? JOB_DISPLAYED_FUNDS : JOB_CURRENT_FUND;
+    return 1;
+}
+
+static void ChangeMovingAverage(uint32_t kind)
+{
+    if (RefuseWhileWorkerRuns())
+        return;
+    uint32_t scope;
+    if (AskJobScope("Change moving average for *ALL* funds",
+                    "Change moving average for displayed fund(s)", MaCaptions[kind], &scope))
+        StartRecalculationJob(JOB_CHANGE_KIND, scope, kind);
+}
+
+static void Reselect(void)
+{
+    if (RefuseWhileWorkerRuns())
+        return;
+    uint32_t scope;
+    if (AskJobScope("Reselect moving average for *ALL* funds",
+                    "Reselect moving average for displayed fund(s)", "Confirm", &scope))
+        StartRecalculationJob(JOB_RESELECT, scope, 0);
+}
+
+static void Recalculate(void)
+{
+    if (RefuseWhileWorkerRuns())
+        return;
+    uint32_t scope;
+    if (AskJobScope("Recalculate optimal values for *ALL* funds",
+                    "Recalculate optimal values for displayed fund(s)", "Confirm", &scope))
+        StartRecalculationJob(JOB_RECALCULATE, scope, 0);
+}
+
+static void OpenWebPage(void)
+{
+    if (!TabControl || CurrentTab() < 3) {
+        ReportError("no graph being displayed");
+        return;
+    }
+    if (CombinedGraphs) {
+        ReportError("You must be viewing a single fund graph to see the web page.");
+        return;
+    }
+    FundRecord *f = PageFund();
+    if (!f) {
+        ReportInternal("Can't find displayed fund.");
+        return;
+    }
+    if (!f->url) {
+        ReportError("This fund has no web page.");
+        return;
+    }
+    HINSTANCE result = ShellExecuteA(nullptr, nullptr, f->url, nullptr, nullptr, SW_SHOWNORMAL);
+    if ((uintptr_t)result <= 32) {
+        char text[REPORT_BUFFER_SIZE];
+        FormatText(text, sizeof text, "ShellExecute(%s)=%u", f->url, (unsigned)(uintptr_t)result);
+        ReportWin32(text);
+    }
+}
+
+static void SelectFund(HWND focus, int32_t tab)
+{
+    if (tab != 0 || !FundList || focus != FundList)
+        return;
+    LRESULT caret = SendMessageA(FundList, LB_GETCARETINDEX, 0, 0);
+    if (FundCount == 0 || caret < 0 || (uint32_t)caret >= FundCount)
+        return;
+    FundTable[caret].flags ^= FUND_IN_PORTFOLIO;
+    WritePortfolioFile();
+    if (GroupMode)
+        SortFunds();
+    InvalidateRect(FundList, nullptr, TRUE);
+}
+
+static void ResetBenchmark(void)
+{
+    if (CurrentTab() < 3) {
+        ReportError("No funds are displayed.");
+        return;
+    }
+    FundRecord *only = nullptr;
+    if (!CombinedGraphs && !(only = PageFund())) {
+        ReportInternal("Can't find displayed fund.");
+        return;
+    }
+    int changed = 0;
+    for (uint32_t i = 0; i < FundCount; i++) {
+        FundRecord *f = &FundTable[i];
+        if (only ? f != only : !IsDisplayed(f))
+            continue;
+        if (f->indexName) {
+            FreeBlock(f->indexName);
+            f->indexName = nullptr;
+            changed = 1;
+        }
+        FreeSeriesOneArrays(f);
+        MaSettings *s = &f->maSettings[1];
+        s->maKind = MA_NONE;
+        SetMaParam(s, UMA_LENGTH, 0);
+        SetMaParam(s, WMA_LENGTH, 0);
+        SetMaParam(s, AMA_LENGTH, 0);
+        SetMaParam(s, VIDYA_LENGTH, 0);
+        SetMaParam(s, EMA_PERCENT, 0);
+    }
+    if (changed) {
+        OptimizedFlag = 1;
+        WriteOptFile();
+        WriteIndexFile();
+    }
+}
+
+static void StartUpdate(int mode)
+{
+    if (RefuseWhileWorkerRuns())
+        return;
+    if (!WinsockReady) {
+        ReportError("No TCP/IP connection.");
+        return;
+    }
+    // The update session with the server is not part of the program yet.
+    ReportInfo(mode ? "Full Update is not available in this version."
+                    : "Incremental Update is not available in this version.");
+}
+
+static void Restart(void)
+{
+    if (RefuseWhileWorkerRuns())
+        return;
+    DestroyLayoutWindows();
+    FreeHelpTexts();
+    FreeBenchmarkList();
+    FreeDataSet();
+    FreeOptTable();
+    // DynamicMemoryUsed is not zeroed: every block freed above has taken its size off
+    // already, and the blocks that survive a restart (the unzip program's path) would
+    // otherwise take theirs off a zero count when they go, wrapping it round.
+    MaxNameWidth = 0;
+    ResetChartScaleExtremes();
+    ClearGraphGeometry();
+    MeasureState = 0;
+    ClearZoomSelection();
+    StartLoadWorker();
+}
+
+static void PrintGraph(HWND focus)
+{
+    if (!GraphWindow || focus != GraphWindow)
+        return;
+    ReportInfo("Printing is not available in this version.");
+}
+
+static void EnterKey(void)
+{
+    if (!TabControl)
+        return;
+    int32_t tab = CurrentTab();
+    if (tab != 0)
+        GoToTab(0);
+    else if (TabCount() == 4)
+        GoToTab(3);
+}
+
+static void TabKey(HWND focus)
+{
+    if (!TabControl || !FundList || !GraphWindow || !ManualList || !KeyHelpList)
+        return;
+    if (focus == FundList || focus == GraphWindow || focus == ManualList || focus == KeyHelpList)
+        SetFocus(TabControl);
+    else if (focus == TabControl)
+        FocusCurrentPage();
+}
+
+// ---------------------------------------------------------------------------------------
+// The fund list's notifications.
+
+static void OnFundSelection(void)
+{
+    if (!FundList)
+        return;
+    int32_t count = SelectedCount();
+    int *selected = nullptr;
+    if (count > 0) {
+        selected = (int *)AllocZero((size_t)count, sizeof(int));
+        if (!selected)
+            return;  // AllocZero has said "Out of memory."
+        LRESULT got = SendMessageA(FundList, LB_GETSELITEMS, (WPARAM)count, (LPARAM)selected);
+        if (got != count) {
+            ReportError("LB_GETSEL*");
+            FreeBlock(selected);
+            return;
+        }
+    }
+    DeleteGraphTabs();
+    int32_t next = 0;
+    int32_t tabIndex = 3;
+    for (uint32_t i = 0; i < FundCount; i++) {
+        FundRecord *f = &FundTable[i];
+        if (next < count && selected[next] == (int)i) {
+            next++;
+            f->flags |= FUND_DISPLAYED;
+            if (!CombinedGraphs)
+                InsertTab(tabIndex++, f->name, TabColourOf(f));
+            else if (next == 1)
+                InsertTab(3, "Graphs", 1);
+        } else {
+            StopDisplaying(f);
+        }
+    }
+    if (ApplyDefaultBenchmarkRule())
+        WriteSettingsFile();
+    if (next < count)
+        ReportInternal("extra LB_GETSELITEMS");
+    FreeBlock(selected);
+}
+
+static void OnFundDoubleClick(void)
+{
+    DWORD pos = GetMessagePos();
+    POINT p = {(int16_t)LOWORD(pos), (int16_t)HIWORD(pos)};
+    if (!ScreenToClient(FundList, &p))
+        return;
+    LRESULT hit = SendMessageA(FundList, LB_ITEMFROMPOINT, 0, MAKELPARAM(p.x, p.y));
+    // The high word is set when the point lies outside every item.
+    if (HIWORD(hit))
+        return;
+    uint32_t index = LOWORD(hit);
+    if (index >= FundCount || !IsDisplayed(&FundTable[index]))
+        return;
+    int32_t tab = 3;
+    if (!CombinedGraphs)
+        for (uint32_t i = 0; i < index; i++)
+            if (IsDisplayed(&FundTable[i]))
+                tab++;
+    GoToTab(tab);
+}
+
+// ---------------------------------------------------------------------------------------
+// The dispatch.
+
+static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
+{
+    switch (id) {
+    case IDM_YTD_RETURN: ChartToggle(CHART_YTD_RETURN, r); break;
+    case IDM_6_MONTH_RETURN: ChartToggle(CHART_6_MONTH, r); break;
+    case IDM_1_YEAR_RETURN: ChartToggle(CHART_1_YEAR, r); break;
+    case IDM_3_YEAR_RETURN: ChartToggle(CHART_3_YEAR, r); break;
+    case IDM_5_YEAR_RETURN: ChartToggle(CHART_5_YEAR, r); break;
+    case IDM_7_YEAR_RETURN: ChartToggle(CHART_7_YEAR, r); break;
+    case IDM_10_YEAR_RETURN: ChartToggle(CHART_10_YEAR, r); break;
+    case IDM_SIGNALS: ChartToggle(CHART_SIGNALS, r); break;
+    case IDM_CURRENT_STRENGTH: ChartToggle(CHART_CURRENT_STRENGTH, r); break;
+    case IDM_TOTAL_RETURN: ChartToggle(CHART_TOTAL_RETURN, r); break;
+    case IDM_VOLATILITY: ChartToggle(CHART_VOLATILITY, r); break;
+    case IDM_REWARD_RISK: ChartToggle(CHART_REWARD_RISK, r); break;
+    case IDM_SHARPE_RATIO: ChartToggle(CHART_SHARPE, r); break;
+    case IDM_TAX_EFFICIENCY: ChartToggle(CHART_TAX_EFFICIENCY, r); break;
+    case IDM_NO_CHART:
+        ChartKind = CHART_NONE;
+        SortFunds();
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_CATEGORY_SORT:
+        CategorySort = !CategorySort;
+        SortFunds();
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_EXIT:
+        PostMessageA(Hwnd, WM_CLOSE, 0, 0);
+        break;
+    case IDM_ZOOM:
+        ZoomOn = !ZoomOn;
+        ClearZoomSelection();
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_MOVING_AVERAGE: ToggleOverlay(&ShowMovingAverage, r); break;
+    case IDM_MACD: ToggleOverlay(&ShowMacd, r); break;
+    case IDM_ROC: ToggleOverlay(&ShowRoc, r); break;
+    case IDM_BOLLINGER: ToggleOverlay(&ShowBollinger, r); break;
+    case IDM_MAGNIFY_MACD:
+        MagnifyMacd = !MagnifyMacd;
+        if (MagnifyMacd)
+            ShowRsi = 0;
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_RSI:
+        ShowRsi = !ShowRsi;
+        if (ShowRsi)
+            MagnifyMacd = 0;
+        RecomputeZoomMaximum();
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_DISTRIBUTIONS:
+        ShowDistributions = !ShowDistributions;
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_BENCHMARK: {
+        ShowBenchmark = !ShowBenchmark;
+        RecomputeZoomMaximum();
+        int32_t remembered = CurrentTab();
+        SortFunds();
+        if (remembered >= 0 && TabControl)
+            SendMessageA(TabControl, TCM_SETCURSEL, (WPARAM)remembered, 0);
+        r->redraw = r->settingsChanged = 1;
+        break;
+    }
+    case IDM_LOG_LINEAR:
+        LinearScale = !LinearScale;
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_COMBINED_GRAPHS:
+        CombinedGraphs = !CombinedGraphs;
+        RebuildGraphTabs();
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_OVERLAID_GRAPHS:
+        OverlaidGraphs = !OverlaidGraphs;
+        RecomputeZoomMaximum();
+        SortFunds();
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_WEB_PAGE: OpenWebPage(); break;
+    case IDM_SELECT_FUND:
+        SelectFund(focus, tab);
+        r->redraw = 1;
+        break;
+    case IDM_GROUP:
+        GroupMode = !GroupMode;
+        SortFunds();
+        r->redraw = r->settingsChanged = 1;
+        break;
+    case IDM_UMA: case IDM_WMA: case IDM_EMA: case IDM_AMA: case IDM_VIDYA:
+        ChangeMovingAverage(id - IDM_UMA + 1);
+        r->redraw = 1;
+        break;
+    case IDM_RESELECT:
+        Reselect();
+        r->redraw = 1;
+        break;
+    case IDM_RECALCULATE:
+        Recalculate();
+        r->redraw = 1;
+        break;
+    case IDM_DEFAULT_BENCHMARK:
+        ReportInfo("The Default Benchmark dialog is not available in this version.");
+        break;
+    case IDM_RESET_BENCHMARK:
+        ResetBenchmark();
+        r->redraw = 1;
+        break;
+    case IDM_INCREMENTAL_UPDATE: StartUpdate(0); break;
+    case IDM_FULL_UPDATE: StartUpdate(1); break;
+    case IDM_RESTART: Restart(); break;
+    case IDM_PRINT: PrintGraph(focus); break;
+    case IDM_KEY_HELP:
+        if (TabControl)
+            GoToTab(1);
+        break;
+    case IDM_MANUAL:
+        if (TabControl)
+            GoToTab(2);
+        break;
+    case IDM_ABOUT:
+        ReportInfo("The About box is not available in this version.");
+        break;
+    case IDM_ENTER: EnterKey(); break;
+    case IDM_TAB: TabKey(focus); break;
+    default:
+        return 0;
+    }
+    return 1;
+}
+
+LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    UINT id = LOWORD(wParam);
+    UINT code = HIWORD(wParam);
+    HWND control = (HWND)lParam;
+
+    // Control notifications: only the fund list's selection and double click are
+    // commands of their own; the help lists' notifications only refresh the status line.
+    int fromFundList = control && FundList && control == FundList && id == IDC_FUND_LIST;
+    int fromHelpList = control && ((KeyHelpList && control == KeyHelpList) ||
+                                   (ManualList && control == ManualList));
+    if (control && !fromHelpList &&
+        !(fromFundList && (code == LBN_SELCHANGE || code == LBN_SELCANCEL || code == LBN_DBLCLK)))
+        return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+
+    HWND focus = GetFocus();
+    int32_t tab = CurrentTab();
+    CancelGraphInteraction();
+
+    CommandResult r = {0, 0};
+    if (fromFundList) {
+        if (code == LBN_DBLCLK)
+            OnFundDoubleClick();
+        else
+            OnFundSelection();
+    } else if (!fromHelpList && !RunCommand(id, focus, tab, &r)) {
+        return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+    }
+
+    if (r.redraw)
+        SwitchPage();
+    BuildStatusLine();
+    if (r.settingsChanged)
+        WriteSettingsFile();
+    return 0;
+}

@@ -1,0 +1,118 @@
+// The help texts: where lines end, and reading KEYHELP and README from the data directory.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/helptext.h"
+#include "data/alloc.h"
+#include "data/load.h"
+#include "test_support.h"
+
+namespace {
+
+// The lines of a text as strings, through the same two calls the reader makes.
+std::vector<std::string> Lines(const std::string &text)
+{
+    uint32_t count = CountHelpLines(text.data(), (uint32_t)text.size());
+    std::vector<HelpLine> table(count + 1, HelpLine{0xDEAD, 0xDEAD});
+    FillHelpLines(text.data(), (uint32_t)text.size(), table.data());
+    // The entry past the count is a sentinel: the filler must not write it.
+    EXPECT_EQ(0xDEADu, table[count].offset);
+    std::vector<std::string> lines;
+    for (uint32_t i = 0; i < count; i++)
+        lines.push_back(text.substr(table[i].offset, table[i].length));
+    return lines;
+}
+
+typedef std::vector<std::string> L;
+
+TEST(HelpTextLines, CarriageReturnsEndLinesAndTakeAFollowingLineFeed)
+{
+    EXPECT_EQ(L({}), Lines(""));
+    EXPECT_EQ(L({"one"}), Lines("one"));
+    EXPECT_EQ(L({"one", "two"}), Lines("one\r\ntwo\r\n"));
+    EXPECT_EQ(L({"one", "two"}), Lines("one\r\ntwo"));
+    EXPECT_EQ(L({"one", "two"}), Lines("one\rtwo\r"));
+    // Blank lines in the middle count; only the end of the text adds no empty line.
+    EXPECT_EQ(L({"a", "", "b"}), Lines("a\r\n\r\nb\r\n"));
+    EXPECT_EQ(L({"", ""}), Lines("\r\r"));
+    // Only one line feed goes with a carriage return; a second one starts the next line.
+    EXPECT_EQ(L({"a", "\nb"}), Lines("a\r\n\nb"));
+}
+
+TEST(HelpTextLines, LineFeedsAloneDoNotEndLines)
+{
+    EXPECT_EQ(L({"first\nsecond\nthird\n"}), Lines("first\nsecond\nthird\n"));
+    // A line feed before the carriage return stays in the line it ends.
+    EXPECT_EQ(L({"a\n", "b"}), Lines("a\n\rb"));
+}
+
+class HelpTextRead : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = MakeTempDir();
+        ASSERT_TRUE(SetDataDir(dir.c_str()));
+        memset(&help, 0, sizeof help);
+    }
+    void TearDown() override { FreeHelpText(&help); }
+    std::string dir;
+    HelpText help;
+};
+
+TEST_F(HelpTextRead, ReadsTheWholeFileWithItsLineTableCounted)
+{
+    WriteFile(dir, "README", "Vantry\r\n\r\nManual text\r\n");
+    uint32_t before = DynamicMemoryUsed;
+    ASSERT_EQ(1, ReadHelpText("README", "README", 1, &help));
+    EXPECT_TRUE(Messages.empty());
+    ASSERT_EQ(3u, help.count);
+    EXPECT_EQ(23u, help.size);
+    EXPECT_EQ("Manual text", std::string(help.text + help.lines[2].offset, help.lines[2].length));
+    EXPECT_EQ(0u, help.lines[1].length);
+    // 23 bytes of text and three 8-byte line entries.
+    EXPECT_EQ(before + 23u + 24u, DynamicMemoryUsed);
+    FreeHelpText(&help);
+    EXPECT_EQ(before, DynamicMemoryUsed);
+    EXPECT_EQ(nullptr, help.text);
+    EXPECT_EQ(0u, help.count);
+}
+
+TEST_F(HelpTextRead, AMissingKeyHelpIsSilentAndAMissingManualIsReported)
+{
+    EXPECT_EQ(0, ReadHelpText("KEYHELP", "KEYHELP", 0, &help));
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_EQ(0u, help.count);
+
+    EXPECT_EQ(0, ReadHelpText("README", "README", 1, &help));
+    ASSERT_EQ(1u, Messages.size());
+    EXPECT_EQ("Vantry WIN32 API Error", Messages[0].caption);
+    EXPECT_EQ(0u, Messages[0].text.find("Error: Opening README file, GetLastError=0x00000002"))
+        << Messages[0].text;
+    EXPECT_EQ(nullptr, help.text);
+}
+
+TEST_F(HelpTextRead, AnEmptyFileGivesNoLinesAndNoMessage)
+{
+    WriteFile(dir, "KEYHELP", "");
+    EXPECT_EQ(0, ReadHelpText("KEYHELP", "KEYHELP", 0, &help));
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_EQ(0u, help.count);
+    EXPECT_EQ(nullptr, help.lines);
+}
+
+TEST_F(HelpTextRead, ReadingAgainReplacesTheOldText)
+{
+    WriteFile(dir, "KEYHELP", "old\r\nlines\r\nhere\r\n");
+    ASSERT_EQ(1, ReadHelpText("KEYHELP", "KEYHELP", 0, &help));
+    uint32_t withOld = DynamicMemoryUsed;
+    WriteFile(dir, "KEYHELP", "new");
+    ASSERT_EQ(1, ReadHelpText("KEYHELP", "KEYHELP", 0, &help));
+    EXPECT_EQ(1u, help.count);
+    EXPECT_EQ("new", std::string(help.text, help.size));
+    // The old 18 bytes and 3 entries went, the new 3 bytes and 1 entry came.
+    EXPECT_EQ(withOld - 18u - 24u + 3u + 8u, DynamicMemoryUsed);
+}
+
+}  // namespace

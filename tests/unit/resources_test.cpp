@@ -1,0 +1,260 @@
+// The resource script against its contract: every command in the menu with its exact
+// text, the accelerator keys, and the bitmaps in the order the drawing code loads them.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "../../resources/resource.h"
+#include "graphics/surface.h"
+
+namespace {
+
+std::string ResourcesDir()
+{
+    std::string here = __FILE__;
+    return here.substr(0, here.rfind("/tests/unit/")) + "/resources/";
+}
+
+std::string ReadText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The numbers of resource.h by name, read from the header as the resource compiler does.
+std::map<std::string, long> HeaderNames()
+{
+    std::map<std::string, long> names;
+    std::istringstream text(ReadText(ResourcesDir() + "resource.h"));
+    std::string line;
+    while (std::getline(text, line)) {
+        std::istringstream words(line);
+        std::string define, name;
+        long value;
+        if (words >> define >> name >> value && define == "#define")
+            names[name] = value;
+    }
+    return names;
+}
+
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+std::string Trim(const std::string &s)
+{
+    size_t a = s.find_first_not_of(" \t\r");
+    size_t b = s.find_last_not_of(" \t\r");
+    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+}
+
+// The comma-separated fields of a line, trimmed.
+std::vector<std::string> Fields(const std::string &line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    std::string field;
+    while (std::getline(in, field, ','))
+        fields.push_back(Trim(field));
+    return fields;
+}
+
+// The text between the first pair of double quotes of a line after position from, and
+// in *after the position behind the closing quote; "" when there is none.
+std::string Quoted(const std::string &line, size_t from, size_t *after)
+{
+    size_t a = line.find('"', from);
+    size_t b = a == std::string::npos ? a : line.find('"', a + 1);
+    if (b == std::string::npos)
+        return "";
+    *after = b + 1;
+    return line.substr(a + 1, b - a - 1);
+}
+
+struct Fixture : ::testing::Test {
+    void SetUp() override
+    {
+        rc = ReadText(ResourcesDir() + "vantry.rc");
+        ASSERT_FALSE(rc.empty());
+        names = HeaderNames();
+    }
+    long Value(const std::string &name)
+    {
+        auto it = names.find(name);
+        EXPECT_NE(names.end(), it) << name << " is not defined in resource.h";
+        return it == names.end() ? -1 : it->second;
+    }
+    std::string rc;
+    std::map<std::string, long> names;
+};
+
+typedef Fixture ResourceScript;
+
+TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
+{
+    const std::vector<std::pair<int, std::string>> commands = {
+        {IDM_YTD_RETURN, "Year-To-Date Return - Ctrl-y"},
+        {IDM_6_MONTH_RETURN, "6-Month Return - Ctrl-6,6"},
+        {IDM_1_YEAR_RETURN, "1-Year Return - Ctrl-1"},
+        {IDM_3_YEAR_RETURN, "3-Year Return - Ctrl-3"},
+        {IDM_5_YEAR_RETURN, "5-Year Return - Ctrl-5"},
+        {IDM_7_YEAR_RETURN, "7-Year Return - Ctrl-7"},
+        {IDM_10_YEAR_RETURN, "10-Year Return - Ctrl-0"},
+        {IDM_SIGNALS, "Signals - Ctrl-a,a"},
+        {IDM_CURRENT_STRENGTH, "Current Strength"},
+        {IDM_TOTAL_RETURN, "Total Return - Ctrl-t"},
+        {IDM_VOLATILITY, "Volatility - Ctrl-v"},
+        {IDM_REWARD_RISK, "Reward/Risk Ratio - Ctrl-r"},
+        {IDM_SHARPE_RATIO, "Sharpe Ratio"},
+        {IDM_TAX_EFFICIENCY, "Tax Efficiency - Ctrl-x"},
+        {IDM_NO_CHART, "No Chart - Ctrl-n"},
+        {IDM_CATEGORY_SORT, "Category Sort - Ctrl-c"},
+        {IDM_EXIT, "Exit - Ctrl-q"},
+        {IDM_ZOOM, "Zoom - Ctrl-z"},
+        {IDM_MOVING_AVERAGE, "Moving Average - Ctrl-m"},
+        {IDM_MACD, "MACD - Moving Average Convergence/Divergence"},
+        {IDM_MAGNIFY_MACD, "Magnify MACD"},
+        {IDM_ROC, "ROC - Rate Of Change"},
+        {IDM_BOLLINGER, "Bollinger Bands"},
+        {IDM_DISTRIBUTIONS, "Distributions - Ctrl-d"},
+        {IDM_BENCHMARK, "Benchmark - Ctrl-b,b"},
+        {IDM_LOG_LINEAR, "Log/Linear - Ctrl-l"},
+        {IDM_COMBINED_GRAPHS, "Combined Graphs"},
+        {IDM_OVERLAID_GRAPHS, "Overlaid Graphs"},
+        {IDM_RSI, "RSI - Relative Strength Index"},
+        {IDM_WEB_PAGE, "Web Page"},
+        {IDM_SELECT_FUND, "Select Fund - Ctrl-s"},
+        {IDM_GROUP, "Group - Ctrl-g"},
+        {IDM_UMA, "Unweighted UMA"},
+        {IDM_WMA, "Weighted WMA"},
+        {IDM_EMA, "Exponential EMA"},
+        {IDM_AMA, "Adaptive AMA"},
+        {IDM_VIDYA, "Variable VIDYA"},
+        {IDM_RESELECT, "Reselect Moving Average"},
+        {IDM_RECALCULATE, "Recalculate Optimal Values"},
+        {IDM_DEFAULT_BENCHMARK, "Default Benchmark"},
+        {IDM_RESET_BENCHMARK, "Reset Benchmark"},
+        {IDM_INCREMENTAL_UPDATE, "Incremental Update"},
+        {IDM_FULL_UPDATE, "Full Update"},
+        {IDM_RESTART, "Restart"},
+        {IDM_PRINT, "Print Fund Graph - Ctrl-p"},
+        {IDM_KEY_HELP, "Keystroke Help - Ctrl-h,<F1>"},
+        {IDM_MANUAL, "On-line Manual"},
+        {IDM_ABOUT, "About Vantry"},
+    };
+    std::multimap<long, std::string> items;
+    for (const std::string &line : Lines(rc)) {
+        size_t at = line.find("MENUITEM \"");
+        if (at == std::string::npos)
+            continue;
+        size_t after = 0;
+        std::string text = Quoted(line, at, &after);
+        std::vector<std::string> rest = Fields(line.substr(after));
+        ASSERT_EQ(2u, rest.size()) << line;
+        items.insert({Value(rest[1]), text});
+    }
+    EXPECT_EQ(commands.size(), items.size()) << "the menu holds commands not in the table";
+    for (const auto &c : commands) {
+        ASSERT_EQ(1u, items.count(c.first)) << c.second;
+        EXPECT_EQ(c.second, items.find(c.first)->second);
+    }
+    // Enter and Tab are keys only.
+    EXPECT_EQ(0u, items.count(IDM_ENTER));
+    EXPECT_EQ(0u, items.count(IDM_TAB));
+    // The menu is resource 113 by its name.
+    EXPECT_NE(std::string::npos, rc.find("IDR_MAIN_MENU MENU"));
+    EXPECT_NE(std::string::npos, rc.find("IDR_ACCELERATORS ACCELERATORS"));
+    EXPECT_NE(std::string::npos, rc.find("IDI_VANTRY ICON \"vantry.ico\""));
+}
+
+TEST_F(ResourceScript, TheAcceleratorsAreTheCommandKeys)
+{
+    // (key, with Ctrl) -> command; plain letters and digits as the resource writes them.
+    const std::set<std::tuple<std::string, bool, int>> expected = {
+        {"\"Y\"", true, IDM_YTD_RETURN},      {"\"6\"", false, IDM_6_MONTH_RETURN},
+        {"\"6\"", true, IDM_6_MONTH_RETURN},  {"\"1\"", true, IDM_1_YEAR_RETURN},
+        {"\"3\"", true, IDM_3_YEAR_RETURN},   {"\"5\"", true, IDM_5_YEAR_RETURN},
+        {"\"7\"", true, IDM_7_YEAR_RETURN},   {"\"0\"", true, IDM_10_YEAR_RETURN},
+        {"\"A\"", false, IDM_SIGNALS},        {"\"A\"", true, IDM_SIGNALS},
+        {"\"T\"", true, IDM_TOTAL_RETURN},    {"\"V\"", true, IDM_VOLATILITY},
+        {"\"R\"", true, IDM_REWARD_RISK},     {"\"X\"", true, IDM_TAX_EFFICIENCY},
+        {"\"N\"", true, IDM_NO_CHART},        {"\"C\"", true, IDM_CATEGORY_SORT},
+        {"\"Q\"", true, IDM_EXIT},            {"\"Z\"", false, IDM_ZOOM},
+        {"\"Z\"", true, IDM_ZOOM},            {"\"M\"", true, IDM_MOVING_AVERAGE},
+        {"\"D\"", true, IDM_DISTRIBUTIONS},   {"\"B\"", false, IDM_BENCHMARK},
+        {"\"B\"", true, IDM_BENCHMARK},       {"\"L\"", true, IDM_LOG_LINEAR},
+        {"\"S\"", true, IDM_SELECT_FUND},     {"\"G\"", true, IDM_GROUP},
+        {"\"P\"", true, IDM_PRINT},           {"\"H\"", true, IDM_KEY_HELP},
+        {"VK_F1", false, IDM_KEY_HELP},       {"VK_RETURN", false, IDM_ENTER},
+        {"VK_TAB", false, IDM_TAB},
+    };
+    size_t begin = rc.find("ACCELERATORS");
+    ASSERT_NE(std::string::npos, begin);
+    size_t end = rc.find("\nEND", begin);
+    std::string table = rc.substr(begin, end - begin);
+    std::set<std::tuple<std::string, bool, int>> found;
+    size_t lines = 0;
+    for (const std::string &line : Lines(table)) {
+        std::vector<std::string> f = Fields(line);
+        if (f.size() < 3)
+            continue;  // the table's header and BEGIN
+        EXPECT_EQ("VIRTKEY", f[2]) << line;
+        EXPECT_TRUE(f.size() == 3 || (f.size() == 4 && f[3] == "CONTROL")) << line;
+        found.insert({f[0], f.size() == 4, (int)Value(f[1])});
+        lines++;
+    }
+    EXPECT_EQ(expected.size(), lines);
+    EXPECT_EQ(expected, found);
+}
+
+TEST_F(ResourceScript, TheBitmapsAreThoseTheDrawingCodeLoadsAndTheirFilesExist)
+{
+    // The slot order of the drawing code, as the header's names give it.
+    const long slots[BITMAP_COUNT] = {
+        IDB_BUY,         IDB_SELL,         IDB_RISE3,        IDB_RISE4,
+        IDB_RISE5,       IDB_FALL3,        IDB_FALL4,        IDB_FALL5,
+        IDB_PORTFOLIO,   IDB_CHECK,        IDB_NO_CHECK,     IDB_NO_PORTFOLIO,
+        IDB_ARROW_LEFT,  IDB_ARROW_RIGHT,  IDB_DOUBLE_LEFT,  IDB_DOUBLE_RIGHT,
+        IDB_BOLD_LEFT,   IDB_BOLD_RIGHT,   IDB_BOLD_DOUBLE_LEFT, IDB_BOLD_DOUBLE_RIGHT,
+        IDB_UP,          IDB_DOWN,
+    };
+    std::map<long, std::string> files;
+    for (const std::string &line : Lines(rc)) {
+        std::istringstream words(line);
+        std::string name, kind;
+        if (!(words >> name >> kind) || kind != "BITMAP")
+            continue;
+        size_t after = 0;
+        files[Value(name)] = Quoted(line, 0, &after);
+    }
+    EXPECT_EQ((size_t)BITMAP_COUNT, files.size());
+    for (uint32_t s = 0; s < BITMAP_COUNT; s++) {
+        EXPECT_EQ(slots[s], (long)BitmapResourceIds[s]) << "slot " << s;
+        auto it = files.find(slots[s]);
+        ASSERT_NE(files.end(), it) << "bitmap " << slots[s] << " has no resource";
+        EXPECT_EQ("bmp" + std::to_string(slots[s]) + ".bmp", it->second);
+        FILE *f = fopen((ResourcesDir() + it->second).c_str(), "rb");
+        EXPECT_NE(nullptr, f) << it->second;
+        if (f)
+            fclose(f);
+    }
+}
+
+}  // namespace
