@@ -154,7 +154,7 @@ double AnnualizedReturn(double start, double end, int32_t w)
     return r.result;
 }
 
-#define RETURN_LANES 4
+#define RETURN_LANES 8
 
 void AnnualizedReturns(double start, const double *ends, int32_t w, double *results,
                        uint32_t count)

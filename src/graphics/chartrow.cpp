@@ -317,9 +317,9 @@ uint32_t TrendIconSlot(int trendState)
 
 static void DrawSignalIcons(DrawTarget *t, const FundRecord *fund, int32_t x0, int32_t y1)
 {
-    // The icons sit at fixed steps of one icon width plus 4 pixels: series 1's signal,
-    // series 0's signal, series 1's trend, series 0's trend.
-    const int32_t step = (int32_t)Bitmaps[BMP_BUY].width + 4;
+    // The icons sit at steps of 4 pixels plus one icon width, w being the width of the
+    // icon drawn there: series 1's signal at x0, series 0's signal at x0 + w + 4, series
+    // 1's trend at x0 + 2(w + 4), series 0's trend at x0 + 3(w + 4).
     for (int k = 0; k < 4; k++) {
         int series = (k % 2) == 0 ? 1 : 0;
         uint32_t slot;
@@ -333,7 +333,7 @@ static void DrawSignalIcons(DrawTarget *t, const FundRecord *fund, int32_t x0, i
             if (slot == BITMAP_COUNT)
                 continue;
         }
-        SurfaceCopyBitmap(t, x0 + k * step, y1, slot, 1);
+        SurfaceCopyBitmap(t, x0 + k * ((int32_t)Bitmaps[slot].width + 4), y1, slot, 1);
     }
 }
 

@@ -374,8 +374,9 @@ static void LinearAxis(int32_t x, int32_t y0, uint32_t span, uint32_t count, uin
             half = 0;
     }
     for (uint64_t i = 0; i < count; i += step) {
-        // Multiply first: the rows stay exact for any span and count.
-        int32_t offset = (int32_t)((uint32_t)i * span / count);
+        // Multiply first, in 64 bits: the rows stay exact for any span and count (a
+        // 32-bit product wraps once span x count passes 2^32).
+        int32_t offset = (int32_t)(i * span / count);
         int32_t row = direction ? y0 - offset : y0 + offset;
         if (i != 0) {
             AxisTick(x, row, 4, right);

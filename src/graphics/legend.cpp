@@ -49,13 +49,24 @@ uint32_t ArrowButtonSlot(uint32_t strip, uint32_t row)
     return BITMAP_COUNT;
 }
 
-void PaintArrowStrip(DrawTarget *t, uint32_t strip)
+// The strip's frame with the black pen and the hollow brush; a failure is reported under
+// the call that failed, selecting (or restoring) the objects or drawing the rectangle.
+static void StripFrame(DrawTarget *t, int32_t right, int32_t bottom)
 {
     const RgbColour black = PaletteColour(1);
+    if (SurfaceRectangle(t, 0, 0, right, bottom, black, black, 1))
+        return;
+    if (SurfaceFailedSteps & (SURFACE_STEP_SELECT | SURFACE_STEP_RESTORE))
+        ReportWin32("SelectObject");
+    if (SurfaceFailedSteps & SURFACE_STEP_DRAW)
+        ReportWin32("Rectangle");
+}
+
+void PaintArrowStrip(DrawTarget *t, uint32_t strip)
+{
     if (strip == ARROW_STRIP_TOP) {
         int32_t w = (int32_t)Bitmaps[BMP_UP].width, h = (int32_t)Bitmaps[BMP_UP].height;
-        if (!SurfaceRectangle(t, 0, 0, 2 * w + 5, h + 4, black, black, 1))
-            ReportWin32("Rectangle");
+        StripFrame(t, 2 * w + 5, h + 4);
         SurfaceCopyBitmap(t, 2, 2, BMP_UP, 0);
         SurfaceCopyBitmap(t, w + 3, 2, BMP_DOWN, 0);
         return;
@@ -64,8 +75,7 @@ void PaintArrowStrip(DrawTarget *t, uint32_t strip)
         return;
     int32_t w = (int32_t)Bitmaps[BMP_ARROW_LEFT].width;
     int32_t h = (int32_t)Bitmaps[BMP_ARROW_LEFT].height;
-    if (!SurfaceRectangle(t, 0, 0, w + 4, 6 * h + 9, black, black, 1))
-        ReportWin32("Rectangle");
+    StripFrame(t, w + 4, 6 * h + 9);
     for (uint32_t k = 0; k < 6; k++)
         SurfaceCopyBitmap(t, 2, 2 + (int32_t)k * (h + 1), ArrowButtonSlot(strip, k), 0);
 }

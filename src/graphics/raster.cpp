@@ -157,7 +157,10 @@ int RasterLine(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Rg
     }
     for (int64_t k = kFirst; k < kEnd; k++) {
         int64_t along = start + sMajor * k;
-        int64_t across = (2 * k * minor + major) / (2 * major);
+        // floor(k * minor / major + 1/2) as (k * minor + major / 2) / major: with k below
+        // major and both below 2^32 the sum stays below 2^64, where doubling it would not.
+        int64_t across = (int64_t)(((uint64_t)k * (uint64_t)minor + (uint64_t)major / 2) /
+                                   (uint64_t)major);
         int64_t other = (xMajor ? y1 : x1) + sMinor * across;
         if (xMajor)
             Plot(t, along, other, colour, t->xorMode);
@@ -480,6 +483,12 @@ int CreateRasterTarget(uint32_t width, uint32_t height, RasterImage *image, Draw
     // Without pixels the target has no image, so every operation on it fails.
     if (width == 0 || height == 0)
         return 0;
+    // The pixel count is taken in 64 bits: on a 32-bit build width x height could wrap to
+    // a small block that the full-size image would then overrun.
+    if ((uint64_t)width * height > 0xFFFFFFFFu / sizeof(RgbColour)) {
+        ReportWarning("Out of memory.");
+        return 0;
+    }
     RgbColour *pixels = (RgbColour *)AllocZero((size_t)width * height, sizeof(RgbColour));
     if (!pixels)
         return 0;

@@ -582,6 +582,42 @@ TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlaces)
     EXPECT_EQ(FirstDifference(actual, expected), "");
 }
 
+TEST_F(ChartRowTest, SignalsIconPlacesUseTheWidthOfTheIconDrawn)
+{
+    NewFundTable(1);
+    // Series 0 rises five times and holds; series 1 falls five times and is out.
+    FundRecord *f = Fund(0, "Idx", 1);
+    Values(f, {1, 2, 3, 4, 5, 6}, true);
+    for (int k = 0; k < 6; k++)
+        f->points[1][k].value = 11 - k;
+    f->points[0][5].dateWord |= NAV_MACD_HOLDING;
+    f->indexName = CopyString("SPX", 3);
+    // A Buy icon 12 pixels wide and a five-fall icon 7 wide; the others stay 10.
+    const struct {
+        uint32_t slot, width;
+    } sizes[] = {{BMP_BUY, 12}, {BMP_FALL5, 7}};
+    for (const auto &s : sizes) {
+        FreeBlock(Bitmaps[s.slot].pixels);
+        Bitmaps[s.slot].width = s.width;
+        Bitmaps[s.slot].pixels = (RgbColour *)AllocZero(s.width * 14, sizeof(RgbColour));
+        for (uint32_t i = 0; i < s.width * 14; i++)
+            Bitmaps[s.slot].pixels[i] = SlotColour(s.slot);
+    }
+    ChartKind = CHART_SIGNALS;
+    ShowMacd = 1;
+    MeasureFundRow(300);
+    // x0 = 97: Sell (10) at 97; Buy (12) at 97 + 12 + 4 = 113; five falls (7) at
+    // 97 + 2 * (7 + 4) = 119; five rises (10) at 97 + 3 * (10 + 4) = 139.
+    Canvas actual(320, rowHeight), expected(320, rowHeight);
+    Row(actual, 0);
+    Head(expected, BMP_NO_PORTFOLIO, "Idx", 2);
+    SurfaceCopyBitmap(&expected.target, 97, 1, BMP_SELL, 1);
+    SurfaceCopyBitmap(&expected.target, 113, 1, BMP_BUY, 1);
+    SurfaceCopyBitmap(&expected.target, 119, 1, BMP_FALL5, 1);
+    SurfaceCopyBitmap(&expected.target, 139, 1, BMP_RISE5, 1);
+    EXPECT_EQ(FirstDifference(actual, expected), "");
+}
+
 TEST_F(ChartRowTest, CategoryColoursFromTheTable)
 {
     const uint32_t bar[16] = {1, 2, 3, 4, 14, 5, 6, 7, 8, 9, 10, 11, 12, 13, 1, 2};

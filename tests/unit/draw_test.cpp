@@ -178,6 +178,21 @@ TEST_F(DrawTest, LinesFarOutsideTheSurfaceAreCutCheaply)
     EXPECT_EQ(At(&c, 39, 4), Black);
 }
 
+TEST_F(DrawTest, ALineAcrossTheWholeCoordinateRangeStaysExact)
+{
+    // Corner to corner of the 32-bit plane: both sides 2^32 - 1 long, so the line is the
+    // exact diagonal and pixel k of it is (INT32_MIN + k, INT32_MIN + k). The visible part
+    // begins 2^31 steps in, where k times the minor side is near 2^63: it must paint
+    // (0, 0) .. (29, 29) of the 40 x 30 canvas and nothing else.
+    DrawLine(&c.target, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 1);
+    std::vector<std::string> painted = Painted(&c);
+    std::vector<std::string> diagonal;
+    for (int i = 0; i < 30; i++)
+        diagonal.push_back(std::to_string(i) + "," + std::to_string(i));
+    std::sort(diagonal.begin(), diagonal.end());
+    EXPECT_EQ(painted, diagonal);
+}
+
 TEST_F(DrawTest, BoxesExcludeRightAndBottomEdgeAndDotsAreThreeByThree)
 {
     FillBox(&c.target, 2, 2, 5, 4, 12);
@@ -488,6 +503,27 @@ TEST_F(AxisTest, LinearAxisLabelStepsAndMultiplyFirstRows)
     Run(10, 12, 440 - 71);
     LeftLabel(10, 440 - 71, "5");
     EXPECT_EQ(FirstDifference(&c, &expected), "");
+}
+
+TEST_F(AxisTest, TallLinearAxisRowsDoNotWrap)
+{
+    // span 40000, count 200000: 100 units give 40000 * 100 / 200000 = 20 > 18 (50 give
+    // 10), so step 100 and ticks for 100 .. 199900 at i / 5 rows up: 20, 40, ... 39980.
+    // From i = 107400 on, i * 40000 passes 2^32; the rows must still be i / 5.
+    Canvas tall;
+    OpenCanvas(&tall, 60, 40010);
+    DrawSurface = &tall.target;
+    LinearAxisLeft(10, 40005, 40000, 200000, 1);
+    std::vector<int> rows;
+    for (int y = 0; y < 40010; y++)
+        if (At(&tall, 11, y) == Black)
+            rows.push_back(40005 - y);
+    std::vector<int> expectedRows;
+    for (int offset = 39980; offset >= 20; offset -= 20)
+        expectedRows.push_back(offset);
+    EXPECT_EQ(rows, expectedRows);
+    DrawSurface = &c.target;
+    FreeRasterTarget(&tall.image);
 }
 
 TEST_F(AxisTest, AxesWithoutRoomOrCountDrawNothingAtAll)

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 #include "data/alloc.h"
 #include "graphics/draw.h"
 #include "graphics/legend.h"
@@ -151,6 +154,51 @@ TEST_F(LegendTest, TopStripFrameAndBothArrows)
     for (int32_t y = 0; y < 30; y++)
         for (int32_t x = 0; x < 40; x++)
             ASSERT_EQ(other.At(x, y), Gray);
+}
+
+// A device whose frame rectangle fails at the step given, and whose copies succeed.
+uint32_t FrameFailure;
+int FailingFrame(DrawTarget *, int32_t, int32_t, int32_t, int32_t, RgbColour, RgbColour,
+                 uint32_t)
+{
+    SurfaceFailedSteps |= FrameFailure;
+    return 0;
+}
+int CopySucceeds(DrawTarget *, int32_t, int32_t, uint32_t, uint32_t)
+{
+    return 1;
+}
+const SurfaceOps FrameFails = {nullptr, FailingFrame, nullptr, nullptr, nullptr,
+                               nullptr, nullptr,      nullptr, nullptr, nullptr,
+                               nullptr, nullptr,      nullptr, nullptr, CopySucceeds};
+
+TEST_F(LegendTest, FrameFailuresAreReportedUnderTheCallThatFailed)
+{
+    // Selecting the black pen or the hollow brush is "SelectObject"; the drawing itself is
+    // "Rectangle"; either way the buttons are still copied and nothing else is reported.
+    GdiSurfaceOps = &FrameFails;
+    DrawTarget gdi = {};
+    gdi.kind = SURFACE_GDI;
+    const struct {
+        uint32_t strip, steps;
+        const char *label;
+    } cases[] = {
+        {ARROW_STRIP_LEFT, SURFACE_STEP_SELECT, "Error: SelectObject"},
+        {ARROW_STRIP_RIGHT, SURFACE_STEP_RESTORE, "Error: SelectObject"},
+        {ARROW_STRIP_TOP, SURFACE_STEP_SELECT, "Error: SelectObject"},
+        {ARROW_STRIP_TOP, SURFACE_STEP_DRAW, "Error: Rectangle"},
+        {ARROW_STRIP_LEFT, SURFACE_STEP_DRAW, "Error: Rectangle"},
+    };
+    for (const auto &c : cases) {
+        ClearMessages();
+        FrameFailure = c.steps;
+        PaintArrowStrip(&gdi, c.strip);
+        std::vector<std::string> texts = MessageTexts();
+        ASSERT_EQ(texts.size(), 1u) << c.label;
+        EXPECT_EQ(texts[0].substr(0, texts[0].find(", GetLastError=")), c.label);
+    }
+    GdiSurfaceOps = nullptr;
+    ClearMessages();
 }
 
 }  // namespace
