@@ -1,0 +1,151 @@
+/* Fixture window program for the harness's own tests: a small top-level window with a status
+   bar, a tab control, a multiple-selection list box, an accelerator, a message box and GDI
+   objects made and freed on command, so every probe request can be checked against known
+   answers without the real program. */
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <commctrl.h>
+#include <stdio.h>
+
+#define ID_STATUS 101
+#define ID_TABS 103
+#define ID_LIST 104
+#define CMD_BOX 1001
+#define CMD_MAKE_GDI 1002
+#define CMD_FREE_GDI 1003
+#define CMD_STATUS 1004
+#define GDI_BATCH 10
+
+static HWND Status, Tabs, List;
+static HBRUSH Made[GDI_BATCH];
+static int Commands;
+
+static void SetStatus(const char *text) { SendMessageA(Status, SB_SETTEXTA, 0, (LPARAM)text); }
+
+static void Layout(HWND hwnd)
+{
+    RECT c, s;
+    GetClientRect(hwnd, &c);
+    SendMessageA(Status, WM_SIZE, 0, 0);
+    GetWindowRect(Status, &s);
+    int sh = s.bottom - s.top;
+    MoveWindow(Tabs, 0, 0, c.right, 30, TRUE);
+    MoveWindow(List, 10, 40, c.right / 2, c.bottom - sh - 50 > 0 ? c.bottom - sh - 50 : 0, TRUE);
+}
+
+static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    char buf[64];
+    switch (msg) {
+    case WM_CREATE: {
+        Status = CreateWindowA(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd,
+                               (HMENU)ID_STATUS, NULL, NULL);
+        Tabs = CreateWindowA(WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                             0, 0, hwnd, (HMENU)ID_TABS, NULL, NULL);
+        const char *names[] = {"First", "Second", "Third & Last"};
+        for (int i = 0; i < 3; i++) {
+            TCITEMA item = {0};
+            item.mask = TCIF_TEXT | TCIF_PARAM;
+            item.pszText = (char *)names[i];
+            item.lParam = 10 + i;
+            SendMessageA(Tabs, TCM_INSERTITEMA, i, (LPARAM)&item);
+        }
+        List = CreateWindowA("LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL |
+                             LBS_NOTIFY | LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT, 0, 0, 0, 0,
+                             hwnd, (HMENU)ID_LIST, NULL, NULL);
+        const char *rows[] = {"alpha", "beta", "gamma", "delta", "epsilon"};
+        for (int i = 0; i < 5; i++)
+            SendMessageA(List, LB_ADDSTRING, 0, (LPARAM)rows[i]);
+        SetStatus("ready");
+        return 0;
+    }
+    case WM_SIZE:
+        Layout(hwnd);
+        return 0;
+    case WM_ERASEBKGND: {
+        RECT c;
+        GetClientRect(hwnd, &c);
+        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        FillRect((HDC)wp, &c, red);
+        DeleteObject(red);
+        return 1;
+    }
+    case WM_NOTIFY: {
+        NMHDR *n = (NMHDR *)lp;
+        if (n->idFrom == ID_TABS && n->code == TCN_SELCHANGE) {
+            snprintf(buf, sizeof buf, "tab %d", (int)SendMessageA(Tabs, TCM_GETCURSEL, 0, 0));
+            SetStatus(buf);
+        }
+        return 0;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wp)) {
+        case ID_LIST:
+            if (HIWORD(wp) == LBN_SELCHANGE) {
+                snprintf(buf, sizeof buf, "selected %d",
+                         (int)SendMessageA(List, LB_GETSELCOUNT, 0, 0));
+                SetStatus(buf);
+            } else if (HIWORD(wp) == LBN_DBLCLK) {
+                SetStatus("double click");
+            }
+            return 0;
+        case CMD_BOX:
+            MessageBoxA(hwnd, "Hello from the fixture.", "Fixture", MB_OK | MB_ICONINFORMATION);
+            SetStatus("box closed");
+            return 0;
+        case CMD_MAKE_GDI:
+            for (int i = 0; i < GDI_BATCH; i++)
+                if (!Made[i])
+                    Made[i] = CreateSolidBrush(RGB(i, i, i));
+            return 0;
+        case CMD_FREE_GDI:
+            for (int i = 0; i < GDI_BATCH; i++)
+                if (Made[i]) {
+                    DeleteObject(Made[i]);
+                    Made[i] = NULL;
+                }
+            return 0;
+        case CMD_STATUS:
+            snprintf(buf, sizeof buf, "command %d", ++Commands);
+            SetStatus(buf);
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmd, int show)
+{
+    (void)prev;
+    (void)cmd;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+    WNDCLASSA wc = {0};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    wc.lpszClassName = "E2EFixture";
+    if (!RegisterClassA(&wc))
+        return 0;
+    HWND hwnd = CreateWindowA("E2EFixture", "Fixture", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                              50, 40, 600, 400, NULL, NULL, instance, NULL);
+    if (!hwnd)
+        return 0;
+    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'Y', CMD_STATUS}};
+    HACCEL accel = CreateAcceleratorTableA(keys, 1);
+    ShowWindow(hwnd, show);
+    UpdateWindow(hwnd);
+    MSG m;
+    while (GetMessageA(&m, NULL, 0, 0) > 0) {
+        if (!TranslateAcceleratorA(hwnd, accel, &m)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+    DestroyAcceleratorTable(accel);
+    return (int)m.wParam;
+}

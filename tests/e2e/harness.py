@@ -1,0 +1,583 @@
+"""Runs Windows programs under Wine on a private Xvfb display and drives them through the probe.
+
+One template Wine prefix serves a whole run; every WineSession copies it and starts its own
+Xvfb display, wineserver, probe and programs, and ends all of them by PID. (A display that
+has already served one Wine desktop gives the next desktop no display driver, so displays
+are never shared.) Every wait polls with a deadline; nothing sleeps a fixed time.
+"""
+
+import ctypes
+import json
+import os
+import selectors
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import time
+import zlib
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+WINE_FONTS = "/usr/share/wine/fonts"
+MINGW_CC = "x86_64-w64-mingw32-gcc"
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCREEN = (1024, 768)
+
+# Window messages and control constants the tests use.
+WM_CLOSE = 0x0010
+WM_COMMAND = 0x0111
+WM_LBUTTONDBLCLK = 0x0203
+TCM_SETCURFOCUS = 0x1330
+IDOK = 1
+IDCANCEL = 2
+SW_MINIMIZE = 6
+SW_RESTORE = 9
+
+
+class HarnessError(Exception):
+    pass
+
+
+def become_subreaper():
+    """Wine daemonises its helpers; as a child subreaper they stay our children, so they
+    can be ended by PID instead of by name."""
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
+    except OSError:
+        pass
+
+
+def wait_for(predicate, timeout, what, interval=0.05):
+    """Polls predicate until it returns a true value, which is returned; raises after
+    timeout seconds, naming what was awaited and the last value seen."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while True:
+        last = predicate()
+        if last:
+            return last
+        if time.monotonic() >= deadline:
+            raise HarnessError("timed out after %.1f s waiting for %s (last: %r)"
+                               % (timeout, what, last))
+        time.sleep(interval)
+
+
+def own_children():
+    """PIDs whose parent is this process (read from /proc)."""
+    me = os.getpid()
+    kids = []
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % name) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        fields = stat[stat.rfind(")") + 2:].split()
+        if len(fields) > 1 and int(fields[1]) == me:
+            kids.append(int(name))
+    return kids
+
+
+def reap(pid):
+    try:
+        return os.waitpid(pid, os.WNOHANG)[0] == pid
+    except ChildProcessError:
+        return True
+
+
+def end_process(proc, timeout=5.0):
+    """Ends one Popen child: terminate, then kill after the deadline."""
+    if proc is None or proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(timeout)
+
+
+def end_orphans(exclude=(), timeout=5.0):
+    """Ends the daemonised helpers that were re-parented to us, by PID."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        kids = [p for p in own_children() if p not in exclude]
+        if not kids:
+            return
+        for pid in kids:
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            kids = [p for p in kids if not reap(p)]
+            if not kids:
+                return
+            time.sleep(0.05)
+
+
+def build_windows_program(source, output, gui=False, libs=()):
+    """Compiles one of the harness's C programs with mingw-w64 when it is older than its
+    source."""
+    if os.path.exists(output) and os.path.getmtime(output) >= os.path.getmtime(source):
+        return output
+    os.makedirs(os.path.dirname(output), exist_ok=True)
+    cmd = [MINGW_CC, "-O1", "-Wall", "-Wextra", "-o", output, source]
+    if gui:
+        cmd.insert(1, "-mwindows")
+    cmd += ["-l" + lib for lib in libs]
+    subprocess.run(cmd, check=True, timeout=120)
+    return output
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def bmp_to_png(bmp_path, png_path):
+    """Converts the probe's 24-bit bottom-up BMP into a PNG; returns (width, height, rows)
+    with rows as lists of (r, g, b)."""
+    with open(bmp_path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    bits = struct.unpack_from("<H", data, 28)[0]
+    if bits != 24:
+        raise HarnessError("unexpected BMP depth %d" % bits)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    raw = bytearray()
+    for y in range(height):
+        start = offset + (height - 1 - y) * stride
+        line = data[start:start + width * 3]
+        raw.append(0)
+        row = []
+        for x in range(width):
+            b, g, r = line[3 * x], line[3 * x + 1], line[3 * x + 2]
+            raw += bytes((r, g, b))
+            row.append((r, g, b))
+        rows.append(row)
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body
+                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    png = (b"\x89PNG\r\n\x1a\n"
+           + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+           + chunk(b"IDAT", zlib.compress(bytes(raw), 6)) + chunk(b"IEND", b""))
+    with open(png_path, "wb") as f:
+        f.write(png)
+    return width, height, rows
+
+
+class Display:
+    """A private Xvfb server; it chooses a free display number itself (-displayfd)."""
+
+    def __init__(self, width=SCREEN[0], height=SCREEN[1]):
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        sel = selectors.DefaultSelector()
+        sel.register(read_fd, selectors.EVENT_READ)
+        deadline = time.monotonic() + 20
+        while not number.endswith(b"\n"):
+            if time.monotonic() > deadline or not sel.select(deadline - time.monotonic()):
+                self.close()
+                raise HarnessError("Xvfb did not report its display")
+            piece = os.read(read_fd, 16)
+            if not piece:
+                self.close()
+                raise HarnessError("Xvfb ended before reporting its display")
+            number += piece
+        sel.close()
+        os.close(read_fd)
+        self.name = ":" + number.decode().strip()
+
+    def close(self):
+        end_process(self.proc)
+
+
+class Template:
+    """A booted Wine prefix with the fonts and a virtual desktop, made once and copied per
+    session."""
+
+    def __init__(self, display, root):
+        self.display = display
+        self.path = os.path.join(root, "template")
+        self.seconds = 0.0
+        done = os.path.join(root, "template.done")
+        if os.path.exists(done):
+            return  # kept from an earlier run in the same root
+        shutil.rmtree(self.path, ignore_errors=True)
+        started = time.monotonic()
+        os.makedirs(self.path)
+        env = wine_environment(display, self.path)
+        server = start_wineserver(env)
+        try:
+            subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=180, check=False)
+            fonts = os.path.join(self.path, "drive_c", "windows", "Fonts")
+            os.makedirs(fonts, exist_ok=True)
+            for name in os.listdir(WINE_FONTS):
+                if name.endswith(".ttf"):
+                    shutil.copy(os.path.join(WINE_FONTS, name), fonts)
+            reg = os.path.join(root, "desktop.reg")
+            with open(reg, "w") as f:
+                f.write("REGEDIT4\n\n"
+                        "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"
+                        "\"Desktop\"=\"Default\"\n\n"
+                        "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"
+                        "\"Default\"=\"%dx%d\"\n" % SCREEN)
+            subprocess.run([WINE, "regedit", "/S", windows_path(reg)], env=env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
+                           check=True)
+        finally:
+            stop_wineserver(env, server)
+        with open(done, "w"):
+            pass
+        self.seconds = time.monotonic() - started
+
+    def copy(self, destination):
+        subprocess.run(["cp", "-a", self.path, destination], check=True, timeout=60)
+        return destination
+
+
+def wine_environment(display, prefix):
+    env = dict(os.environ)
+    env.update({
+        "DISPLAY": display.name, "WINEPREFIX": prefix, "WINEDEBUG": "-all",
+        "WINEARCH": "win64", "LC_ALL": "C.UTF-8", "WINEDLLOVERRIDES": "mscoree,mshtml=",
+    })
+    return env
+
+
+def start_wineserver(env):
+    """The prefix's wineserver in the foreground and persistent: our own child, known PID."""
+    server = subprocess.Popen([WINESERVER, "-f", "-p"], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    leaf = server_leaf(env["WINEPREFIX"])
+    wait_for(lambda: server.poll() is not None or any(
+        os.path.exists(os.path.join(d, "socket")) for d in server_directories(leaf)), 20,
+        "the wineserver's socket")
+    if server.poll() is not None:
+        raise HarnessError("wineserver ended at start (%d)" % server.returncode)
+    server.leaf = leaf
+    return server
+
+
+def server_leaf(prefix):
+    """The name of the server's socket directory: the prefix's device and inode."""
+    st = os.stat(prefix)
+    return "server-%x-%x" % (st.st_dev, st.st_ino)
+
+
+def server_directories(leaf):
+    """The socket directories of that name, inside the per-user folders (/tmp/.wine-UID
+    upstream, /tmp/wine-XXXXXX on Debian)."""
+    found = []
+    for parent in os.listdir("/tmp"):
+        if parent.startswith(("wine-", ".wine-")):
+            path = os.path.join("/tmp", parent, leaf)
+            if os.path.isdir(path):
+                found.append(path)
+    return found
+
+
+def stop_wineserver(env, server, others=()):
+    """Ends every Wine process of the prefix (wineserver -k), waits for the given Popen
+    children, then ends the server and any helper left over, by PID, and removes the
+    server's directory under /tmp."""
+    try:
+        subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=20)
+    except subprocess.TimeoutExpired:
+        pass
+    for proc in others:
+        end_process(proc)
+    end_process(server)
+    end_orphans()
+    for path in server_directories(server.leaf):
+        shutil.rmtree(path, ignore_errors=True)
+        # The per-user folder goes too when this server was its only tenant.
+        try:
+            os.rmdir(os.path.dirname(path))
+        except OSError:
+            pass
+
+
+class Probe:
+    """The probe process and its request/answer protocol (one line each way)."""
+
+    def __init__(self, env, exe, log_path):
+        self.log = open(log_path, "a")
+        self.proc = subprocess.Popen([WINE, exe], env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=self.log)
+        self.buffer = b""
+        self.sel = selectors.DefaultSelector()
+        self.sel.register(self.proc.stdout, selectors.EVENT_READ)
+        first = self._answer(60)
+        if not first.get("ready"):
+            raise HarnessError("probe did not start: %r" % first)
+        self.gui = first.get("gui", 0)
+
+    def _answer(self, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            while b"\n" in self.buffer:
+                line, self.buffer = self.buffer.split(b"\n", 1)
+                line = line.strip()
+                if line.startswith(b"{"):
+                    return json.loads(line.decode("utf-8", "replace"))
+            left = deadline - time.monotonic()
+            if left <= 0 or not self.sel.select(left):
+                raise HarnessError("probe gave no answer in %.0f s" % timeout)
+            piece = os.read(self.proc.stdout.fileno(), 65536)
+            if not piece:
+                raise HarnessError("probe ended (%s)" % self.proc.poll())
+            self.buffer += piece
+
+    def ask(self, *words, timeout=30, check=True):
+        line = " ".join(str(w) for w in words)
+        self.log.write("> %s\n" % line)
+        self.log.flush()
+        self.proc.stdin.write(line.encode() + b"\n")
+        self.proc.stdin.flush()
+        answer = self._answer(timeout)
+        if check and not answer.get("ok"):
+            raise HarnessError("probe request %r failed: %s" % (line, answer.get("error")))
+        return answer
+
+    def close(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write(b"quit\n")
+                self.proc.stdin.close()
+                self.proc.wait(5)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        end_process(self.proc)
+        self.sel.close()
+        for pipe in (self.proc.stdin, self.proc.stdout):
+            try:
+                pipe.close()
+            except OSError:
+                pass
+        self.log.close()
+
+
+class WineSession:
+    """One Wine prefix (a copy of the template) with its server and probe; starts programs
+    in it and ends everything by PID."""
+
+    def __init__(self, template, work_dir, probe_exe):
+        self.work_dir = work_dir
+        os.makedirs(work_dir, exist_ok=True)
+        self.display = display = Display()
+        try:
+            self.prefix = template.copy(os.path.join(work_dir, "prefix"))
+        except Exception:
+            display.close()
+            raise
+        self.env = wine_environment(display, self.prefix)
+        self.programs = []
+        self.probe = None
+        self.server = None
+        # Now and then Wine's desktop comes up without its display driver (every window of
+        # that server then fails); the probe says so at once and the server is started anew.
+        for attempt in range(4):
+            self.server = start_wineserver(self.env)
+            try:
+                self.probe = Probe(self.env, probe_exe, os.path.join(work_dir, "probe.log"))
+            except Exception:
+                self.close()
+                raise
+            if self.probe.gui:
+                break
+            self.probe.close()
+            self.probe = None
+            stop_wineserver(self.env, self.server)
+        else:
+            self.close()
+            raise HarnessError("Wine's desktop never came up with its display driver")
+        self.desktop_attempts = attempt + 1
+
+    def start(self, exe, cwd=None, log_name="program.log"):
+        """Starts a Windows program; returns its Popen (the wine64 loader process)."""
+        log = open(os.path.join(self.work_dir, log_name), "a")
+        proc = subprocess.Popen([WINE, exe], env=self.env, cwd=cwd or os.path.dirname(exe),
+                                stdout=log, stderr=log, stdin=subprocess.DEVNULL)
+        log.close()
+        self.programs.append(proc)
+        return proc
+
+    def ask(self, *words, **kw):
+        return self.probe.ask(*words, **kw)
+
+    def find(self, cls, pid=0):
+        answer = self.ask("find", cls, pid)
+        return answer if answer["hwnd"] else None
+
+    def wait_window(self, cls, timeout=30, pid=0):
+        return wait_for(lambda: self.find(cls, pid), timeout, "a window of class %s" % cls)
+
+    def children(self, hwnd):
+        return self.ask("children", hwnd)["children"]
+
+    def child(self, hwnd, control_id):
+        for c in self.children(hwnd):
+            if c["id"] == control_id:
+                return c
+        return None
+
+    def info(self, hwnd):
+        return self.ask("info", hwnd)
+
+    def text(self, hwnd):
+        return self.ask("info", hwnd)["text"]
+
+    def send(self, hwnd, msg, wparam=0, lparam=0):
+        return self.ask("send", hwnd, msg, wparam, lparam)["result"]
+
+    def post(self, hwnd, msg, wparam=0, lparam=0):
+        self.ask("post", hwnd, msg, wparam, lparam)
+
+    def command(self, hwnd, command_id):
+        """A menu or accelerator command, sent: it returns when the program has handled it."""
+        return self.send(hwnd, WM_COMMAND, command_id, 0)
+
+    def post_command(self, hwnd, command_id):
+        """A command that may open a modal box, posted so that the probe does not wait on it."""
+        self.post(hwnd, WM_COMMAND, command_id, 0)
+
+    def listbox(self, hwnd):
+        return self.ask("lb", hwnd)
+
+    def tabs(self, hwnd):
+        return self.ask("tab", hwnd)
+
+    def boxes(self, pid):
+        return self.ask("boxes", pid)["boxes"]
+
+    def wait_box(self, pid, timeout=20, text=None):
+        def seen():
+            for box in self.boxes(pid):
+                if text is None or text in box["text"]:
+                    return box
+            return None
+        return wait_for(seen, timeout, "a message box" + (" saying %r" % text if text else ""))
+
+    def press(self, box, button=IDOK):
+        self.ask("press", box["hwnd"], button)
+        wait_for(lambda: not any(b["hwnd"] == box["hwnd"] for b in self.boxes_any()), 20,
+                 "the message box to close")
+
+    def boxes_any(self):
+        boxes = []
+        for w in self.ask("toplevel")["windows"]:
+            if w["class"] == "#32770" and w["visible"]:
+                boxes.append(w)
+        return boxes
+
+    def capture(self, hwnd, png_path):
+        """The window's screen rectangle (0: the whole screen) as a PNG; returns the pixel
+        rows."""
+        os.makedirs(os.path.dirname(os.path.abspath(png_path)), exist_ok=True)
+        bmp = png_path[:-4] + ".bmp" if png_path.endswith(".png") else png_path + ".bmp"
+        self.ask("capture", hwnd, windows_path(bmp))
+        try:
+            return bmp_to_png(bmp, png_path)
+        finally:
+            os.unlink(bmp)
+
+    def screenshot(self, png_path):
+        """The whole X screen, with the virtual desktop's window frames, by ImageMagick."""
+        os.makedirs(os.path.dirname(os.path.abspath(png_path)), exist_ok=True)
+        subprocess.run(["import", "-display", self.display.name, "-window", "root", png_path],
+                       check=True, timeout=30, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def gdi_objects(self, pid):
+        """The process's GDI object count: GetGuiResources where it is implemented, otherwise
+        the count of its entries in the GDI handle table."""
+        answer = self.ask("gdi", pid)
+        if answer["guiresources"]:
+            return answer["guiresources"]
+        if answer["table"] < 0:
+            raise HarnessError("no way to count GDI objects: %r" % answer)
+        return answer["table"]
+
+    def xdotool(self, *args):
+        env = dict(os.environ, DISPLAY=self.display.name)
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=env, check=True, timeout=20)
+
+    def key(self, *keys):
+        """Real key presses (xdotool names: ctrl+y, F1, Return), to the window under the
+        pointer's desktop."""
+        self.xdotool("key", "--delay", "30", *keys)
+
+    def click(self, x, y, button=1, repeat=1, modifiers=()):
+        args = ["mousemove", "--sync", x, y]
+        for m in modifiers:
+            args += ["keydown", m]
+        args += ["click", "--repeat", repeat, "--delay", "80", button]
+        for m in modifiers:
+            args += ["keyup", m]
+        self.xdotool(*args)
+
+    def program_ended(self, proc, timeout):
+        try:
+            proc.wait(timeout)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    def close(self):
+        if self.probe:
+            self.probe.close()
+        if self.server:
+            stop_wineserver(self.env, self.server, self.programs)
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        self.display.close()
+
+
+class Run:
+    """What a whole run shares: the template prefix and the probe."""
+
+    def __init__(self, root=None):
+        become_subreaper()
+        self.root = root or tempfile.mkdtemp(prefix="vantry-e2e-")
+        self.own_root = root is None
+        os.makedirs(self.root, exist_ok=True)
+        display = None
+        try:
+            self.probe_exe = build_windows_program(
+                os.path.join(HERE, "probe.c"), os.path.join(self.root, "bin", "probe.exe"),
+                gui=True, libs=("user32", "gdi32", "comctl32"))
+            display = Display()
+            self.template = Template(display, self.root)
+        except Exception:
+            self.close()
+            raise
+        finally:
+            if display:
+                display.close()
+        self.sessions = 0
+
+    def session(self, name=None):
+        self.sessions += 1
+        work = os.path.join(self.root, name or "session%d" % self.sessions)
+        return WineSession(self.template, work, self.probe_exe)
+
+    def close(self):
+        end_orphans()
+        if self.own_root:
+            shutil.rmtree(self.root, ignore_errors=True)

@@ -1,0 +1,106 @@
+"""The harness's own tests: the probe's answers about the fixture program (fixture.c), whose
+windows, texts and objects are known, so a fault of the harness is not taken for one of the
+program under test.
+
+Usage: test_harness.py [unittest args]
+"""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import wait_for  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The fixture's ids (fixture.c).
+ID_STATUS, ID_TABS, ID_LIST = 101, 103, 104
+CMD_BOX, CMD_MAKE_GDI, CMD_FREE_GDI, CMD_STATUS = 1001, 1002, 1003, 1004
+RUN = None
+
+
+def setUpModule():
+    global RUN
+    RUN = harness.Run()
+
+
+def tearDownModule():
+    if RUN:
+        RUN.close()
+
+
+class Probe(unittest.TestCase):
+    def setUp(self):
+        exe = harness.build_windows_program(
+            os.path.join(HERE, "fixture.c"), os.path.join(RUN.root, "bin", "fixture.exe"),
+            gui=True, libs=("comctl32", "gdi32", "user32"))
+        self.s = RUN.session(self.id().split(".")[-1])
+        self.addCleanup(self.s.close)
+        self.proc = self.s.start(exe)
+        w = self.s.wait_window("E2EFixture")
+        self.hwnd, self.pid = w["hwnd"], w["pid"]
+
+        def ready():
+            status = self.s.child(self.hwnd, ID_STATUS)
+            return status and self.s.text(status["hwnd"]) == "ready" and status["hwnd"]
+        self.status = wait_for(ready, 20, "the fixture's status bar")
+
+    def test_windows_texts_tabs_and_list(self):
+        info = self.s.info(self.hwnd)
+        self.assertEqual(info["text"], "Fixture")
+        self.assertEqual(info["window"]["rect"][2] - info["window"]["rect"][0], 600)
+        self.assertEqual(sorted(c["id"] for c in self.s.children(self.hwnd)),
+                         [ID_STATUS, ID_TABS, ID_LIST])
+        tabs = self.s.tabs(self.s.child(self.hwnd, ID_TABS)["hwnd"])
+        self.assertEqual([(t["text"], t["param"]) for t in tabs["items"]],
+                         [("First", 10), ("Second", 11), ("Third & Last", 12)])
+        self.assertEqual(tabs["cur"], 0)
+        lb = self.s.child(self.hwnd, ID_LIST)["hwnd"]
+        self.assertEqual(self.s.listbox(lb)["count"], 5)
+        self.assertEqual(self.s.ask("lbtext", lb, 2)["text"], "gamma")
+
+    def test_real_clicks_and_keys_reach_the_program(self):
+        lb = self.s.child(self.hwnd, ID_LIST)["hwnd"]
+        r = self.s.ask("lbrect", lb, 3)["screen"]
+        self.s.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+        wait_for(lambda: self.s.listbox(lb)["sel"] == [3], 20, "row 3 selected")
+        self.assertEqual(self.s.text(self.status), "selected 1")
+        self.s.key("ctrl+y")
+        wait_for(lambda: self.s.text(self.status) == "command 1", 20, "the accelerator")
+        self.s.command(self.hwnd, CMD_STATUS)
+        self.assertEqual(self.s.text(self.status), "command 2")
+
+    def test_message_box_is_read_and_dismissed(self):
+        self.s.post_command(self.hwnd, CMD_BOX)
+        box = self.s.wait_box(self.pid)
+        self.assertEqual((box["caption"], box["text"]), ("Fixture", "Hello from the fixture."))
+        self.assertEqual(box["owner"], self.hwnd)
+        self.s.press(box)
+        wait_for(lambda: self.s.text(self.status) == "box closed", 20, "the box's return")
+        self.assertEqual(self.s.boxes(self.pid), [])
+
+    def test_gdi_count_follows_objects_made_and_freed(self):
+        before = self.s.gdi_objects(self.pid)
+        self.s.command(self.hwnd, CMD_MAKE_GDI)
+        self.assertEqual(self.s.gdi_objects(self.pid), before + 10)
+        self.s.command(self.hwnd, CMD_FREE_GDI)
+        self.assertEqual(self.s.gdi_objects(self.pid), before)
+
+    def test_capture_shows_the_window_pixels(self):
+        path = os.path.join(RUN.root, "fixture.png")
+        width, height, rows = self.s.capture(self.hwnd, path)
+        self.assertEqual((width, height), (600, 400))
+        # The client area right of the list is painted pure red by the fixture.
+        self.assertEqual(rows[height // 2][width - 30], (255, 0, 0))
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+
+    def test_close_ends_the_program(self):
+        self.s.post(self.hwnd, harness.WM_CLOSE)
+        self.assertTrue(self.s.program_ended(self.proc, 30))
+        self.assertIsNone(self.s.find("E2EFixture"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
