@@ -338,67 +338,78 @@ static Strategy *RocCell(StrategyGridCells &grid, uint32_t bit)
     return &grid[ROC_BUY_FIRST + bit / ROC_SIDE][ROC_SELL_FIRST + bit % ROC_SIDE];
 }
 
+// One run of the ROC grid: the trial points, their values and ROCs, the ROC length and
+// the thresholds.
+struct RocRun {
+    uint32_t n, length;
+    const NavPoint *p;
+    const RocPoint *r;
+    double threshold[ROC_SELL_LAST + 1];
+};
+
+// The first thresholds as the result so far and the cells started; 0 when there is
+// nothing to score.
+static int StartRocRun(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell, RocRun *run)
+{
+    *buy = ROC_BUY_FIRST;
+    *sell = ROC_SELL_FIRST;
+    run->n = TrialPointCount(fund, series);
+    if (run->n == 0 || !fund->rocPoints[series])
+        return 0;
+    run->p = fund->points[series];
+    run->r = fund->rocPoints[series];
+    run->length = GetMaParam(&fund->maSettings[series], ROC_LENGTH);
+    RocThresholds(fund, series, run->threshold);
+    StartRocGrid(run->p[0].value);
+    return 1;
+}
+
 double ScoreRocGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
     if (GridReferenceOnly)
         return ScoreRocGridReference(fund, series, buy, sell);
-    *buy = ROC_BUY_FIRST;
-    *sell = ROC_SELL_FIRST;
-    uint32_t n = TrialPointCount(fund, series);
-    if (n == 0 || !fund->rocPoints[series])
+    RocRun run;
+    if (!StartRocRun(fund, series, buy, sell, &run))
         return 0;
-    const NavPoint *p = fund->points[series];
-    const RocPoint *r = fund->rocPoints[series];
-    uint32_t length = GetMaParam(&fund->maSettings[series], ROC_LENGTH);
-    double threshold[ROC_SELL_LAST + 1];
-    RocThresholds(fund, series, threshold);
-    StartRocGrid(p[0].value);
     // As in the moving-average grid: a row shares the buy signal, a column the sell
     // signal, and only the strategies whose own state's signal holds trade.
     StrategyGridCells &grid = StrategyGrid;
     uint32_t holding = 0;
-    for (uint32_t i = 0; i < n; i++) {
+    for (uint32_t i = 0; i < run.n; i++) {
+        double roc = run.r[i].roc, x = run.p[i].value;
         uint32_t buys = 0, sells = 0;
         for (uint32_t k = 0; k < ROC_SIDE; k++) {
-            if (i >= length && r[i].roc > threshold[ROC_BUY_FIRST + k])
+            if (i >= run.length && roc > run.threshold[ROC_BUY_FIRST + k])
                 buys |= 0xFu << (k * ROC_SIDE);
-            if (r[i].roc < -threshold[ROC_SELL_FIRST + k])
+            if (roc < -run.threshold[ROC_SELL_FIRST + k])
                 sells |= 0x1111u << k;
         }
         uint32_t selling = sells & holding, buying = buys & ~holding;
         if ((selling | buying) == 0)
             continue;
         for (uint32_t bits = selling; bits; bits &= bits - 1)
-            SellShares(RocCell(grid, (uint32_t)__builtin_ctz(bits)), i, p[i].value);
+            SellShares(RocCell(grid, (uint32_t)__builtin_ctz(bits)), i, x);
         for (uint32_t bits = buying; bits; bits &= bits - 1) {
             Strategy *st = RocCell(grid, (uint32_t)__builtin_ctz(bits));
-            BuyShares(st, i, p[i].value, CashAmount(st, fund, series, i));
+            BuyShares(st, i, x, CashAmount(st, fund, series, i));
         }
         holding ^= selling | buying;
     }
-    return FinishRocGrid(fund, series, n, buy, sell);
+    return FinishRocGrid(fund, series, run.n, buy, sell);
 }
 
 double ScoreRocGridReference(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
-    *buy = ROC_BUY_FIRST;
-    *sell = ROC_SELL_FIRST;
-    uint32_t n = TrialPointCount(fund, series);
-    if (n == 0 || !fund->rocPoints[series])
+    RocRun run;
+    if (!StartRocRun(fund, series, buy, sell, &run))
         return 0;
-    const NavPoint *p = fund->points[series];
-    const RocPoint *r = fund->rocPoints[series];
-    uint32_t length = GetMaParam(&fund->maSettings[series], ROC_LENGTH);
-    double threshold[ROC_SELL_LAST + 1];
-    RocThresholds(fund, series, threshold);
-    StartRocGrid(p[0].value);
-    for (uint32_t i = 0; i < n; i++)
+    for (uint32_t i = 0; i < run.n; i++)
         for (uint32_t a = ROC_BUY_FIRST; a <= ROC_BUY_LAST; a++)
             for (uint32_t b = ROC_SELL_FIRST; b <= ROC_SELL_LAST; b++)
-                TradeOnSignals(&StrategyGrid[a][b], fund, series, i, p[i].value,
-                               r[i].roc < -threshold[b],
-                               i >= length && r[i].roc > threshold[a]);
-    return FinishRocGrid(fund, series, n, buy, sell);
+                TradeOnSignals(&StrategyGrid[a][b], fund, series, i, run.p[i].value,
+                               run.r[i].roc < -run.threshold[b],
+                               i >= run.length && run.r[i].roc > run.threshold[a]);
+    return FinishRocGrid(fund, series, run.n, buy, sell);
 }
 
 void SimulateRoc(FundRecord *fund, int series)

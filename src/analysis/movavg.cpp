@@ -88,6 +88,17 @@ void Ema(FundRecord *fund, uint32_t n, int series)
     }
 }
 
+// The path (the sum of the absolute steps) of the last length steps up to point i, from
+// vol, that of point i - 1.
+static inline double SlidePath(const NavPoint *p, uint32_t i, uint32_t length, double vol)
+{
+    if (i >= 1)
+        vol += fabs(p[i].value - p[i - 1].value);
+    if (i > length)
+        vol -= fabs(p[i - length].value - p[i - length - 1].value);
+    return vol;
+}
+
 void Ama(FundRecord *fund, uint32_t n, int series)
 {
     uint32_t length = GetMaParam(&fund->maSettings[series & 1], AMA_LENGTH);
@@ -98,10 +109,7 @@ void Ama(FundRecord *fund, uint32_t n, int series)
     for (uint32_t i = 0; i < n; i++) {
         double x = p[i].value;
         double change = fabs(x - (i < length ? p[0].value : p[i - length].value));
-        if (i >= 1)
-            vol += fabs(x - prev);
-        if (i > length)
-            vol -= fabs(p[i - length].value - p[i - length - 1].value);
+        vol = SlidePath(p, i, length, vol);
         double c = SafeDivide(change, vol);
         c *= c;
         // A move away from an average that lags far behind is followed twice as fast.
@@ -125,17 +133,12 @@ void Vidya(FundRecord *fund, uint32_t n, int series, double reference)
     NavPoint *p = LimitedPoints(fund, &n, series);
     if (!p || n == 0 || length == 0)
         return;
-    double a = p[0].value, prev = p[0].value, vol = 0;
+    double a = p[0].value, vol = 0;
     for (uint32_t i = 0; i < n; i++) {
-        double x = p[i].value;
-        if (i >= 1)
-            vol += fabs(x - prev);
-        if (i > length)
-            vol -= fabs(p[i - length - 1].value - p[i - length].value);
+        vol = SlidePath(p, i, length, vol);
         double alpha = percent * SafeDivide(vol, reference) / 100;
-        a = (1 - alpha) * a + alpha * x;
+        a = (1 - alpha) * a + alpha * p[i].value;
         p[i].ma = a;
-        prev = x;
     }
 }
 
@@ -146,15 +149,10 @@ void VidyaRatios(const FundRecord *fund, uint32_t n, int series, double referenc
     NavPoint *p = LimitedPoints(fund, &n, series);
     if (!p || n == 0 || length == 0)
         return;
-    double prev = p[0].value, vol = 0;
+    double vol = 0;
     for (uint32_t i = 0; i < n; i++) {
-        double x = p[i].value;
-        if (i >= 1)
-            vol += fabs(x - prev);
-        if (i > length)
-            vol -= fabs(p[i - length - 1].value - p[i - length].value);
+        vol = SlidePath(p, i, length, vol);
         ratio[i] = SafeDivide(vol, reference);
-        prev = x;
     }
 }
 
