@@ -397,9 +397,10 @@ static Strategy *GridCell(StrategyGridCells &grid, uint32_t k)
 // The trades of one point i at value x: the strategies in selling sell, those in buying
 // buy. Each strategy's own steps keep their order; the purchases are taken in stages
 // over all buyers, so that the divisions of different strategies, which do not depend
-// on each other, overlap.
+// on each other, overlap. w: the fund's money-market walk (null: series 1, or none).
 static void TradeAtPoint(StrategyGridCells &grid, const GridSet *selling, const GridSet *buying,
-                         const FundRecord *fund, int series, uint32_t i, double x)
+                         const MoneyMarketWalk *w, const FundRecord *fund, int series,
+                         uint32_t i, double x)
 {
     for (uint32_t word = 0; word < 2; word++)
         for (uint64_t bits = word == 0 ? selling->lo : selling->hi; bits; bits &= bits - 1)
@@ -410,7 +411,6 @@ static void TradeAtPoint(StrategyGridCells &grid, const GridSet *selling, const 
     for (uint32_t word = 0; word < 2; word++)
         for (uint64_t bits = word == 0 ? buying->lo : buying->hi; bits; bits &= bits - 1)
             buyers[buyerCount++] = GridCell(grid, word * 64 + (uint32_t)__builtin_ctzll(bits));
-    const MoneyMarketWalk *w = series == 0 ? WalkOf(fund) : nullptr;
     if (w) {
         for (uint32_t b = 0; b < buyerCount; b++)
             amounts[b] = WalkGrowth(w, buyers[b]->cash, buyers[b]->lastSale, i);
@@ -439,6 +439,7 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
     // its own state's signal holds, and between trades nothing changes. The holding set
     // mirrors the strategies' holding flags.
     StrategyGridCells &grid = StrategyGrid;  // this thread's, looked up once
+    const MoneyMarketWalk *walk = series == 0 ? WalkOf(fund) : nullptr;
     GridSet holding = {0, 0};
     for (uint32_t i = 0; i < n; i++) {
         double x = p[i].value, m = p[i].ma;
@@ -448,7 +449,7 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
         GridSet buying = {buys.lo & ~holding.lo, buys.hi & ~holding.hi};
         if ((selling.lo | selling.hi | buying.lo | buying.hi) == 0)
             continue;
-        TradeAtPoint(grid, &selling, &buying, fund, series, i, x);
+        TradeAtPoint(grid, &selling, &buying, walk, fund, series, i, x);
         holding.lo ^= selling.lo | buying.lo;
         holding.hi ^= selling.hi | buying.hi;
     }
