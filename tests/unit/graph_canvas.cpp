@@ -1,7 +1,10 @@
 // The painter tests' canvas: the raster's operations with the texts recorded.
 #include "graph_canvas.h"
 
+#include <gtest/gtest.h>
+
 #include "data/alloc.h"
+#include "data/viewflags.h"
 #include "graphics/draw.h"
 #include "graphics/raster.h"
 
@@ -58,6 +61,22 @@ std::vector<DrawnText> TextsNamed(const std::string &text)
     return found;
 }
 
+DrawnText FirstNamed(const std::string &text)
+{
+    std::vector<DrawnText> found = TextsNamed(text);
+    if (found.empty()) {
+        ADD_FAILURE() << "not drawn: " << text;
+        return {-1, -1, text, 0, 0};
+    }
+    return found[0];
+}
+
+void ExpectCanvasPixels(const GraphCanvas *c, std::initializer_list<PixelProbe> probes)
+{
+    for (const PixelProbe &p : probes)
+        EXPECT_EQ(PixelAt(c, p.x, p.y) == p.colour, p.is) << p.x << "," << p.y;
+}
+
 bool WasDrawn(const std::string &text)
 {
     return !TextsNamed(text).empty();
@@ -66,6 +85,16 @@ bool WasDrawn(const std::string &text)
 int32_t CanvasWidth(const std::string &text)
 {
     return (int32_t)RasterTextWidth(text.data(), (uint32_t)text.size());
+}
+
+void PlainView()
+{
+    ShowMovingAverage = ShowMacd = MagnifyMacd = ShowRoc = ShowRsi = 0;
+    ShowBollinger = ShowDistributions = ShowBenchmark = 0;
+    ZoomOn = 0;
+    LinearScale = 0;
+    CombinedGraphs = 0;
+    OverlaidGraphs = 0;
 }
 
 void MakeTestIcons(uint32_t width, uint32_t height)

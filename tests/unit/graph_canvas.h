@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -34,12 +35,25 @@ void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height, uint32_t textHe
 // Frees the pixels, clears DrawSurface and the recorder, restores the metrics to 0.
 void CloseCanvas(GraphCanvas *c);
 RgbColour PixelAt(const GraphCanvas *c, int32_t x, int32_t y);
+struct PixelProbe {
+    int32_t x, y;
+    RgbColour colour;
+    bool is = true;   // false: the pixel must be any other colour
+};
+// A test failure for each probe whose pixel is not (or, with is false, is) its colour.
+void ExpectCanvasPixels(const GraphCanvas *c, std::initializer_list<PixelProbe> probes);
 // The texts equal to text, in the order drawn.
 std::vector<DrawnText> TextsNamed(const std::string &text);
+// The first text equal to text; a test failure and one at (-1, -1) if there is none.
+DrawnText FirstNamed(const std::string &text);
 // Whether any text equal to text was drawn.
 bool WasDrawn(const std::string &text);
 // Width of a text as the canvas measures it.
 int32_t CanvasWidth(const std::string &text);
+
+// Every view flag off (no indicator, band, zoom or combined page, log scale): each test
+// turns on what it shows.
+void PlainView();
 
 // The canvas's operations, which a test may change (to make a call fail) while it is open.
 extern SurfaceOps CanvasOps;

@@ -20,16 +20,6 @@ namespace {
 
 const RgbColour Gray = 0xC0C0C0, Black = 0x000000, White = 0xFFFFFF;
 
-void PlainView()
-{
-    ShowMovingAverage = ShowMacd = MagnifyMacd = ShowRoc = ShowRsi = 0;
-    ShowBollinger = ShowDistributions = ShowBenchmark = 0;
-    ZoomOn = 0;
-    LinearScale = 0;
-    CombinedGraphs = 0;
-    OverlaidGraphs = 0;
-}
-
 // A table of funds over one date table of ten DatePeriods from January 2000. Fund i is
 // named "F<i>" and has the points of periods first[i]..9, all of value 1.0.
 void MakeFunds(const std::vector<uint32_t> &first)
@@ -112,7 +102,7 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
 }
 
-TEST_F(GraphPageTest, SingleFundPageIsGrayWithTheStatisticsAndTheGraphOfTheTabsFund)
+TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
 {
     MakeFunds({0, 0, 0});
     Display(0);
@@ -124,20 +114,14 @@ TEST_F(GraphPageTest, SingleFundPageIsGrayWithTheStatisticsAndTheGraphOfTheTabsF
     EXPECT_TRUE(WasDrawn("Volatility=0.0"));
     // The graph is 0..199 x 0..129: its frame, gray inside where nothing is drawn, and the
     // four columns and rows beyond it untouched.
-    EXPECT_EQ(At(0, 0), Black);
-    EXPECT_EQ(At(199, 129), Black);
-    EXPECT_EQ(At(190, 120), Gray);
-    EXPECT_EQ(At(200, 50), White);
-    EXPECT_EQ(At(50, 130), White);
+    ExpectCanvasPixels(&canvas, {{0, 0, Black}, {199, 129, Black}, {190, 120, Gray},
+                                 {200, 50, White}, {50, 130, White}});
     EXPECT_EQ(FundPlotTop(&FundTable[2]), 14u);
     EXPECT_EQ(FundPlotBottom(&FundTable[2]), 130u);
     EXPECT_TRUE(Messages.empty());
-}
 
-TEST_F(GraphPageTest, ATabWithoutItsFundIsAnInternalError)
-{
-    MakeFunds({0});
-    Display(0);
+    // With F2 no longer displayed tab 4 has no fund: an internal error.
+    FundTable[2].flags &= ~FUND_DISPLAYED;
     EXPECT_EQ(Prepare(4), 1);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_NE(Messages[0].text.find("can't find selected fund"), std::string::npos);
@@ -235,25 +219,24 @@ TEST_F(GraphPageTest, ChangedDefaultBenchmarkIsSavedEvenWhenARefreshPostponesThe
 TEST_F(GraphPageTest, VisibleRangeStartsAtTheRecentPointUnderZoomAndYieldsToASelection)
 {
     FundRecord *f = SingleFund(PeriodPoints(std::vector<double>(150, 1.0)));
-    int32_t from, to;
-    int32_t base = DatePeriodOf(0);
+    const int32_t base = DatePeriodOf(0);
+    auto expectRange = [&](int32_t from, int32_t to) {
+        int32_t gotFrom, gotTo;
+        FundVisibleRange(f, &gotFrom, &gotTo);
+        EXPECT_EQ(gotFrom, base + from);
+        EXPECT_EQ(gotTo, base + to);
+    };
     f->recentStart = 120;
     f->recentStartShort = 0;
-    FundVisibleRange(f, &from, &to);
-    EXPECT_EQ(from, base);
-    EXPECT_EQ(to, base + 149);
+    expectRange(0, 149);
     ZoomOn = 1;
-    FundVisibleRange(f, &from, &to);
-    EXPECT_EQ(from, base + 120);
-    f->recentStart = 0;
+    expectRange(120, 149);
+    f->recentStart = 0;   // no long trial period: the short one's start
     f->recentStartShort = 30;
-    FundVisibleRange(f, &from, &to);
-    EXPECT_EQ(from, base + 30);
+    expectRange(30, 149);
     ZoomSelectionFrom = base + 5;
     ZoomSelectionTo = base + 9;
-    FundVisibleRange(f, &from, &to);
-    EXPECT_EQ(from, base + 5);
-    EXPECT_EQ(to, base + 9);
+    expectRange(5, 9);
 }
 
 TEST_F(GraphPageTest, PriceUnitsRoundTheMaximumUpOrFollowTheSelection)
@@ -342,9 +325,7 @@ TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
     EXPECT_EQ(FundPlotBottom(&FundTable[0]), 130u);
     EXPECT_EQ(FundPlotTop(&FundTable[1]), 134u + 11 + 3);
     EXPECT_EQ(FundPlotBottom(&FundTable[1]), 264u);
-    EXPECT_EQ(At(0, 134), Black);
-    EXPECT_EQ(At(100, 131), Gray);
-    EXPECT_EQ(At(0, 131), Gray);
+    ExpectCanvasPixels(&canvas, {{0, 134, Black}, {100, 131, Gray}, {0, 131, Gray}});
     // The shared range from the earliest first point to the latest last one, the shared
     // maximum 2.2 rounded up.
     EXPECT_EQ(PaintedFrom, Period(0));
@@ -375,13 +356,11 @@ TEST_F(GraphPageTest, OverlaidGraphsScaleEachFundToTheEarliestFund)
     // The shared maximum 4.0 is raised to F0's 3.0 times 2.
     EXPECT_EQ(PaintedPriceUnits, 6u);
     // The reference fund is position 0: first key line, first colour of the order.
-    ASSERT_TRUE(WasDrawn("F1"));
-    ASSERT_TRUE(WasDrawn("F0"));
-    EXPECT_EQ(TextsNamed("F1")[0].y, 0);
-    EXPECT_EQ(TextsNamed("F0")[0].y, 10);
+    EXPECT_EQ(FirstNamed("F1").y, 0);
+    EXPECT_EQ(FirstNamed("F0").y, 10);
     EXPECT_EQ(FundOverlayColour(&FundTable[1]), 5u);
     EXPECT_EQ(FundOverlayColour(&FundTable[0]), 2u);
-    EXPECT_EQ(TextsNamed("F0")[0].colour, PaletteColour(2));
+    EXPECT_EQ(FirstNamed("F0").colour, PaletteColour(2));
     // No statistics panel over the overlaid graph.
     EXPECT_FALSE(WasDrawn("Volatility=0.0"));
 }

@@ -25,11 +25,6 @@ FundRecord *Fund(const std::vector<double> &values)
     return f;
 }
 
-uint32_t RsiOf(const NavPoint &p)
-{
-    return (p.dateWord & NAV_RSI_MASK) >> NAV_RSI_SHIFT;
-}
-
 std::vector<double> Ramp(unsigned n, double start, double step)
 {
     std::vector<double> v;
@@ -38,54 +33,58 @@ std::vector<double> Ramp(unsigned n, double start, double step)
     return v;
 }
 
+bool Holds(const FundRecord *f, int series, uint32_t i, uint32_t bit)
+{
+    return (f->points[series][i].dateWord & bit) != 0;
+}
+
 // ---------------------------------------------------------------------------------------
 // RSI
 
-TEST(Rsi, NineOrFewerPointsAreAllZero)
-{
-    FundRecord *f = Fund(Ramp(9, 1, 1));
-    for (uint32_t i = 0; i < 9; i++)
-        f->points[0][i].dateWord |= NAV_RSI_MASK | NAV_MA_HOLDING;
-    Rsi(f, 0);
-    for (uint32_t i = 0; i < 9; i++) {
-        EXPECT_EQ(RsiOf(f->points[0][i]), 0u) << i;
-        // The date index and the other flags stay.
-        EXPECT_EQ(f->points[0][i].dateWord & 0xFFFF, i) << i;
-        EXPECT_TRUE(f->points[0][i].dateWord & NAV_MA_HOLDING) << i;
-    }
-}
-
-TEST(Rsi, RisingIsHundredAndFallingIsZero)
-{
-    FundRecord *f = Fund(Ramp(15, 1, 1));
-    Rsi(f, 0);
-    for (uint32_t i = 0; i < 15; i++)
-        EXPECT_EQ(RsiOf(f->points[0][i]), i < 9 ? 0u : 100u) << i;
-    f = Fund(Ramp(15, 20, -1));
-    Rsi(f, 0);
-    for (uint32_t i = 0; i < 15; i++)
-        EXPECT_EQ(RsiOf(f->points[0][i]), 0u) << i;
-}
-
 TEST(Rsi, WindowOfTheLastNineSteps)
 {
-    // Steps +3, seven of +1, then -2, -3, +2 and seven of +1.
-    // Point 9: gains 10, losses 2: 100 - trunc(100 / 6) = 84; the +3 leaves.
-    // Point 10: gains 7, losses 5: 100 - trunc(100 / 2.4 = 41.67) = 59; a +1 leaves.
-    // Points 11-17: gains 8, losses 5: 100 - trunc(100 / 2.6 = 38.46) = 62, a +1
-    // leaving after each; after point 17 the -2 leaves.
-    // Point 18: gains 9, losses 3: 100 - 100 / 4 = 75.
-    FundRecord *f = Fund({10, 13, 14, 15, 16, 17, 18, 19, 20, 18, 15, 17, 18, 19, 20, 21,
-                          22, 23, 24});
-    Rsi(f, 0);
-    const uint32_t expected[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 84, 59, 62, 62, 62, 62, 62, 62, 62,
-                                 75};
-    for (uint32_t i = 0; i < 19; i++)
-        EXPECT_EQ(RsiOf(f->points[0][i]), expected[i]) << i;
+    struct {
+        const char *what;
+        std::vector<double> values;
+        std::vector<uint32_t> rsi;
+    } cases[] = {
+        {"nine points", Ramp(9, 1, 1), std::vector<uint32_t>(9, 0)},
+        {"rising", Ramp(15, 1, 1), {0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 100, 100, 100, 100, 100}},
+        {"falling", Ramp(15, 20, -1), std::vector<uint32_t>(15, 0)},
+        // Steps +3, seven of +1, then -2, -3, +2 and seven of +1.
+        // Point 9: gains 10, losses 2: 100 - trunc(100 / 6) = 84; the +3 leaves.
+        // Point 10: gains 7, losses 5: 100 - trunc(100 / 2.4) = 59; a +1 leaves.
+        // Points 11-17: gains 8, losses 5: 100 - trunc(100 / 2.6) = 62; then the -2
+        // leaves. Point 18: gains 9, losses 3: 100 - 100 / 4 = 75.
+        {"mixed",
+         {10, 13, 14, 15, 16, 17, 18, 19, 20, 18, 15, 17, 18, 19, 20, 21, 22, 23, 24},
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 84, 59, 62, 62, 62, 62, 62, 62, 62, 75}},
+    };
+    for (const auto &c : cases) {
+        FundRecord *f = Fund(c.values);
+        for (uint32_t i = 0; i < f->pointCount; i++)
+            f->points[0][i].dateWord |= NAV_RSI_MASK | NAV_MA_HOLDING;
+        Rsi(f, 0);
+        for (uint32_t i = 0; i < f->pointCount; i++) {
+            uint32_t word = f->points[0][i].dateWord;
+            EXPECT_EQ((word & NAV_RSI_MASK) >> NAV_RSI_SHIFT, c.rsi[i]) << c.what << i;
+            // The date index and the other flags stay.
+            EXPECT_EQ(word & 0xFFFF, i) << c.what << i;
+            EXPECT_TRUE(word & NAV_MA_HOLDING) << c.what << i;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
 // Bollinger bands
+
+void ExpectNoBandsBefore20(const FundRecord *f)
+{
+    for (uint32_t i = 0; i < 20; i++) {
+        EXPECT_EQ(f->bandPoints[0][i].middle, 0.0) << i;
+        EXPECT_EQ(f->bandPoints[0][i].width, 0.0) << i;
+    }
+}
 
 TEST(Bollinger, FirstTwentyPointsAreZero)
 {
@@ -100,10 +99,7 @@ TEST(Bollinger, FirstTwentyPointsAreZero)
         f->bandPoints[0][i] = {-1, -1};
     BollingerMiddle(f, 0);
     BollingerWidth(f, 0);
-    for (uint32_t i = 0; i < 20; i++) {
-        EXPECT_EQ(f->bandPoints[0][i].middle, 0.0) << i;
-        EXPECT_EQ(f->bandPoints[0][i].width, 0.0) << i;
-    }
+    ExpectNoBandsBefore20(f);
     EXPECT_DOUBLE_EQ(f->bandPoints[0][20].middle, 1.0);
     EXPECT_DOUBLE_EQ(f->bandPoints[0][20].width, 2.0);
     EXPECT_DOUBLE_EQ(f->bandPoints[0][21].middle, 1.9);
@@ -123,10 +119,7 @@ TEST(Bollinger, MiddleStartsFromTheFirstValueAndRecentMaximum)
     BollingerMiddle(f, 0);
     BollingerWidth(f, 0);
     double m20 = 100 * pow(0.9, 20), m21 = 100 * pow(0.9, 21);
-    for (uint32_t i = 0; i < 20; i++) {
-        EXPECT_EQ(f->bandPoints[0][i].middle, 0.0) << i;
-        EXPECT_EQ(f->bandPoints[0][i].width, 0.0) << i;
-    }
+    ExpectNoBandsBefore20(f);
     double top20 = m20 + 2 * sqrt(((100 - m20) * (100 - m20) + 19 * m20 * m20) / 20);
     EXPECT_NEAR(f->bandPoints[0][20].middle, m20, 1e-9);
     EXPECT_NEAR(f->bandPoints[0][21].width, 2 * m21, 1e-9);
@@ -139,59 +132,42 @@ TEST(Bollinger, MiddleStartsFromTheFirstValueAndRecentMaximum)
 
 TEST(TrendProjection, WeightedSlopesOfTheLastSteps)
 {
-    // Steps 1..6, the newest 6. Slopes: (2*6 + 5)/3 = 17/3, (18 + 10 + 4)/6 = 16/3,
-    // (24 + 15 + 8 + 3)/10 = 5, (30 + 20 + 12 + 6 + 2)/15 = 14/3,
-    // (36 + 25 + 16 + 9 + 4 + 1)/21 = 13/3, each added to the one before from 22.
-    FundRecord *f = Fund({1, 2, 4, 7, 11, 16, 22});
-    TrendProjection(f, 0);
-    const double expected[] = {22 + 17.0 / 3, 22 + 33.0 / 3, 22 + 48.0 / 3, 22 + 62.0 / 3,
-                               22 + 75.0 / 3};
-    for (int k = 0; k < 5; k++)
-        EXPECT_NEAR(f->trendProjection[0][k], expected[k], 1e-12) << k;
-}
-
-TEST(TrendProjection, NegativeValuesBecomeZeroBeforeTheNextStep)
-{
-    // Newest step -10 after five steps of +10: slopes -10/3, 0, 2, 50/15, 90/21. From
-    // 3: -1/3 becomes 0, then 0, 2, 2 + 10/3, 2 + 10/3 + 90/21.
-    FundRecord *f = Fund({-37, -27, -17, -7, 3, 13, 3});
-    TrendProjection(f, 0);
-    const double expected[] = {0, 0, 2, 2 + 10.0 / 3, 2 + 10.0 / 3 + 90.0 / 21};
-    for (int k = 0; k < 5; k++)
-        EXPECT_NEAR(f->trendProjection[0][k], expected[k], 1e-12) << k;
-}
-
-TEST(TrendProjection, ShortSeries)
-{
-    // Two points: one step of 3, the missing steps count 0: slope(k) = 2 * 3 / (k + 3).
-    FundRecord *f = Fund({2, 5});
-    TrendProjection(f, 0);
-    double p = 5;
-    for (int k = 0; k < 5; k++) {
-        p += 6.0 / (k + 3);
-        EXPECT_NEAR(f->trendProjection[0][k], p, 1e-12) << k;
+    struct {
+        const char *what;
+        std::vector<double> values;
+        double projection[5];
+    } cases[] = {
+        // Steps 1..6, the newest 6. Slopes: (2*6 + 5)/3 = 17/3, (18 + 10 + 4)/6 = 16/3,
+        // (24 + 15 + 8 + 3)/10 = 5, (30 + 20 + 12 + 6 + 2)/15 = 14/3,
+        // (36 + 25 + 16 + 9 + 4 + 1)/21 = 13/3, each added to the one before from 22.
+        {"rising", {1, 2, 4, 7, 11, 16, 22},
+         {22 + 17.0 / 3, 22 + 33.0 / 3, 22 + 48.0 / 3, 22 + 62.0 / 3, 22 + 75.0 / 3}},
+        // Newest step -10 after five of +10: slopes -10/3, 0, 2, 50/15, 90/21. From 3:
+        // -1/3 becomes 0 before the next step is added.
+        {"negative", {-37, -27, -17, -7, 3, 13, 3},
+         {0, 0, 2, 2 + 10.0 / 3, 2 + 10.0 / 3 + 90.0 / 21}},
+        // One step of 3, the missing steps count 0: slope(k) = 2 * 3 / (k + 3).
+        {"two points", {2, 5}, {7, 8.5, 9.7, 10.7, 10.7 + 6.0 / 7}},
+        {"one point", {4}, {4, 4, 4, 4, 4}},
+        {"none", {}, {0, 0, 0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        FundRecord *f = Fund(c.values);
+        f->trendProjection[0][2] = 9;
+        TrendProjection(f, 0);
+        for (int k = 0; k < 5; k++)
+            EXPECT_NEAR(f->trendProjection[0][k], c.projection[k], 1e-12) << c.what << k;
     }
-    // One point: flat at its value; none: 0.
-    f = Fund({4});
-    TrendProjection(f, 0);
-    for (int k = 0; k < 5; k++)
-        EXPECT_EQ(f->trendProjection[0][k], 4.0) << k;
-    f = Fund({});
-    f->trendProjection[0][2] = 9;
-    TrendProjection(f, 0);
-    EXPECT_EQ(f->trendProjection[0][2], 0.0);
 }
-
-struct PatternCase {
-    const char *what;
-    std::vector<double> values;
-    uint32_t match;
-    double projection[5];
-};
 
 TEST(PatternProjection, NearestPastPattern)
 {
-    const PatternCase cases[] = {
+    struct {
+        const char *what;
+        std::vector<double> values;
+        uint32_t match;
+        double projection[5];
+    } cases[] = {
         // 11 points: the only candidate starts at 0 and is followed by the last five
         // steps themselves (+100, -50, +100, +100, +100 percent) from 64.
         {"one candidate", {1, 2, 4, 2, 4, 8, 16, 8, 16, 32, 64}, 6, {128, 64, 128, 256, 512}},
@@ -202,9 +178,14 @@ TEST(PatternProjection, NearestPastPattern)
         // followed by +100, -50, +100, +100, +100 from 256.
         {"older is nearer", {2, 1, 2, 4, 8, 16, 32, 16, 32, 64, 128, 256}, 6,
          {512, 256, 512, 1024, 2048}},
+        // Ten points: both fields are left as they were.
+        {"ten points", Ramp(10, 1, 1), 77, {-3, -3, -3, -3, -3}},
     };
-    for (const PatternCase &c : cases) {
+    for (const auto &c : cases) {
         FundRecord *f = Fund(c.values);
+        f->patternMatch[0] = 77;
+        for (int k = 0; k < 5; k++)
+            f->patternProjection[0][k] = -3;
         PatternProjection(f, 0);
         EXPECT_EQ(f->patternMatch[0], c.match) << c.what;
         for (int k = 0; k < 5; k++)
@@ -212,29 +193,20 @@ TEST(PatternProjection, NearestPastPattern)
     }
 }
 
-TEST(PatternProjection, TenPointsLeaveBothFieldsAlone)
-{
-    FundRecord *f = Fund(Ramp(10, 1, 1));
-    f->patternMatch[0] = 77;
-    for (int k = 0; k < 5; k++)
-        f->patternProjection[0][k] = -3;
-    PatternProjection(f, 0);
-    EXPECT_EQ(f->patternMatch[0], 77u);
-    for (int k = 0; k < 5; k++)
-        EXPECT_EQ(f->patternProjection[0][k], -3.0) << k;
-}
-
 // ---------------------------------------------------------------------------------------
 // MACD
 
-void SetMacd(MaSettings *s, uint32_t fast, uint32_t slow, uint32_t trigger, uint32_t buy,
-             uint32_t sell)
+void SetMacd(FundRecord *f, int series, uint32_t buy, uint32_t sell)
 {
-    SetMaParam(s, MACD_FAST, fast);
-    SetMaParam(s, MACD_SLOW, slow);
-    SetMaParam(s, MACD_TRIGGER, trigger);
+    // Fast 1, slow 3, trigger 3.
+    MaSettings *s = &f->maSettings[series];
+    SetMaParam(s, MACD_FAST, 1);
+    SetMaParam(s, MACD_SLOW, 3);
+    SetMaParam(s, MACD_TRIGGER, 3);
     SetMaParam(s, MACD_BUY, buy);
     SetMaParam(s, MACD_SELL, sell);
+    Macd(f, f->pointCount, series);
+    MacdTrigger(f, f->pointCount, series);
 }
 
 TEST(Macd, FastMinusSlowAndItsTrigger)
@@ -242,10 +214,8 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
     // Fast factor 2/(1+1) = 1 (the value itself), slow and trigger factor 2/(3+1) = 0.5.
     // Slow: 2, 3, 5.5, 3.75; MACD 0, 1, 2.5, -1.75; trigger 0, 0.5, 1.5, -0.125.
     FundRecord *f = Fund({2, 4, 8, 2});
-    SetMacd(&f->maSettings[0], 1, 3, 3, 0, 0);
     f->recentStartShort = 3;
-    Macd(f, f->pointCount, 0);
-    MacdTrigger(f, f->pointCount, 0);
+    SetMacd(f, 0, 0, 0);
     const double macd[] = {0, 1, 2.5, -1.75};
     const double trigger[] = {0, 0.5, 1.5, -0.125};
     for (uint32_t i = 0; i < 4; i++) {
@@ -273,29 +243,24 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
 
 TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
 {
-    // Fast 1, slow 3, trigger 3 on 4, 4, 4, 8, 7.8, 2, 2, 1.425 (series 1, no interest):
+    // 4, 4, 4, 8, 7.8, 2, 2, 1.425 (series 1, no interest):
     // MACD 0, 0, 0, 2, 0.9, -2.45, -1.225, -0.9;
     // trigger 0, 0, 0, 1, 0.95, -0.75, -0.9875, -0.94375.
     // Margins: 2 percent of the range (2 + 2.45) * 1.1, 0.0979.
-    // Point 3: 2 > 1.0979, buy 0.5 shares at 8. Point 4: 0.9 is below 0.95, but by less
-    // than the margin: held. Point 5: -2.45 < -0.8479, sold at 2 two points after the
-    // purchase (0.8 percent). Point 7: -0.9 is above -0.94375, but by less than the
-    // margin: not bought.
+    // Point 3: 2 > 1.0979, buy 0.5 shares at 8. Point 4: 0.9 is below 0.95 by less than
+    // the margin: held. Point 5: -2.45 < -0.8479, sold at 2 two points after the
+    // purchase (0.8 percent). Point 7: -0.9 is above -0.94375 by less than the margin.
     FundRecord *f = Fund({4, 4, 4, 8, 7.8, 2, 2, 1.425});
     AddSeriesOne(f);
     f->recentStartShort = 5;
-    SetMacd(&f->maSettings[1], 1, 3, 3, 2, 2);
-    Macd(f, f->pointCount, 1);
-    MacdTrigger(f, f->pointCount, 1);
+    SetMacd(f, 1, 2, 2);
     SimulateMacd(f, 1);
     const double equity[] = {4, 4, 4, 4, 3.9, 0.992, 0.992, 0.992};
-    const int holding[] = {0, 0, 0, 1, 1, 0, 0, 0};
     for (uint32_t i = 0; i < 8; i++) {
         EXPECT_NEAR(f->macdPoints[1][i].equity, equity[i], 1e-12) << i;
-        EXPECT_EQ((f->points[1][i].dateWord & NAV_MACD_HOLDING) != 0, holding[i] == 1) << i;
+        EXPECT_EQ(Holds(f, 1, i, NAV_MACD_HOLDING), i == 3 || i == 4) << i;
     }
-    // Histogram 0, 0, 0, 1, -0.05, -1.7, -0.2375, 0.04375, not scaled; the recent
-    // points start at 5.
+    // Histogram 0, 0, 0, 1, -0.05, -1.7, -0.2375, 0.04375, not scaled; recent from 5.
     EXPECT_NEAR(f->stats[1].histogramMax, 1.0, 1e-12);
     EXPECT_NEAR(f->stats[1].histogramMin, -1.7, 1e-12);
     EXPECT_NEAR(f->stats[1].histogramMaxRecent, 0.04375, 1e-12);
@@ -304,12 +269,10 @@ TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
     // 4, 8, 8, 8: MACD 2 against trigger 1 at point 1, but point 1 is before the slow
     // length; later the MACD stays below its trigger. Nothing is bought.
     f = Fund({4, 8, 8, 8});
-    SetMacd(&f->maSettings[0], 1, 3, 3, 0, 0);
-    Macd(f, f->pointCount, 0);
-    MacdTrigger(f, f->pointCount, 0);
+    SetMacd(f, 0, 0, 0);
     SimulateMacd(f, 0);
     for (uint32_t i = 0; i < 4; i++)
-        EXPECT_FALSE(f->points[0][i].dateWord & NAV_MACD_HOLDING) << i;
+        EXPECT_FALSE(Holds(f, 0, i, NAV_MACD_HOLDING)) << i;
     EXPECT_NEAR(f->macdPoints[0][3].equity, 4 * 1.003, 1e-12);  // series 0 cash grows
 }
 
@@ -337,7 +300,7 @@ TEST(Roc, DifferenceOverTheLength)
     EXPECT_EQ(f->stats[0].rocMin, 0.0);
 }
 
-TEST(Roc, ThresholdGrid)
+TEST(Roc, ThresholdGridAndReplay)
 {
     // Length 1, series 1: steps +0.3, -0.7, +5, -5, so the range is 10 * 1.1 and the
     // thresholds are 0.11 * k. Buy thresholds 1 and 2 buy at 10.3; sell thresholds 5
@@ -346,13 +309,13 @@ TEST(Roc, ThresholdGrid)
     // best, and (1, 7) is the first of the four.
     FundRecord *f = Fund({10, 10.3, 9.6, 14.6, 9.6});
     AddSeriesOne(f);
-    SetMaParam(&f->maSettings[1], ROC_LENGTH, 1);
+    MaSettings *s = &f->maSettings[1];
+    SetMaParam(s, ROC_LENGTH, 1);
     Roc(f, f->pointCount, 1);
     EXPECT_NEAR(f->stats[1].rocMax, 5.5, 1e-9);
     EXPECT_NEAR(f->stats[1].rocMin, -5.5, 1e-9);
     uint32_t buy = 0, sell = 0;
-    double best = ScoreRocGrid(f, 1, &buy, &sell);
-    EXPECT_NEAR(best, 10 * 9.6 / 10.3 * 0.993, 1e-9);
+    EXPECT_NEAR(ScoreRocGrid(f, 1, &buy, &sell), 10 * 9.6 / 10.3 * 0.993, 1e-9);
     EXPECT_EQ(buy, 1u);
     EXPECT_EQ(sell, 7u);
     EXPECT_EQ(StrategyGrid[2][8].cash, StrategyGrid[1][7].cash);
@@ -361,73 +324,59 @@ TEST(Roc, ThresholdGrid)
     // In and out twice, each trade a point after the one before.
     EXPECT_NEAR(StrategyGrid[1][5].cash, 10 * 9.6 / 10.3 * 0.991 * 0.991 / 14.6 * 9.6 * 0.991,
                 1e-9);
-}
 
-TEST(Roc, ReplaySellsBelowMinusItsThreshold)
-{
-    // The grid's series with buy threshold 2 (0.22) and sell threshold 7 (0.77): bought
-    // at 10.3, held through the fall of 0.7, sold at 9.6 after the fall of 5, three
-    // points after the purchase (0.7 percent).
-    FundRecord *f = Fund({10, 10.3, 9.6, 14.6, 9.6});
-    AddSeriesOne(f);
-    MaSettings *s = &f->maSettings[1];
-    SetMaParam(s, ROC_LENGTH, 1);
+    // The replay with buy 2 (0.22) and sell 7 (0.77): bought at 10.3, held through the
+    // fall of 0.7, sold at 9.6 after the fall of 5, three points later (0.7 percent).
     SetMaParam(s, ROC_BUY, 2);
     SetMaParam(s, ROC_SELL, 7);
-    Roc(f, f->pointCount, 1);
     SimulateRoc(f, 1);
     const double equity[] = {10, 10, 10 / 10.3 * 9.6, 10 / 10.3 * 14.6, 10 / 10.3 * 9.6 * 0.993};
-    const int holding[] = {0, 1, 1, 1, 0};
     for (uint32_t i = 0; i < 5; i++) {
         EXPECT_NEAR(f->rocPoints[1][i].equity, equity[i], 1e-9) << i;
-        EXPECT_EQ((f->points[1][i].dateWord & NAV_ROC_HOLDING) != 0, holding[i] == 1) << i;
+        EXPECT_EQ(Holds(f, 1, i, NAV_ROC_HOLDING), i >= 1 && i <= 3) << i;
     }
-    // Buy threshold 3 (0.33): the rise of 0.3 is not enough; bought at 14.6 and sold a
-    // point later (0.9 percent).
+    // Buy 3 (0.33): the rise of 0.3 is not enough; bought at 14.6 and sold a point
+    // later (0.9 percent).
     SetMaParam(s, ROC_BUY, 3);
     SimulateRoc(f, 1);
-    EXPECT_FALSE(f->points[1][1].dateWord & NAV_ROC_HOLDING);
+    EXPECT_FALSE(Holds(f, 1, 1, NAV_ROC_HOLDING));
     EXPECT_EQ(f->rocPoints[1][2].equity, 10.0);
     EXPECT_NEAR(f->rocPoints[1][4].equity, 10 / 14.6 * 9.6 * 0.991, 1e-9);
 }
 
-TEST(Roc, FlatSeriesNeverBuys)
+TEST(Roc, ReplayWaitsForTheLengthAndAFlatSeriesNeverBuys)
 {
-    // A flat series: ROC 0 and a range of 0. The replay never buys; its equity is the
-    // first value grown at 0.1 percent a period. The grid keeps (1, 5).
-    FundRecord *f = Fund(std::vector<double>(40, 2.0));
-    SetMaParam(&f->maSettings[0], ROC_LENGTH, 30);
-    SetMaParam(&f->maSettings[0], ROC_BUY, 1);
-    SetMaParam(&f->maSettings[0], ROC_SELL, 5);
+    // Length 30, thresholds (1, 5). Rising by 1 a point: ROC 0 up to point 29, then 30;
+    // range 33, so buying needs more than 0.33: bought at point 30 with 1.03 and held.
+    FundRecord *f = Fund(Ramp(40, 1, 1));
+    MaSettings *s = &f->maSettings[0];
+    SetMaParam(s, ROC_LENGTH, 30);
+    SetMaParam(s, ROC_BUY, 1);
+    SetMaParam(s, ROC_SELL, 5);
+    Roc(f, f->pointCount, 0);
+    SimulateRoc(f, 0);
+    for (uint32_t i = 0; i < 40; i++) {
+        EXPECT_EQ(f->rocPoints[0][i].roc, i < 30 ? 0.0 : 30.0) << i;
+        EXPECT_EQ(Holds(f, 0, i, NAV_ROC_HOLDING), i >= 30) << i;
+    }
+    EXPECT_NEAR(f->rocPoints[0][30].equity, 1.03, 1e-12);
+    EXPECT_NEAR(f->rocPoints[0][39].equity, 1.03 / 31 * 40, 1e-12);
+
+    // Flat: ROC 0 and a range of 0. Never bought; the equity is the first value grown
+    // at 0.1 percent a period, and the grid keeps (1, 5).
+    for (uint32_t i = 0; i < 40; i++)
+        f->points[0][i].value = 2.0;
     Roc(f, f->pointCount, 0);
     SimulateRoc(f, 0);
     for (uint32_t i = 0; i < 40; i++) {
         EXPECT_EQ(f->rocPoints[0][i].roc, 0.0) << i;
         EXPECT_NEAR(f->rocPoints[0][i].equity, 2 * (1 + 0.001 * i), 1e-12) << i;
-        EXPECT_FALSE(f->points[0][i].dateWord & NAV_ROC_HOLDING) << i;
+        EXPECT_FALSE(Holds(f, 0, i, NAV_ROC_HOLDING)) << i;
     }
     uint32_t buy = 0, sell = 0;
     EXPECT_NEAR(ScoreRocGrid(f, 0, &buy, &sell), 2 * 1.039, 1e-12);
     EXPECT_EQ(buy, 1u);
     EXPECT_EQ(sell, 5u);
-}
-
-TEST(Roc, ReplayWaitsForTheLength)
-{
-    // Rising by 1 a point with length 30: ROC 0 up to point 29, then 30; range 33, so
-    // buying needs more than 0.33. The replay buys at point 30 with 1.03 and holds.
-    FundRecord *f = Fund(Ramp(40, 1, 1));
-    SetMaParam(&f->maSettings[0], ROC_LENGTH, 30);
-    SetMaParam(&f->maSettings[0], ROC_BUY, 1);
-    SetMaParam(&f->maSettings[0], ROC_SELL, 5);
-    Roc(f, f->pointCount, 0);
-    SimulateRoc(f, 0);
-    for (uint32_t i = 0; i < 40; i++) {
-        EXPECT_EQ(f->rocPoints[0][i].roc, i < 30 ? 0.0 : 30.0) << i;
-        EXPECT_EQ((f->points[0][i].dateWord & NAV_ROC_HOLDING) != 0, i >= 30) << i;
-    }
-    EXPECT_NEAR(f->rocPoints[0][30].equity, 1.03, 1e-12);
-    EXPECT_NEAR(f->rocPoints[0][39].equity, 1.03 / 31 * 40, 1e-12);
 }
 
 TEST(Indicators, MissingArraysAreSkipped)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "data/io.h"
 #include "test_support.h"
@@ -16,45 +17,40 @@ std::string Pattern(size_t n)
     return s;
 }
 
-TEST(IoRead, EmptyFileGivesEndOfFileAtOnce)
+unsigned char Buffer[IO_BUFFER_SIZE];
+
+// Writes bytes to a fresh file and opens it for reading; returns its path.
+std::string OpenRead(const std::string &bytes)
 {
-    std::string path = WriteFile(MakeTempDir(), "E.NAV", "");
-    unsigned char buffer[IO_BUFFER_SIZE];
-    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
-    EXPECT_EQ(IoFileSize(), 0u);
-    EXPECT_EQ(IoXGetB(), -1);
-    EXPECT_EQ(IoXGetB(), -1);
-    EXPECT_EQ(IoClose(), 1);
-    EXPECT_TRUE(Messages.empty());
+    std::string path = WriteFile(MakeTempDir(), "P.NAV", bytes);
+    EXPECT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, Buffer), 1);
+    return path;
 }
 
 TEST(IoRead, EveryByteAcrossSeveralFillsThenEndOfFile)
 {
-    for (size_t size : {1u, 511u, 512u, 513u, 1024u, 1537u}) {
+    for (size_t size : {0u, 1u, 511u, 512u, 513u, 1024u, 1537u}) {
         std::string bytes = Pattern(size);
-        std::string path = WriteFile(MakeTempDir(), "P.NAV", bytes);
-        unsigned char buffer[IO_BUFFER_SIZE];
-        ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
+        OpenRead(bytes);
         EXPECT_EQ(IoFileSize(), size);
         std::string got;
         for (int c; (c = IoXGetB()) >= 0;)
             got.push_back((char)c);
         EXPECT_EQ(got, bytes) << size;
-        IoClose();
+        EXPECT_EQ(IoXGetB(), -1) << "the end of file repeats";
+        EXPECT_EQ(IoClose(), 1);
     }
+    EXPECT_TRUE(Messages.empty());
 }
 
-TEST(IoRead, PushBackWorksOnlyWithinTheCurrentFill)
+TEST(IoRead, PushBackWorksOnlyWithinTheCurrentFillAndRewindStartsOver)
 {
     std::string bytes = Pattern(600);
-    std::string path = WriteFile(MakeTempDir(), "U.NAV", bytes);
-    unsigned char buffer[IO_BUFFER_SIZE];
-    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
+    std::string path = OpenRead(bytes);
 
     // Nothing of the (still empty) fill has been taken yet.
     EXPECT_EQ(IoUngetB(), 0);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text, "Error: IoUngetB(" + path + ")");
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Error: IoUngetB(" + path + ")"});
     ClearMessages();
 
     for (int i = 0; i < 512; i++)
@@ -73,17 +69,7 @@ TEST(IoRead, PushBackWorksOnlyWithinTheCurrentFill)
     }
     EXPECT_EQ(IoUngetB(), 0);
     EXPECT_EQ(Messages.size(), 1u);
-    IoClose();
-}
 
-TEST(IoRead, RewindStartsOver)
-{
-    std::string bytes = Pattern(700);
-    std::string path = WriteFile(MakeTempDir(), "R.NAV", bytes);
-    unsigned char buffer[IO_BUFFER_SIZE];
-    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, buffer), 1);
-    for (int i = 0; i < 600; i++)
-        IoXGetB();
     IoRewind();
     EXPECT_EQ(IoXGetB(), (unsigned char)bytes[0]);
     EXPECT_EQ(IoXGetB(), (unsigned char)bytes[1]);
@@ -94,12 +80,11 @@ TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
 {
     std::string dir = MakeTempDir();
     std::string missing = dir + "/NONE.NAV";
-    unsigned char buffer[IO_BUFFER_SIZE];
-    EXPECT_EQ(IoOpen(missing.c_str(), IO_GENERIC_READ, buffer), 0);
+    EXPECT_EQ(IoOpen(missing.c_str(), IO_GENERIC_READ, Buffer), 0);
     EXPECT_TRUE(Messages.empty());
 
     // A directory cannot be read as a file.
-    EXPECT_EQ(IoOpen(dir.c_str(), IO_GENERIC_READ, buffer), 0);
+    EXPECT_EQ(IoOpen(dir.c_str(), IO_GENERIC_READ, Buffer), 0);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
     EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + dir + ", GetLastError=0x", 0), 0u);
@@ -107,7 +92,7 @@ TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
     // Writing into a directory that does not exist is a failure worth telling.
     ClearMessages();
     std::string nowhere = dir + "/no/such/opt";
-    EXPECT_EQ(IoOpen(nowhere.c_str(), IO_GENERIC_WRITE, buffer), 0);
+    EXPECT_EQ(IoOpen(nowhere.c_str(), IO_GENERIC_WRITE, Buffer), 0);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + nowhere + ", GetLastError=0x00000002\n", 0),
               0u);
@@ -115,10 +100,8 @@ TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
 
 TEST(IoWrite, A512ByteBufferIsWrittenWhenTheNextByteComes)
 {
-    std::string dir = MakeTempDir();
-    std::string path = dir + "/W";
-    unsigned char buffer[IO_BUFFER_SIZE];
-    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_WRITE, buffer), 1);
+    std::string path = MakeTempDir() + "/W";
+    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_WRITE, Buffer), 1);
     std::string bytes = Pattern(1100);
     for (int i = 0; i < 512; i++)
         ASSERT_EQ(IoXPutB((unsigned char)bytes[i]), 1);
@@ -135,8 +118,7 @@ TEST(IoWrite, A512ByteBufferIsWrittenWhenTheNextByteComes)
 
 TEST(IoWrite, AFailedWriteIsReportedAndTheBufferStillEmptied)
 {
-    unsigned char buffer[IO_BUFFER_SIZE];
-    ASSERT_EQ(IoOpen("/dev/full", IO_GENERIC_WRITE, buffer), 1);
+    ASSERT_EQ(IoOpen("/dev/full", IO_GENERIC_WRITE, Buffer), 1);
     for (int i = 0; i < 512; i++)
         IoXPutB('x');
     EXPECT_EQ(IoXPutB('y'), 0);

@@ -149,7 +149,7 @@ TEST_F(LegendTest, TopStripFrameAndBothArrows)
     EXPECT_EQ(c.At(31, 8), Gray);
 
     // An unknown strip draws nothing.
-    Canvas blank(40, 30), other(40, 30);
+    Canvas other(40, 30);
     PaintArrowStrip(&other.target, 7);
     for (int32_t y = 0; y < 30; y++)
         for (int32_t x = 0; x < 40; x++)

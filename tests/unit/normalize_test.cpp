@@ -33,34 +33,27 @@ FundRecord *WeeklyFund(const std::vector<double> &values)
     return SingleFund(points);
 }
 
-TEST(FillMissing, InnerRunsFollowAStraightLine)
+TEST(FillMissing, InnerRunsFollowAStraightLineAndEndRunsCopyTheirNeighbour)
 {
-    FundRecord *f = WeeklyFund({10, -1, -1, -1, 14});
-    FillMissingValues(f);
-    EXPECT_EQ(Values(f), (std::vector<double>{10, 11, 12, 13, 14}));
-    // The flag stays set on the filled points.
-    EXPECT_TRUE(f->points[0][2].dateWord & NAV_NO_VALUE);
-    EXPECT_FALSE(f->points[0][4].dateWord & NAV_NO_VALUE);
-
-    // Falling: filled backwards from the run's end, each the next one plus the step.
-    f = WeeklyFund({14, -1, -1, -1, 10});
-    FillMissingValues(f);
-    EXPECT_EQ(Values(f), (std::vector<double>{14, 13, 12, 11, 10}));
-
-    f = WeeklyFund({5, -1, -1, 5});
-    FillMissingValues(f);
-    EXPECT_EQ(Values(f), (std::vector<double>{5, 5, 5, 5}));
-}
-
-TEST(FillMissing, RunsAtTheEndsCopyTheirNeighbour)
-{
-    FundRecord *f = WeeklyFund({-1, -1, 7, 8, -1, 3, -1});
-    FillMissingValues(f);
-    EXPECT_EQ(Values(f), (std::vector<double>{7, 7, 7, 8, 5.5, 3, 3}));
-
-    f = WeeklyFund({-1, -1, -1});
-    FillMissingValues(f);
-    EXPECT_EQ(Values(f), (std::vector<double>{0, 0, 0}));
+    // -1: missing. A falling run is filled backwards from its end, each the next one
+    // plus the step; a run with no value on either side becomes 0.
+    struct {
+        std::vector<double> values, filled;
+    } cases[] = {
+        {{10, -1, -1, -1, 14}, {10, 11, 12, 13, 14}},
+        {{14, -1, -1, -1, 10}, {14, 13, 12, 11, 10}},
+        {{5, -1, -1, 5}, {5, 5, 5, 5}},
+        {{-1, -1, 7, 8, -1, 3, -1}, {7, 7, 7, 8, 5.5, 3, 3}},
+        {{-1, -1, -1}, {0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        FundRecord *f = WeeklyFund(c.values);
+        FillMissingValues(f);
+        EXPECT_EQ(Values(f), c.filled);
+        // The flag stays set on the filled points.
+        for (uint32_t i = 0; i < f->pointCount; i++)
+            EXPECT_EQ((f->points[0][i].dateWord & NAV_NO_VALUE) != 0, c.values[i] < 0) << i;
+    }
 }
 
 TEST(FillMissing, EntriesWithoutADateAreRemoved)
@@ -78,26 +71,23 @@ TEST(FillMissing, EntriesWithoutADateAreRemoved)
     EXPECT_EQ(SplitNewShares(f->splits[0]), 3u);
 }
 
-TEST(Normalize, ValueOfOneUnitAndTheChanges)
+TEST(Normalize, ValueOfOneUnitTheChangesAndTheirExtremes)
 {
     FundRecord *f = WeeklyFund({20, 25, 20, 30});
     NormalizeFund(f);
     EXPECT_EQ(Values(f), (std::vector<double>{1.0, 0.05 * 25, 0.05 * 20, 0.05 * 30}));
-    EXPECT_EQ(f->points[0][0].change, 0.0);
-    EXPECT_DOUBLE_EQ(f->points[0][1].change, 25.0);
-    EXPECT_DOUBLE_EQ(f->points[0][2].change, -20.0);
-    EXPECT_DOUBLE_EQ(f->points[0][3].change, 50.0);
+    const double change[] = {0, 25, -20, 50};
+    for (uint32_t i = 0; i < 4; i++)
+        EXPECT_DOUBLE_EQ(f->points[0][i].change, change[i]) << i;
     EXPECT_DOUBLE_EQ(f->stats[0].maxChange, 50.0);
     EXPECT_DOUBLE_EQ(f->stats[0].minChange, -20.0);
     // No recent boundary: the recent pair is the whole pair.
     EXPECT_DOUBLE_EQ(f->stats[0].maxChangeRecent, 50.0);
     EXPECT_DOUBLE_EQ(f->stats[0].minChangeRecent, -20.0);
     EXPECT_DOUBLE_EQ(f->navChange, 10.0);
-}
 
-TEST(Normalize, RecentChangeExtremesStartAtTheBoundary)
-{
-    FundRecord *f = WeeklyFund({20, 10, 12, 13});
+    // With a boundary the recent pair starts there: +20 and +8.3, the minimum stays 0.
+    f = WeeklyFund({20, 10, 12, 13});
     f->recentStartShort = 2;
     NormalizeFund(f);
     EXPECT_DOUBLE_EQ(f->stats[0].minChange, -50.0);
@@ -105,20 +95,19 @@ TEST(Normalize, RecentChangeExtremesStartAtTheBoundary)
     EXPECT_EQ(f->stats[0].minChangeRecent, 0.0);
 }
 
-TEST(Normalize, ATwoForOneSplitDoublesTheShares)
+TEST(Normalize, SplitsMultiplyTheSharesUnlessAlreadyInTheFirstNav)
 {
+    // 2-for-1 on the third point: the shares double, no change there, and the last NAV
+    // in first-day shares is 6 * 2 - 10.
     FundRecord *f = WeeklyFund({10, 10, 5, 6});
     SetSplits(f, {f->points[0][2].dateWord | (2u << 16) | (1u << 24)});
     NormalizeFund(f);
     EXPECT_EQ(Values(f), (std::vector<double>{1.0, 1.0, 0.2 * 5, 0.2 * 6}));
     EXPECT_EQ(f->points[0][2].change, 0.0);
-    // The last NAV in first-day shares: 6 * 2 - 10.
     EXPECT_DOUBLE_EQ(f->navChange, 2.0);
-}
 
-TEST(Normalize, ASplitAlreadyInTheFirstNavIsNotAppliedAgain)
-{
-    FundRecord *f = WeeklyFund({10, 12});
+    // On the first point the split is already in its NAV.
+    f = WeeklyFund({10, 12});
     SetSplits(f, {f->points[0][0].dateWord | (2u << 16) | (1u << 24)});
     NormalizeFund(f);
     EXPECT_EQ(Values(f), (std::vector<double>{1.0, 0.1 * 12}));

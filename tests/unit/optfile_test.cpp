@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -159,35 +160,30 @@ TEST_F(OptFile, RoundTripWritesTheFileFormAndReadsBackWhatSavedDecimalSays)
     EXPECT_EQ(FindOptRecord("NOSUCH"), nullptr);
 }
 
-TEST_F(OptFile, NothingIsWrittenWithoutTheFlag)
-{
-    AllocateFunds(1);
-    SetShortName(&FundTable[0], "ABCX");
-    WriteFile(dir, "opt", "KEEP");
-    WriteOptFile();
-    EXPECT_EQ(ReadWholeFile(dir + "/opt"), "KEEP");
-}
-
 TEST_F(OptFile, MissingFileGivesAnEmptyTableSilently)
 {
-    Texts texts = ReadBothModes(dir + "/opt");
-    EXPECT_TRUE(texts.empty());
-    EXPECT_TRUE(Messages.empty());
+    EXPECT_TRUE(ReadBothModes(dir + "/opt").empty());
     EXPECT_EQ(OptCount, 0u);
     EXPECT_EQ(OptTable, nullptr);
     EXPECT_EQ(FindOptRecord("ABCX"), nullptr);
 }
 
-TEST_F(OptFile, ExtraFieldDrawsOneWarningAndTheValuesAreStored)
+TEST_F(OptFile, BadLinesAreWarnedWithTheirLineNumbersAndTheGoodOnesStored)
 {
-    // Line 1 has a word after its last field; line 2 is clean.
-    std::string line1 = ZeroLine("AAA", 2, 5);
-    line1.insert(line1.size() - 2, "EXTRA ");
-    std::string path = WriteFile(dir, "opt", line1 + ZeroLine("BBB", 1, 0));
-    Texts texts = ReadBothModes(path);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], Warn(path, 1, "unexpected token: ASCII STRING \"EXTRA\""));
-    ASSERT_EQ(OptCount, 2u);
+    // Line 2 starts with a number, line 3 has a word after its last field, line 5 is a
+    // slash, and line 6 ends with the file instead of a line end.
+    std::string withExtra = ZeroLine("AAA", 2, 5);
+    withExtra.insert(withExtra.size() - 2, "EXTRA ");
+    std::string last = ZeroLine("HHH", 1, 1);
+    std::string path = WriteFile(dir, "opt", "\r\n7 junk here\r\n" + withExtra +
+                                                 ZeroLine("BBB", 1, 0) + "/\n" +
+                                                 last.substr(0, last.size() - 2));
+    EXPECT_EQ(ReadBothModes(path),
+              Texts({Warn(path, 2, "unexpected token: 1 DIGIT NUMBER"),
+                     Warn(path, 3, "unexpected token: ASCII STRING \"EXTRA\""),
+                     Warn(path, 5, "unexpected token: SLASH"),
+                     Warn(path, 6, "unexpected token: END OF FILE")}));
+    ASSERT_EQ(OptCount, 3u);
     EXPECT_STREQ(OptTable[0].name, "AAA");
     EXPECT_EQ(OptTable[0].series[0].maKind, 2u);
     EXPECT_EQ(OptTable[0].series[1].maKind, 5u);
@@ -195,18 +191,7 @@ TEST_F(OptFile, ExtraFieldDrawsOneWarningAndTheValuesAreStored)
     EXPECT_EQ(OptTable[0].saved[1], 1u);
     EXPECT_STREQ(OptTable[1].name, "BBB");
     EXPECT_EQ(OptTable[1].saved[1], 0u);
-}
-
-TEST_F(OptFile, LineNotStartingWithANameIsSkippedWithItsLineNumber)
-{
-    std::string path =
-        WriteFile(dir, "opt", "\r\n7 junk here\r\n" + ZeroLine("CCC", 3, 3) + "/\n");
-    Texts texts = ReadBothModes(path);
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], Warn(path, 2, "unexpected token: 1 DIGIT NUMBER"));
-    EXPECT_EQ(texts[1], Warn(path, 4, "unexpected token: SLASH"));
-    ASSERT_EQ(OptCount, 1u);
-    EXPECT_STREQ(OptTable[0].name, "CCC");
+    EXPECT_STREQ(OptTable[2].name, "HHH");
 }
 
 TEST_F(OptFile, DigitLimitsAreSoftUpToSixDigits)
@@ -230,19 +215,23 @@ TEST_F(OptFile, DigitLimitsAreSoftUpToSixDigits)
 
 TEST_F(OptFile, SevenDigitsAreUnexpectedAndZeroTheRestOfTheLine)
 {
-    // The file size has seven digits: that field and every later one of the line read
-    // as 0, each later field warning about the line end it meets: 4 counts and, per
-    // series, 1 kind + 5 x 3 decimal parts + 24 parameters.
+    // Line 1: the file size has seven digits, so that field and every later one of the
+    // line read as 0, each later field warning about the line end it meets: 4 counts
+    // and, per series, 1 kind + 5 x 3 decimal parts + 24 parameters. Line 3: seven
+    // digits in the very last field keep the values before it.
+    std::string block1 = "1 " + Repeat("0 0 0 ", 5) + Repeat("0 ", 23) + "1234567 ";
     std::string text = "EEE 1234567 5 6 7 8 " + ZeroBlock(4) + ZeroBlock(4) + "\r\n" +
-                       ZeroLine("FFF", 2, 2);
+                       ZeroLine("FFF", 2, 2) + "GGG 99 5 6 7 8 " + ZeroBlock(3) + block1 +
+                       "\r\n";
     std::string path = WriteFile(dir, "opt", text);
     Texts texts = ReadBothModes(path);
     const size_t later = 4 + 2 * (1 + 15 + 24);
-    ASSERT_EQ(texts.size(), 1 + later);
+    ASSERT_EQ(texts.size(), 2 + later);
     EXPECT_EQ(texts[0], Warn(path, 1, "unexpected token: 7 DIGIT NUMBER"));
-    for (size_t i = 1; i < texts.size(); i++)
+    for (size_t i = 1; i <= later; i++)
         EXPECT_EQ(texts[i], Warn(path, 1, "unexpected token: CARRIAGE RETURN")) << i;
-    ASSERT_EQ(OptCount, 2u);
+    EXPECT_EQ(texts[later + 1], Warn(path, 3, "unexpected token: 7 DIGIT NUMBER"));
+    ASSERT_EQ(OptCount, 3u);
     EXPECT_EQ(OptTable[0].fileSize, 0u);
     EXPECT_EQ(OptTable[0].pointCount, 0u);
     EXPECT_EQ(OptTable[0].series[0].maKind, 0u);
@@ -250,31 +239,10 @@ TEST_F(OptFile, SevenDigitsAreUnexpectedAndZeroTheRestOfTheLine)
     // The next line is read normally, at line 2.
     EXPECT_STREQ(OptTable[1].name, "FFF");
     EXPECT_EQ(OptTable[1].series[1].maKind, 2u);
-}
-
-TEST_F(OptFile, SevenDigitsInTheLastFieldKeepTheValuesBefore)
-{
-    std::string block1 = "1 " + Repeat("0 0 0 ", 5) + Repeat("0 ", 23) + "1234567 ";
-    std::string path = WriteFile(dir, "opt", "GGG 99 5 6 7 8 " + ZeroBlock(3) + block1 + "\r\n");
-    Texts texts = ReadBothModes(path);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], Warn(path, 1, "unexpected token: 7 DIGIT NUMBER"));
-    ASSERT_EQ(OptCount, 1u);
-    EXPECT_EQ(OptTable[0].fileSize, 99u);
-    EXPECT_EQ(OptTable[0].recentStart, 8u);
-    EXPECT_EQ(OptTable[0].series[1].maKind, 1u);
-    EXPECT_EQ(GetMaParam(&OptTable[0].series[1], ROC_SELL), 0u);
-}
-
-TEST_F(OptFile, RecordAtEndOfFileWithoutLineEndIsKeptWithAWarning)
-{
-    std::string line = ZeroLine("HHH", 1, 1);
-    std::string path = WriteFile(dir, "opt", line.substr(0, line.size() - 2));
-    Texts texts = ReadBothModes(path);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], Warn(path, 1, "unexpected token: END OF FILE"));
-    ASSERT_EQ(OptCount, 1u);
-    EXPECT_STREQ(OptTable[0].name, "HHH");
+    EXPECT_EQ(OptTable[2].fileSize, 99u);
+    EXPECT_EQ(OptTable[2].recentStart, 8u);
+    EXPECT_EQ(OptTable[2].series[1].maKind, 1u);
+    EXPECT_EQ(GetMaParam(&OptTable[2].series[1], ROC_SELL), 0u);
 }
 
 TEST_F(OptFile, LinesAddedBetweenTheModesStayOutOfTheTable)
@@ -319,6 +287,8 @@ TEST_F(OptFile, FailedWriteKeepsTheOldFile)
     AllocateFunds(1);
     SetShortName(&FundTable[0], "ABCX");
     WriteFile(dir, "opt", "OLD CONTENT");
+    WriteOptFile();  // without the flag nothing is written
+    EXPECT_EQ(ReadWholeFile(dir + "/opt"), "OLD CONTENT");
 
     // The temporary name is taken by a directory: the file cannot be created.
     ASSERT_EQ(mkdir((dir + "/opt.tmp").c_str(), 0755), 0);
@@ -346,13 +316,10 @@ TEST_F(OptFile, FailedWriteKeepsTheOldFile)
     EXPECT_TRUE(Messages.empty());
     EXPECT_EQ(ReadWholeFile(dir + "/opt"), ZeroLine("ABCX", 0, 0));
     EXPECT_EQ(OptimizedFlag, 0);
-}
 
-TEST_F(OptFile, FailedReplaceDeletesTheTemporaryFile)
-{
-    AllocateFunds(1);
-    SetShortName(&FundTable[0], "ABCX");
-    // A non-empty directory named opt cannot be replaced by a file.
+    // A non-empty directory named opt cannot be replaced by a file; the temporary file
+    // is deleted.
+    ASSERT_EQ(unlink((dir + "/opt").c_str()), 0);
     ASSERT_EQ(mkdir((dir + "/opt").c_str(), 0755), 0);
     WriteFile(dir + "/opt", "inside", "x");
     OptimizedFlag = 1;

@@ -16,23 +16,18 @@ namespace {
 
 typedef std::vector<std::string> Names;
 
+void ResetSortState()
+{
+    ResetViewState();
+    ChartKind = CHART_NONE;
+    CategorySort = GroupMode = 0;
+    SortFundsZeroLineHook = SortFundsResyncHook = nullptr;
+}
+
 class Ranking : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ResetViewState();
-        ChartKind = CHART_NONE;
-        CategorySort = 0;
-        GroupMode = 0;
-        SortFundsZeroLineHook = nullptr;
-        SortFundsResyncHook = nullptr;
-    }
-    void TearDown() override
-    {
-        ResetViewState();
-        SortFundsZeroLineHook = nullptr;
-        SortFundsResyncHook = nullptr;
-    }
+    void SetUp() override { ResetSortState(); }
+    void TearDown() override { ResetSortState(); }
 };
 
 // Zero-filled records in the given table order; name and shortName are the same text.
@@ -98,6 +93,13 @@ TEST_F(Ranking, NameSortIsCaseInsensitiveAndStable)
     // Whole records move: each record's shortName went with its name.
     for (uint32_t i = 0; i < FundCount; i++)
         EXPECT_STREQ(FundTable[i].shortName, FundTable[i].name);
+
+    // Chart 0 ranks nothing.
+    MakeFunds({"B", "A"});
+    Fund("A")->stats[0].ytdReturn = -5;
+    Fund("B")->stats[0].ytdReturn = 5;
+    SortFunds();
+    EXPECT_EQ(Order(), Names({"A", "B"}));
 }
 
 TEST_F(Ranking, EveryStatisticChartRanksDescendingWithTiesInNameOrder)
@@ -127,16 +129,6 @@ TEST_F(Ranking, EveryStatisticChartRanksDescendingWithTiesInNameOrder)
     }
 }
 
-TEST_F(Ranking, ChartZeroKeepsNameOrder)
-{
-    MakeFunds({"B", "A"});
-    Fund("A")->stats[0].ytdReturn = -5;
-    Fund("B")->stats[0].ytdReturn = 5;
-    ChartKind = CHART_NONE;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"A", "B"}));
-}
-
 TEST_F(Ranking, CurrentStrengthFollowsTheIndicatorShown)
 {
     MakeFunds({"A", "B", "C"});
@@ -148,24 +140,18 @@ TEST_F(Ranking, CurrentStrengthFollowsTheIndicatorShown)
         FundTable[i].stats[0].rocLatest = roc[i];
     }
     ChartKind = CHART_CURRENT_STRENGTH;
-
-    ShowMovingAverage = 1;
-    ShowMacd = 1;  // the moving average comes first
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"C", "B", "A"}));
-
-    ShowMovingAverage = 0;
-    ShowRoc = 1;  // then MACD
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"B", "A", "C"}));
-
-    ShowMacd = 0;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"A", "C", "B"}));
-
-    ShowRoc = 0;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"A", "B", "C"})) << "no indicator: the name order stays";
+    // The moving average comes first, then MACD, then ROC; with none the name order
+    // stays. Each sort starts from the one before.
+    struct {
+        int ma, macd, roc;
+        Names order;
+    } cases[] = {{1, 1, 0, {"C", "B", "A"}}, {0, 1, 1, {"B", "A", "C"}},
+                 {0, 0, 1, {"A", "C", "B"}}, {0, 0, 0, {"A", "B", "C"}}};
+    for (const auto &c : cases) {
+        ShowMovingAverage = c.ma, ShowMacd = c.macd, ShowRoc = c.roc;
+        SortFunds();
+        EXPECT_EQ(Order(), c.order) << c.ma << c.macd << c.roc;
+    }
 }
 
 TEST_F(Ranking, ShowBenchmarkRanksFundsWithAnIndexByTheirRelativeFigures)
@@ -221,33 +207,28 @@ TEST_F(Ranking, SignalsPutsHoldersFirstAndNonHoldersLast)
     // The points went with their records.
     EXPECT_EQ(FundTable[0].points[0][2].dateWord, NAV_MA_HOLDING);
 
-    // Under MACD only F5 holds (in both series, as it has no benchmark).
+    // Under MACD or ROC only F5 holds (in both series, as it has no benchmark); with
+    // no indicator nobody holds and the 6-month order stays.
+    struct {
+        int macd, roc;
+        Names order;
+    } cases[] = {{1, 0, {"F5", "F1", "F2", "F3", "F4", "F6", "F7"}},
+                 {0, 1, {"F5", "F1", "F2", "F3", "F4", "F6", "F7"}},
+                 {0, 0, {"F1", "F2", "F3", "F4", "F5", "F6", "F7"}}};
     ShowMovingAverage = 0;
-    ShowMacd = 1;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"F5", "F1", "F2", "F3", "F4", "F6", "F7"}));
-
-    ShowMacd = 0;
-    ShowRoc = 1;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"F5", "F1", "F2", "F3", "F4", "F6", "F7"}));
-
-    // No indicator: nobody holds, the 6-month order stays.
-    ShowRoc = 0;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"F1", "F2", "F3", "F4", "F5", "F6", "F7"}));
+    for (const auto &c : cases) {
+        ShowMacd = c.macd, ShowRoc = c.roc;
+        SortFunds();
+        EXPECT_EQ(Order(), c.order) << c.macd << c.roc;
+    }
 }
 
 TEST_F(Ranking, CategoryBlocksInCategoryOrderWithCategoryZeroLast)
 {
     MakeFunds({"G", "F", "E", "D", "C", "B", "A"});
-    SetFundCategory(Fund("A"), 3);
-    SetFundCategory(Fund("B"), 0);
-    SetFundCategory(Fund("C"), 1);
-    SetFundCategory(Fund("D"), 1);
-    SetFundCategory(Fund("E"), 15);
-    SetFundCategory(Fund("F"), 1);
-    SetFundCategory(Fund("G"), 0);
+    const uint32_t category[] = {0, 1, 15, 1, 1, 0, 3};  // G, F, ..., A
+    for (int i = 0; i < 7; i++)
+        SetFundCategory(&FundTable[i], category[i]);
     Fund("D")->flags |= FUND_IN_PORTFOLIO;
     CategorySort = 1;
 
@@ -279,8 +260,7 @@ TEST_F(Ranking, PortfolioGatheringKeepsTheOrderOfBothParts)
 
 namespace {
 std::vector<Names> HookOrders;
-void RecordZeroLine() { HookOrders.push_back(Order()); }
-void RecordResync() { HookOrders.push_back(Order()); }
+void RecordOrder() { HookOrders.push_back(Order()); }
 }  // namespace
 
 TEST_F(Ranking, RankingThenGroupingWithTheHooksBetweenAndAfter)
@@ -295,8 +275,7 @@ TEST_F(Ranking, RankingThenGroupingWithTheHooksBetweenAndAfter)
     ChartKind = CHART_YTD_RETURN;
     CategorySort = 1;
     HookOrders.clear();
-    SortFundsZeroLineHook = RecordZeroLine;
-    SortFundsResyncHook = RecordResync;
+    SortFundsZeroLineHook = SortFundsResyncHook = RecordOrder;
     SortFunds();
     // The zero line sees the ranked table, the re-sync the final one.
     ASSERT_EQ(HookOrders.size(), 2u);
@@ -309,8 +288,7 @@ TEST_F(Ranking, EmptyTableIsFine)
 {
     FreeFundTable();
     ChartKind = CHART_SIGNALS;
-    CategorySort = 1;
-    GroupMode = 1;
+    CategorySort = GroupMode = 1;
     SortFunds();
     EXPECT_EQ(FundCount, 0u);
 }

@@ -83,9 +83,7 @@ TEST_F(RasterTest, NewTargetIsWhiteWithDefaultStateAndZeroSizeFails)
     EXPECT_EQ(t.kind, (uint32_t)SURFACE_RASTER);
     EXPECT_EQ(t.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
     EXPECT_EQ(t.textColour, Black);
-    EXPECT_EQ(t.transparentText, 0u);
-    EXPECT_EQ(t.xorMode, 0u);
-    EXPECT_EQ(t.clipOn, 0u);
+    EXPECT_EQ(t.transparentText + t.xorMode + t.clipOn, 0u);
     EXPECT_EQ(DynamicMemoryUsed, memoryBefore + 160u * 60u * 4u);
     RasterImage none;
     DrawTarget other;
@@ -120,14 +118,13 @@ TEST_F(RasterTest, FontMetricsAndWidthsComeFromTheFont)
     EXPECT_EQ(PlatTextWidth("Hello", 5), 35u);
 }
 
-TEST_F(RasterTest, TextPaintsWithinItsWidthInTheTextColourOnly)
+TEST_F(RasterTest, TextPaintsWithinItsWidthInTheTextColourOnlyAndIsClipped)
 {
     ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
     SurfaceSetTransparent(&t, 1);
     SurfaceSetTextColour(&t, RGB_OF(0, 0, 220));
-    const char *text = "Hello World";
-    uint32_t width = RasterTextWidth(text, 11);
-    ASSERT_EQ(SurfaceText(&t, 20, 5, text, 11), 1);
+    uint32_t width = RasterTextWidth("Hello World", 11);
+    ASSERT_EQ(SurfaceText(&t, 20, 5, "Hello World", 11), 1);
     int32_t box[4];
     Extent(White, box);
     // Inside the cell x .. x + width, y .. y + TextHeight, and reaching near both ends.
@@ -140,6 +137,13 @@ TEST_F(RasterTest, TextPaintsWithinItsWidthInTheTextColourOnly)
     // Two levels only: every painted pixel is exactly the text colour.
     EXPECT_EQ(CountOf(White) + CountOf(RGB_OF(0, 0, 220)), 160u * 60u);
     EXPECT_GT(CountOf(RGB_OF(0, 0, 220)), 40u);
+
+    SurfaceFill(&t, 0, 0, 160, 60, White);
+    SurfaceClip(&t, 0, 0, 25, 60);
+    SurfaceText(&t, 10, 5, "MMMMMM", 6);
+    Extent(White, box);
+    EXPECT_GT(box[2], 0);
+    EXPECT_LE(box[2], 25);
 }
 
 TEST_F(RasterTest, RightAlignedTextEndsAtX)
@@ -183,18 +187,6 @@ TEST_F(RasterTest, OpaqueTextFillsItsCellWhiteAndTransparentTextDoesNot)
     for (int32_t y = 10; y < 10 + (int32_t)TextHeight; y++)
         for (int32_t x = 80; x < 80 + (int32_t)width; x++)
             EXPECT_NE(At(x, y), White);
-}
-
-TEST_F(RasterTest, TextIsClipped)
-{
-    ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
-    SurfaceSetTransparent(&t, 1);
-    SurfaceClip(&t, 0, 0, 25, 60);
-    SurfaceText(&t, 10, 5, "MMMMMM", 6);
-    int32_t box[4];
-    Extent(White, box);
-    EXPECT_GT(box[2], 0);
-    EXPECT_LE(box[2], 25);
 }
 
 TEST_F(RasterTest, WithoutItsFontTheRasterMeasuresFixedAdvancesAndDrawsNoText)
@@ -385,34 +377,38 @@ TEST(BmpReader, RefusesDamagedFilesWithoutReadingBeyondThem)
         EXPECT_EQ(Decode(sound.substr(0, n), &w, &h), nullptr) << n;
         EXPECT_EQ(w, 0u);
     }
-    std::string badMagic = sound;
+    const struct {
+        int32_t width, height;
+        uint32_t bits, compression, coloursUsed;
+        const char *why;
+    } bad[] = {
+        {0, 2, 4, 0, 3, "no width"},
+        {-3, 2, 4, 0, 3, "negative width"},
+        {3, 0, 4, 0, 3, "no height"},
+        {3, 3, 4, 0, 3, "3 rows in 8 bytes"},
+        {9, 2, 4, 0, 3, "9 columns (8 bytes a row) in 8 bytes"},
+        {3, 2, 24, 0, 0, "24-bit rows of 12 bytes in 8"},
+        {100000, 2, 4, 0, 3, "far too wide"},
+        {3, -100000, 4, 0, 3, "far too tall"},
+        {3, 2, 8, 0, 3, "8 bits"},
+        {3, 2, 4, 2, 3, "compressed"},
+        {3, 2, 4, 0, 17, "17 colours of 4 bits"},
+        {3, 2, 4, 0, 2, "colour index 2 with only two palette entries"},
+        {3, 2, 4, 0, 0, "16 entries claimed where 3 stand before the pixels"},
+    };
+    for (const auto &b : bad) {
+        const std::string palette = b.bits == 24 ? "" : Palette3;
+        std::string file = BmpFile(b.width, b.height, b.bits, b.compression, b.coloursUsed,
+                                   palette, Rows3x2);
+        EXPECT_EQ(Decode(file, &w, &h), nullptr) << b.why;
+    }
+    // Bad magic, pixel offset pointing into the headers, information header beyond the file.
+    std::string badMagic = sound, early = sound, bigHeader = sound;
     badMagic[0] = 'X';
-    EXPECT_EQ(Decode(badMagic, &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(0, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(-3, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(3, 0, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    // Sizes the rows do not hold: 3 rows, or 9 columns (8 bytes a row), in 8 bytes.
-    EXPECT_EQ(Decode(BmpFile(3, 3, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(9, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(3, 2, 24, 0, 0, "", Rows3x2), &w, &h), nullptr);
-    // Far too large, other depths, compression, and palettes that do not fit.
-    EXPECT_EQ(Decode(BmpFile(100000, 2, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(3, -100000, 4, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(3, 2, 8, 0, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 2, 3, Palette3, Rows3x2), &w, &h), nullptr);
-    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 0, 17, Palette3, Rows3x2), &w, &h), nullptr);
-    // Colour index 2 used with only two palette entries.
-    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 0, 2, Palette3, Rows3x2), &w, &h), nullptr);
-    // 16 entries claimed (colours used 0) where 3 stand before the pixels.
-    EXPECT_EQ(Decode(BmpFile(3, 2, 4, 0, 0, Palette3, Rows3x2), &w, &h), nullptr);
-    // Pixel offset pointing into the headers, and an information header beyond the file.
-    std::string early = sound;
     early[10] = 20;
-    EXPECT_EQ(Decode(early, &w, &h), nullptr);
-    std::string bigHeader = sound;
-    bigHeader[14] = (char)0xFF;
-    bigHeader[15] = (char)0xFF;
-    EXPECT_EQ(Decode(bigHeader, &w, &h), nullptr);
+    bigHeader[14] = bigHeader[15] = (char)0xFF;
+    for (const std::string *file : {&badMagic, &early, &bigHeader})
+        EXPECT_EQ(Decode(*file, &w, &h), nullptr);
     EXPECT_EQ(w, 0u);
     EXPECT_EQ(h, 0u);
 }
@@ -504,30 +500,28 @@ TEST_F(BitmapLoadTest, TheResourceBitmapsHaveTheirSizesAndPictures)
     // Sell and falling runs, on black (so that exclusive-or leaves the row's background).
     const uint32_t risers[] = {BMP_BUY, BMP_RISE3, BMP_RISE4, BMP_RISE5};
     const uint32_t fallers[] = {BMP_SELL, BMP_FALL3, BMP_FALL4, BMP_FALL5};
-    for (uint32_t s : risers) {
-        EXPECT_EQ(Bitmaps[s].width, 10u);
-        EXPECT_EQ(Bitmaps[s].height, 14u);
-        EXPECT_TRUE(OnlyColours(Bitmaps[s], Black, magenta)) << s;
-        EXPECT_GT(Count(Bitmaps[s], magenta), 15u) << s;
-    }
-    for (uint32_t s : fallers) {
-        EXPECT_EQ(Bitmaps[s].width, 10u);
-        EXPECT_EQ(Bitmaps[s].height, 14u);
-        EXPECT_TRUE(OnlyColours(Bitmaps[s], Black, cyan)) << s;
-        EXPECT_GT(Count(Bitmaps[s], cyan), 15u) << s;
-    }
+    for (uint32_t i = 0; i < 4; i++)
+        for (uint32_t s : {risers[i], fallers[i]}) {
+            RgbColour figure = s == risers[i] ? magenta : cyan;
+            EXPECT_EQ(Bitmaps[s].width, 10u);
+            EXPECT_EQ(Bitmaps[s].height, 14u);
+            EXPECT_TRUE(OnlyColours(Bitmaps[s], Black, figure)) << s;
+            EXPECT_GT(Count(Bitmaps[s], figure), 15u) << s;
+        }
+    auto same = [](uint32_t a, uint32_t b) {
+        return memcmp(Bitmaps[a].pixels, Bitmaps[b].pixels,
+                      Bitmaps[a].width * Bitmaps[a].height * 4) == 0;
+    };
     // The figures differ from one another (B, 3, 4, 5).
     for (uint32_t i = 0; i < 4; i++)
         for (uint32_t j = i + 1; j < 4; j++)
-            EXPECT_NE(memcmp(Bitmaps[risers[i]].pixels, Bitmaps[risers[j]].pixels, 10 * 14 * 4),
-                      0);
+            EXPECT_FALSE(same(risers[i], risers[j]));
     for (uint32_t s : {BMP_PORTFOLIO, BMP_CHECK, BMP_NO_CHECK, BMP_NO_PORTFOLIO}) {
         EXPECT_EQ(Bitmaps[s].width, 10u);
         EXPECT_EQ(Bitmaps[s].height, 14u);
     }
-    EXPECT_NE(memcmp(Bitmaps[BMP_CHECK].pixels, Bitmaps[BMP_NO_CHECK].pixels, 10 * 14 * 4), 0);
-    EXPECT_NE(memcmp(Bitmaps[BMP_PORTFOLIO].pixels, Bitmaps[BMP_NO_PORTFOLIO].pixels, 10 * 14 * 4),
-              0);
+    EXPECT_FALSE(same(BMP_CHECK, BMP_NO_CHECK));
+    EXPECT_FALSE(same(BMP_PORTFOLIO, BMP_NO_PORTFOLIO));
 
     // Arrow buttons: 14 x 14, black figures on white in a black frame.
     for (uint32_t s = BMP_ARROW_LEFT; s <= BMP_DOWN; s++) {
@@ -549,39 +543,30 @@ TEST_F(BitmapLoadTest, TheResourceBitmapsHaveTheirSizesAndPictures)
                                  {BMP_DOUBLE_LEFT, BMP_DOUBLE_RIGHT},
                                  {BMP_BOLD_LEFT, BMP_BOLD_RIGHT},
                                  {BMP_BOLD_DOUBLE_LEFT, BMP_BOLD_DOUBLE_RIGHT}};
-    for (const auto &pair : pairs)
-        for (uint32_t y = 0; y < 14; y++)
-            for (uint32_t x = 0; x < 14; x++)
-                EXPECT_EQ(Px(Bitmaps[pair[0]], x, y), Px(Bitmaps[pair[1]], 13 - x, y));
     for (uint32_t y = 0; y < 14; y++)
-        for (uint32_t x = 0; x < 14; x++)
+        for (uint32_t x = 0; x < 14; x++) {
+            for (const auto &pair : pairs)
+                EXPECT_EQ(Px(Bitmaps[pair[0]], x, y), Px(Bitmaps[pair[1]], 13 - x, y));
             EXPECT_EQ(Px(Bitmaps[BMP_UP], x, y), Px(Bitmaps[BMP_DOWN], x, 13 - y));
+        }
     // The left arrow's figure is narrow at its left end (the tip) and tall further right;
-    // the up arrow's tip is at its top.
-    auto column = [](const BitmapRecord &b, uint32_t x) {
+    // the up arrow's tip is at its top. line(b, k, 1) counts column k, line(b, k, 0) row k.
+    auto line = [](const BitmapRecord &b, uint32_t k, bool column) {
         uint32_t n = 0;
-        for (uint32_t y = 1; y < 13; y++)
-            n += Px(b, x, y) == Black;
+        for (uint32_t i = 1; i < 13; i++)
+            n += (column ? Px(b, k, i) : Px(b, i, k)) == Black;
         return n;
     };
-    auto row = [](const BitmapRecord &b, uint32_t y) {
-        uint32_t n = 0;
-        for (uint32_t x = 1; x < 13; x++)
-            n += Px(b, x, y) == Black;
-        return n;
-    };
-    uint32_t first = 1;
-    while (first < 13 && column(Bitmaps[BMP_ARROW_LEFT], first) == 0)
-        first++;
-    EXPECT_LT(column(Bitmaps[BMP_ARROW_LEFT], first), column(Bitmaps[BMP_ARROW_LEFT], first + 3));
-    first = 1;
-    while (first < 13 && row(Bitmaps[BMP_UP], first) == 0)
-        first++;
-    EXPECT_LT(row(Bitmaps[BMP_UP], first), row(Bitmaps[BMP_UP], first + 3));
+    for (bool column : {true, false}) {
+        const BitmapRecord &b = Bitmaps[column ? BMP_ARROW_LEFT : BMP_UP];
+        uint32_t first = 1;
+        while (first < 13 && line(b, first, column) == 0)
+            first++;
+        EXPECT_LT(line(b, first, column), line(b, first + 3, column)) << column;
+    }
     // Bold arrows carry more black than thin ones; double arrows are not single ones.
     EXPECT_GT(Count(Bitmaps[BMP_BOLD_LEFT], Black), Count(Bitmaps[BMP_ARROW_LEFT], Black));
-    EXPECT_NE(memcmp(Bitmaps[BMP_DOUBLE_LEFT].pixels, Bitmaps[BMP_ARROW_LEFT].pixels, 14 * 14 * 4),
-              0);
+    EXPECT_FALSE(same(BMP_DOUBLE_LEFT, BMP_ARROW_LEFT));
 }
 
 // ---------------------------------------------------------------------------------------

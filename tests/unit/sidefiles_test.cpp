@@ -22,11 +22,9 @@ class SideFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetViewState();
         dir = MakeTempDir();
         ASSERT_EQ(SetDataDir(dir.c_str()), 1);
     }
-    void TearDown() override { ResetViewState(); }
 
     // The fund table of a load, one zero-filled record per shortName.
     void Funds(const std::vector<std::string> &shortNames)
@@ -84,51 +82,41 @@ std::string ViewBytes()
 // ---------------------------------------------------------------------------------------
 // PRTFOLIO
 
-TEST_F(SideFiles, PortfolioCountBeyondTheLinesWarnsPrematureEnd)
+TEST_F(SideFiles, PortfolioReadMarksTheNamedFundsAndWarns)
 {
-    Funds({"AAA", "BBB", "CCC"});
-    WriteFile(dir, "PRTFOLIO", std::string("\x03\x00", 2) + "aaa\r\nCcC\r\n");
-    ReadPortfolioFile();
-    EXPECT_TRUE(InPortfolio("AAA"));
-    EXPECT_FALSE(InPortfolio("BBB"));
-    EXPECT_TRUE(InPortfolio("CCC"));
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: " + Path("PRTFOLIO") + ": Premature end of file."}));
-}
-
-TEST_F(SideFiles, PortfolioListsTheNamesNotFound)
-{
-    Funds({"AAA", "BBB"});
-    // Every kind of line end; the last line ends with the file and is still taken.
-    WriteFile(dir, "PRTFOLIO", std::string("\x04\x00", 2) + "bbb\r\nZZZ\nYyY\rAaA");
-    ReadPortfolioFile();
-    EXPECT_TRUE(InPortfolio("AAA"));
-    EXPECT_TRUE(InPortfolio("BBB"));
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: Portfolio fund(s) not found: ZZZ, YyY."}));
-}
-
-TEST_F(SideFiles, PortfolioEmptyLineEndsTheList)
-{
-    Funds({"AAA", "BBB"});
-    WriteFile(dir, "PRTFOLIO", std::string("\x03\x00", 2) + "AAA\r\n\r\nBBB\r\n");
-    ReadPortfolioFile();
-    EXPECT_TRUE(InPortfolio("AAA"));
-    EXPECT_FALSE(InPortfolio("BBB"));
-    EXPECT_TRUE(Messages.empty());
-}
-
-TEST_F(SideFiles, PortfolioTruncatedCountOrMissingFile)
-{
-    Funds({"AAA"});
-    ReadPortfolioFile();
-    EXPECT_TRUE(Messages.empty()) << "a missing file is silent";
     const std::string premature = "Warning: " + Path("PRTFOLIO") + ": Premature end of file.";
-    for (const std::string &bytes : {std::string(), std::string("\x01", 1)}) {
+    struct Case {
+        std::string bytes;
+        const char *inPortfolio;  // one letter per fund AAA, BBB, CCC: 1 = marked
+        Texts messages;
+    } cases[] = {
+        // The count promises more lines than there are; names match in any case.
+        {std::string("\x03\x00", 2) + "aaa\r\nCcC\r\n", "101", {premature}},
+        // Every kind of line end; the last line ends with the file and is still taken.
+        {std::string("\x04\x00", 2) + "bbb\r\nZZZ\nYyY\rAaA", "110",
+         {"Warning: Portfolio fund(s) not found: ZZZ, YyY."}},
+        // An empty line ends the list.
+        {std::string("\x03\x00", 2) + "AAA\r\n\r\nBBB\r\n", "100", {}},
+        // No count or half of one.
+        {std::string(), "000", {premature}},
+        {std::string("\x01", 1), "000", {premature}},
+        // 511 characters and three more do not fit the list of missing names, so it stays
+        // empty; the rest of the long line is not taken as the next name.
+        {std::string("\x02\x00", 2) + std::string(600, 'N') + "\r\naaa\r\n", "100",
+         {"Warning: Portfolio fund(s) not found: ."}},
+    };
+    for (const Case &c : cases) {
+        FreeFundTable();
+        Funds({"AAA", "BBB", "CCC"});
         ClearMessages();
-        WriteFile(dir, "PRTFOLIO", bytes);
+        WriteFile(dir, "PRTFOLIO", c.bytes);
         ReadPortfolioFile();
-        EXPECT_EQ(MessageTexts(), Texts({premature})) << bytes.size();
+        std::string marked;
+        for (const char *name : {"AAA", "BBB", "CCC"})
+            marked += InPortfolio(name) ? '1' : '0';
+        EXPECT_EQ(marked, c.inPortfolio) << c.bytes.size();
+        EXPECT_EQ(MessageTexts(), c.messages) << c.bytes.size();
     }
-    EXPECT_FALSE(InPortfolio("AAA"));
 }
 
 TEST_F(SideFiles, PortfolioManyMissingNamesStayInsideTheMessage)
@@ -142,22 +130,9 @@ TEST_F(SideFiles, PortfolioManyMissingNamesStayInsideTheMessage)
     }
     WriteFile(dir, "PRTFOLIO", std::string("\x28\x00", 2) + lines);
     ReadPortfolioFile();
-    ASSERT_EQ(Messages.size(), 1u);
     // The box keeps 511 characters; the list itself was bounded before that.
     std::string full = "Warning: Portfolio fund(s) not found: " + list + ".";
-    EXPECT_EQ(Messages[0].text, full.substr(0, 511));
-}
-
-TEST_F(SideFiles, PortfolioLongLineKeeps511Characters)
-{
-    // 511 characters and three more do not fit the list of missing names, so it stays
-    // empty; the rest of the long line is not taken as the next name.
-    Funds({"AAA"});
-    WriteFile(dir, "PRTFOLIO",
-              std::string("\x02\x00", 2) + std::string(600, 'N') + "\r\naaa\r\n");
-    ReadPortfolioFile();
-    EXPECT_TRUE(InPortfolio("AAA"));
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: Portfolio fund(s) not found: ."}));
+    EXPECT_EQ(MessageTexts(), Texts({full.substr(0, 511)}));
 }
 
 TEST_F(SideFiles, PortfolioWrittenLowByteFirstAndReadBack)
@@ -185,67 +160,40 @@ TEST_F(SideFiles, PortfolioWrittenLowByteFirstAndReadBack)
         EXPECT_EQ((FundTable[i].flags & FUND_IN_PORTFOLIO) != 0, i < 258) << i;
 }
 
-TEST_F(SideFiles, PortfolioFailedWriteKeepsTheOldFile)
-{
-    Funds({"AAA"});
-    FundTable[0].flags |= FUND_IN_PORTFOLIO;
-    const std::string old = std::string("\x01\x00", 2) + "OLD\r\n";
-    WriteFile(dir, "PRTFOLIO", old);
-    ASSERT_EQ(mkdir(Path("PRTFOLIO.tmp").c_str(), 0755), 0);
-    WritePortfolioFile();
-    EXPECT_EQ(ReadWholeFile(Path("PRTFOLIO")), old);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + Path("PRTFOLIO.tmp"), 0), 0u);
-}
-
 // ---------------------------------------------------------------------------------------
 // SETTINGS
 
-TEST_F(SideFiles, SettingsIllegalChartKindStopsAfterTheBytesBefore)
+TEST_F(SideFiles, SettingsBadOrShortBytesKeepWhatCameBefore)
 {
-    // Bytes 0-5 all differ from the defaults; byte 6 (ChartKind) is 15; byte 7 would
-    // turn CombinedGraphs on.
-    WriteFile(dir, "SETTINGS", Bytes({0, 1, 0, 1, 1, 0, 15, 1, 1, 1}) + " SPX");
-    ReadSettingsFile();
-    const std::string expected =
+    const std::string illegal =
         "Warning: " + Path("SETTINGS") + "(1): Syntax error, \"illegal byte value\".";
-    EXPECT_EQ(MessageTexts(), Texts({expected}));
-    // Bytes 0-5 as read, ChartKind and everything after it at the defaults.
-    EXPECT_EQ(ViewBytes(), Bytes({0, 1, 0, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST_F(SideFiles, SettingsFlagByteOtherThanZeroOrOneIsIllegal)
-{
-    WriteFile(dir, "SETTINGS", Bytes({1, 0, 1, 0, 0, 1, 14, 1, 1, 2, 1}));
-    ReadSettingsFile();
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_NE(Messages[0].text.find("illegal byte value"), std::string::npos);
-    EXPECT_EQ(ChartKind, 14u);
-    EXPECT_EQ(CombinedGraphs, 1u);
-    EXPECT_EQ(GroupMode, 1);
-    EXPECT_EQ(ShowBenchmark, 0);
-    EXPECT_EQ(ShowRsi, 0);
-}
-
-TEST_F(SideFiles, SettingsEndingAtOrBeforeByteFourteenIsPremature)
-{
     const std::string premature = "Warning: " + Path("SETTINGS") + ": Premature end of file.";
-    // All fifteen bytes and nothing after: the unzip field has no blank.
-    WriteFile(dir, "SETTINGS", Bytes({0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 1}));
-    ReadSettingsFile();
-    EXPECT_EQ(MessageTexts(), Texts({premature}));
-    EXPECT_EQ(ChartKind, 9u);
-    EXPECT_EQ(OverlaidGraphs, 1);
-
-    ResetViewState();
-    ClearMessages();
-    WriteFile(dir, "SETTINGS", Bytes({0, 1, 0}));
-    ReadSettingsFile();
-    EXPECT_EQ(MessageTexts(), Texts({premature}));
-    EXPECT_EQ(ZoomOn, 0u);
-    EXPECT_EQ(LinearScale, 1u);
-    EXPECT_EQ(ShowMovingAverage, 0);
-    EXPECT_EQ(CategorySort, 1) << "bytes after the end keep their values";
+    struct Case {
+        std::string bytes, view;  // the file; the fifteen view bytes after reading it
+        std::string message;
+    } cases[] = {
+        // Bytes 0-5 all differ from the defaults; byte 6 (ChartKind) is 15, which stops
+        // the read: ChartKind and everything after it (byte 7 would set CombinedGraphs)
+        // stay at the defaults.
+        {Bytes({0, 1, 0, 1, 1, 0, 15, 1, 1, 1}) + " SPX",
+         Bytes({0, 1, 0, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}), illegal},
+        // A flag byte (ShowBenchmark) of 2: bytes 0-8 as read, the rest at the defaults.
+        {Bytes({1, 0, 1, 0, 0, 1, 14, 1, 1, 2, 1}),
+         Bytes({1, 0, 1, 0, 0, 1, 14, 1, 1, 0, 0, 0, 0, 0, 0}), illegal},
+        // All fifteen bytes and nothing after: the unzip field has no blank.
+        {Bytes({0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 1}),
+         Bytes({0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 1}), premature},
+        // Three bytes: the ones after the end keep their default values.
+        {Bytes({0, 1, 0}), Bytes({0, 1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}), premature},
+    };
+    for (const Case &c : cases) {
+        ResetViewState();
+        ClearMessages();
+        WriteFile(dir, "SETTINGS", c.bytes);
+        ReadSettingsFile();
+        EXPECT_EQ(MessageTexts(), Texts({c.message})) << c.bytes.size();
+        EXPECT_EQ(ViewBytes(), c.view) << c.bytes.size();
+    }
 }
 
 TEST_F(SideFiles, SettingsUnzipProgramAndDefaultBenchmark)
@@ -278,32 +226,13 @@ TEST_F(SideFiles, SettingsUnzipProgramAndDefaultBenchmark)
     EXPECT_STREQ(UnzipProgram, "D:\\unzip.exe");
 }
 
-TEST_F(SideFiles, SettingsMissingFileKeepsTheViewState)
-{
-    ChartKind = 4;
-    ReadSettingsFile();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_EQ(ChartKind, 4u);
-}
-
 TEST_F(SideFiles, SettingsWrittenAndReadBackGiveTheSameViewState)
 {
     Funds({"AAA", "SPX"});
-    ZoomOn = 0;
-    LinearScale = 1;
-    ShowMovingAverage = 0;
-    ShowBollinger = 0;
-    ShowDistributions = 1;
-    CategorySort = 0;
-    ChartKind = 12;
-    CombinedGraphs = 1;
-    GroupMode = 1;
-    ShowBenchmark = 1;
-    ShowRsi = 0;
-    ShowMacd = 1;
-    MagnifyMacd = 1;
-    ShowRoc = 0;
-    OverlaidGraphs = 1;
+    ZoomOn = 0, LinearScale = 1, ShowMovingAverage = 0, ShowBollinger = 0;
+    ShowDistributions = 1, CategorySort = 0, ChartKind = 12, CombinedGraphs = 1;
+    GroupMode = 1, ShowBenchmark = 1, ShowRsi = 0, ShowMacd = 1, MagnifyMacd = 1;
+    ShowRoc = 0, OverlaidGraphs = 1;
     SetUnzipProgram("C:\\unzip.exe");
     strcpy(DefaultBenchmark, "SPX");
     WriteSettingsFile();
@@ -325,12 +254,9 @@ TEST_F(SideFiles, SettingsWrittenAndReadBackGiveTheSameViewState)
     ResetViewState();
     WriteSettingsFile();
     EXPECT_EQ(ReadWholeFile(Path("SETTINGS")), DefaultBytes + " ");
-}
 
-TEST_F(SideFiles, SettingsUnzipPathWithABlankIsNotStored)
-{
-    // Stored, the blank would end the path and turn the rest into the benchmark's name.
-    Funds({"SPX"});
+    // An unzip path with a blank is not stored: the blank would end the path and turn
+    // the rest into the benchmark's name.
     SetUnzipProgram("C:\\Program Files\\unzip.exe");
     strcpy(DefaultBenchmark, "SPX");
     WriteSettingsFile();
@@ -342,34 +268,18 @@ TEST_F(SideFiles, SettingsUnzipPathWithABlankIsNotStored)
     EXPECT_STREQ(DefaultBenchmark, "SPX");
 }
 
-TEST_F(SideFiles, SettingsFailedWriteKeepsTheOldFile)
-{
-    const std::string old = DefaultBytes + "OLD.EXE SPX";
-    WriteFile(dir, "SETTINGS", old);
-    ASSERT_EQ(mkdir(Path("SETTINGS.tmp").c_str(), 0755), 0);
-    ChartKind = 5;
-    WriteSettingsFile();
-    EXPECT_EQ(ReadWholeFile(Path("SETTINGS")), old);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + Path("SETTINGS.tmp"), 0), 0u);
-
-    // A data directory that does not exist: nothing is written anywhere.
-    ClearMessages();
-    ASSERT_EQ(SetDataDir((dir + "/gone").c_str()), 1);
-    WriteSettingsFile();
-    EXPECT_EQ(Messages.size(), 1u);
-    EXPECT_FALSE(Exists(dir + "/gone"));
-}
-
 // ---------------------------------------------------------------------------------------
 // Index
 
 TEST_F(SideFiles, IndexAssignsLoadedIndexFunds)
 {
-    Funds({"AAA", "BBB", "SPX"});
-    WriteFile(dir, "Index", "AAA=SPX\nbbb=spx\r\nNOTLOADED=SPX\n");
+    // CCC's index is not loaded: its old one is cleared, with a warning.
+    Funds({"AAA", "BBB", "SPX", "CCC"});
+    SetIndex(&FundTable[3], "SPX");
+    WriteFile(dir, "Index", "AAA=SPX\nbbb=spx\r\nNOTLOADED=SPX\nCCC=GONE\n");
     ReadIndexFile();
-    EXPECT_TRUE(Messages.empty());
+    EXPECT_EQ(MessageTexts(), Texts({"Warning: Can't find index GONE for fund CCC."}));
+    EXPECT_EQ(FundTable[3].indexName, nullptr);
     ASSERT_NE(FundTable[0].indexName, nullptr);
     EXPECT_STREQ(FundTable[0].indexName, "SPX");
     ASSERT_NE(FundTable[1].indexName, nullptr);
@@ -392,16 +302,6 @@ TEST_F(SideFiles, IndexSyntaxErrorsQuoteTheLineWithItsEnd)
     EXPECT_STREQ(FundTable[0].indexName, "SPX");
 }
 
-TEST_F(SideFiles, IndexFundNotLoadedClearsThePreviousIndexAndWarns)
-{
-    Funds({"AAA", "SPX"});
-    SetIndex(&FundTable[0], "SPX");
-    WriteFile(dir, "Index", "AAA=GONE\n");
-    ReadIndexFile();
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: Can't find index GONE for fund AAA."}));
-    EXPECT_EQ(FundTable[0].indexName, nullptr);
-}
-
 TEST_F(SideFiles, IndexNamesAreCutTo39AndLongLinesTo511)
 {
     const std::string name39(39, 'L');
@@ -416,13 +316,6 @@ TEST_F(SideFiles, IndexNamesAreCutTo39AndLongLinesTo511)
               Texts({"Warning: Can't find index " + cutIndex + " for fund " + name39 + ".",
                      "Warning: Can't find index " + std::string(39, 'S') + " for fund AAA.",
                      "Warning: " + Path("Index") + "(3): Syntax error: BAD\n"}));
-}
-
-TEST_F(SideFiles, IndexMissingFileIsSilent)
-{
-    Funds({"AAA"});
-    ReadIndexFile();
-    EXPECT_TRUE(Messages.empty());
 }
 
 TEST_F(SideFiles, IndexWrittenSortedByShortNameAndTheTableKeepsItsOrder)
@@ -453,13 +346,59 @@ TEST_F(SideFiles, IndexWrittenSortedByShortNameAndTheTableKeepsItsOrder)
     EXPECT_EQ(FundTable[2].indexName, nullptr);
 }
 
-TEST_F(SideFiles, IndexFailedWriteKeepsTheOldFile)
+// ---------------------------------------------------------------------------------------
+// All three
+
+TEST_F(SideFiles, MissingFilesAreSilentAndChangeNothing)
 {
     Funds({"AAA", "SPX"});
+    ChartKind = 4;
+    ReadPortfolioFile();
+    ReadSettingsFile();
+    ReadIndexFile();
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_FALSE(InPortfolio("AAA"));
+    EXPECT_EQ(ChartKind, 4u);
+    EXPECT_EQ(FundTable[0].indexName, nullptr);
+}
+
+TEST_F(SideFiles, FailedWritesKeepTheOldFile)
+{
+    Funds({"AAA", "SPX"});
+    FundTable[0].flags |= FUND_IN_PORTFOLIO;
     SetIndex(&FundTable[0], "SPX");
-    WriteFile(dir, "Index", "OLD=SPX\n");
-    ASSERT_EQ(mkdir(Path("Index.tmp").c_str(), 0755), 0);
-    WriteIndexFile();
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: Can't create INDEX file"}));
-    EXPECT_EQ(ReadWholeFile(Path("Index")), "OLD=SPX\n");
+    ChartKind = 5;
+    struct Case {
+        const char *name;
+        void (*write)(void);
+        std::string old, message;
+        bool prefix;  // message is only the text's start (the error code follows)
+    } cases[] = {
+        {"PRTFOLIO", WritePortfolioFile, std::string("\x01\x00", 2) + "OLD\r\n",
+         "Error: Can't open " + Path("PRTFOLIO.tmp"), true},
+        {"SETTINGS", WriteSettingsFile, DefaultBytes + "OLD.EXE SPX",
+         "Error: Can't open " + Path("SETTINGS.tmp"), true},
+        {"Index", WriteIndexFile, "OLD=SPX\n", "Warning: Can't create INDEX file", false},
+    };
+    for (const Case &c : cases) {
+        ClearMessages();
+        WriteFile(dir, c.name, c.old);
+        // The temporary name is taken by a directory: the file cannot be created.
+        ASSERT_EQ(mkdir(Path((std::string(c.name) + ".tmp").c_str()).c_str(), 0755), 0);
+        c.write();
+        EXPECT_EQ(ReadWholeFile(Path(c.name)), c.old) << c.name;
+        ASSERT_EQ(Messages.size(), 1u) << c.name;
+        if (c.prefix) {
+            EXPECT_EQ(Messages[0].text.rfind(c.message, 0), 0u) << Messages[0].text;
+        } else {
+            EXPECT_EQ(Messages[0].text, c.message);
+        }
+    }
+
+    // A data directory that does not exist: nothing is written anywhere.
+    ClearMessages();
+    ASSERT_EQ(SetDataDir((dir + "/gone").c_str()), 1);
+    WriteSettingsFile();
+    EXPECT_EQ(Messages.size(), 1u);
+    EXPECT_FALSE(Exists(dir + "/gone"));
 }

@@ -17,7 +17,7 @@ protected:
     GraphCanvas canvas;
     void SetUp() override
     {
-        ShowMovingAverage = ShowMacd = ShowRoc = 0;
+        PlainView();
         OpenCanvas(&canvas, 800, 400);
     }
     void TearDown() override { CloseCanvas(&canvas); }
@@ -123,8 +123,7 @@ TEST_F(StatisticsTest, PeriodLinesFollowTheLongestPeriod)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.longest);
         DrawnTexts.clear();
-        FundRecord *f = YearsFund(1);
-        f->yearCount = 0;
+        FundRecord *f = YearsFund(0);
         SeriesStats *st = &f->stats[0];
         st->longestPeriod = c.longest;
         st->return6Month = 1;
@@ -144,7 +143,7 @@ TEST_F(StatisticsTest, PeriodLinesFollowTheLongestPeriod)
     }
 }
 
-TEST_F(StatisticsTest, LinesStopAtTheLimit)
+TEST_F(StatisticsTest, LinesStopAtTheLimitAndWithoutRoomTheReadoutIsAtX)
 {
     FundRecord *f = YearsFund(5);
     f->stats[0].longestPeriod = 10;
@@ -156,12 +155,8 @@ TEST_F(StatisticsTest, LinesStopAtTheLimit)
                                                  "6 month=0.0%", "1 year=0.0%", "3 year=0.0%",
                                                  "Volatility=0.0", "Reward/Risk Ratio=0.0",
                                                  "Sharpe Ratio=0.0"}));
-}
-
-TEST_F(StatisticsTest, ACellWithoutRoomShowsNothingAndPutsTheReadoutAtX)
-{
-    FundRecord *f = YearsFund(5);
-    f->stats[0].longestPeriod = 10;
+    // Not even one line of room (12 + 12 > 23): nothing, and the readout at (x, y).
+    DrawnTexts.clear();
     PaintFundStatistics(f, 15, 12, 12 + 11, 0);
     EXPECT_TRUE(DrawnTexts.empty());
     EXPECT_EQ(FundReadoutX(f), 15u);
@@ -237,8 +232,7 @@ TEST_F(StatisticsTest, AssetLinesCompareNavChangeWithDistributions)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.lines[0] + " " + c.lines[1]);
         DrawnTexts.clear();
-        FundRecord *f = YearsFund(1);
-        f->yearCount = 0;
+        FundRecord *f = YearsFund(0);
         f->navChange = c.navChange;
         f->distTotal = c.distTotal;
         f->taxEfficiency = c.taxEfficiency;
@@ -252,8 +246,7 @@ TEST_F(StatisticsTest, AssetLinesCompareNavChangeWithDistributions)
 
 TEST_F(StatisticsTest, RelativeSeriesShowsItsOwnFigures)
 {
-    FundRecord *f = YearsFund(1);
-    f->yearCount = 0;
+    FundRecord *f = YearsFund(0);
     AddSeriesOne(f);
     f->stats[0].totalReturn = 10;
     f->stats[1].totalReturn = -3;

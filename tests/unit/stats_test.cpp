@@ -28,37 +28,35 @@ typedef StatsTest YearReturns;
 typedef StatsTest LatestMeasures;
 typedef StatsTest FundFigures;
 
-TEST_F(Volatility, QuarterlyReturnsFromTheFirstWeekOfEachQuarter)
+TEST_F(Volatility, QuarterlyReturnsOfConsecutiveQuartersFromTheirFirstWeek)
 {
-    // 100 -> 110 -> 99 -> 99: +10, -10, 0; mean 0, population variance 200 / 3.
-    FundRecord *f = SingleFund({{1, 4, 99, 100}, {2, 15, 99, 120}, {4, 5, 99, 110},
-                                {7, 2, 99, 99}, {10, 1, 99, 99}, {11, 3, 99, 50}});
-    ComputeSeriesStatistics(f, 0);
-    EXPECT_NEAR(f->stats[0].volatility, sqrt(200.0 / 3), 1e-12);
-    EXPECT_NEAR(ChartScaleExtremes.maximum[0][STAT_VOLATILITY], sqrt(200.0 / 3), 1e-12);
-}
+    struct {
+        const char *what;
+        std::vector<PointSpec> points;
+        double volatility;
+    } cases[] = {
+        // 100 -> 110 -> 99 -> 99: +10, -10, 0; mean 0, population variance 200 / 3.
+        {"weekly", {{1, 4, 99, 100}, {2, 15, 99, 120}, {4, 5, 99, 110}, {7, 2, 99, 99},
+                    {10, 1, 99, 99}, {11, 3, 99, 50}}, sqrt(200.0 / 3)},
+        // January to July skips April: no sample. Then July to October, from the last
+        // first-week point of July (7 July, 90) to the first of October (99): +10. A
+        // single sample has no deviation.
+        {"daily", {{1, 4, 99, 100}, {7, 1, 99, 80}, {7, 2, 99, 85}, {7, 7, 99, 90},
+                   {10, 1, 99, 99}, {10, 2, 99, 1}}, 0},
+        // October to January of the next year is consecutive too: -10, +20 around 5.
+        {"year end", {{10, 3, 98, 100}, {1, 5, 99, 90}, {4, 2, 99, 108}}, 15},
+    };
+    for (const auto &c : cases) {
+        FundRecord *f = SingleFund(c.points);
+        ComputeSeriesStatistics(f, 0);
+        EXPECT_NEAR(f->stats[0].volatility, c.volatility, 1e-12) << c.what;
+        if (c.volatility == 0) {
+            EXPECT_EQ(QuarterTable[0], PercentChange(90, 99));
+        }
+    }
+    EXPECT_NEAR(ChartScaleExtremes.maximum[0][STAT_VOLATILITY], 15, 1e-12);
 
-TEST_F(Volatility, OnlyConsecutiveQuartersAndOneSampleAQuarterForDailyData)
-{
-    // January to July skips April: no sample. Then July to October, from the last
-    // first-week point of July (7 July, 90) to the first of October (99): +10.
-    FundRecord *f = SingleFund({{1, 4, 99, 100}, {7, 1, 99, 80}, {7, 2, 99, 85},
-                                {7, 7, 99, 90}, {10, 1, 99, 99}, {10, 2, 99, 1}});
-    ComputeSeriesStatistics(f, 0);
-    // A single sample has no deviation.
-    EXPECT_EQ(f->stats[0].volatility, 0.0);
-    EXPECT_EQ(QuarterTable[0], PercentChange(90, 99));
-
-    // October to January of the next year is consecutive too.
-    f = SingleFund({{10, 3, 98, 100}, {1, 5, 99, 90}, {4, 2, 99, 108}});
-    ComputeSeriesStatistics(f, 0);
-    double a = -10, b = 20, mean = 5;
-    EXPECT_NEAR(f->stats[0].volatility, sqrt(((a - mean) * (a - mean) + (b - mean) * (b - mean)) / 2),
-                1e-12);
-}
-
-TEST_F(Volatility, AFullQuarterTableIsReported)
-{
+    // Two samples into a table of one: reported, and no volatility.
     NewQuarterTable(1);
     FundRecord *f = SingleFund({{1, 4, 99, 100}, {4, 5, 99, 110}, {7, 2, 99, 99}});
     ComputeSeriesStatistics(f, 0);
@@ -89,15 +87,13 @@ TEST_F(PeriodReturns, LongerPeriodsContinueFromTheShorterOnesStart)
     FundRecord *f = SingleFund(points);
     ComputeSeriesStatistics(f, 0);
     const SeriesStats &s = f->stats[0];
-    EXPECT_NEAR(s.return1Year, 10.0, 1e-9);
-    EXPECT_NEAR(s.return3Year, 10.0, 1e-9);
-    EXPECT_NEAR(s.return5Year, 10.0, 1e-9);
-    EXPECT_NEAR(s.return7Year, 10.0, 1e-9);
-    EXPECT_NEAR(s.return10Year, 10.0, 1e-9);
-    EXPECT_EQ(s.longestPeriod, 10u);
     // The six months' search finds the point a year back (no point in between).
-    EXPECT_NEAR(s.return6Month, 10.0, 1e-9);
-    EXPECT_NEAR(s.totalReturn, 10.0, 1e-9);
+    for (double SeriesStats::*field :
+         {&SeriesStats::return6Month, &SeriesStats::return1Year, &SeriesStats::return3Year,
+          &SeriesStats::return5Year, &SeriesStats::return7Year, &SeriesStats::return10Year,
+          &SeriesStats::totalReturn})
+        EXPECT_NEAR(s.*field, 10.0, 1e-9);
+    EXPECT_EQ(s.longestPeriod, 10u);
 }
 
 TEST_F(PeriodReturns, AShortHistoryStopsAtTheFirstPeriodNotFound)
@@ -109,11 +105,9 @@ TEST_F(PeriodReturns, AShortHistoryStopsAtTheFirstPeriodNotFound)
     EXPECT_NEAR(f->stats[0].return1Year, 20.0, 1e-9);
     EXPECT_EQ(f->stats[0].return3Year, 77.0);
     EXPECT_EQ(f->stats[0].longestPeriod, 1u);
-}
 
-TEST_F(PeriodReturns, OnePointHasNoPeriodReturns)
-{
-    FundRecord *f = SingleFund({{6, 30, 0, 5.0}});
+    // One point: no period returns at all.
+    f = SingleFund({{6, 30, 0, 5.0}});
     f->stats[0].ytdReturn = 3;
     ComputeSeriesStatistics(f, 0);
     EXPECT_EQ(f->stats[0].longestPeriod, 0u);
@@ -155,13 +149,11 @@ TEST_F(YearReturns, AYearEndBeforeLateDecemberBreaksTheChain)
     ComputeSeriesStatistics(f, 0);
     EXPECT_EQ(f->yearReturns[0][0].valid, 1u);
     EXPECT_NEAR(f->stats[0].ytdReturn, 25.0, 1e-12);
-}
 
-TEST_F(YearReturns, NoYtdFigureWhenTheFundStopsBeforeTheLastYear)
-{
+    // No ytd figure when the fund stops before the table's last year.
     BuildDateTable({Date(12, 27, 99), Date(6, 30, 0), Date(1, 5, 1)});
     NewFundTable(1);
-    FundRecord *f = SetFundPoints(0, "OLD", {{12, 27, 99, 1.0}, {6, 30, 0, 1.5}});
+    f = SetFundPoints(0, "OLD", {{12, 27, 99, 1.0}, {6, 30, 0, 1.5}});
     ComputeSeriesStatistics(f, 0);
     EXPECT_EQ(f->yearReturns[0][1].valid, 1u);
     EXPECT_EQ(f->stats[0].ytdReturn, 0.0);
@@ -244,18 +236,14 @@ TEST_F(FundFigures, SharpeAgainstTheRiskFreeRateAndTaxEfficiency)
     EXPECT_NEAR(ChartScaleExtremes.minimum[0][STAT_SHARPE], s.sharpe, 1e-12);
     EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_SHARPE], 0.0);
 
-    // The relative series is an excess return already.
-    f->points[1] = f->points[0];
-    f->macdPoints[1] = f->macdPoints[0];
-    f->rocPoints[1] = f->rocPoints[0];
-    f->bandPoints[1] = f->bandPoints[0];
+    // The relative series is an excess return already. It borrows series 0's arrays
+    // here (its year returns are its own) and gives them back before the fund is freed.
+    f->points[1] = f->points[0], f->macdPoints[1] = f->macdPoints[0];
+    f->rocPoints[1] = f->rocPoints[0], f->bandPoints[1] = f->bandPoints[0];
     ComputeSeriesStatistics(f, 1);
     EXPECT_NEAR(f->stats[1].sharpe, -1.99 / 10.0, 1e-9);
-    // The relative series shared series 0's point arrays here; its year returns are its own.
-    f->points[1] = nullptr;
-    f->macdPoints[1] = nullptr;
-    f->rocPoints[1] = nullptr;
-    f->bandPoints[1] = nullptr;
+    f->points[1] = nullptr, f->macdPoints[1] = nullptr;
+    f->rocPoints[1] = nullptr, f->bandPoints[1] = nullptr;
     RiskFreeRates = nullptr;
     RiskFreeCount = 0;
 }
@@ -290,10 +278,8 @@ TEST_F(FundFigures, ScaleMaximaWholeAndRecent)
 TEST(ChartExtremes, PositiveRaisesTheMaximumNegativeLowersTheMinimum)
 {
     ResetChartScaleExtremes();
-    TrackChartExtreme(0, STAT_TOTAL, 5);
-    TrackChartExtreme(0, STAT_TOTAL, -3);
-    TrackChartExtreme(0, STAT_TOTAL, 2);
-    TrackChartExtreme(0, STAT_TOTAL, 0);
+    for (double v : {5.0, -3.0, 2.0, 0.0})
+        TrackChartExtreme(0, STAT_TOTAL, v);
     TrackChartExtreme(1, STAT_TOTAL, -7);
     EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_TOTAL], 5.0);
     EXPECT_EQ(ChartScaleExtremes.minimum[0][STAT_TOTAL], -3.0);

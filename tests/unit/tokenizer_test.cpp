@@ -52,24 +52,42 @@ std::pair<std::string, std::string> Word(const std::string &w)
     return {"ASCII STRING", w};
 }
 
-TEST(TokenBoundaries, DatesNumbersAndWords)
+TEST(TokenBoundaries, DatesNumbersWordsAndLineEnds)
 {
-    EXPECT_EQ(TokensOf("12/31/99"), (Tokens{Num(2), Slash, Num(2), Slash, Num(2), Eof}));
-    EXPECT_EQ(TokensOf("10.25"), (Tokens{Num(2), Dot, Num(2), Eof}));
-    EXPECT_EQ(TokensOf("3M"), (Tokens{Word("3M"), Eof}));
-    EXPECT_EQ(TokensOf("1234567890"), (Tokens{Word("1234567890"), Eof}));
-    EXPECT_EQ(TokensOf("123456789"), (Tokens{Num(9), Eof}));
-    EXPECT_EQ(TokensOf("NAME=X"), (Tokens{Word("NAME"), Equals, Word("X"), Eof}));
-    EXPECT_EQ(TokensOf(" \t01/15/99\tDIV = .10"),
-              (Tokens{Num(2), Slash, Num(2), Slash, Num(2), Word("DIV"), Equals, Dot, Num(2),
-                      Eof}));
-    // ";" alone is a comment token; inside a word it belongs to the word, as digits do.
-    EXPECT_EQ(TokensOf(";abc"), (Tokens{Comment, Word("abc"), Eof}));
-    EXPECT_EQ(TokensOf("a;b x9y"), (Tokens{Word("a;b"), Word("x9y"), Eof}));
-    EXPECT_EQ(TokensOf("12ab3.5"), (Tokens{Word("12ab3"), Dot, Num(1), Eof}));
-    EXPECT_EQ(TokensOf("x/y.z=w"), (Tokens{Word("x"), Slash, Word("y"), Dot, Word("z"), Equals,
-                                           Word("w"), Eof}));
-    EXPECT_EQ(TokensOf("12,5"), (Tokens{Num(2), Word(",5"), Eof}));
+    const std::string pad511(511, ' ');
+    const struct {
+        std::string bytes;
+        Tokens tokens;
+    } cases[] = {
+        {"12/31/99", {Num(2), Slash, Num(2), Slash, Num(2), Eof}},
+        {"10.25", {Num(2), Dot, Num(2), Eof}},
+        {"3M", {Word("3M"), Eof}},
+        {"1234567890", {Word("1234567890"), Eof}},
+        {"123456789", {Num(9), Eof}},
+        {"NAME=X", {Word("NAME"), Equals, Word("X"), Eof}},
+        {" \t01/15/99\tDIV = .10",
+         {Num(2), Slash, Num(2), Slash, Num(2), Word("DIV"), Equals, Dot, Num(2), Eof}},
+        // ";" alone is a comment token; inside a word it belongs to the word, as digits do.
+        {";abc", {Comment, Word("abc"), Eof}},
+        {"a;b x9y", {Word("a;b"), Word("x9y"), Eof}},
+        {"12ab3.5", {Word("12ab3"), Dot, Num(1), Eof}},
+        {"x/y.z=w", {Word("x"), Slash, Word("y"), Dot, Word("z"), Equals, Word("w"), Eof}},
+        {"12,5", {Num(2), Word(",5"), Eof}},
+        // Each form of line end is exactly one token.
+        {"a\r\nb\rc\nd", {Word("a"), Cr, Word("b"), Cr, Word("c"), Lf, Word("d"), Eof}},
+        {"\r\r\n\n\r", {Cr, Cr, Lf, Cr, Eof}},
+        {"\n\r", {Lf, Cr, Eof}},
+        {"5\r", {Num(1), Cr, Eof}},
+        {"", {Eof}},
+        // 511 blanks put the CR at the last byte of the first fill and the LF at the first
+        // of the next; a lone CR there pushes the next fill's first byte back.
+        {pad511 + "\r\nX", {Cr, Word("X"), Eof}},
+        {pad511 + "\rX", {Cr, Word("X"), Eof}},
+        {std::string(508, ' ') + "ABCDEFGH", {Word("ABCDEFGH"), Eof}},
+        {std::string(510, ' ') + "1234/5", {Num(4), Slash, Num(1), Eof}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TokensOf(c.bytes), c.tokens) << c.bytes.substr(0, 20);
     EXPECT_TRUE(Messages.empty());
 }
 
@@ -83,51 +101,27 @@ TEST(TokenBoundaries, DigitSlotsHoldTheLastNumber)
     EXPECT_EQ(GetToken("T", 1, text), TOKEN_NUMBER_9);
     EXPECT_EQ(DigitSlotsValue(9), 123456789u);
     EXPECT_STREQ(text, "123456789");
+    EXPECT_STREQ(TokenName(0), "");
     IoClose();
-}
-
-TEST(LineEnds, EachFormIsExactlyOneToken)
-{
-    EXPECT_EQ(TokensOf("a\r\nb\rc\nd"),
-              (Tokens{Word("a"), Cr, Word("b"), Cr, Word("c"), Lf, Word("d"), Eof}));
-    EXPECT_EQ(TokensOf("\r\r\n\n\r"), (Tokens{Cr, Cr, Lf, Cr, Eof}));
-    EXPECT_EQ(TokensOf("\n\r"), (Tokens{Lf, Cr, Eof}));
-    EXPECT_EQ(TokensOf("5\r"), (Tokens{Num(1), Cr, Eof}));
-    EXPECT_EQ(TokensOf("NAME"), (Tokens{Word("NAME"), Eof}));
-    EXPECT_EQ(TokensOf(""), (Tokens{Eof}));
-}
-
-TEST(LineEnds, ACrLfPairSplitByTheBufferBoundaryIsStillOneToken)
-{
-    // 511 blanks put the CR at the last byte of the first fill and the LF at the first
-    // of the next; a lone CR there pushes the next fill's first byte back.
-    EXPECT_EQ(TokensOf(std::string(511, ' ') + "\r\nX"), (Tokens{Cr, Word("X"), Eof}));
-    EXPECT_EQ(TokensOf(std::string(511, ' ') + "\rX"), (Tokens{Cr, Word("X"), Eof}));
-    EXPECT_EQ(TokensOf(std::string(508, ' ') + "ABCDEFGH"), (Tokens{Word("ABCDEFGH"), Eof}));
-    EXPECT_EQ(TokensOf(std::string(510, ' ') + "1234/5"), (Tokens{Num(4), Slash, Num(1), Eof}));
-    EXPECT_TRUE(Messages.empty());
 }
 
 TEST(LongTokens, AreCutAt511CharactersAndReportedOnce)
 {
-    Tokens t = TokensOf(std::string(600, 'w') + " next");
-    ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[0], Word(std::string(511, 'w')));
-    EXPECT_EQ(t[1], Word("next"));
-    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: T.NAV(1): token too long"}));
-
-    ClearMessages();
-    t = TokensOf(std::string(600, '7') + "=");
-    ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[0], Word(std::string(511, '7')));
-    EXPECT_EQ(t[1], Equals);
-    EXPECT_EQ(Messages.size(), 1u);
-
-    // Digits running into letters make one word, still reported once.
-    ClearMessages();
-    t = TokensOf(std::string(600, '7') + "abc\n");
-    EXPECT_EQ(t, (Tokens{Word(std::string(511, '7')), Lf, Eof}));
-    EXPECT_EQ(Messages.size(), 1u);
+    const std::string w600(600, 'w'), d600(600, '7');
+    const struct {
+        std::string bytes;
+        Tokens tokens;
+    } cases[] = {
+        {w600 + " next", {Word(std::string(511, 'w')), Word("next"), Eof}},
+        {d600 + "=", {Word(std::string(511, '7')), Equals, Eof}},
+        // Digits running into letters make one word, still reported once.
+        {d600 + "abc\n", {Word(std::string(511, '7')), Lf, Eof}},
+    };
+    for (const auto &c : cases) {
+        ClearMessages();
+        EXPECT_EQ(TokensOf(c.bytes), c.tokens) << c.bytes.substr(595);
+        EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: T.NAV(1): token too long"}));
+    }
 }
 
 TEST(RestOfLine, KeepsInnerAndTrailingBlanksAndLeavesTheLineEnd)
@@ -174,45 +168,42 @@ TEST(Numbers, DigitLimitsAndWarnings)
     IoClose();
 }
 
+// The one warning given since the last call.
+void ExpectWarning(const std::string &text)
+{
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Warning: " + text}));
+    ClearMessages();
+}
+
 TEST(Numbers, AnUnexpectedTokenSkipsToTheLineEndAndLeavesIt)
 {
     char text[TOKEN_BUFFER_SIZE];
     OpenText("1234567 rest of line\r\nabc def\nX=\n");
     EXPECT_EQ(GetNumber("opt", 2, 6, text), 0u);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Warning: opt(2): unexpected token: 7 DIGIT NUMBER"}));
+    ExpectWarning("opt(2): unexpected token: 7 DIGIT NUMBER");
     EXPECT_EQ(GetToken("opt", 2, text), TOKEN_CARRIAGE_RETURN);
-    ClearMessages();
     EXPECT_EQ(GetNumber("opt", 3, 6, text), 0u);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Warning: opt(3): unexpected token: ASCII STRING \"abc\""}));
+    ExpectWarning("opt(3): unexpected token: ASCII STRING \"abc\"");
     EXPECT_EQ(GetToken("opt", 3, text), TOKEN_LINE_FEED);
     EXPECT_EQ(GetToken("opt", 4, text), TOKEN_STRING);
     EXPECT_EQ(GetToken("opt", 4, text), TOKEN_EQUALS);
     // The line end itself is unexpected, and still left for the caller.
-    ClearMessages();
     EXPECT_EQ(GetNumber("opt", 4, 6, text), 0u);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Warning: opt(4): unexpected token: LINE FEED"}));
+    ExpectWarning("opt(4): unexpected token: LINE FEED");
     EXPECT_EQ(GetToken("opt", 4, text), TOKEN_LINE_FEED);
-    ClearMessages();
     EXPECT_EQ(GetNumber("opt", 5, 6, text), 0u);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Warning: opt(5): unexpected token: END OF FILE"}));
+    ExpectWarning("opt(5): unexpected token: END OF FILE");
     EXPECT_EQ(GetToken("opt", 5, text), TOKEN_END_OF_FILE);
     IoClose();
-}
 
-TEST(Numbers, ALineEndLeftAtTheBufferBoundaryIsNotLost)
-{
-    // A lone CR as the last byte of a fill cannot be pushed back through the buffer.
-    char text[TOKEN_BUFFER_SIZE];
+    // A lone CR as the last byte of a fill cannot be pushed back through the buffer,
+    // and must not be lost.
     OpenText(std::string(511, ' ') + "\rZ");
     EXPECT_EQ(GetNumber("opt", 1, 6, text), 0u);
+    ExpectWarning("opt(1): unexpected token: CARRIAGE RETURN");
     EXPECT_EQ(GetToken("opt", 1, text), TOKEN_CARRIAGE_RETURN);
     EXPECT_EQ(GetToken("opt", 2, text), TOKEN_STRING);
     EXPECT_STREQ(text, "Z");
-    EXPECT_EQ(Messages.size(), 1u);
     IoClose();
 }
 
@@ -238,16 +229,6 @@ TEST(Numbers, DecimalsHaveOneTenthAndTheSignLast)
     EXPECT_EQ(GetDecimal("opt", 1, text), 999999.9);
     EXPECT_TRUE(Messages.empty());
     IoClose();
-}
-
-TEST(TokenNames, DisplayNames)
-{
-    EXPECT_STREQ(TokenName(TOKEN_END_OF_FILE), "END OF FILE");
-    EXPECT_STREQ(TokenName(TOKEN_NUMBER_1 + 4), "5 DIGIT NUMBER");
-    EXPECT_STREQ(TokenName(TOKEN_DOT), "DOT");
-    EXPECT_STREQ(TokenName(TOKEN_SLASH), "SLASH");
-    EXPECT_STREQ(TokenName(TOKEN_COMMENT), "COMMENT");
-    EXPECT_STREQ(TokenName(0), "");
 }
 
 }  // namespace
