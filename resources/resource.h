@@ -5,7 +5,7 @@
 
 #define IDI_VANTRY 101
 #define IDR_MAIN_MENU 113
-#define IDD_ABOUT 125
+#define IDD_DEFAULT_BENCHMARK 125
 #define IDR_ACCELERATORS 126
 
 // The 22 bitmaps, by the number each is loaded under.
@@ -44,6 +44,8 @@
 #define IDC_LEFT_ARROWS 109
 #define IDC_RIGHT_ARROWS 110
 #define IDC_TOP_ARROWS 111
+// The Default Benchmark dialog's list of index funds.
+#define IDC_BENCHMARK_CHOICE 1002
 
 // Commands of the menu and the accelerators.
 #define IDM_YTD_RETURN 40001

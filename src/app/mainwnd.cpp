@@ -2,9 +2,12 @@
 #include "app/mainwnd.h"
 
 #include <commctrl.h>
+#include <math.h>
 
 #include "app/errors.h"
 #include "data/alloc.h"
+#include "graphics/graphpage.h"
+#include "graphics/legend.h"
 #include "platform/win32/win32.h"
 #include "resource.h"
 
@@ -72,6 +75,20 @@ static LRESULT OnProbe(WPARAM figure)
         return WorkerThread ? 1 : 0;
     case PROBE_FUNDS:
         return (LRESULT)FundCount;
+    case PROBE_ZOOM_FROM:
+        return (LRESULT)ZoomSelectionFrom;
+    case PROBE_ZOOM_TO:
+        return (LRESULT)ZoomSelectionTo;
+    case PROBE_ZOOM_MAX:
+        return (LRESULT)llround(ZoomSelectionMax * 1000);
+    case PROBE_DATA_SPAN_START:
+        return (LRESULT)DataSpanStart;
+    case PROBE_DATA_SPAN_END:
+        return (LRESULT)DataSpanEnd;
+    case PROBE_MEASURE_STATE:
+        return (LRESULT)MeasureState;
+    case PROBE_LINE_HEIGHT:
+        return (LRESULT)LineHeight;
     }
     return 0;
 }

@@ -58,7 +58,8 @@ extern HelpText ManualText;           // README
 // A probe for the test harness, answered with one figure of the running program:
 // wParam PROBE_GDI_OBJECTS and PROBE_USER_OBJECTS the process's GDI and USER objects
 // (GetGuiResources; 0 under Wine, which does not count them), PROBE_MEMORY
-// DynamicMemoryUsed, PROBE_WORKER 1 while a worker runs, PROBE_FUNDS FundCount.
+// DynamicMemoryUsed, PROBE_WORKER 1 while a worker runs, PROBE_FUNDS FundCount, and the
+// graph window's zoom selection and measuring state below.
 #define WM_VANTRY_PROBE (WM_APP + 1)
 // Sent by a recalculation job at its end: SwitchPage on the user-interface thread.
 #define WM_VANTRY_SWITCH_PAGE (WM_APP + 2)
@@ -67,7 +68,14 @@ enum ProbeFigure {
     PROBE_USER_OBJECTS = 1,
     PROBE_MEMORY = 2,
     PROBE_WORKER = 3,
-    PROBE_FUNDS = 4
+    PROBE_FUNDS = 4,
+    PROBE_ZOOM_FROM = 5,        // the zoom selection's DatePeriods
+    PROBE_ZOOM_TO = 6,
+    PROBE_ZOOM_MAX = 7,         // its value maximum in thousandths
+    PROBE_DATA_SPAN_START = 8,  // the DataSpan the arrows keep to
+    PROBE_DATA_SPAN_END = 9,
+    PROBE_MEASURE_STATE = 10,   // MeasureState
+    PROBE_LINE_HEIGHT = 11      // LineHeight: the legend's and the readout's line pitch
 };
 
 // ---------------------------------------------------------------------------------------
@@ -92,6 +100,27 @@ int StartBenchmarkRefreshJob(const char *list);
 void OnProgressMessage(HWND hwnd, WPARAM code, LPARAM text);
 // Ends a running worker at once (closing the main window); nothing it did is saved.
 void TerminateWorker(void);
+// Starts main(argument) as the worker thread: made suspended and let go once its handle
+// is in WorkerThread. "_beginthreadex" through ReportCrt when it cannot start.
+void StartWorker(unsigned(__stdcall *main)(void *), void *argument);
+// A worker's last act: its handle closed and WorkerThread cleared.
+void EndWorker(void);
+
+// ---------------------------------------------------------------------------------------
+// The update session (mainwnd_update.cpp): the Update menu's incremental (0) or full (1)
+// update on the worker thread; the caller has checked WinSock and the worker.
+void StartUpdateJob(int full);
+
+// ---------------------------------------------------------------------------------------
+// The small dialogs (dlg_benchmark.cpp): the Default Benchmark dialog, modal to the main
+// window, and the About box with the dynamic memory in use.
+void RunDefaultBenchmarkDialog(void);
+void ShowAboutBox(void);
+
+// ---------------------------------------------------------------------------------------
+// Printing (print.cpp): "Print Fund Graph" of the graph window's picture; the caller has
+// checked that the graph window has the focus.
+void PrintFundGraph(void);
 
 // ---------------------------------------------------------------------------------------
 // Creation and teardown (mainwnd_create.cpp).
@@ -161,6 +190,13 @@ extern uint32_t MeasureState;
 // The graph window's private message; code 7 in wParam cancels its interaction.
 #define GRAPH_MESSAGE (WM_USER)
 #define GRAPH_CANCEL 7
+
+// After the graph page was drawn anew into the back buffer (drawn 0 when only its
+// background was): the readout and rubber line are no longer on it; a frozen measurement
+// of a fund still on the drawn page is shown again, on any other page it ends.
+void GraphPageRedrawn(int drawn);
+// A fund that stops being shown keeps its overlay colour aside for when it comes back.
+void StopDisplaying(FundRecord *f);
 
 // Cancels a pending measuring line of the graph window unless it is frozen (state 2),
 // through the graph window's cancel message, and sets the state to 0.

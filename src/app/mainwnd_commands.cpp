@@ -34,8 +34,7 @@ static int IsDisplayed(const FundRecord *f)
     return (f->flags & FUND_DISPLAYED) != 0;
 }
 
-// A fund that stops being shown keeps its overlay colour aside for when it comes back.
-static void StopDisplaying(FundRecord *f)
+void StopDisplaying(FundRecord *f)
 {
     f->flags &= ~FUND_DISPLAYED;
     uint32_t colour = (f->flags & FUND_OVERLAY_MASK) >> FUND_OVERLAY_SHIFT;
@@ -318,9 +317,7 @@ static void StartUpdate(int mode)
         ReportError("No TCP/IP connection.");
         return;
     }
-    // The update session with the server is not part of the program yet.
-    ReportInfo(mode ? "Full Update is not available in this version."
-                    : "Incremental Update is not available in this version.");
+    StartUpdateJob(mode);
 }
 
 static void Restart(void)
@@ -347,7 +344,7 @@ static void PrintGraph(HWND focus)
 {
     if (!GraphWindow || focus != GraphWindow)
         return;
-    ReportInfo("Printing is not available in this version.");
+    PrintFundGraph();
 }
 
 static void EnterKey(void)
@@ -542,7 +539,7 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
         r->redraw = 1;
         break;
     case IDM_DEFAULT_BENCHMARK:
-        ReportInfo("The Default Benchmark dialog is not available in this version.");
+        RunDefaultBenchmarkDialog();
         break;
     case IDM_RESET_BENCHMARK:
         ResetBenchmark();
@@ -561,7 +558,7 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
             GoToTab(2);
         break;
     case IDM_ABOUT:
-        ReportInfo("The About box is not available in this version.");
+        ShowAboutBox();
         break;
     case IDM_ENTER: EnterKey(); break;
     case IDM_TAB: TabKey(focus); break;

@@ -28,7 +28,6 @@ HWND ManualList;
 RECT PageArea;
 int32_t TabStripHeight;
 RECT GraphRect;
-int32_t PlotLeft, PlotRight;
 HelpText KeyHelpText;
 HelpText ManualText;
 
@@ -359,7 +358,8 @@ void CancelGraphInteraction(void)
 static void DrawGraphPage(int32_t tab)
 {
     if (BackBufferDc)
-        PrepareGraphPage(&BackBuffer, Width(GraphRect), Height(GraphRect), (uint32_t)tab);
+        GraphPageRedrawn(
+            PrepareGraphPage(&BackBuffer, Width(GraphRect), Height(GraphRect), (uint32_t)tab));
 }
 
 static int32_t LeftTab = -1;

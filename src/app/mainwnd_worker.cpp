@@ -30,7 +30,7 @@ HWND ProgressBar;
 
 // A worker's last act: its handle closed and WorkerThread cleared, after which the
 // user interface may start the next one.
-static void EndWorker(void)
+void EndWorker(void)
 {
     HANDLE self = WorkerThread;
     WorkerThread = nullptr;
@@ -74,7 +74,7 @@ static unsigned __stdcall BenchmarkRefreshMain(void *parameter)
 
 // The launch rule: the thread is made suspended and let go only once its handle is in
 // WorkerThread, so that a worker which ends at once still finds the handle to clear.
-static void StartWorker(unsigned(__stdcall *main)(void *), void *argument)
+void StartWorker(unsigned(__stdcall *main)(void *), void *argument)
 {
     unsigned id;
     uintptr_t thread = _beginthreadex(nullptr, 0, main, argument, CREATE_SUSPENDED, &id);

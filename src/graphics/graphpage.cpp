@@ -116,7 +116,11 @@ static uint32_t PaintSeries(const FundRecord *fund)
 
 double FundValueMaximum(const FundRecord *fund)
 {
-    const SeriesStats *st = &fund->stats[ScaleSeries(fund)];
+    return OverlayScaleMaximum(&fund->stats[ScaleSeries(fund)]);
+}
+
+double OverlayScaleMaximum(const SeriesStats *st)
+{
     if (ShowMovingAverage)
         return ZoomOn ? st->maxMaEquityRecent : st->maxMaEquity;
     if (ShowMacd)

@@ -42,6 +42,9 @@ void FundVisibleRange(const FundRecord *fund, int32_t *from, int32_t *to);
 // The fund's value maximum for the overlay in force (the relative series' with
 // ShowBenchmark when the fund has one; the recent maxima under ZoomOn).
 double FundValueMaximum(const FundRecord *fund);
+// The scale maximum of a series for the overlay in force: the moving-average, MACD or
+// ROC replay's, the bands', or the value's; the recent ones under ZoomOn.
+double OverlayScaleMaximum(const SeriesStats *st);
 // PriceUnits of a maximum: rounded up to a whole number, 0 when not positive; with a zoom
 // selection the selection's maximum rounded up, at least 1.
 uint32_t PriceUnitsOf(double maximum);

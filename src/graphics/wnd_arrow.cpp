@@ -6,6 +6,17 @@
 #include "graphics/gdi_surface.h"
 #include "graphics/legend.h"
 
+static uint32_t StripOf(HWND hwnd)
+{
+    if (hwnd == LeftArrows)
+        return ARROW_STRIP_LEFT;
+    if (hwnd == RightArrows)
+        return ARROW_STRIP_RIGHT;
+    if (hwnd == TopArrows)
+        return ARROW_STRIP_TOP;
+    return 3;
+}
+
 static void OnPaint(HWND hwnd)
 {
     PAINTSTRUCT ps;
@@ -14,15 +25,7 @@ static void OnPaint(HWND hwnd)
         ReportWin32("BeginPaint");
         return;
     }
-    uint32_t strip;
-    if (hwnd == LeftArrows)
-        strip = ARROW_STRIP_LEFT;
-    else if (hwnd == RightArrows)
-        strip = ARROW_STRIP_RIGHT;
-    else if (hwnd == TopArrows)
-        strip = ARROW_STRIP_TOP;
-    else
-        strip = 3;
+    uint32_t strip = StripOf(hwnd);
     if (strip == 3) {
         ReportInternal("ArrowWinFunc WM_PAINT unknown hwnd");
     } else {
@@ -33,11 +36,29 @@ static void OnPaint(HWND hwnd)
     EndPaint(hwnd, &ps);
 }
 
+// A button moves the zoom selection (made from the funds in view on first use); the
+// page is drawn again only when the selection changed.
+static void OnButtonDown(HWND hwnd, int32_t x, int32_t y)
+{
+    uint32_t strip = StripOf(hwnd);
+    int32_t button = strip == 3 ? -1 : ArrowButtonAt(strip, x, y);
+    if (button < 0 || !TabControl)
+        return;
+    InitZoomSelection(CurrentTab());
+    if (ApplyArrowButton(strip, button))
+        SwitchPage();
+}
+
 LRESULT CALLBACK ArrowWinFunc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_PAINT:
         OnPaint(hwnd);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        OnButtonDown(hwnd, (int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);

@@ -19,11 +19,27 @@ static void OnPaint(HWND hwnd)
     EndPaint(hwnd, &ps);
 }
 
+// A click on a category's line scrolls the fund list to that category's first fund
+// and puts the caret on it; the selection stays as it is.
+static void OnButtonDown(int32_t y)
+{
+    if (y < 0 || !LineHeight || !FundList)
+        return;
+    int32_t target = LegendTargetIndex((uint32_t)y / LineHeight);
+    if (target < 0)
+        return;
+    SendMessageA(FundList, LB_SETTOPINDEX, (WPARAM)target, 0);
+    SendMessageA(FundList, LB_SETCARETINDEX, (WPARAM)target, FALSE);
+}
+
 LRESULT CALLBACK LegendWinFunc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_PAINT:
         OnPaint(hwnd);
+        return 0;
+    case WM_LBUTTONDOWN:
+        OnButtonDown((int16_t)HIWORD(lParam));
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);

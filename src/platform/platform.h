@@ -105,4 +105,62 @@ uint32_t PlatTextWidth(const char *text, uint32_t length);
 // on POSIX counts 7 pixels per byte and on Win32 measures with the main window's font.
 void PlatSetTextWidthFunc(PlatTextWidthFunc func);
 
+// ---------------------------------------------------------------------------------------
+// Sockets: a small blocking TCP layer over IPv4 for the update session (WinSock 1.1 on
+// Win32, BSD sockets on POSIX). No call has a time-out. Every failure leaves its code for
+// PlatLastSocketError. Addresses are four bytes in network order (a[0] is the first
+// number of the dotted form); ports are plain numbers.
+
+typedef intptr_t PlatSocket;
+#define PLAT_NO_SOCKET ((PlatSocket)-1)
+
+// Looks up host (a name or a dotted address) as gethostbyname does. Returns 1 and the
+// first IPv4 address, or 0.
+int PlatResolveHost(const char *host, uint8_t address[4]);
+// A new stream socket, or PLAT_NO_SOCKET.
+PlatSocket PlatSocketOpen(void);
+// Connects to address and port. Returns 1 / 0.
+int PlatSocketConnect(PlatSocket s, const uint8_t address[4], uint16_t port);
+// Turns SO_REUSEADDR on. Returns 1 / 0.
+int PlatSocketReuseAddress(PlatSocket s);
+// Binds to any local address and a port the system picks. Returns 1 / 0.
+int PlatSocketBindAny(PlatSocket s);
+// The socket's local address and port (getsockname). Returns 1 / 0.
+int PlatSocketLocalName(PlatSocket s, uint8_t address[4], uint16_t *port);
+// Returns 1 / 0.
+int PlatSocketListen(PlatSocket s, int backlog);
+// Waits for and accepts one connection; PLAT_NO_SOCKET on failure.
+PlatSocket PlatSocketAccept(PlatSocket s);
+// One send of size bytes: the number sent (possibly fewer), or -1 on failure. A peer
+// that has gone away is a failure, never a signal.
+int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size);
+// One receive of up to size bytes: the number received, 0 when the peer has closed the
+// connection, -1 on failure.
+int32_t PlatSocketReceive(PlatSocket s, void *buffer, uint32_t size);
+// Closes s; PLAT_NO_SOCKET is ignored.
+void PlatSocketClose(PlatSocket s);
+
+// ---------------------------------------------------------------------------------------
+// Starting a program and waiting for it.
+
+typedef intptr_t PlatProcess;
+#define PLAT_NO_PROCESS ((PlatProcess)-1)
+
+// Starts the program of commandLine with the rest of the line as its arguments, split as
+// Windows splits a command line (blanks separate, double quotes group, a backslash
+// escapes a quote only before it); no inherited handles, the default environment and
+// the current directory. Returns PLAT_NO_PROCESS on failure; PlatLastError tells why.
+PlatProcess PlatStartProgram(const char *commandLine);
+// Waits without time limit for the program to end and releases it. Returns 1 with its
+// exit code in *exitCode (a program ended by a signal reports 128 + the signal), or 0
+// when the wait failed (PlatLastError).
+int PlatWaitProgram(PlatProcess process, uint32_t *exitCode);
+
+// An existing file opened for writing in place (not truncated, not shared), or
+// PLAT_NO_FILE.
+PlatFile PlatOpenWriteExisting(const char *path);
+// Sets the file position to offset from the start. Returns the new position, or
+// 0xFFFFFFFF on failure.
+uint32_t PlatSeek(PlatFile file, uint32_t offset);
+
 #endif

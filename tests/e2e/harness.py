@@ -524,8 +524,24 @@ class WineSession:
         pointer's desktop."""
         self.xdotool("key", "--delay", "30", *keys)
 
+    def pointer(self):
+        env = dict(os.environ, DISPLAY=self.display.name)
+        out = subprocess.run(["xdotool", "getmouselocation", "--shell"], env=env, check=True,
+                             timeout=20, capture_output=True, text=True).stdout
+        where = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(where["X"]), int(where["Y"])
+
+    def move_args(self, x, y):
+        """xdotool's words for moving the pointer to (x, y) and waiting until it is there: a
+        synchronous move to where the pointer already is would wait for a motion that never
+        comes, so that one is a plain move."""
+        return ["mousemove"] + ([] if self.pointer() == (x, y) else ["--sync"]) + [x, y]
+
+    def move_pointer(self, x, y):
+        self.xdotool(*self.move_args(x, y))
+
     def click(self, x, y, button=1, repeat=1, modifiers=()):
-        args = ["mousemove", "--sync", x, y]
+        args = self.move_args(x, y)
         for m in modifiers:
             args += ["keydown", m]
         args += ["click", "--repeat", repeat, "--delay", "80", button]

@@ -334,25 +334,53 @@ static void CmdListRect(char **argv, int argc)
     Finish();
 }
 
-/* lbtext HWND INDEX: an item's stored text; across processes only the W call is converted. */
-static void CmdListText(char **argv, int argc)
+/* lbtext HWND INDEX, cbtext HWND INDEX: an item's stored text of a list box or a combo box;
+   across processes only the W calls are converted. */
+static void ItemText(char **argv, int argc, UINT lenMsg, UINT textMsg)
 {
     if (argc < 3)
-        return Fail("usage: lbtext HWND INDEX");
+        return Fail("usage: %s HWND INDEX", argv[0]);
     HWND h = Hw(argv[1]);
     WPARAM i = (WPARAM)Num(argv[2]);
     DWORD_PTR len = 0, got = 0;
     static WCHAR w[4096];
-    if (!SendMessageTimeoutW(h, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &len) ||
+    /* LB_ERR and CB_ERR are both -1. */
+    if (!SendMessageTimeoutW(h, lenMsg, i, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &len) ||
         (LRESULT)len == LB_ERR)
-        return Fail("LB_GETTEXTLEN failed");
+        return Fail("text length failed");
     if (len >= 4096)
         return Fail("item too long");
-    if (!SendMessageTimeoutW(h, LB_GETTEXT, i, (LPARAM)w, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &got) ||
+    if (!SendMessageTimeoutW(h, textMsg, i, (LPARAM)w, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &got) ||
         (LRESULT)got == LB_ERR)
-        return Fail("LB_GETTEXT failed");
+        return Fail("text failed");
     Begin();
     PutWideAsUtf8("text", w, (int)got);
+    Finish();
+}
+
+static void CmdListText(char **argv, int argc)
+{
+    ItemText(argv, argc, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
+static void CmdComboText(char **argv, int argc)
+{
+    ItemText(argv, argc, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
+/* cb HWND: count and selection of a combo box. */
+static void CmdCombo(char **argv, int argc)
+{
+    if (argc < 2)
+        return Fail("usage: cb HWND");
+    HWND h = Hw(argv[1]);
+    if (!IsWindow(h))
+        return Fail("no window %s", argv[1]);
+    LRESULT count = 0, cursel = 0;
+    if (!Send(h, CB_GETCOUNT, 0, 0, &count) || !Send(h, CB_GETCURSEL, 0, 0, &cursel))
+        return Fail("combo box did not answer");
+    Begin();
+    PutF(",\"count\":%lld,\"cursel\":%lld", (long long)count, (long long)cursel);
     Finish();
 }
 
@@ -759,6 +787,10 @@ int main(void)
             CmdListRect(argv, argc);
         else if (!strcmp(cmd, "lbtext"))
             CmdListText(argv, argc);
+        else if (!strcmp(cmd, "cbtext"))
+            CmdComboText(argv, argc);
+        else if (!strcmp(cmd, "cb"))
+            CmdCombo(argv, argc);
         else if (!strcmp(cmd, "tab"))
             CmdTab(argv, argc);
         else if (!strcmp(cmd, "boxes"))

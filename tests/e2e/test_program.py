@@ -134,7 +134,7 @@ class VantryTest(unittest.TestCase):
         """Real key presses go to the window under the pointer's desktop: put the pointer on
         the main window's status bar, which no click acts on."""
         r = self.session.info(self.child(R["IDC_STATUS_BAR"]))["window"]["rect"]
-        self.session.xdotool("mousemove", "--sync", (r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+        self.session.move_pointer((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
 
     def row_center(self, index):
         r = self.session.ask("lbrect", self.child(R["IDC_FUND_LIST"]), index)["screen"]

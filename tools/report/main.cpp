@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/optimize.h"
+#include "analysis/returns.h"
 #include "analysis/ranking.h"
 #include "app/loadworker.h"
 #include "app/viewstate.h"
@@ -171,7 +172,10 @@ void Usage(void)
           "  --distributions, --linear          distributions band, linear price scale\n"
           "  --zoom 0|1            the recent years only, or the whole history\n"
           "  --resources DIR       the bitmaps (bmpNNN.bmp; default: the repository's)\n"
-          "  --font FILE           the TrueType font of the text (default: DejaVu Sans)\n",
+          "  --font FILE           the TrueType font of the text (default: DejaVu Sans)\n"
+          "usage: vantry-report --annualized START END PERIODS\n"
+          "  Prints the annualized return in percent from value START to value END over\n"
+          "  PERIODS DatePeriods, as the graph window's measuring line computes it.\n",
           stderr);
 }
 
@@ -651,6 +655,18 @@ void PrintTable(FILE *out)
 
 int main(int argc, char **argv)
 {
+    if (argc >= 2 && strcmp(argv[1], "--annualized") == 0) {
+        char *end[3];
+        double start = argc == 5 ? strtod(argv[2], &end[0]) : 0;
+        double finish = argc == 5 ? strtod(argv[3], &end[1]) : 0;
+        long periods = argc == 5 ? strtol(argv[4], &end[2], 10) : 0;
+        if (argc != 5 || *end[0] || *end[1] || *end[2] || periods <= 0 || periods > 1000000) {
+            Usage();
+            return 2;
+        }
+        printf("%.17g\n", AnnualizedReturn(start, finish, (int32_t)periods));
+        return 0;
+    }
     Options o;
     if (ParseOptions(argc, argv, &o) != 0) {
         Usage();

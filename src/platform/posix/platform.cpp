@@ -1,14 +1,20 @@
-// POSIX implementation of the platform layer: files, fund listing, errors and the sinks.
+// POSIX implementation of the platform layer: files, fund listing, errors, the sinks, sockets
+// and programs.
 #include "platform/platform.h"
 #include "platform/navlist.h"
 
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 PlatFile PlatOpenRead(const char *path)
@@ -240,4 +246,252 @@ uint32_t PlatTextWidth(const char *text, uint32_t length)
 void PlatSetTextWidthFunc(PlatTextWidthFunc func)
 {
     TextWidthFunc = func;
+}
+
+// ---------------------------------------------------------------------------------------
+// Sockets. Every descriptor is close-on-exec, so the unzip program inherits none of them.
+
+
+int PlatResolveHost(const char *host, uint8_t address[4])
+{
+    struct addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo *found = nullptr;
+    int rc = getaddrinfo(host, nullptr, &hints, &found);
+    if (rc != 0 || !found) {
+        // The resolver's codes are not errno values; POSIX has no errno for "host not
+        // found", so the nearest one stands in for WinSock's.
+        if (rc != EAI_SYSTEM)
+            errno = EHOSTUNREACH;
+        return 0;
+    }
+    const struct sockaddr_in *in = (const struct sockaddr_in *)found->ai_addr;
+    memcpy(address, &in->sin_addr.s_addr, 4);
+    freeaddrinfo(found);
+    return 1;
+}
+
+PlatSocket PlatSocketOpen(void)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return fd < 0 ? PLAT_NO_SOCKET : (PlatSocket)fd;
+}
+
+static void FillAddress(struct sockaddr_in *in, const uint8_t address[4], uint16_t port)
+{
+    memset(in, 0, sizeof *in);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(port);
+    if (address)
+        memcpy(&in->sin_addr.s_addr, address, 4);
+    else
+        in->sin_addr.s_addr = htonl(INADDR_ANY);
+}
+
+int PlatSocketConnect(PlatSocket s, const uint8_t address[4], uint16_t port)
+{
+    struct sockaddr_in in;
+    FillAddress(&in, address, port);
+    int rc;
+    do
+        rc = connect((int)s, (const struct sockaddr *)&in, sizeof in);
+    while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+int PlatSocketReuseAddress(PlatSocket s)
+{
+    int on = 1;
+    return setsockopt((int)s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;
+}
+
+int PlatSocketBindAny(PlatSocket s)
+{
+    struct sockaddr_in in;
+    FillAddress(&in, nullptr, 0);
+    return bind((int)s, (const struct sockaddr *)&in, sizeof in) == 0;
+}
+
+int PlatSocketLocalName(PlatSocket s, uint8_t address[4], uint16_t *port)
+{
+    struct sockaddr_in in;
+    socklen_t length = sizeof in;
+    memset(&in, 0, sizeof in);
+    if (getsockname((int)s, (struct sockaddr *)&in, &length) != 0)
+        return 0;
+    memcpy(address, &in.sin_addr.s_addr, 4);
+    *port = ntohs(in.sin_port);
+    return 1;
+}
+
+int PlatSocketListen(PlatSocket s, int backlog)
+{
+    return listen((int)s, backlog) == 0;
+}
+
+PlatSocket PlatSocketAccept(PlatSocket s)
+{
+    int fd;
+    do
+        fd = accept4((int)s, nullptr, nullptr, SOCK_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? PLAT_NO_SOCKET : (PlatSocket)fd;
+}
+
+int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)
+{
+    ssize_t n;
+    // MSG_NOSIGNAL: a server that has closed must give an error, not end the process.
+    do
+        n = send((int)s, data, size, MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : (int32_t)n;
+}
+
+int32_t PlatSocketReceive(PlatSocket s, void *buffer, uint32_t size)
+{
+    ssize_t n;
+    do
+        n = recv((int)s, buffer, size, 0);
+    while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : (int32_t)n;
+}
+
+void PlatSocketClose(PlatSocket s)
+{
+    if (s != PLAT_NO_SOCKET)
+        close((int)s);
+}
+
+// ---------------------------------------------------------------------------------------
+// Programs. The command line is split into words as the Windows runtime splits it, so a
+// SETTINGS file means the same on both platforms.
+
+extern char **environ;
+
+// Appends one word of line (from *at) to out and moves *at past it. The program's name
+// (first) ends at its closing quote and knows no escapes; the arguments follow the
+// runtime's rules: 2n backslashes before a quote give n and the quote toggles quoting,
+// 2n+1 give n and a literal quote, other backslashes are literal.
+static void TakeWord(const char **at, char *out, int first)
+{
+    const char *p = *at;
+    size_t n = 0;
+    int quoted = 0;
+    if (first) {
+        if (*p == '"') {
+            p++;
+            while (*p && *p != '"')
+                out[n++] = *p++;
+            if (*p == '"')
+                p++;
+        } else {
+            while (*p && *p != ' ' && *p != '\t')
+                out[n++] = *p++;
+        }
+        out[n] = 0;
+        *at = p;
+        return;
+    }
+    while (*p && (quoted || (*p != ' ' && *p != '\t'))) {
+        if (*p == '\\') {
+            size_t slashes = 0;
+            while (*p == '\\') {
+                slashes++;
+                p++;
+            }
+            if (*p == '"') {
+                for (size_t i = 0; i < slashes / 2; i++)
+                    out[n++] = '\\';
+                if (slashes % 2) {
+                    out[n++] = '"';
+                    p++;
+                }
+            } else {
+                for (size_t i = 0; i < slashes; i++)
+                    out[n++] = '\\';
+            }
+            continue;
+        }
+        if (*p == '"') {
+            // A doubled quote inside quotes is a literal quote.
+            if (quoted && p[1] == '"') {
+                out[n++] = '"';
+                p += 2;
+                continue;
+            }
+            quoted = !quoted;
+            p++;
+            continue;
+        }
+        out[n++] = *p++;
+    }
+    out[n] = 0;
+    *at = p;
+}
+
+PlatProcess PlatStartProgram(const char *commandLine)
+{
+    size_t length = strlen(commandLine);
+    // Every word is shorter than the line, and there are fewer words than bytes + 1.
+    char *words = (char *)malloc(2 * length + 2);
+    char **argv = (char **)malloc((length / 2 + 2) * sizeof(char *));
+    if (!words || !argv) {
+        free(words);
+        free(argv);
+        errno = ENOMEM;
+        return PLAT_NO_PROCESS;
+    }
+    size_t count = 0;
+    char *out = words;
+    const char *p = commandLine;
+    while (*p == ' ' || *p == '\t')
+        p++;
+    while (*p) {
+        TakeWord(&p, out, count == 0);
+        argv[count++] = out;
+        out += strlen(out) + 1;
+        while (*p == ' ' || *p == '\t')
+            p++;
+    }
+    argv[count] = nullptr;
+    pid_t pid = -1;
+    int rc = count ? posix_spawnp(&pid, argv[0], nullptr, nullptr, argv, environ) : ENOENT;
+    free(words);
+    free(argv);
+    if (rc != 0) {
+        errno = rc;
+        return PLAT_NO_PROCESS;
+    }
+    return (PlatProcess)pid;
+}
+
+int PlatWaitProgram(PlatProcess process, uint32_t *exitCode)
+{
+    int status = 0;
+    pid_t rc;
+    do
+        rc = waitpid((pid_t)process, &status, 0);
+    while (rc < 0 && errno == EINTR);
+    if (rc < 0)
+        return 0;
+    if (WIFEXITED(status))
+        *exitCode = (uint32_t)WEXITSTATUS(status);
+    else
+        *exitCode = 128u + (uint32_t)(WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    return 1;
+}
+
+PlatFile PlatOpenWriteExisting(const char *path)
+{
+    int fd = open(path, O_WRONLY | O_CLOEXEC);
+    return fd < 0 ? PLAT_NO_FILE : (PlatFile)fd;
+}
+
+uint32_t PlatSeek(PlatFile file, uint32_t offset)
+{
+    off_t at = lseek((int)file, (off_t)offset, SEEK_SET);
+    return at < 0 ? 0xFFFFFFFFu : (uint32_t)at;
 }

@@ -1,4 +1,5 @@
-// Win32 implementation of the platform layer: files, fund listing, errors and the sinks.
+// Win32 implementation of the platform layer: files, fund listing, errors, the sinks, sockets
+// and programs.
 #include "platform/platform.h"
 #include "platform/navlist.h"
 #include "platform/win32/win32.h"
@@ -221,4 +222,165 @@ uint32_t PlatTextWidth(const char *text, uint32_t length)
 void PlatSetTextWidthFunc(PlatTextWidthFunc func)
 {
     TextWidthFunc = func;
+}
+
+// ---------------------------------------------------------------------------------------
+// Sockets, with WinSock 1.1's calls (the main window's creation has started WinSock).
+
+int PlatResolveHost(const char *host, uint8_t address[4])
+{
+    // A dotted address needs no look-up; older stacks' gethostbyname refuses one.
+    unsigned long dotted = inet_addr(host);
+    if (dotted != INADDR_NONE) {
+        memcpy(address, &dotted, 4);
+        return 1;
+    }
+    struct hostent *found = gethostbyname(host);
+    if (!found || found->h_addrtype != AF_INET || !found->h_addr_list[0])
+        return 0;
+    memcpy(address, found->h_addr_list[0], 4);
+    return 1;
+}
+
+PlatSocket PlatSocketOpen(void)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    return s == INVALID_SOCKET ? PLAT_NO_SOCKET : (PlatSocket)s;
+}
+
+static void FillAddress(struct sockaddr_in *in, const uint8_t address[4], uint16_t port)
+{
+    memset(in, 0, sizeof *in);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(port);
+    if (address)
+        memcpy(&in->sin_addr.s_addr, address, 4);
+    else
+        in->sin_addr.s_addr = htonl(INADDR_ANY);
+}
+
+int PlatSocketConnect(PlatSocket s, const uint8_t address[4], uint16_t port)
+{
+    struct sockaddr_in in;
+    FillAddress(&in, address, port);
+    return connect((SOCKET)s, (const struct sockaddr *)&in, sizeof in) == 0;
+}
+
+int PlatSocketReuseAddress(PlatSocket s)
+{
+    BOOL on = TRUE;
+    return setsockopt((SOCKET)s, SOL_SOCKET, SO_REUSEADDR, (const char *)&on, sizeof on) == 0;
+}
+
+int PlatSocketBindAny(PlatSocket s)
+{
+    struct sockaddr_in in;
+    FillAddress(&in, nullptr, 0);
+    return bind((SOCKET)s, (const struct sockaddr *)&in, sizeof in) == 0;
+}
+
+int PlatSocketLocalName(PlatSocket s, uint8_t address[4], uint16_t *port)
+{
+    struct sockaddr_in in;
+    int length = sizeof in;
+    memset(&in, 0, sizeof in);
+    if (getsockname((SOCKET)s, (struct sockaddr *)&in, &length) != 0)
+        return 0;
+    memcpy(address, &in.sin_addr.s_addr, 4);
+    *port = ntohs(in.sin_port);
+    return 1;
+}
+
+int PlatSocketListen(PlatSocket s, int backlog)
+{
+    return listen((SOCKET)s, backlog) == 0;
+}
+
+PlatSocket PlatSocketAccept(PlatSocket s)
+{
+    SOCKET a = accept((SOCKET)s, nullptr, nullptr);
+    return a == INVALID_SOCKET ? PLAT_NO_SOCKET : (PlatSocket)a;
+}
+
+int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)
+{
+    int n = send((SOCKET)s, (const char *)data, (int)size, 0);
+    return n == SOCKET_ERROR ? -1 : (int32_t)n;
+}
+
+int32_t PlatSocketReceive(PlatSocket s, void *buffer, uint32_t size)
+{
+    int n = recv((SOCKET)s, (char *)buffer, (int)size, 0);
+    return n == SOCKET_ERROR ? -1 : (int32_t)n;
+}
+
+void PlatSocketClose(PlatSocket s)
+{
+    if (s != PLAT_NO_SOCKET)
+        closesocket((SOCKET)s);
+}
+
+// ---------------------------------------------------------------------------------------
+// Programs.
+
+PlatProcess PlatStartProgram(const char *commandLine)
+{
+    // CreateProcessA may write into its command line, so it gets a copy.
+    size_t length = strlen(commandLine);
+    char *line = (char *)malloc(length + 1);
+    if (!line) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return PLAT_NO_PROCESS;
+    }
+    memcpy(line, commandLine, length + 1);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    memset(&info, 0, sizeof info);
+    BOOL ok = CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info);
+    DWORD error = GetLastError();
+    free(line);
+    if (!ok) {
+        SetLastError(error);
+        return PLAT_NO_PROCESS;
+    }
+    CloseHandle(info.hThread);
+    return (PlatProcess)info.hProcess;
+}
+
+int PlatWaitProgram(PlatProcess process, uint32_t *exitCode)
+{
+    HANDLE h = (HANDLE)process;
+    if (WaitForSingleObject(h, INFINITE) != WAIT_OBJECT_0) {
+        DWORD error = GetLastError();
+        if (h)
+            CloseHandle(h);
+        SetLastError(error);
+        return 0;
+    }
+    DWORD code = 0;
+    BOOL ok = GetExitCodeProcess(h, &code);
+    DWORD error = GetLastError();
+    CloseHandle(h);
+    if (!ok) {
+        SetLastError(error);
+        return 0;
+    }
+    *exitCode = (uint32_t)code;
+    return 1;
+}
+
+PlatFile PlatOpenWriteExisting(const char *path)
+{
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? PLAT_NO_FILE : (PlatFile)h;
+}
+
+uint32_t PlatSeek(PlatFile file, uint32_t offset)
+{
+    DWORD at = SetFilePointer((HANDLE)file, (LONG)offset, nullptr, FILE_BEGIN);
+    return at == INVALID_SET_FILE_POINTER ? 0xFFFFFFFFu : (uint32_t)at;
 }

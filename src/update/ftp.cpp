@@ -1,0 +1,616 @@
+// The update session: FTP in active mode with the update server, then the update file or
+// the unzip program.
+#include "update/update.h"
+
+#include <ctype.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/errors.h"
+#include "app/viewstate.h"
+#include "data/alloc.h"
+#include "data/load.h"
+#include "data/sidefiles.h"
+#include "platform/platform.h"
+
+// The build's choice (CMake cache variables VANTRY_UPDATE_HOST, VANTRY_UPDATE_PORT).
+#ifndef VANTRY_UPDATE_HOST
+#define VANTRY_UPDATE_HOST "localhost"
+#endif
+#ifndef VANTRY_UPDATE_PORT
+#define VANTRY_UPDATE_PORT 21
+#endif
+
+char UpdateServerHost[UPDATE_HOST_SIZE] = VANTRY_UPDATE_HOST;
+uint16_t UpdateServerPort = VANTRY_UPDATE_PORT;
+UpdateChooseUnzipFunc UpdateChooseUnzipHook;
+
+#define FTP_BUFFER_SIZE 512
+
+// The session's three sockets; PLAT_NO_SOCKET while closed.
+static PlatSocket ControlSocket = PLAT_NO_SOCKET;
+static PlatSocket ListenSocket = PLAT_NO_SOCKET;
+static PlatSocket DataSocket = PLAT_NO_SOCKET;
+
+// The control connection's receive buffer, and whether the connection has ended (so that
+// an error is reported once, not at every later read).
+static char ReceiveBuffer[FTP_BUFFER_SIZE];
+static uint32_t ReceiveCount, ReceiveAt;
+static int ControlClosed;
+
+// The last reply line read, and the last file listing received.
+static char ReplyLine[FTP_BUFFER_SIZE];
+static char Listing[FTP_BUFFER_SIZE];
+
+int SetUpdateServer(const char *hostPort)
+{
+    if (!hostPort)
+        return 0;
+    const char *colon = strrchr(hostPort, ':');
+    size_t hostLength = colon ? (size_t)(colon - hostPort) : strlen(hostPort);
+    if (hostLength == 0 || hostLength >= UPDATE_HOST_SIZE)
+        return 0;
+    uint16_t port = UpdateServerPort;
+    if (colon) {
+        const char *digits = colon + 1;
+        if (!*digits || strlen(digits) > 5)
+            return 0;
+        unsigned long value = 0;
+        for (const char *p = digits; *p; p++) {
+            if (*p < '0' || *p > '9')
+                return 0;
+            value = value * 10 + (unsigned long)(*p - '0');
+        }
+        if (value < 1 || value > 65535)
+            return 0;
+        port = (uint16_t)value;
+    }
+    memcpy(UpdateServerHost, hostPort, hostLength);
+    UpdateServerHost[hostLength] = 0;
+    UpdateServerPort = port;
+    return 1;
+}
+
+static void Status(const char *text)
+{
+    SendProgress(PROGRESS_STATUS_TEXT, text);
+}
+
+// ReportError of a formatted text.
+static void ReportErrorFormat(const char *format, ...) __attribute__((format(printf, 1, 2)));
+static void ReportErrorFormat(const char *format, ...)
+{
+    char text[REPORT_BUFFER_SIZE];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    text[sizeof text - 1] = 0;
+    ReportError(text);
+}
+
+// ReportWin32 of a formatted text; the platform error survives the formatting.
+static void ReportWin32Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+static void ReportWin32Format(const char *format, ...)
+{
+    uint32_t code = PlatLastError();
+    char text[REPORT_BUFFER_SIZE];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    text[sizeof text - 1] = 0;
+    PlatSetLastError(code);
+    ReportWin32(text);
+}
+
+static void CloseDataSockets(void)
+{
+    PlatSocketClose(DataSocket);
+    PlatSocketClose(ListenSocket);
+    DataSocket = ListenSocket = PLAT_NO_SOCKET;
+}
+
+// ---------------------------------------------------------------------------------------
+// The control connection.
+
+// The next byte, or -1 when the connection has ended (recv 0) or failed (reported).
+static int FtpGetByte(void)
+{
+    if (ReceiveAt >= ReceiveCount) {
+        if (ControlClosed)
+            return -1;
+        int32_t n = PlatSocketReceive(ControlSocket, ReceiveBuffer, sizeof ReceiveBuffer);
+        if (n <= 0) {
+            if (n < 0)
+                ReportWinsock("Update: recv");
+            ControlClosed = 1;
+            ReceiveCount = ReceiveAt = 0;
+            return -1;
+        }
+        ReceiveCount = (uint32_t)n;
+        ReceiveAt = 0;
+    }
+    return (unsigned char)ReceiveBuffer[ReceiveAt++];
+}
+
+// One line into line (FTP_BUFFER_SIZE bytes), without its LF and a CR before it. Returns
+// 0 only when the connection ended before the line's first byte; a line cut off by the
+// end comes back as far as it came. A longer line is reported, read to its LF and cut
+// to its first 511 bytes.
+static int FtpGetLine(char *line)
+{
+    int c = FtpGetByte();
+    if (c < 0)
+        return 0;
+    size_t stored = 0, total = 0;
+    int last = 0;
+    while (c >= 0 && c != '\n') {
+        if (stored < FTP_BUFFER_SIZE - 1)
+            line[stored++] = (char)c;
+        total++;
+        last = c;
+        c = FtpGetByte();
+    }
+    size_t content = total;
+    if (c == '\n' && last == '\r')
+        content--;
+    if (content > FTP_BUFFER_SIZE - 1)
+        ReportError("Update: response too long");
+    if (stored > content)
+        stored = content;
+    line[stored] = 0;
+    return 1;
+}
+
+// Lines until the last line of a reply: three digits and a blank.
+static int FtpGetReply(void)
+{
+    for (;;) {
+        if (!FtpGetLine(ReplyLine))
+            return 0;
+        if (isdigit((unsigned char)ReplyLine[0]) && isdigit((unsigned char)ReplyLine[1]) &&
+            isdigit((unsigned char)ReplyLine[2]) && ReplyLine[3] == ' ')
+            return 1;
+    }
+}
+
+static int FtpSend(const char *text)
+{
+    uint32_t length = (uint32_t)strlen(text);
+    int32_t sent = PlatSocketSend(ControlSocket, text, length);
+    if (sent < 0) {
+        ReportWinsock("Update: send");
+        return 0;
+    }
+    if ((uint32_t)sent < length) {
+        ReportError("Update: 'send' sent too few bytes");
+        return 0;
+    }
+    return 1;
+}
+
+// A reply whose first character must be first ('2', or '1' for the announcement of a
+// transfer); what names the reply in the messages.
+static int FtpExpectReply(char first, const char *what)
+{
+    if (!FtpGetReply()) {
+        ReportErrorFormat("Update: can't get %s response", what);
+        return 0;
+    }
+    if (ReplyLine[0] != first) {
+        ReportErrorFormat("Update: can't understand %s response: %s", what, ReplyLine);
+        return 0;
+    }
+    return 1;
+}
+
+static int FtpExpect2xx(const char *what)
+{
+    return FtpExpectReply('2', what);
+}
+
+static int FtpCommand(const char *command, const char *what)
+{
+    return FtpSend(command) && FtpExpect2xx(what);
+}
+
+// ---------------------------------------------------------------------------------------
+// The data connection: the server connects to the socket announced by PORT.
+
+// A listening socket on a port of the system's choice; command receives the PORT command
+// that announces it with the control connection's own address.
+static int OpenDataSocket(char *command, size_t size)
+{
+    ListenSocket = PlatSocketOpen();
+    if (ListenSocket == PLAT_NO_SOCKET) {
+        ReportWinsock("Update: socket");
+        return 0;
+    }
+    if (!PlatSocketReuseAddress(ListenSocket)) {
+        ReportWinsock("Update: setsockopt");
+        return 0;
+    }
+    if (!PlatSocketBindAny(ListenSocket)) {
+        ReportWinsock("Update: bind");
+        return 0;
+    }
+    uint8_t address[4];
+    uint16_t port, controlPort;
+    if (!PlatSocketLocalName(ListenSocket, address, &port)) {
+        ReportWinsock("Update: getsockname");
+        return 0;
+    }
+    if (!PlatSocketListen(ListenSocket, 1)) {
+        ReportWinsock("Update: listen");
+        return 0;
+    }
+    // The listening socket is bound to any address; the server must be told the one
+    // through which it reaches this machine, the control connection's.
+    if (!PlatSocketLocalName(ControlSocket, address, &controlPort)) {
+        ReportWinsock("Update: getsockname");
+        return 0;
+    }
+    FormatText(command, size, "PORT %d,%d,%d,%d,%d,%d\r\n", address[0], address[1],
+               address[2], address[3], port >> 8, port & 0xFF);
+    return 1;
+}
+
+static int AcceptData(void)
+{
+    DataSocket = PlatSocketAccept(ListenSocket);
+    if (DataSocket == PLAT_NO_SOCKET) {
+        ReportWinsock("Update: accept");
+        return 0;
+    }
+    return 1;
+}
+
+// The backup name of a fetched or backed-up file: "opt", "FUNDS" and "Index" get ".BAK"
+// added, the others have their last three characters replaced ("data.BAK", "A.BAK").
+static int BackupPath(const char *name, int addSuffix, char *out)
+{
+    char backup[DATA_PATH_SIZE];
+    size_t length = strlen(name);
+    if (addSuffix)
+        FormatText(backup, sizeof backup, "%s.BAK", name);
+    else
+        FormatText(backup, sizeof backup, "%.*sBAK", (int)(length >= 3 ? length - 3 : 0), name);
+    return DataPath(backup, out);
+}
+
+// Moves name to its backup, deleting an older backup first. A missing file is no
+// failure. Returns 1 when the file was moved.
+static int BackUpFile(const char *name, int addSuffix)
+{
+    char path[DATA_PATH_SIZE], backup[DATA_PATH_SIZE];
+    if (!DataPath(name, path) || !BackupPath(name, addSuffix, backup))
+        return 0;
+    PlatDeleteFile(backup);
+    if (PlatMoveFile(path, backup))
+        return 1;
+    if (PlatLastError() != PLAT_ERROR_FILE_NOT_FOUND)
+        ReportWin32Format("Update: MoveFile(%s,%s)", path, backup);
+    return 0;
+}
+
+// One file of the update: its size from a listing, then its bytes, into the data
+// directory (the local copy moved to its backup first). Returns 1 when it arrived whole.
+static int FetchFile(const char *name)
+{
+    char command[FTP_BUFFER_SIZE];
+    char text[REPORT_BUFFER_SIZE];
+
+    Status("Update: prepare to accept incoming LIST data");
+    if (!OpenDataSocket(command, sizeof command))
+        return 0;
+    Status("Update: send PORT command (LIST)");
+    if (!FtpCommand(command, "PORT"))
+        return 0;
+    Status("Update: retrieve file listing");
+    FormatText(command, sizeof command, "LIST %s\r\n", name);
+    if (!FtpSend(command) || !FtpExpectReply('1', "LIST"))
+        return 0;
+    if (!AcceptData())
+        return 0;
+    Status("Update: receiving file listing...");
+    // One byte is kept for the terminator, which goes right behind what arrived: a short
+    // listing must not be read on into an earlier file's listing.
+    int32_t got = PlatSocketReceive(DataSocket, Listing, sizeof Listing - 1);
+    if (got <= 0) {
+        ReportWinsock("Update: recv");
+        return 0;
+    }
+    Listing[got] = 0;
+    unsigned size = 0;
+    if (got <= 24 || sscanf(Listing + 24, "%*s %u", &size) != 1) {
+        ReportError("Update: Can't understand LIST response.");
+        return 0;
+    }
+    CloseDataSockets();
+    if (!FtpExpect2xx("LIST final"))
+        return 0;
+
+    Status("Update: prepare to accept incoming data");
+    if (!OpenDataSocket(command, sizeof command))
+        return 0;
+    Status("Update: send PORT command");
+    if (!FtpCommand(command, "PORT"))
+        return 0;
+    BackUpFile(name, strcmp(name, "opt") == 0);
+
+    FormatText(text, sizeof text, "Update: retrieve %s", name);
+    Status(text);
+    FormatText(command, sizeof command, "RETR %s\r\n", name);
+    if (!FtpSend(command) || !FtpExpectReply('1', "RETR"))
+        return 0;
+    if (!AcceptData())
+        return 0;
+    char path[DATA_PATH_SIZE];
+    PlatFile file = DataPath(name, path) ? PlatCreateWrite(path) : PLAT_NO_FILE;
+    if (file == PLAT_NO_FILE) {
+        ReportWin32Format("Update: CreateFile(%s%s)", DataDir, name);
+        return 0;
+    }
+    FormatText(text, sizeof text, "Update: receiving %s...", name);
+    Status(text);
+    uint64_t received = 0;
+    char block[FTP_BUFFER_SIZE];
+    for (;;) {
+        int32_t n = PlatSocketReceive(DataSocket, block, sizeof block);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            ReportWinsock("Update: recv");
+            PlatClose(file);
+            return 0;
+        }
+        uint32_t written = 0;
+        if (!PlatWrite(file, block, (uint32_t)n, &written) || written != (uint32_t)n) {
+            // A short write sets no error code of its own.
+            ReportWin32Format("Update: WriteFile(%s%s)", DataDir, name);
+            PlatClose(file);
+            return 0;
+        }
+        received += (uint32_t)n;
+        if (size && received <= size) {
+            FormatText(text, sizeof text, "Update: receiving %s (%u%%)...", name,
+                       (unsigned)(received * 100 / size));
+            Status(text);
+        }
+    }
+    if (!PlatClose(file)) {
+        ReportWin32Format("Update: CloseHandle(%s%s)", DataDir, name);
+        return 0;
+    }
+    CloseDataSockets();
+    return FtpExpect2xx("RETR final");
+}
+
+// ---------------------------------------------------------------------------------------
+// The full update's unzip step.
+
+// The names the backup of the data set moved, each ended by a zero byte, so that a failed
+// unpacking can move them back. A counted block; null when nothing was moved.
+static char *MovedNames;
+
+static void RememberMoved(const char *name)
+{
+    size_t used = BlockSize(MovedNames);
+    size_t length = strlen(name) + 1;
+    char *grown = (char *)ResizeBlock(MovedNames, used + length);
+    if (!grown)
+        return;
+    MovedNames = grown;
+    memcpy(MovedNames + used, name, length);
+}
+
+// Every non-directory *.NAV file and "opt", "FUNDS" and "Index" to their backups.
+static void BackUpDataSet(void)
+{
+    PlatNavListing *listing = PlatNavListFirst(DataDir);
+    if (listing) {
+        do {
+            const char *name = PlatNavListName(listing);
+            if (BackUpFile(name, 0))
+                RememberMoved(name);
+        } while (PlatNavListNext(listing));
+        PlatNavListClose(listing);
+    }
+    static const char *const named[] = {"opt", "FUNDS", "Index"};
+    for (const char *name : named)
+        if (BackUpFile(name, 1))
+            RememberMoved(name);
+}
+
+// The unpacking did not happen or failed: the backups take their names back, so the data
+// set is the one before (files the unpacking added under new names stay).
+static void RestoreDataSet(void)
+{
+    for (const char *name = MovedNames; name && name < MovedNames + BlockSize(MovedNames);
+         name += strlen(name) + 1) {
+        int named = strcmp(name, "opt") == 0 || strcmp(name, "FUNDS") == 0 ||
+                    strcmp(name, "Index") == 0;
+        char path[DATA_PATH_SIZE], backup[DATA_PATH_SIZE];
+        if (!DataPath(name, path) || !BackupPath(name, named, backup))
+            continue;
+        // Over whatever a failed unpacking left under the old name.
+        if (!PlatReplaceFile(backup, path))
+            ReportWin32Format("Update: MoveFile(%s,%s)", backup, path);
+    }
+    FreeBlock(MovedNames);
+    MovedNames = nullptr;
+}
+
+// The file dialog; a choice becomes UnzipProgram and is written to SETTINGS.
+static int ChooseUnzipProgram(void)
+{
+    char path[FTP_BUFFER_SIZE];
+    path[0] = 0;
+    if (!UpdateChooseUnzipHook || !UpdateChooseUnzipHook(path, sizeof path) || !path[0]) {
+        ReportInfo("Update: No unzip program specified.");
+        return 0;
+    }
+    path[sizeof path - 1] = 0;
+    SetUnzipProgram(path);
+    if (!UnzipProgram)
+        return 0;
+    WriteSettingsFile();
+    return 1;
+}
+
+// A DOS program's information file beside the unzip program gets its close-on-exit flag,
+// so that its window does not stay open after the unpacking. Returns 0 after a failure.
+static int MarkPifFile(void)
+{
+    size_t length = strlen(UnzipProgram);
+    if (length < 3)
+        return 1;
+    char pif[DATA_PATH_SIZE];
+    FormatText(pif, sizeof pif, "%.*sPIF", (int)(length - 3), UnzipProgram);
+    PlatFile file = PlatOpenWriteExisting(pif);
+    if (file == PLAT_NO_FILE)
+        return 1;
+    int ok = 1;
+    if (PlatSeek(file, 99) != 99) {
+        ReportErrorFormat("Update: SetFilePointer(%s)!=0x63", pif);
+        ok = 0;
+    } else {
+        static const uint8_t flag = 0x10;
+        uint32_t written = 0;
+        if (!PlatWrite(file, &flag, 1, &written)) {
+            ReportWin32Format("Update: WriteFile(%s)=FALSE", pif);
+            ok = 0;
+        } else if (written != 1) {
+            ReportErrorFormat("Update: WriteFile(%s), dw=%d", pif, (int)written);
+            ok = 0;
+        }
+    }
+    if (!PlatClose(file)) {
+        ReportWin32Format("Update: CloseHandle(%s)", pif);
+        ok = 0;
+    }
+    return ok;
+}
+
+// Unpacks "data.zip" with the unzip program. Returns 1 when it ran and succeeded.
+static int UnzipDataSet(void)
+{
+    if (!UnzipProgram && !ChooseUnzipProgram())
+        return 0;
+    BackUpDataSet();
+    char zip[DATA_PATH_SIZE];
+    if (!DataPath("data.zip", zip)) {
+        RestoreDataSet();
+        return 0;
+    }
+    PlatProcess process;
+    for (;;) {
+        if (!MarkPifFile()) {
+            RestoreDataSet();
+            return 0;
+        }
+        size_t size = strlen(UnzipProgram) + strlen(zip) + 4;
+        char *commandLine = (char *)AllocZero(size, 1);
+        if (!commandLine) {
+            RestoreDataSet();
+            return 0;
+        }
+        FormatText(commandLine, size, "%s \"%s\"", UnzipProgram, zip);
+        process = PlatStartProgram(commandLine);
+        FreeBlock(commandLine);
+        if (process != PLAT_NO_PROCESS)
+            break;
+        ReportWin32Format("Update: CreateProcess %s", UnzipProgram);
+        if (!ChooseUnzipProgram()) {
+            RestoreDataSet();
+            return 0;
+        }
+    }
+    uint32_t exitCode = 0;
+    if (!PlatWaitProgram(process, &exitCode)) {
+        // The program was started and its outcome is unknown: the files stay as they are
+        // (the backups beside them).
+        ReportWin32("Update: WaitForSingleObject (unzip completion)");
+        FreeBlock(MovedNames);
+        MovedNames = nullptr;
+        return 0;
+    }
+    if (exitCode != 0) {
+        ReportErrorFormat("Update: %s ended with exit code %u; the data files are kept as they were.",
+                          UnzipProgram, (unsigned)exitCode);
+        RestoreDataSet();
+        return 0;
+    }
+    FreeBlock(MovedNames);
+    MovedNames = nullptr;
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// The session.
+
+static int Login(void)
+{
+    uint8_t address[4];
+    if (!PlatResolveHost(UpdateServerHost, address)) {
+        ReportWinsock("Update: gethostbyname");
+        return 0;
+    }
+    ControlSocket = PlatSocketOpen();
+    if (ControlSocket == PLAT_NO_SOCKET) {
+        ReportWinsock("Update: socket");
+        return 0;
+    }
+    Status("Update: connect");
+    if (!PlatSocketConnect(ControlSocket, address, UpdateServerPort)) {
+        ReportWinsock("Update: connect");
+        return 0;
+    }
+    if (!FtpExpect2xx("greeting"))
+        return 0;
+    Status("Update: login USER");
+    if (!FtpSend("USER " UPDATE_ACCOUNT "\r\n"))
+        return 0;
+    if (!FtpGetReply()) {
+        ReportError("Update: can't get USER response");
+        return 0;
+    }
+    if (ReplyLine[0] == '3') {
+        Status("Update: login PASS");
+        if (!FtpCommand("PASS " UPDATE_PASSWORD "\r\n", "PASS"))
+            return 0;
+    } else if (ReplyLine[0] != '2') {
+        ReportErrorFormat("Update: can't understand %s response: %s", "USER", ReplyLine);
+        return 0;
+    }
+    Status("Update: set transfer type to binary");
+    return FtpCommand("TYPE I\r\n", "TYPE");
+}
+
+int UpdateThread(int full)
+{
+    ControlClosed = 0;
+    ReceiveCount = ReceiveAt = 0;
+    SendProgress(PROGRESS_BUSY_ON, nullptr);
+    char text[REPORT_BUFFER_SIZE];
+    FormatText(text, sizeof text, "Update: %s update.", full ? "full" : "incremental");
+    Status(text);
+
+    int restart = 0;
+    if (Login()) {
+        if (full)
+            restart = FetchFile("data.zip") && UnzipDataSet();
+        else
+            restart = FetchFile("update.dat") && FetchFile("opt") && ApplyUpdateFile() == 0;
+    }
+
+    CloseDataSockets();
+    PlatSocketClose(ControlSocket);
+    ControlSocket = PLAT_NO_SOCKET;
+    BuildStatusLine();
+    SendProgress(PROGRESS_BUSY_OFF, nullptr);
+    return restart;
+}

@@ -1,0 +1,55 @@
+// The online update: the FTP session with the update server and the merge of the
+// incremental update file into the data directory.
+#ifndef VANTRY_UPDATE_H
+#define VANTRY_UPDATE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// The update server. Both come from the build (the CMake cache variables
+// VANTRY_UPDATE_HOST and VANTRY_UPDATE_PORT); the Windows program may override them for
+// one session (see SetUpdateServer).
+#define UPDATE_HOST_SIZE 256
+extern char UpdateServerHost[UPDATE_HOST_SIZE];
+extern uint16_t UpdateServerPort;
+
+// The account the session logs in with.
+#define UPDATE_ACCOUNT "datakeeper"
+#define UPDATE_PASSWORD "Owl42Cat"
+
+// Sets the server from "host:port" or a bare "host" (the port kept). Returns 1, or 0 and
+// changes nothing when the host is empty or too long or the port is not a number from
+// 1 to 65535.
+int SetUpdateServer(const char *hostPort);
+
+// The file dialog that lets the user choose the unzip program ("Find unzip program").
+// Writes the chosen path (zero-terminated, at most size bytes with the terminator) and
+// returns 1, or returns 0 when the user cancels. The Windows shell installs its open-file
+// dialog; without a hook every choice counts as cancelled.
+typedef int (*UpdateChooseUnzipFunc)(char *path, size_t size);
+extern UpdateChooseUnzipFunc UpdateChooseUnzipHook;
+
+// Adds every line of "update.dat" in DataDir to its target file unless the target
+// already holds that exact line (applying the same file twice changes nothing). An update
+// line is "target:text"; a line without ":" or whose target is not a plain file name of
+// the data directory (a path separator, "." or "..") is reported as a syntax error and
+// skipped; a target that cannot be opened is skipped silently and never created. A
+// target whose last line has no line end gets one before a text is added, so the text
+// never runs on into that line. Status texts go out as progress code 5.
+// Returns 0, or 1 when "update.dat" cannot be opened ("Update: Can't open %supdate.dat.",
+// ReportCrt).
+int ApplyUpdateFile(void);
+
+// The session of the Update menu, on the worker thread: full 0 fetches "update.dat" and
+// "opt" and applies the update file; full 1 fetches "data.zip" and has the unzip program
+// (UnzipProgram, chosen through UpdateChooseUnzipHook when unset or when it cannot be
+// started) unpack it into the data directory after backing up the data set. Sends code 9
+// first, status texts (code 5) before each step, the status line and code 8 at its end;
+// every failure is reported once and ends the session. Blocks without time limit on a
+// server that does not answer. A full update whose unzip program did not run to success
+// (never started, or ended with a non-zero exit code) moves the backed-up files back.
+// Returns 1 when new data arrived and the caller is to restart the load, else 0. The
+// caller closes and clears the worker's handle and then posts the restart.
+int UpdateThread(int full);
+
+#endif

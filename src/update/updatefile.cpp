@@ -1,0 +1,146 @@
+// Applying the incremental update file: each listed line added once to its target file.
+#include "update/update.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "app/errors.h"
+#include "data/load.h"
+
+// The line reader of the update file and of its targets: bytes up to and including LF,
+// at most 511 of them (a longer line comes in pieces).
+#define UPDATE_LINE_SIZE 512
+
+// Reads one line into line (not terminated: it may hold zero bytes). Returns its length,
+// 0 at the end of the file.
+static size_t ReadUpdateLine(FILE *file, char *line)
+{
+    size_t n = 0;
+    int c;
+    while (n < UPDATE_LINE_SIZE - 1 && (c = getc(file)) != EOF) {
+        line[n++] = (char)c;
+        if (c == '\n')
+            break;
+    }
+    return n;
+}
+
+// A target must name a file of the data directory itself: a separator of either platform
+// or a "." or ".." would reach outside it (an update file is data from the network).
+static int IsPlainFileName(const char *name, size_t length)
+{
+    if (length == 0)
+        return 1;  // names DataDir itself, which cannot be opened as a file: skipped
+    if (memchr(name, '/', length) || memchr(name, '\\', length))
+        return 0;
+    if ((length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.'))
+        return 0;
+    return 1;
+}
+
+static void ReportTargetError(const char *name, const char *what)
+{
+    char text[REPORT_BUFFER_SIZE];
+    FormatText(text, sizeof text, "Update: %s%s: %s.", DataDir, name, what);
+    ReportError(text);
+}
+
+// The length of text without its line end (LF or CR LF).
+static size_t WithoutLineEnd(const char *text, size_t length)
+{
+    if (length && text[length - 1] == '\n') {
+        length--;
+        if (length && text[length - 1] == '\r')
+            length--;
+    }
+    return length;
+}
+
+// Adds text (length bytes, its line end included) to the open target unless one of its
+// lines equals it. line is the whole update line, for the status text.
+static void MergeLine(FILE *target, const char *name, const char *text, size_t length,
+                      const char *line, size_t lineLength)
+{
+    char read[UPDATE_LINE_SIZE];
+    size_t n, last = 0;
+    char lastLine[UPDATE_LINE_SIZE];
+    while ((n = ReadUpdateLine(target, read)) > 0) {
+        if (n == length && memcmp(read, text, n) == 0)
+            return;
+        memcpy(lastLine, read, n);
+        last = n;
+    }
+
+    // A last line without a line end would run on into the text. When it is the text
+    // itself, only its line end is missing; otherwise the text goes on a line of its own.
+    const char *add = text;
+    size_t addLength = length;
+    size_t bare = WithoutLineEnd(text, length);
+    int unterminated = last > 0 && lastLine[last - 1] != '\n';
+    const char *lineEnd = (length - bare == 2) ? "\r\n" : "\n";
+    if (unterminated && last == bare && bare < length && memcmp(lastLine, text, bare) == 0) {
+        add = text + bare;
+        addLength = length - bare;
+        unterminated = 0;
+    }
+
+    char status[REPORT_BUFFER_SIZE + 16];
+    FormatText(status, sizeof status, "Update: %.*s", (int)lineLength, line);
+    SendProgress(PROGRESS_STATUS_TEXT, status);
+
+    if (fseek(target, 0, SEEK_END) != 0) {
+        ReportTargetError(name, "fseek");
+        return;
+    }
+    if (unterminated && fwrite(lineEnd, 1, strlen(lineEnd), target) != strlen(lineEnd)) {
+        ReportTargetError(name, "fwrite");
+        return;
+    }
+    if (fwrite(add, 1, addLength, target) != addLength)
+        ReportTargetError(name, "fwrite");
+}
+
+int ApplyUpdateFile(void)
+{
+    char path[DATA_PATH_SIZE];
+    FILE *in = DataPath("update.dat", path) ? fopen(path, "rb") : nullptr;
+    if (!in) {
+        // errno first: formatting the text may change it.
+        int code = errno;
+        char text[REPORT_BUFFER_SIZE];
+        FormatText(text, sizeof text, "Update: Can't open %supdate.dat.", DataDir);
+        errno = code;
+        ReportCrt(text);
+        return 1;
+    }
+
+    char line[UPDATE_LINE_SIZE];
+    size_t length;
+    unsigned number = 0;
+    while ((length = ReadUpdateLine(in, line)) > 0) {
+        number++;
+        const char *colon = (const char *)memchr(line, ':', length);
+        size_t nameLength = colon ? (size_t)(colon - line) : 0;
+        if (!colon || !IsPlainFileName(line, nameLength)) {
+            char text[REPORT_BUFFER_SIZE];
+            FormatText(text, sizeof text, "%s%s(%u): Syntax error, \"%.*s\".", DataDir,
+                       "update.dat", number, (int)length, line);
+            ReportError(text);
+            continue;
+        }
+        char name[UPDATE_LINE_SIZE];
+        memcpy(name, line, nameLength);
+        name[nameLength] = 0;
+        char targetPath[DATA_PATH_SIZE];
+        FILE *target = DataPath(name, targetPath) ? fopen(targetPath, "rb+") : nullptr;
+        if (!target)
+            continue;
+        MergeLine(target, name, colon + 1, length - nameLength - 1, line, length);
+        if (fclose(target) != 0)
+            ReportTargetError(name, "fclose");
+    }
+    if (fclose(in) != 0)
+        ReportTargetError("update.dat", "fclose");
+    return 0;
+}

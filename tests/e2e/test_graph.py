@@ -1,0 +1,493 @@
+"""End-to-end tests of Vantry.exe's graph page under Wine: the measuring readout and its
+result, fund stepping with the keys, the arrow strips and the zoom selection, the legend's
+scrolling, the recalculation jobs, the Default Benchmark dialog and the About box.
+
+Usage: test_graph.py --exe Vantry.exe --report vantry-report [--out DIR] [unittest args]
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+import test_program as tp  # noqa: E402
+from harness import wait_for  # noqa: E402
+from test_program import R, THREAD_RUNNING, VantryTest  # noqa: E402
+
+WM_VANTRY_PROBE = 0x8000 + 1
+PROBE = {"memory": 2, "worker": 3, "funds": 4, "zoom_from": 5, "zoom_to": 6, "zoom_max": 7,
+         "span_start": 8, "span_end": 9, "measure": 10, "line_height": 11}
+GRAPH_MESSAGE, GRAPH_CANCEL = 0x0400, 7
+CB_SETCURSEL = 0x014E
+READOUT_POINT = re.compile(r"^(\d\d)/(\d\d)/(\d\d)=\$(\d+\.\d\d)$")
+DAYS = {1: 0, 8: 1, 15: 2, 22: 3, 29: 4}
+
+
+def setUpModule():
+    tp.RUN = harness.Run()
+
+
+def tearDownModule():
+    if tp.RUN:
+        tp.RUN.close()
+
+
+def signed(value):
+    """A probe figure (an LRESULT) as a signed 64-bit number."""
+    return value - (1 << 64) if value >= 1 << 63 else value
+
+
+def period_of(month, day, year):
+    """The DatePeriod of a readout date: 60 a year from 1960, 5 a month, one a week."""
+    return ((year - 60) % 100) * 60 + (month - 1) * 5 + DAYS[day]
+
+
+def parse_point(line):
+    m = READOUT_POINT.match(line)
+    if not m:
+        return None
+    month, day, year, value = int(m.group(1)), int(m.group(2)), int(m.group(3)), m.group(4)
+    return period_of(month, day, year), float(value)
+
+
+def expected_result(first, second):
+    """The Result line for two readout points, from the engine's own AnnualizedReturn
+    (through the report tool) or the plain percent change within one DatePeriod."""
+    (d1, v1), (d2, v2) = sorted([first, second])
+    if d1 == d2:
+        r = (second[1] - first[1]) * 100.0 / first[1]
+    else:
+        out = subprocess.run([tp.CONFIG["report"], "--annualized", repr(v1), repr(v2),
+                              str(d2 - d1)], check=True, capture_output=True, text=True,
+                             timeout=30)
+        r = float(out.stdout)
+    return "Result=%.1f%%" % r if r >= 0 else "Result=(%.1f)%%" % -r
+
+
+class GraphTest(VantryTest):
+    def probe(self, name):
+        return signed(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE[name], 0))
+
+    def open_graph(self, row):
+        """Selects fund-list row `row` and goes to its graph page with Enter."""
+        self.click_row(row)
+        self.wait_selcount(1)
+        self.wait_tabs(4)
+        self.focus_desktop()
+        self.session.key("Return")
+        wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
+        self.graph = self.child(R["IDC_GRAPH"])
+        return self.session.info(self.graph)["window"]["rect"]
+
+    def readout(self):
+        return self.session.text(self.graph).split("\n")
+
+    def move(self, x, y):
+        self.session.move_pointer(x, y)
+
+    def wait_readout(self, predicate, what):
+        return wait_for(lambda: predicate(self.readout()) and self.readout(), 20, what)
+
+
+class Measuring(GraphTest):
+    def test_readout_follows_the_pointer_and_two_clicks_freeze_the_result(self):
+        self.start()
+        self.wait_loaded()
+        g = self.open_graph(0)
+        width, height = g[2] - g[0], g[3] - g[1]
+        x1, y1 = g[0] + width * 2 // 5, g[1] + height // 4
+        self.move(g[0] + 1, g[1] + 1)
+        before = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "plain.png"))
+
+        self.move(x1, y1)
+        lines = self.wait_readout(lambda ls: parse_point(ls[0]), "the readout's first line")
+        self.assertEqual(lines[1:], ["", ""])
+        start = parse_point(lines[0])
+        shown = self.session.capture(self.graph,
+                                     os.path.join(tp.CONFIG["out"], "readout.png"))
+        self.assertNotEqual(before, shown, "the readout box is not on the picture")
+        # Further right is later, higher up is worth more.
+        self.move(x1 + 120, y1 - 40)
+        moved = parse_point(self.wait_readout(lambda ls: ls[0] != lines[0], "a new point")[0])
+        self.assertGreater(moved[0], start[0])
+        self.assertGreater(moved[1], start[1])
+        # Off the plot (the top frame) the readout goes.
+        self.move(x1, g[1] + 1)
+        self.wait_readout(lambda ls: ls == [""], "the readout to go")
+        self.assertEqual(self.probe("measure"), 0)
+
+        # The first click fixes the start: both lines at that point, a zero result.
+        self.session.click(x1, y1)
+        lines = self.wait_readout(lambda ls: len(ls) == 3 and ls[2], "a measurement")
+        self.assertEqual(self.probe("measure"), 1)
+        self.assertEqual(lines[0], lines[1])
+        self.assertEqual(lines[2], "Result=0.0%")
+        start = parse_point(lines[0])
+        # The end follows the pointer; the second click freezes it.
+        x2, y2 = x1 + 200, y1 + 30
+        self.move(x2, y2)
+        self.session.click(x2, y2)
+        wait_for(lambda: self.probe("measure") == 2, 20, "the frozen measurement")
+        lines = self.readout()
+        self.assertEqual(parse_point(lines[0]), start)
+        end = parse_point(lines[1])
+        self.assertIsNotNone(end, lines)
+        self.assertGreater(end[0], start[0])
+        self.assertEqual(lines[2], expected_result(start, end))
+        frozen = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "frozen.png"))
+        # Frozen, the line ignores the pointer.
+        self.move(x1 + 50, y1 + 50)
+        for _ in range(5):
+            self.assertEqual(self.readout(), lines)
+        # The cancel message takes readout and line off the picture.
+        self.session.send(self.graph, GRAPH_MESSAGE, GRAPH_CANCEL, 0)
+        self.assertEqual(self.probe("measure"), 0)
+        self.assertEqual(self.readout(), [""])
+        self.move(g[0] + 1, g[1] + 1)
+        after = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "cancelled.png"))
+        self.assertNotEqual(frozen, after)
+        self.assertEqual(before, after, "the cancelled measurement left pixels behind")
+
+    def test_keys_step_through_the_funds_and_stop_at_the_ends(self):
+        self.start()
+        self.wait_loaded()
+        order = tp.report_order(self.source, 1)
+        fund_list = self.child(R["IDC_FUND_LIST"])
+        self.open_graph(0)
+        last = len(order) - 1
+
+        def at(index, key):
+            self.session.key(key)
+            wait_for(lambda: self.tab_texts()[3:] == [order[index]], 20,
+                     "the graph of fund %d after %s" % (index, key))
+            self.assertEqual(self.session.listbox(fund_list)["sel"], [index])
+            self.assertEqual(self.current_tab(), 3)
+
+        at(1, "Right")
+        at(2, "Down")
+        at(1, "Up")
+        at(0, "Left")
+        at(10, "Next")
+        at(last, "End")
+        at(last - 10, "Prior")
+        at(last, "Next")
+        at(0, "Home")
+        # At the first fund the backward keys change nothing (they beep): the next step
+        # forward still lands on the second fund.
+        for key in ("Left", "Home", "Prior"):
+            self.session.key(key)
+            at(1, "Right")
+            at(0, "Left")
+        at(last, "End")
+        for key in ("Right", "End", "Next"):
+            self.session.key(key)
+            at(last - 1, "Left")
+            at(last, "Right")
+        self.shot("stepped")
+
+
+class Arrows(GraphTest):
+    def button(self, control, k):
+        """The screen centre of button k of a strip (14-pixel buttons, 15 apart, from 2)."""
+        r = self.session.info(self.child(R[control]))["window"]["rect"]
+        if control == "IDC_TOP_ARROWS":
+            return r[0] + 2 + k * 15 + 7, r[1] + 2 + 7
+        return r[0] + 2 + 7, r[1] + 2 + k * 15 + 7
+
+    def zoom(self):
+        return self.probe("zoom_from"), self.probe("zoom_to"), self.probe("zoom_max")
+
+    def click(self, control, k):
+        x, y = self.button(control, k)
+        self.session.click(x, y)
+
+    def press(self, control, k, expect):
+        """A click on button k that must leave the selection at expect (from, to, max)."""
+        self.click(control, k)
+        wait_for(lambda: self.zoom() == expect, 20,
+                 "%s button %d to give %r (it gave %r)" % (control, k, expect, self.zoom()))
+
+    def test_every_button_moves_the_selection_as_its_table_says_within_the_data(self):
+        self.start()
+        self.wait_loaded()
+        self.open_graph(0)
+        self.assertEqual(self.zoom(), (0, 0, 0))
+        # The first click makes the selection from the page's fund, then acts.
+        before = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "z0.png"))
+        self.click("IDC_TOP_ARROWS", 0)
+        wait_for(lambda: self.zoom() != (0, 0, 0), 20, "the zoom selection")
+        frm, to, top = self.zoom()
+        start, end = self.probe("span_start"), self.probe("span_end")
+        self.assertTrue(start <= frm < to <= end, (start, frm, to, end))
+        self.assertGreater(top, 1000)
+        after = wait_for(lambda: (lambda shot: shot != before and shot)(
+            self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "z1.png"))),
+            20, "the page drawn on the new scale")
+        self.assertTrue(after)
+        top -= 1000
+        self.press("IDC_TOP_ARROWS", 1, (frm, to, top))
+
+        L, Rt = "IDC_LEFT_ARROWS", "IDC_RIGHT_ARROWS"
+        self.press(L, 1, (frm + 1, to, top))
+        self.press(L, 0, (frm, to, top))
+        self.press(Rt, 0, (frm, to - 1, top))
+        self.press(Rt, 1, (frm, to, top))
+        if start < frm:
+            self.press(L, 2, (frm - 1, to - 1, top))
+            self.press(Rt, 2, (frm, to, top))
+        # A year on for the first date: to the next multiple of 60, while before the last.
+        nxt = frm - frm % 60 + 60
+        if nxt < to:
+            self.press(L, 4, (nxt, to, top))
+            frm = nxt
+        # A year back for the last date: to its year's start, or 60 back when on one.
+        back = to - to % 60 if to % 60 else to - 60
+        if back > frm:
+            self.press(Rt, 3, (frm, back, top))
+            to = back
+
+        # Year by year back to the data's start, never below it.
+        while frm > start:
+            f = frm - frm % 60 if frm % 60 else frm - 60
+            frm = max(f, start)
+            self.press(L, 3, (frm, to, top))
+        # There the first button does nothing: one step forward after it is one past the
+        # start, not the start itself.
+        self.click(L, 0)
+        self.press(L, 1, (start + 1, to, top))
+        self.press(L, 0, (start, to, top))
+        # And on to the data's end, where the right strip's second button does nothing.
+        while to < end:
+            t = to - to % 60 + 60
+            to = min(t, end)
+            self.press(Rt, 4, (start, to, top))
+        self.click(Rt, 1)
+        self.press(Rt, 0, (start, end - 1, top))
+        self.press(Rt, 1, (start, end, top))
+        # The scale's top goes down a unit a click and stops at 1 or less.
+        while top > 1000:
+            top -= 1000
+            self.press("IDC_TOP_ARROWS", 1, (start, end, top))
+        self.click("IDC_TOP_ARROWS", 1)
+        self.press("IDC_TOP_ARROWS", 0, (start, end, top + 1000))
+        self.shot("zoomed")
+        # The Zoom command forgets the selection.
+        self.command("IDM_ZOOM")
+        self.assertEqual(self.zoom(), (0, 0, 0))
+
+
+class Legend(GraphTest):
+    def test_legend_scrolls_the_list_under_category_sort_only(self):
+        self.start()
+        self.wait_loaded()
+        funds = tp.report_funds(self.source, 1)
+        fund_list = self.child(R["IDC_FUND_LIST"])
+        legend = self.session.info(self.child(R["IDC_LEGEND"]))["window"]["rect"]
+        line = self.probe("line_height")
+        self.assertGreater(line, 0)
+        # The category whose first fund lies furthest down the list.
+        firsts = {}
+        for i, f in enumerate(funds):
+            firsts.setdefault(f["category"], i)
+        category = max((c for c in firsts if 1 <= c <= 13), key=lambda c: firsts[c])
+        target = firsts[category]
+        self.assertGreater(target, 0)
+        lb = self.session.listbox(fund_list)
+        self.assertEqual(lb["top"], 0)
+
+        def click_category(c):
+            row = c - 1 if c else 13
+            self.session.click(legend[0] + 3, legend[1] + row * line + line // 2)
+
+        click_category(category)
+        wait_for(lambda: self.session.listbox(fund_list)["caret"] == target, 20,
+                 "the caret on the category's first fund")
+        lb = self.session.listbox(fund_list)
+        # Scrolled so that the fund is at the top, or as far as the list goes.
+        self.assertTrue(0 < lb["top"] <= target, lb)
+        self.assertEqual(lb["selcount"], 0, "the selection changed")
+        # The first category scrolls back to the top.
+        first = min(firsts, key=lambda c: firsts[c])
+        self.assertEqual(firsts[first], 0)
+        if first:
+            click_category(first)
+            wait_for(lambda: self.session.listbox(fund_list)["top"] == 0, 20, "the top")
+
+        # Without category sort a click does nothing: a click on the first row after it
+        # finds the list still at its top.
+        self.command("IDM_CATEGORY_SORT")
+        self.session.send(fund_list, 0x0197, 0, 0)  # LB_SETTOPINDEX
+        click_category(category)
+        self.click_row(0)
+        self.wait_selcount(1)
+        lb = self.session.listbox(fund_list)
+        self.assertEqual((lb["top"], lb["caret"]), (0, 0))
+
+
+def settings_tail(path):
+    with open(path, "rb") as f:
+        return f.read()[15:]
+
+
+class Dialogs(GraphTest):
+    def dialog(self):
+        def found():
+            for box in self.session.boxes(self.pid):
+                if box["caption"] == "Default Benchmark":
+                    return box
+            return None
+        box = wait_for(found, 20, "the Default Benchmark dialog")
+        combo = self.session.child(box["hwnd"], 1002)["hwnd"]
+        cb = self.session.ask("cb", combo)
+        items = [self.session.ask("cbtext", combo, i)["text"] for i in range(cb["count"])]
+        return box, combo, items, cb["cursel"]
+
+    def open_dialog(self):
+        self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
+        return self.dialog()
+
+    def close_dialog(self, box, button):
+        self.session.press(box, button)
+        wait_for(lambda: not any(b["caption"] == "Default Benchmark"
+                                 for b in self.session.boxes(self.pid)), 20, "the dialog to close")
+
+    def test_default_benchmark_dialog_lists_the_index_funds_and_ok_and_cancel(self):
+        self.start()
+        self.wait_loaded()
+        funds = tp.report_funds(self.source, 1)
+        names = sorted(f["name"] for f in funds if f["category"] == 7)
+        self.assertGreater(len(names), 1)
+        settings = os.path.join(self.data, "SETTINGS")
+
+        box, combo, items, cursel = self.open_dialog()
+        self.assertEqual(items[0], "(None)")
+        self.assertEqual(sorted(items[1:], key=str.upper), sorted(names, key=str.upper))
+        self.assertEqual(cursel, 0)
+        chosen = items.index(names[1])
+        self.session.send(combo, CB_SETCURSEL, chosen, 0)
+        self.close_dialog(box, harness.IDOK)
+        short = [f["shortName"] for f in funds if f["name"] == names[1]][0]
+        wait_for(lambda: os.path.exists(settings), 20, "SETTINGS")
+        self.assertEqual(settings_tail(settings), b" " + short.encode())
+
+        # Opened again it shows the choice; Cancel after another choice keeps it.
+        box, combo, items, cursel = self.open_dialog()
+        self.assertEqual(cursel, chosen)
+        self.session.send(combo, CB_SETCURSEL, 0, 0)
+        self.close_dialog(box, harness.IDCANCEL)
+        self.assertEqual(settings_tail(settings), b" " + short.encode())
+        box, combo, items, cursel = self.open_dialog()
+        self.assertEqual(cursel, chosen)
+        # "(None)" and OK clear it.
+        self.session.send(combo, CB_SETCURSEL, 0, 0)
+        self.close_dialog(box, harness.IDOK)
+        wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
+
+    def test_a_default_benchmark_that_is_no_index_fund_warns_and_selects_nothing(self):
+        self.start()
+        self.wait_loaded()
+        funds = tp.report_funds(self.source, 1)
+        other = [f["shortName"] for f in funds if f["category"] != 7][0]
+        settings = os.path.join(self.data, "SETTINGS")
+        self.command("IDM_CATEGORY_SORT")  # writes SETTINGS
+        self.command("IDM_CATEGORY_SORT")
+        with open(settings, "rb") as f:
+            head = f.read()[:15]
+        self.exit_program()
+        with open(settings, "wb") as f:
+            f.write(head + b" " + other.encode())
+        self.start()
+        self.wait_loaded()
+        self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
+        self.expect_box("Can't find default index.")
+        box, combo, items, cursel = self.dialog()
+        self.assertEqual(cursel, -1)
+        self.session.send(combo, CB_SETCURSEL, 0, 0)
+        self.close_dialog(box, harness.IDOK)
+        wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
+
+    def test_about_box_shows_the_dynamic_memory_in_use(self):
+        self.start()
+        self.wait_loaded()
+        memory = self.probe("memory")
+        self.assertGreater(memory, 0)
+        self.session.post_command(self.hwnd, R["IDM_ABOUT"])
+        box = self.session.wait_box(self.pid, text="bytes of dynamic memory used.")
+        self.assertEqual(box["caption"], "Vantry")
+        lines = box["text"].split("\n")
+        self.assertEqual(lines[0], "Mutual Fund Performance Analyzer.")
+        self.assertIn("%u bytes of dynamic memory used." % memory, box["text"])
+        self.session.press(box)
+
+
+class Jobs(GraphTest):
+    """The Optimize menu's jobs on a generated directory large enough to outlast a click."""
+
+    def setUp(self):
+        jobs = os.path.join(tp.RUN.root, "jobs")
+        if not os.path.exists(jobs):
+            subprocess.run([sys.executable, os.path.join(tp.REPO, "bench", "gendata.py"), jobs,
+                            "--funds", "120", "--years", "25", "--seed", "3"], check=True,
+                           stdout=subprocess.DEVNULL, timeout=300)
+        self.source = jobs
+        super().setUp()
+
+    def run_job(self, command, question, second=None):
+        """Starts a job for all funds and waits for its end; with second, tries that job
+        while the first runs, expects the refusal, and returns the status texts seen
+        meanwhile."""
+        self.session.post_command(self.hwnd, R[command])
+        box = self.session.wait_box(self.pid, text=question)
+        self.session.press(box)
+        seen = set()
+        if second:
+            self.session.post_command(self.hwnd, R[second])
+            refusal = self.session.wait_box(self.pid, text=THREAD_RUNNING)
+            self.assertEqual(self.probe("worker"), 1, "the job was not running when refused")
+            for _ in range(50):
+                seen.add(self.status())
+                if not self.probe("worker") or any(
+                        s.startswith("Normalize and Optimize data 1: ") for s in seen):
+                    break
+            self.session.press(refusal)
+        wait_for(lambda: self.probe("worker") == 0, tp.BIG_LOAD_TIMEOUT, "the job's end")
+        wait_for(lambda: not self.session.boxes(self.pid), 20, "no box left")
+        return seen
+
+    def kinds(self):
+        copy = os.path.join(self.session.work_dir, "copy")
+        shutil.rmtree(copy, ignore_errors=True)
+        shutil.copytree(self.data, copy)
+        return [f["series"][0]["maKind"] for f in tp.report_funds(copy, 1)]
+
+    def test_change_reselect_and_recalculate_run_on_the_worker_and_refuse_a_second(self):
+        self.start()
+        self.wait_loaded(tp.BIG_LOAD_TIMEOUT)
+        opt = os.path.join(self.data, "opt")
+        status = self.status()
+
+        # Recalculate searches every fund again: long enough to try a second job meanwhile.
+        stamp = os.stat(opt).st_mtime_ns
+        seen = self.run_job("IDM_RECALCULATE", "Recalculate optimal values for *ALL* funds",
+                            second="IDM_RESELECT")
+        self.assertTrue(any(s.startswith("Normalize and Optimize data 1: ") for s in seen), seen)
+        self.assertNotEqual(os.stat(opt).st_mtime_ns, stamp)
+        self.assertEqual(self.status(), status)
+        recalculated = self.kinds()
+        self.assertGreater(len(set(recalculated)), 1, "every fund has one kind")
+        # A Reselect after a Recalculate chooses the same kinds.
+        stamp = os.stat(opt).st_mtime_ns
+        self.run_job("IDM_RESELECT", "Reselect moving average for *ALL* funds")
+        self.assertNotEqual(os.stat(opt).st_mtime_ns, stamp)
+        self.assertEqual(self.kinds(), recalculated)
+        # Change to EMA: every fund's kind is EMA (kind 3) afterwards.
+        self.run_job("IDM_EMA", "Change moving average for *ALL* funds")
+        self.assertEqual(set(self.kinds()), {3})
+        self.assertEqual(self.status(), status)
+
+if __name__ == "__main__":
+    tp.main()

@@ -1,0 +1,451 @@
+"""End-to-end tests of "Print Fund Graph": Vantry.exe under Wine prints a graph page to a real
+CUPS queue (a private cupsd with Debian's cups-pdf printer), and the PDF page is turned into
+an image and checked against the graph window on the screen.
+
+Usage: test_print.py --exe Vantry.exe --report vantry-report [--out DIR] [unittest args]
+(the arguments of test_program.py, whose test class and main this file reuses).
+"""
+
+import os
+import pwd
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+import test_program  # noqa: E402
+from harness import wait_for  # noqa: E402
+from test_program import CONFIG, R, VantryTest  # noqa: E402
+
+PRINTER = "VantryPDF"
+CUPS_PDF_PPD = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"
+PRINT_TIMEOUT = 90  # the copy reads every pixel singly; then ghostscript makes the PDF
+RENDER_DPI = 72     # one pixel of the rendered page per PostScript point
+CUPS = None
+
+
+class PrivateCups:
+    """A cupsd of our own: its configuration, spool, cache and logs under a temporary
+    directory, listening on a unix socket there, with one cups-pdf queue as the default
+    destination. Clients (lpadmin, lpstat, Wine's spooler) find it through CUPS_SERVER."""
+
+    def __init__(self):
+        # A short path: a unix socket's name is limited to about a hundred bytes.
+        self.root = tempfile.mkdtemp(prefix="vantry-cups-", dir="/tmp")
+        self.pid = None
+        try:
+            self._start()
+        except Exception:
+            self.close()
+            raise
+
+    def _start(self):
+        root = self.root
+        conf = os.path.join(root, "etc")
+        for d in ("etc/ppd", "spool/tmp", "cache", "state", "log"):
+            os.makedirs(os.path.join(root, d))
+        # The filters run as the lp user and must reach the spooled files.
+        for d in (root, os.path.join(root, "spool")):
+            os.chmod(d, 0o755)
+        os.chmod(os.path.join(root, "spool", "tmp"), 0o1777)
+        self.socket = os.path.join(root, "cups.sock")
+        with open(os.path.join(conf, "cupsd.conf"), "w") as f:
+            f.write("Listen %s\nLogLevel info\nBrowsing No\nWebInterface No\n"
+                    "DefaultAuthType None\n<Location />\nOrder allow,deny\nAllow all\n"
+                    "</Location>\n<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
+                    "</Policy>\n" % self.socket)
+        with open(os.path.join(conf, "cups-files.conf"), "w") as f:
+            f.write("ServerRoot {c}\nRequestRoot {r}/spool\nTempDir {r}/spool/tmp\n"
+                    "CacheDir {r}/cache\nStateDir {r}/state\nErrorLog {r}/log/error_log\n"
+                    "AccessLog {r}/log/access_log\nPageLog {r}/log/page_log\n"
+                    "Printcap {r}/printcap\nUser lp\nGroup lp\nSystemGroup root\n"
+                    .format(c=conf, r=root))
+        # cups-pdf names its files after the job number; starting the numbers at a random
+        # point keeps them apart from those of another run's server.
+        self.first_job = random.randint(100000, 899999)
+        with open(os.path.join(root, "cache", "job.cache"), "w") as f:
+            f.write("NextJobId %d\n" % self.first_job)
+        self.config = os.path.join(conf, "cupsd.conf")
+        self.pid = spawn_detached(["cupsd", "-f", "-c", self.config,
+                                   "-s", os.path.join(conf, "cups-files.conf")],
+                                  os.path.join(root, "log", "cupsd.out"))
+        wait_for(lambda: not self.running() or os.path.exists(self.socket), 30,
+                 "cupsd's socket")
+        if not self.running():
+            raise harness.HarnessError("cupsd ended at start: %s" % self.error_log())
+        self.env = dict(os.environ, CUPS_SERVER=self.socket)
+        # lpadmin -d sets the server's default; lpoptions -d would write the user's files.
+        self.run("lpadmin", "-p", PRINTER, "-v", "cups-pdf:/", "-P", CUPS_PDF_PPD, "-E")
+        self.run("lpadmin", "-d", PRINTER)
+
+    def run(self, *args):
+        return subprocess.run(list(args), env=self.env, check=True, capture_output=True,
+                              text=True, timeout=60).stdout
+
+    def completed_jobs(self):
+        """The numbers of the queue's finished jobs."""
+        out = self.run("lpstat", "-W", "completed", "-o", PRINTER)
+        return {int(line.split()[0].rsplit("-", 1)[1]) for line in out.splitlines()
+                if line.startswith(PRINTER + "-")}
+
+    def error_log(self):
+        try:
+            with open(os.path.join(self.root, "log", "error_log"), errors="replace") as f:
+                return f.read()[-3000:]
+        except OSError:
+            return ""
+
+    def running(self):
+        """The server is alive: its PID is a live process started with our configuration
+        (a check against the PID having been reused)."""
+        try:
+            with open("/proc/%d/cmdline" % self.pid, "rb") as f:
+                cmdline = f.read()
+            with open("/proc/%d/stat" % self.pid) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except OSError:
+            return False
+        return self.config.encode() in cmdline and state != "Z"
+
+    def close(self):
+        if self.pid:
+            for sig in (signal.SIGTERM, signal.SIGKILL):
+                if not self.running():
+                    break
+                os.kill(self.pid, sig)
+                try:
+                    wait_for(lambda: not self.running(), 10, "cupsd to end")
+                except harness.HarnessError:
+                    pass
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def spawn_detached(args, log_path):
+    """Starts args as a grandchild in a session of its own and returns its PID. The Wine
+    sessions end every child of this process when they close; the server, which must
+    outlive them, is therefore no child of ours (started before this process becomes a
+    child subreaper, it goes to init when its parent exits)."""
+    read_end, write_end = os.pipe()
+    child = os.fork()
+    if child == 0:
+        try:
+            os.close(read_end)
+            os.setsid()
+            grandchild = os.fork()
+            if grandchild == 0:
+                log = os.open(log_path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
+                null = os.open(os.devnull, os.O_RDONLY)
+                os.dup2(null, 0)
+                os.dup2(log, 1)
+                os.dup2(log, 2)
+                os.execvp(args[0], args)
+            os.write(write_end, b"%d" % grandchild)
+        finally:
+            os._exit(0)
+    os.close(write_end)
+    os.waitpid(child, 0)
+    with os.fdopen(read_end, "rb") as f:
+        answer = f.read()
+    if not answer:
+        raise harness.HarnessError("could not start %s" % args[0])
+    return int(answer)
+
+
+def pdf_directory():
+    """Where cups-pdf puts a job's PDF: the PDF folder in the home of the job's user, the
+    user who runs the tests."""
+    return os.path.join(pwd.getpwuid(os.getuid()).pw_dir, "PDF")
+
+
+def read_ppm(path):
+    """A binary PPM (P6, 8-bit) as (width, height, rows of (r, g, b))."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields = []
+    pos = 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    pos += 1
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise harness.HarnessError("unexpected PPM header %r" % fields)
+    width, height = int(fields[1]), int(fields[2])
+    rows = []
+    for y in range(height):
+        line = data[pos + y * width * 3:pos + (y + 1) * width * 3]
+        rows.append([tuple(line[3 * x:3 * x + 3]) for x in range(width)])
+    return width, height, rows
+
+
+def ink_box(rows, limit=245):
+    """The bounding box (left, top, right, bottom, inclusive) of the pixels that are not
+    white, any channel below limit; None on a blank page."""
+    top = bottom = left = right = None
+    for y, row in enumerate(rows):
+        xs = [x for x, p in enumerate(row) if min(p) < limit]
+        if not xs:
+            continue
+        if top is None:
+            top = y
+        bottom = y
+        left = xs[0] if left is None else min(left, xs[0])
+        right = xs[-1] if right is None else max(right, xs[-1])
+    return None if top is None else (left, top, right, bottom)
+
+
+def cell_means(rows, box, columns, lines):
+    """The mean colour of each cell of a columns x lines grid laid over box."""
+    left, top, right, bottom = box
+    width, height = right - left + 1, bottom - top + 1
+    means = []
+    for j in range(lines):
+        y0, y1 = top + height * j // lines, top + height * (j + 1) // lines
+        for i in range(columns):
+            x0, x1 = left + width * i // columns, left + width * (i + 1) // columns
+            total = [0, 0, 0]
+            for y in range(y0, y1):
+                for p in rows[y][x0:x1]:
+                    total[0] += p[0]
+                    total[1] += p[1]
+                    total[2] += p[2]
+            n = max(1, (y1 - y0) * (x1 - x0))
+            means.append(tuple(t / n for t in total))
+    return means
+
+
+def coloured(pixel):
+    """A pixel far from every gray: the graph's coloured lines, not its black, gray or
+    white."""
+    return max(pixel) - min(pixel) > 80
+
+
+def coloured_share(rows, box):
+    left, top, right, bottom = box
+    n = sum(1 for y in range(top, bottom + 1) for p in rows[y][left:right + 1] if coloured(p))
+    return n / ((right - left + 1) * (bottom - top + 1))
+
+
+PDF_DIRECTORY_EXISTED = True
+
+
+def setUpModule():
+    global CUPS, PDF_DIRECTORY_EXISTED
+    PDF_DIRECTORY_EXISTED = os.path.isdir(pdf_directory())
+    # The queue and the server must exist before any Wine process starts: Wine's spooler
+    # reads the printers, from the server CUPS_SERVER names, when its print DLLs load.
+    # WineSession takes its environment from ours.
+    CUPS = PrivateCups()
+    os.environ["CUPS_SERVER"] = CUPS.socket
+    test_program.RUN = harness.Run()
+
+
+def tearDownModule():
+    if test_program.RUN:
+        test_program.RUN.close()
+    if CUPS:
+        CUPS.close()
+    os.environ.pop("CUPS_SERVER", None)
+    # Each test removes its PDF; the folder goes too when cups-pdf made it for us.
+    if not PDF_DIRECTORY_EXISTED:
+        try:
+            os.rmdir(pdf_directory())
+        except OSError:
+            pass
+
+
+class PrintGraph(VantryTest):
+    def open_graph(self):
+        """A graph page with the focus on the graph window. The main window is made about
+        as high as wide, so that the graph's width-to-height ratio lies between an A4
+        page's portrait and landscape ratios (0.71 and 1.41)."""
+        self.start()
+        self.wait_loaded()
+        self.session.ask("move", self.hwnd, 0, 0, 760, 720)
+        self.click_row(2)
+        self.wait_selcount(1)
+        self.wait_tabs(4)
+        self.focus_desktop()
+        self.session.key("Return")
+        wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
+        self.graph = self.child(R["IDC_GRAPH"])
+        self.assertTrue(self.session.info(self.graph)["window"]["visible"])
+        r = self.session.info(self.graph)["window"]["rect"]
+        self.picture = (r[2] - r[0] - 4, r[3] - r[1] - 4)
+        ratio = self.picture[0] / self.picture[1]
+        self.assertTrue(0.8 < ratio < 1.3, "graph %dx%d" % self.picture)
+
+    def graph_focused(self):
+        tid = self.session.info(self.hwnd)["tid"]
+        return self.session.ask("focus", tid)["focus"] == self.graph
+
+    def focus_graph(self):
+        """A real click on the graph window; a click on it without the focus only gives it
+        the focus, and starts no measuring line."""
+        if not self.graph_focused():
+            r = self.session.info(self.graph)["window"]["rect"]
+            self.session.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+            wait_for(self.graph_focused, 20, "the focus on the graph window")
+
+    def print_dialog(self):
+        return self.session.wait_box(self.pid, text=None)
+
+    def choose_landscape(self, dialog):
+        """Landscape through the print dialog's printer properties, as a user sets it: the
+        Properties button, the Landscape button of the printer's property sheet, OK."""
+        props = [b for b in dialog["buttons"] if "Properties" in b["text"]]
+        self.assertTrue(props, dialog["buttons"])
+        self.session.ask("press", dialog["hwnd"], props[0]["id"])
+
+        def sheet():
+            for box in self.session.boxes(self.pid):
+                if box["hwnd"] != dialog["hwnd"] and any(
+                        "Landscape" in b["text"] for b in box["buttons"]):
+                    return box
+            return None
+        box = wait_for(sheet, 20, "the printer's property sheet")
+        radio = self.find_descendant(box["hwnd"], "Landscape")
+        r = radio["rect"]
+        self.session.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+        self.session.press(box)
+
+    def find_descendant(self, hwnd, text):
+        for c in self.session.children(hwnd):
+            if text in self.session.text(c["hwnd"]):
+                return c
+            found = self.find_descendant(c["hwnd"], text)
+            if found:
+                return found
+        return None
+
+    def print_graph(self, name, landscape=False):
+        """Ctrl+P on the graph, OK in the print dialog; returns the printed page rendered
+        as (width, height, rows), kept as a PNG beside the screenshots."""
+        before = CUPS.completed_jobs()
+        self.focus_graph()
+        self.session.key("ctrl+p")
+        dialog = wait_for(lambda: next((b for b in self.session.boxes(self.pid)
+                                        if b["caption"] == "Print"), None), 30,
+                          "the print dialog")
+        if landscape:
+            self.choose_landscape(dialog)
+        self.session.press(dialog)
+        try:
+            job = wait_for(lambda: CUPS.completed_jobs() - before, PRINT_TIMEOUT,
+                           "the print job to complete")
+        except harness.HarnessError as e:
+            boxes = self.session.boxes(self.pid)
+            self.fail("%s; boxes %r; cupsd: %s" % (e, boxes, CUPS.error_log()))
+        self.assertEqual(len(job), 1, job)
+        number = job.pop()
+        directory = pdf_directory()
+        suffix = "-job_%d.pdf" % number
+
+        def pdf():
+            if not os.path.isdir(directory):
+                return None
+            for f in os.listdir(directory):
+                if f.endswith(suffix):
+                    return os.path.join(directory, f)
+            return None
+        path = wait_for(pdf, 20, "job %d's PDF in %s" % (number, directory))
+        self.addCleanup(os.unlink, path)
+        self.assertEqual(self.session.boxes(self.pid), [], "a box after printing")
+        base = os.path.join(self.session.work_dir, name)
+        subprocess.run(["pdftoppm", "-r", str(RENDER_DPI), "-singlefile", path, base],
+                       check=True, timeout=60)
+        shot = os.path.join(CONFIG["out"], "%s-%s" % (self.id().split(".")[-1], name))
+        subprocess.run(["pdftoppm", "-r", str(RENDER_DPI), "-singlefile", "-png", path, shot],
+                       check=True, timeout=60)
+        return read_ppm(base + ".ppm")
+
+    def screen_picture(self):
+        """The graph window from the screen, without its 2-pixel frame: the back buffer's
+        picture that the print copies."""
+        path = os.path.join(CONFIG["out"], "%s-graph.png" % self.id().split(".")[-1])
+        width, height, rows = self.session.capture(self.graph, path)
+        rows = [row[2:width - 2] for row in rows[2:height - 2]]
+        self.assertEqual((len(rows[0]), len(rows)), self.picture)
+        return rows
+
+    def assert_same_picture(self, page, box, screen):
+        """The page's picture is the screen's, stretched: the mean colours of a grid of
+        cells agree, and the coloured lines are kept in colour."""
+        w, h = self.picture
+        printed = cell_means(page, box, 24, 24)
+        shown = cell_means(screen, (0, 0, w - 1, h - 1), 24, 24)
+        diffs = [max(abs(a - b) for a, b in zip(p, s)) for p, s in zip(printed, shown)]
+        # Measured: a mean of 0.9 and a largest cell of 6 levels for the same picture; the
+        # picture mirrored left to right gives 4 and 34, shifted by 10 pixels 2.6 and 20.
+        self.assertLess(sum(diffs) / len(diffs), 2.5, "mean cell difference")
+        self.assertLess(max(diffs), 16, "largest cell difference")
+        on_screen = coloured_share(screen, (0, 0, w - 1, h - 1))
+        self.assertGreater(on_screen, 0.001, "the graph shows coloured lines")
+        self.assertGreater(coloured_share(page, box), on_screen / 3,
+                           "a colour printer keeps the colours")
+
+    def test_portrait_page_prints_the_graph_full_width_centred_top_to_bottom(self):
+        self.open_graph()
+        width, height, page = self.print_graph("portrait")
+        self.assertLess(width, height, "a portrait page")
+        box = ink_box(page)
+        self.assertIsNotNone(box, "a blank page")
+        left, top, right, bottom = box
+        w, h = self.picture
+        # Full width; the height in proportion, as the screen and printer pixels are square.
+        self.assertLessEqual(left, 1)
+        self.assertGreaterEqual(right, width - 2)
+        self.assertAlmostEqual(bottom - top + 1, width * h / w, delta=2)
+        self.assertAlmostEqual(top, height - 1 - bottom, delta=2)
+        self.assert_same_picture(page, box, self.screen_picture())
+        # The windows disabled while printing are enabled again, and the graph keeps the
+        # focus, so a second print needs no click.
+        for hwnd in (self.hwnd, self.child(R["IDC_TAB_CONTROL"]), self.graph):
+            self.assertTrue(self.session.info(hwnd)["window"]["enabled"])
+        self.assertTrue(self.graph_focused())
+
+    def test_landscape_page_prints_the_graph_full_height_centred_left_to_right(self):
+        self.open_graph()
+        width, height, page = self.print_graph("landscape", landscape=True)
+        self.assertGreater(width, height, "a landscape page")
+        box = ink_box(page)
+        self.assertIsNotNone(box, "a blank page")
+        left, top, right, bottom = box
+        w, h = self.picture
+        self.assertLessEqual(top, 1)
+        self.assertGreaterEqual(bottom, height - 2)
+        self.assertAlmostEqual(right - left + 1, height * w / h, delta=2)
+        self.assertAlmostEqual(left, width - 1 - right, delta=2)
+        self.assert_same_picture(page, box, self.screen_picture())
+
+    def test_print_with_the_focus_on_the_fund_list_does_nothing(self):
+        self.start()
+        self.wait_loaded()
+        self.click_row(2)
+        self.wait_selcount(1)
+        self.wait_tabs(4)
+        before = CUPS.completed_jobs()
+        # The fund list has the focus after the click. Ctrl+L after Ctrl+P changes the
+        # status line only once Ctrl+P has been handled, and only if no print dialog took
+        # the keys.
+        self.session.key("ctrl+p", "ctrl+l")
+        wait_for(lambda: self.status() == " [Linear]  [MA]  [Zoom]  [Chart=YTD Return]", 20,
+                 "the key after Ctrl+P")
+        self.assertEqual(self.session.boxes(self.pid), [])
+        self.assertEqual(CUPS.completed_jobs(), before)
+
+
+if __name__ == "__main__":
+    test_program.main()

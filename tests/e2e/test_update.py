@@ -1,0 +1,214 @@
+"""End-to-end tests of the Update menu of Vantry.exe under Wine against a real FTP server
+(tests/integration/ftpserver.py, pyftpdlib) on 127.0.0.1: the incremental and the full
+update reload the data, and closing the program ends a session that hangs.
+
+Usage: test_update.py --exe Vantry.exe --report vantry-report [--out DIR] [unittest args]
+The program finds the server through VANTRY_UPDATE_SERVER="127.0.0.1:PORT".
+"""
+
+import json
+import os
+import select
+import shutil
+import subprocess
+import sys
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import harness  # noqa: E402
+import test_program  # noqa: E402
+from harness import wait_for, WM_CLOSE  # noqa: E402
+from test_program import CONFIG, R, REPO, VantryTest, LOAD_TIMEOUT  # noqa: E402
+
+setUpModule = test_program.setUpModule
+tearDownModule = test_program.tearDownModule
+
+PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib
+FTP_SERVER = os.path.join(REPO, "tests", "integration", "ftpserver.py")
+
+WM_VANTRY_PROBE = 0x8000 + 1  # WM_APP + 1
+PROBE_MEMORY = 2
+PROBE_WORKER = 3
+PROBE_FUNDS = 4
+
+# The fifteen SETTINGS bytes of the default view state (zoom, moving average, chart 1),
+# so that only the unzip program differs from a first start.
+DEFAULT_VIEW_BYTES = bytes([1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0])
+
+
+class FtpServer:
+    """The test server as a child process; its port comes on its first output line."""
+
+    def __init__(self, directory, mode, log):
+        self.log = log
+        self.proc = subprocess.Popen(
+            [PYTHON, FTP_SERVER, "--dir", directory, "--mode", mode, "--log", log],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        line = b""
+        deadline = time.monotonic() + 30
+        while b"\n" not in line and time.monotonic() < deadline:
+            ready, _, _ = select.select([self.proc.stdout], [], [], 0.2)
+            if ready:
+                # Unbuffered: a buffered read would take more than select saw.
+                chunk = os.read(self.proc.stdout.fileno(), 64)
+                if not chunk:
+                    break
+                line += chunk
+        if not line.startswith(b"PORT "):
+            self.stop()
+            raise harness.HarnessError("the FTP server did not start: %r" % line)
+        self.port = int(line.split()[1])
+
+    def commands(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log) as f:
+            return [line.rstrip("\n") for line in f]
+
+    def stop(self):
+        harness.end_process(self.proc)
+        self.proc.stdout.close()
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class OnlineUpdate(VantryTest):
+    def setUp(self):
+        super().setUp()
+        self.served = os.path.join(self.session.work_dir, "served")
+        os.makedirs(self.served)
+        self.server = None
+
+    def start_server(self, mode="normal"):
+        """Starts the server; the program started after it reaches it through the
+        environment."""
+        self.server = FtpServer(self.served, mode,
+                                os.path.join(self.session.work_dir, "ftp-commands.log"))
+        self.addCleanup(self.server.stop)
+        self.session.env["VANTRY_UPDATE_SERVER"] = "127.0.0.1:%d" % self.server.port
+
+    def probe(self, figure):
+        return self.session.send(self.hwnd, WM_VANTRY_PROBE, figure)
+
+    def report(self):
+        out = subprocess.run([CONFIG["report"], "--json", "--read-only", self.data],
+                             check=True, capture_output=True, timeout=600).stdout
+        return json.loads(out)
+
+    def fund(self, document, short_name):
+        for f in document["funds"]:
+            if f["shortName"] == short_name:
+                return f
+        self.fail("no fund %s in the report" % short_name)
+
+    def update_and_wait_for_reload(self, command):
+        """Posts an Update command and waits until the Restart it asks for has built the
+        layout anew (a new tab control) and every worker has ended."""
+        before = self.child(R["IDC_TAB_CONTROL"])
+        self.session.post_command(self.hwnd, R[command])
+
+        def reloaded():
+            tab = self.child(R["IDC_TAB_CONTROL"])
+            return (tab is not None and tab != before and self.loaded()
+                    and self.probe(PROBE_WORKER) == 0)
+        wait_for(reloaded, LOAD_TIMEOUT, "the update and the reload after it", 0.1)
+
+    def test_incremental_update_adds_the_new_points_and_reloads(self):
+        self.start_server()
+        self.start()
+        self.wait_loaded()
+        status = self.status()
+        memory = self.probe(PROBE_MEMORY)
+        before = self.fund(self.report(), "AA")
+        self.assertEqual(before["lastDate"], "01/02/01")
+        old_aa = read(os.path.join(self.data, "AA.NAV"))
+        self.assertTrue(old_aa.endswith(b"01/02/01 = 31.88\r\n"))
+
+        # A week more for AA (and its last line again, which is not added twice); the
+        # program's own opt, served back, lets the reload reuse the optimization.
+        update = b"AA.NAV:01/09/01 = 32.50\r\nAA.NAV:01/02/01 = 31.88\r\n"
+        with open(os.path.join(self.served, "update.dat"), "wb") as f:
+            f.write(update)
+        shutil.copy(os.path.join(self.data, "opt"), os.path.join(self.served, "opt"))
+
+        self.update_and_wait_for_reload("IDM_INCREMENTAL_UPDATE")
+        self.assertEqual(read(os.path.join(self.data, "AA.NAV")),
+                         old_aa + b"01/09/01 = 32.50\r\n")
+        self.assertEqual(read(os.path.join(self.data, "update.dat")), update)
+        self.assertTrue(os.path.exists(os.path.join(self.data, "opt.BAK")))
+        commands = self.server.commands()
+        self.assertIn("RETR update.dat", commands)
+        self.assertEqual(commands[-1], "RETR opt")
+        # The reloaded data set holds the new point: more memory than before, the same
+        # status line, and the load code of the report tool sees the point in the files.
+        self.assertGreater(self.probe(PROBE_MEMORY), memory)
+        self.assertEqual(self.status(), status)
+        after = self.fund(self.report(), "AA")
+        self.assertEqual(after["lastDate"], "01/09/01")
+        self.assertEqual(after["pointCount"], before["pointCount"] + 1)
+
+        # The same update again adds nothing.
+        self.update_and_wait_for_reload("IDM_INCREMENTAL_UPDATE")
+        self.assertEqual(read(os.path.join(self.data, "AA.NAV")),
+                         old_aa + b"01/09/01 = 32.50\r\n")
+        self.assertEqual(read(os.path.join(self.data, "update.BAK")), update)
+        self.shot("after-incremental")
+        self.exit_program()
+
+    def test_full_update_unpacks_the_archive_with_the_unzip_program(self):
+        shim = harness.build_windows_program(
+            os.path.join(HERE, "unzipshim.c"),
+            os.path.join(test_program.RUN.root, "bin", "unzipshim.exe"))
+        with open(os.path.join(self.data, "SETTINGS"), "wb") as f:
+            f.write(DEFAULT_VIEW_BYTES + harness.windows_path(shim).encode() + b" ")
+        # The archive: the sample funds, their Index and one fund more.
+        names = sorted(n for n in os.listdir(self.data) if n.endswith(".NAV"))
+        with zipfile.ZipFile(os.path.join(self.served, "data.zip"), "w") as z:
+            for name in names + ["Index"]:
+                z.write(os.path.join(self.data, name), name)
+            aa = read(os.path.join(self.data, "AA.NAV"))
+            z.writestr("NEWFUND.NAV", aa.replace(b"NAME = Alcoa Stock", b"NAME = New Fund"))
+        self.start_server()
+        self.start()
+        self.wait_loaded()
+        status = self.status()
+        self.assertEqual(self.probe(PROBE_FUNDS), len(names))
+
+        self.update_and_wait_for_reload("IDM_FULL_UPDATE")
+        self.assertEqual(self.probe(PROBE_FUNDS), len(names) + 1)
+        self.assertEqual(self.status(), status)
+        self.assertTrue(os.path.exists(os.path.join(self.data, "NEWFUND.NAV")))
+        self.assertTrue(os.path.exists(os.path.join(self.data, "data.zip")))
+        # The data set before was moved to its backups.
+        self.assertEqual(read(os.path.join(self.data, "AA.BAK")), aa)
+        self.assertTrue(os.path.exists(os.path.join(self.data, "Index.BAK")))
+        self.assertEqual([n for n in os.listdir(self.data) if n.startswith("unzipshim")], [])
+        funds = self.report()["funds"]
+        self.assertIn("New Fund", [f["name"] for f in funds])
+        self.assertEqual(self.server.commands()[-1], "RETR data.zip")
+        self.shot("after-full")
+        self.exit_program()
+
+    def test_closing_the_program_ends_a_session_hanging_on_a_silent_server(self):
+        self.start_server("silent")
+        self.start()
+        self.wait_loaded()
+        self.session.post_command(self.hwnd, R["IDM_INCREMENTAL_UPDATE"])
+        wait_for(lambda: self.server.commands() == ["CONNECT"], 30,
+                 "the program to connect to the server")
+        # Connected, it waits for the greeting that never comes.
+        wait_for(lambda: self.status() == "Update: connect", 20, "the status 'Update: connect'")
+        self.assertEqual(self.probe(PROBE_WORKER), 1)
+        self.session.post(self.hwnd, WM_CLOSE)
+        self.assertTrue(self.session.program_ended(self.proc, 30),
+                        "the program did not end while the session hung")
+        self.assertFalse(os.path.exists(os.path.join(self.data, "update.dat")))
+
+
+if __name__ == "__main__":
+    test_program.main()

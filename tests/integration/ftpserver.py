@@ -1,0 +1,163 @@
+#!/usr/bin/python3
+"""A real FTP server (pyftpdlib) for the update tests, with the odd behaviours of servers
+the update session must cope with.
+
+    ftpserver.py --dir DIR [--host 127.0.0.1] [--port 0] [--mode MODE] [--log FILE]
+
+Serves DIR to the account datakeeper / Owl42Cat on host:port (port 0: a free one) and
+prints "PORT <n>" on standard output once it listens. --log appends one line per
+connection ("CONNECT") and per command received (the command line as sent, e.g.
+"USER datakeeper"). Modes:
+
+    normal     pyftpdlib as it is (its listing puts the group at byte 24, then the size)
+    user230    USER is answered "230" at once: no PASS is needed
+    multiline  a greeting and a TYPE reply of several lines ("220-", a line without a
+               code, "220 ")
+    longline   a greeting whose first line is 700 bytes long
+    badlist    a listing line in which no size follows the word at byte 24
+    shortlist  the listing of "opt" is shorter than 24 bytes (the others are normal)
+    zerosize   a listing line that gives the size as 0 (the file itself is sent whole)
+    closemid   RETR sends the first half of the file, then closes both connections
+    silent     accepts connections and never answers
+"""
+
+import argparse
+import os
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+ACCOUNT = "datakeeper"
+PASSWORD = "Owl42Cat"
+
+LOG_PATH = None
+
+
+def log(line):
+    if LOG_PATH:
+        with open(LOG_PATH, "a") as f:
+            f.write(line + "\n")
+
+
+def listing_line(size_text, name):
+    # The long format the session reads: the word at byte 24 (the group), then the size.
+    return "-rw-r--r--   1 owner    group    %8s Dec 06 19:03 %s\r\n" % (size_text, name)
+
+
+class BadListFS(AbstractedFS):
+    def format_list(self, basedir, listing, ignore_err=True):
+        for name in listing:
+            yield listing_line("unknown", name).encode("utf8")
+
+
+class ShortListFS(AbstractedFS):
+    def format_list(self, basedir, listing, ignore_err=True):
+        if listing == ["opt"]:
+            return iter([b"-rw-r--r--   1 owner\r\n"])
+        return super().format_list(basedir, listing, ignore_err)
+
+
+class ZeroSizeFS(AbstractedFS):
+    def format_list(self, basedir, listing, ignore_err=True):
+        for name in listing:
+            yield listing_line("0", name).encode("utf8")
+
+
+class LoggingHandler(FTPHandler):
+    def on_connect(self):
+        log("CONNECT")
+
+    def pre_process_command(self, line, cmd, arg):
+        log(line)
+        return super().pre_process_command(line, cmd, arg)
+
+
+class User230Handler(LoggingHandler):
+    def ftp_USER(self, line):
+        self.username = line
+        home = self.authorizer.get_home_dir(line)
+        self.handle_auth_success(home, "", "Logged in, no password needed.")
+
+
+class MultilineHandler(LoggingHandler):
+    def handle(self):
+        self.on_connect()
+        self.push("220-Welcome to the update server.\r\n")
+        self.push("220-Data of the day are ready.\r\n")
+        self.push("   a continuation line without a code\r\n")
+        self.respond("220 Ready.")
+
+    def ftp_TYPE(self, line):
+        self._current_type = "i"
+        self.push("200-Type set to binary.\r\n")
+        self.respond("200 Done.")
+
+
+class LongLineHandler(LoggingHandler):
+    def handle(self):
+        self.on_connect()
+        self.push("220-" + "x" * 696 + "\r\n")
+        self.respond("220 Ready.")
+
+
+class CloseMidHandler(LoggingHandler):
+    def ftp_RETR(self, file):
+        if self.data_channel is None:
+            self.respond("425 No data connection.")
+            return
+        with open(file, "rb") as f:
+            data = f.read()
+        self.respond("150 Sending.")
+        sock = self.data_channel.socket
+        sock.setblocking(True)
+        sock.sendall(data[: len(data) // 2])
+        self.data_channel.close()
+        self.close()
+
+
+class SilentHandler(LoggingHandler):
+    def handle(self):
+        self.on_connect()
+
+
+HANDLERS = {
+    "normal": (LoggingHandler, AbstractedFS),
+    "user230": (User230Handler, AbstractedFS),
+    "multiline": (MultilineHandler, AbstractedFS),
+    "longline": (LongLineHandler, AbstractedFS),
+    "badlist": (LoggingHandler, BadListFS),
+    "shortlist": (LoggingHandler, ShortListFS),
+    "zerosize": (LoggingHandler, ZeroSizeFS),
+    "closemid": (CloseMidHandler, AbstractedFS),
+    "silent": (SilentHandler, AbstractedFS),
+}
+
+
+def main():
+    global LOG_PATH
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--dir", required=True)
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--mode", default="normal", choices=sorted(HANDLERS))
+    parser.add_argument("--log")
+    args = parser.parse_args()
+    LOG_PATH = args.log
+
+    handler_class, fs_class = HANDLERS[args.mode]
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(ACCOUNT, PASSWORD, os.path.abspath(args.dir), perm="elr")
+    handler = type("TestHandler", (handler_class,), {})
+    handler.authorizer = authorizer
+    handler.abstracted_fs = fs_class
+    # pyftpdlib's log lines go to standard error; the tests read only standard output.
+    server = FTPServer((args.host, args.port), handler)
+    print("PORT %d" % server.socket.getsockname()[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,167 @@
+// ApplyUpdateFile on real files: lines added once, skipped targets, syntax errors.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "data/load.h"
+#include "platform/platform.h"
+#include "test_support.h"
+#include "update/update.h"
+
+namespace {
+
+std::vector<std::string> StatusTexts;
+
+void RecordProgress(uint32_t code, const char *text)
+{
+    if (code == 5)
+        StatusTexts.push_back(text ? text : "");
+}
+
+bool Exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// A data directory with update.dat, the progress codes recorded.
+std::string UpdateDir(const std::string &update)
+{
+    std::string dir = MakeTempDir();
+    SetDataDir(dir.c_str());
+    WriteFile(dir, "update.dat", update);
+    StatusTexts.clear();
+    PlatSetProgressSink(RecordProgress);
+    return dir;
+}
+
+TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
+{
+    std::string dir = UpdateDir("A.NAV:01/02/24 10.00\r\n"
+                                "A.NAV:01/03/24 10.50\r\n"
+                                "B.NAV:01/03/24 20.00\r\n");
+    WriteFile(dir, "A.NAV", "NAME Alpha\r\n01/02/24 10.00\r\n");
+    WriteFile(dir, "B.NAV", "NAME Beta\r\n");
+
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "NAME Beta\r\n01/03/24 20.00\r\n");
+    // One status text per line added, none for the line already there.
+    EXPECT_EQ(StatusTexts, (std::vector<std::string>{"Update: A.NAV:01/03/24 10.50\r\n",
+                                                     "Update: B.NAV:01/03/24 20.00\r\n"}));
+    EXPECT_TRUE(Messages.empty());
+
+    StatusTexts.clear();
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "NAME Beta\r\n01/03/24 20.00\r\n");
+    EXPECT_TRUE(StatusTexts.empty());
+}
+
+TEST(UpdateFile, LineEndsAreCompared)
+{
+    // The same text with another line end is another line; a last update line without
+    // a line end counts as it is.
+    std::string dir = UpdateDir("A.NAV:01/02/24 10.00\r\nA.NAV:01/04/24 11.00");
+    WriteFile(dir, "A.NAV", "01/02/24 10.00\n");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\n01/02/24 10.00\r\n01/04/24 11.00");
+    // The unterminated line is now the file's last and equal to the text: nothing added.
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\n01/02/24 10.00\r\n01/04/24 11.00");
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(UpdateFile, UnterminatedLastLineGetsItsLineEnd)
+{
+    std::string dir = UpdateDir("A.NAV:01/03/24 10.50\r\nB.NAV:01/03/24 20.00\n");
+    // A's last line is the text without its line end: only the line end is missing.
+    WriteFile(dir, "A.NAV", "01/02/24 10.00\r\n01/03/24 10.50");
+    // B's last line is another one: the text must not run on into it.
+    WriteFile(dir, "B.NAV", "01/02/24 19.00");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\r\n01/03/24 10.50\r\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "01/02/24 19.00\n01/03/24 20.00\n");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\r\n01/03/24 10.50\r\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "01/02/24 19.00\n01/03/24 20.00\n");
+}
+
+TEST(UpdateFile, MissingTargetIsSkippedSilentlyAndNeverCreated)
+{
+    std::string dir = UpdateDir("GONE.NAV:01/03/24 1.00\r\nA.NAV:x\r\n");
+    WriteFile(dir, "A.NAV", "");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_FALSE(Exists(dir + "/GONE.NAV"));
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "x\r\n");
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST(UpdateFile, SyntaxErrorsNameTheLineAndTheRunGoesOn)
+{
+    std::string dir = UpdateDir("A.NAV:one\r\nno colon here\r\nA.NAV:two\r\n");
+    WriteFile(dir, "A.NAV", "");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "one\r\ntwo\r\n");
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].caption, "Vantry Error");
+    EXPECT_EQ(Messages[0].text,
+              "Error: " + std::string(DataDir) + "update.dat(2): Syntax error, \"no colon here\r\n\".");
+}
+
+TEST(UpdateFile, TargetsOutsideTheDataDirectoryAreRejected)
+{
+    // The data directory is a folder of the temporary one, with a fund file beside it
+    // and one in a subfolder: neither may be written.
+    std::string root = MakeTempDir();
+    std::string dir = root + "/data";
+    mkdir(dir.c_str(), 0755);
+    mkdir((dir + "/sub").c_str(), 0755);
+    WriteFile(root, "OUT.NAV", "old\r\n");
+    WriteFile(dir, "sub/IN.NAV", "old\r\n");
+    SetDataDir(dir.c_str());
+    WriteFile(dir, "update.dat",
+              "../OUT.NAV:evil\r\n"
+              "sub/IN.NAV:evil\r\n"
+              "..\\OUT.NAV:evil\r\n"
+              "..:evil\r\n");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(root + "/OUT.NAV"), "old\r\n");
+    EXPECT_EQ(ReadWholeFile(dir + "/sub/IN.NAV"), "old\r\n");
+    std::string prefix = "Error: " + std::string(DataDir) + "update.dat(";
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{prefix + "1): Syntax error, \"../OUT.NAV:evil\r\n\".",
+                                        prefix + "2): Syntax error, \"sub/IN.NAV:evil\r\n\".",
+                                        prefix + "3): Syntax error, \"..\\OUT.NAV:evil\r\n\".",
+                                        prefix + "4): Syntax error, \"..:evil\r\n\"."}));
+}
+
+TEST(UpdateFile, MissingUpdateFileFails)
+{
+    std::string dir = MakeTempDir();
+    SetDataDir(dir.c_str());
+    EXPECT_EQ(ApplyUpdateFile(), 1);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].caption, "Vantry C Run-time Library Error");
+    // ENOENT is 2.
+    EXPECT_EQ(Messages[0].text, "Error: Update: Can't open " + dir + "/update.dat., errno=2");
+}
+
+TEST(UpdateFile, LongLinesArriveInPiecesOf511Bytes)
+{
+    // A 600-byte text: the first piece holds the target and 505 bytes of text, the second
+    // piece the rest, which has no ":" and is a syntax error of line 2.
+    std::string text(600, 'x');
+    std::string dir = UpdateDir("A.NAV:" + text + "\n");
+    WriteFile(dir, "A.NAV", "");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    std::string first = text.substr(0, 511 - 6);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), first);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text, "Error: " + std::string(DataDir) + "update.dat(2): Syntax error, \"" +
+                                    std::string(95, 'x') + "\n\".");
+}
+
+}  // namespace

@@ -1,0 +1,644 @@
+// The update session against a real FTP server (tests/integration/ftpserver.py, pyftpdlib)
+// on 127.0.0.1, with the real unzip program for the full update.
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/viewstate.h"
+#include "data/load.h"
+#include "platform/platform.h"
+#include "test_support.h"
+#include "update/update.h"
+
+extern char **environ;
+
+namespace {
+
+const char *const Python = "/usr/bin/python3";  // Debian's, which has pyftpdlib
+
+std::string TestsDir()
+{
+    std::string file = __FILE__;
+    return file.substr(0, file.rfind("/unit/"));
+}
+
+struct Progress {
+    uint32_t code;
+    std::string text;
+};
+std::vector<Progress> Codes;
+
+void RecordProgress(uint32_t code, const char *text)
+{
+    Codes.push_back({code, text ? text : ""});
+}
+
+// The status texts, without the receiving percentages (how the bytes are split into
+// blocks is up to the network).
+std::vector<std::string> Statuses()
+{
+    std::vector<std::string> texts;
+    for (const auto &p : Codes)
+        if (p.code == 5 && p.text.find("%)...") == std::string::npos)
+            texts.push_back(p.text);
+    return texts;
+}
+
+// The percentages of "Update: receiving name (N%)...", in order.
+std::vector<int> Percentages(const std::string &name)
+{
+    std::vector<int> values;
+    std::string head = "Update: receiving " + name + " (";
+    for (const auto &p : Codes)
+        if (p.code == 5 && p.text.compare(0, head.size(), head) == 0)
+            values.push_back(atoi(p.text.c_str() + head.size()));
+    return values;
+}
+
+bool Exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> ReadLines(const std::string &path)
+{
+    std::vector<std::string> lines;
+    std::string all = ReadWholeFile(path), line;
+    for (char c : all) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+// The commands the server received, without the PORT arguments, which change per run.
+std::vector<std::string> Commands(const std::string &log)
+{
+    std::vector<std::string> commands;
+    for (const auto &line : ReadLines(log))
+        commands.push_back(line.compare(0, 5, "PORT ") == 0 ? "PORT" : line);
+    return commands;
+}
+
+struct Server {
+    pid_t pid = -1;
+    int port = 0;
+    std::string dir;  // what it serves
+    std::string log;
+};
+
+Server TheServer;
+int ChooseCalls;
+std::string ChooseAnswer;  // empty: cancel
+
+int ChooseUnzip(char *path, size_t size)
+{
+    ChooseCalls++;
+    if (ChooseAnswer.empty())
+        return 0;
+    snprintf(path, size, "%s", ChooseAnswer.c_str());
+    return 1;
+}
+
+// Starts the server in mode over TheServer.dir and waits (at most 20 s) for its port.
+bool StartServer(const std::string &mode)
+{
+    TheServer.log = MakeTempDir() + "/commands.log";
+    std::string script = TestsDir() + "/integration/ftpserver.py";
+    int out[2];
+    if (pipe(out) != 0)
+        return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const char *argv[] = {Python, script.c_str(), "--dir", TheServer.dir.c_str(), "--mode",
+                          mode.c_str(), "--log", TheServer.log.c_str(), nullptr};
+    int rc = posix_spawn(&TheServer.pid, Python, &actions, nullptr, (char *const *)argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (rc != 0) {
+        close(out[0]);
+        TheServer.pid = -1;
+        return false;
+    }
+    std::string got;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (got.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        struct pollfd p = {out[0], POLLIN, 0};
+        if (poll(&p, 1, 200) > 0) {
+            char buffer[64];
+            ssize_t n = read(out[0], buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            got.append(buffer, (size_t)n);
+        }
+    }
+    close(out[0]);
+    if (sscanf(got.c_str(), "PORT %d", &TheServer.port) != 1)
+        return false;
+    snprintf(UpdateServerHost, sizeof UpdateServerHost, "127.0.0.1");
+    UpdateServerPort = (uint16_t)TheServer.port;
+    return true;
+}
+
+void StopServer()
+{
+    if (TheServer.pid > 0) {
+        kill(TheServer.pid, SIGKILL);
+        waitpid(TheServer.pid, nullptr, 0);
+    }
+    TheServer.pid = -1;
+}
+
+// Polls cond every 20 ms until it holds or seconds have passed.
+template <typename Cond>
+bool WaitFor(Cond cond, int seconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class UpdateSession : public ::testing::Test {
+protected:
+    std::string data;  // the data directory, without its separator
+
+    void SetUp() override
+    {
+        data = MakeTempDir();
+        SetDataDir(data.c_str());
+        TheServer = Server();
+        TheServer.dir = MakeTempDir();
+        Codes.clear();
+        PlatSetProgressSink(RecordProgress);
+        ChooseCalls = 0;
+        ChooseAnswer.clear();
+        UpdateChooseUnzipHook = ChooseUnzip;
+    }
+    void TearDown() override
+    {
+        StopServer();
+        UpdateChooseUnzipHook = nullptr;
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+// Incremental update.
+
+const char *const OldA = "NAME Alpha\r\n01/02/24 10.00\r\n";
+const char *const UpdateDat = "A.NAV:01/02/24 10.00\r\n"
+                              "A.NAV:01/03/24 10.50\r\n"
+                              "B.NAV:01/03/24 20.00\r\n";
+
+void LayOutIncremental(const std::string &data)
+{
+    WriteFile(data, "A.NAV", OldA);
+    WriteFile(data, "B.NAV", "NAME Beta\r\n");
+    WriteFile(data, "opt", "old opt");
+    WriteFile(TheServer.dir, "update.dat", UpdateDat);
+    WriteFile(TheServer.dir, "opt", "new opt bytes");
+}
+
+std::vector<std::string> FileSteps(const std::string &name)
+{
+    return {"Update: prepare to accept incoming LIST data",
+            "Update: send PORT command (LIST)",
+            "Update: retrieve file listing",
+            "Update: receiving file listing...",
+            "Update: prepare to accept incoming data",
+            "Update: send PORT command",
+            "Update: retrieve " + name,
+            "Update: receiving " + name + "..."};
+}
+
+TEST_F(UpdateSession, IncrementalAppendsNewLinesReplacesOptAndTwiceAddsNothing)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("normal"));
+
+    EXPECT_EQ(UpdateThread(0), 1);
+    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), std::string(OldA) + "01/03/24 10.50\r\n");
+    EXPECT_EQ(ReadWholeFile(data + "/B.NAV"), "NAME Beta\r\n01/03/24 20.00\r\n");
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "new opt bytes");
+    EXPECT_EQ(ReadWholeFile(data + "/opt.BAK"), "old opt");
+    EXPECT_EQ(ReadWholeFile(data + "/update.dat"), UpdateDat);
+    EXPECT_FALSE(Exists(data + "/update.BAK"));  // there was no local copy to back up
+
+    std::vector<std::string> expected = {"Update: incremental update.", "Update: connect",
+                                         "Update: login USER", "Update: login PASS",
+                                         "Update: set transfer type to binary"};
+    for (const auto &s : FileSteps("update.dat"))
+        expected.push_back(s);
+    for (const auto &s : FileSteps("opt"))
+        expected.push_back(s);
+    expected.push_back("Update: A.NAV:01/03/24 10.50\r\n");
+    expected.push_back("Update: B.NAV:01/03/24 20.00\r\n");
+    expected.push_back(StatusLine);
+    EXPECT_EQ(Statuses(), expected);
+    ASSERT_FALSE(Codes.empty());
+    EXPECT_EQ(Codes.front().code, 9u);
+    EXPECT_EQ(Codes.back().code, 8u);
+    // Sizes were listed, so every file ends at 100 %, never beyond.
+    for (const char *name : {"update.dat", "opt"}) {
+        std::vector<int> p = Percentages(name);
+        ASSERT_FALSE(p.empty()) << name;
+        EXPECT_EQ(p.back(), 100) << name;
+        for (size_t i = 1; i < p.size(); i++)
+            EXPECT_LE(p[i - 1], p[i]) << name;
+    }
+    EXPECT_EQ(Commands(TheServer.log),
+              (std::vector<std::string>{"CONNECT", "USER datakeeper", "PASS Owl42Cat", "TYPE I",
+                                        "PORT", "LIST update.dat", "PORT", "RETR update.dat",
+                                        "PORT", "LIST opt", "PORT", "RETR opt"}));
+    // The data connection is announced at the control connection's address.
+    std::vector<std::string> raw = ReadLines(TheServer.log);
+    ASSERT_GE(raw.size(), 5u);
+    EXPECT_EQ(raw[4].compare(0, 14, "PORT 127,0,0,1"), 0) << raw[4];
+
+    // Again: the lines are there already; the previous download becomes the backup.
+    Codes.clear();
+    EXPECT_EQ(UpdateThread(0), 1);
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), std::string(OldA) + "01/03/24 10.50\r\n");
+    EXPECT_EQ(ReadWholeFile(data + "/B.NAV"), "NAME Beta\r\n01/03/24 20.00\r\n");
+    EXPECT_EQ(ReadWholeFile(data + "/update.BAK"), UpdateDat);
+    EXPECT_EQ(ReadWholeFile(data + "/opt.BAK"), "new opt bytes");
+}
+
+TEST_F(UpdateSession, UserReplyOf2MeansLoggedInWithoutPass)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("user230"));
+    EXPECT_EQ(UpdateThread(0), 1);
+    EXPECT_TRUE(Messages.empty());
+    std::vector<std::string> commands = Commands(TheServer.log);
+    ASSERT_GE(commands.size(), 3u);
+    EXPECT_EQ(commands[1], "USER datakeeper");
+    EXPECT_EQ(commands[2], "TYPE I");
+    for (const auto &s : Statuses())
+        EXPECT_NE(s, "Update: login PASS");
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), std::string(OldA) + "01/03/24 10.50\r\n");
+}
+
+TEST_F(UpdateSession, MultiLineRepliesAreReadToTheirLastLine)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("multiline"));
+    EXPECT_EQ(UpdateThread(0), 1);
+    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "new opt bytes");
+}
+
+TEST_F(UpdateSession, OverlongReplyLineIsReportedAndTheSessionGoesOn)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("longline"));
+    EXPECT_EQ(UpdateThread(0), 1);
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: Update: response too long"}));
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "new opt bytes");
+}
+
+TEST_F(UpdateSession, UnreadableListedSizeEndsTheSession)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("badlist"));
+    EXPECT_EQ(UpdateThread(0), 0);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: Update: Can't understand LIST response."}));
+    std::vector<std::string> commands = Commands(TheServer.log);
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands.back(), "LIST update.dat");
+    EXPECT_FALSE(Exists(data + "/update.dat"));
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
+    EXPECT_EQ(Codes.back().code, 8u);
+}
+
+TEST_F(UpdateSession, ListingShorterThanItsSizeColumnIsNotUnderstood)
+{
+    // The listing of opt has 21 bytes, after the longer one of update.dat: its size must
+    // not be read from what is left of the earlier listing.
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("shortlist"));
+    EXPECT_EQ(UpdateThread(0), 0);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: Update: Can't understand LIST response."}));
+    EXPECT_EQ(Commands(TheServer.log).back(), "LIST opt");
+    EXPECT_EQ(ReadWholeFile(data + "/update.dat"), UpdateDat);
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
+}
+
+TEST_F(UpdateSession, ListedSizeOfZeroShowsNoPercentages)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("zerosize"));
+    EXPECT_EQ(UpdateThread(0), 1);
+    EXPECT_TRUE(Messages.empty());
+    for (const auto &p : Codes)
+        EXPECT_EQ(p.text.find("%)"), std::string::npos) << p.text;
+    EXPECT_EQ(ReadWholeFile(data + "/update.dat"), UpdateDat);
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "new opt bytes");
+}
+
+TEST_F(UpdateSession, ServerClosingMidTransferEndsWithoutApplying)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("closemid"));
+    EXPECT_EQ(UpdateThread(0), 0);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: Update: can't get RETR final response"}));
+    // What came stays (the first half); nothing was applied, opt was never asked for.
+    std::string half = std::string(UpdateDat).substr(0, strlen(UpdateDat) / 2);
+    EXPECT_EQ(ReadWholeFile(data + "/update.dat"), half);
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
+    EXPECT_EQ(Commands(TheServer.log).back(), "RETR update.dat");
+}
+
+TEST_F(UpdateSession, SilentServerBlocksUntilTheConnectionEnds)
+{
+    LayOutIncremental(data);
+    ASSERT_TRUE(StartServer("silent"));
+    std::atomic<int> done(0);
+    int result = -1;
+    std::thread session([&] {
+        result = UpdateThread(0);
+        done = 1;
+    });
+    bool connected = WaitFor([] { return Commands(TheServer.log).size() == 1; }, 20);
+    // The session waits for the greeting with no time limit of its own...
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(done.load(), 0);
+    // ...until the connection fails: here the server goes away.
+    StopServer();
+    if (!WaitFor([&] { return done.load() == 1; }, 20)) {
+        fprintf(stderr, "the update session did not end after the server closed\n");
+        abort();  // a hung thread must not hang the test run
+    }
+    session.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: Update: can't get greeting response"}));
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
+}
+
+TEST_F(UpdateSession, RefusedConnectionIsAWinsockError)
+{
+    // A port that was free a moment ago and that nobody listens on.
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in in = {};
+    in.sin_family = AF_INET;
+    in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(s, (struct sockaddr *)&in, sizeof in), 0);
+    socklen_t length = sizeof in;
+    getsockname(s, (struct sockaddr *)&in, &length);
+    close(s);
+    snprintf(UpdateServerHost, sizeof UpdateServerHost, "127.0.0.1");
+    UpdateServerPort = ntohs(in.sin_port);
+
+    EXPECT_EQ(UpdateThread(1), 0);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].caption, "Vantry Winsock Error");
+    // ECONNREFUSED is 111 on Linux.
+    EXPECT_EQ(Messages[0].text, "Error: Update: connect, WSAGetLastError=111\nConnection refused");
+    EXPECT_EQ(Statuses().front(), "Update: full update.");
+}
+
+// ---------------------------------------------------------------------------------------
+// Full update.
+
+struct Tools {
+    std::string unzip;  // a Windows-style unzip program: unpacks "$1" beside itself
+    std::string pif;
+};
+
+// A wrapper around Debian's unzip that unpacks its one argument into the folder that
+// holds it, as the unzip program of the full update must; beside it a program
+// information file of 128 zero bytes.
+Tools MakeTools()
+{
+    Tools t;
+    std::string dir = MakeTempDir();
+    t.unzip = WriteFile(dir, "unzip.exe",
+                        "#!/bin/sh\nexec /usr/bin/unzip -o -qq -d \"$(dirname \"$1\")\" \"$1\" 2>/dev/null\n");
+    chmod(t.unzip.c_str(), 0755);
+    t.pif = WriteFile(dir, "unzip.PIF", std::string(128, '\0'));
+    return t;
+}
+
+const char *const OldB = "NAME Beta\r\n01/02/24 20.00\r\n";
+const char *const NewA = "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n";
+const char *const NewC = "NAME Gamma\r\n01/03/24 5.00\r\n";
+
+void LayOutFull(const std::string &data, bool goodZip)
+{
+    WriteFile(data, "A.NAV", OldA);
+    WriteFile(data, "B.NAV", OldB);
+    WriteFile(data, "opt", "old opt");
+    WriteFile(data, "Index", "A=B\r\n");
+    WriteFile(data, "A.BAK", "an older backup");
+    if (!goodZip) {
+        WriteFile(TheServer.dir, "data.zip", "this is not a zip archive\r\n");
+        return;
+    }
+    std::string stage = MakeTempDir();
+    WriteFile(stage, "A.NAV", NewA);
+    WriteFile(stage, "C.NAV", NewC);
+    WriteFile(stage, "opt", "zipped opt");
+    std::string command = std::string(Python) + " -m zipfile -c " + TheServer.dir + "/data.zip " +
+                          stage + "/A.NAV " + stage + "/C.NAV " + stage + "/opt";
+    ASSERT_EQ(system(command.c_str()), 0);
+}
+
+// The data directory as it was before the update.
+void ExpectOldDataSet(const std::string &data)
+{
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
+    EXPECT_EQ(ReadWholeFile(data + "/B.NAV"), OldB);
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
+    EXPECT_EQ(ReadWholeFile(data + "/Index"), "A=B\r\n");
+    EXPECT_FALSE(Exists(data + "/B.BAK"));
+    EXPECT_FALSE(Exists(data + "/opt.BAK"));
+    EXPECT_FALSE(Exists(data + "/Index.BAK"));
+}
+
+TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
+{
+    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
+    Tools tools = MakeTools();
+    SetUnzipProgram(tools.unzip.c_str());
+    ASSERT_TRUE(StartServer("normal"));
+
+    EXPECT_EQ(UpdateThread(1), 1);
+    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
+    EXPECT_EQ(ChooseCalls, 0);
+    // The archive's files, over a data set that was moved to its backups first.
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), NewA);
+    EXPECT_EQ(ReadWholeFile(data + "/C.NAV"), NewC);
+    EXPECT_EQ(ReadWholeFile(data + "/opt"), "zipped opt");
+    EXPECT_FALSE(Exists(data + "/B.NAV"));
+    EXPECT_FALSE(Exists(data + "/Index"));
+    EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), OldA);
+    EXPECT_EQ(ReadWholeFile(data + "/B.BAK"), OldB);
+    EXPECT_EQ(ReadWholeFile(data + "/opt.BAK"), "old opt");
+    EXPECT_EQ(ReadWholeFile(data + "/Index.BAK"), "A=B\r\n");
+    EXPECT_TRUE(Exists(data + "/data.zip"));
+    // The close-on-exit flag at offset 99 of the information file, nothing else.
+    std::string pif = std::string(128, '\0');
+    pif[99] = 0x10;
+    EXPECT_EQ(ReadWholeFile(tools.pif), pif);
+    std::vector<std::string> commands = Commands(TheServer.log);
+    EXPECT_EQ(commands.back(), "RETR data.zip");
+    EXPECT_EQ(Statuses().front(), "Update: full update.");
+}
+
+TEST_F(UpdateSession, FullUpdateWithTheDialogCancelledRenamesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
+    ASSERT_TRUE(StartServer("normal"));
+    EXPECT_EQ(UpdateThread(1), 0);
+    EXPECT_EQ(ChooseCalls, 1);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].caption, "Vantry");
+    EXPECT_EQ(Messages[0].text, "Update: No unzip program specified.");
+    ExpectOldDataSet(data);
+    EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), "an older backup");
+    EXPECT_TRUE(Exists(data + "/data.zip"));
+    EXPECT_FALSE(Exists(data + "/C.NAV"));
+}
+
+TEST_F(UpdateSession, UnzipProgramThatCannotStartBringsTheDialogBack)
+{
+    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
+    Tools tools = MakeTools();
+    SetUnzipProgram("/nonexistent/unzip");
+    ChooseAnswer = tools.unzip;
+    ASSERT_TRUE(StartServer("normal"));
+
+    EXPECT_EQ(UpdateThread(1), 1);
+    EXPECT_EQ(ChooseCalls, 1);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
+    EXPECT_EQ(Messages[0].text, "Error: Update: CreateProcess /nonexistent/unzip, "
+                                "GetLastError=0x00000002\nNo such file or directory");
+    ASSERT_NE(UnzipProgram, nullptr);
+    EXPECT_EQ(std::string(UnzipProgram), tools.unzip);
+    // The choice is kept in SETTINGS, after the fifteen view-state bytes.
+    EXPECT_EQ(ReadWholeFile(data + "/SETTINGS").substr(15, tools.unzip.size() + 1),
+              tools.unzip + " ");
+    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), NewA);
+    EXPECT_EQ(ReadWholeFile(data + "/B.BAK"), OldB);
+}
+
+TEST_F(UpdateSession, UnzipNeverRunLeavesTheDataSetAsItWas)
+{
+    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
+    SetUnzipProgram("/nonexistent/unzip");
+    ASSERT_TRUE(StartServer("normal"));
+
+    EXPECT_EQ(UpdateThread(1), 0);
+    EXPECT_EQ(ChooseCalls, 1);
+    ASSERT_EQ(Messages.size(), 2u);
+    EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
+    EXPECT_EQ(Messages[1].text, "Update: No unzip program specified.");
+    ExpectOldDataSet(data);
+    EXPECT_FALSE(Exists(data + "/A.BAK"));  // the older backup was replaced, then moved back
+    EXPECT_FALSE(Exists(data + "/C.NAV"));
+}
+
+TEST_F(UpdateSession, FailingUnzipLeavesTheDataSetAsItWas)
+{
+    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, false));
+    Tools tools = MakeTools();
+    SetUnzipProgram(tools.unzip.c_str());
+    ASSERT_TRUE(StartServer("normal"));
+
+    EXPECT_EQ(UpdateThread(1), 0);
+    // Debian's unzip ends with 9 when the file is no zip archive.
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"Error: Update: " + tools.unzip +
+                                        " ended with exit code 9; the data files are kept as "
+                                        "they were."}));
+    ExpectOldDataSet(data);
+    EXPECT_FALSE(Exists(data + "/A.BAK"));
+    EXPECT_EQ(ReadWholeFile(data + "/data.zip"), "this is not a zip archive\r\n");
+}
+
+// ---------------------------------------------------------------------------------------
+// The server setting and the program start the session relies on.
+
+TEST(UpdateServerSetting, HostAndPortAreParsedOrLeftAlone)
+{
+    snprintf(UpdateServerHost, sizeof UpdateServerHost, "before");
+    UpdateServerPort = 21;
+    EXPECT_EQ(SetUpdateServer("127.0.0.1:2121"), 1);
+    EXPECT_STREQ(UpdateServerHost, "127.0.0.1");
+    EXPECT_EQ(UpdateServerPort, 2121);
+    EXPECT_EQ(SetUpdateServer("mirror.example.org"), 1);  // the port stays
+    EXPECT_STREQ(UpdateServerHost, "mirror.example.org");
+    EXPECT_EQ(UpdateServerPort, 2121);
+    for (const char *bad : {"", ":21", "host:", "host:0", "host:65536", "host:21x", "host:-1",
+                            "host:123456"}) {
+        EXPECT_EQ(SetUpdateServer(bad), 0) << bad;
+        EXPECT_STREQ(UpdateServerHost, "mirror.example.org") << bad;
+        EXPECT_EQ(UpdateServerPort, 2121) << bad;
+    }
+    EXPECT_EQ(SetUpdateServer("h:65535"), 1);
+    EXPECT_EQ(UpdateServerPort, 65535);
+}
+
+TEST(UpdatePlatform, ProgramsGetTheirWordsAsWindowsSplitsThemAndReportTheirExitCode)
+{
+    // The script writes each argument on a line of its own and ends with 7.
+    std::string dir = MakeTempDir();
+    std::string script = WriteFile(dir, "args.sh",
+                                   "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.out\"\n"
+                                   "exit 7\n");
+    chmod(script.c_str(), 0755);
+    std::string line = "\"" + script + "\" plain \"two words\" a\\\"quote back\\\\slash \"\"";
+    PlatProcess process = PlatStartProgram(line.c_str());
+    ASSERT_NE(process, PLAT_NO_PROCESS);
+    uint32_t code = 0;
+    ASSERT_EQ(PlatWaitProgram(process, &code), 1);
+    EXPECT_EQ(code, 7u);
+    // plain | two words | a"quote | back\\slash (backslashes not before a quote are
+    // literal) | an empty word from "".
+    EXPECT_EQ(ReadWholeFile(script + ".out"), "plain\ntwo words\na\"quote\nback\\\\slash\n\n");
+
+    errno = 0;
+    EXPECT_EQ(PlatStartProgram("/nonexistent/program arg"), PLAT_NO_PROCESS);
+    EXPECT_EQ(PlatLastError(), PLAT_ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace
