@@ -17,6 +17,7 @@
 #include "data/sidefiles.h"
 #include "graphics/fundgraph.h"
 #include "graphics/graphpage.h"
+#include "graphics/legend.h"
 #include "platform/win32/win32.h"
 #include "resource.h"
 
@@ -156,6 +157,8 @@ static void ClearZoomSelection(void)
     ZoomSelectionFrom = 0;
     ZoomSelectionTo = 0;
     ZoomSelectionMax = 0.0;
+    DataSpanStart = 0;
+    DataSpanEnd = 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -335,6 +338,7 @@ static void Restart(void)
     MaxNameWidth = 0;
     ResetChartScaleExtremes();
     ClearGraphGeometry();
+    // Even a frozen measurement ends: its fund and page go with the data set.
     MeasureState = 0;
     ClearZoomSelection();
     StartLoadWorker();
@@ -539,7 +543,10 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
         r->redraw = 1;
         break;
     case IDM_DEFAULT_BENCHMARK:
-        RunDefaultBenchmarkDialog();
+        // The dialog reads the fund table and writes the settings, which a running worker
+        // may be filling or reading.
+        if (!RefuseWhileWorkerRuns())
+            RunDefaultBenchmarkDialog();
         break;
     case IDM_RESET_BENCHMARK:
         ResetBenchmark();

@@ -3,7 +3,6 @@
 
 #include <commdlg.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "platform/win32/win32.h"
@@ -43,12 +42,6 @@ static unsigned __stdcall UpdateWorkerMain(void *parameter)
 
 void StartUpdateJob(int full)
 {
-    // VANTRY_UPDATE_SERVER="host:port" (or "host") overrides the update server the build
-    // names, for this session: the end-to-end tests reach a local FTP server on a free
-    // port with it, without a build of their own. A malformed value is ignored.
-    const char *server = getenv("VANTRY_UPDATE_SERVER");
-    if (server && *server)
-        SetUpdateServer(server);
     UpdateChooseUnzipHook = ChooseUnzipDialog;
     StartWorker(UpdateWorkerMain, (void *)(intptr_t)(full ? 1 : 0));
 }

@@ -4,6 +4,7 @@
 
 #include "app/errors.h"
 #include "graphics/gdi_surface.h"
+#include "graphics/graphpage.h"
 #include "graphics/legend.h"
 
 static uint32_t StripOf(HWND hwnd)
@@ -45,7 +46,8 @@ static void OnButtonDown(HWND hwnd, int32_t x, int32_t y)
     if (button < 0 || !TabControl)
         return;
     InitZoomSelection(CurrentTab());
-    if (ApplyArrowButton(strip, button))
+    // A page without data has no range to move.
+    if (ZoomSelectionActive() && ApplyArrowButton(strip, button))
         SwitchPage();
 }
 

@@ -14,6 +14,7 @@
 #include "graphics/draw.h"
 #include "graphics/fundgraph.h"
 #include "graphics/gdi_surface.h"
+#include "graphics/graphpage.h"
 #include "graphics/measure.h"
 
 uint32_t MeasureState;
@@ -290,6 +291,36 @@ static void OnMouseMove(int32_t x, int32_t y)
     MeasureState = 0;
 }
 
+// What the page looked like when the measurement froze: the fund (by its short name's
+// block, which moves with the record when the table is sorted), the range, scale and plot
+// rows it was measured on.
+struct FrozenPage {
+    const char *shortName;
+    int32_t from, to;
+    uint32_t units, linear;
+    uint32_t plotTop, plotBottom, readoutX, readoutY;
+};
+static FrozenPage Frozen;
+
+static FrozenPage PageOf(const FundRecord *f)
+{
+    return FrozenPage{f->shortName,       PaintedFrom,     PaintedTo,
+                      PaintedPriceUnits,  LinearScale,     FundPlotTop(f),
+                      FundPlotBottom(f),  FundReadoutX(f), FundReadoutY(f)};
+}
+
+static void RememberFrozenPage(void)
+{
+    Frozen = PageOf(MeasuredFund);
+}
+
+static int SamePage(const FrozenPage &a, const FrozenPage &b)
+{
+    return a.shortName == b.shortName && a.from == b.from && a.to == b.to &&
+           a.units == b.units && a.linear == b.linear && a.plotTop == b.plotTop &&
+           a.plotBottom == b.plotBottom && a.readoutX == b.readoutX && a.readoutY == b.readoutY;
+}
+
 static void CancelMeasuring(void)
 {
     RemoveReadout();
@@ -312,6 +343,7 @@ static void OnButtonDown(int32_t x, int32_t y)
         ShowReadout();
         ShowRubber();
         MeasureState = 2;
+        RememberFrozenPage();
         return;
     }
     MeasuredFund = f;
@@ -332,15 +364,21 @@ void GraphPageRedrawn(int drawn)
     RubberShown = 0;
     if (MeasureState != 2)
         return;
-    // A frozen measurement stays on its fund's page; on any other it ends.
-    FundRecord *f = MeasuredFund;
+    // A frozen measurement stays where the page shows its fund as it was measured: the
+    // same fund (found again when sorting moved its record), range, scale and plot rows.
+    // On any other page, or one redrawn on another range or scale, it ends.
+    FundRecord *f = nullptr;
+    for (uint32_t i = 0; i < FundCount && !f; i++)
+        if (FundTable[i].shortName == Frozen.shortName)
+            f = &FundTable[i];
     int32_t tab = TabControl ? CurrentTab() : -1;
     int onPage = drawn && f && (f->flags & FUND_DISPLAYED) && tab >= 3 &&
                  (CombinedGraphs || NthDisplayedFund((uint32_t)(tab - 3)) == f);
-    if (!onPage) {
+    if (!onPage || !SamePage(Frozen, PageOf(f))) {
         MeasureState = 0;
         return;
     }
+    MeasuredFund = f;
     ShowRubber();
     ShowReadout();
 }

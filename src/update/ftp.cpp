@@ -538,7 +538,9 @@ static int UnzipDataSet(void)
         MovedNames = nullptr;
         return 0;
     }
-    if (exitCode != 0) {
+    // Exit codes 0 and 1 are success (1: unpacked with warnings, as unzip programs report
+    // a skipped comment or a name they had to change); from 2 on the unpacking failed.
+    if (exitCode > 1) {
         ReportErrorFormat("Update: %s ended with exit code %u; the data files are kept as they were.",
                           UnzipProgram, (unsigned)exitCode);
         RestoreDataSet();

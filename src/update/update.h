@@ -7,8 +7,8 @@
 #include <stdint.h>
 
 // The update server. Both come from the build (the CMake cache variables
-// VANTRY_UPDATE_HOST and VANTRY_UPDATE_PORT); the Windows program may override them for
-// one session (see SetUpdateServer).
+// VANTRY_UPDATE_HOST and VANTRY_UPDATE_PORT); the tests of the session point them at
+// their own server (SetUpdateServer).
 #define UPDATE_HOST_SIZE 256
 extern char UpdateServerHost[UPDATE_HOST_SIZE];
 extern uint16_t UpdateServerPort;

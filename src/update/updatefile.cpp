@@ -2,6 +2,7 @@
 #include "update/update.h"
 
 #include <errno.h>
+#include <ctype.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -28,6 +29,24 @@ static size_t ReadUpdateLine(FILE *file, char *line)
 
 // A target must name a file of the data directory itself: a separator of either platform
 // or a "." or ".." would reach outside it (an update file is data from the network).
+// 1 when name (length bytes, no extension) is one of Windows's device names, which open
+// a device rather than a file whatever their extension: CON, PRN, AUX, NUL, COM1-9, LPT1-9.
+static int IsDeviceName(const char *name, size_t length)
+{
+    char upper[5] = {0};
+    while (length > 0 && name[length - 1] == ' ')
+        length--;
+    if (length < 3 || length > 4)
+        return 0;
+    for (size_t i = 0; i < length; i++)
+        upper[i] = (char)toupper((unsigned char)name[i]);
+    if (length == 3)
+        return !strcmp(upper, "CON") || !strcmp(upper, "PRN") || !strcmp(upper, "AUX") ||
+               !strcmp(upper, "NUL");
+    return (!strncmp(upper, "COM", 3) || !strncmp(upper, "LPT", 3)) && upper[3] >= '1' &&
+           upper[3] <= '9';
+}
+
 static int IsPlainFileName(const char *name, size_t length)
 {
     if (length == 0)
@@ -36,7 +55,9 @@ static int IsPlainFileName(const char *name, size_t length)
         return 0;
     if ((length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.'))
         return 0;
-    return 1;
+    // A device would be read (and could block) or written instead of a data file.
+    const char *dot = (const char *)memchr(name, '.', length);
+    return !IsDeviceName(name, dot ? (size_t)(dot - name) : length);
 }
 
 static void ReportTargetError(const char *name, const char *what)

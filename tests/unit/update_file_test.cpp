@@ -136,6 +136,21 @@ TEST(UpdateFile, TargetsOutsideTheDataDirectoryAreRejected)
                                         prefix + "2): Syntax error, \"sub/IN.NAV:evil\r\n\".",
                                         prefix + "3): Syntax error, \"..\\OUT.NAV:evil\r\n\".",
                                         prefix + "4): Syntax error, \"..:evil\r\n\"."}));
+
+    // Windows opens a device for these names whatever their extension; names that only
+    // begin like one are files.
+    ClearMessages();
+    for (const char *name : {"nul.NAV", "COM1.txt", "Con", "lpt9 .NAV", "CONSOLE.NAV", "COM0"})
+        WriteFile(dir, name, "old\r\n");
+    WriteFile(dir, "update.dat",
+              "nul.NAV:evil\r\nCOM1.txt:evil\r\nCon:evil\r\nlpt9 .NAV:evil\r\n"
+              "CONSOLE.NAV:new\r\nCOM0:new\r\n");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(Messages.size(), 4u);
+    for (const char *name : {"nul.NAV", "COM1.txt", "Con", "lpt9 .NAV"})
+        EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\n") << name;
+    for (const char *name : {"CONSOLE.NAV", "COM0"})
+        EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\nnew\r\n") << name;
 }
 
 TEST(UpdateFile, MissingUpdateFileFails)
