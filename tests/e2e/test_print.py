@@ -9,6 +9,7 @@ Usage: test_print.py --exe Vantry.exe --report vantry-report [--out DIR] [unitte
 import os
 import pwd
 import random
+import re
 import shutil
 import signal
 import subprocess
@@ -36,17 +37,15 @@ class PrivateCups:
 
     def __init__(self):
         # A short path: a unix socket's name is limited to about a hundred bytes.
-        self.root = tempfile.mkdtemp(prefix="vantry-cups-", dir="/tmp")
+        self.root = root = tempfile.mkdtemp(prefix="vantry-cups-", dir="/tmp")
         self.pid = None
         try:
-            self._start()
+            self._start(root, os.path.join(root, "etc"))
         except Exception:
             self.close()
             raise
 
-    def _start(self):
-        root = self.root
-        conf = os.path.join(root, "etc")
+    def _start(self, root, conf):
         for d in ("etc/ppd", "spool/tmp", "cache", "state", "log"):
             os.makedirs(os.path.join(root, d))
         # The filters run as the lp user and must reach the spooled files.
@@ -94,11 +93,8 @@ class PrivateCups:
                 if line.startswith(PRINTER + "-")}
 
     def error_log(self):
-        try:
-            with open(os.path.join(self.root, "log", "error_log"), errors="replace") as f:
-                return f.read()[-3000:]
-        except OSError:
-            return ""
+        path = os.path.join(self.root, "log", "error_log")
+        return open(path, errors="replace").read()[-3000:] if os.path.exists(path) else ""
 
     def running(self):
         """The server is alive: its PID is a live process started with our configuration
@@ -126,34 +122,16 @@ class PrivateCups:
 
 
 def spawn_detached(args, log_path):
-    """Starts args as a grandchild in a session of its own and returns its PID. The Wine
-    sessions end every child of this process when they close; the server, which must
-    outlive them, is therefore no child of ours (started before this process becomes a
-    child subreaper, it goes to init when its parent exits)."""
-    read_end, write_end = os.pipe()
-    child = os.fork()
-    if child == 0:
-        try:
-            os.close(read_end)
-            os.setsid()
-            grandchild = os.fork()
-            if grandchild == 0:
-                log = os.open(log_path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
-                null = os.open(os.devnull, os.O_RDONLY)
-                os.dup2(null, 0)
-                os.dup2(log, 1)
-                os.dup2(log, 2)
-                os.execvp(args[0], args)
-            os.write(write_end, b"%d" % grandchild)
-        finally:
-            os._exit(0)
-    os.close(write_end)
-    os.waitpid(child, 0)
-    with os.fdopen(read_end, "rb") as f:
-        answer = f.read()
-    if not answer:
+    """Starts args in a session of its own and returns its PID. The Wine sessions end
+    every child of this process when they close; the server, which must outlive them, is
+    therefore a child of a shell that ends at once (started before this process becomes a
+    child subreaper, it goes to init). Without job control the background command is no
+    group leader, so setsid makes its session without forking again: $! is its PID."""
+    out = subprocess.run(["sh", "-c", 'setsid "$@" </dev/null >>"$0" 2>&1 & echo $!', log_path]
+                         + args, check=True, capture_output=True, text=True, timeout=30).stdout
+    if not out.strip():
         raise harness.HarnessError("could not start %s" % args[0])
-    return int(answer)
+    return int(out)
 
 
 def pdf_directory():
@@ -163,47 +141,27 @@ def pdf_directory():
 
 
 def read_ppm(path):
-    """A binary PPM (P6, 8-bit) as (width, height, rows of (r, g, b))."""
+    """A binary PPM (P6, 8-bit, pdftoppm's header without comments) as (width, height,
+    rows of (r, g, b))."""
     with open(path, "rb") as f:
         data = f.read()
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    pos += 1
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise harness.HarnessError("unexpected PPM header %r" % fields)
-    width, height = int(fields[1]), int(fields[2])
-    rows = []
-    for y in range(height):
-        line = data[pos + y * width * 3:pos + (y + 1) * width * 3]
-        rows.append([tuple(line[3 * x:3 * x + 3]) for x in range(width)])
-    return width, height, rows
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not header:
+        raise harness.HarnessError("unexpected PPM header %r" % data[:20])
+    width, height, pos = int(header.group(1)), int(header.group(2)), header.end()
+    return width, height, [[tuple(data[pos + 3 * (y * width + x):pos + 3 * (y * width + x) + 3])
+                            for x in range(width)] for y in range(height)]
 
 
 def ink_box(rows, limit=245):
     """The bounding box (left, top, right, bottom, inclusive) of the pixels that are not
     white, any channel below limit; None on a blank page."""
-    top = bottom = left = right = None
-    for y, row in enumerate(rows):
-        xs = [x for x, p in enumerate(row) if min(p) < limit]
-        if not xs:
-            continue
-        if top is None:
-            top = y
-        bottom = y
-        left = xs[0] if left is None else min(left, xs[0])
-        right = xs[-1] if right is None else max(right, xs[-1])
-    return None if top is None else (left, top, right, bottom)
+    inked = [(y, [x for x, p in enumerate(row) if min(p) < limit]) for y, row in enumerate(rows)]
+    inked = [(y, xs) for y, xs in inked if xs]
+    if not inked:
+        return None
+    return (min(xs[0] for _, xs in inked), inked[0][0], max(xs[-1] for _, xs in inked),
+            inked[-1][0])
 
 
 def cell_means(rows, box, columns, lines):
@@ -215,26 +173,17 @@ def cell_means(rows, box, columns, lines):
         y0, y1 = top + height * j // lines, top + height * (j + 1) // lines
         for i in range(columns):
             x0, x1 = left + width * i // columns, left + width * (i + 1) // columns
-            total = [0, 0, 0]
-            for y in range(y0, y1):
-                for p in rows[y][x0:x1]:
-                    total[0] += p[0]
-                    total[1] += p[1]
-                    total[2] += p[2]
-            n = max(1, (y1 - y0) * (x1 - x0))
-            means.append(tuple(t / n for t in total))
+            cell = [p for y in range(y0, y1) for p in rows[y][x0:x1]]
+            means.append(tuple(sum(p[c] for p in cell) / max(1, len(cell)) for c in range(3)))
     return means
 
 
-def coloured(pixel):
-    """A pixel far from every gray: the graph's coloured lines, not its black, gray or
-    white."""
-    return max(pixel) - min(pixel) > 80
-
-
 def coloured_share(rows, box):
+    """The share of box's pixels far from every gray: the graph's coloured lines, not its
+    black, gray or white."""
     left, top, right, bottom = box
-    n = sum(1 for y in range(top, bottom + 1) for p in rows[y][left:right + 1] if coloured(p))
+    n = sum(1 for y in range(top, bottom + 1) for p in rows[y][left:right + 1]
+            if max(p) - min(p) > 80)
     return n / ((right - left + 1) * (bottom - top + 1))
 
 
@@ -299,9 +248,6 @@ class PrintGraph(VantryTest):
             self.session.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
             wait_for(self.graph_focused, 20, "the focus on the graph window")
 
-    def print_dialog(self):
-        return self.session.wait_box(self.pid, text=None)
-
     def choose_landscape(self, dialog):
         """Landscape through the print dialog's printer properties, as a user sets it: the
         Properties button, the Landscape button of the printer's property sheet, OK."""
@@ -323,9 +269,8 @@ class PrintGraph(VantryTest):
 
     def find_descendant(self, hwnd, text):
         for c in self.session.children(hwnd):
-            if text in self.session.text(c["hwnd"]):
-                return c
-            found = self.find_descendant(c["hwnd"], text)
+            found = c if text in self.session.text(c["hwnd"]) else self.find_descendant(
+                c["hwnd"], text)
             if found:
                 return found
         return None
@@ -350,25 +295,19 @@ class PrintGraph(VantryTest):
             self.fail("%s; boxes %r; cupsd: %s" % (e, boxes, CUPS.error_log()))
         self.assertEqual(len(job), 1, job)
         number = job.pop()
-        directory = pdf_directory()
-        suffix = "-job_%d.pdf" % number
+        directory, suffix = pdf_directory(), "-job_%d.pdf" % number
 
         def pdf():
-            if not os.path.isdir(directory):
-                return None
-            for f in os.listdir(directory):
-                if f.endswith(suffix):
-                    return os.path.join(directory, f)
-            return None
+            names = os.listdir(directory) if os.path.isdir(directory) else []
+            return next((os.path.join(directory, f) for f in names if f.endswith(suffix)), None)
         path = wait_for(pdf, 20, "job %d's PDF in %s" % (number, directory))
         self.addCleanup(os.unlink, path)
         self.assertEqual(self.session.boxes(self.pid), [], "a box after printing")
         base = os.path.join(self.session.work_dir, name)
-        subprocess.run(["pdftoppm", "-r", str(RENDER_DPI), "-singlefile", path, base],
-                       check=True, timeout=60)
         shot = os.path.join(CONFIG["out"], "%s-%s" % (self.id().split(".")[-1], name))
-        subprocess.run(["pdftoppm", "-r", str(RENDER_DPI), "-singlefile", "-png", path, shot],
-                       check=True, timeout=60)
+        for options, out in (([], base), (["-png"], shot)):
+            subprocess.run(["pdftoppm", "-r", str(RENDER_DPI), "-singlefile"] + options
+                           + [path, out], check=True, timeout=60)
         return read_ppm(base + ".ppm")
 
     def screen_picture(self):
@@ -396,20 +335,29 @@ class PrintGraph(VantryTest):
         self.assertGreater(coloured_share(page, box), on_screen / 3,
                            "a colour printer keeps the colours")
 
-    def test_portrait_page_prints_the_graph_full_width_centred_top_to_bottom(self):
+    def check_page(self, landscape):
+        """Prints the graph and checks the page: filled across its shorter side, centred
+        along the longer, the other side in proportion (screen and printer pixels are
+        square), and the screen's picture."""
         self.open_graph()
-        width, height, page = self.print_graph("portrait")
-        self.assertLess(width, height, "a portrait page")
+        width, height, page = self.print_graph("landscape" if landscape else "portrait",
+                                               landscape)
+        self.assertEqual(width > height, landscape, "the page's orientation")
         box = ink_box(page)
         self.assertIsNotNone(box, "a blank page")
         left, top, right, bottom = box
         w, h = self.picture
-        # Full width; the height in proportion, as the screen and printer pixels are square.
+        if landscape:
+            left, top, right, bottom, width, height, w, h = \
+                top, left, bottom, right, height, width, h, w
         self.assertLessEqual(left, 1)
         self.assertGreaterEqual(right, width - 2)
         self.assertAlmostEqual(bottom - top + 1, width * h / w, delta=2)
         self.assertAlmostEqual(top, height - 1 - bottom, delta=2)
         self.assert_same_picture(page, box, self.screen_picture())
+
+    def test_portrait_page_prints_the_graph_full_width_centred_top_to_bottom(self):
+        self.check_page(landscape=False)
         # The windows disabled while printing are enabled again, and the graph keeps the
         # focus, so a second print needs no click.
         for hwnd in (self.hwnd, self.child(R["IDC_TAB_CONTROL"]), self.graph):
@@ -417,18 +365,7 @@ class PrintGraph(VantryTest):
         self.assertTrue(self.graph_focused())
 
     def test_landscape_page_prints_the_graph_full_height_centred_left_to_right(self):
-        self.open_graph()
-        width, height, page = self.print_graph("landscape", landscape=True)
-        self.assertGreater(width, height, "a landscape page")
-        box = ink_box(page)
-        self.assertIsNotNone(box, "a blank page")
-        left, top, right, bottom = box
-        w, h = self.picture
-        self.assertLessEqual(top, 1)
-        self.assertGreaterEqual(bottom, height - 2)
-        self.assertAlmostEqual(right - left + 1, height * w / h, delta=2)
-        self.assertAlmostEqual(left, width - 1 - right, delta=2)
-        self.assert_same_picture(page, box, self.screen_picture())
+        self.check_page(landscape=True)
 
     def test_print_with_the_focus_on_the_fund_list_does_nothing(self):
         self.start()

@@ -3,20 +3,13 @@
 
 Usage: test_report.py PATH_TO_vantry-report PATH_TO_tests/data
 
-This test covers what only the whole program shows: exit statuses, the JSON document,
-the order of the reports of many files loaded side by side in one directory, --read-only,
-hostile files that must not hang the load, and the table mode; the parser's single
-messages and values are the unit tests' business. Every case builds a fresh data
-directory in a temporary folder (the fixtures come from tests/data/odd/, the large and
-binary files are generated here), loads it once with a time limit and checks the exit
-status, the document, the reports collected and the funds kept. The expected report
-lists are written out below by hand: each parser message is listed with the pass
-or passes that give it, and the expected list of a file is its first-pass messages
-followed by its second-pass messages.
-
-The tool runs with --file-steps: the load stops after the file steps (both passes,
-removal of unnamed funds, date indexes, rate files), so the points are the values as
-read, in the order the second pass stored them.
+Covers what only the whole program shows: exit statuses, the JSON document, the reports
+of many files loaded side by side, --read-only, hostile files that must not hang the load,
+and the table mode (the parser's single messages are the unit tests' business). Each case
+loads a fresh temporary directory once, with --file-steps (the load stops after the file
+steps, so the points are the values as read), under a time limit. The expected reports
+are written out by hand, each with the pass or passes that give it: a file's list is its
+first-pass messages followed by its second-pass messages.
 """
 
 import collections
@@ -24,7 +17,6 @@ import json
 import os
 import random
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -36,6 +28,7 @@ DATE_ROOM = 16384       # distinct dates the date table holds
 BOTH = "both"           # reported in the first and again in the second read pass
 SECOND = "second"       # reported in the second read pass only
 EOF = "end of file"     # the line number at the end of the file
+NO_VALUE = "no value"
 
 TOOL = None
 DATA = None
@@ -60,10 +53,7 @@ class Checks:
         return condition
 
     def eq(self, got, want, what):
-        if got != want:
-            self.fail("%s: expected %s, got %s" % (what, short(want), short(got)))
-            return False
-        return True
+        return self.true(got == want, "%s: expected %s, got %s" % (what, short(want), short(got)))
 
 
 def short(value, room=300):
@@ -71,21 +61,17 @@ def short(value, room=300):
     return text if len(text) <= room else text[:room] + "...(%d chars)" % len(text)
 
 
-# ---------------------------------------------------------------------------------------
-# Running the tool.
-
-def run_tool(args):
-    try:
-        return subprocess.run([TOOL] + args, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        raise Fatal("vantry-report %s did not end within %d s" % (" ".join(args), TIMEOUT))
-
-
 def tail(data, room=800):
     text = data.decode("utf-8", "replace")
     return text if len(text) <= room else "..." + text[-room:]
+
+
+def run_tool(args):
+    try:
+        return subprocess.run([TOOL] + args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Fatal("vantry-report %s did not end within %d s" % (" ".join(args), TIMEOUT))
 
 
 def load(datadir, *options):
@@ -99,34 +85,22 @@ def load(datadir, *options):
         doc = json.loads(proc.stdout.decode("utf-8"))
     except (UnicodeDecodeError, ValueError) as e:
         raise Fatal("standard output is not JSON (%s): %s" % (e, tail(proc.stdout)))
-    for key in ("dataDir", "dateCount", "firstDate", "lastDate", "reports", "funds"):
-        if key not in doc:
-            raise Fatal("the document has no %r" % key)
-    for r in doc["reports"]:
-        if not isinstance(r, dict) or "kind" not in r or "text" not in r:
-            raise Fatal("a report without kind or text: %s" % short(r))
-    if doc["dataDir"] != datadir:
-        raise Fatal("dataDir is %s, not the directory given (%s)" % (short(doc["dataDir"]), datadir))
+    missing = [k for k in ("dataDir", "dateCount", "firstDate", "lastDate", "reports", "funds")
+               if k not in doc]
+    bad = [r for r in doc.get("reports", []) if not isinstance(r, dict) or not {"kind", "text"} <= set(r)]
+    if missing or bad or doc["dataDir"] != datadir:
+        raise Fatal("a document without %s, with reports %s, or of dataDir %s (not %s)"
+                    % (missing, short(bad), short(doc.get("dataDir")), datadir))
     return doc
 
 
-def check_report_sizes(c, doc):
-    for r in doc["reports"]:
-        c.true(len(r["text"]) <= REPORT_ROOM,
-               "a report of %d characters does not fit its buffer: %s" % (len(r["text"]), short(r["text"])))
-
-
 # ---------------------------------------------------------------------------------------
-# Dates and values, worked out independently of the program.
-
-def year_code(two_digit_year):
-    return two_digit_year + 40 if two_digit_year < 60 else two_digit_year - 60
-
+# Dates, values and lines, worked out independently of the program.
 
 def date_key(text):
-    """Sort key of a "MM/DD/YY" string: year code, month, day."""
+    """Sort key of a "MM/DD/YY" string: year code (1960 is 0), month, day."""
     month, day, year = (int(part) for part in text.split("/"))
-    return (year_code(year), month, day)
+    return (year + 40 if year < 60 else year - 60, month, day)
 
 
 def nav(integer, first_two, third_fourth):
@@ -134,21 +108,15 @@ def nav(integer, first_two, third_fourth):
     return float(integer) + first_two / 100.0 + third_fourth / 10000.0
 
 
-NO_VALUE = "no value"
-
-
 def line_ends(data):
     """CR LF, a lone CR and a lone LF are one line end each."""
     return len(re.findall(rb"\r\n|\r|\n", data))
 
 
-def file_lines(data):
-    return re.split(rb"\r\n|\r|\n", data)
-
-
 def line_of(data, start):
     """The 1-based number of the one line that starts with start."""
-    hits = [i + 1 for i, line in enumerate(file_lines(data)) if line.startswith(start.encode())]
+    hits = [i + 1 for i, line in enumerate(re.split(rb"\r\n|\r|\n", data))
+            if line.startswith(start.encode())]
     if len(hits) != 1:
         raise Fatal("fixture error: %d lines start with %r" % (len(hits), start))
     return hits[0]
@@ -162,12 +130,10 @@ class Cut:
     long as it keeps at least the first keep characters."""
 
     def __init__(self, full, keep):
-        self.full = full
-        self.keep = keep
+        self.full, self.keep = full, keep
 
     def matches(self, text):
-        return (len(text) <= REPORT_ROOM and len(text) >= self.keep
-                and self.full.startswith(text))
+        return self.keep <= len(text) <= REPORT_ROOM and self.full.startswith(text)
 
     def __repr__(self):
         return "cut of %s" % short(self.full, 120)
@@ -178,29 +144,21 @@ class NavFile:
 
     reports: (BOTH or SECOND, where, message) in the order the parser meets them, where
     is a line number, the start of the line, or EOF; a message given as ("cut", text)
-    may be cut to fit the report buffer.
-    dates: the dates the file puts into the date table.
-    fund: None when the file must be dropped, else the expected fund fields.
+    may be cut to fit the report buffer. dates: the dates the file puts into the date
+    table. fund: None when the file must be dropped, else the expected fund fields.
     points: date -> value (or NO_VALUE) when the points are to be checked.
     """
 
     def __init__(self, name, data, reports=(), dates=(), fund=None, points=None):
-        self.name = name
-        self.data = data
-        self.reports = list(reports)
-        self.dates = set(dates)
-        self.fund = fund
-        self.points = points
-        if fund is not None and points is not None:
-            fund.setdefault("pointCount", len(points))
-            if points:
-                ordered = sorted(points, key=date_key)
-                fund.setdefault("firstDate", ordered[0])
-                fund.setdefault("lastDate", ordered[-1])
+        self.name, self.data, self.reports = name, data, list(reports)
+        self.dates, self.fund, self.points = set(dates), fund, points
         if fund is not None:
-            for key, default in (("url", None), ("category", 0), ("pointCount", 0),
-                                 ("distCount", 0), ("splitCount", 0), ("excludeDate", None),
-                                 ("firstDate", None), ("lastDate", None)):
+            ordered = sorted(points or (), key=date_key)
+            for key, default in (("url", None), ("category", 0), ("distCount", 0),
+                                 ("splitCount", 0), ("excludeDate", None),
+                                 ("pointCount", len(points or ())),
+                                 ("firstDate", ordered[0] if ordered else None),
+                                 ("lastDate", ordered[-1] if ordered else None)):
                 fund.setdefault(key, default)
 
     def short_name(self):
@@ -209,18 +167,13 @@ class NavFile:
     def expected_reports(self, path):
         composed = []
         for when, where, message in self.reports:
-            if where == EOF:
-                line = line_ends(self.data) + 1
-            elif isinstance(where, int):
-                line = where
-            else:
-                line = line_of(self.data, where)
+            line = (line_ends(self.data) + 1 if where == EOF
+                    else where if isinstance(where, int) else line_of(self.data, where))
             head = "Error: %s(%u): " % (path, line)
             if isinstance(message, tuple):
-                text = Cut(head + message[1], len(head) + message[1].index('"') + 2)
+                composed.append((when, Cut(head + message[1], len(head) + message[1].index('"') + 2)))
             else:
-                text = head + message
-            composed.append((when, text))
+                composed.append((when, head + message))
         return [t for w, t in composed if w == BOTH] + [t for w, t in composed]
 
 
@@ -229,21 +182,18 @@ def fixture(name, **expect):
         return NavFile(name, f.read(), **expect)
 
 
-def report_matches(got, want):
-    return want.matches(got) if isinstance(want, Cut) else got == want
-
-
 def check_report_list(c, got, want, what):
-    same = len(got) == len(want) and all(report_matches(g, w) for g, w in zip(got, want))
-    if not same:
-        lines = ["%s: the reports differ" % what]
-        for i in range(max(len(got), len(want))):
-            g = got[i] if i < len(got) else "(none)"
-            w = want[i] if i < len(want) else "(none)"
-            mark = "  " if i < len(got) and i < len(want) and report_matches(g, w) else "!!"
-            lines.append("  %s #%d expected %s" % (mark, i + 1, short(w, 160)))
-            lines.append("  %s #%d      got %s" % (mark, i + 1, short(g, 160)))
-        c.fail("\n".join(lines))
+    same = lambda g, w: w.matches(g) if isinstance(w, Cut) else g == w
+    if len(got) == len(want) and all(same(g, w) for g, w in zip(got, want)):
+        return
+    lines = ["%s: the reports differ" % what]
+    for i in range(max(len(got), len(want))):
+        g = got[i] if i < len(got) else "(none)"
+        w = want[i] if i < len(want) else "(none)"
+        mark = "  " if i < len(got) and i < len(want) and same(g, w) else "!!"
+        lines += ["  %s #%d expected %s" % (mark, i + 1, short(w, 160)),
+                  "  %s #%d      got %s" % (mark, i + 1, short(g, 160))]
+    c.fail("\n".join(lines))
 
 
 def reports_of_file(texts, path):
@@ -251,28 +201,23 @@ def reports_of_file(texts, path):
     return [t for t in texts if t.startswith(heads)]
 
 
-def check_points(c, got_fund, nav_file):
-    what = "%s points" % nav_file.name
-    series = got_fund.get("series")
-    if not c.true(isinstance(series, list) and series and "points" in series[0],
-                  "%s: no series[0].points with --points" % nav_file.name):
-        return
-    got = {}
-    for p in series[0]["points"]:
-        if p["date"] in got:
-            c.fail("%s: two points dated %s" % (what, p["date"]))
-        got[p["date"]] = NO_VALUE if p["noValue"] else p["value"]
-    c.eq(got, nav_file.points, what)
+def points_of(fund):
+    """The points of series 0 as (date, value or NO_VALUE) pairs, None without --points."""
+    series = fund.get("series")
+    if not (isinstance(series, list) and series and "points" in series[0]):
+        return None
+    return [(p["date"], NO_VALUE if p["noValue"] else p["value"]) for p in series[0]["points"]]
 
 
 def check_fund(c, got, nav_file, with_points):
-    c.eq(got.get("name"), nav_file.fund["name"], "%s name" % nav_file.name)
-    for key in sorted(nav_file.fund):
-        if key != "name":
-            c.eq(got.get(key), nav_file.fund[key], "%s %s" % (nav_file.name, key))
+    for key in ["name"] + sorted(k for k in nav_file.fund if k != "name"):
+        c.eq(got.get(key), nav_file.fund[key], "%s %s" % (nav_file.name, key))
     c.eq(got.get("fileSize"), len(nav_file.data), "%s fileSize" % nav_file.name)
     if with_points and nav_file.points is not None:
-        check_points(c, got, nav_file)
+        points = points_of(got)
+        if c.true(points is not None, "%s: no series[0].points with --points" % nav_file.name):
+            c.eq(len(set(d for d, _ in points)), len(points), "%s: points of one date" % nav_file.name)
+            c.eq(dict(points), nav_file.points, "%s points" % nav_file.name)
 
 
 def write_file(folder, name, data):
@@ -280,25 +225,19 @@ def write_file(folder, name, data):
         out.write(data)
 
 
-def write_files(folder, nav_files):
-    for f in nav_files:
-        write_file(folder, f.name, f.data)
-
-
 def funds_by_name(doc):
     return {f.get("shortName"): f for f in doc["funds"]}
 
 
 def check_all_errors(c, doc):
-    check_report_sizes(c, doc)
-    c.true(all(r["kind"] == "Error" for r in doc["reports"]),
-           "reports of a kind other than Error: %s"
-           % short([r for r in doc["reports"] if r["kind"] != "Error"]))
+    for r in doc["reports"]:
+        c.true(len(r["text"]) <= REPORT_ROOM, "a report of %d characters does not fit its buffer: %s"
+               % (len(r["text"]), short(r["text"])))
+    c.eq([r for r in doc["reports"] if r["kind"] != "Error"], [], "reports of a kind other than Error")
 
 
 def check_load(c, folder, nav_files, doc, with_points):
-    """Checks a load of a directory that holds exactly nav_files (and no other fund file);
-    with_points when the tool ran with --points."""
+    """Checks a load of a directory that holds exactly nav_files (and no other fund file)."""
     check_all_errors(c, doc)
     texts = [r["text"] for r in doc["reports"]]
     paths = [os.path.join(folder, f.name) for f in nav_files]
@@ -306,20 +245,12 @@ def check_load(c, folder, nav_files, doc, with_points):
         check_report_list(c, reports_of_file(texts, path), f.expected_reports(path), f.name)
     c.eq([t for t in texts if not any(reports_of_file([t], p) for p in paths)], [],
          "reports that name none of the fund files")
-
-    dates = set()
-    for f in nav_files:
-        dates |= f.dates
-    c.eq(doc["dateCount"], len(dates), "dateCount")
-    ordered = sorted(dates, key=date_key)
-    c.eq(doc["firstDate"], ordered[0] if ordered else None, "firstDate of the date table")
-    c.eq(doc["lastDate"], ordered[-1] if ordered else None, "lastDate of the date table")
-
-    funds = {}
-    for g in doc["funds"]:
-        if g.get("shortName") in funds:
-            c.fail("two funds named %s" % g.get("shortName"))
-        funds[g.get("shortName")] = g
+    dates = sorted(set().union(*(f.dates for f in nav_files)), key=date_key)
+    c.eq((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
+         (len(dates), dates[0] if dates else None, dates[-1] if dates else None), "date table")
+    names = [g.get("shortName") for g in doc["funds"]]
+    c.eq(len(set(names)), len(names), "funds of one short name")
+    funds = funds_by_name(doc)
     kept = [f for f in nav_files if f.fund is not None]
     c.eq(sorted(funds), sorted(f.short_name() for f in kept), "short names of the funds kept")
     for f in kept:
@@ -329,7 +260,8 @@ def check_load(c, folder, nav_files, doc, with_points):
 
 def load_and_check(c, nav_files, *options):
     with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        write_files(folder, nav_files)
+        for f in nav_files:
+            write_file(folder, f.name, f.data)
         doc = load(folder, *options)
         check_load(c, folder, nav_files, doc, "--points" in options)
         return doc
@@ -455,6 +387,18 @@ YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/2
                "01/31/61"]
 
 
+
+
+# NEWEST.NAV and OLDEST.NAV hold the same lines in opposite orders.
+SAME_ORDER_POINTS = {
+    "07/01/99": nav(21, 0, 0), "07/02/99": nav(21, 12, 50), "07/06/99": nav(21, 50, 0),
+    "07/07/99": nav(11, 0, 0), "07/08/99": NO_VALUE, "07/09/99": nav(11, 25, 0),
+}
+
+YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/29/00",
+               "01/31/61"]
+
+
 def odd_by_name(name):
     return [f for f in odd_fixtures() if f.name == name][0]
 
@@ -462,11 +406,9 @@ def odd_by_name(name):
 def snapshot(folder):
     state = {}
     for root, dirs, files in os.walk(folder):
-        for name in dirs:
-            state[os.path.relpath(os.path.join(root, name), folder)] = None
-        for name in files:
-            with open(os.path.join(root, name), "rb") as f:
-                state[os.path.relpath(os.path.join(root, name), folder)] = f.read()
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            state[os.path.relpath(path, folder)] = None if name in dirs else open(path, "rb").read()
     return state
 
 
@@ -476,7 +418,8 @@ def case_all_fixtures_together(c):
     leaves the directory as it was."""
     nav_files = odd_fixtures()
     with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        write_files(folder, nav_files)
+        for f in nav_files:
+            write_file(folder, f.name, f.data)
         os.mkdir(os.path.join(folder, "FOLDER.NAV"))
         write_file(folder, os.path.join("FOLDER.NAV", "INNER.NAV"),
                    b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
@@ -490,8 +433,7 @@ def case_all_fixtures_together(c):
 
 def case_empty_directory(c):
     doc = load_and_check(c, [])
-    c.eq(doc["funds"], [], "funds of an empty directory")
-    c.eq(doc["reports"], [], "reports of an empty directory")
+    c.eq((doc["funds"], doc["reports"]), ([], []), "funds and reports of an empty directory")
 
 
 # ---------------------------------------------------------------------------------------
@@ -598,36 +540,19 @@ def case_generated_files_in_one_directory(c):
 # More distinct dates than the date table holds.
 
 def calendar(count):
-    """The first count (month, day, two-digit year) triples from 1 January 1960 on, every
-    month with 31 days."""
-    out = []
-    for code in range(100):
-        for month in range(1, 13):
-            for day in range(1, 32):
-                out.append((month, day, (code + 60) % 100))
-                if len(out) == count:
-                    return out
-    return out
-
-
-def date_text(d):
-    return "%02d/%02d/%02d" % d
-
-
-def big_value(i):
-    return "%d.%02d" % (10 + i % 90, i % 100), nav(10 + i % 90, i % 100, 0)
+    """The first count "MM/DD/YY" dates from 1 January 1960 on, every month of 31 days."""
+    return ["%02d/%02d/%02d" % (m, d, (code + 60) % 100)
+            for code in range(100) for m in range(1, 13) for d in range(1, 32)][:count]
 
 
 def dated_file(name, title, indexes, days):
-    """A fund file with one NAV line per index, its line ends cycling LF, CR LF, CR."""
-    ends = [b"\n", b"\r\n", b"\r"]
-    out = bytearray(b"NAME=" + title.encode() + b"\n")
-    lines = []                              # (line number, date text, value)
-    for n, i in enumerate(indexes):
-        text, value = big_value(i)
-        line = n + 2
-        out += ("%s = %s" % (date_text(days[i]), text)).encode() + ends[line % 3]
-        lines.append((line, date_text(days[i]), value))
+    """A fund file with one NAV line per index, its line ends cycling LF, CR LF, CR;
+    returns (name, title, bytes, [(line number, date, value)])."""
+    out, lines = bytearray(b"NAME=" + title.encode() + b"\n"), []
+    for line, i in enumerate(indexes, 2):
+        whole = 10 + i % 90
+        out += ("%s = %d.%02d" % (days[i], whole, i % 100)).encode() + [b"\n", b"\r\n", b"\r"][line % 3]
+        lines.append((line, days[i], nav(whole, i % 100, 0)))
     return name, title, bytes(out), lines
 
 
@@ -674,8 +599,7 @@ def case_date_overflow(c):
             c.eq([fund.get(k) for k in ("name", "pointCount", "fileSize", "firstDate", "lastDate")],
                  [title, len(lines), len(data), kept[0], kept[-1]], "%s fields" % name)
             want = collections.Counter((d if d in table else None, v) for _, d, v in lines)
-            got = collections.Counter((p["date"], NO_VALUE if p["noValue"] else p["value"])
-                                      for p in fund.get("series", [{}])[0].get("points", []))
+            got = collections.Counter(points_of(fund) or [])
             c.true(got == want, "%s points: %d expected not given, e.g. %s; %d given not expected,"
                    " e.g. %s" % (name, sum((want - got).values()), short(list(want - got)[:3]),
                                  sum((got - want).values()), short(list(got - want)[:3])))
@@ -685,14 +609,12 @@ def case_date_overflow(c):
 # Junk: what any input must give.
 
 UNEXPECTED = re.compile(r"unexpected token: (END OF FILE|CARRIAGE RETURN|LINE FEED|"
-                        r"[1-9] DIGIT NUMBER|COMMENT|EQUALS|SLASH|DOT)\Z")
+                        r"[1-9] DIGIT NUMBER|COMMENT|EQUALS|SLASH|DOT|ASCII STRING \".*)\Z", re.S)
 SECOND_PASS_ONLY = ("duplicate dist", "duplicate exclude", "missing dist", "missing fund name")
 
 
 def both_passes(message):
-    return (message in ("token too long", "incorrect date format")
-            or UNEXPECTED.match(message) is not None
-            or message.startswith('unexpected token: ASCII STRING "'))
+    return message in ("token too long", "incorrect date format") or bool(UNEXPECTED.match(message))
 
 
 def check_any_file(c, name, data, path, texts, fund):
@@ -702,9 +624,8 @@ def check_any_file(c, name, data, path, texts, fund):
     has no name."""
     eof_line = line_ends(data) + 1
     parsed = []
-    head = "Error: %s(" % path
     for t in texts:
-        m = re.match(r"(\d+)\): (.*)\Z", t[len(head):], re.S) if t.startswith(head) else None
+        m = re.match(r"(\d+)\): (.*)\Z", t[len(path) + 8:], re.S) if t.startswith("Error: %s(" % path) else None
         if not c.true(m is not None, "%s: a report of no known form: %s" % (name, short(t))):
             return
         line, message = int(m.group(1)), m.group(2)
@@ -717,8 +638,7 @@ def check_any_file(c, name, data, path, texts, fund):
     if not c.true(len(twice) % 2 == 0 and twice[:half] == twice[half:],
                   "%s: the messages of both passes differ between the passes" % name):
         return
-    c.eq([(l, m) for l, m, _ in parsed[:half]], twice[:half],
-         "%s: first-pass reports" % name)
+    c.eq([(l, m) for l, m, _ in parsed[:half]], twice[:half], "%s: first-pass reports" % name)
     for part in (parsed[:half], parsed[half:]):
         lines = [l for l, _, _ in part]
         c.true(lines == sorted(lines), "%s: line numbers go backwards within a pass" % name)
@@ -729,20 +649,19 @@ def check_any_file(c, name, data, path, texts, fund):
                "%s: reports after the missing fund name" % name)
     else:
         c.eq(missing, [], "%s: missing fund name for a fund that was kept" % name)
-        c.eq(fund.get("fileSize"), len(data), "%s fileSize" % name)
-        points = fund.get("series", [{}])[0].get("points")
-        c.eq(len(points) if points is not None else None, fund.get("pointCount"),
-             "%s number of points" % name)
-
-
-def junk_bytes(seed, size):
-    rng = random.Random(seed)
-    return bytes(rng.randrange(256) for _ in range(size))
+        points = points_of(fund)
+        c.eq((fund.get("fileSize"), len(points) if points is not None else None),
+             (len(data), fund.get("pointCount")), "%s file size and number of points" % name)
 
 
 JUNK_PIECES = [b"NAME", b"name", b"URL", b"CATEGORY", b"DIV", b"CG", b"LCG", b"SCG", b"MCG",
                b"SPLIT", b"FOR", b"EXCLUDE", b"FOO", b"=", b"=", b"/", b"/", b"/", b".", b".",
                b";", b" ", b" ", b"\t", b"\r", b"\n", b"\n", b"\r\n", b",", b"-"]
+
+
+def junk_bytes(seed, size):
+    rng = random.Random(seed)
+    return bytes(rng.randrange(256) for _ in range(size))
 
 
 def junk_tokens(seed, size, long_runs):
@@ -752,8 +671,7 @@ def junk_tokens(seed, size, long_runs):
     while len(out) < size:
         r = rng.random()
         if r < 0.35:
-            top = 40 if rng.random() < 0.8 else 10 ** rng.randrange(1, 13)
-            out += str(rng.randrange(top)).encode()
+            out += str(rng.randrange(40 if rng.random() < 0.8 else 10 ** rng.randrange(1, 13))).encode()
         elif long_runs and r < 0.37:
             out += bytes(rng.choice(b"abcXYZ0123456789") for _ in range(rng.randrange(500, 700)))
         elif r < 0.97:
@@ -768,8 +686,7 @@ def mutated(seed, base, count):
     rng = random.Random(seed)
     out = bytearray(base)
     for _ in range(count):
-        at = rng.randrange(len(out) + 1)
-        op = rng.randrange(3)
+        at, op = rng.randrange(len(out) + 1), rng.randrange(3)
         if op == 0 and at < len(out):
             del out[at]
         elif op == 1:
@@ -814,7 +731,6 @@ def case_binary_junk(c):
 def case_usage_errors(c):
     with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
         missing = os.path.join(folder, "no-such-directory")
-        plain = os.path.join(folder, "PLAIN.NAV")
         write_file(folder, "PLAIN.NAV", b"NAME=Plain File\n")
         for args, what in (([], "no arguments"),
                            (["--json"], "no directory"),
@@ -822,7 +738,7 @@ def case_usage_errors(c):
                            (["--json", "--frobnicate", folder], "an unknown option after --json"),
                            ([missing], "a directory that does not exist"),
                            (["--json", missing], "--json and a directory that does not exist"),
-                           ([plain], "a file in place of the directory")):
+                           ([os.path.join(folder, "PLAIN.NAV")], "a file in place of the directory")):
             proc = run_tool(args)
             c.eq(proc.returncode, 2, "exit status for %s" % what)
             c.true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
@@ -833,7 +749,8 @@ def case_table_mode(c):
     output."""
     nav_files = [odd_by_name("DISTS.NAV"), odd_by_name("NONAME.NAV"), odd_by_name("WORDS.NAV")]
     with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        write_files(folder, nav_files)
+        for f in nav_files:
+            write_file(folder, f.name, f.data)
         proc = run_tool(["--file-steps", folder])
         if not c.eq(proc.returncode, 0, "exit status"):
             raise Fatal("stderr: %s" % tail(proc.stderr))
@@ -857,27 +774,22 @@ def main(argv):
         print("usage: test_report.py PATH_TO_vantry-report PATH_TO_tests/data", file=sys.stderr)
         return 2
     TOOL, DATA = os.path.abspath(argv[1]), os.path.abspath(argv[2])
-    cases = [case_usage_errors, case_empty_directory]
-    cases += [case_all_fixtures_together, case_generated_files_in_one_directory,
-              case_date_overflow, case_binary_junk, case_table_mode]
-    passed = failed = 0
+    cases = (case_usage_errors, case_empty_directory, case_all_fixtures_together,
+             case_generated_files_in_one_directory, case_date_overflow, case_binary_junk,
+             case_table_mode)
+    failed = 0
     for case in cases:
         c = Checks()
         try:
             case(c)
         except Fatal as e:
             c.fail(str(e))
-        name = case.__name__.replace("case_", "").replace("_", " ")
-        if c.failures:
-            failed += 1
-            print("FAIL %s" % name)
-            for f in c.failures:
-                print("    " + f.replace("\n", "\n    "))
-        else:
-            passed += 1
-            print("ok   %s" % name)
-    print("%d passed, %d failed" % (passed, failed))
-    return 0 if failed == 0 else 1
+        failed += bool(c.failures)
+        print("%s %s" % ("FAIL" if c.failures else "ok  ", case.__name__[5:].replace("_", " ")))
+        for f in c.failures:
+            print("    " + f.replace("\n", "\n    "))
+    print("%d passed, %d failed" % (len(cases) - failed, failed))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -136,6 +136,22 @@ protected:
         DrawText(&c.target, x, 1, text, (uint32_t)strlen(text), colour);
         SurfaceSetTextAlign(&c.target, TEXT_ALIGN_LEFT);
     }
+    // Draws the list's row (whole, in state) and compares it with the picture that build
+    // puts together from the name's head and what it adds.
+    template <typename Build>
+    void ExpectRow(int32_t row, uint32_t marker, const char *name, uint32_t colour, Build build,
+                   uint32_t state = 0)
+    {
+        Canvas actual(320, rowHeight), expected(320, rowHeight);
+        Row(actual, row, state);
+        Head(expected, marker, name, colour);
+        build(expected);
+        EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << row << " " << name;
+    }
+    void Bar(Canvas &c, int32_t left, int32_t right, uint32_t colour)
+    {
+        FillBox(&c.target, left, 1, right, rowHeight - 1, colour);
+    }
 };
 
 // Geometry shared by the cases below: markers 10 wide, MaxNameWidth 60, item width 300,
@@ -149,12 +165,10 @@ TEST_F(ChartRowTest, MeasureSetsChartWidthAndZeroLine)
     EXPECT_EQ(MeasureFundRow(300), TextHeight + 2);
     EXPECT_EQ(ChartWidth, 200u);
     EXPECT_EQ(ZeroX, 50u);  // 200 x 10 / 40
-
     // Unsigned division truncates: 200 x 3 / 7 = 85.7.
     Extent(0, STAT_YTD, 3, 7);
     MeasureFundRow(300);
     EXPECT_EQ(ZeroX, 85u);
-
     // The item must be wider than the fixed part (100) to leave any bar area.
     MeasureFundRow(100);
     EXPECT_EQ(ChartWidth, 0u);
@@ -170,7 +184,6 @@ TEST_F(ChartRowTest, MeasureSetsChartWidthAndZeroLine)
         MeasureFundRow(300);
         EXPECT_EQ(ZeroX, 0u) << "kind " << kind;
     }
-
     // The benchmark view has its own extents.
     ChartKind = CHART_YTD_RETURN;
     Extent(0, STAT_YTD, 10, 40);
@@ -188,19 +201,16 @@ TEST_F(ChartRowTest, SpansFollowTheExtents)
     Extent(0, STAT_MACD_STRENGTH, 2, 5);
     ChartScaleExtremes.taxEfficiencyExtent = 88;
     ComputeChartSpans();
-    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][0].positive, 38u);
-    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][0].negative, 12u);
-    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][0].total, 50u);
-    EXPECT_EQ(ChartSpan[CHART_TOTAL_RETURN][1].positive, 7u);
-    EXPECT_EQ(ChartSpan[CHART_VOLATILITY][0].total, 19u);
-    EXPECT_EQ(ChartSpan[CHART_VOLATILITY][0].negative, 0u);
+    auto span = [](const ChartSpanRecord &s) {
+        return std::vector<uint32_t>{s.positive, s.negative, s.total};
+    };
+    EXPECT_EQ(span(ChartSpan[CHART_TOTAL_RETURN][0]), (std::vector<uint32_t>{38, 12, 50}));
+    EXPECT_EQ(span(ChartSpan[CHART_TOTAL_RETURN][1]), (std::vector<uint32_t>{7, 0, 7}));
+    EXPECT_EQ(span(ChartSpan[CHART_VOLATILITY][0]), (std::vector<uint32_t>{19, 0, 19}));
     // Tax efficiency: one span, the same in both views, no negative part.
-    for (int view = 0; view < 2; view++) {
-        EXPECT_EQ(ChartSpan[CHART_TAX_EFFICIENCY][view].total, 88u);
-        EXPECT_EQ(ChartSpan[CHART_TAX_EFFICIENCY][view].negative, 0u);
-    }
-    EXPECT_EQ(StrengthSpan[STRENGTH_MACD][0].positive, 3u);
-    EXPECT_EQ(StrengthSpan[STRENGTH_MACD][0].negative, 2u);
+    for (int view = 0; view < 2; view++)
+        EXPECT_EQ(span(ChartSpan[CHART_TAX_EFFICIENCY][view]), (std::vector<uint32_t>{88, 0, 88}));
+    EXPECT_EQ(span(StrengthSpan[STRENGTH_MACD][0]), (std::vector<uint32_t>{3, 2, 5}));
     EXPECT_EQ(StrengthSpan[STRENGTH_MA][0].total, 0u);
 
     // Current Strength reads the pair of the first indicator on: MA, then MACD, then ROC.
@@ -223,47 +233,26 @@ TEST_F(ChartRowTest, BarsGrowBothWaysFromTheZeroLine)
     Extent(0, STAT_YTD, 10, 40);
     MeasureFundRow(300);
 
-    // 12.0: 200 x 12 / 40 = 60 pixels right of ZeroX 50.
-    RowBar bar;
-    ComputeRowBar(&FundTable[0], &bar);
-    EXPECT_EQ(bar.barLeft, 50);
-    EXPECT_EQ(bar.barRight, 110);
-    EXPECT_EQ(bar.negative, 0u);
-    EXPECT_STREQ(bar.label, "12.0%");
-    // -7.9: 200 x 7.9 / 40 = 39.5, truncated to 39, left of the zero line.
-    ComputeRowBar(&FundTable[1], &bar);
-    EXPECT_EQ(bar.barLeft, 11);
-    EXPECT_EQ(bar.barRight, 50);
-    EXPECT_EQ(bar.negative, 1u);
-    EXPECT_STREQ(bar.label, "(7.9%)");
-
-    // Max Growth: yellow bar and name (2), black label (1).
-    Canvas actual(320, rowHeight), expected(320, rowHeight);
-    Row(actual, 0);
-    Head(expected, BMP_NO_PORTFOLIO, "Alpha", 2);
-    FillBox(&expected.target, 147, 1, 207, rowHeight - 1, 2);
-    FillBox(&expected.target, 147, 1, 148, rowHeight - 1, 1);
-    Label(expected, 149, "12.0%", 1, false);
-    EXPECT_EQ(FirstDifference(actual, expected), "");
-
+    // 12.0: 200 x 12 / 40 = 60 pixels right of ZeroX 50 (x0 + 50 = 147); -7.9: 200 x
+    // 7.9 / 40 = 39.5, truncated to 39, left of it.
+    // Max Growth: yellow bar and name (2), black label (1) after the zero line.
+    ExpectRow(0, BMP_NO_PORTFOLIO, "Alpha", 2, [&](Canvas &e) {
+        Bar(e, 147, 207, 2);
+        Bar(e, 147, 148, 1);
+        Label(e, 149, "12.0%", 1, false);
+    });
     // Growth: red (5); the label ends against x0 + ZeroX - 1 = 146.
-    Canvas actual2(320, rowHeight), expected2(320, rowHeight);
-    Row(actual2, 1);
-    Head(expected2, BMP_PORTFOLIO, "Beta", 5);
-    FillBox(&expected2.target, 108, 1, 147, rowHeight - 1, 5);
-    FillBox(&expected2.target, 147, 1, 148, rowHeight - 1, 1);
-    Label(expected2, 146, "(7.9%)", 1, true);
-    EXPECT_EQ(FirstDifference(actual2, expected2), "");
-    // Nothing of the label reaches the column before the zero line or beyond it.
-    for (int32_t y = 0; y < rowHeight; y++) {
-        EXPECT_EQ(actual2.At(146, y), y >= 1 && y < rowHeight - 1 ? PaletteColour(5)
-                                                                   : Gray);
-        EXPECT_EQ(actual2.At(148, y), Gray);
-    }
+    ExpectRow(1, BMP_PORTFOLIO, "Beta", 5, [&](Canvas &e) {
+        Bar(e, 108, 147, 5);
+        Bar(e, 147, 148, 1);
+        Label(e, 146, "(7.9%)", 1, true);
+    });
     // The painter leaves the target's modes as it found them.
-    EXPECT_EQ(actual2.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
-    EXPECT_EQ(actual2.target.transparentText, 0u);
-    EXPECT_EQ(actual2.target.clipOn, 0u);
+    Canvas c(320, rowHeight);
+    Row(c, 1);
+    EXPECT_EQ(c.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
+    EXPECT_EQ(c.target.transparentText, 0u);
+    EXPECT_EQ(c.target.clipOn, 0u);
 }
 
 TEST_F(ChartRowTest, NegativeLabelIsClippedToTheBarArea)
@@ -274,61 +263,46 @@ TEST_F(ChartRowTest, NegativeLabelIsClippedToTheBarArea)
     Extent(0, STAT_YTD, 1, 40);
     MeasureFundRow(300);
     ASSERT_EQ(ZeroX, 5u);  // 200 x 1 / 40
-    Canvas actual(320, rowHeight);
-    Row(actual, 0);
+    // 200 x 0.5 / 40 = 2.5 -> 2: the bar covers x0 + 3 .. x0 + 4, the zero line x0 + 5.
     // The right-aligned label would start well left of x0 = 97; the clip keeps the name
     // column (from the marker's end at 15) clear.
-    for (int32_t y = 0; y < rowHeight; y++)
-        for (int32_t x = 15; x < 97; x++)
-            ASSERT_EQ(actual.At(x, y), Gray) << x << "," << y;
-    // 200 x 0.5 / 40 = 2.5 -> 2: the bar covers x0 + 3 .. x0 + 4, the zero line x0 + 5.
-    EXPECT_EQ(actual.At(97 + 3, rowHeight - 2), PaletteColour(2));
-    EXPECT_EQ(actual.At(97 + 5, rowHeight - 2), PaletteColour(1));
-    Canvas expected(320, rowHeight);
-    Head(expected, BMP_NO_PORTFOLIO, "", 2);
-    FillBox(&expected.target, 100, 1, 102, rowHeight - 1, 2);
-    FillBox(&expected.target, 102, 1, 103, rowHeight - 1, 1);
-    SurfaceClip(&expected.target, 97, 0, 297, rowHeight);
-    Label(expected, 101, "(0.5%)", 1, true);
-    SurfaceClearClip(&expected.target);
-    EXPECT_EQ(FirstDifference(actual, expected), "");
+    ExpectRow(0, BMP_NO_PORTFOLIO, "", 2, [&](Canvas &e) {
+        Bar(e, 100, 102, 2);
+        Bar(e, 102, 103, 1);
+        SurfaceClip(&e.target, 97, 0, 297, rowHeight);
+        Label(e, 101, "(0.5%)", 1, true);
+        SurfaceClearClip(&e.target);
+    });
 }
 
-TEST_F(ChartRowTest, NarrowListShowsOnlyMarkersAndNames)
+TEST_F(ChartRowTest, NarrowListAndZeroSpanDrawNoBars)
 {
-    NewFundTable(1);
+    NewFundTable(3);
     Fund(0, "Gamma", 3)->stats[0].ytdReturn = 20.0;
     FundTable[0].flags |= FUND_IN_PORTFOLIO;
+    Fund(1, "Flat", 7)->stats[0].ytdReturn = 0.0;
+    Fund(2, "Up", 7)->stats[0].ytdReturn = 5.0;
     ChartKind = CHART_YTD_RETURN;
+    // Too narrow for a bar area: only the markers (the row selected) and the name in its
+    // category's colour (4).
     Extent(0, STAT_YTD, 0, 20);
     MeasureFundRow(100);
     ASSERT_EQ(ChartWidth, 0u);
-    Canvas actual(320, rowHeight), expected(320, rowHeight);
-    Row(actual, 0, ROW_STATE_SELECTED);
-    Head(expected, BMP_PORTFOLIO, "Gamma", 4);
-    SurfaceCopyBitmap(&expected.target, 19, (rowHeight - 14) / 2, BMP_CHECK, 0);
-    EXPECT_EQ(FirstDifference(actual, expected), "");
-}
+    ExpectRow(0, BMP_PORTFOLIO, "Gamma", 4, [&](Canvas &e) {
+        SurfaceCopyBitmap(&e.target, 19, (rowHeight - 14) / 2, BMP_CHECK, 0);
+    }, ROW_STATE_SELECTED);
 
-TEST_F(ChartRowTest, ZeroTotalSpanDrawsZeroLineAndLabelsWithoutBars)
-{
-    NewFundTable(2);
-    Fund(0, "Flat", 7)->stats[0].ytdReturn = 0.0;
-    Fund(1, "Up", 7)->stats[0].ytdReturn = 5.0;
-    ChartKind = CHART_YTD_RETURN;
+    // A zero total span: the zero line and the labels, no bars. Index: grey name (7),
+    // white label (0).
+    Extent(0, STAT_YTD, 0, 0);
     MeasureFundRow(300);
     ASSERT_EQ(ZeroX, 0u);
-    // Index: grey name (7), white label (0).
     const char *labels[2] = {"0.0%", "5.0%"};
-    const char *names[2] = {"Flat", "Up"};
-    for (int32_t row = 0; row < 2; row++) {
-        Canvas actual(320, rowHeight), expected(320, rowHeight);
-        Row(actual, row);
-        Head(expected, BMP_NO_PORTFOLIO, names[row], 7);
-        FillBox(&expected.target, 97, 1, 98, rowHeight - 1, 1);
-        Label(expected, 99, labels[row], 0, false);
-        EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << row;
-    }
+    for (int32_t row = 1; row < 3; row++)
+        ExpectRow(row, BMP_NO_PORTFOLIO, FundTable[row].name, 7, [&](Canvas &e) {
+            Bar(e, 97, 98, 1);
+            Label(e, 99, labels[row - 1], 0, false);
+        });
 }
 
 TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
@@ -346,14 +320,12 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
     ASSERT_EQ(ZeroX, 100u);
     // Strength -3.0: 200 x 3 / 10 = 60 left of the line in red (5); the signal 1.5:
     // 30 right of it in dark green (10); the label black whatever the category.
-    Canvas actual(320, rowHeight), expected(320, rowHeight);
-    Row(actual, 0);
-    Head(expected, BMP_NO_PORTFOLIO, "Delta", 8);
-    FillBox(&expected.target, 137, 1, 197, rowHeight - 1, 5);
-    FillBox(&expected.target, 197, 1, 227, rowHeight - 1, 10);
-    FillBox(&expected.target, 197, 1, 198, rowHeight - 1, 1);
-    Label(expected, 196, "(3.0%)", 1, true);
-    EXPECT_EQ(FirstDifference(actual, expected), "");
+    ExpectRow(0, BMP_NO_PORTFOLIO, "Delta", 8, [&](Canvas &e) {
+        Bar(e, 137, 197, 5);
+        Bar(e, 197, 227, 10);
+        Bar(e, 197, 198, 1);
+        Label(e, 196, "(3.0%)", 1, true);
+    });
 
     // MACD alone: its own span (ZeroX 0), green (9) for a value of 0 or more, no second bar.
     ShowMovingAverage = 0;
@@ -394,23 +366,18 @@ TEST_F(ChartRowTest, BarsFromTheLeftEdgeForVolatilityAndTaxEfficiency)
     ChartKind = CHART_VOLATILITY;
     Extent(0, STAT_VOLATILITY, 0, 20);
     MeasureFundRow(300);
-    RowBar bar;
-    ComputeRowBar(f, &bar);
-    EXPECT_EQ(bar.barLeft, 0);
-    EXPECT_EQ(bar.barRight, 80);  // 200 x 8 / 20
-    EXPECT_STREQ(bar.label, "8.0");
-    // Bond: teal bar (11), black label (1); no zero line.
-    Canvas actual(320, rowHeight), expected(320, rowHeight);
-    Row(actual, 0);
-    Head(expected, BMP_NO_PORTFOLIO, "Epsilon", 11);
-    FillBox(&expected.target, 97, 1, 177, rowHeight - 1, 11);
-    Label(expected, 99, "8.0", 1, false);
-    EXPECT_EQ(FirstDifference(actual, expected), "");
+    // 200 x 8 / 20 = 80 from the area's edge. Bond: teal bar (11), black label (1); no
+    // zero line.
+    ExpectRow(0, BMP_NO_PORTFOLIO, "Epsilon", 11, [&](Canvas &e) {
+        Bar(e, 97, 177, 11);
+        Label(e, 99, "8.0", 1, false);
+    });
 
     // A negative tax efficiency has no bar to the left of the area's edge.
     ChartKind = CHART_TAX_EFFICIENCY;
     ChartScaleExtremes.taxEfficiencyExtent = 50;
     MeasureFundRow(300);
+    RowBar bar;
     ComputeRowBar(f, &bar);
     EXPECT_EQ(bar.barLeft, 0);
     EXPECT_EQ(bar.barRight, 0);
@@ -449,9 +416,8 @@ TEST_F(ChartRowTest, SelectionAndFocusChanges)
     MeasureFundRow(300);
     const int32_t checkY = (rowHeight - 14) / 2;
 
-    Canvas c(320, rowHeight);
+    Canvas c(320, rowHeight), expected(320, rowHeight);
     DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_SELECT, ROW_STATE_SELECTED);
-    Canvas expected(320, rowHeight);
     SurfaceCopyBitmap(&expected.target, 19, checkY, BMP_CHECK, 0);
     EXPECT_EQ(FirstDifference(c, expected), "");
     DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_SELECT, 0);
@@ -497,10 +463,7 @@ TEST_F(ChartRowTest, SignalStateTestsMacdThenRocThenMovingAverage)
 TEST_F(ChartRowTest, TrendStateCountsTheRunAtTheEnd)
 {
     // Oldest first; the last value is p0.
-    const struct {
-        std::vector<double> values;
-        int state;
-    } cases[] = {
+    const struct { std::vector<double> values; int state; } cases[] = {
         {{0, 5, 1, 2, 3, 4}, 1},         // three rises, the one before falls
         {{9, 1, 2, 3, 4, 5}, 2},         // four rises
         {{1, 2, 3, 4, 5, 6}, 3},         // five rises
@@ -528,7 +491,7 @@ TEST_F(ChartRowTest, TrendStateCountsTheRunAtTheEnd)
     EXPECT_EQ(TrendState(f, 1), 0);  // series 1 does not exist
 }
 
-TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlaces)
+TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlacesByTheWidthOfTheIconDrawn)
 {
     NewFundTable(3);
     // With an index fund: series 0 rises five times and holds, series 1 falls five times.
@@ -543,30 +506,22 @@ TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlaces)
     Values(without, {1, 2, 3, 4, 5, 6}, false);
     without->points[0][5].dateWord |= NAV_MACD_HOLDING;
     // Five points: signals but no trend.
-    FundRecord *few = Fund(2, "Few", 1);
-    Values(few, {1, 2, 3, 4, 5}, false);
+    Values(Fund(2, "Few", 1), {1, 2, 3, 4, 5}, false);
 
     ChartKind = CHART_SIGNALS;
     ShowMacd = 1;
     MeasureFundRow(300);
     // x0 = 97, icons 10 wide: 97, 97 + 14, 97 + 28, 97 + 42, at y1 = 1, by exclusive-or.
-    const struct {
-        int32_t row;
-        std::vector<std::pair<int32_t, uint32_t>> icons;
-    } cases[] = {
-        {0, {{97, BMP_SELL}, {111, BMP_BUY}, {125, BMP_FALL5}, {139, BMP_RISE5}}},
-        {1, {{111, BMP_BUY}, {139, BMP_RISE5}}},
-        {2, {{111, BMP_SELL}}},
+    using Icons = std::vector<std::pair<int32_t, uint32_t>>;
+    auto expectIcons = [&](int32_t row, const Icons &icons) {
+        ExpectRow(row, BMP_NO_PORTFOLIO, FundTable[row].name, 2, [&](Canvas &e) {
+            for (const auto &icon : icons)
+                SurfaceCopyBitmap(&e.target, icon.first, 1, icon.second, 1);
+        });
     };
-    const char *names[3] = {"Idx", "Own", "Few"};
-    for (const auto &c : cases) {
-        Canvas actual(320, rowHeight), expected(320, rowHeight);
-        Row(actual, c.row);
-        Head(expected, BMP_NO_PORTFOLIO, names[c.row], 2);
-        for (const auto &icon : c.icons)
-            SurfaceCopyBitmap(&expected.target, icon.first, 1, icon.second, 1);
-        EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << c.row;
-    }
+    expectIcons(0, {{97, BMP_SELL}, {111, BMP_BUY}, {125, BMP_FALL5}, {139, BMP_RISE5}});
+    expectIcons(1, {{111, BMP_BUY}, {139, BMP_RISE5}});
+    expectIcons(2, {{111, BMP_SELL}});
     // Exclusive-or with the light-gray background.
     Canvas one(320, rowHeight);
     Row(one, 1);
@@ -574,28 +529,12 @@ TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlaces)
 
     // All three indicators off: only the trend icons.
     ShowMacd = 0;
-    Canvas actual(320, rowHeight), expected(320, rowHeight);
-    Row(actual, 0);
-    Head(expected, BMP_NO_PORTFOLIO, "Idx", 2);
-    SurfaceCopyBitmap(&expected.target, 125, 1, BMP_FALL5, 1);
-    SurfaceCopyBitmap(&expected.target, 139, 1, BMP_RISE5, 1);
-    EXPECT_EQ(FirstDifference(actual, expected), "");
-}
+    expectIcons(0, {{125, BMP_FALL5}, {139, BMP_RISE5}});
 
-TEST_F(ChartRowTest, SignalsIconPlacesUseTheWidthOfTheIconDrawn)
-{
-    NewFundTable(1);
-    // Series 0 rises five times and holds; series 1 falls five times and is out.
-    FundRecord *f = Fund(0, "Idx", 1);
-    Values(f, {1, 2, 3, 4, 5, 6}, true);
-    for (int k = 0; k < 6; k++)
-        f->points[1][k].value = 11 - k;
-    f->points[0][5].dateWord |= NAV_MACD_HOLDING;
-    f->indexName = CopyString("SPX", 3);
-    // A Buy icon 12 pixels wide and a five-fall icon 7 wide; the others stay 10.
-    const struct {
-        uint32_t slot, width;
-    } sizes[] = {{BMP_BUY, 12}, {BMP_FALL5, 7}};
+    // A Buy icon 12 pixels wide and a five-fall icon 7 wide; the others stay 10. Sell
+    // (10) at 97; Buy (12) at 97 + 12 + 4 = 113; five falls (7) at 97 + 2 * (7 + 4) =
+    // 119; five rises (10) at 97 + 3 * (10 + 4) = 139.
+    const struct { uint32_t slot, width; } sizes[] = {{BMP_BUY, 12}, {BMP_FALL5, 7}};
     for (const auto &s : sizes) {
         FreeBlock(Bitmaps[s.slot].pixels);
         Bitmaps[s.slot].width = s.width;
@@ -603,19 +542,8 @@ TEST_F(ChartRowTest, SignalsIconPlacesUseTheWidthOfTheIconDrawn)
         for (uint32_t i = 0; i < s.width * 14; i++)
             Bitmaps[s.slot].pixels[i] = SlotColour(s.slot);
     }
-    ChartKind = CHART_SIGNALS;
     ShowMacd = 1;
-    MeasureFundRow(300);
-    // x0 = 97: Sell (10) at 97; Buy (12) at 97 + 12 + 4 = 113; five falls (7) at
-    // 97 + 2 * (7 + 4) = 119; five rises (10) at 97 + 3 * (10 + 4) = 139.
-    Canvas actual(320, rowHeight), expected(320, rowHeight);
-    Row(actual, 0);
-    Head(expected, BMP_NO_PORTFOLIO, "Idx", 2);
-    SurfaceCopyBitmap(&expected.target, 97, 1, BMP_SELL, 1);
-    SurfaceCopyBitmap(&expected.target, 113, 1, BMP_BUY, 1);
-    SurfaceCopyBitmap(&expected.target, 119, 1, BMP_FALL5, 1);
-    SurfaceCopyBitmap(&expected.target, 139, 1, BMP_RISE5, 1);
-    EXPECT_EQ(FirstDifference(actual, expected), "");
+    expectIcons(0, {{97, BMP_SELL}, {113, BMP_BUY}, {119, BMP_FALL5}, {139, BMP_RISE5}});
 }
 
 TEST_F(ChartRowTest, CategoryColoursFromTheTable)

@@ -47,16 +47,9 @@ protected:
     {
         Paint(f, units, PeriodOfPoint(f, 0), PeriodOfPoint(f, f->pointCount - 1));
     }
-    void Reopen()
-    {
-        CloseCanvas(&canvas);
-        OpenCanvas(&canvas, 200, 130);
-    }
+    void Reopen() { CloseCanvas(&canvas); OpenCanvas(&canvas, 200, 130); }
     RgbColour At(int32_t x, int32_t y) { return PixelAt(&canvas, x, y); }
-    void ExpectPixels(std::initializer_list<PixelProbe> probes)
-    {
-        ExpectCanvasPixels(&canvas, probes);
-    }
+    void ExpectPixels(std::initializer_list<PixelProbe> p) { ExpectCanvasPixels(&canvas, p); }
     // Every pixel of columns x0..x1, rows y0..y1 is colour.
     void ExpectBlock(int32_t x0, int32_t x1, int32_t y0, int32_t y1, RgbColour colour)
     {
@@ -90,18 +83,16 @@ FundRecord *BandFund()
     return f;
 }
 
-struct BandCase {
-    const char *name;
-    uint8_t rsi, dists, benchmark, macd, magnify, roc;
-    std::vector<int32_t> lines;   // the black rows of column 190 below the title line
-    int32_t plotBottom;           // P + 1
-};
-
 // Bands are cut from the bottom line 129 upward: each takes its line at b - 23 - 1, so
 // 105, 81, 57, 33; a magnified MACD band takes 2H/5 = 46 rows, its line at b - 47.
 TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
 {
-    const BandCase cases[] = {
+    const struct {
+        const char *name;
+        uint8_t rsi, dists, benchmark, macd, magnify, roc;
+        std::vector<int32_t> lines;   // the black rows of column 190 below the title line
+        int32_t plotBottom;           // P + 1
+    } cases[] = {
         {"none", 0, 0, 0, 0, 0, 0, {}, 130},
         {"RSI", 1, 0, 0, 0, 0, 0, {105}, 106},
         {"distributions", 0, 1, 0, 0, 0, 0, {105}, 106},
@@ -113,7 +104,7 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         {"distributions, benchmark, magnified MACD", 0, 1, 1, 1, 1, 0, {34, 81, 105}, 35},
         {"magnified MACD: a fifth of H off the price plot", 0, 0, 0, 1, 1, 0, {82}, 83},
     };
-    for (const BandCase &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Reopen();
         FundRecord *f = BandFund();
@@ -132,13 +123,12 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         EXPECT_EQ(FundPlotTop(f), 14u);
         EXPECT_EQ(FundPlotBottom(f), (uint32_t)c.plotBottom);
     }
-}
-
-TEST_F(FundGraphTest, DistributionBandNeedsADistributionInTheVisibleRange)
-{
+    // The distribution band needs a distribution in the visible range: the one at point
+    // 5 is left out of a range from point 6 on.
+    Reopen();
     FundRecord *f = BandFund();
+    PlainView();
     ShowDistributions = 1;
-    // The distribution is at point 5; a range from point 6 on leaves it out.
     Paint(f, 2, PeriodOfPoint(f, 6), PeriodOfPoint(f, 19));
     EXPECT_EQ(FundPlotBottom(f), 130u);
     Paint(f, 2, PeriodOfPoint(f, 5), PeriodOfPoint(f, 19));
@@ -270,10 +260,7 @@ TEST_F(FundGraphTest, MovingAverageLabelNamesKindParameterAndThresholds)
 {
     FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
     MaSettings *ms = &f->maSettings[0];
-    struct {
-        uint32_t kind, length, percent, buy, sell;
-        const char *label;
-    } cases[] = {
+    struct { uint32_t kind, length, percent, buy, sell; const char *label; } cases[] = {
         {MA_UMA, 40, 0, 3, 2, "UMA 40 (+3-2)"},
         {MA_EMA, 7, 0, 1, 4, "EMA .07 (+1-4)"},
         {MA_VIDYA, 12, 45, 2, 5, "VIDYA 12 .45 (+2-5)"},
@@ -531,20 +518,11 @@ TEST_F(FundGraphTest, EvaluationEquityStartsOnThePriceLine)
     EXPECT_EQ(At(100, 123), green);
 }
 
-int RefuseClip(DrawTarget *, int32_t, int32_t, int32_t, int32_t)
-{
-    return 0;
-}
-int RefuseAlign(DrawTarget *, uint32_t)
-{
-    return 0;
-}
-
 TEST_F(FundGraphTest, RefusedClipAndAlignmentAreReportedAndDrawingGoesOn)
 {
     FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
-    CanvasOps.clip = RefuseClip;
-    CanvasOps.setTextAlign = RefuseAlign;
+    CanvasOps.clip = [](DrawTarget *, int32_t, int32_t, int32_t, int32_t) { return 0; };
+    CanvasOps.setTextAlign = [](DrawTarget *, uint32_t) { return 0; };
     PaintWhole(f, 2);
     std::string all;
     for (const std::string &t : MessageTexts())
@@ -568,7 +546,8 @@ void PaintWide(GraphCanvas *canvas, uint32_t n)
 }
 
 // Month letters and the two label rows below five years; only years from five years on.
-TEST(FundGraphDateAxis, FourYearsShowMonthLettersAndTwoLabelRowsFiveYearsOnlyYears)
+// Year lines are dashed down to the label area.
+TEST(FundGraphDateAxis, LettersLabelRowsAndDashedYearLines)
 {
     struct {
         uint32_t points;   // 240 points span 239 periods (3 years in view), 301 span 300 (5)
@@ -592,30 +571,26 @@ TEST(FundGraphDateAxis, FourYearsShowMonthLettersAndTwoLabelRowsFiveYearsOnlyYea
         EXPECT_TRUE(WasDrawn("00"));
         EXPECT_EQ(FirstNamed("01").y, c.letters ? 178 : 186);
         EXPECT_FALSE(WasDrawn("99"));
+        if (c.letters) {
+            // January 2002 is period 120 of 239: x = 15 + 120 * 768 / 239 = 400. yT = 11:
+            // dashes of 4 rows end at rows 16, 25, ... while above L = 199 - 25 = 174. The
+            // price line of 1.0 crosses on row 198 - trunc(187 / (ln 2 + 1)) = 88, its
+            // dots on rows 87..89.
+            int32_t x = 15 + 120 * 768 / 239;
+            auto underPrice = [](int32_t y) { return y >= 87 && y <= 89; };
+            std::vector<int32_t> rows, expected;
+            for (int32_t y = 12; y < 174; y++)
+                if (PixelAt(&canvas, x, y) == 0 && !underPrice(y))
+                    rows.push_back(y);
+            for (int32_t start = 16; start < 174; start += 9)
+                for (int32_t y = start - 3; y <= start; y++)
+                    if (y >= 12 && !underPrice(y))
+                        expected.push_back(y);
+            EXPECT_EQ(rows, expected);
+            EXPECT_EQ(PixelAt(&canvas, x, 88), PaletteColour(12));
+        }
         CloseCanvas(&canvas);
     }
-}
-
-TEST(FundGraphDateAxis, YearLinesAreDashedDownToTheLabelArea)
-{
-    GraphCanvas canvas;
-    PaintWide(&canvas, 240);
-    // January 2002 is period 120 of 239: x = 15 + 120 * 768 / 239 = 400. yT = 11: dashes
-    // of 4 rows end at rows 16, 25, ... while above L = 199 - 25 = 174. The price line of
-    // 1.0 crosses on row 198 - trunc(187 / (ln 2 + 1)) = 88, its dots on rows 87..89.
-    int32_t x = 15 + 120 * 768 / 239;
-    auto underPrice = [](int32_t y) { return y >= 87 && y <= 89; };
-    std::vector<int32_t> rows, expected;
-    for (int32_t y = 12; y < 174; y++)
-        if (PixelAt(&canvas, x, y) == 0 && !underPrice(y))
-            rows.push_back(y);
-    for (int32_t start = 16; start < 174; start += 9)
-        for (int32_t y = start - 3; y <= start; y++)
-            if (y >= 12 && !underPrice(y))
-                expected.push_back(y);
-    EXPECT_EQ(rows, expected);
-    EXPECT_EQ(PixelAt(&canvas, x, 88), PaletteColour(12));
-    CloseCanvas(&canvas);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -655,7 +630,7 @@ TEST_F(OverlayGraphTest, OnlyPositionZeroDrawsFrameAxesAndDates)
     EXPECT_TRUE(WasDrawn("01/22/00"));
 }
 
-TEST_F(OverlayGraphTest, OverlayFactorScalesTheRowsOfAFund)
+TEST_F(OverlayGraphTest, OverlayFactorScalesTheRowsOfAFundAndPlotRowsAreKept)
 {
     LinearScale = 1;
     // yT = top = 0, span = 129 - 0 - 1 = 128 over 4 units: a value v lies on row
@@ -671,11 +646,7 @@ TEST_F(OverlayGraphTest, OverlayFactorScalesTheRowsOfAFund)
     PaintOverlayGraph(f, 0, 0, 0, 199, 129, 4, PeriodOfPoint(f, 0), PeriodOfPoint(f, 2), 0,
                       text);
     EXPECT_EQ(At(100, 64), blue);
-}
-
-TEST_F(OverlayGraphTest, WritesReadoutAndPlotRows)
-{
-    FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
+    // The readout and the plot rows of a graph from row 20.
     PaintOverlayGraph(f, 0, 0, 20, 199, 129, 2, PeriodOfPoint(f, 0), PeriodOfPoint(f, 1), 0,
                       text);
     EXPECT_EQ(FundReadoutX(f), 199u * 2 / 3);

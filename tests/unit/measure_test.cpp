@@ -28,7 +28,7 @@ const int32_t Jan2000 = 2400;
 
 class MeasureTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void Reset()
     {
         ResetViewState();
         PlainView();
@@ -38,13 +38,8 @@ protected:
         ZoomSelectionFrom = ZoomSelectionTo = 0;
         ZoomSelectionMax = 0;
     }
-    void TearDown() override
-    {
-        ClearGraphGeometry();
-        MeasuredFund = nullptr;
-        ZoomSelectionFrom = ZoomSelectionTo = 0;
-        ZoomSelectionMax = 0;
-    }
+    void SetUp() override { Reset(); }
+    void TearDown() override { Reset(); }
 };
 
 std::string DateAt(int32_t x)
@@ -61,13 +56,13 @@ TEST_F(MeasureTest, DoDateSpreadsThePaintedRangeOverThePlotLimits)
     PlotRight = 130;
     PaintedFrom = Jan2000;
     PaintedTo = Jan2000 + 120;
-    EXPECT_EQ(DateAt(10), "01/01/00");
-    EXPECT_EQ(DateAt(11), "01/08/00");
-    EXPECT_EQ(DateAt(14), "01/29/00");
-    EXPECT_EQ(DateAt(15), "02/01/00");
-    EXPECT_EQ(DateAt(70), "01/01/01");
-    EXPECT_EQ(DateAt(69), "12/29/00");
-    EXPECT_EQ(DateAt(130), "01/01/02");
+    const struct {
+        int32_t x;
+        const char *date;
+    } dates[] = {{10, "01/01/00"}, {11, "01/08/00"}, {14, "01/29/00"}, {15, "02/01/00"},
+                 {69, "12/29/00"}, {70, "01/01/01"}, {130, "01/01/02"}};
+    for (const auto &d : dates)
+        EXPECT_EQ(DateAt(d.x), d.date) << d.x;
     char text[READOUT_LINE_SIZE];
     EXPECT_EQ(DoDate(text, 40), Jan2000 + 30);
 
@@ -98,80 +93,73 @@ TEST_F(MeasureTest, ValueAtRowInvertsBothPriceAxesAndTruncatesToHundredths)
     };
     EXPECT_EQ(read(150), "D=$0.00");  // no measured fund
     MeasuredFund = f;
-
-    LinearScale = 1;
-    PaintedPriceUnits = 10;
-    EXPECT_EQ(read(150), "D=$5.00");
-    EXPECT_EQ(read(200), "D=$0.00");
-    EXPECT_EQ(read(100), "D=$10.00");
-    PaintedPriceUnits = 3;
-    EXPECT_EQ(read(167), "D=$0.99");  // 33 * 3 / 100 exactly, not a hair below
-    EXPECT_EQ(read(199), "D=$0.03");
-
-    LinearScale = 0;
-    for (uint32_t units : {0u, 1u, 20u, 1000u}) {
-        PaintedPriceUnits = units;
-        EXPECT_EQ(read(200), "D=$0.36") << units;  // exp(-1) = 0.3678...
+    const struct { uint8_t linear; uint32_t units; int32_t y; const char *text; } cases[] = {
+        {1, 10, 150, "D=$5.00"}, {1, 10, 200, "D=$0.00"}, {1, 10, 100, "D=$10.00"},
+        {1, 3, 167, "D=$0.99"},  // 33 * 3 / 100 exactly, not a hair below
+        {1, 3, 199, "D=$0.03"},
+        // Log: the bottom row is exp(-1) = 0.3678... whatever the units.
+        {0, 0, 200, "D=$0.36"}, {0, 1, 200, "D=$0.36"}, {0, 1000, 200, "D=$0.36"},
+        // Half way up: exp((ln 20 + 1) / 2 - 1) = sqrt(20 / e) = 2.7124...
+        {0, 20, 150, "D=$2.71"},
+    };
+    for (const auto &c : cases) {
+        LinearScale = c.linear;
+        PaintedPriceUnits = c.units;
+        EXPECT_EQ(read(c.y), c.text) << "units " << c.units << " row " << c.y;
     }
-    PaintedPriceUnits = 20;
-    // Half way up: exp((ln 20 + 1) / 2 - 1) = sqrt(20 / e) = 2.7124...
-    EXPECT_EQ(read(150), "D=$2.71");
     EXPECT_DOUBLE_EQ(ValueAtRow(text, 150), 2.71);
-
     SetFundPlotRows(f, 100, 100);  // no plot height: nothing to divide by
     EXPECT_EQ(read(100), "D=$0.00");
 }
 
 TEST_F(MeasureTest, ResultIsThePercentChangeWithinAPeriodElseAnnualizedEitherWayRound)
 {
+    // Within a period the plain change; halving over two years is sqrt(1/2) - 1 a year.
+    const struct {
+        int32_t to;
+        double first, last;
+        const char *text;
+    } cases[] = {{Jan2000, 10, 12, "Result=20.0%"}, {Jan2000, 10, 8, "Result=(20.0)%"},
+                 {Jan2000, 10, 10, "Result=0.0%"}, {Jan2000 + 120, 20, 10, "Result=(29.3)%"}};
     char text[32];
-    FormatResultLine(text, sizeof text, MeasuredReturn(Jan2000, 10.0, Jan2000, 12.0));
-    EXPECT_STREQ(text, "Result=20.0%");
-    FormatResultLine(text, sizeof text, MeasuredReturn(Jan2000, 10.0, Jan2000, 8.0));
-    EXPECT_STREQ(text, "Result=(20.0)%");
-    FormatResultLine(text, sizeof text, MeasuredReturn(Jan2000, 10.0, Jan2000, 10.0));
-    EXPECT_STREQ(text, "Result=0.0%");
-
+    for (const auto &c : cases) {
+        FormatResultLine(text, sizeof text, MeasuredReturn(Jan2000, c.first, c.to, c.last));
+        EXPECT_STREQ(text, c.text);
+    }
     // Doubling in a year of 60 periods is 100 % a year, measured left to right or back.
     double forward = MeasuredReturn(Jan2000, 10.0, Jan2000 + 60, 20.0);
     EXPECT_NEAR(forward, 100.0, 0.01);
     EXPECT_EQ(forward, MeasuredReturn(Jan2000 + 60, 20.0, Jan2000, 10.0));
     EXPECT_EQ(forward, AnnualizedReturn(10.0, 20.0, 60));
-    // Halving over two years: sqrt(1/2) - 1 = -29.29 % a year.
-    FormatResultLine(text, sizeof text, MeasuredReturn(Jan2000, 20.0, Jan2000 + 120, 10.0));
-    EXPECT_STREQ(text, "Result=(29.3)%");
 }
 
 TEST_F(MeasureTest, FundUnderThePointerIsTheTabsFundOrTheFirstStackedOneThere)
 {
     BuildDateTable({Date(1, 1, 0), Date(1, 8, 0)});
     NewFundTable(3);
-    for (uint32_t i = 0; i < 3; i++) {
-        std::string name = "F" + std::to_string(i);
-        SetFundPoints(i, name.c_str(), {{1, 1, 0, 1.0}, {1, 8, 0, 1.1}});
-    }
+    for (uint32_t i = 0; i < 3; i++)
+        SetFundPoints(i, ("F" + std::to_string(i)).c_str(), {{1, 1, 0, 1.0}, {1, 8, 0, 1.1}});
     FundTable[0].flags |= FUND_DISPLAYED;
     FundTable[2].flags |= FUND_DISPLAYED;
     SetFundPlotRows(&FundTable[0], 10, 50);
     SetFundPlotRows(&FundTable[2], 40, 90);  // overlaps fund 0's rows 40..50
     PlotLeft = 20;
     PlotRight = 200;
-
-    // Single mode: tab 4 shows the second displayed fund, fund 2.
-    EXPECT_EQ(FundUnderPointer(100, 45, 4), &FundTable[2]);
-    EXPECT_EQ(FundUnderPointer(100, 90, 4), &FundTable[2]);
-    EXPECT_EQ(FundUnderPointer(100, 20, 4), nullptr);   // fund 0's rows, not this page's
-    EXPECT_EQ(FundUnderPointer(19, 45, 4), nullptr);    // left of the plot limits
-    EXPECT_EQ(FundUnderPointer(201, 45, 4), nullptr);
-    EXPECT_EQ(FundUnderPointer(200, 45, 4), &FundTable[2]);
-    EXPECT_EQ(FundUnderPointer(100, 45, 5), nullptr);   // no third displayed fund
-    EXPECT_EQ(FundUnderPointer(100, 45, 2), nullptr);   // not a graph tab
-
-    // Combined: the first displayed fund in table order whose rows hold y.
-    CombinedGraphs = 1;
-    EXPECT_EQ(FundUnderPointer(100, 45, 3), &FundTable[0]);
-    EXPECT_EQ(FundUnderPointer(100, 60, 3), &FundTable[2]);
-    EXPECT_EQ(FundUnderPointer(100, 95, 3), nullptr);
+    // Single mode: tab 4 shows the second displayed fund, fund 2; combined: the first
+    // displayed fund in table order whose rows hold y. -1: no fund.
+    const struct { uint8_t combined; int32_t x, y, tab, fund; } cases[] = {
+        {0, 100, 45, 4, 2}, {0, 100, 90, 4, 2}, {0, 200, 45, 4, 2},
+        {0, 100, 20, 4, -1},  // fund 0's rows, not this page's
+        {0, 19, 45, 4, -1},   {0, 201, 45, 4, -1},  // outside the plot limits
+        {0, 100, 45, 5, -1},  // no third displayed fund
+        {0, 100, 45, 2, -1},  // not a graph tab
+        {1, 100, 45, 3, 0},   {1, 100, 60, 3, 2}, {1, 100, 95, 3, -1},
+    };
+    for (const auto &c : cases) {
+        CombinedGraphs = c.combined;
+        EXPECT_EQ(FundUnderPointer(c.x, c.y, c.tab), c.fund < 0 ? nullptr : &FundTable[c.fund])
+            << c.x << "," << c.y << " tab " << c.tab;
+    }
     // A fund not painted since the geometry was cleared is under no row, row 0 included.
     ClearGraphGeometry();
     EXPECT_EQ(FundUnderPointer(100, 0, 3), nullptr);
@@ -179,22 +167,18 @@ TEST_F(MeasureTest, FundUnderThePointerIsTheTabsFundOrTheFirstStackedOneThere)
 
 TEST_F(MeasureTest, SteppingKeysMoveWithinTheTableAndRefuseAtItsEnds)
 {
-    struct Case {
-        uint32_t index, key;
-        int32_t target;
-    } cases[] = {
-        {19, STEP_PAGE_DOWN, 29}, {20, STEP_PAGE_DOWN, 29}, {5, STEP_PAGE_DOWN, 15},
-        {29, STEP_PAGE_DOWN, -1}, {10, STEP_PAGE_UP, 0},    {11, STEP_PAGE_UP, 1},
-        {5, STEP_PAGE_UP, 0},     {0, STEP_PAGE_UP, -1},    {5, STEP_HOME, 0},
-        {0, STEP_HOME, -1},       {5, STEP_END, 29},        {29, STEP_END, -1},
-        {5, STEP_BACK, 4},        {0, STEP_BACK, -1},       {28, STEP_FORWARD, 29},
-        {29, STEP_FORWARD, -1},   {30, STEP_BACK, -1},
+    struct Case { uint32_t index, count, key; int32_t target; } cases[] = {
+        {19, 30, STEP_PAGE_DOWN, 29}, {20, 30, STEP_PAGE_DOWN, 29}, {5, 30, STEP_PAGE_DOWN, 15},
+        {29, 30, STEP_PAGE_DOWN, -1}, {10, 30, STEP_PAGE_UP, 0},    {11, 30, STEP_PAGE_UP, 1},
+        {5, 30, STEP_PAGE_UP, 0},     {0, 30, STEP_PAGE_UP, -1},    {5, 30, STEP_HOME, 0},
+        {0, 30, STEP_HOME, -1},       {5, 30, STEP_END, 29},        {29, 30, STEP_END, -1},
+        {5, 30, STEP_BACK, 4},        {0, 30, STEP_BACK, -1},       {28, 30, STEP_FORWARD, 29},
+        {29, 30, STEP_FORWARD, -1},   {30, 30, STEP_BACK, -1},      {0, 1, STEP_FORWARD, -1},
+        {0, 0, STEP_HOME, -1},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(StepTargetIndex(c.index, 30, c.key), c.target)
-            << "index " << c.index << " key " << c.key;
-    EXPECT_EQ(StepTargetIndex(0, 1, STEP_FORWARD), -1);
-    EXPECT_EQ(StepTargetIndex(0, 0, STEP_HOME), -1);
+        EXPECT_EQ(StepTargetIndex(c.index, c.count, c.key), c.target)
+            << "index " << c.index << " of " << c.count << " key " << c.key;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -207,10 +191,8 @@ protected:
     {
         MeasureTest::SetUp();
         memcpy(saved, Bitmaps, sizeof saved);
-        for (BitmapRecord &b : Bitmaps) {
-            b.width = 14;
-            b.height = 14;
-        }
+        for (BitmapRecord &b : Bitmaps)
+            b.width = b.height = 14;
     }
     void TearDown() override
     {
@@ -221,21 +203,14 @@ protected:
 
 TEST_F(ArrowTest, ButtonsAreHitInsideTheirPicturesOnly)
 {
-    // Side strips: x 2..15; button k rows 2 + 15k .. 15(k + 1).
-    struct Case {
-        uint32_t strip;
-        int32_t x, y, button;
-    } cases[] = {
-        {ARROW_STRIP_LEFT, 2, 2, 0},    {ARROW_STRIP_LEFT, 15, 15, 0},
-        {ARROW_STRIP_LEFT, 1, 5, -1},   {ARROW_STRIP_LEFT, 16, 5, -1},
-        {ARROW_STRIP_LEFT, 5, 1, -1},   {ARROW_STRIP_LEFT, 5, 16, -1},
-        {ARROW_STRIP_RIGHT, 5, 17, 1},  {ARROW_STRIP_RIGHT, 5, 30, 1},
-        {ARROW_STRIP_RIGHT, 5, 77, 5},  {ARROW_STRIP_RIGHT, 5, 90, 5},
-        {ARROW_STRIP_RIGHT, 5, 91, -1}, {ARROW_STRIP_TOP, 2, 2, 0},
-        {ARROW_STRIP_TOP, 15, 15, 0},   {ARROW_STRIP_TOP, 16, 5, -1},
-        {ARROW_STRIP_TOP, 17, 5, 1},    {ARROW_STRIP_TOP, 30, 5, 1},
-        {ARROW_STRIP_TOP, 31, 5, -1},   {ARROW_STRIP_TOP, 5, 16, -1},
-        {3, 5, 5, -1},
+    // Side strips: x 2..15; button k rows 2 + 15k .. 15(k + 1). The top strip the same
+    // across.
+    const uint32_t L = ARROW_STRIP_LEFT, R = ARROW_STRIP_RIGHT, T = ARROW_STRIP_TOP;
+    struct Case { uint32_t strip; int32_t x, y, button; } cases[] = {
+        {L, 2, 2, 0},   {L, 15, 15, 0}, {L, 1, 5, -1},  {L, 16, 5, -1}, {L, 5, 1, -1},
+        {L, 5, 16, -1}, {R, 5, 17, 1},  {R, 5, 30, 1},  {R, 5, 77, 5},  {R, 5, 90, 5},
+        {R, 5, 91, -1}, {T, 2, 2, 0},   {T, 15, 15, 0}, {T, 16, 5, -1}, {T, 17, 5, 1},
+        {T, 30, 5, 1},  {T, 31, 5, -1}, {T, 5, 16, -1}, {3, 5, 5, -1},
     };
     for (const Case &c : cases)
         EXPECT_EQ(ArrowButtonAt(c.strip, c.x, c.y), c.button)
@@ -244,70 +219,59 @@ TEST_F(ArrowTest, ButtonsAreHitInsideTheirPicturesOnly)
 
 TEST_F(ArrowTest, SideStripsMoveTheRangeByWeeksAndYearsWithinTheData)
 {
-    // Year boundaries are multiples of 60; the data span 2400 .. 3000 unless a case says.
+    // Year boundaries are multiples of 60; the data span 2400 (or start) .. 3000. Buttons
+    // 0..2 move by a week, 3..5 to the year boundary before or after; no move at the
+    // data's ends, past the other end of the range, or for a range within one year.
+    const uint32_t L = ARROW_STRIP_LEFT, R = ARROW_STRIP_RIGHT;
     struct Case {
         uint32_t strip;
-        int32_t button, from, to, spanStart, spanEnd;
+        int32_t button, from, to;
         int changed;
-        int32_t newFrom, newTo;
+        int32_t newFrom, newTo, start = 2400;
     } cases[] = {
-        {ARROW_STRIP_LEFT, 0, 2400, 2500, 2400, 3000, 0, 2400, 2500},  // at the data's start
-        {ARROW_STRIP_LEFT, 0, 2450, 2500, 2400, 3000, 1, 2449, 2500},
-        {ARROW_STRIP_LEFT, 1, 2450, 2500, 2400, 3000, 1, 2451, 2500},
-        {ARROW_STRIP_LEFT, 1, 2500, 2500, 2400, 3000, 0, 2500, 2500},
-        {ARROW_STRIP_LEFT, 2, 2450, 2500, 2400, 3000, 1, 2449, 2499},
-        {ARROW_STRIP_LEFT, 3, 2470, 2600, 2400, 3000, 1, 2460, 2600},  // to its year's start
-        {ARROW_STRIP_LEFT, 3, 2460, 2600, 2400, 3000, 1, 2400, 2600},  // on one: a year back
-        {ARROW_STRIP_LEFT, 3, 2460, 2600, 2410, 3000, 1, 2410, 2600},  // not below the data
-        {ARROW_STRIP_LEFT, 3, 2410, 2600, 2410, 3000, 0, 2410, 2600},
-        {ARROW_STRIP_LEFT, 4, 2470, 2600, 2400, 3000, 1, 2520, 2600},
-        {ARROW_STRIP_LEFT, 4, 2460, 2600, 2400, 3000, 1, 2520, 2600},
-        {ARROW_STRIP_LEFT, 4, 2470, 2520, 2400, 3000, 0, 2470, 2520},  // would reach to
-        {ARROW_STRIP_LEFT, 5, 2470, 2590, 2400, 3000, 1, 2460, 2580},
-        {ARROW_STRIP_LEFT, 5, 2470, 2475, 2400, 3000, 0, 2470, 2475},  // both in one year
-        {ARROW_STRIP_LEFT, 5, 2430, 2590, 2420, 3000, 1, 2420, 2580},
-        {ARROW_STRIP_RIGHT, 0, 2450, 2500, 2400, 3000, 1, 2450, 2499},
-        {ARROW_STRIP_RIGHT, 0, 2500, 2500, 2400, 3000, 0, 2500, 2500},
-        {ARROW_STRIP_RIGHT, 1, 2450, 3000, 2400, 3000, 0, 2450, 3000},  // at the data's end
-        {ARROW_STRIP_RIGHT, 1, 2450, 2500, 2400, 3000, 1, 2450, 2501},
-        {ARROW_STRIP_RIGHT, 2, 2450, 2500, 2400, 3000, 1, 2451, 2501},
-        {ARROW_STRIP_RIGHT, 3, 2450, 2530, 2400, 3000, 1, 2450, 2520},
-        {ARROW_STRIP_RIGHT, 3, 2450, 2520, 2400, 3000, 1, 2450, 2460},
-        {ARROW_STRIP_RIGHT, 3, 2470, 2520, 2400, 3000, 0, 2470, 2520},  // would pass from
-        {ARROW_STRIP_RIGHT, 3, 2525, 2530, 2400, 3000, 0, 2525, 2530},
-        {ARROW_STRIP_RIGHT, 4, 2450, 2530, 2400, 3000, 1, 2450, 2580},
-        {ARROW_STRIP_RIGHT, 4, 2450, 2990, 2400, 3000, 1, 2450, 3000},  // at most the end
-        {ARROW_STRIP_RIGHT, 4, 2450, 3000, 2400, 3000, 0, 2450, 3000},
-        {ARROW_STRIP_RIGHT, 5, 2450, 2530, 2400, 3000, 1, 2460, 2580},
-        {ARROW_STRIP_RIGHT, 5, 2930, 2990, 2400, 3000, 1, 2940, 3000},
-        {ARROW_STRIP_RIGHT, 5, 2990, 2995, 2400, 3000, 0, 2990, 2995},  // both held at the end
+        {L, 0, 2400, 2500, 0, 2400, 2500},       {L, 0, 2450, 2500, 1, 2449, 2500},
+        {L, 1, 2450, 2500, 1, 2451, 2500},       {L, 1, 2500, 2500, 0, 2500, 2500},
+        {L, 2, 2450, 2500, 1, 2449, 2499},       {L, 3, 2470, 2600, 1, 2460, 2600},
+        {L, 3, 2460, 2600, 1, 2400, 2600},       {L, 3, 2460, 2600, 1, 2410, 2600, 2410},
+        {L, 3, 2410, 2600, 0, 2410, 2600, 2410}, {L, 4, 2470, 2600, 1, 2520, 2600},
+        {L, 4, 2460, 2600, 1, 2520, 2600},       {L, 4, 2470, 2520, 0, 2470, 2520},
+        {L, 5, 2470, 2590, 1, 2460, 2580},       {L, 5, 2470, 2475, 0, 2470, 2475},
+        {L, 5, 2430, 2590, 1, 2420, 2580, 2420}, {R, 0, 2450, 2500, 1, 2450, 2499},
+        {R, 0, 2500, 2500, 0, 2500, 2500},       {R, 1, 2450, 3000, 0, 2450, 3000},
+        {R, 1, 2450, 2500, 1, 2450, 2501},       {R, 2, 2450, 2500, 1, 2451, 2501},
+        {R, 3, 2450, 2530, 1, 2450, 2520},       {R, 3, 2450, 2520, 1, 2450, 2460},
+        {R, 3, 2470, 2520, 0, 2470, 2520},       {R, 3, 2525, 2530, 0, 2525, 2530},
+        {R, 4, 2450, 2530, 1, 2450, 2580},       {R, 4, 2450, 2990, 1, 2450, 3000},
+        {R, 4, 2450, 3000, 0, 2450, 3000},       {R, 5, 2450, 2530, 1, 2460, 2580},
+        {R, 5, 2930, 2990, 1, 2940, 3000},       {R, 5, 2990, 2995, 0, 2990, 2995},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "strip " << c.strip << " button " << c.button
+                                        << " from " << c.from << " to " << c.to);
         ZoomSelectionFrom = c.from;
         ZoomSelectionTo = c.to;
-        DataSpanStart = c.spanStart;
-        DataSpanEnd = c.spanEnd;
-        EXPECT_EQ(ApplyArrowButton(c.strip, c.button), c.changed)
-            << "strip " << c.strip << " button " << c.button << " from " << c.from;
-        EXPECT_EQ(ZoomSelectionFrom, c.newFrom) << "strip " << c.strip << " button " << c.button;
-        EXPECT_EQ(ZoomSelectionTo, c.newTo) << "strip " << c.strip << " button " << c.button;
+        DataSpanStart = c.start;
+        DataSpanEnd = 3000;
+        EXPECT_EQ(ApplyArrowButton(c.strip, c.button), c.changed);
+        EXPECT_EQ(ZoomSelectionFrom, c.newFrom);
+        EXPECT_EQ(ZoomSelectionTo, c.newTo);
     }
 }
 
 TEST_F(ArrowTest, TopStripRaisesTheScaleAndLowersItDownToOne)
 {
-    ZoomSelectionMax = 5.0;
-    EXPECT_EQ(ApplyArrowButton(ARROW_STRIP_TOP, 0), 1);
-    EXPECT_EQ(ZoomSelectionMax, 6.0);
-    EXPECT_EQ(ApplyArrowButton(ARROW_STRIP_TOP, 1), 1);
-    EXPECT_EQ(ZoomSelectionMax, 5.0);
-    ZoomSelectionMax = 1.5;
-    EXPECT_EQ(ApplyArrowButton(ARROW_STRIP_TOP, 1), 1);
-    EXPECT_EQ(ZoomSelectionMax, 0.5);
-    EXPECT_EQ(ApplyArrowButton(ARROW_STRIP_TOP, 1), 0);
-    ZoomSelectionMax = 1.0;
-    EXPECT_EQ(ApplyArrowButton(ARROW_STRIP_TOP, 1), 0);
-    EXPECT_EQ(ZoomSelectionMax, 1.0);
+    const struct {
+        double max;
+        int32_t button;
+        int changed;
+        double newMax;
+    } cases[] = {{5.0, 0, 1, 6.0}, {5.0, 1, 1, 4.0}, {1.5, 1, 1, 0.5}, {0.5, 1, 0, 0.5},
+                 {1.0, 1, 0, 1.0}};
+    for (const auto &c : cases) {
+        ZoomSelectionMax = c.max;
+        EXPECT_EQ(ApplyArrowButton(ARROW_STRIP_TOP, c.button), c.changed) << c.max;
+        EXPECT_EQ(ZoomSelectionMax, c.newMax) << c.max;
+    }
 }
 
 // Three funds over periods 2400..2409: fund 0 from period 2, fund 1 from 0 to 6, fund 2
@@ -334,14 +298,16 @@ void ZoomFunds()
 TEST_F(ArrowTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
 {
     ZoomFunds();
+    auto expectZoom = [](int32_t from, int32_t to, double max, int32_t start, int32_t end) {
+        EXPECT_EQ(ZoomSelectionFrom, from);
+        EXPECT_EQ(ZoomSelectionTo, to);
+        EXPECT_EQ(ZoomSelectionMax, max);
+        EXPECT_EQ(DataSpanStart, start);
+        EXPECT_EQ(DataSpanEnd, end);
+    };
     CombinedGraphs = 1;
     InitZoomSelection(3);
-    EXPECT_EQ(ZoomSelectionFrom, Jan2000);
-    EXPECT_EQ(ZoomSelectionTo, Jan2000 + 9);
-    EXPECT_EQ(ZoomSelectionMax, 7.0);
-    EXPECT_EQ(DataSpanStart, Jan2000);
-    EXPECT_EQ(DataSpanEnd, Jan2000 + 9);
-
+    expectZoom(Jan2000, Jan2000 + 9, 7.0, Jan2000, Jan2000 + 9);
     // A selection already made is kept.
     ZoomSelectionFrom = Jan2000 + 3;
     InitZoomSelection(3);
@@ -349,19 +315,12 @@ TEST_F(ArrowTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
 
     // Single mode: the tab's fund only (tab 5: the third displayed fund), with the
     // overlay's maximum and, under ZoomOn, its recent start.
-    ZoomSelectionFrom = ZoomSelectionTo = 0;
-    ZoomSelectionMax = 0;
-    CombinedGraphs = 0;
-    ShowMovingAverage = 1;
-    ZoomOn = 1;
+    Reset();
+    ShowMovingAverage = ZoomOn = 1;
     FundTable[2].recentStart = 3;
     FundTable[2].stats[0].maxMaEquityRecent = 44;
     InitZoomSelection(5);
-    EXPECT_EQ(ZoomSelectionFrom, Jan2000 + 7);
-    EXPECT_EQ(ZoomSelectionTo, Jan2000 + 9);
-    EXPECT_EQ(ZoomSelectionMax, 44.0);
-    EXPECT_EQ(DataSpanStart, Jan2000 + 4);
-    EXPECT_EQ(DataSpanEnd, Jan2000 + 9);
+    expectZoom(Jan2000 + 7, Jan2000 + 9, 44.0, Jan2000 + 4, Jan2000 + 9);
     // The overlaid graphs scale by value whatever the overlay.
     ZoomSelectionFrom = ZoomSelectionTo = 0;
     ZoomSelectionMax = 0;
@@ -373,30 +332,29 @@ TEST_F(ArrowTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
 
 TEST_F(ArrowTest, LegendRowsFindTheirCategorysFirstFundOnlyWhenTheListIsGrouped)
 {
-    ZoomFunds();  // three funds; categories and portfolio set below
+    ZoomFunds();
     SetFundCategory(&FundTable[0], 3);
     SetFundCategory(&FundTable[1], 3);
     SetFundCategory(&FundTable[2], 0);
     FundTable[0].flags |= FUND_IN_PORTFOLIO;
-
-    CategorySort = 0;
-    GroupMode = 0;
     for (uint32_t row = 0; row < 16; row++)
-        EXPECT_EQ(LegendTargetIndex(row), -1) << row;
-
-    CategorySort = 1;
-    EXPECT_EQ(LegendTargetIndex(2), 0);    // category 3
-    EXPECT_EQ(LegendTargetIndex(13), 2);   // "Other": the fund of no category
-    EXPECT_EQ(LegendTargetIndex(0), -1);   // no fund of category 1
-    EXPECT_EQ(LegendTargetIndex(14), -1);  // "Portfolio" needs the group mode
-
-    GroupMode = 1;
-    EXPECT_EQ(LegendTargetIndex(2), 1);    // the first of category 3 outside the portfolio
-    EXPECT_EQ(LegendTargetIndex(14), 0);
-    EXPECT_EQ(LegendTargetIndex(15), -1);
-    CategorySort = 0;
-    EXPECT_EQ(LegendTargetIndex(14), 0);   // the group mode alone finds the portfolio
-    EXPECT_EQ(LegendTargetIndex(2), -1);
+        EXPECT_EQ(LegendTargetIndex(row), -1) << row;  // neither sorted nor grouped
+    const struct { uint8_t sort, group; uint32_t row; int32_t fund; } cases[] = {
+        {1, 0, 2, 0},    // category 3
+        {1, 0, 13, 2},   // "Other": the fund of no category
+        {1, 0, 0, -1},   // no fund of category 1
+        {1, 0, 14, -1},  // "Portfolio" needs the group mode
+        {1, 1, 2, 1},    // the first of category 3 outside the portfolio
+        {1, 1, 14, 0},   {1, 1, 15, -1},
+        {0, 1, 14, 0},   // the group mode alone finds the portfolio
+        {0, 1, 2, -1},
+    };
+    for (const auto &c : cases) {
+        CategorySort = c.sort;
+        GroupMode = c.group;
+        EXPECT_EQ(LegendTargetIndex(c.row), c.fund)
+            << "sort " << (int)c.sort << " group " << (int)c.group << " row " << c.row;
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -413,10 +371,9 @@ TEST_F(MeasureTest, DefaultBenchmarkEntryAndChoiceWriteTheSettingsOnlyWhenKnown)
     FundTable[1].name = CopyString("Broad Index", 11);
     int found = -1;
 
-    // Empty: "(None)".
+    // Empty: "(None)"; the index fund by short name without regard to case.
     EXPECT_EQ(DefaultBenchmarkEntry(&found), nullptr);
     EXPECT_EQ(found, 1);
-    // The index fund, by short name without regard to case.
     strcpy(DefaultBenchmark, "b");
     EXPECT_EQ(DefaultBenchmarkEntry(&found), &FundTable[1]);
     EXPECT_EQ(found, 1);
@@ -437,9 +394,8 @@ TEST_F(MeasureTest, DefaultBenchmarkEntryAndChoiceWriteTheSettingsOnlyWhenKnown)
     EXPECT_EQ(ReadWholeFile(settings), "");
 
     // A fund's name (without regard to case) sets its short name; "(None)" clears it.
-    // Both write the settings file.
+    // Both write the settings file: the fifteen view-state bytes, a blank and the name.
     ClearMessages();
-    // (The file is the fifteen view-state bytes, a blank and the default benchmark.)
     EXPECT_EQ(ChooseDefaultBenchmark("BROAD index"), 1);
     EXPECT_STREQ(DefaultBenchmark, "B");
     EXPECT_EQ(ReadWholeFile(settings).substr(15), " B");

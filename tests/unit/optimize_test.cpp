@@ -213,7 +213,7 @@ TEST(MaGrid, FirstScannedWinsTiesAndTheAverageReturn)
     EXPECT_NEAR(GridAverageReturn(f, 1, 0), -50.0, 1e-12);
 }
 
-TEST(MaGrid, TrialPeriodEndsAtRecentStart)
+TEST(MaGrid, TrialPeriodEndsAtRecentStartOrWithTheLastPoint)
 {
     // Nothing trades; the trial is points 0..120: two years of 6 percent, a yearly 6.
     std::vector<double> values(130, 1.0);
@@ -224,13 +224,11 @@ TEST(MaGrid, TrialPeriodEndsAtRecentStart)
     uint32_t buy, sell;
     EXPECT_DOUBLE_EQ(ScoreMaGrid(f, 0, &buy, &sell), 1.1236);
     EXPECT_NEAR(GridAverageReturn(f, 0, 10), 6.0, 1e-9);
-}
 
-TEST(MaGrid, NoPoints)
-{
+    // No points at all: nothing to score, and the search leaves the first kind.
     CleanGlobals clean;
-    FundRecord *f = Fund({});
-    uint32_t buy = 99, sell = 99;
+    f = Fund({});
+    buy = sell = 99;
     EXPECT_EQ(ScoreMaGrid(f, 0, &buy, &sell), 0.0);
     EXPECT_EQ(buy, 0u);
     EXPECT_EQ(sell, 0u);
@@ -253,7 +251,7 @@ FundRecord *ReplayFund(uint32_t recentStart)
     return f;
 }
 
-TEST(SimulateMa, EquityAndTheRestartAtRecentStart)
+TEST(SimulateMa, EquityTheRestartAtRecentStartAndTheChosenKindsThresholds)
 {
     FundRecord *f = ReplayFund(5);
     SimulateMa(f, 0);
@@ -286,13 +284,10 @@ TEST(SimulateMa, EquityAndTheRestartAtRecentStart)
     EXPECT_EQ(f->points[1][2].maEquity, 1.0);
     EXPECT_DOUBLE_EQ(f->points[1][4].maEquity, 0.992);
     EXPECT_DOUBLE_EQ(f->points[1][6].maEquity, 0.992);
-}
 
-TEST(SimulateMa, ThresholdsOfTheChosenKind)
-{
     // WMA's buy threshold of 10 keeps the replay out at point 2 (2 is not 10 percent
     // above 1.9); point 3 buys (4 against 1) with the cash grown 3 periods.
-    FundRecord *f = Fund({1, 1, 2, 4});
+    f = Fund({1, 1, 2, 4});
     SetMa(f, 0, {1, 1, 1.9, 1});
     f->maSettings[0].maKind = MA_WMA;
     SetMaParam(&f->maSettings[0], WMA_BUY, 10);
@@ -308,7 +303,7 @@ TEST(SimulateMa, ThresholdsOfTheChosenKind)
 // ---------------------------------------------------------------------------------------
 // OptimizeFund
 
-TEST(OptimizeFund, ThreePointFundAndAllScoresZero)
+TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
 {
     CleanGlobals clean;
     // 1, 2, 4 at 0.1 percent a period. Every kind but AMA has its average below 2 at
@@ -343,9 +338,29 @@ TEST(OptimizeFund, ThreePointFundAndAllScoresZero)
     for (int k = 0; k < 5; k++)
         EXPECT_EQ(s->maAverage[k], 0.0) << k;
     EXPECT_EQ(s->maKind, (uint32_t)MA_UMA);
+
+    // The 3-bit kind fields hold 6 or 7 (a damaged opt file): no average. A record
+    // preferring 7 is restored but not followed, a series set to 6 likewise: every kind
+    // is searched again, which on the 1, 2, 4 fund gives UMA as above.
+    ClearGlobals();
+    f = Fund({1, 2, 4});
+    OptRecord *r = OneRecord("FUND");
+    r->pointCount = 3;
+    r->series[0].maKind = 7;
+    OptimizeFund(f, 0);
+    EXPECT_EQ(OptimizedFlag, 1);
+    EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA);
+    EXPECT_EQ(GetMaParam(&f->maSettings[0], UMA_LENGTH), 2u);
+    ClearGlobals();
+    f = Fund({1, 2, 4});
+    f->maSettings[0].maKind = 6;
+    OptimizeFund(f, 0);
+    EXPECT_EQ(OptimizedFlag, 1);
+    EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA);
+    EXPECT_EQ(GetMaParam(&f->maSettings[0], EMA_PERCENT), 10u);  // every kind searched
 }
 
-TEST(OptimizeFund, VidyaPercentStaysWithinItsField)
+TEST(OptimizeFund, VidyaPercentStaysWithinItsFieldAndItsLimit)
 {
     CleanGlobals clean;
     // Steps 11, 0, 11: the VIDYA limit for length 2 (the only one below 4 points) is
@@ -366,45 +381,44 @@ TEST(OptimizeFund, VidyaPercentStaysWithinItsField)
     EXPECT_EQ(s->maAverage[0], 0.0);
     // The replay of the stored values is the one that was scored: never bought.
     EXPECT_NEAR(f->points[0][3].maEquity, 1.003, 1e-12);
-}
 
-TEST(OptimizeFund, VidyaPercentAboveTheLimitIsSearchedAgain)
-{
-    CleanGlobals clean;
-    FundRecord *f = RampFund();
-    MaSettings *s = &f->maSettings[0];
-    s->maKind = MA_VIDYA;
-    SetMaParam(s, VIDYA_LENGTH, 4);
-    SetMaParam(s, VIDYA_PERCENT, 100);
+    // Stored percents up to the limit (100 on the ramp) are kept; above it the percent
+    // is searched again.
+    ClearGlobals();
+    f = RampFund();
+    MaSettings *w = &f->maSettings[0];
+    w->maKind = MA_VIDYA;
+    SetMaParam(w, VIDYA_LENGTH, 4);
+    SetMaParam(w, VIDYA_PERCENT, 100);
     OptimizeFund(f, 0);
     EXPECT_EQ(OptimizedFlag, 0);
-    ExpectParams(s, {{VIDYA_LENGTH, 4}, {VIDYA_PERCENT, 100}}, "at the limit");
+    ExpectParams(w, {{VIDYA_LENGTH, 4}, {VIDYA_PERCENT, 100}}, "at the limit");
 
-    SetMaParam(s, VIDYA_PERCENT, 102);
+    SetMaParam(w, VIDYA_PERCENT, 102);
     OptimizeFund(f, 0);
     EXPECT_EQ(OptimizedFlag, 1);
-    EXPECT_EQ(s->maKind, (uint32_t)MA_VIDYA);
-    uint32_t length = GetMaParam(s, VIDYA_LENGTH), percent = GetMaParam(s, VIDYA_PERCENT);
+    EXPECT_EQ(w->maKind, (uint32_t)MA_VIDYA);
+    uint32_t length = GetMaParam(w, VIDYA_LENGTH), percent = GetMaParam(w, VIDYA_PERCENT);
     EXPECT_TRUE(length >= 2 && length <= 20 && length % 2 == 0) << length;
     EXPECT_TRUE(percent >= 2 && percent <= 100 && percent % 2 == 0) << percent;
-    EXPECT_EQ(GetMaParam(s, UMA_LENGTH), 0u);  // no other kind searched
+    EXPECT_EQ(GetMaParam(w, UMA_LENGTH), 0u);  // no other kind searched
 
     // A saved record preferring VIDYA above the limit: its length is cleared and only
     // VIDYA is searched; the other restored parameters stay.
     ClearGlobals();
     f = RampFund();
-    s = &f->maSettings[0];
+    w = &f->maSettings[0];
     MaSettings *r = &OneRecord("FUND")->series[0];
     r->maKind = MA_VIDYA;
     SetMaParam(r, VIDYA_LENGTH, 4);
     SetMaParam(r, VIDYA_PERCENT, 102);
     OptimizeFund(f, 0);
     EXPECT_EQ(OptimizedFlag, 1);
-    EXPECT_EQ(s->maKind, (uint32_t)MA_VIDYA);
-    ExpectParams(s, {{UMA_LENGTH, 7}, {WMA_LENGTH, 7}}, "restored");
-    EXPECT_EQ(s->maAverage[0], 1.5);
-    EXPECT_LE(GetMaParam(s, VIDYA_PERCENT), 100u);
-    EXPECT_EQ(GetMaParam(s, VIDYA_LENGTH) % 2, 0u);
+    EXPECT_EQ(w->maKind, (uint32_t)MA_VIDYA);
+    ExpectParams(w, {{UMA_LENGTH, 7}, {WMA_LENGTH, 7}}, "restored");
+    EXPECT_EQ(w->maAverage[0], 1.5);
+    EXPECT_LE(GetMaParam(w, VIDYA_PERCENT), 100u);
+    EXPECT_EQ(GetMaParam(w, VIDYA_LENGTH) % 2, 0u);
 }
 
 TEST(OptimizeFund, ChangeJobRecomputesOrSearchesThatKindOnly)
@@ -555,28 +569,6 @@ TEST(OptimizeFund, RestoreTestOfSavedValues)
             EXPECT_EQ(GetMaParam(s, UMA_LENGTH) % 2, 0u) << c.what;
         }
     }
-}
-
-TEST(OptimizeFund, KindsSixAndSevenNameNoAverage)
-{
-    CleanGlobals clean;
-    // The 3-bit kind fields hold 6 and 7 (a damaged opt file). A record preferring 7 is
-    // restored but not followed: every kind is searched again, and on the 1, 2, 4 fund
-    // of the three-point case that gives UMA. A series set to 6 likewise.
-    FundRecord *f = Fund({1, 2, 4});
-    OptRecord *r = OneRecord("FUND");
-    r->pointCount = 3;
-    r->series[0].maKind = 7;
-    OptimizeFund(f, 0);
-    EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA);
-    EXPECT_EQ(OptimizedFlag, 1);
-    EXPECT_EQ(GetMaParam(&f->maSettings[0], UMA_LENGTH), 2u);
-
-    f = Fund({1, 2, 4});
-    f->maSettings[0].maKind = 6;
-    OptimizeFund(f, 0);
-    EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA);
-    EXPECT_EQ(GetMaParam(&f->maSettings[0], EMA_PERCENT), 10u);  // every kind searched
 }
 
 }  // namespace

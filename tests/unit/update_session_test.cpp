@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,33 +73,16 @@ std::vector<int> Percentages(const std::string &name)
     return values;
 }
 
-bool Exists(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
+bool Exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
-std::vector<std::string> ReadLines(const std::string &path)
-{
-    std::vector<std::string> lines;
-    std::string all = ReadWholeFile(path), line;
-    for (char c : all) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    return lines;
-}
-
-// The commands the server received, without the PORT arguments, which change per run.
-std::vector<std::string> Commands(const std::string &log)
+// The commands the server received; unless raw, without the PORT arguments, which
+// change per run.
+std::vector<std::string> Commands(const std::string &log, bool raw = false)
 {
     std::vector<std::string> commands;
-    for (const auto &line : ReadLines(log))
-        commands.push_back(line.compare(0, 5, "PORT ") == 0 ? "PORT" : line);
+    std::istringstream in(ReadWholeFile(log));
+    for (std::string line; std::getline(in, line);)
+        commands.push_back(!raw && line.compare(0, 5, "PORT ") == 0 ? "PORT" : line);
     return commands;
 }
 
@@ -280,7 +264,7 @@ TEST_F(UpdateSession, IncrementalAppendsNewLinesReplacesOptAndTwiceAddsNothing)
                                         "PORT", "LIST update.dat", "PORT", "RETR update.dat",
                                         "PORT", "LIST opt", "PORT", "RETR opt"}));
     // The data connection is announced at the control connection's address.
-    std::vector<std::string> raw = ReadLines(TheServer.log);
+    std::vector<std::string> raw = Commands(TheServer.log, true);
     ASSERT_GE(raw.size(), 5u);
     EXPECT_EQ(raw[4].compare(0, 14, "PORT 127,0,0,1"), 0) << raw[4];
 
@@ -294,95 +278,72 @@ TEST_F(UpdateSession, IncrementalAppendsNewLinesReplacesOptAndTwiceAddsNothing)
     EXPECT_EQ(ReadWholeFile(data + "/opt.BAK"), "new opt bytes");
 }
 
-TEST_F(UpdateSession, UserReplyOf2MeansLoggedInWithoutPass)
+// Servers with odd replies, each over the incremental layout: whether the session ends
+// well, its one message, what the data files hold after it and the last command sent.
+TEST_F(UpdateSession, OddServersAreCopedWithOrEndTheSessionBeforeApplying)
 {
-    LayOutIncremental(data);
-    ASSERT_TRUE(StartServer("user230"));
-    EXPECT_EQ(UpdateThread(0), 1);
-    EXPECT_TRUE(Messages.empty());
-    std::vector<std::string> commands = Commands(TheServer.log);
-    ASSERT_GE(commands.size(), 3u);
-    EXPECT_EQ(commands[1], "USER datakeeper");
-    EXPECT_EQ(commands[2], "TYPE I");
-    for (const auto &s : Statuses())
-        EXPECT_NE(s, "Update: login PASS");
-    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), std::string(OldA) + "01/03/24 10.50\r\n");
-}
-
-TEST_F(UpdateSession, MultiLineRepliesAreReadToTheirLastLine)
-{
-    LayOutIncremental(data);
-    ASSERT_TRUE(StartServer("multiline"));
-    EXPECT_EQ(UpdateThread(0), 1);
-    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "new opt bytes");
-}
-
-TEST_F(UpdateSession, OverlongReplyLineIsReportedAndTheSessionGoesOn)
-{
-    LayOutIncremental(data);
-    ASSERT_TRUE(StartServer("longline"));
-    EXPECT_EQ(UpdateThread(0), 1);
-    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: Update: response too long"}));
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "new opt bytes");
-}
-
-TEST_F(UpdateSession, UnreadableListedSizeEndsTheSession)
-{
-    LayOutIncremental(data);
-    ASSERT_TRUE(StartServer("badlist"));
-    EXPECT_EQ(UpdateThread(0), 0);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: Update: Can't understand LIST response."}));
-    std::vector<std::string> commands = Commands(TheServer.log);
-    ASSERT_FALSE(commands.empty());
-    EXPECT_EQ(commands.back(), "LIST update.dat");
-    EXPECT_FALSE(Exists(data + "/update.dat"));
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
-    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
-    EXPECT_EQ(Codes.back().code, 8u);
-}
-
-TEST_F(UpdateSession, ListingShorterThanItsSizeColumnIsNotUnderstood)
-{
-    // The listing of opt has 21 bytes, after the longer one of update.dat: its size must
-    // not be read from what is left of the earlier listing.
-    LayOutIncremental(data);
-    ASSERT_TRUE(StartServer("shortlist"));
-    EXPECT_EQ(UpdateThread(0), 0);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: Update: Can't understand LIST response."}));
-    EXPECT_EQ(Commands(TheServer.log).back(), "LIST opt");
-    EXPECT_EQ(ReadWholeFile(data + "/update.dat"), UpdateDat);
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
-    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
-}
-
-TEST_F(UpdateSession, ListedSizeOfZeroShowsNoPercentages)
-{
-    LayOutIncremental(data);
-    ASSERT_TRUE(StartServer("zerosize"));
-    EXPECT_EQ(UpdateThread(0), 1);
-    EXPECT_TRUE(Messages.empty());
-    for (const auto &p : Codes)
-        EXPECT_EQ(p.text.find("%)"), std::string::npos) << p.text;
-    EXPECT_EQ(ReadWholeFile(data + "/update.dat"), UpdateDat);
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "new opt bytes");
-}
-
-TEST_F(UpdateSession, ServerClosingMidTransferEndsWithoutApplying)
-{
-    LayOutIncremental(data);
-    ASSERT_TRUE(StartServer("closemid"));
-    EXPECT_EQ(UpdateThread(0), 0);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: Update: can't get RETR final response"}));
-    // What came stays (the first half); nothing was applied, opt was never asked for.
-    std::string half = std::string(UpdateDat).substr(0, strlen(UpdateDat) / 2);
-    EXPECT_EQ(ReadWholeFile(data + "/update.dat"), half);
-    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
-    EXPECT_EQ(Commands(TheServer.log).back(), "RETR update.dat");
+    const std::string half = std::string(UpdateDat).substr(0, strlen(UpdateDat) / 2);
+    const struct {
+        const char *mode;
+        int result;
+        const char *message;    // "": none
+        std::string updateDat;  // "": absent
+        const char *opt;
+        bool applied;  // A.NAV got its new line
+        const char *lastCommand;
+        bool pass, percentages;  // PASS was sent; receiving percentages were shown
+    } cases[] = {
+        // USER answered 230: logged in without PASS.
+        {"user230", 1, "", UpdateDat, "new opt bytes", true, "RETR opt", false, true},
+        // Multi-line replies are read to their last line.
+        {"multiline", 1, "", UpdateDat, "new opt bytes", true, "RETR opt", true, true},
+        // An overlong reply line is reported and the session goes on.
+        {"longline", 1, "Error: Update: response too long", UpdateDat, "new opt bytes", true,
+         "RETR opt", true, true},
+        {"badlist", 0, "Error: Update: Can't understand LIST response.", "", "old opt", false,
+         "LIST update.dat", true, false},
+        // The listing of opt has 21 bytes, after the longer one of update.dat: its size
+        // must not be read from what is left of the earlier listing.
+        {"shortlist", 0, "Error: Update: Can't understand LIST response.", UpdateDat, "old opt",
+         false, "LIST opt", true, true},
+        // A listed size of 0 shows no percentages.
+        {"zerosize", 1, "", UpdateDat, "new opt bytes", true, "RETR opt", true, false},
+        // What came stays (the first half); nothing was applied, opt was never asked for.
+        {"closemid", 0, "Error: Update: can't get RETR final response", half, "old opt", false,
+         "RETR update.dat", true, true},
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        LayOutIncremental(data);
+        ASSERT_TRUE(StartServer(c.mode)) << c.mode;
+        EXPECT_EQ(UpdateThread(0), c.result) << c.mode;
+        std::vector<std::string> expected;
+        if (*c.message)
+            expected.push_back(c.message);
+        EXPECT_EQ(MessageTexts(), expected) << c.mode;
+        if (c.updateDat.empty())
+            EXPECT_FALSE(Exists(data + "/update.dat")) << c.mode;
+        else
+            EXPECT_EQ(ReadWholeFile(data + "/update.dat"), c.updateDat) << c.mode;
+        EXPECT_EQ(ReadWholeFile(data + "/opt"), c.opt) << c.mode;
+        EXPECT_EQ(ReadWholeFile(data + "/A.NAV"),
+                  std::string(OldA) + (c.applied ? "01/03/24 10.50\r\n" : ""))
+            << c.mode;
+        std::vector<std::string> commands = Commands(TheServer.log);
+        ASSERT_GE(commands.size(), 3u) << c.mode;
+        EXPECT_EQ(commands.back(), c.lastCommand) << c.mode;
+        EXPECT_EQ(commands[2], c.pass ? "PASS Owl42Cat" : "TYPE I") << c.mode;
+        bool passStatus = false, percent = false;
+        for (const auto &p : Codes) {
+            passStatus |= p.text == "Update: login PASS";
+            percent |= p.text.find("%)") != std::string::npos;
+        }
+        EXPECT_EQ(passStatus, c.pass) << c.mode;
+        EXPECT_EQ(percent, c.percentages) << c.mode;
+        EXPECT_EQ(Codes.back().code, 8u) << c.mode;
+        TearDown();
+        ClearMessages();
+    }
 }
 
 TEST_F(UpdateSession, SilentServerBlocksUntilTheConnectionEnds)
@@ -481,118 +442,105 @@ void LayOutFull(const std::string &data, bool goodZip)
     ASSERT_EQ(system(command.c_str()), 0);
 }
 
-// The data directory as it was before the update.
-void ExpectOldDataSet(const std::string &data)
-{
-    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
-    EXPECT_EQ(ReadWholeFile(data + "/B.NAV"), OldB);
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
-    EXPECT_EQ(ReadWholeFile(data + "/Index"), "A=B\r\n");
-    EXPECT_FALSE(Exists(data + "/B.BAK"));
-    EXPECT_FALSE(Exists(data + "/opt.BAK"));
-    EXPECT_FALSE(Exists(data + "/Index.BAK"));
-}
-
 TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
 {
-    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
+    // With the program set; with one that cannot start, and then the dialog's choice,
+    // which is kept in SETTINGS after the fifteen view-state bytes.
     Tools tools = MakeTools();
-    SetUnzipProgram(tools.unzip.c_str());
-    ASSERT_TRUE(StartServer("normal"));
+    for (bool chosen : {false, true}) {
+        SetUp();
+        WriteFile(tools.pif.substr(0, tools.pif.rfind('/')), "unzip.PIF", std::string(128, '\0'));
+        ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
+        SetUnzipProgram(chosen ? "/nonexistent/unzip" : tools.unzip.c_str());
+        ChooseAnswer = tools.unzip;
+        ASSERT_TRUE(StartServer("normal"));
 
-    EXPECT_EQ(UpdateThread(1), 1);
-    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
-    EXPECT_EQ(ChooseCalls, 0);
-    // The archive's files, over a data set that was moved to its backups first.
-    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), NewA);
-    EXPECT_EQ(ReadWholeFile(data + "/C.NAV"), NewC);
-    EXPECT_EQ(ReadWholeFile(data + "/opt"), "zipped opt");
-    EXPECT_FALSE(Exists(data + "/B.NAV"));
-    EXPECT_FALSE(Exists(data + "/Index"));
-    EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), OldA);
-    EXPECT_EQ(ReadWholeFile(data + "/B.BAK"), OldB);
-    EXPECT_EQ(ReadWholeFile(data + "/opt.BAK"), "old opt");
-    EXPECT_EQ(ReadWholeFile(data + "/Index.BAK"), "A=B\r\n");
-    EXPECT_TRUE(Exists(data + "/data.zip"));
-    // The close-on-exit flag at offset 99 of the information file, nothing else.
-    std::string pif = std::string(128, '\0');
-    pif[99] = 0x10;
-    EXPECT_EQ(ReadWholeFile(tools.pif), pif);
-    std::vector<std::string> commands = Commands(TheServer.log);
-    EXPECT_EQ(commands.back(), "RETR data.zip");
-    EXPECT_EQ(Statuses().front(), "Update: full update.");
+        EXPECT_EQ(UpdateThread(1), 1) << chosen;
+        EXPECT_EQ(ChooseCalls, chosen ? 1 : 0);
+        if (chosen) {
+            ASSERT_EQ(Messages.size(), 1u);
+            EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
+            EXPECT_EQ(Messages[0].text, "Error: Update: CreateProcess /nonexistent/unzip, "
+                                        "GetLastError=0x00000002\nNo such file or directory");
+            ASSERT_NE(UnzipProgram, nullptr);
+            EXPECT_EQ(std::string(UnzipProgram), tools.unzip);
+            EXPECT_EQ(ReadWholeFile(data + "/SETTINGS").substr(15, tools.unzip.size() + 1),
+                      tools.unzip + " ");
+        } else {
+            EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
+        }
+        // The archive's files, over a data set that was moved to its backups first.
+        EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), NewA) << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/C.NAV"), NewC) << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/opt"), "zipped opt") << chosen;
+        EXPECT_FALSE(Exists(data + "/B.NAV")) << chosen;
+        EXPECT_FALSE(Exists(data + "/Index")) << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), OldA) << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/B.BAK"), OldB) << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/opt.BAK"), "old opt") << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/Index.BAK"), "A=B\r\n") << chosen;
+        EXPECT_TRUE(Exists(data + "/data.zip")) << chosen;
+        // The close-on-exit flag at offset 99 of the information file, nothing else.
+        std::string pif = std::string(128, '\0');
+        pif[99] = 0x10;
+        EXPECT_EQ(ReadWholeFile(tools.pif), pif) << chosen;
+        EXPECT_EQ(Commands(TheServer.log).back(), "RETR data.zip") << chosen;
+        EXPECT_EQ(Statuses().front(), "Update: full update.") << chosen;
+        TearDown();
+        ClearMessages();
+    }
 }
 
-TEST_F(UpdateSession, FullUpdateWithTheDialogCancelledRenamesNothing)
+// A full update that never unpacks leaves the data set as it was before: the dialog
+// cancelled with no program set, a program that cannot start and then the dialog
+// cancelled, an unzip that fails on an archive that is none.
+TEST_F(UpdateSession, FullUpdateThatNeverUnpacksLeavesTheDataSetAsItWas)
 {
-    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
-    ASSERT_TRUE(StartServer("normal"));
-    EXPECT_EQ(UpdateThread(1), 0);
-    EXPECT_EQ(ChooseCalls, 1);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].caption, "Vantry");
-    EXPECT_EQ(Messages[0].text, "Update: No unzip program specified.");
-    ExpectOldDataSet(data);
-    EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), "an older backup");
-    EXPECT_TRUE(Exists(data + "/data.zip"));
-    EXPECT_FALSE(Exists(data + "/C.NAV"));
-}
-
-TEST_F(UpdateSession, UnzipProgramThatCannotStartBringsTheDialogBack)
-{
-    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
     Tools tools = MakeTools();
-    SetUnzipProgram("/nonexistent/unzip");
-    ChooseAnswer = tools.unzip;
-    ASSERT_TRUE(StartServer("normal"));
-
-    EXPECT_EQ(UpdateThread(1), 1);
-    EXPECT_EQ(ChooseCalls, 1);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
-    EXPECT_EQ(Messages[0].text, "Error: Update: CreateProcess /nonexistent/unzip, "
-                                "GetLastError=0x00000002\nNo such file or directory");
-    ASSERT_NE(UnzipProgram, nullptr);
-    EXPECT_EQ(std::string(UnzipProgram), tools.unzip);
-    // The choice is kept in SETTINGS, after the fifteen view-state bytes.
-    EXPECT_EQ(ReadWholeFile(data + "/SETTINGS").substr(15, tools.unzip.size() + 1),
-              tools.unzip + " ");
-    EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), NewA);
-    EXPECT_EQ(ReadWholeFile(data + "/B.BAK"), OldB);
-}
-
-TEST_F(UpdateSession, UnzipNeverRunLeavesTheDataSetAsItWas)
-{
-    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, true));
-    SetUnzipProgram("/nonexistent/unzip");
-    ASSERT_TRUE(StartServer("normal"));
-
-    EXPECT_EQ(UpdateThread(1), 0);
-    EXPECT_EQ(ChooseCalls, 1);
-    ASSERT_EQ(Messages.size(), 2u);
-    EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
-    EXPECT_EQ(Messages[1].text, "Update: No unzip program specified.");
-    ExpectOldDataSet(data);
-    EXPECT_FALSE(Exists(data + "/A.BAK"));  // the older backup was replaced, then moved back
-    EXPECT_FALSE(Exists(data + "/C.NAV"));
-}
-
-TEST_F(UpdateSession, FailingUnzipLeavesTheDataSetAsItWas)
-{
-    ASSERT_NO_FATAL_FAILURE(LayOutFull(data, false));
-    Tools tools = MakeTools();
-    SetUnzipProgram(tools.unzip.c_str());
-    ASSERT_TRUE(StartServer("normal"));
-
-    EXPECT_EQ(UpdateThread(1), 0);
-    // Debian's unzip ends with 9 when the file is no zip archive.
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: Update: " + tools.unzip +
-                                        " ended with exit code 9; the data files are kept as "
-                                        "they were."}));
-    ExpectOldDataSet(data);
-    EXPECT_FALSE(Exists(data + "/A.BAK"));
-    EXPECT_EQ(ReadWholeFile(data + "/data.zip"), "this is not a zip archive\r\n");
+    const struct {
+        const char *unzip;  // "": none set
+        bool goodZip;
+        int chooseCalls;
+        std::vector<std::string> messages;
+        const char *caption;  // of the first message
+        const char *olderBackup;  // A.BAK afterwards; "": none (replaced, then moved back)
+    } cases[] = {
+        {"", true, 1, {"Update: No unzip program specified."}, "Vantry", "an older backup"},
+        {"/nonexistent/unzip", true, 1,
+         {"Error: Update: CreateProcess /nonexistent/unzip, GetLastError=0x00000002\n"
+          "No such file or directory",
+          "Update: No unzip program specified."},
+         "Vantry WIN32 API Error", ""},
+        // Debian's unzip ends with 9 when the file is no zip archive.
+        {tools.unzip.c_str(), false, 0,
+         {"Error: Update: " + tools.unzip +
+          " ended with exit code 9; the data files are kept as they were."},
+         "Vantry Error", ""},
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        ASSERT_NO_FATAL_FAILURE(LayOutFull(data, c.goodZip));
+        SetUnzipProgram(*c.unzip ? c.unzip : nullptr);
+        ASSERT_TRUE(StartServer("normal"));
+        EXPECT_EQ(UpdateThread(1), 0) << c.unzip;
+        EXPECT_EQ(ChooseCalls, c.chooseCalls) << c.unzip;
+        EXPECT_EQ(MessageTexts(), c.messages) << c.unzip;
+        ASSERT_FALSE(Messages.empty()) << c.unzip;
+        EXPECT_EQ(Messages[0].caption, c.caption) << c.unzip;
+        EXPECT_EQ(ReadWholeFile(data + "/A.NAV"), OldA);
+        EXPECT_EQ(ReadWholeFile(data + "/B.NAV"), OldB);
+        EXPECT_EQ(ReadWholeFile(data + "/opt"), "old opt");
+        EXPECT_EQ(ReadWholeFile(data + "/Index"), "A=B\r\n");
+        for (const char *name : {"/B.BAK", "/opt.BAK", "/Index.BAK", "/C.NAV"})
+            EXPECT_FALSE(Exists(data + name)) << c.unzip << name;
+        if (*c.olderBackup)
+            EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), c.olderBackup) << c.unzip;
+        else
+            EXPECT_FALSE(Exists(data + "/A.BAK")) << c.unzip;
+        EXPECT_TRUE(Exists(data + "/data.zip")) << c.unzip;
+        TearDown();
+        ClearMessages();
+    }
 }
 
 // ---------------------------------------------------------------------------------------
