@@ -422,6 +422,55 @@ static void TradeAtPoint(StrategyGridCells &grid, const GridSet *selling, const 
         BuyShares(buyers[b], i, x, amounts[b]);
 }
 
+// FinishGrid through the money-market walk w of series 0. The strategies out of the
+// market at the end grow their cash from their last sale year by year, each a chain of
+// dependent steps; the chains of FINISH_LANES strategies advance in lockstep so that
+// their steps overlap, each the very same CompoundAtRate calls with the same arguments.
+#define FINISH_LANES 4
+static void FinishGridOnWalk(StrategyGridCells &grid, const MoneyMarketWalk *w,
+                             const FundRecord *fund, uint32_t last)
+{
+    const uint32_t cells = STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS;
+    double lastValue = fund->points[0][last].value;
+    Strategy *waiting[cells];
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < cells; k++) {
+        Strategy *s = GridCell(grid, k);
+        if (s->holding)
+            s->cash = s->shares * lastValue;
+        else if (s->lastSale != last && s->lastSale < w->count && last < w->count)
+            waiting[count++] = s;
+    }
+    for (uint32_t first = 0; first < count; first += FINISH_LANES) {
+        uint32_t lanes = count - first < FINISH_LANES ? count - first : FINISH_LANES;
+        double value[FINISH_LANES];
+        uint32_t from[FINISH_LANES];
+        for (uint32_t l = 0; l < lanes; l++) {
+            value[l] = waiting[first + l]->cash;
+            from[l] = waiting[first + l]->lastSale;
+        }
+        // A lane is done when it has reached last (from == last).
+        for (;;) {
+            int any = 0;
+            for (uint32_t l = 0; l < lanes; l++) {
+                if (from[l] == last)
+                    continue;
+                uint32_t j = w->yearEnd[from[l]];
+                if (j > last)
+                    j = last;
+                value[l] = CompoundAtRate(value[l], w->rate[from[l]],
+                                          w->period[j] - w->period[from[l]]);
+                from[l] = j;
+                any = 1;
+            }
+            if (!any)
+                break;
+        }
+        for (uint32_t l = 0; l < lanes; l++)
+            waiting[first + l]->cash = value[l];
+    }
+}
+
 double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
     if (GridReferenceOnly)
@@ -453,7 +502,10 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
         holding.lo ^= selling.lo | buying.lo;
         holding.hi ^= selling.hi | buying.hi;
     }
-    FinishGrid(fund, series, n - 1);
+    if (walk)
+        FinishGridOnWalk(grid, walk, fund, n - 1);
+    else
+        FinishGrid(fund, series, n - 1);
     return BestOfGrid(buy, sell);
 }
 
