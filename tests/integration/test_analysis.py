@@ -6,6 +6,7 @@ data directory.
 
 Usage: test_analysis.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
 """
+import atexit
 import json
 import math
 import os
@@ -43,8 +44,17 @@ def searches(directory):
     raise AssertionError("no search count on stderr: %r" % err)
 
 
+# Every directory the cases make lies in one folder, removed when the run ends.
+ROOT = tempfile.mkdtemp(prefix="vantry-analysis-run-")
+atexit.register(shutil.rmtree, ROOT, True)
+
+
+def temp_dir(prefix):
+    return tempfile.mkdtemp(prefix=prefix, dir=ROOT)
+
+
 def copy_data(name):
-    target = tempfile.mkdtemp(prefix="vantry-analysis-")
+    target = temp_dir("vantry-analysis-")
     shutil.copytree(os.path.join(DATA, name), target, dirs_exist_ok=True)
     return target
 
@@ -393,9 +403,9 @@ def a_progress_bar_only_on_a_terminal():
 
 @case
 def every_thread_count_gives_the_same_load():
-    samples = tempfile.mkdtemp(prefix="vantry-threads-")
+    samples = temp_dir("vantry-threads-")
     shutil.copytree(SAMPLES, samples, dirs_exist_ok=True)
-    generated = tempfile.mkdtemp(prefix="vantry-threads-gen-")
+    generated = temp_dir("vantry-threads-gen-")
     gendata = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench",
                            "gendata.py")
     subprocess.run([sys.executable, gendata, generated, "--funds", "12", "--years", "4",
@@ -417,16 +427,16 @@ def every_thread_count_gives_the_same_load():
 def the_reference_grid_gives_the_same_load():
     # Every analysed field of every fund, both series, every point: the fast grid must
     # find exactly what the straightforward one finds.
-    samples = tempfile.mkdtemp(prefix="vantry-grid-")
+    samples = temp_dir("vantry-grid-")
     shutil.copytree(SAMPLES, samples, dirs_exist_ok=True)
     gendata = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench",
                            "gendata.py")
     # Daily points; weekly points with distributions, splits, gaps and index funds (so
     # relative series); and funds of a flat price and of two, three and nine points.
-    daily = tempfile.mkdtemp(prefix="vantry-grid-daily-")
+    daily = temp_dir("vantry-grid-daily-")
     subprocess.run([sys.executable, gendata, daily, "--funds", "5", "--years", "3", "--daily",
                     "--seed", "11"], check=True, capture_output=True, timeout=120)
-    weekly = tempfile.mkdtemp(prefix="vantry-grid-weekly-")
+    weekly = temp_dir("vantry-grid-weekly-")
     subprocess.run([sys.executable, gendata, weekly, "--funds", "14", "--years", "9",
                     "--seed", "12", "--dists-per-year", "3", "--split-prob", "0.3",
                     "--missing-prob", "0.03", "--index-share", "0.3"],
@@ -447,7 +457,7 @@ def the_reference_grid_gives_the_same_load():
 
 @case
 def the_samples_load_cleanly():
-    directory = tempfile.mkdtemp(prefix="vantry-samples-")
+    directory = temp_dir("vantry-samples-")
     shutil.copytree(SAMPLES, directory, dirs_exist_ok=True)
     doc = load(directory, "--read-only")
     equal([r for r in doc["reports"] if r["kind"] != "Info"], [], "reports of samples/")
