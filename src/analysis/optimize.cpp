@@ -114,20 +114,26 @@ static const MoneyMarketWalk *WalkOf(const FundRecord *fund)
     return w->fund == fund && w->count == fund->pointCount ? w : nullptr;
 }
 
+// One step of the walk from point *from towards to (from < to, both points of the walk):
+// the growth to the end of from's year or to to, whichever comes first; *from moves there.
+static inline double WalkStep(const MoneyMarketWalk *w, double value, uint32_t *from, uint32_t to)
+{
+    uint32_t j = w->yearEnd[*from];
+    if (j > to)
+        j = to;
+    value = CompoundAtRate(value, w->rate[*from], w->period[j] - w->period[*from]);
+    *from = j;
+    return value;
+}
+
 // MoneyMarketGrowth(fund, value, from, to) through the prepared walk w.
 static inline double WalkGrowth(const MoneyMarketWalk *w, double value, uint32_t from, uint32_t to)
 {
     if (from == to || from >= w->count || to >= w->count)
         return value;
-    for (;;) {
-        uint32_t j = w->yearEnd[from];
-        if (j > to)
-            j = to;
-        value = CompoundAtRate(value, w->rate[from], w->period[j] - w->period[from]);
-        if (j == to)
-            return value;
-        from = j;
-    }
+    while (from != to)
+        value = WalkStep(w, value, &from, to);
+    return value;
 }
 
 // MoneyMarketGrowth(fund, value, from, to) of series 0, through the prepared walk when
@@ -455,12 +461,7 @@ static void FinishGridOnWalk(StrategyGridCells &grid, const MoneyMarketWalk *w,
             for (uint32_t l = 0; l < lanes; l++) {
                 if (from[l] == last)
                     continue;
-                uint32_t j = w->yearEnd[from[l]];
-                if (j > last)
-                    j = last;
-                value[l] = CompoundAtRate(value[l], w->rate[from[l]],
-                                          w->period[j] - w->period[from[l]]);
-                from[l] = j;
+                value[l] = WalkStep(w, value[l], &from[l], last);
                 any = 1;
             }
             if (!any)

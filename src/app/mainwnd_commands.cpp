@@ -189,49 +189,20 @@ static void ToggleOverlay(uint8_t *flag, CommandResult *r)
 static const char *const MaCaptions[6] = {"", "Change to UMA", "Change to WMA", "Change to EMA",
                                           "Change to AMA", "Change to VIDYA"};
 
-// The scope of a recalculation job, asked for with the confirmation box; 0 when the
-// user cancels.
-static int AskJobScope(const char *allText, const char *displayedText, const char *caption,
-                       uint32_t *scope)
-{
-    if (CurrentTab() < 3) {
-        *scope = JOB_ALL_FUNDS;
-        return MessageBoxA(Hwnd, allText, caption, MB_OKCANCEL) == IDOK;
-    }
-    if (MessageBoxA(Hwnd, displayedText, caption, MB_OKCANCEL) != IDOK)
-        return 0;
-    *scope = CombinedGraphs ? JOB_DISPLAYED_FUNDS : JOB_CURRENT_FUND;
-    return 1;
-}
-
-static void ChangeMovingAverage(uint32_t kind)
+// A recalculation job after its confirmation box, which also decides the scope: all
+// funds from the fixed pages, else the displayed funds (combined) or the page's fund.
+// "A thread is still running." while a worker runs; nothing when the user cancels.
+static void AskAndStartJob(uint32_t mode, uint32_t kind, const char *allText,
+                           const char *displayedText, const char *caption)
 {
     if (RefuseWhileWorkerRuns())
         return;
-    uint32_t scope;
-    if (AskJobScope("Change moving average for *ALL* funds",
-                    "Change moving average for displayed fund(s)", MaCaptions[kind], &scope))
-        StartRecalculationJob(JOB_CHANGE_KIND, scope, kind);
-}
-
-static void Reselect(void)
-{
-    if (RefuseWhileWorkerRuns())
+    int allFunds = CurrentTab() < 3;
+    if (MessageBoxA(Hwnd, allFunds ? allText : displayedText, caption, MB_OKCANCEL) != IDOK)
         return;
-    uint32_t scope;
-    if (AskJobScope("Reselect moving average for *ALL* funds",
-                    "Reselect moving average for displayed fund(s)", "Confirm", &scope))
-        StartRecalculationJob(JOB_RESELECT, scope, 0);
-}
-
-static void Recalculate(void)
-{
-    if (RefuseWhileWorkerRuns())
-        return;
-    uint32_t scope;
-    if (AskJobScope("Recalculate optimal values for *ALL* funds",
-                    "Recalculate optimal values for displayed fund(s)", "Confirm", &scope))
-        StartRecalculationJob(JOB_RECALCULATE, scope, 0);
+    uint32_t scope = allFunds ? JOB_ALL_FUNDS
+                              : CombinedGraphs ? JOB_DISPLAYED_FUNDS : JOB_CURRENT_FUND;
+    StartRecalculationJob(mode, scope, kind);
 }
 
 static void OpenWebPage(void)
@@ -531,15 +502,18 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
         r->redraw = r->settingsChanged = 1;
         break;
     case IDM_UMA: case IDM_WMA: case IDM_EMA: case IDM_AMA: case IDM_VIDYA:
-        ChangeMovingAverage(id - IDM_UMA + 1);
+        AskAndStartJob(JOB_CHANGE_KIND, id - IDM_UMA + 1, "Change moving average for *ALL* funds",
+                       "Change moving average for displayed fund(s)", MaCaptions[id - IDM_UMA + 1]);
         r->redraw = 1;
         break;
     case IDM_RESELECT:
-        Reselect();
+        AskAndStartJob(JOB_RESELECT, 0, "Reselect moving average for *ALL* funds",
+                       "Reselect moving average for displayed fund(s)", "Confirm");
         r->redraw = 1;
         break;
     case IDM_RECALCULATE:
-        Recalculate();
+        AskAndStartJob(JOB_RECALCULATE, 0, "Recalculate optimal values for *ALL* funds",
+                       "Recalculate optimal values for displayed fund(s)", "Confirm");
         r->redraw = 1;
         break;
     case IDM_DEFAULT_BENCHMARK:

@@ -145,6 +145,16 @@ static int SetRange(int32_t from, int32_t to)
     return 1;
 }
 
+static int32_t NotBefore(int32_t v, int32_t limit)
+{
+    return v < limit ? limit : v;
+}
+
+static int32_t NotAfter(int32_t v, int32_t limit)
+{
+    return v > limit ? limit : v;
+}
+
 static int LeftStrip(int32_t button)
 {
     int32_t from = ZoomSelectionFrom, to = ZoomSelectionTo;
@@ -159,8 +169,7 @@ static int LeftStrip(int32_t button)
     case 3: {
         if (!room)
             return 0;
-        int32_t f = SnapBack(from);
-        return SetRange(f < DataSpanStart ? DataSpanStart : f, to);
+        return SetRange(NotBefore(SnapBack(from), DataSpanStart), to);
     }
     case 4: {
         if (!(from < to))
@@ -171,11 +180,8 @@ static int LeftStrip(int32_t button)
     case 5: {
         if (!room)
             return 0;
-        int32_t f = SnapBack(from), t = SnapBack(to);
-        if (f < DataSpanStart)
-            f = DataSpanStart;
-        if (t < DataSpanStart)
-            t = DataSpanStart;
+        int32_t f = NotBefore(SnapBack(from), DataSpanStart);
+        int32_t t = NotBefore(SnapBack(to), DataSpanStart);
         return f < t && f != from && t != to && SetRange(f, t);
     }
     }
@@ -202,15 +208,11 @@ static int RightStrip(int32_t button)
     case 4: {
         if (!room)
             return 0;
-        int32_t t = SnapForward(to);
-        return SetRange(from, t > DataSpanEnd ? DataSpanEnd : t);
+        return SetRange(from, NotAfter(SnapForward(to), DataSpanEnd));
     }
     case 5: {
-        int32_t f = SnapForward(from), t = SnapForward(to);
-        if (f > DataSpanEnd)
-            f = DataSpanEnd;
-        if (t > DataSpanEnd)
-            t = DataSpanEnd;
+        int32_t f = NotAfter(SnapForward(from), DataSpanEnd);
+        int32_t t = NotAfter(SnapForward(to), DataSpanEnd);
         return f < t && f != from && t != to && SetRange(f, t);
     }
     }

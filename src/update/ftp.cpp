@@ -78,22 +78,11 @@ static void Status(const char *text)
     SendProgress(PROGRESS_STATUS_TEXT, text);
 }
 
-// ReportError of a formatted text.
-static void ReportErrorFormat(const char *format, ...) __attribute__((format(printf, 1, 2)));
-static void ReportErrorFormat(const char *format, ...)
-{
-    char text[REPORT_BUFFER_SIZE];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    text[sizeof text - 1] = 0;
-    ReportError(text);
-}
-
-// ReportWin32 of a formatted text; the platform error survives the formatting.
-static void ReportWin32Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
-static void ReportWin32Format(const char *format, ...)
+// report (ReportError or ReportWin32) of a formatted text; the platform error, which
+// ReportWin32 reads, survives the formatting.
+static void ReportFormatted(void (*report)(const char *), const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
+static void ReportFormatted(void (*report)(const char *), const char *format, ...)
 {
     uint32_t code = PlatLastError();
     char text[REPORT_BUFFER_SIZE];
@@ -101,9 +90,8 @@ static void ReportWin32Format(const char *format, ...)
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    text[sizeof text - 1] = 0;
     PlatSetLastError(code);
-    ReportWin32(text);
+    report(text);
 }
 
 static void CloseDataSockets(void)
@@ -197,11 +185,11 @@ static int FtpSend(const char *text)
 static int FtpExpectReply(char first, const char *what)
 {
     if (!FtpGetReply()) {
-        ReportErrorFormat("Update: can't get %s response", what);
+        ReportFormatted(ReportError, "Update: can't get %s response", what);
         return 0;
     }
     if (ReplyLine[0] != first) {
-        ReportErrorFormat("Update: can't understand %s response: %s", what, ReplyLine);
+        ReportFormatted(ReportError, "Update: can't understand %s response: %s", what, ReplyLine);
         return 0;
     }
     return 1;
@@ -292,7 +280,7 @@ static int BackUpFile(const char *name, int addSuffix)
     if (PlatMoveFile(path, backup))
         return 1;
     if (PlatLastError() != PLAT_ERROR_FILE_NOT_FOUND)
-        ReportWin32Format("Update: MoveFile(%s,%s)", path, backup);
+        ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", path, backup);
     return 0;
 }
 
@@ -351,7 +339,7 @@ static int FetchFile(const char *name)
     char path[DATA_PATH_SIZE];
     PlatFile file = DataPath(name, path) ? PlatCreateWrite(path) : PLAT_NO_FILE;
     if (file == PLAT_NO_FILE) {
-        ReportWin32Format("Update: CreateFile(%s%s)", DataDir, name);
+        ReportFormatted(ReportWin32, "Update: CreateFile(%s%s)", DataDir, name);
         return 0;
     }
     FormatText(text, sizeof text, "Update: receiving %s...", name);
@@ -370,7 +358,7 @@ static int FetchFile(const char *name)
         uint32_t written = 0;
         if (!PlatWrite(file, block, (uint32_t)n, &written) || written != (uint32_t)n) {
             // A short write sets no error code of its own.
-            ReportWin32Format("Update: WriteFile(%s%s)", DataDir, name);
+            ReportFormatted(ReportWin32, "Update: WriteFile(%s%s)", DataDir, name);
             PlatClose(file);
             return 0;
         }
@@ -382,7 +370,7 @@ static int FetchFile(const char *name)
         }
     }
     if (!PlatClose(file)) {
-        ReportWin32Format("Update: CloseHandle(%s%s)", DataDir, name);
+        ReportFormatted(ReportWin32, "Update: CloseHandle(%s%s)", DataDir, name);
         return 0;
     }
     CloseDataSockets();
@@ -438,7 +426,7 @@ static void RestoreDataSet(void)
             continue;
         // Over whatever a failed unpacking left under the old name.
         if (!PlatReplaceFile(backup, path))
-            ReportWin32Format("Update: MoveFile(%s,%s)", backup, path);
+            ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", backup, path);
     }
     FreeBlock(MovedNames);
     MovedNames = nullptr;
@@ -475,21 +463,21 @@ static int MarkPifFile(void)
         return 1;
     int ok = 1;
     if (PlatSeek(file, 99) != 99) {
-        ReportErrorFormat("Update: SetFilePointer(%s)!=0x63", pif);
+        ReportFormatted(ReportError, "Update: SetFilePointer(%s)!=0x63", pif);
         ok = 0;
     } else {
         static const uint8_t flag = 0x10;
         uint32_t written = 0;
         if (!PlatWrite(file, &flag, 1, &written)) {
-            ReportWin32Format("Update: WriteFile(%s)=FALSE", pif);
+            ReportFormatted(ReportWin32, "Update: WriteFile(%s)=FALSE", pif);
             ok = 0;
         } else if (written != 1) {
-            ReportErrorFormat("Update: WriteFile(%s), dw=%d", pif, (int)written);
+            ReportFormatted(ReportError, "Update: WriteFile(%s), dw=%d", pif, (int)written);
             ok = 0;
         }
     }
     if (!PlatClose(file)) {
-        ReportWin32Format("Update: CloseHandle(%s)", pif);
+        ReportFormatted(ReportWin32, "Update: CloseHandle(%s)", pif);
         ok = 0;
     }
     return ok;
@@ -523,7 +511,7 @@ static int UnzipDataSet(void)
         FreeBlock(commandLine);
         if (process != PLAT_NO_PROCESS)
             break;
-        ReportWin32Format("Update: CreateProcess %s", UnzipProgram);
+        ReportFormatted(ReportWin32, "Update: CreateProcess %s", UnzipProgram);
         if (!ChooseUnzipProgram()) {
             RestoreDataSet();
             return 0;
@@ -541,8 +529,9 @@ static int UnzipDataSet(void)
     // Exit codes 0 and 1 are success (1: unpacked with warnings, as unzip programs report
     // a skipped comment or a name they had to change); from 2 on the unpacking failed.
     if (exitCode > 1) {
-        ReportErrorFormat("Update: %s ended with exit code %u; the data files are kept as they were.",
-                          UnzipProgram, (unsigned)exitCode);
+        ReportFormatted(ReportError,
+                        "Update: %s ended with exit code %u; the data files are kept as they were.",
+                        UnzipProgram, (unsigned)exitCode);
         RestoreDataSet();
         return 0;
     }
@@ -585,7 +574,7 @@ static int Login(void)
         if (!FtpCommand("PASS " UPDATE_PASSWORD "\r\n", "PASS"))
             return 0;
     } else if (ReplyLine[0] != '2') {
-        ReportErrorFormat("Update: can't understand %s response: %s", "USER", ReplyLine);
+        ReportFormatted(ReportError, "Update: can't understand %s response: %s", "USER", ReplyLine);
         return 0;
     }
     Status("Update: set transfer type to binary");

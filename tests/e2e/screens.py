@@ -5,24 +5,17 @@ Usage: screens.py DATADIR OUTDIR
 """
 
 import os
-import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import wait_for  # noqa: E402
-
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from test_program import resource_ids  # noqa: E402
 
 
 def main():
     data, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    ids = {}
-    with open(os.path.join(REPO, "resources", "resource.h")) as f:
-        for line in f:
-            m = re.match(r"#define\s+(ID[A-Z_0-9]+)\s+(\d+)", line)
-            if m:
-                ids[m.group(1)] = int(m.group(2))
+    ids = resource_ids()
     run = harness.Run()
     try:
         s = run.session("screens")

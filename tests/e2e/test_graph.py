@@ -72,17 +72,6 @@ class GraphTest(VantryTest):
     def probe(self, name):
         return signed(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE[name], 0))
 
-    def open_graph(self, row):
-        """Selects fund-list row `row` and goes to its graph page with Enter."""
-        self.click_row(row)
-        self.wait_selcount(1)
-        self.wait_tabs(4)
-        self.focus_desktop()
-        self.session.key("Return")
-        wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
-        self.graph = self.child(R["IDC_GRAPH"])
-        return self.session.info(self.graph)["window"]["rect"]
-
     def readout(self):
         return self.session.text(self.graph).split("\n")
 

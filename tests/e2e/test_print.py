@@ -216,22 +216,15 @@ def tearDownModule():
 
 
 class PrintGraph(VantryTest):
-    def open_graph(self):
+    def open_print_page(self):
         """A graph page with the focus on the graph window. The main window is made about
         as high as wide, so that the graph's width-to-height ratio lies between an A4
         page's portrait and landscape ratios (0.71 and 1.41)."""
         self.start()
         self.wait_loaded()
         self.session.ask("move", self.hwnd, 0, 0, 760, 720)
-        self.click_row(2)
-        self.wait_selcount(1)
-        self.wait_tabs(4)
-        self.focus_desktop()
-        self.session.key("Return")
-        wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
-        self.graph = self.child(R["IDC_GRAPH"])
+        r = self.open_graph(2)
         self.assertTrue(self.session.info(self.graph)["window"]["visible"])
-        r = self.session.info(self.graph)["window"]["rect"]
         self.picture = (r[2] - r[0] - 4, r[3] - r[1] - 4)
         ratio = self.picture[0] / self.picture[1]
         self.assertTrue(0.8 < ratio < 1.3, "graph %dx%d" % self.picture)
@@ -339,7 +332,7 @@ class PrintGraph(VantryTest):
         """Prints the graph and checks the page: filled across its shorter side, centred
         along the longer, the other side in proportion (screen and printer pixels are
         square), and the screen's picture."""
-        self.open_graph()
+        self.open_print_page()
         width, height, page = self.print_graph("landscape" if landscape else "portrait",
                                                landscape)
         self.assertEqual(width > height, landscape, "the page's orientation")

@@ -169,6 +169,18 @@ class VantryTest(unittest.TestCase):
         r = self.session.tabs(tab)["items"][index]["rect"]
         self.session.click(origin[0] + (r[0] + r[2]) // 2, origin[1] + (r[1] + r[3]) // 2)
 
+    def open_graph(self, row):
+        """Selects fund-list row `row` and goes to its graph page with Enter (the graph
+        window then has the focus); returns the graph window's screen rectangle."""
+        self.click_row(row)
+        self.wait_selcount(1)
+        self.wait_tabs(4)
+        self.focus_desktop()
+        self.session.key("Return")
+        wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
+        self.graph = self.child(R["IDC_GRAPH"])
+        return self.session.info(self.graph)["window"]["rect"]
+
     def expect_box(self, text, press=harness.IDOK):
         box = self.session.wait_box(self.pid, text=text)
         self.session.press(box, press)
