@@ -3,6 +3,10 @@
 
 #include <float.h>
 #include <math.h>
+#include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "analysis/indicators.h"
 #include "analysis/movavg.h"
@@ -394,83 +398,253 @@ static void SignalSets(double x, double m, GridSet *buys, GridSet *sells)
     sells->hi |= Sets.column0.hi & below;
 }
 
-// The cell of bit k of a GridSet.
-static Strategy *GridCell(StrategyGridCells &grid, uint32_t k)
+// ---------------------------------------------------------------------------------------
+// The fast grid's strategies: each field in an array of its own, indexed by the bit of
+// the GridSet (r * 11 + c), so that two strategies trading at the same point go through
+// the rule's arithmetic side by side in the two lanes of a vector. Each lane takes the
+// very steps of SellShares, BuyShares and WalkGrowth; a lane that needs no step (no fee,
+// no interest in a year) keeps its value by selection, never by an added zero.
+
+#define GRID_CELLS (STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS)
+struct FastGrid {
+    double cash[GRID_CELLS], shares[GRID_CELLS];
+    uint32_t lastTrade[GRID_CELLS], lastSale[GRID_CELLS];
+};
+
+typedef double Pair __attribute__((vector_size(16)));
+typedef int64_t PairMask __attribute__((vector_size(16)));
+
+static inline PairMask MaskOf(int first, int second)
 {
-    return &grid[k / STRATEGY_THRESHOLDS][k % STRATEGY_THRESHOLDS];
+    return PairMask{-(int64_t)(first != 0), -(int64_t)(second != 0)};
+}
+
+// Whether LessFee charges a trade at i after the previous trade at last.
+static inline int FeeDue(uint32_t i, uint32_t last)
+{
+    return last != 0 && i - last - 1 < FEE_POINTS;  // 1 <= i - last <= 9
+}
+
+// LessFee of two amounts traded at point i by strategies whose previous trades were at
+// last0 and last1.
+static inline Pair LessFeePair(Pair amount, uint32_t i, uint32_t last0, uint32_t last1)
+{
+    int due0 = FeeDue(i, last0), due1 = FeeDue(i, last1);
+    Pair fee = {fabs(TradingFeeTable[due0 ? i - last0 : 0]), fabs(TradingFeeTable[due1 ? i - last1 : 0])};
+    Pair less = amount - amount * fee / 100;
+    return MaskOf(due0, due1) ? less : amount;
+}
+
+// WalkGrowth(w, value[l], from[l], to) of two lanes: year by year in lockstep, a lane
+// that has reached to standing still (its step spans no periods). A step over more than
+// a year (a gap in the data) is taken by CompoundAtRate itself.
+static inline Pair WalkGrowthPair(const MoneyMarketWalk *w, Pair value, uint32_t from0,
+                                  uint32_t from1, uint32_t to)
+{
+    if (to >= w->count)
+        return value;
+    if (from0 >= w->count)
+        from0 = to;
+    if (from1 >= w->count)
+        from1 = to;
+    while (from0 != to || from1 != to) {
+        uint32_t j0 = w->yearEnd[from0] < to ? w->yearEnd[from0] : to;
+        uint32_t j1 = w->yearEnd[from1] < to ? w->yearEnd[from1] : to;
+        int32_t span0 = w->period[j0] - w->period[from0], span1 = w->period[j1] - w->period[from1];
+        double rate0 = w->rate[from0], rate1 = w->rate[from1];
+        if (span0 >= 60 || span1 >= 60) {
+            value = Pair{CompoundAtRate(value[0], rate0, span0), CompoundAtRate(value[1], rate1, span1)};
+        } else {
+            Pair share = value * Pair{fabs(rate0), fabs(rate1)} / 100 * Pair{(double)span0, (double)span1} / 60;
+            Pair grown = MaskOf(rate0 >= 0, rate1 >= 0) ? value + share : value - share;
+            value = MaskOf(span0 > 0, span1 > 0) ? grown : value;
+        }
+        from0 = j0;
+        from1 = j1;
+    }
+    return value;
+}
+
+// CashAmount of strategies k0 and k1 at point i. w: the fund's money-market walk (null:
+// series 1, or series 0 without a prepared walk).
+static inline Pair CashAmountPair(const FastGrid *g, uint32_t k0, uint32_t k1,
+                                  const MoneyMarketWalk *w, const FundRecord *fund, int series,
+                                  uint32_t i)
+{
+    Pair cash = {g->cash[k0], g->cash[k1]};
+    if (w)
+        return WalkGrowthPair(w, cash, g->lastSale[k0], g->lastSale[k1], i);
+    if (series == 0)
+        return Pair{GrowCash(fund, cash[0], g->lastSale[k0], i), GrowCash(fund, cash[1], g->lastSale[k1], i)};
+    return cash;
+}
+
+// SellShares of strategies k0 and k1 at point i, value x.
+static inline void SellPair(FastGrid *g, uint32_t k0, uint32_t k1, uint32_t i, double x)
+{
+    Pair cash = LessFeePair(Pair{g->shares[k0], g->shares[k1]} * x, i, g->lastTrade[k0], g->lastTrade[k1]);
+    g->cash[k0] = cash[0];
+    g->cash[k1] = cash[1];
+    g->lastSale[k0] = g->lastTrade[k0] = i;
+    g->lastSale[k1] = g->lastTrade[k1] = i;
+}
+
+// BuyShares of strategies k0 and k1 at point i, value x, with their CashAmount.
+static inline void BuyPair(FastGrid *g, uint32_t k0, uint32_t k1, const MoneyMarketWalk *w,
+                           const FundRecord *fund, int series, uint32_t i, double x)
+{
+    Pair amount = CashAmountPair(g, k0, k1, w, fund, series, i);
+    amount = LessFeePair(amount, i, g->lastTrade[k0], g->lastTrade[k1]);
+    Pair shares = x == 0 ? Pair{0, 0} : amount / x;  // SafeDivide
+    g->shares[k0] = shares[0];
+    g->shares[k1] = shares[1];
+    g->lastTrade[k0] = i;
+    g->lastTrade[k1] = i;
+}
+
+// The strategies of a set as a list of their indexes; returns the count.
+static inline uint32_t ListOfSet(const GridSet *set, uint8_t *list)
+{
+    uint32_t count = 0;
+    for (uint64_t bits = set->lo; bits; bits &= bits - 1)
+        list[count++] = (uint8_t)__builtin_ctzll(bits);
+    for (uint64_t bits = set->hi; bits; bits &= bits - 1)
+        list[count++] = (uint8_t)(64 + __builtin_ctzll(bits));
+    return count;
 }
 
 // The trades of one point i at value x: the strategies in selling sell, those in buying
-// buy. Each strategy's own steps keep their order; the purchases are taken in stages
-// over all buyers, so that the divisions of different strategies, which do not depend
-// on each other, overlap. w: the fund's money-market walk (null: series 1, or none).
-static void TradeAtPoint(StrategyGridCells &grid, const GridSet *selling, const GridSet *buying,
+// buy, two at a time (an odd last one in both lanes).
+static void TradeAtPoint(FastGrid *g, const GridSet *selling, const GridSet *buying,
                          const MoneyMarketWalk *w, const FundRecord *fund, int series,
                          uint32_t i, double x)
 {
-    for (uint32_t word = 0; word < 2; word++)
-        for (uint64_t bits = word == 0 ? selling->lo : selling->hi; bits; bits &= bits - 1)
-            SellShares(GridCell(grid, word * 64 + (uint32_t)__builtin_ctzll(bits)), i, x);
-    Strategy *buyers[STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS];
-    double amounts[STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS];
-    uint32_t buyerCount = 0;
-    for (uint32_t word = 0; word < 2; word++)
-        for (uint64_t bits = word == 0 ? buying->lo : buying->hi; bits; bits &= bits - 1)
-            buyers[buyerCount++] = GridCell(grid, word * 64 + (uint32_t)__builtin_ctzll(bits));
-    if (w) {
-        for (uint32_t b = 0; b < buyerCount; b++)
-            amounts[b] = WalkGrowth(w, buyers[b]->cash, buyers[b]->lastSale, i);
-    } else {
-        for (uint32_t b = 0; b < buyerCount; b++)
-            amounts[b] = CashAmount(buyers[b], fund, series, i);
-    }
-    for (uint32_t b = 0; b < buyerCount; b++)
-        BuyShares(buyers[b], i, x, amounts[b]);
+    uint8_t list[GRID_CELLS + 1];
+    uint32_t count = ListOfSet(selling, list);
+    list[count] = list[count - (count != 0)];
+    for (uint32_t k = 0; k < count; k += 2)
+        SellPair(g, list[k], list[k + 1], i, x);
+    count = ListOfSet(buying, list);
+    list[count] = list[count - (count != 0)];
+    for (uint32_t k = 0; k < count; k += 2)
+        BuyPair(g, list[k], list[k + 1], w, fund, series, i, x);
 }
 
-// FinishGrid through the money-market walk w of series 0. The strategies out of the
-// market at the end grow their cash from their last sale year by year, each a chain of
-// dependent steps; the chains of FINISH_LANES strategies advance in lockstep so that
-// their steps overlap, each the very same CompoundAtRate calls with the same arguments.
-#define FINISH_LANES 4
-static void FinishGridOnWalk(StrategyGridCells &grid, const MoneyMarketWalk *w,
-                             const FundRecord *fund, uint32_t last)
+// FinishStrategy of every strategy at point last, with the holding set: the cash of those
+// holding is their shares' value; the others, for series 0 and unless they sold at last,
+// grow their cash from their last sale, two at a time.
+static void FinishFastGrid(FastGrid *g, const GridSet *holding, const MoneyMarketWalk *w,
+                           const FundRecord *fund, int series, uint32_t last)
 {
-    const uint32_t cells = STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS;
-    double lastValue = fund->points[0][last].value;
-    Strategy *waiting[cells];
+    double lastValue = fund->points[series][last].value;
+    uint8_t waiting[GRID_CELLS + 1];
     uint32_t count = 0;
-    for (uint32_t k = 0; k < cells; k++) {
-        Strategy *s = GridCell(grid, k);
-        if (s->holding)
-            s->cash = s->shares * lastValue;
-        else if (s->lastSale != last && s->lastSale < w->count && last < w->count)
-            waiting[count++] = s;
+    for (uint32_t k = 0; k < GRID_CELLS; k++) {
+        uint64_t bit = (uint64_t)1 << (k & 63);
+        if ((k < 64 ? holding->lo : holding->hi) & bit)
+            g->cash[k] = g->shares[k] * lastValue;
+        else if (series == 0 && g->lastSale[k] != last)
+            waiting[count++] = (uint8_t)k;
     }
-    for (uint32_t first = 0; first < count; first += FINISH_LANES) {
-        uint32_t lanes = count - first < FINISH_LANES ? count - first : FINISH_LANES;
-        double value[FINISH_LANES];
-        uint32_t from[FINISH_LANES];
-        for (uint32_t l = 0; l < lanes; l++) {
-            value[l] = waiting[first + l]->cash;
-            from[l] = waiting[first + l]->lastSale;
-        }
-        // A lane is done when it has reached last (from == last).
-        for (;;) {
-            int any = 0;
-            for (uint32_t l = 0; l < lanes; l++) {
-                if (from[l] == last)
-                    continue;
-                value[l] = WalkStep(w, value[l], &from[l], last);
-                any = 1;
-            }
-            if (!any)
-                break;
-        }
-        for (uint32_t l = 0; l < lanes; l++)
-            waiting[first + l]->cash = value[l];
+    waiting[count] = waiting[count - (count != 0)];
+    for (uint32_t k = 0; k < count; k += 2) {
+        Pair cash = CashAmountPair(g, waiting[k], waiting[k + 1], w, fund, series, last);
+        g->cash[waiting[k]] = cash[0];
+        g->cash[waiting[k + 1]] = cash[1];
     }
 }
+
+// The signals of a point as one small number, computed for many points ahead of the
+// trades: k > 0 when the buy signals of rows 0..k-1 hold (x above m), -k when the sell
+// signals of columns 0..k-1 hold (x below m), 0 when neither; CODE_SPECIAL when m or x
+// lies outside the range where the signal sets are rows and columns up to a threshold
+// (the sets are then found threshold by threshold when the point is reached).
+#define CODE_SPECIAL 127
+#define CODE_CHUNK 2048
+
+// The code of one point.
+static int8_t PointCode(double x, double m)
+{
+    if (!(m >= DBL_MIN && m <= 1e300 && fabs(x) <= 1e300))
+        return CODE_SPECIAL;
+    double e = (x - m) * 100 / m;
+    uint32_t tb = LevelsPassed(e), ts = LevelsPassed(-e);
+    if (tb == LEVELS_UNDECIDED)
+        tb = BuyLevelsReached(x, m);
+    if (ts == LEVELS_UNDECIDED)
+        ts = SellLevelsReached(x, m);
+    // Above m only buy levels can be reached, below m only sell levels.
+    if (MaBuySignal(x, m, 0))
+        return (int8_t)(tb + 1);
+    return (int8_t)(MaSellSignal(x, m, 0) ? -(int32_t)ts - 1 : 0);
+}
+
+// The point codes of count points. Two at a time where the processor has vectors of two
+// doubles, without branches on the signals (x lies above or below m at random), so that
+// the points' divisions overlap. The ratio's sign tells the side of m and its size the
+// levels reached on that side (LevelsPassed of |e|); a point the vector steps cannot
+// settle (outside the normal range, or a ratio too close to a level) gets the code of
+// PointCode.
+static void PointCodes(const NavPoint *p, uint32_t count, int8_t *code)
+{
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    const __m128d sign = _mm_set1_pd(-0.0);
+    for (; i + 2 <= count; i += 2) {
+        __m128d x = _mm_set_pd(p[i + 1].value, p[i].value);
+        __m128d m = _mm_set_pd(p[i + 1].ma, p[i].ma);
+        __m128d unsure = _mm_or_pd(
+            _mm_or_pd(_mm_cmpnge_pd(m, _mm_set1_pd(DBL_MIN)), _mm_cmpnle_pd(m, _mm_set1_pd(1e300))),
+            _mm_cmpnle_pd(_mm_andnot_pd(sign, x), _mm_set1_pd(1e300)));
+        __m128d e = _mm_div_pd(_mm_mul_pd(_mm_sub_pd(x, m), _mm_set1_pd(100)), m);
+        __m128d a = _mm_andnot_pd(sign, e);
+        __m128d c = _mm_min_pd(a, _mm_set1_pd(STRATEGY_THRESHOLDS - 0.5));
+        __m128i whole = _mm_cvttpd_epi32(c);
+        __m128d t = _mm_cvtepi32_pd(whole);
+        // Too close to a level: part within LEVEL_MARGIN of 0 or 1, for 1 <= a <= 10.
+        __m128d half = _mm_andnot_pd(sign, _mm_sub_pd(_mm_sub_pd(c, t), _mm_set1_pd(0.5)));
+        unsure = _mm_or_pd(
+            unsure, _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(a, _mm_set1_pd(1 - LEVEL_MARGIN)),
+                                          _mm_cmplt_pd(a, _mm_set1_pd(STRATEGY_THRESHOLDS - 1 + LEVEL_MARGIN))),
+                               _mm_cmpgt_pd(half, _mm_set1_pd(0.5 - LEVEL_MARGIN))));
+        // t + 1 above m, -(t + 1) below, 0 at m.
+        __m128d level = _mm_add_pd(t, _mm_set1_pd(1));
+        __m128d k = _mm_or_pd(_mm_and_pd(_mm_cmpgt_pd(x, m), level),
+                              _mm_and_pd(_mm_cmplt_pd(x, m), _mm_xor_pd(level, sign)));
+        __m128i w = _mm_cvttpd_epi32(k);
+        w = _mm_packs_epi32(w, w);
+        w = _mm_packs_epi16(w, w);
+        uint16_t two = (uint16_t)_mm_cvtsi128_si32(w);
+        memcpy(code + i, &two, sizeof two);
+        int bad = _mm_movemask_pd(unsure);
+        if (bad) {
+            if (bad & 1)
+                code[i] = PointCode(p[i].value, p[i].ma);
+            if (bad & 2)
+                code[i + 1] = PointCode(p[i + 1].value, p[i + 1].ma);
+        }
+    }
+#endif
+    for (; i < count; i++)
+        code[i] = PointCode(p[i].value, p[i].ma);
+}
+
+// The buy and sell sets of each code from -11 to 11 (index code + 11).
+struct CodeSets {
+    GridSet buys[2 * STRATEGY_THRESHOLDS + 1], sells[2 * STRATEGY_THRESHOLDS + 1];
+};
+
+static CodeSets MakeCodeSets(void)
+{
+    CodeSets t = {};
+    for (uint32_t k = 1; k <= STRATEGY_THRESHOLDS; k++) {
+        GridSet b = Sets.rowsUpTo[k - 1], s = Sets.columnsUpTo[k - 1];
+        t.buys[STRATEGY_THRESHOLDS + k] = GridSet{b.lo | Sets.row0.lo, b.hi | Sets.row0.hi};
+        t.sells[STRATEGY_THRESHOLDS - k] = GridSet{s.lo | Sets.column0.lo, s.hi | Sets.column0.hi};
+    }
+    return t;
+}
+static const CodeSets CodeTable = MakeCodeSets();
 
 double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
@@ -483,30 +657,52 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
         return 0;
     __atomic_fetch_add(&GridPointSteps, (uint64_t)n, __ATOMIC_RELAXED);
     const NavPoint *p = fund->points[series];
-    StartGrid(p[0].value);
     // A point's buy level is shared by a row of the grid and its sell level by a column,
     // so the signals of a point are two sets of strategies; a strategy trades only where
     // its own state's signal holds, and between trades nothing changes. The holding set
     // mirrors the strategies' holding flags.
-    StrategyGridCells &grid = StrategyGrid;  // this thread's, looked up once
+    FastGrid g;
+    for (uint32_t k = 0; k < GRID_CELLS; k++) {
+        g.cash[k] = p[0].value;
+        g.shares[k] = 0;
+        g.lastTrade[k] = 0;
+        g.lastSale[k] = 0;
+    }
     const MoneyMarketWalk *walk = series == 0 ? WalkOf(fund) : nullptr;
     GridSet holding = {0, 0};
-    for (uint32_t i = 0; i < n; i++) {
-        double x = p[i].value, m = p[i].ma;
-        GridSet buys, sells;
-        SignalSets(x, m, &buys, &sells);
-        GridSet selling = {sells.lo & holding.lo, sells.hi & holding.hi};
-        GridSet buying = {buys.lo & ~holding.lo, buys.hi & ~holding.hi};
-        if ((selling.lo | selling.hi | buying.lo | buying.hi) == 0)
-            continue;
-        TradeAtPoint(grid, &selling, &buying, walk, fund, series, i, x);
-        holding.lo ^= selling.lo | buying.lo;
-        holding.hi ^= selling.hi | buying.hi;
+    int8_t code[CODE_CHUNK];
+    for (uint32_t first = 0; first < n; first += CODE_CHUNK) {
+        uint32_t count = n - first < CODE_CHUNK ? n - first : CODE_CHUNK;
+        PointCodes(p + first, count, code);
+        for (uint32_t j = 0; j < count; j++) {
+            int32_t c = code[j];
+            uint32_t i = first + j;
+            GridSet buys, sells;
+            if (c == CODE_SPECIAL) {
+                SignalSets(p[i].value, p[i].ma, &buys, &sells);
+            } else {
+                buys = CodeTable.buys[c + STRATEGY_THRESHOLDS];
+                sells = CodeTable.sells[c + STRATEGY_THRESHOLDS];
+            }
+            GridSet selling = {sells.lo & holding.lo, sells.hi & holding.hi};
+            GridSet buying = {buys.lo & ~holding.lo, buys.hi & ~holding.hi};
+            if ((selling.lo | selling.hi | buying.lo | buying.hi) == 0)
+                continue;
+            TradeAtPoint(&g, &selling, &buying, walk, fund, series, i, p[i].value);
+            holding.lo ^= selling.lo | buying.lo;
+            holding.hi ^= selling.hi | buying.hi;
+        }
     }
-    if (walk)
-        FinishGridOnWalk(grid, walk, fund, n - 1);
-    else
-        FinishGrid(fund, series, n - 1);
+    FinishFastGrid(&g, &holding, walk, fund, series, n - 1);
+    StrategyGridCells &grid = StrategyGrid;
+    for (uint32_t k = 0; k < GRID_CELLS; k++) {
+        Strategy *s = &grid[k / STRATEGY_THRESHOLDS][k % STRATEGY_THRESHOLDS];
+        s->holding = (uint32_t)(((k < 64 ? holding.lo : holding.hi) >> (k & 63)) & 1);
+        s->cash = g.cash[k];
+        s->shares = g.shares[k];
+        s->lastTrade = g.lastTrade[k];
+        s->lastSale = g.lastSale[k];
+    }
     return BestOfGrid(buy, sell);
 }
 

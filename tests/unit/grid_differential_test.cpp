@@ -111,6 +111,29 @@ TEST(GridFastPath, MatchesTheReferenceBitForBit)
     }
 }
 
+TEST(GridFastPath, ValuesAndAveragesThatAreNotFinite)
+{
+    // Not finite values and averages here and there among ordinary ones.
+    TestRates rates;
+    BuildTriangularWeights();
+    std::mt19937 random(77);
+    const double odd[] = {NAN, INFINITY, -INFINITY, 1e305, -3.0};
+    for (int round = 0; round < 8; round++) {
+        FundRecord *f = RandomFund(random, 120 + random() % 200, 0);
+        uint32_t n = f->pointCount;
+        for (uint32_t k = 0; k < 6; k++)
+            f->points[0][random() % n].value = odd[random() % 5];
+        for (uint32_t kind = MA_UMA; kind <= MA_AMA; kind++) {
+            SetMaParam(&f->maSettings[0], MaLengthParam(kind), kind == MA_EMA ? 10 : 2 + 2 * (random() % 5));
+            MovingAverage(f, kind, n, 0);
+            f->points[0][random() % n].ma = odd[random() % 5];
+            ExpectSameGrid(f, 0, "odd values, series 0");
+            if (HasFatalFailure())
+                FAIL() << "round " << round << " kind " << kind;
+        }
+    }
+}
+
 TEST(GridFastPath, RocGridMatchesTheReferenceBitForBit)
 {
     TestRates rates;
@@ -227,20 +250,34 @@ std::vector<unsigned char> AnalysedFields(const FundRecord *f, int s)
     return bytes;
 }
 
-// One fund of values, one point a DatePeriod from 2000, searched with the fast or the
-// reference grid.
-std::vector<unsigned char> Optimized(const std::vector<double> &values, uint32_t recentStart,
-                                     int reference)
+// A money-market rate of its own for each of twelve years from 2000, so that a growth that
+// took another year's rate shows.
+void YearlyRates(void)
 {
-    FreeOptTable();
-    BuildTriangularWeights();
-    FundRecord *f = SingleFund(PeriodPoints(values));
-    f->recentStart = recentStart;
-    NewQuarterTable(values.size() / 15 + 8);
-    // A rate of its own for each year, so a growth that took another year's rate shows.
     SetMoneyMarket(4.5, 12);
     for (uint32_t k = 0; k < MoneyMarketCount; k++)
         MoneyMarketRates[k].rate = 2.0 + 0.7 * k;
+}
+
+// Forty years of rates from 2000: positive, negative and zero in turn.
+void MixedRates(void)
+{
+    SetMoneyMarket(0, 40);
+    for (uint32_t k = 0; k < MoneyMarketCount; k++)
+        MoneyMarketRates[k].rate = k % 4 == 1 ? -1.5 : k % 4 == 2 ? 0.0 : 3.0 + 0.3 * k;
+}
+
+// One fund of these points searched with the fast or the reference grid, the money-market
+// table set by rates.
+std::vector<unsigned char> Optimized(const std::vector<PointSpec> &points, uint32_t recentStart,
+                                     int reference, void (*rates)(void))
+{
+    FreeOptTable();
+    BuildTriangularWeights();
+    FundRecord *f = SingleFund(points);
+    f->recentStart = recentStart;
+    NewQuarterTable(200);
+    rates();
     GridReferenceOnly = reference;
     OptimizeFund(f, 0);
     GridReferenceOnly = 0;
@@ -273,12 +310,35 @@ TEST(GridFastPath, WholeFundsMatchTheReference)
         for (uint32_t recentStart : {0u, (uint32_t)(funds[k].size() * 3 / 4)}) {
             if (recentStart != 0 && funds[k].size() < 50)
                 continue;
-            std::vector<unsigned char> fast = Optimized(funds[k], recentStart, 0);
-            std::vector<unsigned char> reference = Optimized(funds[k], recentStart, 1);
+            std::vector<PointSpec> points = PeriodPoints(funds[k]);
+            std::vector<unsigned char> fast = Optimized(points, recentStart, 0, YearlyRates);
+            std::vector<unsigned char> reference = Optimized(points, recentStart, 1, YearlyRates);
             ASSERT_EQ(fast.size(), reference.size()) << k;
             EXPECT_TRUE(fast == reference) << "fund " << k << " of " << funds[k].size()
                                            << " points, recentStart " << recentStart;
         }
+}
+
+TEST(GridFastPath, GapsOfYearsAndNegativeRates)
+{
+    // Points up to three years apart (a year's step of the money-market growth spanning
+    // more than a year) and negative and zero rates: the whole search either way.
+    std::mt19937 random(78);
+    std::normal_distribution<double> step(0.0, 0.08);
+    for (int round = 0; round < 6; round++) {
+        std::vector<PointSpec> points;
+        unsigned month = 1, year = 0;
+        double v = 10;
+        while (points.size() < 150 && year < 40) {
+            points.push_back({month, 15, year, v *= 1 + step(random)});
+            month += random() % 8 == 0 ? 13 + random() % 24 : 1 + random() % 3;
+            year += (month - 1) / 12;
+            month = (month - 1) % 12 + 1;
+        }
+        std::vector<unsigned char> fast = Optimized(points, 0, 0, MixedRates);
+        std::vector<unsigned char> reference = Optimized(points, 0, 1, MixedRates);
+        EXPECT_TRUE(fast == reference) << "round " << round << ", " << points.size() << " points";
+    }
 }
 
 }  // namespace
