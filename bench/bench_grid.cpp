@@ -14,6 +14,7 @@
 #include "app/loadworker.h"
 #include "data/load.h"
 #include "data/optfile.h"
+#include "data/sidefiles.h"
 #include "platform/platform.h"
 
 static unsigned Reports;
@@ -38,7 +39,7 @@ static double FirstLoad(const char *dir, int reference, uint32_t threads, uint64
     unlink(opt.c_str());
     GridReferenceOnly = reference;
     LoadAnalysisThreads = threads;
-    LoadWritesFiles = 0;
+    DataDirWritable = 0;
     GridPointSteps = 0;
     double start = Now();
     LoadThread(nullptr);

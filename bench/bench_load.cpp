@@ -21,6 +21,7 @@
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/optfile.h"
+#include "data/sidefiles.h"
 #include "platform/platform.h"
 
 namespace {
@@ -234,7 +235,7 @@ void RunPhase(const std::string &data, const std::string &fingerprint, unsigned 
     memset(r, 0, sizeof *r);
     PlatSetMessageSink(CountReport);
     PlatSetProgressSink(nullptr);
-    LoadWritesFiles = 1;
+    DataDirWritable = 1;
     if (!SetDataDir(data.c_str())) {
         r->failed = 1;
         return;

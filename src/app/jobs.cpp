@@ -101,8 +101,7 @@ uint32_t RecalculationJob(void *parameter)
     // finds its kind's parameters set searches nothing, yet its new kind must be kept.
     if (!items.empty())
         __atomic_store_n(&OptimizedFlag, 1, __ATOMIC_RELAXED);
-    if (LoadWritesFiles)
-        WriteOptFile();
+    WriteOptFile();
     BuildStatusLine();
     SendProgress(PROGRESS_BUSY_OFF, nullptr);
     return 0;

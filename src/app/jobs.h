@@ -33,7 +33,7 @@ extern void (*JobSwitchPage)(void);
 // The whole job (parameter: a JobRequest): code 9; the mode flag; code 5 with an empty
 // text; each fund in scope, in table order, analysed again (series 1 when the benchmark
 // view is on and the fund has an index fund, else series 0 with its status text); the
-// mode flag cleared; JobSwitchPage, the opt file (unless LoadWritesFiles is clear), the
+// mode flag cleared; JobSwitchPage, the opt file (not with DataDirWritable clear), the
 // status line; code 8. The funds are spread over the analysis threads like the load's,
 // with the same messages, codes and results as one thread. A current-fund job whose
 // tab leads to no displayed fund reports "Can't find displayed fund." and sends only

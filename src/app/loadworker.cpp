@@ -29,7 +29,6 @@
 #include "data/sidefiles.h"
 #include "platform/platform.h"
 
-int LoadWritesFiles = 1;
 
 static void SendText(const char *text)
 {
@@ -334,8 +333,7 @@ uint32_t LoadThread(void *)
 
     FinishChartScales();
     SortFunds();
-    if (LoadWritesFiles)
-        WriteOptFile();
+    WriteOptFile();
     BuildStatusLine();
 
     PlatPostProgress(PROGRESS_DATA_READY);

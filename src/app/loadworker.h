@@ -6,10 +6,6 @@
 
 #include "data/fund.h"
 
-// When 0, the load writes no file into the data directory (the opt cache is kept in
-// memory only). 1 by default; the report tool's --read-only clears it.
-extern int LoadWritesFiles;
-
 // Runs the whole load to its end (no cancellation) and reports its progress with the
 // progress codes: 9, 1, 5..., 2 per file, 3, the second pass, the analysis of every fund,
 // the relative series, 4, the status line, then 6 (posted) and 8. Frees the previous

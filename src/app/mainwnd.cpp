@@ -162,6 +162,9 @@ LRESULT CALLBACK MainWinFunc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_VANTRY_SWITCH_PAGE:
         SwitchPage();
         return 0;
+    case WM_VANTRY_WORKER_ENDED:
+        OnWorkerEnded();
+        return 0;
     case WM_VANTRY_PROBE:
         return OnProbe(wParam);
     }

@@ -63,6 +63,9 @@ extern HelpText ManualText;           // README
 #define WM_VANTRY_PROBE (WM_APP + 1)
 // Sent by a recalculation job at its end: SwitchPage on the user-interface thread.
 #define WM_VANTRY_SWITCH_PAGE (WM_APP + 2)
+// Posted by every worker once WorkerThread is clear: a graph page drawn while it ran is
+// prepared again, now with the benchmark steps it had to leave out.
+#define WM_VANTRY_WORKER_ENDED (WM_APP + 3)
 enum ProbeFigure {
     PROBE_GDI_OBJECTS = 0,
     PROBE_USER_OBJECTS = 1,
@@ -92,6 +95,10 @@ extern volatile int GraphInputReady;  // cleared while a benchmark refresh runs
 void StartLoadWorker(void);
 // 1 and "A thread is still running." when a worker runs; 0 when the program is idle.
 int RefuseWhileWorkerRuns(void);
+// 1 while a worker runs (graphics/graphpage.h's WorkerRunning).
+int WorkerIsRunning(void);
+// After a worker: the current page again when one was drawn while it ran.
+void OnWorkerEnded(void);
 // The benchmark refresh starter that graph pages call (graphics/graphpage.h): starts
 // the worker over list, the BenchmarkList the page made. Refuses while a worker runs.
 // Returns 1 when the worker started.
@@ -103,7 +110,8 @@ void TerminateWorker(void);
 // Starts main(argument) as the worker thread: made suspended and let go once its handle
 // is in WorkerThread. "_beginthreadex" through ReportCrt when it cannot start.
 void StartWorker(unsigned(__stdcall *main)(void *), void *argument);
-// A worker's last act: its handle closed and WorkerThread cleared.
+// A worker's last act: its handle closed and WorkerThread cleared, then
+// WM_VANTRY_WORKER_ENDED posted to the main window.
 void EndWorker(void);
 
 // ---------------------------------------------------------------------------------------

@@ -110,13 +110,19 @@ void SwitchPage(void)
     OnTabChanged();
 }
 
+// The fund list's selection made the displayed funds again.
+static void SelectDisplayedFunds(void)
+{
+    for (uint32_t i = 0; i < FundCount; i++)
+        SendMessageA(FundList, LB_SETSEL, IsDisplayed(&FundTable[i]) ? TRUE : FALSE, (LPARAM)i);
+    InvalidateRect(FundList, nullptr, TRUE);
+}
+
 void ResyncFundList(void)
 {
     if (!FundList)
         return;
-    for (uint32_t i = 0; i < FundCount; i++)
-        SendMessageA(FundList, LB_SETSEL, IsDisplayed(&FundTable[i]) ? TRUE : FALSE, (LPARAM)i);
-    InvalidateRect(FundList, nullptr, TRUE);
+    SelectDisplayedFunds();
     RebuildGraphTabs();
 }
 
@@ -191,12 +197,10 @@ static const char *const MaCaptions[6] = {"", "Change to UMA", "Change to WMA", 
 
 // A recalculation job after its confirmation box, which also decides the scope: all
 // funds from the fixed pages, else the displayed funds (combined) or the page's fund.
-// "A thread is still running." while a worker runs; nothing when the user cancels.
+// Nothing when the user cancels.
 static void AskAndStartJob(uint32_t mode, uint32_t kind, const char *allText,
                            const char *displayedText, const char *caption)
 {
-    if (RefuseWhileWorkerRuns())
-        return;
     int allFunds = CurrentTab() < 3;
     if (MessageBoxA(Hwnd, allFunds ? allText : displayedText, caption, MB_OKCANCEL) != IDOK)
         return;
@@ -285,8 +289,6 @@ static void ResetBenchmark(void)
 
 static void StartUpdate(int mode)
 {
-    if (RefuseWhileWorkerRuns())
-        return;
     if (!WinsockReady) {
         ReportError("No TCP/IP connection.");
         return;
@@ -296,8 +298,6 @@ static void StartUpdate(int mode)
 
 static void Restart(void)
 {
-    if (RefuseWhileWorkerRuns())
-        return;
     DestroyLayoutWindows();
     FreeHelpTexts();
     FreeBenchmarkList();
@@ -410,6 +410,31 @@ static void OnFundDoubleClick(void)
 // ---------------------------------------------------------------------------------------
 // The dispatch.
 
+// The commands that only read the data set and the view state: pages, help, printing,
+// the web page, the About box, leaving. Every other command changes the view state, the
+// fund table or its order, the portfolio, a benchmark or a side file, or starts a
+// worker; while a worker runs those refuse, so that it works on the data and the view
+// it started with (the load fills and re-sorts the very records a re-sort would move,
+// and the searches read the view state).
+static int OnlyReads(UINT id)
+{
+    switch (id) {
+    case IDM_EXIT: case IDM_WEB_PAGE: case IDM_PRINT: case IDM_KEY_HELP: case IDM_MANUAL:
+    case IDM_ABOUT: case IDM_ENTER: case IDM_TAB:
+        return 1;
+    }
+    return 0;
+}
+
+// "A thread is still running." for a command that would change what a worker uses; a
+// click in the fund list is taken back, since the list alone changed.
+static void RefuseCommand(int fromFundList)
+{
+    if (fromFundList)
+        SelectDisplayedFunds();
+    ReportError("A thread is still running.");
+}
+
 static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
 {
     switch (id) {
@@ -517,10 +542,7 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
         r->redraw = 1;
         break;
     case IDM_DEFAULT_BENCHMARK:
-        // The dialog reads the fund table and writes the settings, which a running worker
-        // may be filling or reading.
-        if (!RefuseWhileWorkerRuns())
-            RunDefaultBenchmarkDialog();
+        RunDefaultBenchmarkDialog();
         break;
     case IDM_RESET_BENCHMARK:
         ResetBenchmark();
@@ -563,6 +585,15 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     if (control && !fromHelpList &&
         !(fromFundList && (code == LBN_SELCHANGE || code == LBN_SELCANCEL || code == LBN_DBLCLK)))
         return DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+
+    // Refused before anything else, so that even a measuring line stays as it was.
+    int changes = fromFundList ? code != LBN_DBLCLK
+                               : !fromHelpList && id >= IDM_YTD_RETURN &&
+                                     id <= IDM_SHARPE_RATIO && !OnlyReads(id);
+    if (changes && WorkerThread) {
+        RefuseCommand(fromFundList);
+        return 0;
+    }
 
     HWND focus = GetFocus();
     int32_t tab = CurrentTab();

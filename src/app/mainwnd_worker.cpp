@@ -36,6 +36,23 @@ void EndWorker(void)
     WorkerThread = nullptr;
     if (self)
         CloseHandle(self);
+    if (Hwnd)
+        PostMessageA(Hwnd, WM_VANTRY_WORKER_ENDED, 0, 0);
+}
+
+int WorkerIsRunning(void)
+{
+    return WorkerThread != nullptr;
+}
+
+void OnWorkerEnded(void)
+{
+    // Another worker may have started before this message came (a benchmark refresh
+    // redrawing its page); its own end brings the next one.
+    if (WorkerThread || !GraphPageDeferred)
+        return;
+    GraphPageDeferred = 0;
+    SwitchPage();
 }
 
 static unsigned __stdcall LoadWorkerMain(void *)

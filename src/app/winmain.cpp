@@ -69,6 +69,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show)
     SortFundsZeroLineHook = ComputeZeroX;
     SortFundsResyncHook = ResyncFundList;
     StartBenchmarkRefresh = StartBenchmarkRefreshJob;
+    WorkerRunning = WorkerIsRunning;
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_TAB_CLASSES |
                                                           ICC_PROGRESS_CLASS};

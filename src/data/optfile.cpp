@@ -219,12 +219,19 @@ static void PutSeriesBlock(OptWriter *w, const MaSettings *s)
         PutNumber(w, GetMaParam(s, (MaParam)param));
 }
 
+// The largest file size the line holds: the reader takes six digits at most and reads a
+// seventh as a broken line. Nothing decides on the size (whether saved values still fit
+// rests on the counts), so a larger fund file is saved as this, which every reader,
+// older builds' included, takes back.
+#define OPT_FILE_SIZE_MAX 999999u
+
 static void PutLine(OptWriter *w, const char *name, const uint32_t counts[5],
                     const MaSettings series[2])
 {
     PutText(w, name);
     PutText(w, " ");
-    for (int i = 0; i < 5; i++)
+    PutNumber(w, counts[0] < OPT_FILE_SIZE_MAX ? counts[0] : OPT_FILE_SIZE_MAX);
+    for (int i = 1; i < 5; i++)
         PutNumber(w, counts[i]);
     PutSeriesBlock(w, &series[0]);
     PutSeriesBlock(w, &series[1]);
@@ -251,7 +258,7 @@ static int OptNameReadable(const char *name)
 
 void WriteOptFile(void)
 {
-    if (!OptimizedFlag)
+    if (!OptimizedFlag || !DataDirWritable)
         return;
     char path[DATA_PATH_SIZE], tempPath[DATA_PATH_SIZE];
     if (!DataPath("opt", path) || !DataPath("opt.tmp", tempPath))

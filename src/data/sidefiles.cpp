@@ -16,6 +16,8 @@
 // The longest line or text the readers keep, terminator excluded.
 #define SIDE_TEXT_MAX 511
 
+int DataDirWritable = 1;
+
 int CommitSideFile(const char *tempPath, const char *path, int written)
 {
     if (written) {
@@ -32,9 +34,12 @@ int CommitSideFile(const char *tempPath, const char *path, int written)
     return 0;
 }
 
-// The target and temporary paths of a side file in DataDir.
+// The target and temporary paths of a side file in DataDir; 0 when the directory is not
+// to be written (DataDirWritable clear) or a path would not fit.
 static int SidePaths(const char *name, char *path, char *tempPath)
 {
+    if (!DataDirWritable)
+        return 0;
     char tempName[64];
     FormatText(tempName, sizeof tempName, "%s.tmp", name);
     return DataPath(name, path) && DataPath(tempName, tempPath);

@@ -8,6 +8,10 @@
 // write never costs the user the file stored before. Failures are reported where they
 // happen; the old file stays as it was.
 
+// 0 makes every writer of the data directory (these and the opt writer) return without
+// touching a file: the report tool's --read-only. 1 by default.
+extern int DataDirWritable;
+
 // Ends a temporary-file write: when written is 1, moves tempPath over path in one step
 // ("Can't replace %s" with the platform error when that fails); otherwise, or on that
 // failure, deletes tempPath. Returns 1 when path now holds the new content.

@@ -27,6 +27,8 @@ const uint8_t OverlayColourOrder[OVERLAY_COLOUR_COUNT] = {5, 2, 12, 9, 8, 4, 10,
 
 BenchmarkRefreshStarter StartBenchmarkRefresh;
 char *BenchmarkList;
+WorkerQuery WorkerRunning;
+int GraphPageDeferred;
 
 int ZoomSelectionActive(void)
 {
@@ -454,7 +456,9 @@ static void PaintOverlaid(int32_t graphWidth, int32_t graphHeight, char *text)
 
 int PrepareGraphPage(DrawTarget *t, int32_t graphWidth, int32_t graphHeight, uint32_t tab)
 {
-    int benchmarkChanged = ApplyDefaultBenchmarkRule();
+    int working = WorkerRunning && WorkerRunning();
+    GraphPageDeferred = working;
+    int benchmarkChanged = working ? 0 : ApplyDefaultBenchmarkRule();
     int drawn = 0;
     int room = graphWidth > 4 && graphHeight > 4;
     DrawTarget *previous = DrawSurface;
@@ -462,7 +466,7 @@ int PrepareGraphPage(DrawTarget *t, int32_t graphWidth, int32_t graphHeight, uin
     if (room && !SurfaceFill(t, 0, 0, graphWidth - 4, graphHeight - 4, RGB_OF(192, 192, 192)))
         ReportWin32("PatBlt");
     FundRecord *pageFund = CombinedGraphs ? nullptr : tab >= 3 ? NthDisplayed(tab - 3) : nullptr;
-    if (PrepareBenchmarkData(pageFund)) {
+    if (!working && PrepareBenchmarkData(pageFund)) {
         // The refresh redraws the page when it ends; the settings change must not wait
         // for that drawing, which no longer sees it as a change.
         if (benchmarkChanged)

@@ -65,6 +65,15 @@ extern BenchmarkRefreshStarter StartBenchmarkRefresh;
 extern char *BenchmarkList;
 void FreeBenchmarkList(void);
 
+// 1 while a worker thread runs; the Windows program installs it (null: never, as in the
+// report tool). The data set is then the worker's: a page is drawn from the data as it
+// stands, without the default benchmark rule, new benchmark assignments, the Index and
+// settings files or a refresh, and GraphPageDeferred is set, so that the program prepares
+// the page again once the worker has ended. A preparation without a worker clears it.
+typedef int (*WorkerQuery)(void);
+extern WorkerQuery WorkerRunning;
+extern int GraphPageDeferred;
+
 // Prepares and draws the graph page of tab (3 and up) into t, a back buffer of at least
 // graphWidth x graphHeight pixels: the default benchmark rule, the light-gray page, the
 // benchmark data (a refresh that starts skips the drawing: it redraws the page when it

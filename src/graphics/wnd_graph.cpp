@@ -425,8 +425,13 @@ static void StepFund(uint32_t key)
         return;
     }
     FundRecord *next = &FundTable[target];
+    int toOwnTab = !CombinedGraphs && (next->flags & FUND_DISPLAYED);
+    // Another fund shown in place of this one changes the displayed funds, which a
+    // worker may be reading; going to a tab that is there already only reads.
+    if (!toOwnTab && RefuseWhileWorkerRuns())
+        return;
     OnTabChanging();
-    if (!CombinedGraphs && (next->flags & FUND_DISPLAYED)) {
+    if (toOwnTab) {
         SendMessageA(TabControl, TCM_SETCURSEL, (WPARAM)TabOfFund(next), 0);
     } else {
         uint32_t from = (uint32_t)(current - FundTable);

@@ -258,6 +258,23 @@ static void CmdInfo(char **argv, int argc)
     Finish();
 }
 
+/* postall HWND MSG WPARAM...: one message per wParam, posted back to back, so that a
+   burst of commands reaches the program within a fraction of a millisecond. */
+static void CmdPostAll(char **argv, int argc)
+{
+    if (argc < 4)
+        return Fail("usage: postall HWND MSG WPARAM...");
+    HWND h = Hw(argv[1]);
+    UINT msg = (UINT)Num(argv[2]);
+    if (!IsWindow(h))
+        return Fail("no window %s", argv[1]);
+    for (int i = 3; i < argc; i++)
+        if (!PostMessageA(h, msg, (WPARAM)Num(argv[i]), 0))
+            return Fail("PostMessage failed (%lu)", GetLastError());
+    Begin();
+    Finish();
+}
+
 static void CmdSendPost(char **argv, int argc, int post)
 {
     if (argc < 3)
@@ -760,9 +777,9 @@ int main(void)
         /* The capture path is the rest of the line after the window, so it may hold spaces. */
         static char copy[4096];
         memcpy(copy, line, n + 1);
-        char *argv[16];
+        char *argv[64];
         int argc = 0;
-        for (char *tok = strtok(line, " "); tok && argc < 16; tok = strtok(NULL, " "))
+        for (char *tok = strtok(line, " "); tok && argc < 64; tok = strtok(NULL, " "))
             argv[argc++] = tok;
         if (argc == 0)
             continue;
@@ -781,6 +798,8 @@ int main(void)
             CmdSendPost(argv, argc, 0);
         else if (!strcmp(cmd, "post"))
             CmdSendPost(argv, argc, 1);
+        else if (!strcmp(cmd, "postall"))
+            CmdPostAll(argv, argc);
         else if (!strcmp(cmd, "lb"))
             CmdListBox(argv, argc);
         else if (!strcmp(cmd, "lbrect"))

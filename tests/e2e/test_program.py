@@ -15,11 +15,12 @@ import shutil
 import struct
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from harness import wait_for, WM_CLOSE  # noqa: E402
+from harness import wait_for, WM_CLOSE, WM_COMMAND  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 CONFIG = {"exe": None, "report": None, "out": os.path.join(REPO, "out", "e2e")}
@@ -43,6 +44,13 @@ def resource_ids():
 
 R = resource_ids()
 THREAD_RUNNING = "A thread is still running."
+# The commands that only read; every other one changes the view, the fund table, the
+# portfolio, a benchmark or a side file, or starts a worker, and refuses while one runs.
+READING = {"IDM_EXIT", "IDM_WEB_PAGE", "IDM_PRINT", "IDM_KEY_HELP", "IDM_MANUAL", "IDM_ABOUT",
+           "IDM_ENTER", "IDM_TAB"}
+CHANGING = sorted(n for n in R if n.startswith("IDM_") and n not in READING)
+WM_VANTRY_PROBE = 0x8001   # WM_APP + 1
+PROBE_WORKER = 3
 
 
 def setUpModule():
@@ -53,6 +61,11 @@ def setUpModule():
 def tearDownModule():
     if RUN:
         RUN.close()
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def report_funds(data_dir, chart):
@@ -112,7 +125,8 @@ class VantryTest(unittest.TestCase):
         wait_for(self.loaded, timeout, "the load to finish and the layout to appear", 0.1)
 
     def status(self):
-        return self.session.text(self.child(R["IDC_STATUS_BAR"]))
+        bar = self.child(R["IDC_STATUS_BAR"])
+        return self.session.text(bar) if bar else ""
 
     def tab_texts(self):
         """Tab names as shown: a fund's tab stores each "&" doubled."""
@@ -425,19 +439,88 @@ class BigLoad(VantryTest):
     def wait_progress_bar(self):
         wait_for(lambda: self.child(R["IDC_PROGRESS_BAR"]), 60, "the progress bar")
 
-    def test_worker_commands_are_refused_during_the_load(self):
+    def refuse_during(self, phases):
+        """Watches the worker's status text and, as each of phases (prefixes) comes up,
+        posts at once every command that would change data; answers the boxes as they
+        come. Every box must be the refusal (which shows that the worker still ran when
+        the command came) and nothing else may appear."""
+        burst, pressed = {}, {}
+        deadline = time.monotonic() + LOAD_TIMEOUT
+        while len(pressed) < len(phases) * len(CHANGING) or self.session.boxes(self.pid):
+            self.assertLess(time.monotonic(), deadline, "phases seen: %s" % burst)
+            status = self.status()
+            todo = [p for p in phases if status.startswith(p) and p not in burst]
+            if todo:
+                burst[todo[0]] = status
+                for i in range(0, len(CHANGING), 40):
+                    self.session.ask("postall", self.hwnd, WM_COMMAND,
+                                     *[R[n] for n in CHANGING[i:i + 40]])
+            # One box a round, so that the next phase is not missed while boxes pile up.
+            for box in self.session.boxes(self.pid):
+                if box["hwnd"] not in pressed:
+                    pressed[box["hwnd"]] = box["text"].strip()
+                    self.session.press(box)
+                    break
+            if len(burst) < len(phases):
+                self.assertEqual(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER), 1,
+                                 "the worker ended before all phases were seen: %s" % burst)
+        self.assertEqual(set(pressed.values()), {"Error: " + THREAD_RUNNING})
+
+    def side_files(self):
+        return {n: read_bytes(os.path.join(self.data, n))
+                for n in ("opt", "SETTINGS", "PRTFOLIO", "Index")}
+
+    def test_no_command_changes_data_while_a_worker_runs(self):
+        settings = bytes([1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0]) + b" IX0001"
+        with open(os.path.join(self.data, "SETTINGS"), "wb") as f:
+            f.write(settings)
+        portfolio = b"\x02\x00AU0014\r\nBD0021\r\n"
+        with open(os.path.join(self.data, "PRTFOLIO"), "wb") as f:
+            f.write(portfolio)
+        # The control: the same load by the report tool, which writes its opt cache.
+        control = os.path.join(self.session.work_dir, "control")
+        shutil.copytree(self.data, control)
+        subprocess.run([CONFIG["report"], "--json", control], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+
         self.start()
-        self.wait_progress_bar()
-        for name in ("IDM_RESTART", "IDM_RECALCULATE", "IDM_RESELECT", "IDM_UMA", "IDM_VIDYA",
-                     "IDM_INCREMENTAL_UPDATE", "IDM_FULL_UPDATE"):
-            self.session.post_command(self.hwnd, R[name])
-            box = self.expect_box(THREAD_RUNNING)
-            self.assertEqual(box["text"].strip(), "Error: " + THREAD_RUNNING, name)
-            self.assertIsNotNone(self.child(R["IDC_PROGRESS_BAR"]),
-                                 "the load ended before %s was tried" % name)
+        self.refuse_during(("First read pass", "Second read pass", "Normalize and Optimize data"))
         self.wait_loaded(BIG_LOAD_TIMEOUT)
-        fund_list = self.child(R["IDC_FUND_LIST"])
-        self.assertEqual(self.session.listbox(fund_list)["count"], 200)
+        loaded = self.side_files()
+
+        self.session.post_command(self.hwnd, R["IDM_RECALCULATE"])
+        self.expect_box("Recalculate optimal values for *ALL* funds")
+        job = "Normalize and Optimize data 1: "
+        wait_for(lambda: self.status().startswith(job), 60, "the job's status")
+        # Pages and help still work, and a click in the fund list is taken back.
+        self.command("IDM_KEY_HELP")
+        self.assertEqual(self.current_tab(), 1)
+        self.command("IDM_ENTER")
+        self.assertEqual(self.current_tab(), 0)
+        self.click_row(0)
+        self.expect_box(THREAD_RUNNING)
+        self.assertEqual(self.session.listbox(self.child(R["IDC_FUND_LIST"]))["selcount"], 0)
+        self.assertEqual(self.tab_texts(), ["Funds", "Key Help", "Manual"])
+        self.assertEqual(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER), 1,
+                         "the job ended before the fund list was tried")
+        self.refuse_during((job,))
+        wait_for(lambda: not self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER),
+                 BIG_LOAD_TIMEOUT, "the job's end")
+        self.assertEqual(self.session.boxes(self.pid), [])
+        self.exit_program()
+
+        files = self.side_files()
+        self.assertEqual(files, loaded, "side files after the job")
+        self.assertEqual(files["opt"], read_bytes(os.path.join(control, "opt")),
+                         "opt against the control")
+        self.assertEqual(files["SETTINGS"], settings)
+        self.assertEqual(files["PRTFOLIO"], portfolio)
+        self.assertEqual(files["Index"], read_bytes(os.path.join(self.source, "Index")))
+        documents = [subprocess.run([CONFIG["report"], "--json", "--read-only", d], check=True,
+                                    capture_output=True, timeout=600).stdout.replace(
+                                        d.encode(), b"DATADIR")
+                     for d in (self.data, control)]
+        self.assertEqual(documents[0], documents[1], "the report tool's documents")
 
     def test_close_during_the_load_ends_without_a_question(self):
         self.start()

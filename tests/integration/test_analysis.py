@@ -361,14 +361,51 @@ def the_cache_stays_stable_with_shared_and_odd_names():
     equal(sizes[1:], sizes[:1] * 2, "opt lines over three loads")
 
 
+def directory_bytes(directory):
+    files = {}
+    for name in sorted(os.listdir(directory)):
+        with open(os.path.join(directory, name), "rb") as f:
+            files[name] = f.read()
+    return files
+
+
 @case
-def read_only_writes_nothing():
-    directory = copy_data("analysis")
-    before = sorted(os.listdir(directory))
-    load(directory, "--read-only")
-    equal(sorted(os.listdir(directory)), before, "files after --read-only")
+def read_only_writes_nothing_whatever_is_drawn_or_listed():
+    # Drawing a page applies the default benchmark rule and assigns the default index
+    # fund (SETTINGS, Index), a load saves the cache: none of it with --read-only.
+    directory = temp_dir("samples")
+    shutil.rmtree(directory)
+    shutil.copytree(SAMPLES, directory)
+    before = directory_bytes(directory)
+    picture = os.path.join(temp_dir("png"), "page.png")
+    drawn = ["--png", picture, "--resources", os.path.join(os.path.dirname(SAMPLES), "resources")]
+    for options in (["--json", "--points"], [], ["--chart", "14", "--group", "1"],
+                    ["--json", "--benchmark", "--category-sort", "0"],
+                    drawn + ["--fund-list", "--chart", "3", "--group", "1"],
+                    drawn + ["--graph", "AAPL", "--benchmark", "--macd", "--rsi"],
+                    drawn + ["--graph", "SP500M"],
+                    drawn + ["--graph", "SP500M", "--graph", "GOLD", "--combined",
+                             "--benchmark", "--distributions"],
+                    drawn + ["--graph", "NASDAQ", "--graph", "LPP40", "--overlaid",
+                             "--benchmark", "--linear", "--zoom", "0"]):
+        run("--read-only", *options, directory)
+        after = directory_bytes(directory)
+        changed = [n for n in set(before) | set(after) if before.get(n) != after.get(n)]
+        equal(sorted(changed), [], "files changed by --read-only %s" % " ".join(options))
     load(directory)
-    equal(sorted(os.listdir(directory)), sorted(before + ["opt"]), "files after a load")
+    equal(sorted(os.listdir(directory)), sorted(list(before) + ["opt"]), "files after a load")
+
+
+@case
+def a_fund_file_of_megabytes_is_restored_from_the_cache():
+    directory = copy_data("analysis")
+    with open(os.path.join(directory, "BND.NAV"), "a") as f:
+        f.write("; padding\n" * 120000)
+    first = load(directory)
+    equal(first["reports"][:1], [], "reports of the first load")
+    second = load(directory)
+    equal(second["reports"][:1], [], "reports of the second load")
+    equal(searches(directory), 0, "searches after the first load")
 
 
 @case

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <unistd.h>
 
 #include "data/alloc.h"
 #include "data/datetable.h"
@@ -198,7 +199,13 @@ TEST_F(GraphPageTest, WithoutARefreshWorkerTheRelativeSeriesIsBuiltAndThePageDra
     EXPECT_TRUE(WasDrawn("F1  (Index)"));
 }
 
-TEST_F(GraphPageTest, ChangedDefaultBenchmarkIsSavedEvenWhenARefreshPostponesThePage)
+static int WorkerBusy;
+static int IsWorkerBusy(void)
+{
+    return WorkerBusy;
+}
+
+TEST_F(GraphPageTest, BenchmarkStepsWaitForTheWorkerThenTheChangedDefaultIsSaved)
 {
     MakeFunds({0, 0});
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
@@ -208,7 +215,26 @@ TEST_F(GraphPageTest, ChangedDefaultBenchmarkIsSavedEvenWhenARefreshPostponesThe
     CombinedGraphs = 1;
     RefreshLists.clear();
     StartBenchmarkRefresh = RecordRefresh;
+    WorkerRunning = IsWorkerBusy;
+
+    // While a worker runs the page is drawn from the data as it stands: no default
+    // benchmark, no assignment, no file, no refresh; the page is to be prepared again.
+    WorkerBusy = 1;
+    EXPECT_EQ(Prepare(3), 1);
+    EXPECT_TRUE(WasDrawn("F0"));
+    EXPECT_STREQ(DefaultBenchmark, "");
+    EXPECT_EQ(FundTable[0].indexName, nullptr);
+    EXPECT_TRUE(RefreshLists.empty());
+    EXPECT_NE(access((dir + "/SETTINGS").c_str(), F_OK), 0);
+    EXPECT_NE(access((dir + "/Index").c_str(), F_OK), 0);
+    EXPECT_EQ(GraphPageDeferred, 1);
+
+    // Afterwards the rule and the refresh run, and the new default is saved even though
+    // the refresh postpones the drawing.
+    WorkerBusy = 0;
     EXPECT_EQ(Prepare(3), 0);
+    WorkerRunning = nullptr;
+    EXPECT_EQ(GraphPageDeferred, 0);
     EXPECT_STREQ(DefaultBenchmark, "F1");
     ASSERT_EQ(RefreshLists.size(), 1u);
     std::string settings = ReadWholeFile(dir + "/SETTINGS");

@@ -23,6 +23,7 @@
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/optfile.h"
+#include "data/sidefiles.h"
 #include "data/viewflags.h"
 #include "json.h"
 #include "png.h"
@@ -153,7 +154,7 @@ void Usage(void)
           "  the funds in the program's order.\n"
           "  --json                print the whole load as a JSON document\n"
           "  --points              with --json, include every point of every series\n"
-          "  --read-only           write no file into DATADIR (the opt cache is not saved)\n"
+          "  --read-only           write no file into DATADIR (no opt cache, SETTINGS or Index)\n"
           "  --file-steps          stop after reading the files: the points as read\n"
           "  --threads N           analyse the funds on N threads (default: one a core)\n"
           "  --reference-grid      search with the straightforward grid (same results)\n"
@@ -688,7 +689,7 @@ int main(int argc, char **argv)
         EndPngDrawing();
         return 1;
     }
-    LoadWritesFiles = !o.readOnly;
+    DataDirWritable = !o.readOnly;
     LoadAnalysisThreads = (uint32_t)o.threads;
     GridReferenceOnly = o.referenceGrid;
     if (o.fileSteps)
