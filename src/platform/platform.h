@@ -111,8 +111,8 @@ void PlatSetTextWidthFunc(PlatTextWidthFunc func);
 // ---------------------------------------------------------------------------------------
 // Sockets: a small blocking TCP layer over IPv4 for the update session (WinSock 1.1 on
 // Win32, BSD sockets on POSIX). Only PlatSocketWait has a time-out. Every failure leaves
-// its code for PlatLastSocketError. Addresses are four bytes in network order (a[0] is the first
-// number of the dotted form); ports are plain numbers.
+// its code for PlatLastSocketError. Addresses are four bytes in network order (a[0] is
+// the first number of the dotted form); ports are plain numbers.
 
 typedef intptr_t PlatSocket;
 #define PLAT_NO_SOCKET ((PlatSocket)-1)

@@ -16,7 +16,8 @@
 #include "data/sidefiles.h"
 #include "platform/platform.h"
 
-// The build's choice (CMake cache variables VANTRY_UPDATE_HOST, VANTRY_UPDATE_PORT).
+// The build's choice (CMake cache variables VANTRY_UPDATE_HOST, VANTRY_UPDATE_PORT,
+// VANTRY_UPDATE_TIMEOUT).
 #ifndef VANTRY_UPDATE_HOST
 #define VANTRY_UPDATE_HOST "localhost"
 #endif

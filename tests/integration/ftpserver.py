@@ -26,6 +26,7 @@ connection ("CONNECT") and per command received (the command line as sent, e.g.
     noconnect  PORT is acknowledged but never used; LIST is answered "150", then the
                server closes the control connection
     stall      as noconnect, but after the "150" it stays silent with the connection open
+    mute       RETR is answered "150" over an open data connection that never carries a byte
     foreign    before the server's own data connection, one from 127.0.0.2 reaches the
                announced port and sends "A.NAV:evil" lines
 """
@@ -162,6 +163,11 @@ class StallHandler(NoConnectHandler):
         self.respond("150 Here comes the listing.")
 
 
+class MuteHandler(LoggingHandler):
+    def ftp_RETR(self, file):
+        self.respond("150 Sending.")
+
+
 class ForeignHandler(LoggingHandler):
     intruders = []
 
@@ -189,6 +195,7 @@ HANDLERS = {
     "long": (LoggingHandler, altered_fs(lambda data: data + b"EXTRA\r\n")),
     "noconnect": (NoConnectHandler, AbstractedFS),
     "stall": (StallHandler, AbstractedFS),
+    "mute": (MuteHandler, AbstractedFS),
     "foreign": (ForeignHandler, AbstractedFS),
 }
 

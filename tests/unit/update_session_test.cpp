@@ -329,6 +329,8 @@ TEST_F(UpdateSession, OddAndHostileServersAreCopedWithOrLeaveTheFilesAsTheyWere)
          false, false},
         {"stall", 0, "Error: Update: accept: nothing came in 2 seconds", "LIST update.dat", true,
          false, false},
+        {"mute", 0, "Error: Update: recv: nothing came in 2 seconds", "RETR update.dat", true,
+         false, false},
         {"silent", 0, "Error: Update: can't get greeting response: nothing came in 2 seconds",
          "CONNECT", false, false, false},
     };
