@@ -7,9 +7,9 @@ the update session must cope with.
 
 Serves DIR to the account datakeeper / Owl42Cat on host:port (port 0: a free one) and
 prints "PORT <n>" on standard output once it listens. It ends by itself after --lifetime
-seconds (default 300), so a test that loses track of it leaves nothing running. --log appends one line per
-connection ("CONNECT") and per command received (the command line as sent, e.g.
-"USER datakeeper"). Modes:
+seconds (default 300), so a test that loses track of it leaves nothing running. --log
+appends one line per connection ("CONNECT") and per command received (the command line
+as sent, e.g. "USER datakeeper"). Modes:
 
     normal     pyftpdlib as it is (its listing puts the group at byte 24, then the size)
     user230    USER is answered "230" at once: no PASS is needed
@@ -26,7 +26,7 @@ connection ("CONNECT") and per command received (the command line as sent, e.g.
     noconnect  PORT is acknowledged but never used; LIST is answered "150", then the
                server closes the control connection
     stall      as noconnect, but after the "150" it stays silent with the connection open
-    mute       RETR is answered "150" over an open data connection that never carries a byte
+    mute       RETR is answered "150" over an open data connection that carries no byte
     foreign    before the server's own data connection, one from 127.0.0.2 reaches the
                announced port and sends "A.NAV:evil" lines
 """
@@ -93,6 +93,7 @@ def altered_fs(alter):
 
 class LoggingHandler(FTPHandler):
     use_sendfile = False  # the altered files are in memory
+
     def on_connect(self):
         log("CONNECT")
 
