@@ -39,6 +39,9 @@ int PlatReplaceFile(const char *from, const char *to);
 int PlatDeleteFile(const char *path);
 // 1 when path names an existing directory.
 int PlatIsDirectory(const char *path);
+// 1 when path itself is a symbolic link (Win32: any reparse point), which opening it
+// would follow.
+int PlatIsSymbolicLink(const char *path);
 
 // ---------------------------------------------------------------------------------------
 // Listing the fund files (*.NAV, the extension matched without regard to case) of a
@@ -107,9 +110,9 @@ void PlatSetTextWidthFunc(PlatTextWidthFunc func);
 
 // ---------------------------------------------------------------------------------------
 // Sockets: a small blocking TCP layer over IPv4 for the update session (WinSock 1.1 on
-// Win32, BSD sockets on POSIX). No call has a time-out. Every failure leaves its code for
-// PlatLastSocketError. Addresses are four bytes in network order (a[0] is the first
-// number of the dotted form); ports are plain numbers.
+// Win32, BSD sockets on POSIX). Only PlatSocketWait has a time-out. Every failure leaves
+// its code for PlatLastSocketError. Addresses are four bytes in network order (a[0] is
+// the first number of the dotted form); ports are plain numbers.
 
 typedef intptr_t PlatSocket;
 #define PLAT_NO_SOCKET ((PlatSocket)-1)
@@ -129,8 +132,13 @@ int PlatSocketBindAny(PlatSocket s);
 int PlatSocketLocalName(PlatSocket s, uint8_t address[4], uint16_t *port);
 // Returns 1 / 0.
 int PlatSocketListen(PlatSocket s, int backlog);
-// Waits for and accepts one connection; PLAT_NO_SOCKET on failure.
-PlatSocket PlatSocketAccept(PlatSocket s);
+// Waits for and accepts one connection; PLAT_NO_SOCKET on failure. The peer's address
+// goes to peer.
+PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4]);
+// Waits at most seconds until first or second (PLAT_NO_SOCKET: not watched) has something
+// to read, a connection to accept or its end (select). Returns 1 when first is ready,
+// else 2 when second is, 0 when the time ran out, -1 on failure.
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds);
 // One send of size bytes: the number sent (possibly fewer), or -1 on failure. A peer
 // that has gone away is a failure, never a signal.
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size);

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include "app/errors.h"
 #include "app/viewstate.h"
@@ -15,16 +16,21 @@
 #include "data/sidefiles.h"
 #include "platform/platform.h"
 
-// The build's choice (CMake cache variables VANTRY_UPDATE_HOST, VANTRY_UPDATE_PORT).
+// The build's choice (CMake cache variables VANTRY_UPDATE_HOST, VANTRY_UPDATE_PORT,
+// VANTRY_UPDATE_TIMEOUT).
 #ifndef VANTRY_UPDATE_HOST
 #define VANTRY_UPDATE_HOST "localhost"
 #endif
 #ifndef VANTRY_UPDATE_PORT
 #define VANTRY_UPDATE_PORT 21
 #endif
+#ifndef VANTRY_UPDATE_TIMEOUT
+#define VANTRY_UPDATE_TIMEOUT 60
+#endif
 
 char UpdateServerHost[UPDATE_HOST_SIZE] = VANTRY_UPDATE_HOST;
 uint16_t UpdateServerPort = VANTRY_UPDATE_PORT;
+uint32_t UpdateTimeoutSeconds = VANTRY_UPDATE_TIMEOUT;
 UpdateChooseUnzipFunc UpdateChooseUnzipHook;
 
 #define FTP_BUFFER_SIZE 512
@@ -34,14 +40,19 @@ static PlatSocket ControlSocket = PLAT_NO_SOCKET;
 static PlatSocket ListenSocket = PLAT_NO_SOCKET;
 static PlatSocket DataSocket = PLAT_NO_SOCKET;
 
-// The control connection's receive buffer, and whether the connection has ended (so that
-// an error is reported once, not at every later read).
+// The server's address: data connections from any other are refused.
+static uint8_t ServerAddress[4];
+
+// The control connection's receive buffer, whether the connection has ended (so that an
+// error is reported once, not at every later read) and whether it ended by silence.
 static char ReceiveBuffer[FTP_BUFFER_SIZE];
 static uint32_t ReceiveCount, ReceiveAt;
-static int ControlClosed;
+static int ControlClosed, ControlTimedOut;
 
-// The last reply line read, and the last file listing received.
+// The last reply line read, and the last file listing received. A reply that arrived while
+// a transfer was still under way waits in ReplyLine for the one who asks for it.
 static char ReplyLine[FTP_BUFFER_SIZE];
+static int ReplyPending;
 static char Listing[FTP_BUFFER_SIZE];
 
 int SetUpdateServer(const char *hostPort)
@@ -104,16 +115,22 @@ static void CloseDataSockets(void)
 // ---------------------------------------------------------------------------------------
 // The control connection.
 
-// The next byte, or -1 when the connection has ended (recv 0) or failed (reported).
+// The next byte, or -1 when the connection has ended (recv 0), failed (reported) or
+// stayed silent for UpdateTimeoutSeconds (ControlTimedOut, reported by the caller).
 static int FtpGetByte(void)
 {
     if (ReceiveAt >= ReceiveCount) {
         if (ControlClosed)
             return -1;
-        int32_t n = PlatSocketReceive(ControlSocket, ReceiveBuffer, sizeof ReceiveBuffer);
+        int ready = PlatSocketWait(ControlSocket, PLAT_NO_SOCKET, UpdateTimeoutSeconds);
+        int32_t n = 0;
+        if (ready < 0)
+            ReportWinsock("Update: select");
+        else if (ready == 0)
+            ControlTimedOut = 1;
+        else if ((n = PlatSocketReceive(ControlSocket, ReceiveBuffer, sizeof ReceiveBuffer)) < 0)
+            ReportWinsock("Update: recv");
         if (n <= 0) {
-            if (n < 0)
-                ReportWinsock("Update: recv");
             ControlClosed = 1;
             ReceiveCount = ReceiveAt = 0;
             return -1;
@@ -156,6 +173,10 @@ static int FtpGetLine(char *line)
 // Lines until the last line of a reply: three digits and a blank.
 static int FtpGetReply(void)
 {
+    if (ReplyPending) {
+        ReplyPending = 0;
+        return 1;
+    }
     for (;;) {
         if (!FtpGetLine(ReplyLine))
             return 0;
@@ -180,12 +201,22 @@ static int FtpSend(const char *text)
     return 1;
 }
 
+// No reply came; a silent server is told apart from one that closed.
+static void ReportNoReply(const char *what)
+{
+    if (ControlTimedOut)
+        ReportFormatted(ReportError, "Update: can't get %s response: nothing came in %u seconds",
+                        what, (unsigned)UpdateTimeoutSeconds);
+    else
+        ReportFormatted(ReportError, "Update: can't get %s response", what);
+}
+
 // A reply whose first character must be first ('2', or '1' for the announcement of a
 // transfer); what names the reply in the messages.
 static int FtpExpectReply(char first, const char *what)
 {
     if (!FtpGetReply()) {
-        ReportFormatted(ReportError, "Update: can't get %s response", what);
+        ReportNoReply(what);
         return 0;
     }
     if (ReplyLine[0] != first) {
@@ -246,51 +277,111 @@ static int OpenDataSocket(char *command, size_t size)
     return 1;
 }
 
-static int AcceptData(void)
+// Waits until the data socket s has a connection or bytes for call ("accept", "recv"),
+// and watches the control connection meanwhile: a server that gives up replies there or
+// closes it, and that ends the wait at once. A "2" reply is the transfer's final one
+// arriving early; it is kept for FtpExpect2xx (what: "LIST final", "RETR final") and the
+// wait goes on. Returns 1 when s is ready; 0 after a failure or when nothing came until
+// deadline (reported).
+static int WaitForData(PlatSocket s, time_t deadline, const char *call, const char *what)
 {
-    DataSocket = PlatSocketAccept(ListenSocket);
-    if (DataSocket == PLAT_NO_SOCKET) {
-        ReportWinsock("Update: accept");
-        return 0;
+    for (;;) {
+        int watchControl = !ReplyPending;
+        time_t now = time(nullptr);
+        int ready;
+        if (now >= deadline)
+            ready = 0;
+        else if (watchControl && ReceiveAt < ReceiveCount)
+            ready = 2;  // a reply already in the buffer, which select cannot see
+        else
+            ready = PlatSocketWait(s, watchControl ? ControlSocket : PLAT_NO_SOCKET,
+                                   (uint32_t)(deadline - now));
+        if (ready == 1)
+            return 1;
+        if (ready < 0) {
+            ReportWinsock("Update: select");
+            return 0;
+        }
+        if (ready == 0) {
+            ReportFormatted(ReportError, "Update: %s: nothing came in %u seconds", call,
+                            (unsigned)UpdateTimeoutSeconds);
+            return 0;
+        }
+        if (!FtpExpect2xx(what))
+            return 0;
+        ReplyPending = 1;
     }
-    return 1;
+}
+
+// Accepts the server's data connection. Connections from other addresses are closed
+// unread: anyone who reaches the port first could otherwise deliver the file.
+static int AcceptData(const char *what)
+{
+    time_t deadline = time(nullptr) + UpdateTimeoutSeconds;
+    for (;;) {
+        if (!WaitForData(ListenSocket, deadline, "accept", what))
+            return 0;
+        uint8_t peer[4];
+        DataSocket = PlatSocketAccept(ListenSocket, peer);
+        if (DataSocket == PLAT_NO_SOCKET) {
+            ReportWinsock("Update: accept");
+            return 0;
+        }
+        if (memcmp(peer, ServerAddress, sizeof peer) == 0)
+            return 1;
+        PlatSocketClose(DataSocket);
+        DataSocket = PLAT_NO_SOCKET;
+    }
+}
+
+// One receive from the data connection, waiting at most UpdateTimeoutSeconds. Returns the
+// bytes received, 0 at the end, -1 after a failure (reported).
+static int32_t ReceiveData(void *buffer, uint32_t size, const char *what)
+{
+    if (!WaitForData(DataSocket, time(nullptr) + UpdateTimeoutSeconds, "recv", what))
+        return -1;
+    int32_t n = PlatSocketReceive(DataSocket, buffer, size);
+    if (n < 0)
+        ReportWinsock("Update: recv");
+    return n;
 }
 
 // The backup name of a fetched or backed-up file: "opt", "FUNDS" and "Index" get ".BAK"
 // added, the others have their last three characters replaced ("data.BAK", "A.BAK").
-static int BackupPath(const char *name, int addSuffix, char *out)
+// pending adds ".tmp": the name under which the full update keeps a backup until the
+// unpacking has succeeded.
+static int BackupPath(const char *name, int addSuffix, int pending, char *out)
 {
     char backup[DATA_PATH_SIZE];
     size_t length = strlen(name);
+    const char *tail = pending ? ".tmp" : "";
     if (addSuffix)
-        FormatText(backup, sizeof backup, "%s.BAK", name);
+        FormatText(backup, sizeof backup, "%s.BAK%s", name, tail);
     else
-        FormatText(backup, sizeof backup, "%.*sBAK", (int)(length >= 3 ? length - 3 : 0), name);
+        FormatText(backup, sizeof backup, "%.*sBAK%s", (int)(length >= 3 ? length - 3 : 0),
+                   name, tail);
     return DataPath(backup, out);
 }
 
-// Moves name to its backup, deleting an older backup first. A missing file is no
-// failure. Returns 1 when the file was moved.
-static int BackUpFile(const char *name, int addSuffix)
+// Moves name over its backup in one step. A missing file is no failure and leaves an
+// older backup alone: it may be the only copy of what an earlier update set aside.
+// Returns 1 when the file was moved.
+static int BackUpFile(const char *name, int addSuffix, int pending)
 {
     char path[DATA_PATH_SIZE], backup[DATA_PATH_SIZE];
-    if (!DataPath(name, path) || !BackupPath(name, addSuffix, backup))
+    if (!DataPath(name, path) || !BackupPath(name, addSuffix, pending, backup))
         return 0;
-    PlatDeleteFile(backup);
-    if (PlatMoveFile(path, backup))
+    if (PlatReplaceFile(path, backup))
         return 1;
     if (PlatLastError() != PLAT_ERROR_FILE_NOT_FOUND)
         ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", path, backup);
     return 0;
 }
 
-// One file of the update: its size from a listing, then its bytes, into the data
-// directory (the local copy moved to its backup first). Returns 1 when it arrived whole.
-static int FetchFile(const char *name)
+// The size a listing gives for name, into *size. Returns 1, or 0 after a reported failure.
+static int ListFile(const char *name, unsigned *size)
 {
     char command[FTP_BUFFER_SIZE];
-    char text[REPORT_BUFFER_SIZE];
-
     Status("Update: prepare to accept incoming LIST data");
     if (!OpenDataSocket(command, sizeof command))
         return 0;
@@ -299,68 +390,84 @@ static int FetchFile(const char *name)
         return 0;
     Status("Update: retrieve file listing");
     FormatText(command, sizeof command, "LIST %s\r\n", name);
-    if (!FtpSend(command) || !FtpExpectReply('1', "LIST"))
-        return 0;
-    if (!AcceptData())
+    if (!FtpSend(command) || !FtpExpectReply('1', "LIST") || !AcceptData("LIST final"))
         return 0;
     Status("Update: receiving file listing...");
     // One byte is kept for the terminator, which goes right behind what arrived: a short
     // listing must not be read on into an earlier file's listing.
-    int32_t got = PlatSocketReceive(DataSocket, Listing, sizeof Listing - 1);
-    if (got <= 0) {
+    int32_t got = ReceiveData(Listing, sizeof Listing - 1, "LIST final");
+    if (got == 0)
         ReportWinsock("Update: recv");
+    if (got <= 0)
         return 0;
-    }
     Listing[got] = 0;
-    unsigned size = 0;
-    if (got <= 24 || sscanf(Listing + 24, "%*s %u", &size) != 1) {
+    if (got <= 24 || sscanf(Listing + 24, "%*s %u", size) != 1) {
         ReportError("Update: Can't understand LIST response.");
         return 0;
     }
     CloseDataSockets();
-    if (!FtpExpect2xx("LIST final"))
-        return 0;
+    return FtpExpect2xx("LIST final");
+}
 
+// Closes and deletes the unfinished download; returns 0 for the caller's failure.
+static int DropDownload(PlatFile file, const char *tempPath)
+{
+    if (file != PLAT_NO_FILE)
+        PlatClose(file);
+    PlatDeleteFile(tempPath);
+    return 0;
+}
+
+// The bytes of name into a temporary file beside it, which replaces the local copy (moved
+// to its backup) only when exactly the listed size arrived and the server confirmed the
+// transfer: a broken download leaves the data directory as it was.
+static int RetrieveFile(const char *name, unsigned size)
+{
+    char command[FTP_BUFFER_SIZE];
+    char text[REPORT_BUFFER_SIZE];
     Status("Update: prepare to accept incoming data");
     if (!OpenDataSocket(command, sizeof command))
         return 0;
     Status("Update: send PORT command");
     if (!FtpCommand(command, "PORT"))
         return 0;
-    BackUpFile(name, strcmp(name, "opt") == 0);
-
     FormatText(text, sizeof text, "Update: retrieve %s", name);
     Status(text);
     FormatText(command, sizeof command, "RETR %s\r\n", name);
-    if (!FtpSend(command) || !FtpExpectReply('1', "RETR"))
+    if (!FtpSend(command) || !FtpExpectReply('1', "RETR") || !AcceptData("RETR final"))
         return 0;
-    if (!AcceptData())
-        return 0;
-    char path[DATA_PATH_SIZE];
-    PlatFile file = DataPath(name, path) ? PlatCreateWrite(path) : PLAT_NO_FILE;
+    char path[DATA_PATH_SIZE], tempName[FTP_BUFFER_SIZE], tempPath[DATA_PATH_SIZE];
+    FormatText(tempName, sizeof tempName, "%s.tmp", name);
+    PlatFile file = PLAT_NO_FILE;
+    if (DataPath(name, path) && DataPath(tempName, tempPath)) {
+        // Deleted first: a symbolic link left under this name must not take the bytes
+        // elsewhere.
+        PlatDeleteFile(tempPath);
+        file = PlatCreateWrite(tempPath);
+    }
     if (file == PLAT_NO_FILE) {
-        ReportFormatted(ReportWin32, "Update: CreateFile(%s%s)", DataDir, name);
+        ReportFormatted(ReportWin32, "Update: CreateFile(%s%s)", DataDir, tempName);
         return 0;
     }
     FormatText(text, sizeof text, "Update: receiving %s...", name);
     Status(text);
     uint64_t received = 0;
     char block[FTP_BUFFER_SIZE];
-    for (;;) {
-        int32_t n = PlatSocketReceive(DataSocket, block, sizeof block);
+    // At most one byte more than listed is asked for: enough to know the file is longer,
+    // and a server that never stops cannot fill the disk.
+    while (received <= size) {
+        uint64_t wanted = size - received + 1;
+        int32_t n = ReceiveData(block, wanted < sizeof block ? (uint32_t)wanted : sizeof block,
+                                "RETR final");
+        if (n < 0)
+            return DropDownload(file, tempPath);
         if (n == 0)
             break;
-        if (n < 0) {
-            ReportWinsock("Update: recv");
-            PlatClose(file);
-            return 0;
-        }
         uint32_t written = 0;
         if (!PlatWrite(file, block, (uint32_t)n, &written) || written != (uint32_t)n) {
             // A short write sets no error code of its own.
-            ReportFormatted(ReportWin32, "Update: WriteFile(%s%s)", DataDir, name);
-            PlatClose(file);
-            return 0;
+            ReportFormatted(ReportWin32, "Update: WriteFile(%s%s)", DataDir, tempName);
+            return DropDownload(file, tempPath);
         }
         received += (uint32_t)n;
         if (size && received <= size) {
@@ -370,19 +477,40 @@ static int FetchFile(const char *name)
         }
     }
     if (!PlatClose(file)) {
-        ReportFormatted(ReportWin32, "Update: CloseHandle(%s%s)", DataDir, name);
-        return 0;
+        ReportFormatted(ReportWin32, "Update: CloseHandle(%s%s)", DataDir, tempName);
+        return DropDownload(PLAT_NO_FILE, tempPath);
+    }
+    if (received != size) {
+        ReportFormatted(ReportError, "Update: %s: the listing announced %u bytes, %llu arrived.",
+                        name, size, (unsigned long long)received);
+        return DropDownload(PLAT_NO_FILE, tempPath);
     }
     CloseDataSockets();
-    return FtpExpect2xx("RETR final");
+    if (!FtpExpect2xx("RETR final"))
+        return DropDownload(PLAT_NO_FILE, tempPath);
+    BackUpFile(name, strcmp(name, "opt") == 0, 0);
+    if (!PlatReplaceFile(tempPath, path)) {
+        ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", tempPath, path);
+        return DropDownload(PLAT_NO_FILE, tempPath);
+    }
+    return 1;
+}
+
+// One file of the update into the data directory. Returns 1 when it arrived whole.
+static int FetchFile(const char *name)
+{
+    unsigned size = 0;
+    return ListFile(name, &size) && RetrieveFile(name, size);
 }
 
 // ---------------------------------------------------------------------------------------
 // The full update's unzip step.
 
 // The names the backup of the data set moved, each ended by a zero byte, so that a failed
-// unpacking can move them back. A counted block; null when nothing was moved.
+// unpacking can move them back. A counted block; null when nothing was moved. StayedFunds:
+// the fund files that could not be moved, which the unpacking's count must exceed.
 static char *MovedNames;
+static uint32_t StayedFunds;
 
 static void RememberMoved(const char *name)
 {
@@ -395,38 +523,62 @@ static void RememberMoved(const char *name)
     memcpy(MovedNames + used, name, length);
 }
 
-// Every non-directory *.NAV file and "opt", "FUNDS" and "Index" to their backups.
+static int IsNamedDataFile(const char *name)
+{
+    return strcmp(name, "opt") == 0 || strcmp(name, "FUNDS") == 0 || strcmp(name, "Index") == 0;
+}
+
+// The fund files of the data directory.
+static uint32_t CountFunds(void)
+{
+    uint32_t count = 0;
+    PlatNavListing *listing = PlatNavListFirst(DataDir);
+    if (listing) {
+        do
+            count++;
+        while (PlatNavListNext(listing));
+        PlatNavListClose(listing);
+    }
+    return count;
+}
+
+// Every non-directory *.NAV file and "opt", "FUNDS" and "Index" to their pending backups;
+// the older backups stay until SettleBackups knows whether the unpacking succeeded.
 static void BackUpDataSet(void)
 {
+    StayedFunds = 0;
     PlatNavListing *listing = PlatNavListFirst(DataDir);
     if (listing) {
         do {
             const char *name = PlatNavListName(listing);
-            if (BackUpFile(name, 0))
+            if (BackUpFile(name, 0, 1))
                 RememberMoved(name);
+            else
+                StayedFunds++;
         } while (PlatNavListNext(listing));
         PlatNavListClose(listing);
     }
     static const char *const named[] = {"opt", "FUNDS", "Index"};
     for (const char *name : named)
-        if (BackUpFile(name, 1))
+        if (BackUpFile(name, 1, 1))
             RememberMoved(name);
 }
 
-// The unpacking did not happen or failed: the backups take their names back, so the data
-// set is the one before (files the unpacking added under new names stay).
-static void RestoreDataSet(void)
+// The pending backups become the backups (over the older ones), or, when the unpacking
+// did not happen or failed (restore), take their names back over whatever it left there,
+// so that the data set and its older backups are those before (files the unpacking added
+// under new names stay).
+static void SettleBackups(int restore)
 {
     for (const char *name = MovedNames; name && name < MovedNames + BlockSize(MovedNames);
          name += strlen(name) + 1) {
-        int named = strcmp(name, "opt") == 0 || strcmp(name, "FUNDS") == 0 ||
-                    strcmp(name, "Index") == 0;
-        char path[DATA_PATH_SIZE], backup[DATA_PATH_SIZE];
-        if (!DataPath(name, path) || !BackupPath(name, named, backup))
+        int named = IsNamedDataFile(name);
+        char pending[DATA_PATH_SIZE], to[DATA_PATH_SIZE];
+        if (!BackupPath(name, named, 1, pending) ||
+            !(restore ? DataPath(name, to) : BackupPath(name, named, 0, to)))
             continue;
-        // Over whatever a failed unpacking left under the old name.
-        if (!PlatReplaceFile(backup, path))
-            ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", backup, path);
+        if (!PlatReplaceFile(pending, to))
+            ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", pending, to);
     }
     FreeBlock(MovedNames);
     MovedNames = nullptr;
@@ -483,47 +635,46 @@ static int MarkPifFile(void)
     return ok;
 }
 
-// Unpacks "data.zip" with the unzip program. Returns 1 when it ran and succeeded.
+// The unpacking did not happen or failed: the data set as it was. Returns 0.
+static int RestoreDataSet(void)
+{
+    SettleBackups(1);
+    return 0;
+}
+
+// Unpacks "data.zip" with the unzip program. Returns 1 when it ran, succeeded and brought
+// at least one fund file; otherwise the data set is moved back.
 static int UnzipDataSet(void)
 {
     if (!UnzipProgram && !ChooseUnzipProgram())
         return 0;
     BackUpDataSet();
     char zip[DATA_PATH_SIZE];
-    if (!DataPath("data.zip", zip)) {
-        RestoreDataSet();
-        return 0;
-    }
+    if (!DataPath("data.zip", zip))
+        return RestoreDataSet();
     PlatProcess process;
     for (;;) {
-        if (!MarkPifFile()) {
-            RestoreDataSet();
-            return 0;
-        }
+        if (!MarkPifFile())
+            return RestoreDataSet();
         size_t size = strlen(UnzipProgram) + strlen(zip) + 4;
         char *commandLine = (char *)AllocZero(size, 1);
-        if (!commandLine) {
-            RestoreDataSet();
-            return 0;
-        }
+        if (!commandLine)
+            return RestoreDataSet();
         FormatText(commandLine, size, "%s \"%s\"", UnzipProgram, zip);
         process = PlatStartProgram(commandLine);
         FreeBlock(commandLine);
         if (process != PLAT_NO_PROCESS)
             break;
         ReportFormatted(ReportWin32, "Update: CreateProcess %s", UnzipProgram);
-        if (!ChooseUnzipProgram()) {
-            RestoreDataSet();
-            return 0;
-        }
+        if (!ChooseUnzipProgram())
+            return RestoreDataSet();
     }
     uint32_t exitCode = 0;
     if (!PlatWaitProgram(process, &exitCode)) {
         // The program was started and its outcome is unknown: the files stay as they are
         // (the backups beside them).
         ReportWin32("Update: WaitForSingleObject (unzip completion)");
-        FreeBlock(MovedNames);
-        MovedNames = nullptr;
+        SettleBackups(0);
         return 0;
     }
     // Exit codes 0 and 1 are success (1: unpacked with warnings, as unzip programs report
@@ -532,11 +683,16 @@ static int UnzipDataSet(void)
         ReportFormatted(ReportError,
                         "Update: %s ended with exit code %u; the data files are kept as they were.",
                         UnzipProgram, (unsigned)exitCode);
-        RestoreDataSet();
-        return 0;
+        return RestoreDataSet();
     }
-    FreeBlock(MovedNames);
-    MovedNames = nullptr;
+    // An empty archive also ends with 1; without a fund file there is no data set.
+    if (CountFunds() <= StayedFunds) {
+        ReportFormatted(ReportError,
+                        "Update: %s unpacked no fund file; the data files are kept as they were.",
+                        UnzipProgram);
+        return RestoreDataSet();
+    }
+    SettleBackups(0);
     return 1;
 }
 
@@ -555,6 +711,7 @@ static int Login(void)
         ReportWinsock("Update: socket");
         return 0;
     }
+    memcpy(ServerAddress, address, sizeof address);
     Status("Update: connect");
     if (!PlatSocketConnect(ControlSocket, address, UpdateServerPort)) {
         ReportWinsock("Update: connect");
@@ -566,7 +723,7 @@ static int Login(void)
     if (!FtpSend("USER " UPDATE_ACCOUNT "\r\n"))
         return 0;
     if (!FtpGetReply()) {
-        ReportError("Update: can't get USER response");
+        ReportNoReply("USER");
         return 0;
     }
     if (ReplyLine[0] == '3') {
@@ -583,7 +740,7 @@ static int Login(void)
 
 int UpdateThread(int full)
 {
-    ControlClosed = 0;
+    ControlClosed = ControlTimedOut = ReplyPending = 0;
     ReceiveCount = ReceiveAt = 0;
     SendProgress(PROGRESS_BUSY_ON, nullptr);
     char text[REPORT_BUFFER_SIZE];

@@ -13,6 +13,11 @@
 extern char UpdateServerHost[UPDATE_HOST_SIZE];
 extern uint16_t UpdateServerPort;
 
+// The longest silence the session bears, in seconds: no reply on the control connection,
+// no data connection and no bytes on it for this long end the session with a report.
+// From the build (VANTRY_UPDATE_TIMEOUT, 60 by default).
+extern uint32_t UpdateTimeoutSeconds;
+
 // The account the session logs in with.
 #define UPDATE_ACCOUNT "datakeeper"
 #define UPDATE_PASSWORD "Owl42Cat"
@@ -32,8 +37,10 @@ extern UpdateChooseUnzipFunc UpdateChooseUnzipHook;
 // Adds every line of "update.dat" in DataDir to its target file unless the target
 // already holds that exact line (applying the same file twice changes nothing). An update
 // line is "target:text"; a line without ":" or whose target is not a plain file name of
-// the data directory (a path separator, "." or "..") is reported as a syntax error and
-// skipped; a target that cannot be opened is skipped silently and never created. A
+// the data directory (a path separator, a zero byte or another control character, "."
+// or "..", a device name) is reported as a syntax error and skipped; the first 10 such
+// lines one by one, then one message with the number of the rest. A target that cannot
+// be opened, or that is a symbolic link, is skipped silently and never created. A
 // target whose last line has no line end gets one before a text is added, so the text
 // never runs on into that line. Status texts go out as progress code 5.
 // Returns 0, or 1 when "update.dat" cannot be opened ("Update: Can't open %supdate.dat.",
@@ -45,9 +52,14 @@ int ApplyUpdateFile(void);
 // (UnzipProgram, chosen through UpdateChooseUnzipHook when unset or when it cannot be
 // started) unpack it into the data directory after backing up the data set. Sends code 9
 // first, status texts (code 5) before each step, the status line and code 8 at its end;
-// every failure is reported once and ends the session. Blocks without time limit on a
-// server that does not answer. A full update whose unzip program did not run to success
-// (never started, or ended with a non-zero exit code) moves the backed-up files back.
+// every failure is reported once and ends the session, which also ends after
+// UpdateTimeoutSeconds of silence, and when the server replies with an error or closes
+// the control connection while a data connection is awaited. Data connections count only
+// from the server's address. A file whose size differs from its listing's fails, and each
+// file replaces the local copy (moved to its backup) only once it arrived whole. A full
+// update counts only when the unzip program ran, ended with exit code 0 or 1 and brought
+// at least one fund file; otherwise the backed-up files and their older backups are back
+// as they were. An older backup is replaced only by a file that exists.
 // Returns 1 when new data arrived and the caller is to restart the load, else 0. The
 // caller closes and clears the worker's handle and then posts the restart.
 int UpdateThread(int full);

@@ -8,10 +8,13 @@
 
 #include "app/errors.h"
 #include "data/load.h"
+#include "platform/platform.h"
 
 // The line reader of the update file and of its targets: bytes up to and including LF,
 // at most 511 of them (a longer line comes in pieces).
 #define UPDATE_LINE_SIZE 512
+// Syntax errors reported one by one; the rest are counted in one message.
+#define UPDATE_ERRORS_SHOWN 10u
 
 // Reads one line into line (not terminated: it may hold zero bytes). Returns its length,
 // 0 at the end of the file.
@@ -51,8 +54,11 @@ static int IsPlainFileName(const char *name, size_t length)
 {
     if (length == 0)
         return 1;  // names DataDir itself, which cannot be opened as a file: skipped
-    if (memchr(name, '/', length) || memchr(name, '\\', length))
-        return 0;
+    // Checked on the very bytes that are opened: a zero byte would cut the name short
+    // after the checks below had read past it.
+    for (size_t i = 0; i < length; i++)
+        if ((unsigned char)name[i] < 0x20 || name[i] == 0x7F || name[i] == '/' || name[i] == '\\')
+            return 0;
     if ((length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.'))
         return 0;
     // A device would be read (and could block) or written instead of a data file.
@@ -138,12 +144,15 @@ int ApplyUpdateFile(void)
 
     char line[UPDATE_LINE_SIZE];
     size_t length;
-    unsigned number = 0;
+    unsigned number = 0, errors = 0;
     while ((length = ReadUpdateLine(in, line)) > 0) {
         number++;
         const char *colon = (const char *)memchr(line, ':', length);
         size_t nameLength = colon ? (size_t)(colon - line) : 0;
         if (!colon || !IsPlainFileName(line, nameLength)) {
+            // A box each for a few; a file of garbage must not bring one per line.
+            if (++errors > UPDATE_ERRORS_SHOWN)
+                continue;
             char text[REPORT_BUFFER_SIZE];
             FormatText(text, sizeof text, "%s%s(%u): Syntax error, \"%.*s\".", DataDir,
                        "update.dat", number, (int)length, line);
@@ -154,12 +163,21 @@ int ApplyUpdateFile(void)
         memcpy(name, line, nameLength);
         name[nameLength] = 0;
         char targetPath[DATA_PATH_SIZE];
-        FILE *target = DataPath(name, targetPath) ? fopen(targetPath, "rb+") : nullptr;
+        // A link would take the text wherever it points, outside the data directory too.
+        FILE *target = DataPath(name, targetPath) && !PlatIsSymbolicLink(targetPath)
+                           ? fopen(targetPath, "rb+")
+                           : nullptr;
         if (!target)
             continue;
         MergeLine(target, name, colon + 1, length - nameLength - 1, line, length);
         if (fclose(target) != 0)
             ReportTargetError(name, "fclose");
+    }
+    if (errors > UPDATE_ERRORS_SHOWN) {
+        char text[REPORT_BUFFER_SIZE];
+        FormatText(text, sizeof text, "%s%s: %u more syntax errors.", DataDir, "update.dat",
+                   errors - UPDATE_ERRORS_SHOWN);
+        ReportError(text);
     }
     if (fclose(in) != 0)
         ReportTargetError("update.dat", "fclose");

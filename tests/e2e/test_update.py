@@ -1,6 +1,7 @@
 """End-to-end tests of the Update menu of Vantry.exe under Wine against a real FTP server
 (tests/integration/ftpserver.py, pyftpdlib) on 127.0.0.1: the incremental and the full
-update reload the data, and closing the program ends a session that hangs.
+update reload the data, a silent server ends the session after the build's silence bound
+and closing the program ends a session that waits at once.
 
 Usage: test_update.py --exe Vantry.exe --report vantry-report [--out DIR] [unittest args]
 The program reaches the update server its build names, localhost port 21 by default: the
@@ -198,20 +199,39 @@ class OnlineUpdate(VantryTest):
         self.shot("after-full")
         self.exit_program()
 
-    def test_closing_the_program_ends_a_session_hanging_on_a_silent_server(self):
+    def test_a_silent_server_ends_the_session_and_closing_the_program_ends_it_at_once(self):
+        """The build's silence bound (VANTRY_UPDATE_TIMEOUT, 60 s by default) ends the
+        first session with its message; the second one is cut short by closing."""
         self.start_server("silent")
         self.start()
         self.wait_loaded()
-        self.session.post_command(self.hwnd, R["IDM_INCREMENTAL_UPDATE"])
-        wait_for(lambda: self.server.commands() == ["CONNECT"], 30,
-                 "the program to connect to the server")
-        # Connected, it waits for the greeting that never comes.
-        wait_for(lambda: self.status() == "Update: connect", 20, "the status 'Update: connect'")
-        self.assertEqual(self.probe(PROBE_WORKER), 1)
-        self.session.post(self.hwnd, WM_CLOSE)
-        self.assertTrue(self.session.program_ended(self.proc, 30),
-                        "the program did not end while the session hung")
-        self.assertFalse(os.path.exists(os.path.join(self.data, "update.dat")))
+        before = snapshot(self.data)
+        for closing in (False, True):
+            self.session.post_command(self.hwnd, R["IDM_INCREMENTAL_UPDATE"])
+            connects = 2 if closing else 1
+            wait_for(lambda: self.server.commands() == ["CONNECT"] * connects, 30,
+                     "the program to connect to the server")
+            # Connected, it waits for the greeting that never comes.
+            wait_for(lambda: self.status() == "Update: connect", 20,
+                     "the status 'Update: connect'")
+            self.assertEqual(self.probe(PROBE_WORKER), 1)
+            if closing:
+                self.session.post(self.hwnd, WM_CLOSE)
+                self.assertTrue(self.session.program_ended(self.proc, 30),
+                                "the program did not end while the session hung")
+            else:
+                box = self.session.wait_box(
+                    self.pid, timeout=120,
+                    text="Update: can't get greeting response: nothing came in 60 seconds")
+                self.session.press(box)
+                wait_for(lambda: self.probe(PROBE_WORKER) == 0, 20, "the session to end")
+        self.assertEqual(snapshot(self.data), before)
+
+
+def snapshot(directory):
+    """Every file of directory with its bytes."""
+    return {name: read(os.path.join(directory, name)) for name in os.listdir(directory)
+            if os.path.isfile(os.path.join(directory, name))}
 
 
 if __name__ == "__main__":

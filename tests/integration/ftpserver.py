@@ -3,11 +3,13 @@
 the update session must cope with.
 
     ftpserver.py --dir DIR [--host 127.0.0.1] [--port 0] [--mode MODE] [--log FILE]
+                 [--lifetime SECONDS]
 
 Serves DIR to the account datakeeper / Owl42Cat on host:port (port 0: a free one) and
-prints "PORT <n>" on standard output once it listens. --log appends one line per
-connection ("CONNECT") and per command received (the command line as sent, e.g.
-"USER datakeeper"). Modes:
+prints "PORT <n>" on standard output once it listens. It ends by itself after --lifetime
+seconds (default 300), so a test that loses track of it leaves nothing running. --log
+appends one line per connection ("CONNECT") and per command received (the command line
+as sent, e.g. "USER datakeeper"). Modes:
 
     normal     pyftpdlib as it is (its listing puts the group at byte 24, then the size)
     user230    USER is answered "230" at once: no PASS is needed
@@ -19,11 +21,22 @@ connection ("CONNECT") and per command received (the command line as sent, e.g.
     zerosize   a listing line that gives the size as 0 (the file itself is sent whole)
     closemid   RETR sends the first half of the file, then closes both connections
     silent     accepts connections and never answers
+    short      RETR sends all but the last 6 bytes of the file (the listing is true)
+    long       RETR sends the file and 7 bytes more
+    noconnect  PORT is acknowledged but never used; LIST is answered "150", then the
+               server closes the control connection
+    stall      as noconnect, but after the "150" it stays silent with the connection open
+    mute       RETR is answered "150" over an open data connection that carries no byte
+    foreign    before the server's own data connection, one from 127.0.0.2 reaches the
+               announced port and sends "A.NAV:evil" lines
 """
 
 import argparse
+import io
 import os
+import socket
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -66,7 +79,21 @@ class ZeroSizeFS(AbstractedFS):
             yield listing_line("0", name).encode("utf8")
 
 
+def altered_fs(alter):
+    """A file system that serves every file's bytes through alter; listings stay true."""
+    def open_file(self, filename, mode):
+        if "r" not in mode:
+            return AbstractedFS.open(self, filename, mode)
+        with open(filename, "rb") as f:
+            served = io.BytesIO(alter(f.read()))
+        served.name = filename
+        return served
+    return type("AlteredFS", (AbstractedFS,), {"open": open_file})
+
+
 class LoggingHandler(FTPHandler):
+    use_sendfile = False  # the altered files are in memory
+
     def on_connect(self):
         log("CONNECT")
 
@@ -123,6 +150,38 @@ class SilentHandler(LoggingHandler):
         self.on_connect()
 
 
+class NoConnectHandler(LoggingHandler):
+    def ftp_PORT(self, line):
+        self.respond("200 PORT command successful.")
+
+    def ftp_LIST(self, path):
+        self.respond("150 Here comes the listing.")
+        self.close_when_done()
+
+
+class StallHandler(NoConnectHandler):
+    def ftp_LIST(self, path):
+        self.respond("150 Here comes the listing.")
+
+
+class MuteHandler(LoggingHandler):
+    def ftp_RETR(self, file):
+        self.respond("150 Sending.")
+
+
+class ForeignHandler(LoggingHandler):
+    intruders = []
+
+    def ftp_PORT(self, line):
+        numbers = line.split(",")
+        intruder = socket.create_connection((".".join(numbers[:4]),
+                                             int(numbers[4]) * 256 + int(numbers[5])),
+                                            timeout=5, source_address=("127.0.0.2", 0))
+        intruder.sendall(b"A.NAV:evil\r\n" * 20)
+        self.intruders.append(intruder)
+        super().ftp_PORT(line)
+
+
 HANDLERS = {
     "normal": (LoggingHandler, AbstractedFS),
     "user230": (User230Handler, AbstractedFS),
@@ -133,6 +192,12 @@ HANDLERS = {
     "zerosize": (LoggingHandler, ZeroSizeFS),
     "closemid": (CloseMidHandler, AbstractedFS),
     "silent": (SilentHandler, AbstractedFS),
+    "short": (LoggingHandler, altered_fs(lambda data: data[:-6])),
+    "long": (LoggingHandler, altered_fs(lambda data: data + b"EXTRA\r\n")),
+    "noconnect": (NoConnectHandler, AbstractedFS),
+    "stall": (StallHandler, AbstractedFS),
+    "mute": (MuteHandler, AbstractedFS),
+    "foreign": (ForeignHandler, AbstractedFS),
 }
 
 
@@ -144,6 +209,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--mode", default="normal", choices=sorted(HANDLERS))
     parser.add_argument("--log")
+    parser.add_argument("--lifetime", type=float, default=300)
     args = parser.parse_args()
     LOG_PATH = args.log
 
@@ -156,7 +222,10 @@ def main():
     # pyftpdlib's log lines go to standard error; the tests read only standard output.
     server = FTPServer((args.host, args.port), handler)
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
-    server.serve_forever()
+    end = time.monotonic() + args.lifetime
+    while time.monotonic() < end:
+        server.ioloop.loop(timeout=0.5, blocking=False)
+    server.close_all()
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 // ApplyUpdateFile on real files: lines added once, skipped targets, syntax errors.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -114,28 +115,41 @@ TEST(UpdateFile, SyntaxErrorsNameTheLineAndTheRunGoesOn)
 TEST(UpdateFile, TargetsOutsideTheDataDirectoryAreRejected)
 {
     // The data directory is a folder of the temporary one, with a fund file beside it
-    // and one in a subfolder: neither may be written.
+    // and one in a subfolder: neither may be written, nor through a symbolic link. Names
+    // with a zero byte or a control character are errors: the zero byte would cut the
+    // name to another one (here "NUL", "COM9", which are files on this platform).
     std::string root = MakeTempDir();
     std::string dir = root + "/data";
     mkdir(dir.c_str(), 0755);
     mkdir((dir + "/sub").c_str(), 0755);
     WriteFile(root, "OUT.NAV", "old\r\n");
     WriteFile(dir, "sub/IN.NAV", "old\r\n");
+    for (const char *name : {"NUL", "COM9", "TAB\t.NAV"})
+        WriteFile(dir, name, "old\r\n");
+    ASSERT_EQ(symlink((root + "/OUT.NAV").c_str(), (dir + "/LINK.NAV").c_str()), 0);
     SetDataDir(dir.c_str());
-    WriteFile(dir, "update.dat",
-              "../OUT.NAV:evil\r\n"
-              "sub/IN.NAV:evil\r\n"
-              "..\\OUT.NAV:evil\r\n"
-              "..:evil\r\n");
+    static const char lines[] = "../OUT.NAV:evil\r\n"
+                                "sub/IN.NAV:evil\r\n"
+                                "..\\OUT.NAV:evil\r\n"
+                                "..:evil\r\n"
+                                "LINK.NAV:evil\r\n"
+                                "NUL\0.NAV:evil\r\n"
+                                "COM9\0.NAV:evil\r\n"
+                                "TAB\t.NAV:evil\r\n";
+    WriteFile(dir, "update.dat", std::string(lines, sizeof lines - 1));
     EXPECT_EQ(ApplyUpdateFile(), 0);
     EXPECT_EQ(ReadWholeFile(root + "/OUT.NAV"), "old\r\n");
-    EXPECT_EQ(ReadWholeFile(dir + "/sub/IN.NAV"), "old\r\n");
+    for (const char *name : {"sub/IN.NAV", "NUL", "COM9", "TAB\t.NAV"})
+        EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\n") << name;
     std::string prefix = "Error: " + std::string(DataDir) + "update.dat(";
     EXPECT_EQ(MessageTexts(),
               (std::vector<std::string>{prefix + "1): Syntax error, \"../OUT.NAV:evil\r\n\".",
                                         prefix + "2): Syntax error, \"sub/IN.NAV:evil\r\n\".",
                                         prefix + "3): Syntax error, \"..\\OUT.NAV:evil\r\n\".",
-                                        prefix + "4): Syntax error, \"..:evil\r\n\"."}));
+                                        prefix + "4): Syntax error, \"..:evil\r\n\".",
+                                        prefix + "6): Syntax error, \"NUL\".",
+                                        prefix + "7): Syntax error, \"COM9\".",
+                                        prefix + "8): Syntax error, \"TAB\t.NAV:evil\r\n\"."}));
 
     // Windows opens a device for these names whatever their extension; names that only
     // begin like one are files.
@@ -151,6 +165,20 @@ TEST(UpdateFile, TargetsOutsideTheDataDirectoryAreRejected)
         EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\n") << name;
     for (const char *name : {"CONSOLE.NAV", "COM0"})
         EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\nnew\r\n") << name;
+}
+
+TEST(UpdateFile, TenSyntaxErrorsAreShownAndTheRestCounted)
+{
+    std::string garbage;
+    for (int i = 0; i < 100000; i++)
+        garbage += "no colon\n";
+    std::string dir = UpdateDir(garbage + "A.NAV:new\n");
+    WriteFile(dir, "A.NAV", "");
+    EXPECT_EQ(ApplyUpdateFile(), 0);
+    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "new\n");
+    ASSERT_EQ(Messages.size(), 11u);
+    EXPECT_EQ(Messages[9].text, "Error: " + std::string(DataDir) + "update.dat(10): Syntax error, \"no colon\n\".");
+    EXPECT_EQ(Messages[10].text, "Error: " + std::string(DataDir) + "update.dat: 99990 more syntax errors.");
 }
 
 TEST(UpdateFile, MissingUpdateFileFails)

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -116,6 +117,12 @@ int PlatIsDirectory(const char *path)
 {
     struct stat st;
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int PlatIsSymbolicLink(const char *path)
+{
+    struct stat st;
+    return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 char PlatPathSeparator(void)
@@ -331,13 +338,33 @@ int PlatSocketListen(PlatSocket s, int backlog)
     return listen((int)s, backlog) == 0;
 }
 
-PlatSocket PlatSocketAccept(PlatSocket s)
+PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
 {
+    struct sockaddr_in in;
+    socklen_t length;
     int fd;
-    do
-        fd = accept4((int)s, nullptr, nullptr, SOCK_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+    memset(&in, 0, sizeof in);
+    do {
+        length = sizeof in;
+        fd = accept4((int)s, (struct sockaddr *)&in, &length, SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    memcpy(peer, &in.sin_addr.s_addr, 4);
     return fd < 0 ? PLAT_NO_SOCKET : (PlatSocket)fd;
+}
+
+// poll rather than select: a descriptor number above FD_SETSIZE would overrun an fd_set.
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
+{
+    struct pollfd p[2] = {{(int)first, POLLIN, 0}, {(int)second, POLLIN, 0}};
+    nfds_t count = second == PLAT_NO_SOCKET ? 1 : 2;
+    int timeout = seconds > 2000000u ? 2000000000 : (int)(seconds * 1000u);
+    int rc;
+    do
+        rc = poll(p, count, timeout);
+    while (rc < 0 && errno == EINTR);
+    if (rc <= 0)
+        return rc;
+    return (p[0].revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 2;
 }
 
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)

@@ -82,6 +82,12 @@ int PlatIsDirectory(const char *path)
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+int PlatIsSymbolicLink(const char *path)
+{
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 char PlatPathSeparator(void)
 {
     return '\\';
@@ -296,10 +302,33 @@ int PlatSocketListen(PlatSocket s, int backlog)
     return listen((SOCKET)s, backlog) == 0;
 }
 
-PlatSocket PlatSocketAccept(PlatSocket s)
+PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
 {
-    SOCKET a = accept((SOCKET)s, nullptr, nullptr);
+    struct sockaddr_in in;
+    int length = sizeof in;
+    memset(&in, 0, sizeof in);
+    SOCKET a = accept((SOCKET)s, (struct sockaddr *)&in, &length);
+    memcpy(peer, &in.sin_addr.s_addr, 4);
     return a == INVALID_SOCKET ? PLAT_NO_SOCKET : (PlatSocket)a;
+}
+
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET((SOCKET)first, &readable);
+    if (second != PLAT_NO_SOCKET)
+        FD_SET((SOCKET)second, &readable);
+    struct timeval limit;
+    limit.tv_sec = (long)(seconds > 2000000000u ? 2000000000u : seconds);
+    limit.tv_usec = 0;
+    // WinSock ignores the first argument; the sets carry the sockets.
+    int rc = select(0, &readable, nullptr, nullptr, &limit);
+    if (rc == SOCKET_ERROR)
+        return -1;
+    if (rc == 0)
+        return 0;
+    return FD_ISSET((SOCKET)first, &readable) ? 1 : 2;
 }
 
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)
