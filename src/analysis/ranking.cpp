@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "analysis/analyst.h"
 #include "data/viewflags.h"
 
 SortFundsHook SortFundsZeroLineHook;
@@ -72,7 +73,11 @@ int KeyOfChart(const FundRecord *fund, uint32_t chartKind, double *key)
         return 1;
     case CHART_SHARPE: *key = s->sharpe; return 1;
     }
-    return 0;
+    if (chartKind >= CHART_KIND_COUNT)
+        return 0;
+    // A fund without the figure (no index fund, too short a history) ranks as 0.
+    AnalystChartValue(fund, KeySeries(fund), chartKind, key);
+    return 1;
 }
 
 static double KeyAt(uint32_t i, uint32_t chartKind)

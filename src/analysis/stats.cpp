@@ -4,6 +4,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "analysis/analyst.h"
 #include "analysis/returns.h"
 #include "app/errors.h"
 #include "data/alloc.h"
@@ -71,6 +72,15 @@ double ChartStatisticValue(const SeriesStats *s, ChartStatistic statistic)
     case STAT_STRENGTH: return s->currentStrength;
     case STAT_MACD_STRENGTH: return s->macdStrength;
     case STAT_ROC: return s->rocLatest;
+    case STAT_MAX_DRAWDOWN: return s->analyst.maxDrawdown;
+    case STAT_SORTINO: return s->analyst.sortino;
+    case STAT_BETA: return s->analyst.beta;
+    case STAT_ALPHA: return s->analyst.alpha;
+    case STAT_UP_CAPTURE: return s->analyst.upCapture;
+    case STAT_DOWN_CAPTURE: return s->analyst.downCapture;
+    case STAT_TRACKING_ERROR: return s->analyst.trackingError;
+    case STAT_INFORMATION_RATIO: return s->analyst.informationRatio;
+    case STAT_WORST_3YEAR: return s->analyst.rolling[1].worst;
     default: return 0;
     }
 }
@@ -379,4 +389,5 @@ void ComputeSeriesStatistics(FundRecord *f, int s)
         if (f->taxEfficiency > ChartExtremesTarget->taxEfficiencyMaximum)
             ChartExtremesTarget->taxEfficiencyMaximum = f->taxEfficiency;
     }
+    ComputeAnalystSeries(f, s);
 }

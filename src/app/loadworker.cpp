@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/analyst.h"
 #include "analysis/indicators.h"
 #include "analysis/movavg.h"
 #include "analysis/optimize.h"
@@ -74,6 +75,7 @@ static uint32_t WholeCeiling(double x)
 
 void FinishChartScales(void)
 {
+    FinishAnalystFigures();
     ChartScaleExtremesRecord &e = ChartScaleExtremes;
     // A fund whose series 1 is its series 0 shows its own figures in the benchmark view.
     for (uint32_t i = 0; i < FundCount; i++) {

@@ -3,6 +3,7 @@
 #include "app/mainwnd.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
 #include <string.h>
 
@@ -10,6 +11,7 @@
 #include "analysis/stats.h"
 #include "app/errors.h"
 #include "app/jobs.h"
+#include "app/statexport.h"
 #include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/load.h"
@@ -315,6 +317,28 @@ static void Restart(void)
     StartLoadWorker();
 }
 
+// File > Export Statistics...: the save dialog, in the data directory with the export's
+// file name, then the CSV of every fund and series.
+static void ExportStatistics(void)
+{
+    char path[DATA_PATH_SIZE];
+    if (!DataPath(STATISTICS_CSV_NAME, path))
+        return;
+    OPENFILENAMEA dialog;
+    memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Hwnd;
+    dialog.lpstrFilter = "CSV Files (*.CSV)\0*.CSV\0All Files (*.*)\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = (DWORD)sizeof path;
+    dialog.lpstrTitle = "Export Statistics";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    dialog.lpstrDefExt = "CSV";
+    if (GetSaveFileNameA(&dialog))
+        WriteStatisticsCsv(path);
+}
+
 static void PrintGraph(HWND focus)
 {
     if (!GraphWindow || focus != GraphWindow)
@@ -451,6 +475,13 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
     case IDM_VOLATILITY: ChartToggle(CHART_VOLATILITY, r); break;
     case IDM_REWARD_RISK: ChartToggle(CHART_REWARD_RISK, r); break;
     case IDM_SHARPE_RATIO: ChartToggle(CHART_SHARPE, r); break;
+    case IDM_MAX_DRAWDOWN: case IDM_SORTINO_RATIO: case IDM_BETA: case IDM_ALPHA:
+    case IDM_UP_CAPTURE: case IDM_DOWN_CAPTURE: case IDM_TRACKING_ERROR:
+    case IDM_INFORMATION_RATIO: case IDM_WORST_3_YEAR:
+        // The analyst's charts have their codes in the order of their commands.
+        ChartToggle(CHART_MAX_DRAWDOWN + (id - IDM_MAX_DRAWDOWN), r);
+        break;
+    case IDM_EXPORT_STATISTICS: ExportStatistics(); break;
     case IDM_TAX_EFFICIENCY: ChartToggle(CHART_TAX_EFFICIENCY, r); break;
     case IDM_NO_CHART:
         ChartKind = CHART_NONE;
@@ -589,7 +620,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     // Refused before anything else, so that even a measuring line stays as it was.
     int changes = fromFundList ? code != LBN_DBLCLK
                                : !fromHelpList && id >= IDM_YTD_RETURN &&
-                                     id <= IDM_SHARPE_RATIO && !OnlyReads(id);
+                                     id <= IDM_EXPORT_STATISTICS && !OnlyReads(id);
     if (changes && WorkerThread) {
         RefuseCommand(fromFundList);
         return 0;

@@ -31,7 +31,9 @@ static const char *const ChartNames[CHART_KIND_COUNT] = {
     "None",           "YTD Return",    "Volatility",    "Reward/Risk Ratio",
     "Total Return",   "Tax Efficiency", "6 Month Return", "1 Year Return",
     "3 Year Return",  "5 Year Return", "7 Year Return", "10 Year Return",
-    "Signals",        "Current Strength", "Sharpe Ratio",
+    "Signals",        "Current Strength", "Sharpe Ratio", "Max Drawdown",
+    "Sortino Ratio",  "Beta",          "Alpha",         "Up Capture",
+    "Down Capture",   "Tracking Error", "Information Ratio", "Worst 3-Year Return",
 };
 
 const char *ChartName(uint32_t kind)

@@ -135,6 +135,51 @@ const char *MaKindLabel(uint32_t kind);
 // Returns are percent (a year where annualized); "recent" means the points from
 // recentStart on, or from recentStartShort when recentStart is 0, else all points.
 
+// Rolling annualised returns over every window of a number of months between two month
+// ends (percent): how they spread, and how often they were positive or beat the index fund.
+struct RollingReturns {
+    uint32_t count;             // windows
+    double worst;
+    double median;
+    double best;
+    double positiveShare;       // percent of the windows above 0
+    uint32_t beatCount;         // windows the index fund also has (series 0 only)
+    double beatShare;           // percent of those in which the fund did better
+};
+
+// The rolling windows kept: 1, 3 and 5 years.
+#define ROLLING_WINDOWS 3
+// Room for a percentile rank per comparison-chart code.
+#define RANKED_CHART_ROOM 32
+
+// The analyst's figures of a series beyond the charts of the first edition; docs/statistics.md
+// defines each. Percent figures are in percent; dates are DateIndex values, DATE_NOT_FOUND
+// when there is none.
+struct AnalystStats {
+    double maxDrawdown;         // deepest fall from a running peak, 0 or negative
+    uint32_t drawdownPeak;
+    uint32_t drawdownTrough;
+    uint32_t drawdownRecovery;  // first point back at the peak's value
+    double drawdownWeeks;       // peak to recovery, or to the last point when not recovered
+    double currentDrawdown;     // the last point against the running peak
+    uint32_t monthCount;        // monthly returns (consecutive month ends)
+    double monthlyVolatility;   // annualised sample deviation of the monthly returns
+    double downsideDeviation;   // annualised, against the month's risk-free return
+    double sortino;
+    RollingReturns rolling[ROLLING_WINDOWS];
+    // Against the index fund's series 0 (series 0 of a fund with an index fund; else 0).
+    uint32_t benchmarkMonths;   // months both have a return in
+    double beta;
+    double alpha;               // Jensen's, annualised percent
+    double rSquared;            // percent
+    double trackingError;       // annualised percent
+    double informationRatio;
+    double upCapture;
+    double downCapture;
+    // Percentile rank in the fund's category per chart code: 1 best .. 100 worst, 0 none.
+    uint32_t percentile[RANKED_CHART_ROOM];
+};
+
 struct SeriesStats {
     uint32_t longestPeriod;     // 6 (six months), 1, 3, 5, 7, 10 (years); 0 none
     double ytdReturn;
@@ -171,6 +216,7 @@ struct SeriesStats {
     double macdMax, macdMin, macdMaxRecent, macdMinRecent;
     double histogramMax, histogramMin, histogramMaxRecent, histogramMinRecent;
     double rocMax, rocMin, rocMaxRecent, rocMinRecent;
+    AnalystStats analyst;
 };
 
 // ---------------------------------------------------------------------------------------

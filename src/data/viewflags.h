@@ -22,7 +22,17 @@ enum ChartKindCode {
     CHART_SIGNALS = 12,
     CHART_CURRENT_STRENGTH = 13,
     CHART_SHARPE = 14,
-    CHART_KIND_COUNT = 15
+    // The analyst's charts (their figures: docs/statistics.md).
+    CHART_MAX_DRAWDOWN = 15,
+    CHART_SORTINO = 16,
+    CHART_BETA = 17,
+    CHART_ALPHA = 18,
+    CHART_UP_CAPTURE = 19,
+    CHART_DOWN_CAPTURE = 20,
+    CHART_TRACKING_ERROR = 21,
+    CHART_INFORMATION_RATIO = 22,
+    CHART_WORST_3_YEAR = 23,
+    CHART_KIND_COUNT = 24
 };
 
 // The view state. Flags hold 0 or 1; the widths are the ones the program has always

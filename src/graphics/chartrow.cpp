@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "analysis/analyst.h"
 #include "analysis/stats.h"
 #include "app/errors.h"
 #include "graphics/draw.h"
@@ -47,6 +48,15 @@ static int StatisticOfChart(uint32_t kind)
     case CHART_7_YEAR: return STAT_7YEAR;
     case CHART_10_YEAR: return STAT_10YEAR;
     case CHART_SHARPE: return STAT_SHARPE;
+    case CHART_MAX_DRAWDOWN: return STAT_MAX_DRAWDOWN;
+    case CHART_SORTINO: return STAT_SORTINO;
+    case CHART_BETA: return STAT_BETA;
+    case CHART_ALPHA: return STAT_ALPHA;
+    case CHART_UP_CAPTURE: return STAT_UP_CAPTURE;
+    case CHART_DOWN_CAPTURE: return STAT_DOWN_CAPTURE;
+    case CHART_TRACKING_ERROR: return STAT_TRACKING_ERROR;
+    case CHART_INFORMATION_RATIO: return STAT_INFORMATION_RATIO;
+    case CHART_WORST_3_YEAR: return STAT_WORST_3YEAR;
     }
     return -1;
 }
@@ -100,11 +110,18 @@ ChartSpanRecord CurrentChartSpan(uint32_t chartKind)
     return ChartSpan[chartKind][view];
 }
 
+// The kinds whose figures are never negative: their bars start at the area's left edge.
+static int FromLeftEdge(uint32_t kind)
+{
+    return kind == CHART_VOLATILITY || kind == CHART_TAX_EFFICIENCY ||
+           kind == CHART_TRACKING_ERROR;
+}
+
 // The kinds whose bars grow both ways from a zero line.
 static int HasZeroLine(uint32_t kind)
 {
-    return kind != CHART_NONE && kind != CHART_VOLATILITY && kind != CHART_TAX_EFFICIENCY &&
-           kind != CHART_SIGNALS && kind < CHART_KIND_COUNT;
+    return kind != CHART_NONE && !FromLeftEdge(kind) && kind != CHART_SIGNALS &&
+           kind < CHART_KIND_COUNT;
 }
 
 void ComputeZeroX(void)
@@ -173,8 +190,7 @@ int FundRowValue(const FundRecord *fund, uint32_t chartKind, double *value, doub
         return 1;
     case CHART_SHARPE: *value = s->sharpe; return 1;
     }
-    *value = 0;
-    return 0;
+    return AnalystChartValue(fund, RowSeries(fund), chartKind, value);
 }
 
 // trunc(ChartWidth x magnitude / total) in double precision, never beyond the bar area
@@ -198,10 +214,17 @@ static int32_t ClampToArea(int32_t x)
     return x;
 }
 
-// The kinds labelled in percent; the others (ratios and volatility) as plain numbers.
+// The kinds labelled in percent; the others (ratios, capture ratios and volatility) as
+// plain numbers.
 static int IsPercentKind(uint32_t kind)
 {
-    return kind != CHART_VOLATILITY && kind != CHART_REWARD_RISK && kind != CHART_SHARPE;
+    switch (kind) {
+    case CHART_VOLATILITY: case CHART_REWARD_RISK: case CHART_SHARPE: case CHART_SORTINO:
+    case CHART_BETA: case CHART_UP_CAPTURE: case CHART_DOWN_CAPTURE:
+    case CHART_INFORMATION_RATIO:
+        return 0;
+    }
+    return 1;
 }
 
 void ComputeRowBar(const FundRecord *fund, RowBar *bar)
@@ -220,7 +243,7 @@ void ComputeRowBar(const FundRecord *fund, RowBar *bar)
     uint32_t total = CurrentChartSpan(kind).total;
     const char *percent = IsPercentKind(kind) ? "%" : "";
 
-    if (kind == CHART_VOLATILITY || kind == CHART_TAX_EFFICIENCY) {
+    if (FromLeftEdge(kind)) {
         // These bars start at the area's left edge; a negative figure has no bar to the
         // left of it to draw, so it draws none.
         bar->barLeft = 0;

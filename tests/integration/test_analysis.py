@@ -7,9 +7,11 @@ data directory.
 Usage: test_analysis.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
 """
 import atexit
+import csv
 import json
 import math
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -279,7 +281,7 @@ def damaged_side_files_warn_and_the_load_goes_on():
     with open(os.path.join(directory, "PRTFOLIO"), "wb") as f:
         f.write(b"\x03\x00EQ\r\nNOSUCH\r\n")
     with open(os.path.join(directory, "SETTINGS"), "wb") as f:
-        f.write(bytes([1, 0, 1, 0, 0, 1, 15]))
+        f.write(bytes([1, 0, 1, 0, 0, 1, 24]))
     with open(os.path.join(directory, "Index"), "w") as f:
         f.write("EQ=IDX\nBROKEN LINE\nBND=GONE\n")
     with open(os.path.join(directory, "opt"), "wb") as f:
@@ -406,6 +408,203 @@ def a_fund_file_of_megabytes_is_restored_from_the_cache():
     second = load(directory)
     equal(second["reports"][:1], [], "reports of the second load")
     equal(searches(directory), 0, "searches after the first load")
+
+
+# --- The analyst's figures (docs/statistics.md), worked out here --------------------------
+
+MONTH_ENDS_2001 = ["01/31/01", "02/28/01", "03/31/01", "04/30/01", "05/31/01", "06/30/01",
+                   "07/31/01", "08/31/01", "09/28/01", "10/31/01", "11/30/01", "12/31/01",
+                   "01/31/02"]
+
+
+def write_fund(directory, short, category, values, dates=MONTH_ENDS_2001):
+    with open(os.path.join(directory, short + ".NAV"), "w") as f:
+        f.write("NAME=%s Fund\nCATEGORY=%s\n" % (short, category))
+        for d, v in zip(dates, values):
+            f.write("%s = %.4f\n" % (d, v))
+
+
+def chain(start, returns):
+    values = [start]
+    for r in returns:
+        values.append(values[-1] * (1 + r))
+    return values
+
+
+def written_returns(values):
+    """The returns of values as a fund file keeps them (four decimals)."""
+    kept = [round(v, 4) for v in values]
+    return [b / a - 1 for a, b in zip(kept, kept[1:])]
+
+
+def geometric_mean(returns):
+    return math.prod(1 + r for r in returns) ** (1 / len(returns)) - 1
+
+
+def rate_table(path):
+    """A rate file's yearly rates by calendar year (two-digit years, 1960-2059)."""
+    rates = {}
+    with open(path) as f:
+        for line in f:
+            m = re.match(r"(\d+)=(\d+(?:\.\d)?)", line)
+            if m:
+                yy = int(m.group(1)) % 100
+                rates[1900 + yy if yy >= 60 else 2000 + yy] = float(m.group(2))
+    return rates
+
+
+def monthly_risk_free(rates, year):
+    return (1 + rates.get(year, 3.0) / 100) ** (1 / 12) - 1
+
+
+@case
+def drawdown_capture_beta_and_ranks_of_hand_made_funds():
+    directory = temp_dir("analyst-")
+    for name in ("MONEYMKT", "RISKFREE"):
+        with open(os.path.join(directory, name), "w") as f:
+            f.write("01=6.0\n02=6.0\n")
+    rf = monthly_risk_free({2001: 6.0}, 2001)
+    index_returns = [0.02, -0.01, 0.03, -0.04, 0.05, 0.01, -0.02, 0.015, 0.0, 0.025, -0.03, 0.01]
+    write_fund(directory, "IDX", "Index", chain(1000, index_returns))
+    # Excess returns twice the index fund's, no more: beta 2, alpha 0, R squared 100.
+    write_fund(directory, "TWICE", "Equity Income",
+               chain(1000, [rf + 2 * (r - rf) for r in index_returns]))
+    write_fund(directory, "BACK", "Growth", [10, 5, 10, 12])     # falls 50 %, recovers
+    write_fund(directory, "DOWN", "Growth", [10, 8, 5, 6])       # falls 50 %, stays down
+    # Capture over four months: the index fund rises in the first and third.
+    index4, fund4 = [0.10, -0.05, 0.04, -0.02], [0.12, -0.03, 0.05, -0.04]
+    write_fund(directory, "IX4", "Index", chain(100, index4))
+    write_fund(directory, "F4", "Sector", chain(100, fund4))
+    with open(os.path.join(directory, "Index"), "w") as f:
+        f.write("TWICE=IDX\nF4=IX4\n")
+    doc = load(directory, "--read-only")
+    equal(doc["reports"], [], "reports")
+
+    back = fund(doc, "BACK")["series"][0]["analyst"]
+    equal([back["maxDrawdown"], back["drawdownPeak"], back["drawdownTrough"],
+           back["drawdownRecovery"]], [-50.0, "01/31/01", "02/28/01", "03/31/01"], "BACK")
+    near(back["drawdownWeeks"], 59 / 7, "BACK weeks")
+    gone = fund(doc, "DOWN")["series"][0]["analyst"]
+    equal([gone["maxDrawdown"], gone["drawdownTrough"], gone["drawdownRecovery"]],
+          [-50.0, "03/31/01", None], "DOWN")
+    near(gone["drawdownWeeks"], 89 / 7, "DOWN weeks to the last point")
+    near(gone["currentDrawdown"], -40.0, "DOWN now")
+    # Two funds of a category: one ranks 1, the other 51; a tie shares the better rank.
+    ranks = [fund(doc, n)["series"][0]["analyst"]["percentileRanks"] for n in ("BACK", "DOWN")]
+    equal([r["Total Return"] for r in ranks], [1, 51], "Total Return ranks")
+    equal([r["Max Drawdown"] for r in ranks], [1, 1], "tied Max Drawdown ranks")
+
+    twice = fund(doc, "TWICE")["analyst"]
+    equal(twice["benchmarkMonths"], 12, "months against IDX")
+    near(twice["beta"], 2.0, "beta", 1e-6)
+    near(twice["alpha"], 0.0, "alpha", 1e-5)
+    near(twice["rSquared"], 100.0, "R squared", 1e-6)
+    d = [rf + 2 * (r - rf) - r for r in index_returns]
+    mean_d = sum(d) / len(d)
+    te = math.sqrt(sum((x - mean_d) ** 2 for x in d) / (len(d) - 1)) * math.sqrt(12)
+    near(twice["trackingError"], te * 100, "tracking error", 1e-6)
+    near(twice["informationRatio"], mean_d * 12 / te, "information ratio", 1e-6)
+
+    capture = fund(doc, "F4")["analyst"]
+    f, i = written_returns(chain(100, fund4)), written_returns(chain(100, index4))
+    near(capture["upCapture"], geometric_mean([f[0], f[2]]) / geometric_mean([i[0], i[2]]) * 100,
+         "up capture")
+    near(capture["downCapture"], geometric_mean([f[1], f[3]]) / geometric_mean([i[1], i[3]]) * 100,
+         "down capture")
+    equal(fund(doc, "IX4")["analyst"]["benchmarkMonths"], 0, "an index fund without one")
+
+
+def nav_month_ends(path):
+    """(year, month) -> the NAV of the month's last line, from a fund file of plain NAVs."""
+    ends = {}
+    with open(path) as f:
+        for line in f:
+            m = re.match(r"(\d\d)/(\d\d)/(\d\d) = ([\d.]+)", line)
+            if m:
+                yy = int(m.group(3))
+                ends[(1900 + yy if yy >= 60 else 2000 + yy, int(m.group(1)))] = float(m.group(4))
+    return ends
+
+
+def monthly(ends):
+    keys = sorted(ends)
+    return {k: ends[k] / ends[p] - 1 for p, k in zip(keys, keys[1:])
+            if k[0] * 12 + k[1] == p[0] * 12 + p[1] + 1}
+
+
+@case
+def sp500_against_nasdaq_as_worked_out_here():
+    directory = temp_dir("samples-")
+    shutil.rmtree(directory)
+    shutil.copytree(SAMPLES, directory)
+    with open(os.path.join(directory, "Index"), "a") as f:
+        f.write("SP500M=NASDAQ\n")
+    csv_path = os.path.join(temp_dir("csv"), "statistics.csv")
+    doc = load(directory, "--read-only", "--csv", csv_path)
+    sp = fund(doc, "SP500M")
+    rates = rate_table(os.path.join(directory, "RISKFREE"))
+    fund_ends = nav_month_ends(os.path.join(directory, "SP500M.NAV"))
+    index_ends = nav_month_ends(os.path.join(directory, "NASDAQ.NAV"))
+    fr, ir = monthly(fund_ends), monthly(index_ends)
+    months = sorted(set(fr) & set(ir))
+    rf = {m: monthly_risk_free(rates, m[0]) for m in months}
+    x = [fr[m] - rf[m] for m in months]
+    y = [ir[m] - rf[m] for m in months]
+    mx, my = sum(x) / len(x), sum(y) / len(y)
+    sxy = sum((a - mx) * (b - my) for a, b in zip(x, y))
+    sxx = sum((a - mx) ** 2 for a in x)
+    syy = sum((b - my) ** 2 for b in y)
+    beta = sxy / syy
+    d = [fr[m] - ir[m] for m in months]
+    mean_d = sum(d) / len(d)
+    te = math.sqrt(sum((v - mean_d) ** 2 for v in d) / (len(d) - 1)) * math.sqrt(12)
+    ups = [m for m in months if ir[m] > 0]
+    downs = [m for m in months if ir[m] < 0]
+    expected = {
+        "benchmarkMonths": len(months), "beta": beta,
+        "alpha": ((1 + mx - beta * my) ** 12 - 1) * 100,
+        "rSquared": sxy * sxy / (sxx * syy) * 100, "trackingError": te * 100,
+        "informationRatio": mean_d * 12 / te,
+        "upCapture": geometric_mean([fr[m] for m in ups]) / geometric_mean([ir[m] for m in ups]) * 100,
+        "downCapture":
+            geometric_mean([fr[m] for m in downs]) / geometric_mean([ir[m] for m in downs]) * 100,
+    }
+    for key, value in expected.items():
+        near(sp["analyst"][key], value, "SP500M " + key, 1e-9)
+
+    own = sp["series"][0]["analyst"]
+    all_months = sorted(fr)
+    excess = [fr[m] - monthly_risk_free(rates, m[0]) for m in all_months]
+    downside = math.sqrt(sum(min(0, e) ** 2 for e in excess) / len(excess))
+    mean_r = sum(fr.values()) / len(fr)
+    vol = math.sqrt(sum((r - mean_r) ** 2 for r in fr.values()) / (len(fr) - 1))
+    near(own["monthlyVolatility"], vol * math.sqrt(12) * 100, "monthly volatility")
+    near(own["downsideDeviation"], downside * math.sqrt(12) * 100, "downside deviation")
+    near(own["sortino"], sum(excess) / len(excess) * 12 / (downside * math.sqrt(12)), "Sortino")
+    keys = sorted(fund_ends)
+    peak, worst = fund_ends[keys[0]], 0.0
+    for k in keys:
+        peak = max(peak, fund_ends[k])
+        worst = min(worst, (fund_ends[k] / peak - 1) * 100)
+    near(own["maxDrawdown"], worst, "max drawdown")
+    windows = sorted(((fund_ends[(y + 3, m)] / fund_ends[(y, m)]) ** (12 / 36) - 1) * 100
+                     for (y, m) in keys if (y + 3, m) in fund_ends)
+    three = own["rolling"][1]
+    equal(three["count"], len(windows), "3-year windows")
+    near(three["worst"], windows[0], "worst 3-year return")
+    near(three["best"], windows[-1], "best 3-year return")
+
+    # The CSV export: a row per fund and series in the list's order, every figure.
+    with open(csv_path, newline="") as f:
+        rows = list(csv.DictReader(f))
+    equal([(r["shortName"], r["series"]) for r in rows],
+          [(f["shortName"], s) for f in doc["funds"] for s in ("0", "1")], "CSV rows")
+    row = rows[2 * doc["funds"].index(sp)]
+    near(float(row["beta"]), sp["analyst"]["beta"], "CSV beta", 0)
+    near(float(row["volatility"]), sp["series"][0]["volatility"], "CSV volatility", 0)
+    mm, dd, yy = own["drawdownPeak"].split("/")
+    year = 1900 + int(yy) if int(yy) >= 60 else 2000 + int(yy)
+    equal(row["drawdownPeak"], "%d-%s-%s" % (year, mm, dd), "CSV drawdown peak")
 
 
 @case

@@ -158,6 +158,16 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         {IDM_KEY_HELP, "Keystroke Help - Ctrl-h,<F1>"},
         {IDM_MANUAL, "On-line Manual"},
         {IDM_ABOUT, "About Vantry"},
+        {IDM_MAX_DRAWDOWN, "Max Drawdown"},
+        {IDM_SORTINO_RATIO, "Sortino Ratio"},
+        {IDM_BETA, "Beta"},
+        {IDM_ALPHA, "Alpha"},
+        {IDM_UP_CAPTURE, "Up Capture"},
+        {IDM_DOWN_CAPTURE, "Down Capture"},
+        {IDM_TRACKING_ERROR, "Tracking Error"},
+        {IDM_INFORMATION_RATIO, "Information Ratio"},
+        {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
+        {IDM_EXPORT_STATISTICS, "Export Statistics..."},
     };
     std::multimap<long, std::string> items;
     for (const std::string &line : Lines(rc)) {

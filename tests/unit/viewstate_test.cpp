@@ -114,15 +114,17 @@ TEST_F(ViewState, EveryTagInItsPlace)
 
 TEST_F(ViewState, ChartTagNamesEachChart)
 {
-    const char *const names[15] = {
+    const char *const names[24] = {
         "None",          "YTD Return",     "Volatility",     "Reward/Risk Ratio",
         "Total Return",  "Tax Efficiency", "6 Month Return", "1 Year Return",
         "3 Year Return", "5 Year Return",  "7 Year Return",  "10 Year Return",
-        "Signals",       "Current Strength", "Sharpe Ratio",
+        "Signals",       "Current Strength", "Sharpe Ratio", "Max Drawdown",
+        "Sortino Ratio", "Beta",           "Alpha",          "Up Capture",
+        "Down Capture",  "Tracking Error", "Information Ratio", "Worst 3-Year Return",
     };
     ShowMovingAverage = 0;
     ZoomOn = 0;
-    for (uint32_t kind = 0; kind < 15; kind++) {
+    for (uint32_t kind = 0; kind < 24; kind++) {
         EXPECT_STREQ(ChartName(kind), names[kind]);
         ChartKind = kind;
         std::string expected = " [Logarithmic]";
@@ -130,7 +132,7 @@ TEST_F(ViewState, ChartTagNamesEachChart)
             expected += std::string("  [Chart=") + names[kind] + "]";
         EXPECT_EQ(BuildStatusLine(), expected) << kind;
     }
-    EXPECT_STREQ(ChartName(15), "");
+    EXPECT_STREQ(ChartName(24), "");
 }
 
 TEST_F(ViewState, UnzipProgramIsACountedCopy)

@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analyst.h"
 #include "analysis/optimize.h"
 #include "analysis/returns.h"
 #include "analysis/ranking.h"
 #include "app/loadworker.h"
+#include "app/statexport.h"
 #include "app/viewstate.h"
 #include "data/datetable.h"
 #include "data/fund.h"
@@ -57,6 +59,7 @@ struct Options {
     std::vector<int> views;
     int zoom = -1;
     bool overlaid = false;
+    const char *csv = nullptr;
 };
 
 // The view switches of the picture options, each turned on as its menu command does.
@@ -155,10 +158,11 @@ void Usage(void)
           "  --json                print the whole load as a JSON document\n"
           "  --points              with --json, include every point of every series\n"
           "  --read-only           write no file into DATADIR (no opt cache, SETTINGS or Index)\n"
+          "  --csv FILE            also write every figure of every fund and series to FILE\n"
           "  --file-steps          stop after reading the files: the points as read\n"
           "  --threads N           analyse the funds on N threads (default: one a core)\n"
           "  --reference-grid      search with the straightforward grid (same results)\n"
-          "  --chart N             list by comparison chart N (0-14) for this run\n"
+          "  --chart N             list by comparison chart N (0-23) for this run\n"
           "  --benchmark           figures relative to each fund's index fund\n"
           "  --category-sort 0|1   group the funds by category, or not\n"
           "  --group 0|1           gather the portfolio funds at the end, or not\n"
@@ -304,6 +308,11 @@ int ParseOptions(int argc, char **argv, Options *o)
         } else if (strcmp(a, "--chart") == 0) {
             if (!ParseChart(next, &o->chart))
                 return 2;
+            i++;
+        } else if (strcmp(a, "--csv") == 0) {
+            if (!next || !*next)
+                return 2;
+            o->csv = next;
             i++;
         } else if (strcmp(a, "--reference-grid") == 0) {
             o->referenceGrid = true;
@@ -469,6 +478,66 @@ void PrintPoints(FILE *out, const FundRecord *f, int s)
     fputc(']', out);
 }
 
+// The analyst's figures of a series under "analyst" (docs/statistics.md).
+void PrintAnalystSeries(FILE *out, const AnalystStats *a)
+{
+    fputs(",\"analyst\":{\"maxDrawdown\":", out);
+    JsonDouble(out, a->maxDrawdown);
+    Key(out, "drawdownPeak");
+    JsonDateIndex(out, a->drawdownPeak);
+    Key(out, "drawdownTrough");
+    JsonDateIndex(out, a->drawdownTrough);
+    Key(out, "drawdownRecovery");
+    JsonDateIndex(out, a->drawdownRecovery);
+    KeyDouble(out, "drawdownWeeks", a->drawdownWeeks);
+    KeyDouble(out, "currentDrawdown", a->currentDrawdown);
+    fprintf(out, ",\"monthCount\":%u", (unsigned)a->monthCount);
+    KeyDouble(out, "monthlyVolatility", a->monthlyVolatility);
+    KeyDouble(out, "downsideDeviation", a->downsideDeviation);
+    KeyDouble(out, "sortino", a->sortino);
+    fputs(",\"rolling\":[", out);
+    for (int k = 0; k < ROLLING_WINDOWS; k++) {
+        const RollingReturns *r = &a->rolling[k];
+        fprintf(out, "%s{\"months\":%u,\"count\":%u", k ? "," : "", (unsigned)RollingMonths[k],
+                (unsigned)r->count);
+        KeyDouble(out, "worst", r->worst);
+        KeyDouble(out, "median", r->median);
+        KeyDouble(out, "best", r->best);
+        KeyDouble(out, "positiveShare", r->positiveShare);
+        fputc('}', out);
+    }
+    fputs("],\"percentileRanks\":{", out);
+    int first = 1;
+    for (uint32_t kind = 0; kind < CHART_KIND_COUNT; kind++)
+        if (kind != CHART_NONE && kind != CHART_SIGNALS && kind != CHART_CURRENT_STRENGTH) {
+            fprintf(out, "%s\"%s\":%u", first ? "" : ",", ChartName(kind),
+                    (unsigned)a->percentile[kind]);
+            first = 0;
+        }
+    fputs("}}", out);
+}
+
+// The fund's own analyst figures, those against its index fund, under "analyst".
+void PrintAnalystFund(FILE *out, const AnalystStats *a)
+{
+    fprintf(out, ",\"analyst\":{\"benchmarkMonths\":%u", (unsigned)a->benchmarkMonths);
+    KeyDouble(out, "beta", a->beta);
+    KeyDouble(out, "alpha", a->alpha);
+    KeyDouble(out, "rSquared", a->rSquared);
+    KeyDouble(out, "trackingError", a->trackingError);
+    KeyDouble(out, "informationRatio", a->informationRatio);
+    KeyDouble(out, "upCapture", a->upCapture);
+    KeyDouble(out, "downCapture", a->downCapture);
+    fputs(",\"rollingBeatShare\":[", out);
+    for (int k = 0; k < ROLLING_WINDOWS; k++) {
+        fprintf(out, "%s{\"months\":%u,\"count\":%u", k ? "," : "", (unsigned)RollingMonths[k],
+                (unsigned)a->rolling[k].beatCount);
+        KeyDouble(out, "share", a->rolling[k].beatShare);
+        fputc('}', out);
+    }
+    fputs("]}", out);
+}
+
 void PrintSeries(FILE *out, const FundRecord *f, int s, bool points)
 {
     static const char *const params[MA_PARAM_COUNT] = {
@@ -519,6 +588,7 @@ void PrintSeries(FILE *out, const FundRecord *f, int s, bool points)
     Key(out, "patternProjection");
     DoubleArray(out, f->patternProjection[s], 5);
     fprintf(out, ",\"patternMatch\":%u", (unsigned)f->patternMatch[s]);
+    PrintAnalystSeries(out, &st->analyst);
     if (points)
         PrintPoints(out, f, s);
     fputc('}', out);
@@ -555,6 +625,7 @@ void PrintFundJson(FILE *out, const FundRecord *f, bool points)
     JsonDateIndex(out, first);
     Key(out, "lastDate");
     JsonDateIndex(out, last);
+    PrintAnalystFund(out, &f->stats[0].analyst);
     fputs(",\"series\":[\n", out);
     PrintSeries(out, f, 0, points);
     fputs(",\n", out);
@@ -703,8 +774,12 @@ int main(int argc, char **argv)
     if (!o.fileSteps)
         fprintf(stderr, "vantry-report: %u series searched\n", (unsigned)OptimizeSearches);
     int status = 0;
+    if (o.csv && !o.fileSteps && !WriteStatisticsCsv(o.csv))
+        status = 1;
     if (o.png.path) {
-        status = RenderPng(o.png);
+        int drawn = RenderPng(o.png);
+        if (drawn)
+            status = drawn;
         EndPngDrawing();
     } else if (o.json) {
         PrintJson(stdout, o);
