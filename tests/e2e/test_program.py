@@ -499,7 +499,11 @@ class BigLoad(VantryTest):
         self.assertEqual(self.current_tab(), 0)
         self.click_row(0)
         self.expect_box(THREAD_RUNNING)
-        self.assertEqual(self.session.listbox(self.child(R["IDC_FUND_LIST"]))["selcount"], 0)
+        fund_list = self.child(R["IDC_FUND_LIST"])
+        self.assertEqual(self.session.listbox(fund_list)["selcount"], 0)
+        # Moving through the list selects nothing and so is no change: no box.
+        self.session.send(fund_list, 0x0100, 0x28, 0)  # WM_KEYDOWN, VK_DOWN
+        self.assertEqual(self.session.boxes(self.pid), [])
         self.assertEqual(self.tab_texts(), ["Funds", "Key Help", "Manual"])
         self.assertEqual(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER), 1,
                          "the job ended before the fund list was tried")
