@@ -436,6 +436,20 @@ class FundListAndGraphs(VantryTest):
                  self.session.info(fund_list)["window"]["rect"][0], 20, "the list back")
 
 
+class EmptyDirectory(VantryTest):
+    def setUp(self):
+        self.source = os.path.join(RUN.root, "empty")
+        os.makedirs(self.source, exist_ok=True)
+        super().setUp()
+
+    def test_a_directory_without_fund_files_says_so_in_the_status_line(self):
+        self.start()
+        self.wait_loaded()
+        self.assertEqual(self.status(), "No fund files (*.NAV) in %s\\%s" %
+                         (harness.windows_path(self.data), DEFAULT_STATUS))
+        self.shot("funds")
+
+
 def settings_bytes(path):
     with open(path, "rb") as f:
         return f.read()
