@@ -52,12 +52,16 @@ static int IsDeviceName(const char *name, size_t length)
            upper[3] <= '9';
 }
 
-// 1 when name is "update.dat" or "opt", the files the session itself fetches: a line for
-// the update file would be read again by this very run, and the opt file is replaced by
-// the server's copy. Windows drops trailing dots and blanks and ignores case.
+// 1 when name is "update.dat" or "opt", the files the session fetches whole: a line added
+// to the update file would be read again by this very run, and opt is a cache that comes
+// whole from the server and is rewritten by every load. Windows drops trailing dots and
+// blanks from a name and ignores case; the file opened ends at a zero byte.
 static int IsSessionFile(const char *name, size_t length)
 {
     char copy[sizeof "update.dat"];
+    const char *zero = (const char *)memchr(name, 0, length);
+    if (zero)
+        length = (size_t)(zero - name);
     while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
         length--;
     if (length >= sizeof copy)

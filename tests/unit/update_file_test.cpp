@@ -166,11 +166,12 @@ TEST(UpdateFile, MissingUpdateFileFails)
 
 TEST(UpdateFile, SessionFilesAndOverLongLinesAreRefused)
 {
-    // update.dat and opt, as Windows names them too (any case, trailing dots and blanks),
-    // are the session's own files. A line longer than 511 bytes is refused whole: its rest
+    // update.dat and opt, as Windows names them too (any case, trailing dots and blanks)
+    // and as the file system sees them (up to a zero byte), are the session's own files. A line longer than 511 bytes is refused whole: its rest
     // is no line of its own, and in a target a piece of such a line is no line either.
     std::string text = "01/05/24 12.00\n";
-    std::string update = "update.dat:x\nOPT. :x\nA.NAV:" + std::string(600, 'x') + "\nA.NAV:" + text;
+    std::string update = "update.dat:x\nOPT. :x\nopt" + std::string(1, '\0') + "1:x\nA.NAV:" +
+                         std::string(600, 'x') + "\nA.NAV:" + text;
     std::string dir = UpdateDir(update);
     WriteFile(dir, "opt", "");
     std::string target = std::string(511, 'y') + text;
@@ -183,10 +184,12 @@ TEST(UpdateFile, SessionFilesAndOverLongLinesAreRefused)
         EXPECT_EQ(ReadWholeFile(dir + "/opt"), "");
         std::string prefix = "Error: " + std::string(DataDir) + "update.dat(";
         std::vector<std::string> texts = MessageTexts();
-        ASSERT_EQ(texts.size(), 3u);
+        ASSERT_EQ(texts.size(), 4u);
         EXPECT_EQ(texts[0], prefix + "1): Syntax error, \"update.dat:x\n\".");
         EXPECT_EQ(texts[1], prefix + "2): Syntax error, \"OPT. :x\n\".");
-        EXPECT_EQ(texts[2].rfind(prefix + "3): Syntax error, \"A.NAV:xxx", 0), 0u) << texts[2];
+        // The zero byte ends the quoted line as it ends the name opened.
+        EXPECT_EQ(texts[2], prefix + "3): Syntax error, \"opt\".");
+        EXPECT_EQ(texts[3].rfind(prefix + "4): Syntax error, \"A.NAV:xxx", 0), 0u) << texts[3];
     }
 }
 
