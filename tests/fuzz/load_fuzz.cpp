@@ -5,7 +5,6 @@
 // be freed by the data set's own free functions.
 #include "fuzz_support.h"
 
-#include <string.h>
 
 #include "app/loadworker.h"
 #include "app/viewstate.h"
