@@ -11,7 +11,6 @@
 #include "data/load.h"
 #include "platform/platform.h"
 
-uint32_t FuzzMessageCount;
 const char *FuzzWatchedText;
 uint32_t FuzzWatchedCount;
 
@@ -19,7 +18,6 @@ static char Sandbox[64];
 
 static void CountMessage(const char *, const char *text, int)
 {
-    FuzzMessageCount++;
     if (FuzzWatchedText && strstr(text, FuzzWatchedText))
         FuzzWatchedCount++;
 }
@@ -60,7 +58,7 @@ void FuzzBegin(void)
         SetDataDir((std::string(Sandbox) + "/data").c_str());
     }
     EmptyDirectory((std::string(Sandbox) + "/data").c_str());
-    FuzzMessageCount = FuzzWatchedCount = 0;
+    FuzzWatchedCount = 0;
     FuzzWatchedText = nullptr;
 }
 

@@ -8,16 +8,14 @@
 
 #include <string>
 
-// Message boxes shown since the last FuzzBegin. They are counted and dropped, so that an
-// input drawing a warning per byte stays cheap; a message whose text contains
-// FuzzWatchedText (when set) is also counted in FuzzWatchedCount.
-extern uint32_t FuzzMessageCount;
+// Message boxes are dropped, so that an input drawing a warning per byte stays cheap; those
+// since the last FuzzBegin whose text contains FuzzWatchedText (when set) are counted.
 extern const char *FuzzWatchedText;
 extern uint32_t FuzzWatchedCount;
 
 // Installs the sinks, creates the process's temporary directory on the first call (a
 // folder "data" inside a folder of its own, removed at exit), makes it DataDir and
-// deletes every file left in it. Resets the counts above.
+// deletes every file left in it. Clears the watched text and its count.
 void FuzzBegin(void);
 // The folder that holds the data directory (ends without a separator).
 const char *FuzzSandbox(void);

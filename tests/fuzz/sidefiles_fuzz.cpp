@@ -25,7 +25,7 @@ static const SideFile SideFiles[] = {
     {"Index", ReadIndexFile, WriteIndexFile},
 };
 
-// A fresh view state and three loaded funds, one of them an index fund.
+// A fresh view state and three loaded funds.
 static void MakeFunds(void)
 {
     static const char *const names[] = {"GROWTH", "Bond", "SP500"};
