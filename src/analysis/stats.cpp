@@ -95,16 +95,31 @@ static int32_t PeriodOf(const NavPoint *p)
     return DatePeriodOf(DateOf(p));
 }
 
-// A point dated in the first week of a quarter's first month.
-static int IsQuarterPoint(const NavPoint *p, uint32_t *month, uint32_t *year)
+// A point that opens a quarter: dated in the first week of a quarter's first month, or
+// the first point of that month when it lies later in the month and the point before it
+// is some three weeks or more (4 DatePeriods) older. Month-end data has no first-week
+// points at all; without the second rule it had no quarterly samples and a volatility of
+// 0. The distance keeps weekly and daily series to the first-week rule also where a
+// holiday week leaves their first January point on the 8th or 9th.
+static int IsQuarterPoint(const NavPoint *p, uint32_t i, uint32_t *month, uint32_t *year)
 {
-    uint32_t index = DateOf(p);
+    uint32_t index = DateOf(&p[i]);
     if (index >= DateCount)
         return 0;
     PackedDate d = DateTable[index];
     uint32_t m = PackedMonth(d);
-    if (PackedDay(d) > 7 || (m != 1 && m != 4 && m != 7 && m != 10))
+    if (m != 1 && m != 4 && m != 7 && m != 10)
         return 0;
+    if (PackedDay(d) > 7) {
+        // The series' first point has nothing before it, so it cannot be shown to open
+        // the month.
+        if (i == 0 || DateOf(&p[i - 1]) >= DateCount)
+            return 0;
+        PackedDate b = DateTable[DateOf(&p[i - 1])];
+        if ((PackedYearCode(b) == PackedYearCode(d) && PackedMonth(b) == m) ||
+            PeriodOf(&p[i - 1]) + 4 > PeriodOf(&p[i]))
+            return 0;
+    }
     *month = m;
     *year = PackedYearCode(d);
     return 1;
@@ -119,19 +134,19 @@ static int IsLateDecember(const NavPoint *p)
     return PackedMonth(d) == 12 && PackedDay(d) >= 25;
 }
 
-// Population standard deviation of the quarterly returns, from the last point of each
-// quarter's first week to the next quarter's.
+// Population standard deviation of the quarterly returns, from the last point that opens
+// each quarter to the first that opens the next.
 static double QuarterlyVolatility(const NavPoint *p, uint32_t n)
 {
     double *table = ThreadQuarterTable ? ThreadQuarterTable : QuarterTable;
     uint32_t samples = 0;
     uint32_t pIndex = 0;
     uint32_t pMonth = 0, pYear = 0;
-    int pIsQuarter = n > 0 && IsQuarterPoint(&p[0], &pMonth, &pYear);
+    int pIsQuarter = n > 0 && IsQuarterPoint(p, 0, &pMonth, &pYear);
     uint32_t next = 0;
     for (;;) {
         uint32_t qMonth = 0, qYear = 0, q = next;
-        while (q < n && !IsQuarterPoint(&p[q], &qMonth, &qYear))
+        while (q < n && !IsQuarterPoint(p, q, &qMonth, &qYear))
             q++;
         if (q >= n)
             break;

@@ -95,7 +95,9 @@ extern volatile int GraphInputReady;  // cleared while a benchmark refresh runs
 void StartLoadWorker(void);
 // 1 and "A thread is still running." when a worker runs; 0 when the program is idle.
 int RefuseWhileWorkerRuns(void);
-// 1 while a worker runs (graphics/graphpage.h's WorkerRunning).
+// Set by the update worker when its Restart follows; the Restart clears it.
+extern volatile int RestartPending;
+// 1 while a worker runs or a Restart is on its way (graphics/graphpage.h's WorkerRunning).
 int WorkerIsRunning(void);
 // After a worker: the current page again when one was drawn while it ran.
 void OnWorkerEnded(void);

@@ -300,6 +300,7 @@ static void StartUpdate(int mode)
 
 static void Restart(void)
 {
+    RestartPending = 0;
     DestroyLayoutWindows();
     FreeHelpTexts();
     FreeBenchmarkList();
@@ -450,12 +451,28 @@ static int OnlyReads(UINT id)
     return 0;
 }
 
+// 1 when the fund list's selection is the displayed funds. The list tells of a selection
+// change for every key that moves its caret, also when nothing was selected anew.
+static int ListShowsDisplayedFunds(void)
+{
+    for (uint32_t i = 0; i < FundCount; i++) {
+        LRESULT selected = SendMessageA(FundList, LB_GETSEL, (WPARAM)i, 0);
+        if ((selected > 0) != IsDisplayed(&FundTable[i]))
+            return 0;
+    }
+    return 1;
+}
+
 // "A thread is still running." for a command that would change what a worker uses; a
-// click in the fund list is taken back, since the list alone changed.
+// click in the fund list is taken back, since the list alone changed. Moving through the
+// list without selecting anything is no change and goes on quietly.
 static void RefuseCommand(int fromFundList)
 {
-    if (fromFundList)
+    if (fromFundList) {
+        if (ListShowsDisplayedFunds())
+            return;
         SelectDisplayedFunds();
+    }
     ReportError("A thread is still running.");
 }
 

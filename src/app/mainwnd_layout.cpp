@@ -37,8 +37,9 @@ static const DWORD PageStyle = WS_CHILD | WS_DISABLED | WS_CLIPSIBLINGS;
 static const DWORD FundListStyle = PageStyle | WS_BORDER | WS_VSCROLL | WS_TABSTOP |
                                    LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_MULTIPLESEL |
                                    LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
-static const DWORD HelpListStyle = PageStyle | WS_BORDER | WS_VSCROLL | WS_TABSTOP |
-                                   LBS_NODATA | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT;
+static const DWORD HelpListStyle = PageStyle | WS_BORDER | WS_VSCROLL | WS_HSCROLL |
+                                   WS_TABSTOP | LBS_NODATA | LBS_OWNERDRAWFIXED |
+                                   LBS_NOINTEGRALHEIGHT;
 static const DWORD TabStyle = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | TCS_BUTTONS |
                               TCS_OWNERDRAWFIXED;
 
@@ -169,6 +170,34 @@ void InsertTab(int32_t index, const char *text, uint32_t colour)
         ReportWin32("TCM_INSERTITEM");
 }
 
+// The help texts are laid out in columns of characters, which line up only in a font
+// whose characters are all one width; their lines are drawn in it.
+static HGDIOBJ HelpFont(void)
+{
+    return GetStockObject(SYSTEM_FIXED_FONT);
+}
+
+// Lets a help list scroll sideways to its longest line, so that a narrow window cuts none;
+// a list as wide as that shows no scroll bar.
+static void SetHelpExtent(HWND list, const HelpText &help)
+{
+    HDC dc = list ? GetDC(list) : nullptr;
+    if (!dc)
+        return;
+    HGDIOBJ old = SelectObject(dc, HelpFont());
+    LONG widest = 0;
+    for (uint32_t i = 0; i < help.count; i++) {
+        SIZE size;
+        if (GetTextExtentPoint32A(dc, help.text + help.lines[i].offset,
+                                  (int)help.lines[i].length, &size) && size.cx > widest)
+            widest = size.cx;
+    }
+    if (old)
+        SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, (WPARAM)widest, 0);
+}
+
 void BuildLayout(HWND)
 {
     if (TabControl)
@@ -205,15 +234,24 @@ void BuildLayout(HWND)
     KeyHelpList = CreateChild("LISTBOX", HelpListStyle, layout.keyHelp, IDC_KEY_HELP,
                               "CreateWindow (key help list box)");
     SetListCount(KeyHelpList, KeyHelpText.count);
+    SetHelpExtent(KeyHelpList, KeyHelpText);
     ReadHelpText("README", "README", 1, &ManualText);
     ManualList = CreateChild("LISTBOX", HelpListStyle, layout.manual, IDC_MANUAL,
                              "CreateWindow (manual list box)");
     SetListCount(ManualList, ManualText.count);
+    SetHelpExtent(ManualList, ManualText);
 
     if (TabControl) {
         SendMessageA(TabControl, TCM_SETCURSEL, 0, 0);
         OnTabChanged();
     }
+}
+
+// The inside of the fund list, without its border and scroll bar: the rows' width.
+static int32_t FundRowWidth(void)
+{
+    return NotNegative(Width(PageArea) - (int32_t)LegendWidth - 12 - 2 * BorderWidth -
+                       ScrollBarWidth);
 }
 
 void OnSize(HWND hwnd, WPARAM kind, int32_t width, int32_t height)
@@ -257,6 +295,10 @@ void OnSize(HWND hwnd, WPARAM kind, int32_t width, int32_t height)
     Move(TopArrows, layout.topArrows);
     Move(LegendWindow, layout.legend);
     Move(FundList, layout.fundList);
+    // A fixed-height list measures its rows only when it is created; the bars, the zero
+    // line and the labels follow the new width from here.
+    if (FundList)
+        MeasureFundRow((uint32_t)FundRowWidth());
     SwitchPage();
 }
 
@@ -405,13 +447,11 @@ void OnMeasureItem(HWND, MEASUREITEMSTRUCT *item)
     case IDC_TAB_CONTROL:
         item->itemHeight = TextHeight + 2;
         break;
-    case IDC_FUND_LIST: {
-        int32_t w = Width(PageArea) - (int32_t)LegendWidth - 12 - 2 * BorderWidth - ScrollBarWidth;
-        item->itemWidth = (UINT)NotNegative(w);
+    case IDC_FUND_LIST:
+        item->itemWidth = (UINT)FundRowWidth();
         MeasureFundRow(item->itemWidth);
         item->itemHeight = ListRowHeight + 2;
         break;
-    }
     case IDC_KEY_HELP:
     case IDC_MANUAL:
         item->itemWidth = (UINT)NotNegative(helpWidth);
@@ -473,7 +513,10 @@ static void DrawHelpItem(const DRAWITEMSTRUCT *item, const HelpText &help, int c
             static const uint32_t HeadColours[6] = {12, 3, 9, 12, 5, 12};
             uint32_t colour = colouredHead && item->itemID < 6 ? HeadColours[item->itemID] : 1;
             const HelpLine &line = help.lines[item->itemID];
+            HGDIOBJ old = SelectObject(dc, HelpFont());
             ItemText(dc, item->rcItem, help.text + line.offset, line.length, colour);
+            if (old)
+                SelectObject(dc, old);
         }
         if (item->itemState & ODS_FOCUS)
             DrawFocusRect(dc, &item->rcItem);

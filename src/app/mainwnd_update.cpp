@@ -32,6 +32,11 @@ static int ChooseUnzipDialog(char *path, size_t size)
 static unsigned __stdcall UpdateWorkerMain(void *parameter)
 {
     int restart = UpdateThread((int)(intptr_t)parameter);
+    // The data set is about to be replaced: nothing may be prepared on it meanwhile (a
+    // page's benchmark refresh would refuse the Restart and write the old opt and Index
+    // over the new ones).
+    if (restart)
+        RestartPending = 1;
     EndWorker();
     // Posted after the worker has cleared WorkerThread, so that the Restart command finds
     // the program idle.

@@ -40,16 +40,19 @@ void EndWorker(void)
         PostMessageA(Hwnd, WM_VANTRY_WORKER_ENDED, 0, 0);
 }
 
+volatile int RestartPending;
+
 int WorkerIsRunning(void)
 {
-    return WorkerThread != nullptr;
+    return WorkerThread != nullptr || RestartPending;
 }
 
 void OnWorkerEnded(void)
 {
     // Another worker may have started before this message came (a benchmark refresh
-    // redrawing its page); its own end brings the next one.
-    if (WorkerThread || !GraphPageDeferred)
+    // redrawing its page); its own end brings the next one. A Restart on its way
+    // reloads everything anyway.
+    if (WorkerIsRunning() || !GraphPageDeferred)
         return;
     GraphPageDeferred = 0;
     SwitchPage();

@@ -56,8 +56,12 @@ static size_t Append(size_t n, const char *text)
 
 const char *BuildStatusLine(void)
 {
-    size_t n = FormatText(StatusLine, sizeof StatusLine, " [%s]",
-                          LinearScale ? "Linear" : "Logarithmic");
+    // An empty Funds page would otherwise not tell a new user where the files belong.
+    size_t n = NoNavFiles ? FormatText(StatusLine, sizeof StatusLine,
+                                       "No fund files (*.NAV) in %s", DataDir)
+                          : 0;
+    n += FormatText(StatusLine + n, sizeof StatusLine - n, " [%s]",
+                    LinearScale ? "Linear" : "Logarithmic");
     if (ShowMovingAverage)
         n = Append(n, "  [MA]");
     // MACD and ROC share the band below the graph; MACD wins when a settings file has

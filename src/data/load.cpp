@@ -41,16 +41,19 @@ int DataPath(const char *name, char *out)
     return 1;
 }
 
+int NoNavFiles;
+
 uint32_t CountNavFiles(void)
 {
     uint32_t count = 0;
     PlatNavListing *listing = PlatNavListFirst(DataDir);
-    if (!listing)
-        return 0;
-    do
-        count++;
-    while (PlatNavListNext(listing));
-    PlatNavListClose(listing);
+    if (listing) {
+        do
+            count++;
+        while (PlatNavListNext(listing));
+        PlatNavListClose(listing);
+    }
+    NoNavFiles = count == 0;
     return count;
 }
 

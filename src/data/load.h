@@ -32,8 +32,10 @@ int DataPath(const char *name, char *out);
 extern double *QuarterTable;
 extern uint32_t QuarterCount;
 
-// Counts the *.NAV files of DataDir (not directories).
+// Counts the *.NAV files of DataDir (not directories), and sets NoNavFiles when there is
+// none (the status line then says so).
 uint32_t CountNavFiles(void);
+extern int NoNavFiles;
 // Allocates count zero-filled records ("Out of memory." gives an empty table).
 void AllocateFundTable(uint32_t count);
 // One read pass, with its progress codes. The first pass reads the listing into

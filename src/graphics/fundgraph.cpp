@@ -214,8 +214,22 @@ void FormatPointDate(const NavPoint *p, char *text)
              TwoDigitYearOfYearCode(PackedYearCode(d)) % 100);
 }
 
-void BeginDateAxis(DateAxis *da, int32_t from, int32_t to, int32_t yT, int32_t plotBottom)
+// Every how many years a year label is drawn: 1 when a year's width holds a label and a
+// blank, else the first of 2, 5, 10, 20, 50 years that does, so labels never run together.
+static uint32_t YearLabelStep(const DateMapping *dm)
 {
+    static const uint32_t Steps[] = {1, 2, 5, 10, 20, 50};
+    uint64_t need = (uint64_t)(TextWidthOf("00") + TextWidthOf(" ")) * dm->range;
+    for (uint32_t step : Steps)
+        if ((uint64_t)step * 60 * dm->width >= need)
+            return step;
+    return 100;
+}
+
+void BeginDateAxis(DateAxis *da, const DateMapping *dm, int32_t from, int32_t to, int32_t yT,
+                   int32_t plotBottom)
+{
+    da->yearStep = YearLabelStep(dm);
     da->lastMonth = 0;
     da->lastYear = 0xFFFFFFFFu;
     da->fewYears = (to - from) / 60 < 5 ? 1 : 0;
@@ -248,7 +262,8 @@ int DateAxisMarks(DateAxis *da, const DateMapping *dm, const NavPoint *p, int32_
         snprintf(text, sizeof text, "%02u", TwoDigitYearOfYearCode(yearCode) % 100);
         int32_t row = da->fewYears ? da->P - 2 * (int32_t)TextHeight - 1
                                    : da->P - 3 - (int32_t)TextHeight;
-        DrawTextAt(xj - (int32_t)TextWidthOf(text) / 2, row, text, 1);
+        if ((1960 + yearCode) % da->yearStep == 0)
+            DrawTextAt(xj - (int32_t)TextWidthOf(text) / 2, row, text, 1);
         for (int32_t y = da->yT + 5; y < da->L; y += 9)
             TickUp(xj, y, 3, 1);
     }
@@ -813,7 +828,7 @@ void PaintFundGraph(FundRecord *fund, int32_t left, int32_t top, int32_t right, 
             range += 5;
     }
     g.map.range = to == from || range < 0 ? 0 : (uint32_t)range;
-    BeginDateAxis(&g.axis, from, to, g.yT, g.P);
+    BeginDateAxis(&g.axis, &g.map, from, to, g.yT, g.P);
 
     Walk w;
     memset(&w, 0, sizeof w);

@@ -108,14 +108,19 @@ void DrawTextRight(int32_t x, int32_t y, const char *text, uint32_t colour);
 
 // The date axis along the bottom of a price plot whose bottom line is P: month ticks and
 // letters, year labels with dashed lines, quarter dots. L is the top of the label area
-// (2 * TextHeight + 5 rows high under 5 years in view, else TextHeight + 5).
+// (2 * TextHeight + 5 rows high under 5 years in view, else TextHeight + 5). Where the
+// mapping dm gives a year less room than a label and a blank, only the years divisible by
+// 2, 5, 10, 20 or 50 (the first step that has the room) are labelled; every year keeps
+// its dashed line.
 struct DateAxis {
     uint32_t lastMonth, lastYear;
     int fewYears;
     int32_t yT, P, L;
     int32_t from;
+    uint32_t yearStep;
 };
-void BeginDateAxis(DateAxis *da, int32_t from, int32_t to, int32_t yT, int32_t plotBottom);
+void BeginDateAxis(DateAxis *da, const DateMapping *dm, int32_t from, int32_t to, int32_t yT,
+                   int32_t plotBottom);
 // The marks of a drawn point at x when its month or year differs from the last drawn
 // point's (the first drawn point always counts as a new month). Returns 0 when nothing
 // changed, 2 when a January began, 1 for any other new month.

@@ -255,6 +255,12 @@ static int PrepareBenchmarkData(FundRecord *pageFund)
     return started;
 }
 
+// The statistics panel keeps left of the right value axis, as it starts right of the left.
+static int32_t PanelRight(int32_t graphWidth)
+{
+    return graphWidth - 5 - 3 * (int32_t)CharWidth;
+}
+
 static void PaintSingle(int32_t graphWidth, int32_t graphHeight, uint32_t tab, char *text)
 {
     FundRecord *f = tab >= 3 ? NthDisplayed(tab - 3) : nullptr;
@@ -271,7 +277,8 @@ static void PaintSingle(int32_t graphWidth, int32_t graphHeight, uint32_t tab, c
     PaintedPriceUnits = units;
     int32_t H = graphHeight - 4;
     PaintFundStatistics(f, 3 * (int32_t)CharWidth, (int32_t)TextHeight + 2,
-                        H - 3 * (int32_t)LineHeight - FundBandHeights(f, H), s);
+                        H - 3 * (int32_t)LineHeight - FundBandHeights(f, H),
+                        PanelRight(graphWidth), s);
     PaintFundGraph(f, 0, 0, graphWidth - 5, graphHeight - 5, units, from, to, s, text);
 }
 
@@ -331,7 +338,7 @@ static void PaintStacked(int32_t graphWidth, int32_t graphHeight, char *text)
         ClipToRectangle(0, y0, graphWidth - 4, y0 + cell);
         PaintFundStatistics(f, 3 * (int32_t)CharWidth, y0 + (int32_t)TextHeight + 2,
                             y0 + cell - 3 * (int32_t)LineHeight - FundBandHeights(f, cell),
-                            PaintSeries(f));
+                            PanelRight(graphWidth), PaintSeries(f));
         PaintFundGraph(f, 0, y0, graphWidth - 5, y0 + cell - 1, units, from, to,
                        PaintSeries(f), text);
         RemoveClip();

@@ -31,7 +31,7 @@ void PaintOverlayGraph(FundRecord *fund, uint32_t k, int32_t left, int32_t top, 
     map.from = from;
     map.range = to > from ? (uint32_t)(to - from) : 0;
     DateAxis axis;
-    BeginDateAxis(&axis, from, to, yT, bottom);
+    BeginDateAxis(&axis, &map, from, to, yT, bottom);
     double factor = k == 0 ? 1.0 : FundOverlayFactor(fund);
 
     const NavPoint *points = fund->points[s];

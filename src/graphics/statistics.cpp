@@ -15,6 +15,12 @@ namespace {
 struct Panel {
     int32_t x, y, top, limit;
     uint32_t width;   // widest line of the current column
+    int32_t right;    // no column may reach past this x
+    uint32_t column;  // index of the current column
+    uint32_t shown;   // columns drawn: those left of the first that crosses right
+    int measuring;    // set while the columns are only measured
+    int32_t end;      // x just right of the last column drawn
+    int32_t bottom;   // row below the lowest line drawn
 };
 
 enum ValueKind { VALUE_PERCENT, VALUE_RATIO, VALUE_MONEY, VALUE_NONE };
@@ -24,8 +30,8 @@ int Fits(const Panel *p)
     return p->y + (int32_t)LineHeight <= p->limit;
 }
 
-// Draws label and its value as one line when it fits; the line advances either way.
-// Returns whether it was drawn.
+// Draws label and its value as one line when it fits below the limit and its column is
+// shown; the line advances either way. Returns whether it fitted below the limit.
 int PanelLine(Panel *p, const char *label, ValueKind kind, double v)
 {
     char text[160];
@@ -49,7 +55,11 @@ int PanelLine(Panel *p, const char *label, ValueKind kind, double v)
     int drawn = Fits(p);
     if (drawn) {
         uint32_t length = (uint32_t)strlen(text);
-        DrawText(DrawSurface, p->x, p->y, text, length, 1);
+        if (!p->measuring && p->column < p->shown) {
+            DrawText(DrawSurface, p->x, p->y, text, length, 1);
+            if (p->y + (int32_t)TextHeight > p->bottom)
+                p->bottom = p->y + (int32_t)TextHeight;
+        }
         uint32_t w = SurfaceTextWidth(DrawSurface, text, length);
         if (w > p->width)
             p->width = w;
@@ -62,8 +72,14 @@ void ColumnBreak(Panel *p)
 {
     p->y = p->top;
     if (p->width) {
+        // A column cut at the graph's edge would leave figures that read as other
+        // figures; it is left out with every column right of it.
+        if (p->measuring && p->column < p->shown && p->x + (int32_t)p->width > p->right)
+            p->shown = p->column;
         p->x += (int32_t)p->width + 2 * (int32_t)CharWidth;
         p->width = 0;
+        if (++p->column <= p->shown)
+            p->end = p->x;
     }
 }
 
@@ -111,14 +127,10 @@ void StrategyLines(Panel *p, const FundRecord *f, uint32_t s)
     p->y += (int32_t)TextHeight;
 }
 
-}  // namespace
-
-void PaintFundStatistics(FundRecord *fund, int32_t x, int32_t top, int32_t limit,
-                         uint32_t series)
+// One pass over the panel's lines: measuring, or drawing the shown columns.
+void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s)
 {
-    uint32_t s = series ? 1 : 0;
     const SeriesStats *st = &fund->stats[s];
-    Panel p = {x, top, top, limit, 0};
     char label[16];
 
     const YearReturn *years = fund->yearReturns[s];
@@ -192,5 +204,30 @@ void PaintFundStatistics(FundRecord *fund, int32_t x, int32_t top, int32_t limit
         }
     }
     ColumnBreak(&p);
-    SetFundReadout(fund, p.x, top);
+}
+
+// The readout's width for a date, a value of four figures and a result: what it needs in
+// most cases (the graph window keeps a wider one inside the graph).
+int32_t ReadoutWidth(void)
+{
+    uint32_t a = TextWidthOf("00/00/00=$0000.00"), b = TextWidthOf("Result=(000.0)%");
+    return (int32_t)(a > b ? a : b);
+}
+
+}  // namespace
+
+void PaintFundStatistics(FundRecord *fund, int32_t x, int32_t top, int32_t limit,
+                         int32_t right, uint32_t series)
+{
+    uint32_t s = series ? 1 : 0;
+    Panel p = {x, top, top, limit, 0, right, 0, UINT32_MAX, 1, x, top};
+    LayOutPanel(p, fund, s);
+    Panel drawn = {x, top, top, limit, 0, right, 0, p.shown, 0, x, top};
+    LayOutPanel(drawn, fund, s);
+    // The readout goes right of the last column when it has room there, else under the
+    // columns, where the price plot lies.
+    if (drawn.end + ReadoutWidth() <= right)
+        SetFundReadout(fund, drawn.end, top);
+    else
+        SetFundReadout(fund, x, drawn.bottom + (int32_t)TextHeight / 2);
 }

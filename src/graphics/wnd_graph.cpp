@@ -162,6 +162,11 @@ static void ShowReadout(void)
     SetBkMode(BlackBufferDc, oldMode);
     SetTextColor(BlackBufferDc, oldColour);
     int32_t x = (int32_t)FundReadoutX(f), y = (int32_t)FundReadoutY(f);
+    // The panel leaves room for a readout of the usual width; a wider one is moved left
+    // so that it stays inside the graph (the back buffer's shown part ends 4 pixels short).
+    RECT client;
+    if (GraphWindow && GetClientRect(GraphWindow, &client) && x + width > client.right - 4)
+        x = client.right - 4 - width > 0 ? client.right - 4 - width : 0;
     ReadoutBox = RECT{x, y, x + width, y + height};
     ReadoutShown = 1;
     XorReadoutBox();

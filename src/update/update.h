@@ -38,9 +38,11 @@ extern UpdateChooseUnzipFunc UpdateChooseUnzipHook;
 // already holds that exact line (applying the same file twice changes nothing). An update
 // line is "target:text"; a line without ":" or whose target is not a plain file name of
 // the data directory (a path separator, a zero byte or another control character, "."
-// or "..", a device name) is reported as a syntax error and skipped; the first 10 such
-// lines one by one, then one message with the number of the rest. A target that cannot
-// be opened, or that is a symbolic link, is skipped silently and never created. A
+// or "..", a device name), or that names "update.dat" or "opt" (the session's own files),
+// is reported as a syntax error and skipped, and so is a line longer than 511 bytes,
+// whole; the first 10 such lines one by one, then one message with the number of the
+// rest. A target that cannot be opened, or that is a symbolic link, is skipped silently
+// and never created. A piece of a longer line of a target never counts as a line. A
 // target whose last line has no line end gets one before a text is added, so the text
 // never runs on into that line. Status texts go out as progress code 5.
 // Returns 0, or 1 when "update.dat" cannot be opened ("Update: Can't open %supdate.dat.",

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "app/errors.h"
+#include "data/fund.h"
 #include "data/load.h"
 #include "platform/platform.h"
 
@@ -17,8 +18,9 @@
 #define UPDATE_ERRORS_SHOWN 10u
 
 // Reads one line into line (not terminated: it may hold zero bytes). Returns its length,
-// 0 at the end of the file.
-static size_t ReadUpdateLine(FILE *file, char *line)
+// 0 at the end of the file. *cut is set when the line goes on past the bytes read (its
+// rest comes with the next calls).
+static size_t ReadUpdateLine(FILE *file, char *line, int *cut)
 {
     size_t n = 0;
     int c;
@@ -27,6 +29,9 @@ static size_t ReadUpdateLine(FILE *file, char *line)
         if (c == '\n')
             break;
     }
+    *cut = 0;
+    if (n == UPDATE_LINE_SIZE - 1 && line[n - 1] != '\n' && (c = getc(file)) != EOF)
+        *cut = ungetc(c, file) != EOF;
     return n;
 }
 
@@ -50,6 +55,25 @@ static int IsDeviceName(const char *name, size_t length)
            upper[3] <= '9';
 }
 
+// 1 when name is "update.dat" or "opt", the files the session fetches whole: a line added
+// to the update file would be read again by this very run, and opt is a cache that comes
+// whole from the server and is rewritten by every load. Windows drops trailing dots and
+// blanks from a name and ignores case; the file opened ends at a zero byte.
+static int IsSessionFile(const char *name, size_t length)
+{
+    char copy[sizeof "update.dat"];
+    const char *zero = (const char *)memchr(name, 0, length);
+    if (zero)
+        length = (size_t)(zero - name);
+    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
+        length--;
+    if (length >= sizeof copy)
+        return 0;
+    memcpy(copy, name, length);
+    copy[length] = 0;
+    return !CompareNoCase(copy, "update.dat") || !CompareNoCase(copy, "opt");
+}
+
 static int IsPlainFileName(const char *name, size_t length)
 {
     if (length == 0)
@@ -63,7 +87,8 @@ static int IsPlainFileName(const char *name, size_t length)
         return 0;
     // A device would be read (and could block) or written instead of a data file.
     const char *dot = (const char *)memchr(name, '.', length);
-    return !IsDeviceName(name, dot ? (size_t)(dot - name) : length);
+    return !IsDeviceName(name, dot ? (size_t)(dot - name) : length) &&
+           !IsSessionFile(name, length);
 }
 
 static void ReportTargetError(const char *name, const char *what)
@@ -92,11 +117,15 @@ static void MergeLine(FILE *target, const char *name, const char *text, size_t l
     char read[UPDATE_LINE_SIZE];
     size_t n, last = 0;
     char lastLine[UPDATE_LINE_SIZE];
-    while ((n = ReadUpdateLine(target, read)) > 0) {
-        if (n == length && memcmp(read, text, n) == 0)
+    // A piece of a line longer than the reader takes is no line of its own.
+    int cut = 0, continued = 0, lastContinued = 0;
+    while ((n = ReadUpdateLine(target, read, &cut)) > 0) {
+        if (!continued && !cut && n == length && memcmp(read, text, n) == 0)
             return;
         memcpy(lastLine, read, n);
         last = n;
+        lastContinued = continued;
+        continued = cut;
     }
 
     // A last line without a line end would run on into the text. When it is the text
@@ -106,7 +135,8 @@ static void MergeLine(FILE *target, const char *name, const char *text, size_t l
     size_t bare = WithoutLineEnd(text, length);
     int unterminated = last > 0 && lastLine[last - 1] != '\n';
     const char *lineEnd = (length - bare == 2) ? "\r\n" : "\n";
-    if (unterminated && last == bare && bare < length && memcmp(lastLine, text, bare) == 0) {
+    if (unterminated && !lastContinued && last == bare && bare < length &&
+        memcmp(lastLine, text, bare) == 0) {
         add = text + bare;
         addLength = length - bare;
         unterminated = 0;
@@ -145,18 +175,22 @@ int ApplyUpdateFile(void)
     char line[UPDATE_LINE_SIZE];
     size_t length;
     unsigned number = 0, errors = 0;
-    while ((length = ReadUpdateLine(in, line)) > 0) {
+    int cut;
+    while ((length = ReadUpdateLine(in, line, &cut)) > 0) {
         number++;
         const char *colon = (const char *)memchr(line, ':', length);
         size_t nameLength = colon ? (size_t)(colon - line) : 0;
-        if (!colon || !IsPlainFileName(line, nameLength)) {
+        // A line longer than the reader takes is refused whole: added in pieces, it would
+        // never read back as one line, and a second run would add it again.
+        if (!colon || !IsPlainFileName(line, nameLength) || cut) {
             // A box each for a few; a file of garbage must not bring one per line.
-            if (++errors > UPDATE_ERRORS_SHOWN)
-                continue;
-            char text[REPORT_BUFFER_SIZE];
-            FormatText(text, sizeof text, "%s%s(%u): Syntax error, \"%.*s\".", DataDir,
-                       "update.dat", number, (int)length, line);
-            ReportError(text);
+            if (++errors <= UPDATE_ERRORS_SHOWN) {
+                char text[REPORT_BUFFER_SIZE];
+                FormatText(text, sizeof text, "%s%s(%u): Syntax error, \"%.*s\".", DataDir,
+                           "update.dat", number, (int)length, line);
+                ReportError(text);
+            }
+            while (cut && ReadUpdateLine(in, line, &cut) > 0) {}
             continue;
         }
         char name[UPDATE_LINE_SIZE];

@@ -1,7 +1,9 @@
 """Starts Vantry.exe of a laid-out data directory on a private display, waits for the load,
-and saves screenshots of the Funds page, the first fund's graph and the Key Help page.
+opens the graph of CRSPVWX (the longest history) and saves screenshots of the Funds, Key
+Help, Manual and graph pages at 560x450, 1024x768 and maximized, as PAGE-SIZE.png.
 
-Usage: screens.py DATADIR OUTDIR
+Usage: screens.py DATADIR OUTDIR   (the native report tool must be built: it gives the
+fund list's order)
 """
 
 import os
@@ -10,7 +12,10 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import wait_for  # noqa: E402
+import test_program  # noqa: E402
 from test_program import resource_ids  # noqa: E402
+
+LONGEST = "CRSP Value-Weighted Excess Return Index"
 
 
 def main():
@@ -31,16 +36,19 @@ def main():
                     else False
             wait_for(loaded, 300, "the load")
             os.makedirs(out, exist_ok=True)
-            s.screenshot(os.path.join(out, "funds.png"))
+            test_program.CONFIG["report"] = os.path.join(
+                test_program.REPO, "build", "native", "tools", "report", "vantry-report")
+            row = test_program.report_order(data, 1).index(LONGEST)
             fund_list = s.child(hwnd, ids["IDC_FUND_LIST"])["hwnd"]
-            r = s.ask("lbrect", fund_list, 0)["screen"]
+            s.send(fund_list, 0x0197, row, 0)  # LB_SETTOPINDEX
+            r = s.ask("lbrect", fund_list, row)["screen"]
             s.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2, repeat=2)
             tabs = s.child(hwnd, ids["IDC_TAB_CONTROL"])["hwnd"]
             wait_for(lambda: s.tabs(tabs)["cur"] == 3, 30, "the graph page")
-            s.screenshot(os.path.join(out, "graph.png"))
-            s.command(hwnd, ids["IDM_KEY_HELP"])
-            s.screenshot(os.path.join(out, "keyhelp.png"))
-            print("Screenshots of the Funds, graph and Key Help pages are in %s" % out)
+            test_program.walk_pages(s, hwnd, lambda page, size, window, view: (
+                test_program.settled_capture(s, view, os.path.join(out, "%s-%s.png" %
+                                                                   (page, size)))))
+            print("Screenshots of the Funds, Key Help, Manual and graph pages are in %s" % out)
         finally:
             s.close()
     finally:

@@ -177,11 +177,7 @@ class VantryTest(unittest.TestCase):
                         "%d tabs" % n)
 
     def click_tab(self, index):
-        """A real click on a tab (the strip's buttons do not select on a focus change)."""
-        tab = self.child(R["IDC_TAB_CONTROL"])
-        origin = self.session.info(tab)["window"]["rect"]
-        r = self.session.tabs(tab)["items"][index]["rect"]
-        self.session.click(origin[0] + (r[0] + r[2]) // 2, origin[1] + (r[1] + r[3]) // 2)
+        click_tab(self.session, self.child(R["IDC_TAB_CONTROL"]), index)
 
     def open_graph(self, row):
         """Selects fund-list row `row` and goes to its graph page with Enter (the graph
@@ -203,6 +199,54 @@ class VantryTest(unittest.TestCase):
     def exit_program(self):
         self.session.post(self.hwnd, WM_CLOSE)
         self.assertTrue(self.session.program_ended(self.proc, 60), "the program did not end")
+
+
+# The window sizes a new user meets: small, a common screen's and the whole screen (None:
+# maximized); and the pages shown at each: tabs 0 to 3 with the window each tab shows.
+PAGE_SIZES = (("560x450", (560, 450)), ("1024x768", (1024, 768)), ("full", None))
+PAGES = (("funds", "IDC_FUND_LIST"), ("keyhelp", "IDC_KEY_HELP"), ("manual", "IDC_MANUAL"),
+         ("graph", "IDC_GRAPH"))
+
+
+def click_tab(session, tabs, index):
+    """A real click on a tab (the strip's buttons do not select on a focus change)."""
+    origin = session.info(tabs)["window"]["rect"]
+    r = session.tabs(tabs)["items"][index]["rect"]
+    session.click(origin[0] + (r[0] + r[2]) // 2, origin[1] + (r[1] + r[3]) // 2)
+
+
+def settled_capture(session, hwnd, path):
+    """Captures the window into path once two captures in a row agree (it has painted)."""
+    last = [None]
+
+    def settled():
+        now = session.capture(hwnd, path)
+        same, last[0] = now == last[0], now
+        return same
+    wait_for(settled, 20, "the window to settle", 0.2)
+
+
+def walk_pages(session, hwnd, save):
+    """Gives the main window each of PAGE_SIZES and shows tabs 0 to 3 at each (a graph tab
+    must exist), calling save(page, size, window, view) once the page's window shows; view
+    is what a capture should take: the main window, or 0 (the screen) when it is maximized,
+    as its frame then lies past the screen's edges and does not capture."""
+    tabs = session.child(hwnd, R["IDC_TAB_CONTROL"])["hwnd"]
+    for size, place in PAGE_SIZES:
+        if place:
+            session.ask("show", hwnd, 1)  # SW_SHOWNORMAL
+            session.ask("move", hwnd, 0, 0, place[0], place[1])
+            wide = place[0]
+        else:
+            session.ask("show", hwnd, 3)  # SW_MAXIMIZE
+            wide = harness.SCREEN[0]
+        wait_for(lambda: (lambda r: r[2] - r[0] >= wide)(session.info(hwnd)["window"]["rect"]),
+                 20, "the window at %s" % size)
+        for tab, (page, control) in enumerate(PAGES):
+            click_tab(session, tabs, tab)
+            window = session.child(hwnd, R[control])["hwnd"]
+            wait_for(lambda: session.info(window)["window"]["visible"], 20, "the %s page" % page)
+            save(page, size, window, hwnd if place else 0)
 
 
 # Status lines worked out from the view-state rules: the scale tag, then MA, MACD or ROC,
@@ -348,6 +392,40 @@ class FundListAndGraphs(VantryTest):
         self.command("IDM_COMBINED_GRAPHS")
         self.assertEqual(self.tab_texts()[3:], [order[2], order[5], order[7]])
 
+    def test_pages_at_three_sizes_and_the_bars_follow_the_width(self):
+        """Funds, Key Help, Manual and the CRSPVWX graph at each of PAGE_SIZES, kept as
+        screenshots; the fund list's bars and labels reach as far right as the list does."""
+        self.start()
+        self.wait_loaded()
+        self.open_graph(report_order(self.data, 1).index(
+            "CRSP Value-Weighted Excess Return Index"))
+        reach = {}
+
+        def save(page, size, window, view):
+            settled_capture(self.session, view, os.path.join(
+                CONFIG["out"], "%s-%s-%s.png" % (self.id().split(".")[-1], page, size)))
+            if page != "funds":
+                return
+            width, _, rows = self.session.capture(
+                window, os.path.join(CONFIG["out"], "list-%s.png" % size))
+            frame = self.session.info(window)["window"]["rect"]
+            item = self.session.ask("lbrect", window, 0)["screen"]
+            inside = range(item[0] - frame[0], item[2] - frame[0])
+            # Every row shown, from the first to the list's bottom border, but the caret's,
+            # whose focus rectangle runs to the edge.
+            caret = self.session.ask("lbrect", window, self.session.listbox(window)["caret"])
+            skip = range(caret["screen"][1] - frame[1], caret["screen"][3] - frame[1])
+            drawn = [x - inside[0] for y in range(item[1] - frame[1], len(rows) - 2)
+                     if y not in skip for x in inside
+                     if rows[y][x] != (0xC0, 0xC0, 0xC0) and rows[y][x] != (0xFF, 0xFF, 0xFF)]
+            reach[size] = (max(drawn), len(inside))
+        walk_pages(self.session, self.hwnd, save)
+        # Bars and labels end inside the rows at every size (a list measured for a wider
+        # window cuts them at the edge) and reach further in a wider window.
+        for size, (right, row) in reach.items():
+            self.assertLess(right, row - 2, size)
+        self.assertGreater(reach["1024x768"][0], reach["560x450"][0] + 100)
+
     def test_narrow_window_hides_the_fund_list_but_keeps_the_tabs(self):
         self.start()
         self.wait_loaded()
@@ -370,6 +448,20 @@ class FundListAndGraphs(VantryTest):
         self.session.ask("move", self.hwnd, 0, 0, 800, 600)
         wait_for(lambda: self.session.info(fund_list)["window"]["rect"][2] >
                  self.session.info(fund_list)["window"]["rect"][0], 20, "the list back")
+
+
+class EmptyDirectory(VantryTest):
+    def setUp(self):
+        self.source = os.path.join(RUN.root, "empty")
+        os.makedirs(self.source, exist_ok=True)
+        super().setUp()
+
+    def test_a_directory_without_fund_files_says_so_in_the_status_line(self):
+        self.start()
+        self.wait_loaded()
+        self.assertEqual(self.status(), "No fund files (*.NAV) in %s\\%s" %
+                         (harness.windows_path(self.data), DEFAULT_STATUS))
+        self.shot("funds")
 
 
 def settings_bytes(path):
@@ -499,7 +591,11 @@ class BigLoad(VantryTest):
         self.assertEqual(self.current_tab(), 0)
         self.click_row(0)
         self.expect_box(THREAD_RUNNING)
-        self.assertEqual(self.session.listbox(self.child(R["IDC_FUND_LIST"]))["selcount"], 0)
+        fund_list = self.child(R["IDC_FUND_LIST"])
+        self.assertEqual(self.session.listbox(fund_list)["selcount"], 0)
+        # Moving through the list selects nothing and so is no change: no box.
+        self.session.send(fund_list, 0x0100, 0x28, 0)  # WM_KEYDOWN, VK_DOWN
+        self.assertEqual(self.session.boxes(self.pid), [])
         self.assertEqual(self.tab_texts(), ["Funds", "Key Help", "Manual"])
         self.assertEqual(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER), 1,
                          "the job ended before the fund list was tried")

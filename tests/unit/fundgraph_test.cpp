@@ -2,6 +2,7 @@
 // arithmetic fixes them.
 #include <gtest/gtest.h>
 
+#include <ctype.h>
 #include <math.h>
 
 #include "data/alloc.h"
@@ -534,15 +535,16 @@ TEST_F(FundGraphTest, RefusedClipAndAlignmentAreReportedAndDrawingGoesOn)
     ExpectPixels({{0, 0, Black}, {184, 59, PaletteColour(12)}});
 }
 
-// An 800 x 200 graph of n flat points, the whole range, no bands: P = 199,
-// W = 799 - 1 - 30 = 768.
-void PaintWide(GraphCanvas *canvas, uint32_t n)
+// A width x 200 graph of n flat points, the whole range, no bands: P = 199,
+// W = width - 1 - 1 - 30 (768 for 800).
+void PaintWide(GraphCanvas *canvas, uint32_t n, uint32_t width = 800)
 {
     PlainView();
-    OpenCanvas(canvas, 800, 200);
+    OpenCanvas(canvas, width, 200);
     FundRecord *f = Flat(n);
     char text[FUND_GRAPH_TEXT_SIZE];
-    PaintFundGraph(f, 0, 0, 799, 199, 2, PeriodOfPoint(f, 0), PeriodOfPoint(f, n - 1), 0, text);
+    PaintFundGraph(f, 0, 0, (int32_t)width - 1, 199, 2, PeriodOfPoint(f, 0),
+                   PeriodOfPoint(f, n - 1), 0, text);
 }
 
 // Month letters and the two label rows below five years; only years from five years on.
@@ -589,6 +591,36 @@ TEST(FundGraphDateAxis, LettersLabelRowsAndDashedYearLines)
             EXPECT_EQ(rows, expected);
             EXPECT_EQ(PixelAt(&canvas, x, 88), PaletteColour(12));
         }
+        CloseCanvas(&canvas);
+    }
+}
+
+// A year gets W * 60 / (n - 1) columns; a label and a blank take 3 * 7 = 21. Where a
+// year is narrower, only every 2nd, 5th, 10th... year is labelled, each with that room.
+TEST(FundGraphDateAxis, YearLabelsAreThinnedWhereTheyWouldTouch)
+{
+    struct {
+        uint32_t width, points, step;
+    } cases[] = {
+        {800, 301, 1},    // 768 * 60 / 300 = 153 columns a year
+        {800, 3000, 2},   // 15.4 a year, 30.7 for two
+        {200, 3000, 10},  // 168 * 60 / 2999 = 3.4 a year, 16.8 for five, 33.6 for ten
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.width * 10000 + c.points);
+        GraphCanvas canvas;
+        PaintWide(&canvas, c.points, c.width);
+        std::vector<std::string> labels, expected;
+        int32_t lastX = -100;
+        for (const DrawnText &d : DrawnTexts)
+            if (d.y == 186 && d.text.size() == 2 && isdigit((unsigned char)d.text[0])) {
+                labels.push_back(d.text);
+                EXPECT_GE(d.x - lastX, 21) << d.text;
+                lastX = d.x;
+            }
+        for (uint32_t year = 0; year <= (c.points - 1) / 60; year += c.step)
+            expected.push_back((year < 10 ? "0" : "") + std::to_string(year));
+        EXPECT_EQ(labels, expected);
         CloseCanvas(&canvas);
     }
 }

@@ -112,7 +112,9 @@ TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
     EXPECT_EQ(Prepare(4), 1);
     EXPECT_TRUE(WasDrawn("F2"));
     EXPECT_FALSE(WasDrawn("F0"));
-    EXPECT_TRUE(WasDrawn("Volatility=0.0"));
+    // The panel: its risk column would reach the right axis of a graph this narrow.
+    EXPECT_TRUE(WasDrawn("Total=0.0%"));
+    EXPECT_FALSE(WasDrawn("Volatility=0.0"));
     // The graph is 0..199 x 0..129: its frame, gray inside where nothing is drawn, and the
     // four columns and rows beyond it untouched.
     ExpectCanvasPixels(&canvas, {{0, 0, Black}, {199, 129, Black}, {190, 120, Gray},
@@ -358,7 +360,7 @@ TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
     EXPECT_EQ(PaintedTo, Period(9));
     EXPECT_EQ(PaintedPriceUnits, 3u);
     // Each cell has its own statistics panel.
-    EXPECT_EQ(TextsNamed("Volatility=0.0").size(), 2u);
+    EXPECT_EQ(TextsNamed("Total=0.0%").size(), 2u);
     EXPECT_FALSE(WasDrawn("F2"));
 }
 

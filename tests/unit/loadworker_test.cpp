@@ -58,6 +58,7 @@ TEST(LoadWorker, ProgressCodesInTheirOrder)
         "5 " + std::string(StatusLine), "6", "8"};
     EXPECT_EQ(Codes, expected);
     EXPECT_TRUE(Messages.empty());
+    EXPECT_EQ(StatusLine[0], ' ');
 
     ASSERT_EQ(FundCount, 2u);
     const FundRecord *fund = &FundTable[0], *index = &FundTable[1];
@@ -84,6 +85,8 @@ TEST(LoadWorker, AnEmptyDirectoryStillEndsWithReadyAndBusyOff)
         "5 Normalize and Optimize data", "3", "4", "5 " + std::string(StatusLine), "6", "8"};
     EXPECT_EQ(Codes, expected);
     EXPECT_EQ(FundCount, 0u);
+    EXPECT_EQ(std::string(StatusLine), "No fund files (*.NAV) in " + std::string(DataDir) +
+                                           " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]");
     EXPECT_TRUE(Messages.empty());
 }
 

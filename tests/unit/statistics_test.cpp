@@ -70,7 +70,7 @@ TEST_F(StatisticsTest, TwentyThreeYearsFillThreeColumnsBeforeThePeriodsAndRisk)
     st->volatility = 3.5;
     st->rewardRisk = -0.4;
     st->sharpe = 1.24;
-    PaintFundStatistics(f, 15, 12, 1000, 0);
+    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
 
     // Column 1: 2002 (element 22) down to 1993 (13), ten lines from y = 12.
     EXPECT_EQ(Where("02=22.0%"), std::make_pair(15, 12));
@@ -133,7 +133,7 @@ TEST_F(StatisticsTest, PeriodLinesFollowTheLongestPeriod)
         st->return7Year = 5;
         st->return10Year = 6;
         st->totalReturn = 9;
-        PaintFundStatistics(f, 15, 12, 1000, 0);
+        PaintFundStatistics(f, 15, 12, 1000, 800, 0);
         std::vector<std::string> texts = Texts();
         ASSERT_GE(texts.size(), c.lines.size());
         EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + c.lines.size()),
@@ -148,7 +148,7 @@ TEST_F(StatisticsTest, LinesStopAtTheLimitAndWithoutRoomTheReadoutIsAtX)
     FundRecord *f = YearsFund(5);
     f->stats[0].longestPeriod = 10;
     // Lines at 12, 22 and 32 fit (32 + 12 <= 44); the line at 42 does not.
-    PaintFundStatistics(f, 15, 12, 44, 0);
+    PaintFundStatistics(f, 15, 12, 44, 800, 0);
     for (const DrawnText &d : DrawnTexts)
         EXPECT_LE(d.y, 32) << d.text;
     EXPECT_EQ(Texts(), (std::vector<std::string>{"84=4.0%", "83=3.0%", "82=2.0%",
@@ -157,10 +157,40 @@ TEST_F(StatisticsTest, LinesStopAtTheLimitAndWithoutRoomTheReadoutIsAtX)
                                                  "Sharpe Ratio=0.0"}));
     // Not even one line of room (12 + 12 > 23): nothing, and the readout at (x, y).
     DrawnTexts.clear();
-    PaintFundStatistics(f, 15, 12, 12 + 11, 0);
+    PaintFundStatistics(f, 15, 12, 12 + 11, 800, 0);
     EXPECT_TRUE(DrawnTexts.empty());
     EXPECT_EQ(FundReadoutX(f), 15u);
     EXPECT_EQ(FundReadoutY(f), 12u);
+}
+
+TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRight)
+{
+    FundRecord *f = YearsFund(23);
+    // Columns of "02=22.0%" (1), the same width (2) and "82=2.0%" (3), 10 apart.
+    int32_t end2 = 15 + 2 * W("02=22.0%") + 10, end3 = end2 + 10 + W("82=2.0%");
+    struct {
+        int32_t right;
+        size_t lines;        // the year columns' 10, 10 and 3 lines
+        int32_t readoutX, readoutY;
+    } cases[] = {
+        // Two columns fit exactly; the readout finds no room right of them and goes half
+        // a line under the lowest line (10 lines from 12, TextHeight 10).
+        {end2, 20, 15, 117},
+        {end3 - 1, 20, 15, 117},
+        {end2 - 1, 10, 15, 117},
+        // Not even the first: nothing, and the readout at the panel's place.
+        {15 + W("02=22.0%") - 1, 0, 15, 17},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.right);
+        DrawnTexts.clear();
+        PaintFundStatistics(f, 15, 12, 1000, c.right, 0);
+        EXPECT_EQ(DrawnTexts.size(), c.lines);
+        for (const DrawnText &d : DrawnTexts)
+            EXPECT_LE(d.x + W(d.text), c.right) << d.text;
+        EXPECT_EQ(FundReadoutX(f), (uint32_t)c.readoutX);
+        EXPECT_EQ(FundReadoutY(f), (uint32_t)c.readoutY);
+    }
 }
 
 // Three points at DatePeriods 0, 1, 2 (within a year, so the annualized return is the
@@ -180,7 +210,7 @@ TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
 {
     FundRecord *f = StrategyFund();
     ShowMovingAverage = 1;
-    PaintFundStatistics(f, 15, 12, 1000, 0);
+    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
     // No year returns and no period: the period column holds only the total, and the
     // risk column follows it.
     const int32_t x = 15 + W("Total=0.0%") + 10;
@@ -193,7 +223,7 @@ TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
     DrawnTexts.clear();
     f->recentStart = 1;
     f->points[0][2].maEquity = 1.21;   // 1.1 -> 1.21: 10 %
-    PaintFundStatistics(f, 15, 12, 1000, 0);
+    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
     EXPECT_EQ(Where("Trial Best=20.0%"), std::make_pair(x, 52));
     EXPECT_EQ(Where("Eval Best=10.0%"), std::make_pair(x, 62));
     EXPECT_EQ(Where("Avg=7.6%"), std::make_pair(x, 72));
@@ -203,7 +233,7 @@ TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
     ShowMovingAverage = 0;
     ShowMacd = 1;
     f->macdPoints[0][1].equity = 1.2;
-    PaintFundStatistics(f, 15, 12, 1000, 0);
+    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
     EXPECT_TRUE(WasDrawn("Trial Best=20.0%"));
     EXPECT_TRUE(WasDrawn("Eval Best=9.1%"));
     EXPECT_FALSE(WasDrawn("Avg=7.6%"));
@@ -212,7 +242,7 @@ TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
     // Without any indicator the asset lines follow the risk column's blank line.
     DrawnTexts.clear();
     ShowMacd = 0;
-    PaintFundStatistics(f, 15, 12, 1000, 0);
+    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
     EXPECT_EQ(Where("No Nav Change"), std::make_pair(x, 52));
 }
 
@@ -236,7 +266,7 @@ TEST_F(StatisticsTest, AssetLinesCompareNavChangeWithDistributions)
         f->navChange = c.navChange;
         f->distTotal = c.distTotal;
         f->taxEfficiency = c.taxEfficiency;
-        PaintFundStatistics(f, 15, 12, 1000, 0);
+        PaintFundStatistics(f, 15, 12, 1000, 800, 0);
         std::vector<std::string> texts = Texts();
         ASSERT_GE(texts.size(), c.lines.size());
         EXPECT_EQ(std::vector<std::string>(texts.end() - (long)c.lines.size(), texts.end()),
@@ -250,7 +280,7 @@ TEST_F(StatisticsTest, RelativeSeriesShowsItsOwnFigures)
     AddSeriesOne(f);
     f->stats[0].totalReturn = 10;
     f->stats[1].totalReturn = -3;
-    PaintFundStatistics(f, 15, 12, 1000, 1);
+    PaintFundStatistics(f, 15, 12, 1000, 800, 1);
     EXPECT_TRUE(WasDrawn("Total=(3.0%)"));
     EXPECT_FALSE(WasDrawn("Total=10.0%"));
 }

@@ -28,7 +28,7 @@ typedef StatsTest YearReturns;
 typedef StatsTest LatestMeasures;
 typedef StatsTest FundFigures;
 
-TEST_F(Volatility, QuarterlyReturnsOfConsecutiveQuartersFromTheirFirstWeek)
+TEST_F(Volatility, QuarterlyReturnsOfConsecutiveQuartersFromThePointsThatOpenThem)
 {
     struct {
         const char *what;
@@ -45,6 +45,20 @@ TEST_F(Volatility, QuarterlyReturnsOfConsecutiveQuartersFromTheirFirstWeek)
                    {10, 1, 99, 99}, {10, 2, 99, 1}}, 0},
         // October to January of the next year is consecutive too: -10, +20 around 5.
         {"year end", {{10, 3, 98, 100}, {1, 5, 99, 90}, {4, 2, 99, 108}}, 15},
+        // Month ends: the first point of a quarter month opens it wherever it lies in the
+        // month (29 January, 30 April, 30 July, 29 October): +10, -10, 0.
+        {"month end", {{12, 31, 98, 100}, {1, 29, 99, 100}, {2, 26, 99, 1}, {3, 31, 99, 1},
+                       {4, 30, 99, 110}, {5, 28, 99, 1}, {6, 30, 99, 1}, {7, 30, 99, 99},
+                       {8, 31, 99, 1}, {9, 30, 99, 1}, {10, 29, 99, 99}}, sqrt(200.0 / 3)},
+        // A series that starts late in a quarter month has nothing before it to show that
+        // the month begins there: only April to July (+10) and July to October (0) count.
+        {"late start", {{1, 15, 99, 100}, {4, 30, 99, 90}, {7, 30, 99, 99}, {10, 29, 99, 99}},
+         5},
+        // A weekly series whose holiday week puts its first January point on the 8th, 2
+        // periods after 31 December, keeps to the first week: October to April is no
+        // sample; -10 and 0 follow.
+        {"holiday week", {{10, 2, 98, 100}, {12, 31, 98, 50}, {1, 8, 99, 70}, {4, 2, 99, 110},
+                          {7, 2, 99, 99}, {10, 1, 99, 99}}, 5},
     };
     for (const auto &c : cases) {
         FundRecord *f = SingleFund(c.points);

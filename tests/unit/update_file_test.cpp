@@ -192,19 +192,33 @@ TEST(UpdateFile, MissingUpdateFileFails)
     EXPECT_EQ(Messages[0].text, "Error: Update: Can't open " + dir + "/update.dat., errno=2");
 }
 
-TEST(UpdateFile, LongLinesArriveInPiecesOf511Bytes)
+TEST(UpdateFile, SessionFilesAndOverLongLinesAreRefused)
 {
-    // A 600-byte text: the first piece holds the target and 505 bytes of text, the second
-    // piece the rest, which has no ":" and is a syntax error of line 2.
-    std::string text(600, 'x');
-    std::string dir = UpdateDir("A.NAV:" + text + "\n");
-    WriteFile(dir, "A.NAV", "");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    std::string first = text.substr(0, 511 - 6);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), first);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text, "Error: " + std::string(DataDir) + "update.dat(2): Syntax error, \"" +
-                                    std::string(95, 'x') + "\n\".");
+    // update.dat and opt, as Windows names them too (any case, trailing dots and blanks)
+    // and as the file system sees them (up to a zero byte), are the session's own files. A line longer than 511 bytes is refused whole: its rest
+    // is no line of its own, and in a target a piece of such a line is no line either.
+    std::string text = "01/05/24 12.00\n";
+    std::string update = "update.dat:x\nOPT. :x\nopt" + std::string(1, '\0') + "1:x\nA.NAV:" +
+                         std::string(600, 'x') + "\nA.NAV:" + text;
+    std::string dir = UpdateDir(update);
+    WriteFile(dir, "opt", "");
+    std::string target = std::string(511, 'y') + text;
+    WriteFile(dir, "A.NAV", target);
+    for (int run = 0; run < 2; run++) {
+        ClearMessages();
+        EXPECT_EQ(ApplyUpdateFile(), 0);
+        EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), target + text);
+        EXPECT_EQ(ReadWholeFile(dir + "/update.dat"), update);
+        EXPECT_EQ(ReadWholeFile(dir + "/opt"), "");
+        std::string prefix = "Error: " + std::string(DataDir) + "update.dat(";
+        std::vector<std::string> texts = MessageTexts();
+        ASSERT_EQ(texts.size(), 4u);
+        EXPECT_EQ(texts[0], prefix + "1): Syntax error, \"update.dat:x\n\".");
+        EXPECT_EQ(texts[1], prefix + "2): Syntax error, \"OPT. :x\n\".");
+        // The zero byte ends the quoted line as it ends the name opened.
+        EXPECT_EQ(texts[2], prefix + "3): Syntax error, \"opt\".");
+        EXPECT_EQ(texts[3].rfind(prefix + "4): Syntax error, \"A.NAV:xxx", 0), 0u) << texts[3];
+    }
 }
 
 }  // namespace

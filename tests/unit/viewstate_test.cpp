@@ -8,6 +8,7 @@
 
 #include "app/viewstate.h"
 #include "data/alloc.h"
+#include "data/load.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -26,7 +27,11 @@ void RecordProgress(uint32_t code, const char *text)
 
 class ViewState : public ::testing::Test {
 protected:
-    void SetUp() override { ResetViewState(); }
+    void SetUp() override
+    {
+        ResetViewState();
+        NoNavFiles = 0;   // a load of an empty directory leaves it set
+    }
     void TearDown() override { ResetViewState(); }
 };
 
