@@ -127,6 +127,29 @@ void StrategyLines(Panel *p, const FundRecord *f, uint32_t s)
     p->y += (int32_t)TextHeight;
 }
 
+// The analyst's column: drawdown, Sortino, the worst 3-year window and, with an index
+// fund, beta, alpha and capture (docs/statistics.md). The rightmost column, so the first
+// one left out when the graph is narrow.
+void AnalystLines(Panel *p, const FundRecord *f, uint32_t s)
+{
+    const AnalystStats *a = &f->stats[s].analyst;
+    const AnalystStats *fundWide = &f->stats[0].analyst;
+    // Without monthly returns there is nothing of the analyst's to show.
+    if (a->monthCount < 2 || !Fits(p))
+        return;
+    PanelLine(p, "Max Drawdown=", VALUE_PERCENT, a->maxDrawdown);
+    PanelLine(p, "Sortino Ratio=", VALUE_RATIO, a->sortino);
+    if (a->rolling[1].count)
+        PanelLine(p, "Worst 3 Years=", VALUE_PERCENT, a->rolling[1].worst);
+    if (fundWide->benchmarkMonths >= 2) {
+        PanelLine(p, "Beta=", VALUE_RATIO, fundWide->beta);
+        PanelLine(p, "Alpha=", VALUE_PERCENT, fundWide->alpha);
+        PanelLine(p, "Up Capture=", VALUE_RATIO, fundWide->upCapture);
+        PanelLine(p, "Down Capture=", VALUE_RATIO, fundWide->downCapture);
+    }
+    ColumnBreak(p);
+}
+
 // One pass over the panel's lines: measuring, or drawing the shown columns.
 void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s)
 {
@@ -204,6 +227,7 @@ void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s)
         }
     }
     ColumnBreak(&p);
+    AnalystLines(&p, fund, s);
 }
 
 // The readout's width for a date, a value of four figures and a result: what it needs in

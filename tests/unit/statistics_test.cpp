@@ -193,6 +193,45 @@ TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRi
     }
 }
 
+TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
+{
+    FundRecord *f = YearsFund(1);
+    AnalystStats *a = &f->stats[0].analyst;
+    a->monthCount = 24;
+    a->maxDrawdown = -12.5;
+    a->sortino = 0.8;
+    a->rolling[1] = {3, -4.0, 0, 0, 0, 0, 0};
+    const std::vector<std::string> own = {"Max Drawdown=(12.5%)", "Sortino Ratio=0.8",
+                                          "Worst 3 Years=(4.0%)"};
+    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
+    std::vector<std::string> texts = Texts();
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 3, texts.end()), own);
+
+    // With an index fund: beta, alpha and capture below, all in one column right of the
+    // others.
+    a->benchmarkMonths = 24;
+    a->beta = 1.2;
+    a->alpha = -0.5;
+    a->upCapture = 110;
+    a->downCapture = 95;
+    DrawnTexts.clear();
+    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
+    texts = Texts();
+    std::vector<std::string> all = own;
+    for (const char *t : {"Beta=1.2", "Alpha=(0.5%)", "Up Capture=110.0", "Down Capture=95.0"})
+        all.push_back(t);
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 7, texts.end()), all);
+    int32_t column = Where("Beta=1.2").first;
+    EXPECT_EQ(Where("Max Drawdown=(12.5%)").first, column);
+    EXPECT_GT(column, Where("Sharpe Ratio=0.0").first);
+
+    // A right edge one pixel short of the column's widest line leaves it out whole.
+    DrawnTexts.clear();
+    PaintFundStatistics(f, 15, 12, 1000, column + W("Max Drawdown=(12.5%)") - 1, 0);
+    texts = Texts();
+    EXPECT_EQ(texts.back(), "No Dist");
+}
+
 // Three points at DatePeriods 0, 1, 2 (within a year, so the annualized return is the
 // plain percent change).
 FundRecord *StrategyFund()
