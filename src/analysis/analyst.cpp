@@ -84,11 +84,20 @@ static std::vector<MonthReturn> MonthlyReturns(const std::vector<MonthEnd> &ends
 }
 
 // The risk-free return of one month: the year's RISKFREE rate compounded over its twelve
-// months.
-static double MonthlyRiskFree(uint32_t month)
+// months. The months come in order, so the last year's result serves its other months.
+struct RiskFreeMemo {
+    uint32_t year = UINT32_MAX;
+    double rate = 0;
+};
+
+static double RiskFreeOfMonth(RiskFreeMemo *memo, uint32_t month)
 {
-    double rate = RateOfYear(RiskFreeRates, RiskFreeCount, month / 12);
-    return pow(1 + rate / 100, 1.0 / 12) - 1;
+    if (month / 12 != memo->year) {
+        memo->year = month / 12;
+        memo->rate = pow(1 + RateOfYear(RiskFreeRates, RiskFreeCount, memo->year) / 100,
+                         1.0 / 12) - 1;
+    }
+    return memo->rate;
 }
 
 static double Mean(const std::vector<double> &x)
@@ -152,8 +161,9 @@ static void MonthlyRisk(const std::vector<MonthReturn> &returns, int s, AnalystS
     a->monthCount = (uint32_t)returns.size();
     std::vector<double> r, excess;
     double downside = 0;
+    RiskFreeMemo memo;
     for (const MonthReturn &m : returns) {
-        double x = m.ret - (s == 0 ? MonthlyRiskFree(m.month) : 0);
+        double x = m.ret - (s == 0 ? RiskFreeOfMonth(&memo, m.month) : 0);
         r.push_back(m.ret);
         excess.push_back(x);
         if (x < 0)
@@ -165,9 +175,11 @@ static void MonthlyRisk(const std::vector<MonthReturn> &returns, int s, AnalystS
     a->sortino = SafeDivide(Mean(excess) * 12, deviation * sqrt(12.0));
 }
 
-// The annualised return of every window of months between two month ends, by the window's
-// first month; fills the spread of each window length.
-static std::vector<double> WindowReturns(const std::vector<MonthEnd> &ends, uint32_t months,
+// The growth (last value / first value) of every window of months between two month ends,
+// in the order of the windows' first months (given to firstMonths when asked). Growth
+// orders the windows as their annualised returns do; only the few returns shown are
+// annualised.
+static std::vector<double> WindowGrowths(const std::vector<MonthEnd> &ends, uint32_t months,
                                          std::vector<uint32_t> *firstMonths)
 {
     std::vector<double> out;
@@ -180,30 +192,37 @@ static std::vector<double> WindowReturns(const std::vector<MonthEnd> &ends, uint
             break;
         if (ends[j].month != target || !(ends[i].value > 0))
             continue;
-        out.push_back((pow(ends[j].value / ends[i].value, 12.0 / months) - 1) * 100);
+        out.push_back(ends[j].value / ends[i].value);
         if (firstMonths)
             firstMonths->push_back(ends[i].month);
     }
     return out;
 }
 
+static double Annualised(double growth, uint32_t months)
+{
+    return (pow(growth, 12.0 / months) - 1) * 100;
+}
+
 static void Rolling(const std::vector<MonthEnd> &ends, AnalystStats *a)
 {
     for (int w = 0; w < ROLLING_WINDOWS; w++) {
         RollingReturns *r = &a->rolling[w];
-        std::vector<double> x = WindowReturns(ends, RollingMonths[w], nullptr);
+        uint32_t months = RollingMonths[w];
+        std::vector<double> x = WindowGrowths(ends, months, nullptr);
         memset(r, 0, sizeof *r);
         r->count = (uint32_t)x.size();
         if (x.empty())
             continue;
         uint32_t positive = 0;
         for (double v : x)
-            positive += v > 0;
+            positive += v > 1;
         std::sort(x.begin(), x.end());
         size_t h = x.size() / 2;
-        r->worst = x.front();
-        r->best = x.back();
-        r->median = x.size() % 2 ? x[h] : (x[h - 1] + x[h]) / 2;
+        r->worst = Annualised(x.front(), months);
+        r->best = Annualised(x.back(), months);
+        r->median = x.size() % 2 ? Annualised(x[h], months)
+                                 : (Annualised(x[h - 1], months) + Annualised(x[h], months)) / 2;
         r->positiveShare = 100.0 * positive / (double)x.size();
     }
 }
@@ -234,6 +253,7 @@ static void BenchmarkFigures(FundRecord *f, const FundRecord *index)
     double upFund = 0, upIndex = 0, downFund = 0, downIndex = 0;
     uint32_t up = 0, down = 0;
     size_t j = 0;
+    RiskFreeMemo memo;
     for (const MonthReturn &m : fr) {
         while (j < ir.size() && ir[j].month < m.month)
             j++;
@@ -241,7 +261,7 @@ static void BenchmarkFigures(FundRecord *f, const FundRecord *index)
             break;
         if (ir[j].month != m.month)
             continue;
-        double rf = MonthlyRiskFree(m.month), ri = ir[j].ret;
+        double rf = RiskFreeOfMonth(&memo, m.month), ri = ir[j].ret;
         x.push_back(m.ret - rf);
         y.push_back(ri - rf);
         d.push_back(m.ret - ri);
@@ -274,8 +294,8 @@ static void BenchmarkFigures(FundRecord *f, const FundRecord *index)
     // How often each rolling window beat the index fund's window of the same months.
     for (int w = 0; w < ROLLING_WINDOWS; w++) {
         std::vector<uint32_t> fm, im;
-        std::vector<double> fx = WindowReturns(fundEnds, RollingMonths[w], &fm);
-        std::vector<double> ix = WindowReturns(indexEnds, RollingMonths[w], &im);
+        std::vector<double> fx = WindowGrowths(fundEnds, RollingMonths[w], &fm);
+        std::vector<double> ix = WindowGrowths(indexEnds, RollingMonths[w], &im);
         uint32_t both = 0, beat = 0;
         size_t k = 0;
         for (size_t i = 0; i < fm.size(); i++) {

@@ -8,6 +8,7 @@ the screenshots, out/e2e by default.)
 """
 
 import argparse
+import csv
 import json
 import os
 import re
@@ -342,7 +343,8 @@ class FundListAndGraphs(VantryTest):
         self.assertEqual(shown, report_order(self.source, 1))
         self.shot("all-selected")
         for command, chart in (("IDM_VOLATILITY", 2), ("IDM_TOTAL_RETURN", 4),
-                               ("IDM_SHARPE_RATIO", 14), ("IDM_NO_CHART", 0)):
+                               ("IDM_SHARPE_RATIO", 14), ("IDM_MAX_DRAWDOWN", 15),
+                               ("IDM_BETA", 17), ("IDM_NO_CHART", 0)):
             self.command(command)
             self.assertEqual(self.tab_texts()[3:], report_order(self.source, chart), command)
             self.assertEqual(self.session.listbox(self.child(R["IDC_FUND_LIST"]))["selcount"],
@@ -625,6 +627,35 @@ class BigLoad(VantryTest):
         self.assertTrue(self.session.program_ended(self.proc, 60), "the program did not end")
         self.assertEqual(self.session.boxes(self.pid), [])
         self.assertFalse(os.path.exists(os.path.join(self.data, "SETTINGS")))
+
+
+class AnalystFigures(VantryTest):
+    def test_new_charts_the_panel_column_and_the_statistics_export(self):
+        self.start()
+        self.wait_loaded()
+        for name, chart in (("IDM_MAX_DRAWDOWN", "Max Drawdown"), ("IDM_BETA", "Beta")):
+            self.command(name)
+            self.assertIn("[Chart=%s]" % chart, self.status())
+            self.shot(chart.replace(" ", "-").lower())
+
+        # File > Export Statistics...: the save dialog offers statistics.csv in the data
+        # directory; OK writes a row per fund and series in the list's order.
+        self.session.post_command(self.hwnd, R["IDM_EXPORT_STATISTICS"])
+        dialog = wait_for(lambda: [b for b in self.session.boxes(self.pid)
+                                   if b["caption"] == "Export Statistics"], 20, "the save dialog")
+        self.session.press(dialog[0])
+        exported = os.path.join(self.data, "statistics.csv")
+        wait_for(lambda: os.path.exists(exported), 20, "statistics.csv")
+        with open(exported, newline="") as f:
+            rows = list(csv.DictReader(f))
+        funds = report_funds(self.data, 17)
+        self.assertEqual([(r["shortName"], r["series"]) for r in rows],
+                         [(f["shortName"], s) for f in funds for s in ("0", "1")])
+
+        # The graph page of a fund with an index fund shows the analyst's column.
+        row = [f["shortName"] for f in funds].index("MSFT")
+        self.open_graph(row)
+        self.shot("msft-panel")
 
 
 class Resources(VantryTest):
