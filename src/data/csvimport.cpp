@@ -251,8 +251,8 @@ int IsEmptyValue(const char *text)
     return 0;
 }
 
-// Reads a decimal number (a leading "$" or "+" allowed, at most maxDigits before the point)
-// in ten-thousandths, the fourth fraction digit rounded up when the fifth is 5 or more, as
+// Reads a decimal number (a leading "$" or "+" allowed, at most maxDigits before the point,
+// which may be grouped by commas in threes as in "1,234.50") in ten-thousandths, the fourth fraction digit rounded up when the fifth is 5 or more, as
 // the fund file's reader rounds. Returns 1 and the number of fraction digits written.
 int ParseAmount(const char *text, uint32_t maxDigits, int64_t *value, uint32_t *decimals)
 {
@@ -262,7 +262,12 @@ int ParseAmount(const char *text, uint32_t maxDigits, int64_t *value, uint32_t *
     int64_t whole = 0;
     uint32_t digits = 0, fraction = 0, fractionDigits = 0;
     int roundUp = 0;
-    while (IsDigit(*p)) {
+    while (IsDigit(*p) || (*p == ',' && digits && IsDigit(p[1]) && IsDigit(p[2]) &&
+                           IsDigit(p[3]) && !IsDigit(p[4]))) {
+        if (*p == ',') {
+            p++;
+            continue;
+        }
         whole = whole * 10 + (*p++ - '0');
         if (++digits > maxDigits)
             return 0;
@@ -679,7 +684,8 @@ void KeepWeekEnds(RowList *list)
 {
     uint32_t kept = 0;
     for (uint32_t i = 0; i < list->count; i++)
-        if (i + 1 == list->count || WeekOfDay(list->rows[i + 1].day) != WeekOfDay(list->rows[i].day))
+        if (i + 1 == list->count ||
+            WeekOfDay(list->rows[i + 1].day) != WeekOfDay(list->rows[i].day))
             list->rows[kept++] = list->rows[i];
     list->count = kept;
 }

@@ -240,7 +240,8 @@ def bad_lines_are_reported_and_left_out():
     out = temp_dir()
     csv = write(os.path.join(out, "bad.csv"),
                 "Date,Close\n2020-01-31,10\n2020-13-01,11\n1959-12-31,9\n2060-01-04,9\n"
-                "2020-02-28,abc\n2020-03-31,0\n2020-04-30,12\n2020-04-30,13\n\"2020-05-29,14\n")
+                "2020-02-28,abc\n2020-03-31,0\n2020-04-30,12\n2020-04-30,13\n2020-05-29,\"1,012.5\"\n"
+                "\"2020-06-30,14\n")
     nav = os.path.join(out, "BAD.NAV")
     p = run("import", csv, nav)
     equal(p.returncode, 0, "exit")
@@ -248,12 +249,13 @@ def bad_lines_are_reported_and_left_out():
     for line, text in ((3, "not a date"), (4, "date outside 1960-2059"),
                        (5, "date outside 1960-2059"), (6, "not a number"),
                        (7, "a price of 0"), (9, "a second value"),
-                       (10, "quoted field without its closing quote")):
+                       (11, "quoted field without its closing quote")):
         if "%s(%d): %s" % (csv, line, text) not in err:
             raise AssertionError("no report of line %d (%s): %r" % (line, text, err))
     doc = load(out, "--file-steps", "--points")
     # The points as read come newest first.
-    equal(points(funds(doc)["BAD"]), [("04/30/20", 12.0), ("01/31/20", 10.0)], "points kept")
+    equal(points(funds(doc)["BAD"]), [("05/29/20", 1012.5), ("04/30/20", 12.0),
+                                      ("01/31/20", 10.0)], "points kept")
 
 
 @case

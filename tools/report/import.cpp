@@ -84,8 +84,10 @@ int RunImport(int argc, char **argv)
     ImportSummary summary;
     ImportResult result = ImportCsv(files[0], files[1], &o, &summary);
     if (result == IMPORT_WRITTEN)
-        fprintf(stderr, "%s: %u NAV, %u distribution and %u split lines %s\n", files[1],
-                summary.points, summary.dists, summary.splits,
-                summary.extended ? "appended" : "written");
+        fprintf(stderr,
+                "%s: %u NAV, %u distribution and %u split lines %s; %u bad lines and %u "
+                "rows without a value left out\n", files[1], summary.points, summary.dists,
+                summary.splits, summary.extended ? "appended" : "written", summary.badLines,
+                summary.emptyRows);
     return result == IMPORT_FAILED ? 1 : 0;
 }
