@@ -158,6 +158,7 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         {IDM_KEY_HELP, "Keystroke Help - Ctrl-h,<F1>"},
         {IDM_MANUAL, "On-line Manual"},
         {IDM_ABOUT, "About Vantry"},
+        {IDM_IMPORT_CSV, "Import CSV..."},
     };
     std::multimap<long, std::string> items;
     for (const std::string &line : Lines(rc)) {
