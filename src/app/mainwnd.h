@@ -126,6 +126,9 @@ void StartUpdateJob(int full);
 // window, and the About box with the dynamic memory in use.
 void RunDefaultBenchmarkDialog(void);
 void ShowAboutBox(void);
+// File > Import CSV... (dlg_import.cpp): returns 1 when a fund file was written or
+// extended, and the data set is to be loaded again.
+int RunImportCsvDialog(void);
 
 // ---------------------------------------------------------------------------------------
 // Printing (print.cpp): "Print Fund Graph" of the graph window's picture; the caller has

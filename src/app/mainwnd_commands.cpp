@@ -599,6 +599,10 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
     case IDM_INCREMENTAL_UPDATE: StartUpdate(0); break;
     case IDM_FULL_UPDATE: StartUpdate(1); break;
     case IDM_RESTART: Restart(); break;
+    case IDM_IMPORT_CSV:
+        if (RunImportCsvDialog())
+            Restart();
+        break;
     case IDM_PRINT: PrintGraph(focus); break;
     case IDM_KEY_HELP:
         if (TabControl)
@@ -636,8 +640,9 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 
     // Refused before anything else, so that even a measuring line stays as it was.
     int changes = fromFundList ? code != LBN_DBLCLK
-                               : !fromHelpList && id >= IDM_YTD_RETURN &&
-                                     id <= IDM_EXPORT_STATISTICS && !OnlyReads(id);
+                               : !fromHelpList && ((id >= IDM_YTD_RETURN &&
+                                     id <= IDM_EXPORT_STATISTICS) || id == IDM_IMPORT_CSV) &&
+                                     !OnlyReads(id);
     if (changes && WorkerThread) {
         RefuseCommand(fromFundList);
         return 0;

@@ -447,6 +447,9 @@ class WineSession:
     def send(self, hwnd, msg, wparam=0, lparam=0):
         return self.ask("send", hwnd, msg, wparam, lparam)["result"]
 
+    def set_text(self, hwnd, text):
+        self.ask("settext", hwnd, text)
+
     def post(self, hwnd, msg, wparam=0, lparam=0):
         self.ask("post", hwnd, msg, wparam, lparam)
 

@@ -300,6 +300,22 @@ static void CmdSendPost(char **argv, int argc, int post)
     Finish();
 }
 
+/* settext HWND TEXT: a window's text (an edit box's content) by WM_SETTEXT, whose string
+   the system carries into the window's process. TEXT is the rest of the line. */
+static void CmdSetText(char **argv, int argc, const char *text)
+{
+    if (argc < 2)
+        return Fail("usage: settext HWND TEXT");
+    HWND h = Hw(argv[1]);
+    LRESULT r = 0;
+    if (!IsWindow(h))
+        return Fail("no window %s", argv[1]);
+    if (!Send(h, WM_SETTEXT, 0, (LPARAM)text, &r) || !r)
+        return Fail("WM_SETTEXT failed (%lu)", GetLastError());
+    Begin();
+    Finish();
+}
+
 /* lb HWND: count, selection, caret and top index of a list box. */
 static void CmdListBox(char **argv, int argc)
 {
@@ -816,15 +832,18 @@ int main(void)
             CmdBoxes(argv, argc);
         else if (!strcmp(cmd, "press"))
             CmdPress(argv, argc);
-        else if (!strcmp(cmd, "capture")) {
-            const char *path = copy;
-            for (int skip = 0; skip < 2 && *path; skip++) {
-                while (*path && *path != ' ')
-                    path++;
-                while (*path == ' ')
-                    path++;
+        else if (!strcmp(cmd, "capture") || !strcmp(cmd, "settext")) {
+            const char *rest = copy;
+            for (int skip = 0; skip < 2 && *rest; skip++) {
+                while (*rest && *rest != ' ')
+                    rest++;
+                while (*rest == ' ')
+                    rest++;
             }
-            CmdCapture(argv, argc, path);
+            if (cmd[0] == 'c')
+                CmdCapture(argv, argc, rest);
+            else
+                CmdSetText(argv, argc, rest);
         } else if (!strcmp(cmd, "gdi"))
             CmdGdi(argv, argc);
         else if (!strcmp(cmd, "focus"))

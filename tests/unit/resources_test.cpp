@@ -168,6 +168,7 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         {IDM_INFORMATION_RATIO, "Information Ratio"},
         {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
         {IDM_EXPORT_STATISTICS, "Export Statistics..."},
+        {IDM_IMPORT_CSV, "Import CSV..."},
     };
     std::multimap<long, std::string> items;
     for (const std::string &line : Lines(rc)) {

@@ -27,6 +27,7 @@
 #include "data/optfile.h"
 #include "data/sidefiles.h"
 #include "data/viewflags.h"
+#include "import.h"
 #include "json.h"
 #include "png.h"
 #include "platform/platform.h"
@@ -178,6 +179,7 @@ void Usage(void)
           "  --zoom 0|1            the recent years only, or the whole history\n"
           "  --resources DIR       the bitmaps (bmpNNN.bmp; default: the repository's)\n"
           "  --font FILE           the TrueType font of the text (default: DejaVu Sans)\n"
+          "usage: vantry-report import [options] PRICES.csv FUND.NAV   (import --help)\n"
           "usage: vantry-report --annualized START END PERIODS\n"
           "  Prints the annualized return in percent from value START to value END over\n"
           "  PERIODS DatePeriods, as the graph window's measuring line computes it.\n",
@@ -727,6 +729,8 @@ void PrintTable(FILE *out)
 
 int main(int argc, char **argv)
 {
+    if (argc >= 2 && strcmp(argv[1], "import") == 0)
+        return RunImport(argc - 2, argv + 2);
     if (argc >= 2 && strcmp(argv[1], "--annualized") == 0) {
         char *end[3];
         double start = argc == 5 ? strtod(argv[2], &end[0]) : 0;

@@ -1,0 +1,309 @@
+#!/usr/bin/env python3
+"""vantry-report import end to end: the real series of tests/data/import imported and loaded
+against the sample fund files made from them, vendor-style files written here (quotes, a
+byte-order mark, CR LF, other column orders, null rows, newest-first dates, dividends and a
+split) whose total return is worked out here, extending a fund file, and bad input.
+
+Usage: test_import.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
+"""
+import atexit
+import datetime
+import glob
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+TOOL, DATA, SAMPLES = sys.argv[1], sys.argv[2], sys.argv[3]
+RESULTS = []
+ROOT = tempfile.mkdtemp(prefix="vantry-import-run-")
+atexit.register(shutil.rmtree, ROOT, True)
+
+
+def case(function):
+    RESULTS.append(function)
+    return function
+
+
+def temp_dir():
+    return tempfile.mkdtemp(dir=ROOT)
+
+
+def run(*args):
+    return subprocess.run([TOOL, *args], capture_output=True, timeout=300)
+
+
+def imported(*args):
+    p = run("import", *args)
+    if p.returncode != 0:
+        raise AssertionError("import exit %d: %s" % (p.returncode, p.stderr.decode()))
+    return p.stderr.decode()
+
+
+def load(directory, *options):
+    p = run("--json", "--read-only", *options, directory)
+    if p.returncode != 0:
+        raise AssertionError("load exit %d: %s" % (p.returncode, p.stderr.decode()))
+    return json.loads(p.stdout)
+
+
+def funds(doc):
+    return {f["shortName"]: f for f in doc["funds"]}
+
+
+def equal(got, expected, what):
+    if got != expected:
+        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
+
+
+def near(got, expected, what, tolerance=1e-9):
+    if abs(got - expected) > tolerance * max(1.0, abs(expected)):
+        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
+
+
+def write(path, text, encoding="utf-8", newline="\n"):
+    with open(path, "w", encoding=encoding, newline="") as f:
+        f.write(text.replace("\n", newline))
+    return path
+
+
+def header_value(nav_path, key):
+    with open(nav_path, encoding="latin-1") as f:
+        for line in f:
+            if line.upper().startswith(key + " ="):
+                return line.split("=", 1)[1].strip()
+    return None
+
+
+def points(fund):
+    return [(p["date"], p["value"]) for p in fund["series"][0]["points"]]
+
+
+@case
+def real_series_match_the_sample_files():
+    out = temp_dir()
+    csvs = sorted(glob.glob(os.path.join(DATA, "import", "*.csv")))
+    for csv in csvs:
+        name = os.path.splitext(os.path.basename(csv))[0]
+        sample = os.path.join(SAMPLES, name + ".NAV")
+        imported("--weekly", "--name", header_value(sample, "NAME"),
+                 "--category", header_value(sample, "CATEGORY"), csv,
+                 os.path.join(out, name + ".NAV"))
+    got = funds(load(out, "--file-steps", "--points"))
+    expected = funds(load(SAMPLES, "--file-steps", "--points"))
+    equal(len(got), len(csvs), "funds imported")
+    for name, fund in got.items():
+        for key in ("name", "category"):
+            equal(fund[key], expected[name][key], name + " " + key)
+        equal(points(fund), points(expected[name]), name + " points")
+
+
+# One vendor's daily prices, 1 to 12 March 2021: every weekday, the 8th without a value.
+DAYS = [datetime.date(2021, 3, d) for d in (1, 2, 3, 4, 5, 8, 9, 10, 11, 12)]
+CLOSE = [10.0, 10.2, 10.1, 10.4, 10.5, None, 7.1, 7.2, 7.0, 7.3]
+DIV_DAY, DIV, CG = datetime.date(2021, 3, 6), 0.25, 0.10   # a Saturday
+SPLIT_DAY = datetime.date(2021, 3, 9)                       # 3 for 2
+
+
+def expected_values():
+    """The load's total return: splits on or before a point, then the distributions on or
+    before it reinvested at its NAV; one unit invested at the first point."""
+    shares, values, split_used, dist_used = 1 / CLOSE[0], [], False, False
+    for day, nav in zip(DAYS, CLOSE):
+        if nav is None:
+            continue
+        if day >= SPLIT_DAY and not split_used:
+            shares, split_used = shares * 3 / 2, True
+        if day >= DIV_DAY and not dist_used:
+            shares, dist_used = shares + shares * (DIV + CG) / nav, True
+        values.append(shares * nav)
+    return values
+
+
+DATE_FORMS = {
+    "iso": lambda d: d.isoformat(),
+    "us": lambda d: d.strftime("%m/%d/%Y"),
+    "vendor": lambda d: '"%s"' % d.strftime("%b %d, %Y"),
+    "day-month": lambda d: d.strftime("%d-%b-%Y"),
+}
+
+
+def vendor_prices(path, form, bom, newline):
+    """Newest first, the close in the third column and quoted, an adjusted close beside."""
+    rows = ['"Adj Close",Volume,"Close","Date",Open']
+    for day, close in reversed(list(zip(DAYS, CLOSE))):
+        value = "null" if close is None else '"%.2f"' % close
+        rows.append("%s,1000,%s,%s,%s" % ("null" if close is None else "%.2f" % (close * 0.9),
+                                          value, DATE_FORMS[form](day), value))
+    return write(path, ("\ufeff" if bom else "") + "\n".join(rows) + "\n", newline=newline)
+
+
+@case
+def vendor_files_with_distributions_and_a_split():
+    # Date form, byte-order mark, line end: every variant must give the same fund.
+    variants = [("iso", True, "\r\n"), ("us", False, "\n"), ("vendor", True, "\n"),
+                ("day-month", False, "\r\n")]
+    out = temp_dir()
+    dividends = write(os.path.join(out, "div.csv"),
+                      "Date,Dividends,Capital Gains\n2021-03-02,0,0\n%s,%.2f,%.2f\n"
+                      % (DIV_DAY.isoformat(), DIV, CG))
+    splits = write(os.path.join(out, "split.csv"),
+                   "Date,Stock Splits\r\n%s,3:2\r\n" % SPLIT_DAY.isoformat(), newline="\r\n")
+    data = os.path.join(out, "data")
+    os.mkdir(data)
+    for i, (form, bom, newline) in enumerate(variants):
+        prices = vendor_prices(os.path.join(out, "p%d.csv" % i), form, bom, newline)
+        imported("--name", "Vendor %s" % form, "--category", "growth", "--dividends",
+                 dividends, "--splits", splits, prices, os.path.join(data, "V%d.NAV" % i))
+    doc = load(data, "--points")
+    equal(doc["reports"], [], "reports")
+    expected = expected_values()
+    for i, (form, _, _) in enumerate(variants):
+        fund = funds(doc)["V%d" % i]
+        equal(fund["category"], 5, form + " category")
+        equal([p["date"] for p in fund["series"][0]["points"]],
+              [d.strftime("%m/%d/%y") for d, c in zip(DAYS, CLOSE) if c is not None],
+              form + " dates")
+        for k, p in enumerate(fund["series"][0]["points"]):
+            near(p["value"], expected[k], "%s value %d" % (form, k), 1e-12)
+        near(fund["distTotal"], DIV + CG, form + " distributions")
+    with open(os.path.join(data, "V0.NAV"), "rb") as f:
+        text = f.read()
+    for line in (b"03/06/21 DIV = 0.25, LCG = 0.10\r\n", b"03/09/21 SPLIT 3 FOR 2\r\n"):
+        if line not in text:
+            raise AssertionError("V0.NAV lacks %r" % line)
+
+
+def month_csv(path, months, value=lambda m: 10 + m / 8):
+    """Month-end prices of 2020 for the months given, as date,value."""
+    rows = ["date,value"]
+    for m in months:
+        day = datetime.date(2020 + m // 12, m % 12 + 1, 1) - datetime.timedelta(days=1)
+        rows.append("%s,%.4f" % (day.isoformat(), value(m)))
+    return write(path, "\n".join(rows) + "\n")
+
+
+@case
+def extending_keeps_old_bytes_and_adds_each_date_once():
+    out = temp_dir()
+    nav = os.path.join(out, "EXT.NAV")
+    imported("--name", "Extended", month_csv(os.path.join(out, "a.csv"), range(1, 7)), nav)
+    sizes = []
+    for name, months in (("b.csv", range(4, 10)), ("c.csv", range(8, 13))):
+        with open(nav, "rb") as f:
+            before = f.read()
+        sizes.append(len(before))
+        imported(month_csv(os.path.join(out, name), months), nav)
+        with open(nav, "rb") as f:
+            after = f.read()
+        equal(after[:len(before)], before, "old bytes after " + name)
+    dates = [line.split(b" ")[0] for line in after.split(b"\r\n") if line[:1].isdigit()]
+    equal(len(dates), 12, "one line a month")
+    equal(len(set(dates)), 12, "no date twice")
+    # Nothing new: a message and no write.
+    p = run("import", month_csv(os.path.join(out, "d.csv"), range(3, 12)), nav)
+    equal(p.returncode, 0, "nothing new exit")
+    with open(nav, "rb") as f:
+        equal(f.read(), after, "file after an import with nothing new")
+
+
+@case
+def an_overlap_that_disagrees_writes_nothing():
+    out = temp_dir()
+    nav = write(os.path.join(out, "OLD.NAV"),
+                "NAME = Old\r\n01/31/20 = 10.12\r\n02/28/20 = 10.5\r\n", newline="")
+    # The file's two decimals round the CSV's four: 10.1249 agrees, 10.1260 does not.
+    for close, agrees in ((10.1249, True), (10.1151, True), (10.126, False),
+                          (10.114, False)):
+        csv = write(os.path.join(out, "o.csv"),
+                    "date,value\n2020-01-31,%.4f\n2020-02-28,10.5\n2020-03-31,11\n" % close)
+        with open(nav, "rb") as f:
+            before = f.read()
+        p = run("import", csv, nav)
+        with open(nav, "rb") as f:
+            after = f.read()
+        equal(p.returncode, 0 if agrees else 1, "exit for %.4f" % close)
+        if agrees:
+            equal(after, before + b"03/31/20 = 11.00\r\n", "appended for %.4f" % close)
+            with open(nav, "wb") as f:
+                f.write(before)
+        else:
+            equal(after, before, "file after %.4f" % close)
+            if (csv + "(2): close") not in p.stderr.decode():
+                raise AssertionError("no line-numbered report: %r" % p.stderr)
+
+
+@case
+def bad_lines_are_reported_and_left_out():
+    out = temp_dir()
+    csv = write(os.path.join(out, "bad.csv"),
+                "Date,Close\n2020-01-31,10\n2020-13-01,11\n1959-12-31,9\n2060-01-04,9\n"
+                "2020-02-28,abc\n2020-03-31,0\n2020-04-30,12\n2020-04-30,13\n2020-05-29,\"1,012.5\"\n"
+                "\"2020-06-30,14\n")
+    nav = os.path.join(out, "BAD.NAV")
+    p = run("import", csv, nav)
+    equal(p.returncode, 0, "exit")
+    err = p.stderr.decode()
+    for line, text in ((3, "not a date"), (4, "date outside 1960-2059"),
+                       (5, "date outside 1960-2059"), (6, "not a number"),
+                       (7, "a price of 0"), (9, "a second value"),
+                       (11, "quoted field without its closing quote")):
+        if "%s(%d): %s" % (csv, line, text) not in err:
+            raise AssertionError("no report of line %d (%s): %r" % (line, text, err))
+    doc = load(out, "--file-steps", "--points")
+    # The points as read come newest first.
+    equal(points(funds(doc)["BAD"]), [("05/29/20", 1012.5), ("04/30/20", 12.0),
+                                      ("01/31/20", 10.0)], "points kept")
+
+
+@case
+def failures_write_nothing():
+    out = temp_dir()
+    good = month_csv(os.path.join(out, "good.csv"), range(1, 4))
+    empty = write(os.path.join(out, "empty.csv"), "Date,Close\n2020-01-31,null\n")
+    adjusted = write(os.path.join(out, "adj.csv"), "Date,Adj Close\n2020-01-31,10\n")
+    existing = write(os.path.join(out, "KEEP.NAV"), "NAME = Keep\r\n01/31/19 = 5.00\r\n")
+    cases = [
+        ([os.path.join(out, "missing.csv"), "NEW.NAV"], "Can't open"),
+        ([empty, "NEW.NAV"], "no prices"),
+        ([adjusted, "NEW.NAV"], "no close column"),
+        (["--close-column", "Adj Close", adjusted, "NEW.NAV"], "adjusted close"),
+        (["--category", "Bonds", good, "NEW.NAV"], "Unknown category"),
+        ([good, "NEW.TXT"], "ends in .NAV"),
+        (["--dividends", os.path.join(out, "none.csv"), good, "KEEP.NAV"], "Can't open"),
+        (["--splits", write(os.path.join(out, "s.csv"), "Date,Stock Splits\n2020-02-03,2:0\n"),
+          good, "KEEP.NAV"], "not a split ratio"),
+    ]
+    for args, message in cases:
+        args = args[:-1] + [os.path.join(out, args[-1])]
+        p = run("import", *args)
+        err = p.stderr.decode()
+        if message not in err:
+            raise AssertionError("%s: no %r in %r" % (args, message, err))
+        if message == "not a split ratio":
+            continue   # a bad line: reported, left out, the rest written
+        equal(p.returncode, 1, "exit of %s" % args)
+        equal(os.path.exists(os.path.join(out, "NEW.NAV")), False, "NEW.NAV after %s" % args)
+        with open(existing, "rb") as f:
+            equal(f.read(), b"NAME = Keep\r\n01/31/19 = 5.00\r\n", "KEEP.NAV after %s" % args)
+    equal(glob.glob(os.path.join(out, "*.tmp")), [], "temporary files left")
+
+
+def main():
+    passed = failed = 0
+    for test in RESULTS:
+        try:
+            test()
+            print("ok   " + test.__name__)
+            passed += 1
+        except Exception as e:  # noqa: BLE001 - every failure is reported, the run goes on
+            print("FAIL %s: %s" % (test.__name__, e))
+            failed += 1
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

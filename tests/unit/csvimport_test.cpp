@@ -1,0 +1,93 @@
+// The CSV reader's records and the date forms the import accepts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/csvimport.h"
+#include "data/csvreader.h"
+
+namespace {
+
+// Every record of text as fields joined by "|", records by "/", with each record's line.
+std::string Records(const std::string &input)
+{
+    std::vector<char> text(input.begin(), input.end());
+    text.push_back(0);
+    CsvReader reader;
+    CsvBegin(&reader, text.data(), input.size());
+    std::string out;
+    char *fields[CSV_MAX_FIELDS];
+    uint32_t count, line;
+    while (CsvNextRecord(&reader, fields, &count, &line)) {
+        out += std::to_string(line) + ":";
+        for (uint32_t i = 0; i < count; i++)
+            out += (i ? "|" : "") + std::string(fields[i]);
+        out += "/";
+    }
+    if (reader.openQuoteLine)
+        out += "open@" + std::to_string(reader.openQuoteLine);
+    return out;
+}
+
+TEST(CsvReader, Records)
+{
+    static const struct {
+        const char *input, *records;
+    } cases[] = {
+        {"a,b\nc,d\n", "1:a|b/2:c|d/"},
+        {"a,b\r\nc,d", "1:a|b/2:c|d/"},                        // CR LF, no final line end
+        {"\xEF\xBB\xBF" "Date,Close\r\n", "1:Date|Close/"},     // byte-order mark
+        {"\"a,b\",\"say \"\"hi\"\"\"\n", "1:a,b|say \"hi\"/"},  // quotes, doubled quotes
+        {"\"two\nlines\",x\ny\n", "1:two\nlines|x/3:y/"},       // a line end inside quotes
+        {" a , b \n\n  \nc\r\r\nd\n", "1:a|b/4:c/6:d/"},        // blanks, blank lines, CR
+        {"a,,\n", "1:a||/"},                                    // empty fields
+        {"Date;Close\n1;2,5\n", "1:Date|Close/2:1|2,5/"},       // ';' where no comma is
+        {"Date\tClose\n1\t2\n", "1:Date|Close/2:1|2/"},         // tabs
+        {"\"open,1\n2\n", "1:open,1\n2\n/open@1"},              // a quote that never closes
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Records(c.input), c.records) << c.input;
+}
+
+TEST(CsvImport, DateForms)
+{
+    static const struct {
+        const char *text;
+        uint32_t year, month, day;  // 0: not a date
+    } cases[] = {
+        {"2024-03-15", 2024, 3, 15},
+        {"2024/3/5", 2024, 3, 5},
+        {"2024-03-15T16:00:00Z", 2024, 3, 15},
+        {"2024-03-15 00:00:00", 2024, 3, 15},
+        {"20240315", 2024, 3, 15},
+        {"03/15/2024", 2024, 3, 15},
+        {"3/15/24", 2024, 3, 15},
+        {"12/31/60", 1960, 12, 31},
+        {"01/02/59", 2059, 1, 2},
+        {"15.03.2024", 2024, 3, 15},
+        {"15-Mar-2024", 2024, 3, 15},
+        {"15 march 2024", 2024, 3, 15},
+        {"Mar 15, 2024", 2024, 3, 15},
+        {"September 1 1999", 1999, 9, 1},
+        {"2024-02-29", 2024, 2, 29},
+        {"2023-02-29", 0, 0, 0},     // not a leap year
+        {"2024-13-01", 0, 0, 0},
+        {"15/03/2024", 0, 0, 0},     // slashes put the month first
+        {"2024-03", 0, 0, 0},
+        {"Foo 15, 2024", 0, 0, 0},
+        {"03/15/024", 0, 0, 0},
+        {"2024-03-15x", 0, 0, 0},
+        {"", 0, 0, 0},
+    };
+    for (const auto &c : cases) {
+        uint32_t y = 0, m = 0, d = 0;
+        int ok = ParseImportDate(c.text, &y, &m, &d);
+        EXPECT_EQ(ok, c.year != 0) << c.text;
+        if (ok && c.year)
+            EXPECT_EQ(y * 10000 + m * 100 + d, c.year * 10000 + c.month * 100 + c.day)
+                << c.text;
+    }
+}
+
+}  // namespace
