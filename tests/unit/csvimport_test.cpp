@@ -84,9 +84,10 @@ TEST(CsvImport, DateForms)
         uint32_t y = 0, m = 0, d = 0;
         int ok = ParseImportDate(c.text, &y, &m, &d);
         EXPECT_EQ(ok, c.year != 0) << c.text;
-        if (ok && c.year)
+        if (ok && c.year) {
             EXPECT_EQ(y * 10000 + m * 100 + d, c.year * 10000 + c.month * 100 + c.day)
                 << c.text;
+        }
     }
 }
 
