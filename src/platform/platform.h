@@ -39,6 +39,8 @@ int PlatReplaceFile(const char *from, const char *to);
 int PlatDeleteFile(const char *path);
 // 1 when path names an existing directory.
 int PlatIsDirectory(const char *path);
+// 1 when something exists under path (a file, a directory or a link, dangling or not).
+int PlatPathExists(const char *path);
 // 1 when path itself is a symbolic link (Win32: any reparse point), which opening it
 // would follow.
 int PlatIsSymbolicLink(const char *path);
@@ -55,6 +57,9 @@ typedef struct PlatNavListing PlatNavListing;  // body private to each platform
 PlatNavListing *PlatNavListFirst(const char *dir);
 // The current entry's file name (no directory), valid until the next call.
 const char *PlatNavListName(PlatNavListing *listing);
+// The same over the names that end in ".pending" (in any case): what the full update has
+// set aside and not yet settled.
+PlatNavListing *PlatPendingListFirst(const char *dir);
 // Moves to the next entry; returns 0 when there is none.
 int PlatNavListNext(PlatNavListing *listing);
 void PlatNavListClose(PlatNavListing *listing);

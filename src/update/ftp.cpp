@@ -346,32 +346,16 @@ static int32_t ReceiveData(void *buffer, uint32_t size, const char *what)
     return n;
 }
 
-// The backup name of a fetched or backed-up file: "opt", "FUNDS" and "Index" get ".BAK"
-// added, the others have their last three characters replaced ("data.BAK", "A.BAK").
-// pending adds ".tmp": the name under which the full update keeps a backup until the
-// unpacking has succeeded.
-static int BackupPath(const char *name, int addSuffix, int pending, char *out)
-{
-    char backup[DATA_PATH_SIZE];
-    size_t length = strlen(name);
-    const char *tail = pending ? ".tmp" : "";
-    if (addSuffix)
-        FormatText(backup, sizeof backup, "%s.BAK%s", name, tail);
-    else
-        FormatText(backup, sizeof backup, "%.*sBAK%s", (int)(length >= 3 ? length - 3 : 0),
-                   name, tail);
-    return DataPath(backup, out);
-}
-
-// Moves name over its backup in one step. A missing file is no failure and leaves an
-// older backup alone: it may be the only copy of what an earlier update set aside.
-// Returns 1 when the file was moved.
-static int BackUpFile(const char *name, int addSuffix, int pending)
+// Moves name over its backup in one step, or when pending to its pending name, which
+// it never replaces. A missing file is no failure and leaves an older backup alone: it
+// may be the only copy of what an earlier update set aside. Returns 1 when the file was
+// moved.
+static int BackUpFile(const char *name, int pending)
 {
     char path[DATA_PATH_SIZE], backup[DATA_PATH_SIZE];
-    if (!DataPath(name, path) || !BackupPath(name, addSuffix, pending, backup))
+    if (!DataPath(name, path) || !(pending ? PendingPath(name, backup) : BackupPath(name, backup)))
         return 0;
-    if (PlatReplaceFile(path, backup))
+    if (pending ? PlatMoveFile(path, backup) : PlatReplaceFile(path, backup))
         return 1;
     if (PlatLastError() != PLAT_ERROR_FILE_NOT_FOUND)
         ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", path, backup);
@@ -488,7 +472,7 @@ static int RetrieveFile(const char *name, unsigned size)
     CloseDataSockets();
     if (!FtpExpect2xx("RETR final"))
         return DropDownload(PLAT_NO_FILE, tempPath);
-    BackUpFile(name, strcmp(name, "opt") == 0, 0);
+    BackUpFile(name, 0);
     if (!PlatReplaceFile(tempPath, path)) {
         ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", tempPath, path);
         return DropDownload(PLAT_NO_FILE, tempPath);
@@ -523,11 +507,6 @@ static void RememberMoved(const char *name)
     memcpy(MovedNames + used, name, length);
 }
 
-static int IsNamedDataFile(const char *name)
-{
-    return strcmp(name, "opt") == 0 || strcmp(name, "FUNDS") == 0 || strcmp(name, "Index") == 0;
-}
-
 // The fund files of the data directory.
 static uint32_t CountFunds(void)
 {
@@ -551,7 +530,7 @@ static void BackUpDataSet(void)
     if (listing) {
         do {
             const char *name = PlatNavListName(listing);
-            if (BackUpFile(name, 0, 1))
+            if (BackUpFile(name, 1))
                 RememberMoved(name);
             else
                 StayedFunds++;
@@ -560,7 +539,7 @@ static void BackUpDataSet(void)
     }
     static const char *const named[] = {"opt", "FUNDS", "Index"};
     for (const char *name : named)
-        if (BackUpFile(name, 1, 1))
+        if (BackUpFile(name, 1))
             RememberMoved(name);
 }
 
@@ -572,10 +551,8 @@ static void SettleBackups(int restore)
 {
     for (const char *name = MovedNames; name && name < MovedNames + BlockSize(MovedNames);
          name += strlen(name) + 1) {
-        int named = IsNamedDataFile(name);
         char pending[DATA_PATH_SIZE], to[DATA_PATH_SIZE];
-        if (!BackupPath(name, named, 1, pending) ||
-            !(restore ? DataPath(name, to) : BackupPath(name, named, 0, to)))
+        if (!PendingPath(name, pending) || !(restore ? DataPath(name, to) : BackupPath(name, to)))
             continue;
         if (!PlatReplaceFile(pending, to))
             ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", pending, to);
@@ -748,7 +725,17 @@ int UpdateThread(int full)
     Status(text);
 
     int restart = 0;
-    if (Login()) {
+    // What an interrupted update set aside goes back first; while some of it cannot, a
+    // new session would make backups beside it and a later recovery could not tell
+    // which is newer.
+    uint32_t left = RecoverPendingBackups();
+    if (left)
+        ReportFormatted(ReportError,
+                        "Update: %u file(s) set aside by an interrupted update could not be "
+                        "moved back (their names end in \".pending\" in %s); the update "
+                        "is not started.",
+                        (unsigned)left, DataDir);
+    else if (Login()) {
         if (full)
             restart = FetchFile("data.zip") && UnzipDataSet();
         else

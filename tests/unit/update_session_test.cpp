@@ -418,6 +418,9 @@ Tools MakeTools()
 const char *const OldB = "NAME Beta\r\n01/02/24 20.00\r\n";
 const char *const NewA = "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n";
 const char *const NewC = "NAME Gamma\r\n01/03/24 5.00\r\n";
+// Fund files named like side files: their backups must not take opt's or Index's.
+const char *const OptFund = "NAME Opt fund\r\n01/02/24 1.00\r\n";
+const char *const IndexFund = "NAME Index fund\r\n01/02/24 2.00\r\n";
 
 enum Archive { GOOD_ZIP, CORRUPT_ZIP, EMPTY_ZIP };
 
@@ -429,6 +432,8 @@ void LayOutFull(const std::string &data, Archive archive)
     WriteFile(data, "opt", "old opt");
     WriteFile(data, "Index", "A=B\r\n");
     WriteFile(data, "A.BAK", "an older backup");
+    WriteFile(data, "opt.NAV", OptFund);
+    WriteFile(data, "Index.NAV", IndexFund);
     if (archive == CORRUPT_ZIP) {
         WriteFile(TheServer.dir, "data.zip", "this is not a zip archive\r\n");
         return;
@@ -479,6 +484,8 @@ TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
         EXPECT_EQ(ReadWholeFile(data + "/B.BAK"), OldB) << chosen;
         EXPECT_EQ(ReadWholeFile(data + "/opt.BAK"), "old opt") << chosen;
         EXPECT_EQ(ReadWholeFile(data + "/Index.BAK"), "A=B\r\n") << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/opt.NAV.BAK"), OptFund) << chosen;
+        EXPECT_EQ(ReadWholeFile(data + "/Index.NAV.BAK"), IndexFund) << chosen;
         EXPECT_TRUE(Exists(data + "/data.zip")) << chosen;
         // The close-on-exit flag at offset 99 of the information file, nothing else.
         std::string pif = std::string(128, '\0');
@@ -539,6 +546,65 @@ TEST_F(UpdateSession, FullUpdateThatBringsNoDataSetLeavesTheFilesAsTheyWere)
         ASSERT_FALSE(Messages.empty()) << c.unzip;
         EXPECT_EQ(Messages[0].caption, c.caption) << c.unzip;
         EXPECT_EQ(Snapshot(root), expected) << c.unzip;
+        TearDown();
+        ClearMessages();
+    }
+}
+
+// What a full update cut off by the program's end leaves (the data set under pending
+// names, with or without the archive's files unpacked), settled by the next session
+// before it moves anything: every set-aside file is back under its name or, when the
+// unpacking brought its name, its backup. That session's own unzip fails here, so the
+// directory must be the settled one. A pending file that cannot be settled stops it.
+TEST_F(UpdateSession, InterruptedFullUpdateIsSettledBeforeTheNextOne)
+{
+    Tools tools = MakeTools();
+    const std::map<std::string, std::string> user = {
+        {"A.NAV", OldA}, {"B.NAV", OldB}, {"opt", "old opt"}, {"Index", "A=B\r\n"},
+        {"opt.NAV", OptFund}, {"Index.NAV", IndexFund}};
+    const std::map<std::string, std::string> unpacked = {
+        {"A.NAV", NewA}, {"C.NAV", NewC}, {"opt", "zipped opt"}};
+    enum Stop { AT_DIALOG, AFTER_UNZIP, STUCK };
+    for (Stop stop : {AT_DIALOG, AFTER_UNZIP, STUCK}) {
+        SetUp();
+        ASSERT_NO_FATAL_FAILURE(LayOutFull(data, CORRUPT_ZIP));
+        for (const auto &f : user)
+            rename((data + "/" + f.first).c_str(), (data + "/" + f.first + ".pending").c_str());
+        std::map<std::string, std::string> expected;
+        for (const auto &f : user)
+            expected["/data/" + f.first] = f.second;
+        expected["/data/A.BAK"] = "an older backup";
+        if (stop != AT_DIALOG) {
+            for (const auto &f : unpacked) {
+                WriteFile(data, f.first, f.second);
+                expected["/data/" + f.first] = f.second;
+            }
+            expected["/data/A.BAK"] = OldA;
+            expected["/data/opt.BAK"] = "old opt";
+        }
+        std::vector<std::string> messages = {
+            "Error: Update: " + tools.unzip +
+            " ended with exit code 9; the data files are kept as they were."};
+        if (stop == STUCK) {
+            // A backup that is a folder cannot be replaced.
+            unlink((data + "/A.BAK").c_str());
+            mkdir((data + "/A.BAK").c_str(), 0755);
+            expected.erase("/data/A.BAK");
+            expected["/data/A.NAV.pending"] = OldA;
+            messages = {"Error: Update: MoveFile(" + data + "/A.NAV.pending," + data +
+                            "/A.BAK), GetLastError=0x00000015\nIs a directory",
+                        "Error: Update: 1 file(s) set aside by an interrupted update could not "
+                        "be moved back (their names end in \".pending\" in " + data +
+                            "/); the update is not started."};
+        } else {
+            expected["/data/data.zip"] = ReadWholeFile(TheServer.dir + "/data.zip");
+        }
+        SetUnzipProgram(tools.unzip.c_str());
+        ASSERT_TRUE(StartServer("normal"));
+        EXPECT_EQ(UpdateThread(1), 0) << stop;
+        EXPECT_EQ(MessageTexts(), messages) << stop;
+        EXPECT_EQ(Snapshot(root), expected) << stop;
+        EXPECT_EQ(Commands(TheServer.log).empty(), stop == STUCK) << stop;
         TearDown();
         ClearMessages();
     }

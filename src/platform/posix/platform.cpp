@@ -119,6 +119,12 @@ int PlatIsDirectory(const char *path)
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int PlatPathExists(const char *path)
+{
+    struct stat st;
+    return lstat(path, &st) == 0;
+}
+
 int PlatIsSymbolicLink(const char *path)
 {
     struct stat st;
@@ -131,15 +137,15 @@ char PlatPathSeparator(void)
 }
 
 // ---------------------------------------------------------------------------------------
-// Fund listing: every regular *.NAV entry of the directory; readdir's order is arbitrary,
-// so the list sorts them as NTFS lists names.
+// Fund listing: every regular *.NAV (or *.pending) entry of the directory; readdir's order
+// is arbitrary, so the list sorts them as NTFS lists names.
 
-PlatNavListing *PlatNavListFirst(const char *dir)
+static PlatNavListing *ListDirectory(const char *dir, int pending)
 {
     DIR *d = opendir(dir);
     if (!d)
         return nullptr;
-    PlatNavListing *listing = NavListNew();
+    PlatNavListing *listing = NavListNew(pending);
     size_t dirLength = strlen(dir);
     char *path = (char *)malloc(dirLength + 257);
     if (listing && path) {
@@ -160,6 +166,16 @@ PlatNavListing *PlatNavListFirst(const char *dir)
     closedir(d);
     free(path);
     return NavListFinish(listing);
+}
+
+PlatNavListing *PlatNavListFirst(const char *dir)
+{
+    return ListDirectory(dir, 0);
+}
+
+PlatNavListing *PlatPendingListFirst(const char *dir)
+{
+    return ListDirectory(dir, 1);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -82,6 +82,11 @@ int PlatIsDirectory(const char *path)
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+int PlatPathExists(const char *path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 int PlatIsSymbolicLink(const char *path)
 {
     DWORD a = GetFileAttributesA(path);
@@ -94,19 +99,20 @@ char PlatPathSeparator(void)
 }
 
 // ---------------------------------------------------------------------------------------
-// Fund listing: FindFirstFileA on "*.NAV"; the list then sorts the names as NTFS
-// collates, since FAT volumes, network shares and Wine return their own orders.
+// Fund listing: FindFirstFileA on "*.NAV" (or "*.pending"); the list then sorts the names
+// as NTFS collates, since FAT volumes, network shares and Wine return their own orders.
 
-PlatNavListing *PlatNavListFirst(const char *dir)
+static PlatNavListing *ListDirectory(const char *dir, int pending)
 {
-    char pattern[MAX_PATH + 8];
-    if (snprintf(pattern, sizeof pattern, "%s*.NAV", dir) >= (int)sizeof pattern)
+    char pattern[MAX_PATH + 16];
+    if (snprintf(pattern, sizeof pattern, "%s%s", dir, pending ? "*.pending" : "*.NAV") >=
+        (int)sizeof pattern)
         return nullptr;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(pattern, &data);
     if (find == INVALID_HANDLE_VALUE)
         return nullptr;
-    PlatNavListing *listing = NavListNew();
+    PlatNavListing *listing = NavListNew(pending);
     if (listing) {
         do {
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
@@ -116,6 +122,16 @@ PlatNavListing *PlatNavListFirst(const char *dir)
     }
     FindClose(find);
     return NavListFinish(listing);
+}
+
+PlatNavListing *PlatNavListFirst(const char *dir)
+{
+    return ListDirectory(dir, 0);
+}
+
+PlatNavListing *PlatPendingListFirst(const char *dir)
+{
+    return ListDirectory(dir, 1);
 }
 
 // ---------------------------------------------------------------------------------------
