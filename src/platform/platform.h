@@ -140,10 +140,13 @@ int PlatSocketListen(PlatSocket s, int backlog);
 // Waits for and accepts one connection; PLAT_NO_SOCKET on failure. The peer's address
 // goes to peer.
 PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4]);
-// Waits at most seconds until first or second (PLAT_NO_SOCKET: not watched) has something
-// to read, a connection to accept or its end (select). Returns 1 when first is ready,
-// else 2 when second is, 0 when the time ran out, -1 on failure.
-int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds);
+// Waits at most milliseconds until first or second (PLAT_NO_SOCKET: not watched) has
+// something to read, a connection to accept or its end (select). Returns 1 when first is
+// ready, else 2 when second is, 0 when the time ran out, -1 on failure.
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds);
+// A clock in milliseconds that only moves forward, whatever is done to the system time
+// (GetTickCount64 / CLOCK_MONOTONIC): for deadlines.
+uint64_t PlatMilliseconds(void);
 // One send of size bytes: the number sent (possibly fewer), or -1 on failure. A peer
 // that has gone away is a failure, never a signal.
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size);

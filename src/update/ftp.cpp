@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 
 #include "app/errors.h"
 #include "app/viewstate.h"
@@ -34,6 +33,9 @@ uint32_t UpdateTimeoutSeconds = VANTRY_UPDATE_TIMEOUT;
 UpdateChooseUnzipFunc UpdateChooseUnzipHook;
 
 #define FTP_BUFFER_SIZE 512
+// The most lines one reply may have: a server that keeps sending continuation lines is
+// cut off.
+#define FTP_REPLY_LINES 100
 
 // The session's three sockets; PLAT_NO_SOCKET while closed.
 static PlatSocket ControlSocket = PLAT_NO_SOCKET;
@@ -44,10 +46,13 @@ static PlatSocket DataSocket = PLAT_NO_SOCKET;
 static uint8_t ServerAddress[4];
 
 // The control connection's receive buffer, whether the connection has ended (so that an
-// error is reported once, not at every later read) and whether it ended by silence.
+// error is reported once, not at every later read), whether it ended because a reply did
+// not come whole in time or had too many lines, and the time by which the reply being
+// read must have come (PlatMilliseconds).
 static char ReceiveBuffer[FTP_BUFFER_SIZE];
 static uint32_t ReceiveCount, ReceiveAt;
-static int ControlClosed, ControlTimedOut;
+static int ControlClosed, ControlTimedOut, ReplyTooLong;
+static uint64_t ReplyDeadline;
 
 // The last reply line read, and the last file listing received. A reply that arrived while
 // a transfer was still under way waits in ReplyLine for the one who asks for it.
@@ -105,6 +110,20 @@ static void ReportFormatted(void (*report)(const char *), const char *format, ..
     report(text);
 }
 
+// The silence bound in milliseconds, and the time left until deadline (0 when past).
+static uint64_t SilenceMilliseconds(void)
+{
+    return (uint64_t)UpdateTimeoutSeconds * 1000u;
+}
+
+static uint32_t MillisecondsUntil(uint64_t deadline)
+{
+    uint64_t now = PlatMilliseconds();
+    if (now >= deadline)
+        return 0;
+    return deadline - now > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)(deadline - now);
+}
+
 static void CloseDataSockets(void)
 {
     PlatSocketClose(DataSocket);
@@ -116,13 +135,13 @@ static void CloseDataSockets(void)
 // The control connection.
 
 // The next byte, or -1 when the connection has ended (recv 0), failed (reported) or
-// stayed silent for UpdateTimeoutSeconds (ControlTimedOut, reported by the caller).
+// nothing more came until ReplyDeadline (ControlTimedOut, reported by the caller).
 static int FtpGetByte(void)
 {
     if (ReceiveAt >= ReceiveCount) {
         if (ControlClosed)
             return -1;
-        int ready = PlatSocketWait(ControlSocket, PLAT_NO_SOCKET, UpdateTimeoutSeconds);
+        int ready = PlatSocketWait(ControlSocket, PLAT_NO_SOCKET, MillisecondsUntil(ReplyDeadline));
         int32_t n = 0;
         if (ready < 0)
             ReportWinsock("Update: select");
@@ -170,14 +189,21 @@ static int FtpGetLine(char *line)
     return 1;
 }
 
-// Lines until the last line of a reply: three digits and a blank.
+// Lines until the last line of a reply: three digits and a blank. The whole reply must
+// come within the silence bound and in at most FTP_REPLY_LINES lines, so that a server
+// that keeps talking cannot hold the session any more than a silent one.
 static int FtpGetReply(void)
 {
     if (ReplyPending) {
         ReplyPending = 0;
         return 1;
     }
-    for (;;) {
+    ReplyDeadline = PlatMilliseconds() + SilenceMilliseconds();
+    for (uint32_t lines = 1;; lines++) {
+        if (lines > FTP_REPLY_LINES) {
+            ReplyTooLong = ControlClosed = 1;
+            return 0;
+        }
         if (!FtpGetLine(ReplyLine))
             return 0;
         if (isdigit((unsigned char)ReplyLine[0]) && isdigit((unsigned char)ReplyLine[1]) &&
@@ -201,12 +227,15 @@ static int FtpSend(const char *text)
     return 1;
 }
 
-// No reply came; a silent server is told apart from one that closed.
+// No reply came; a silent or endless one is told apart from a closed connection.
 static void ReportNoReply(const char *what)
 {
-    if (ControlTimedOut)
-        ReportFormatted(ReportError, "Update: can't get %s response: nothing came in %u seconds",
-                        what, (unsigned)UpdateTimeoutSeconds);
+    if (ReplyTooLong)
+        ReportFormatted(ReportError, "Update: can't get %s response: more than %u lines", what,
+                        (unsigned)FTP_REPLY_LINES);
+    else if (ControlTimedOut)
+        ReportFormatted(ReportError, "Update: can't get %s response within %u seconds", what,
+                        (unsigned)UpdateTimeoutSeconds);
     else
         ReportFormatted(ReportError, "Update: can't get %s response", what);
 }
@@ -281,32 +310,28 @@ static int OpenDataSocket(char *command, size_t size)
 // and watches the control connection meanwhile: a server that gives up replies there or
 // closes it, and that ends the wait at once. A "2" reply is the transfer's final one
 // arriving early; it is kept for FtpExpect2xx (what: "LIST final", "RETR final") and the
-// wait goes on. Returns 1 when s is ready; 0 after a failure or when nothing came until
-// deadline (reported).
-static int WaitForData(PlatSocket s, time_t deadline, const char *call, const char *what)
+// wait goes on. Returns 1 when s is ready; 0 after a failure (reported); -1 when nothing
+// came until deadline (PlatMilliseconds; reported by the caller).
+static int WaitForData(PlatSocket s, uint64_t deadline, const char *what)
 {
     for (;;) {
         int watchControl = !ReplyPending;
-        time_t now = time(nullptr);
+        uint32_t left = MillisecondsUntil(deadline);
         int ready;
-        if (now >= deadline)
+        if (left == 0)
             ready = 0;
         else if (watchControl && ReceiveAt < ReceiveCount)
             ready = 2;  // a reply already in the buffer, which select cannot see
         else
-            ready = PlatSocketWait(s, watchControl ? ControlSocket : PLAT_NO_SOCKET,
-                                   (uint32_t)(deadline - now));
+            ready = PlatSocketWait(s, watchControl ? ControlSocket : PLAT_NO_SOCKET, left);
         if (ready == 1)
             return 1;
         if (ready < 0) {
             ReportWinsock("Update: select");
             return 0;
         }
-        if (ready == 0) {
-            ReportFormatted(ReportError, "Update: %s: nothing came in %u seconds", call,
-                            (unsigned)UpdateTimeoutSeconds);
-            return 0;
-        }
+        if (ready == 0)
+            return -1;
         if (!FtpExpect2xx(what))
             return 0;
         ReplyPending = 1;
@@ -317,9 +342,13 @@ static int WaitForData(PlatSocket s, time_t deadline, const char *call, const ch
 // unread: anyone who reaches the port first could otherwise deliver the file.
 static int AcceptData(const char *what)
 {
-    time_t deadline = time(nullptr) + UpdateTimeoutSeconds;
+    uint64_t deadline = PlatMilliseconds() + SilenceMilliseconds();
     for (;;) {
-        if (!WaitForData(ListenSocket, deadline, "accept", what))
+        int ready = WaitForData(ListenSocket, deadline, what);
+        if (ready < 0)
+            ReportFormatted(ReportError, "Update: accept: nothing came in %u seconds",
+                            (unsigned)UpdateTimeoutSeconds);
+        if (ready <= 0)
             return 0;
         uint8_t peer[4];
         DataSocket = PlatSocketAccept(ListenSocket, peer);
@@ -334,11 +363,21 @@ static int AcceptData(const char *what)
     }
 }
 
-// One receive from the data connection, waiting at most UpdateTimeoutSeconds. Returns the
-// bytes received, 0 at the end, -1 after a failure (reported).
-static int32_t ReceiveData(void *buffer, uint32_t size, const char *what)
+// One receive from the data connection, waiting at most UpdateTimeoutSeconds and not past
+// the transfer's end (PlatMilliseconds; name and bound in seconds for its report).
+// Returns the bytes received, 0 at the end, -1 after a failure (reported).
+static int32_t ReceiveData(void *buffer, uint32_t size, const char *what, uint64_t end,
+                           const char *name, uint64_t bound)
 {
-    if (!WaitForData(DataSocket, time(nullptr) + UpdateTimeoutSeconds, "recv", what))
+    uint64_t silence = PlatMilliseconds() + SilenceMilliseconds();
+    int ready = WaitForData(DataSocket, silence < end ? silence : end, what);
+    if (ready < 0 && silence < end)
+        ReportFormatted(ReportError, "Update: recv: nothing came in %u seconds",
+                        (unsigned)UpdateTimeoutSeconds);
+    else if (ready < 0)
+        ReportFormatted(ReportError, "Update: %s: the transfer took more than %llu seconds",
+                        name, (unsigned long long)bound);
+    if (ready <= 0)
         return -1;
     int32_t n = PlatSocketReceive(DataSocket, buffer, size);
     if (n < 0)
@@ -362,6 +401,33 @@ static int BackUpFile(const char *name, int pending)
     return 0;
 }
 
+// The size in a listing line from its byte 24 on: a word, blanks and then only digits, at
+// most 10 of them, whose value fits 32 bits, ended by a blank or the end. Returns 0 for
+// anything else ("-1", "4294967296", "12k"), which scanf would have bent into a number.
+static int ParseListedSize(const char *text, unsigned *size)
+{
+    const char *p = text;
+    while (isspace((unsigned char)*p))
+        p++;
+    if (!*p)
+        return 0;
+    while (*p && !isspace((unsigned char)*p))
+        p++;
+    while (isspace((unsigned char)*p))
+        p++;
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; isdigit((unsigned char)*p); p++) {
+        if (++digits > 10)
+            return 0;
+        value = value * 10 + (uint64_t)(*p - '0');
+    }
+    if (digits == 0 || value > 0xFFFFFFFFu || (*p && !isspace((unsigned char)*p)))
+        return 0;
+    *size = (unsigned)value;
+    return 1;
+}
+
 // The size a listing gives for name, into *size. Returns 1, or 0 after a reported failure.
 static int ListFile(const char *name, unsigned *size)
 {
@@ -379,13 +445,13 @@ static int ListFile(const char *name, unsigned *size)
     Status("Update: receiving file listing...");
     // One byte is kept for the terminator, which goes right behind what arrived: a short
     // listing must not be read on into an earlier file's listing.
-    int32_t got = ReceiveData(Listing, sizeof Listing - 1, "LIST final");
+    int32_t got = ReceiveData(Listing, sizeof Listing - 1, "LIST final", UINT64_MAX, name, 0);
     if (got == 0)
         ReportWinsock("Update: recv");
     if (got <= 0)
         return 0;
     Listing[got] = 0;
-    if (got <= 24 || sscanf(Listing + 24, "%*s %u", size) != 1) {
+    if (got <= 24 || !ParseListedSize(Listing + 24, size)) {
         ReportError("Update: Can't understand LIST response.");
         return 0;
     }
@@ -437,12 +503,16 @@ static int RetrieveFile(const char *name, unsigned size)
     Status(text);
     uint64_t received = 0;
     char block[FTP_BUFFER_SIZE];
+    // Beyond the silence bound, the transfer as a whole must keep the slowest rate a line
+    // gives: a server that sends a byte now and then cannot hold the session either.
+    uint64_t limit = SilenceMilliseconds() + (uint64_t)size * 1000u / UPDATE_MIN_BYTES_PER_SECOND;
+    uint64_t end = PlatMilliseconds() + limit;
     // At most one byte more than listed is asked for: enough to know the file is longer,
     // and a server that never stops cannot fill the disk.
     while (received <= size) {
         uint64_t wanted = size - received + 1;
         int32_t n = ReceiveData(block, wanted < sizeof block ? (uint32_t)wanted : sizeof block,
-                                "RETR final");
+                                "RETR final", end, name, limit / 1000u);
         if (n < 0)
             return DropDownload(file, tempPath);
         if (n == 0)

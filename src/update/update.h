@@ -17,6 +17,10 @@ extern uint16_t UpdateServerPort;
 // no data connection and no bytes on it for this long end the session with a report.
 // From the build (VANTRY_UPDATE_TIMEOUT, 60 by default).
 extern uint32_t UpdateTimeoutSeconds;
+// A whole reply must come within that bound and in at most 100 lines. A file transfer
+// must end within the bound plus one second for every UPDATE_MIN_BYTES_PER_SECOND bytes
+// of its listed size (a 5 MB archive: about 85 minutes), whatever trickles in meanwhile.
+#define UPDATE_MIN_BYTES_PER_SECOND 1024u
 
 // The account the session logs in with.
 #define UPDATE_ACCOUNT "datakeeper"

@@ -307,6 +307,11 @@ TEST_F(UpdateSession, OddAndHostileServersAreCopedWithOrLeaveTheFilesAsTheyWere)
         {"foreign", 1, "", "RETR opt", true, true, false},
         {"badlist", 0, "Error: Update: Can't understand LIST response.", "LIST update.dat", true,
          false, false},
+        // Sizes that scanf would read as numbers: negative, or beyond 32 bits.
+        {"negsize", 0, "Error: Update: Can't understand LIST response.", "LIST update.dat", true,
+         false, false},
+        {"hugesize", 0, "Error: Update: Can't understand LIST response.", "LIST update.dat", true,
+         false, false},
         // The listing of opt has 21 bytes, after the longer one of update.dat: its size
         // must not be read from what is left of the earlier listing.
         {"shortlist", 0, "Error: Update: Can't understand LIST response.", "LIST opt", true,
@@ -330,8 +335,16 @@ TEST_F(UpdateSession, OddAndHostileServersAreCopedWithOrLeaveTheFilesAsTheyWere)
          false, false},
         {"mute", 0, "Error: Update: recv: nothing came in 2 seconds", "RETR update.dat", true,
          false, false},
-        {"silent", 0, "Error: Update: can't get greeting response: nothing came in 2 seconds",
+        {"silent", 0, "Error: Update: can't get greeting response within 2 seconds", "CONNECT",
+         false, false, false},
+        // Servers that never stop talking: a reply must end in time and within 100 lines,
+        // a transfer within the bound and a second per KB.
+        {"endless", 0, "Error: Update: can't get greeting response within 2 seconds", "CONNECT",
+         false, false, false},
+        {"chatty", 0, "Error: Update: can't get greeting response: more than 100 lines",
          "CONNECT", false, false, false},
+        {"trickle", 0, "Error: Update: update.dat: the transfer took more than 2 seconds",
+         "RETR update.dat", true, true, false},
     };
     for (const auto &c : cases) {
         SetUp();

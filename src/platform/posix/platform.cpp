@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 PlatFile PlatOpenRead(const char *path)
@@ -369,11 +370,11 @@ PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
 }
 
 // poll rather than select: a descriptor number above FD_SETSIZE would overrun an fd_set.
-int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {
     struct pollfd p[2] = {{(int)first, POLLIN, 0}, {(int)second, POLLIN, 0}};
     nfds_t count = second == PLAT_NO_SOCKET ? 1 : 2;
-    int timeout = seconds > 2000000u ? 2000000000 : (int)(seconds * 1000u);
+    int timeout = milliseconds > 2000000000u ? 2000000000 : (int)milliseconds;
     int rc;
     do
         rc = poll(p, count, timeout);
@@ -381,6 +382,13 @@ int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
     if (rc <= 0)
         return rc;
     return (p[0].revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 2;
+}
+
+uint64_t PlatMilliseconds(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (uint64_t)t.tv_sec * 1000u + (uint64_t)t.tv_nsec / 1000000u;
 }
 
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)

@@ -328,7 +328,7 @@ PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
     return a == INVALID_SOCKET ? PLAT_NO_SOCKET : (PlatSocket)a;
 }
 
-int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {
     fd_set readable;
     FD_ZERO(&readable);
@@ -336,8 +336,8 @@ int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
     if (second != PLAT_NO_SOCKET)
         FD_SET((SOCKET)second, &readable);
     struct timeval limit;
-    limit.tv_sec = (long)(seconds > 2000000000u ? 2000000000u : seconds);
-    limit.tv_usec = 0;
+    limit.tv_sec = (long)(milliseconds / 1000u);
+    limit.tv_usec = (long)(milliseconds % 1000u) * 1000;
     // WinSock ignores the first argument; the sets carry the sockets.
     int rc = select(0, &readable, nullptr, nullptr, &limit);
     if (rc == SOCKET_ERROR)
@@ -345,6 +345,11 @@ int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
     if (rc == 0)
         return 0;
     return FD_ISSET((SOCKET)first, &readable) ? 1 : 2;
+}
+
+uint64_t PlatMilliseconds(void)
+{
+    return GetTickCount64();
 }
 
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)
