@@ -42,8 +42,9 @@ extern UpdateChooseUnzipFunc UpdateChooseUnzipHook;
 // already holds that exact line (applying the same file twice changes nothing). An update
 // line is "target:text"; a line without ":" or whose target is not a plain file name of
 // the data directory (a path separator, a zero byte or another control character, "."
-// or "..", a device name) is reported as a syntax error and skipped; the first 10 such
-// lines one by one, then one message with the number of the rest. A target that cannot
+// or "..", a device name) is reported as a syntax error and skipped. A failed write to a
+// target is reported too; the first 10 of these messages come one by one, then one with
+// the number of the other syntax errors and one with that of the other failures. A target that cannot
 // be opened, or that is a symbolic link, is skipped silently and never created. A
 // target whose last line has no line end gets one before a text is added, so the text
 // never runs on into that line. Status texts go out as progress code 5.

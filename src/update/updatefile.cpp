@@ -13,8 +13,11 @@
 // The line reader of the update file and of its targets: bytes up to and including LF,
 // at most 511 of them (a longer line comes in pieces).
 #define UPDATE_LINE_SIZE 512
-// Syntax errors reported one by one; the rest are counted in one message.
+// Syntax errors and failures with targets reported one by one; the rest are counted in
+// one message each: a file of garbage, or a full disk under 100,000 lines, must not bring
+// a box per line.
 #define UPDATE_ERRORS_SHOWN 10u
+static unsigned ErrorsShown, SyntaxErrorsHidden, TargetErrorsHidden;
 
 // Reads one line into line (not terminated: it may hold zero bytes). Returns its length,
 // 0 at the end of the file.
@@ -66,11 +69,21 @@ static int IsPlainFileName(const char *name, size_t length)
     return !IsDeviceName(name, dot ? (size_t)(dot - name) : length);
 }
 
-static void ReportTargetError(const char *name, const char *what)
+static void ReportFileError(const char *name, const char *what)
 {
     char text[REPORT_BUFFER_SIZE];
     FormatText(text, sizeof text, "Update: %s%s: %s.", DataDir, name, what);
     ReportError(text);
+}
+
+static void ReportTargetError(const char *name, const char *what)
+{
+    if (ErrorsShown >= UPDATE_ERRORS_SHOWN) {
+        TargetErrorsHidden++;
+        return;
+    }
+    ErrorsShown++;
+    ReportFileError(name, what);
 }
 
 // The length of text without its line end (LF or CR LF).
@@ -144,15 +157,18 @@ int ApplyUpdateFile(void)
 
     char line[UPDATE_LINE_SIZE];
     size_t length;
-    unsigned number = 0, errors = 0;
+    unsigned number = 0;
+    ErrorsShown = SyntaxErrorsHidden = TargetErrorsHidden = 0;
     while ((length = ReadUpdateLine(in, line)) > 0) {
         number++;
         const char *colon = (const char *)memchr(line, ':', length);
         size_t nameLength = colon ? (size_t)(colon - line) : 0;
         if (!colon || !IsPlainFileName(line, nameLength)) {
-            // A box each for a few; a file of garbage must not bring one per line.
-            if (++errors > UPDATE_ERRORS_SHOWN)
+            if (ErrorsShown >= UPDATE_ERRORS_SHOWN) {
+                SyntaxErrorsHidden++;
                 continue;
+            }
+            ErrorsShown++;
             char text[REPORT_BUFFER_SIZE];
             FormatText(text, sizeof text, "%s%s(%u): Syntax error, \"%.*s\".", DataDir,
                        "update.dat", number, (int)length, line);
@@ -173,13 +189,18 @@ int ApplyUpdateFile(void)
         if (fclose(target) != 0)
             ReportTargetError(name, "fclose");
     }
-    if (errors > UPDATE_ERRORS_SHOWN) {
-        char text[REPORT_BUFFER_SIZE];
+    char text[REPORT_BUFFER_SIZE];
+    if (SyntaxErrorsHidden) {
         FormatText(text, sizeof text, "%s%s: %u more syntax errors.", DataDir, "update.dat",
-                   errors - UPDATE_ERRORS_SHOWN);
+                   SyntaxErrorsHidden);
+        ReportError(text);
+    }
+    if (TargetErrorsHidden) {
+        FormatText(text, sizeof text, "Update: %u more failures to write files of %s.",
+                   TargetErrorsHidden, DataDir);
         ReportError(text);
     }
     if (fclose(in) != 0)
-        ReportTargetError("update.dat", "fclose");
+        ReportFileError("update.dat", "fclose");
     return 0;
 }
