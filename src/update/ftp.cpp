@@ -468,9 +468,17 @@ static int DropDownload(PlatFile file, const char *tempPath)
     return 0;
 }
 
-// The bytes of name into a temporary file beside it, which replaces the local copy (moved
-// to its backup) only when exactly the listed size arrived and the server confirmed the
-// transfer: a broken download leaves the data directory as it was.
+// The temporary name a download of name arrives under, beside it.
+static int DownloadPath(const char *name, char *out)
+{
+    char tempName[FTP_BUFFER_SIZE];
+    FormatText(tempName, sizeof tempName, "%s.tmp", name);
+    return DataPath(tempName, out);
+}
+
+// The bytes of name into its temporary file (DownloadPath), kept only when exactly the
+// listed size arrived and the server confirmed the transfer; CommitDownloads then puts
+// it in place. A broken download leaves the data directory as it was.
 static int RetrieveFile(const char *name, unsigned size)
 {
     char command[FTP_BUFFER_SIZE];
@@ -486,10 +494,10 @@ static int RetrieveFile(const char *name, unsigned size)
     FormatText(command, sizeof command, "RETR %s\r\n", name);
     if (!FtpSend(command) || !FtpExpectReply('1', "RETR") || !AcceptData("RETR final"))
         return 0;
-    char path[DATA_PATH_SIZE], tempName[FTP_BUFFER_SIZE], tempPath[DATA_PATH_SIZE];
+    char tempName[FTP_BUFFER_SIZE], tempPath[DATA_PATH_SIZE];
     FormatText(tempName, sizeof tempName, "%s.tmp", name);
     PlatFile file = PLAT_NO_FILE;
-    if (DataPath(name, path) && DataPath(tempName, tempPath)) {
+    if (DownloadPath(name, tempPath)) {
         // Deleted first: a symbolic link left under this name must not take the bytes
         // elsewhere.
         PlatDeleteFile(tempPath);
@@ -542,12 +550,46 @@ static int RetrieveFile(const char *name, unsigned size)
     CloseDataSockets();
     if (!FtpExpect2xx("RETR final"))
         return DropDownload(PLAT_NO_FILE, tempPath);
-    BackUpFile(name, 0);
-    if (!PlatReplaceFile(tempPath, path)) {
-        ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", tempPath, path);
-        return DropDownload(PLAT_NO_FILE, tempPath);
-    }
     return 1;
+}
+
+#define MOST_DOWNLOADS 2
+
+// Puts the downloads of names (count, at most MOST_DOWNLOADS, each arrived whole under its
+// DownloadPath) in place together: every local copy goes to its backup, then each download
+// takes its name. When a backup or a replacement fails (reported), the local copies go
+// back and the downloads are deleted, so that the files are those before the session (a
+// copy that cannot be backed up is never replaced: it would be lost). Returns 1 when all
+// are in place.
+static int CommitDownloads(const char *const *names, int count)
+{
+    char path[MOST_DOWNLOADS][DATA_PATH_SIZE], temp[MOST_DOWNLOADS][DATA_PATH_SIZE],
+        backup[MOST_DOWNLOADS][DATA_PATH_SIZE];
+    int backedUp[MOST_DOWNLOADS] = {0}, placed = 0, ok = 1;
+    for (int i = 0; i < count; i++)
+        if (!DataPath(names[i], path[i]) || !DownloadPath(names[i], temp[i]) ||
+            !BackupPath(names[i], backup[i]))
+            return 0;
+    for (int i = 0; i < count && ok; i++) {
+        backedUp[i] = BackUpFile(names[i], 0);
+        ok = backedUp[i] || !PlatPathExists(path[i]);
+    }
+    for (; ok && placed < count; placed++)
+        if (!PlatReplaceFile(temp[placed], path[placed])) {
+            ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", temp[placed], path[placed]);
+            ok = 0;
+            break;
+        }
+    if (ok)
+        return 1;
+    for (int i = 0; i < count; i++) {
+        if (i < placed && !backedUp[i])
+            PlatDeleteFile(path[i]);  // a download where there was no local copy
+        if (backedUp[i] && !PlatReplaceFile(backup[i], path[i]))
+            ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", backup[i], path[i]);
+        PlatDeleteFile(temp[i]);
+    }
+    return 0;
 }
 
 // One file of the update into the data directory. Returns 1 when it arrived whole.
@@ -806,10 +848,19 @@ int UpdateThread(int full)
                         "is not started.",
                         (unsigned)left, DataDir);
     else if (Login()) {
+        // The incremental update's two files replace the local ones only once both
+        // arrived: a session that fails leaves them as they were.
+        static const char *const zip[] = {"data.zip"};
+        static const char *const incremental[] = {"update.dat", "opt"};
         if (full)
-            restart = FetchFile("data.zip") && UnzipDataSet();
-        else
-            restart = FetchFile("update.dat") && FetchFile("opt") && ApplyUpdateFile() == 0;
+            restart = FetchFile(zip[0]) && CommitDownloads(zip, 1) && UnzipDataSet();
+        else if (FetchFile(incremental[0]) && FetchFile(incremental[1]))
+            restart = CommitDownloads(incremental, 2) && ApplyUpdateFile() == 0;
+        else {
+            char temp[DATA_PATH_SIZE];
+            if (DownloadPath(incremental[0], temp))
+                PlatDeleteFile(temp);  // arrived, and no use without opt
+        }
     }
 
     CloseDataSockets();
