@@ -140,6 +140,10 @@ int PlatSocketListen(PlatSocket s, int backlog);
 // Waits for and accepts one connection; PLAT_NO_SOCKET on failure. The peer's address
 // goes to peer.
 PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4]);
+// 1 when the failure code (PlatLastSocketError) of an accept says only that the
+// connection was reset or given up before it was accepted (WSAECONNRESET; ECONNABORTED
+// natively): the listening socket is fine and the wait may go on.
+int PlatSocketAcceptLost(int code);
 // Waits at most milliseconds until first or second (PLAT_NO_SOCKET: not watched) has
 // something to read, a connection to accept or its end (select). Returns 1 when first is
 // ready, else 2 when second is, 0 when the time ran out, -1 on failure.

@@ -339,7 +339,9 @@ static int WaitForData(PlatSocket s, uint64_t deadline, const char *what)
 }
 
 // Accepts the server's data connection. Connections from other addresses are closed
-// unread: anyone who reaches the port first could otherwise deliver the file.
+// unread: anyone who reaches the port first could otherwise deliver the file. One that
+// was reset before it could be accepted is gone, and the wait goes on within the same
+// bound.
 static int AcceptData(const char *what)
 {
     uint64_t deadline = PlatMilliseconds() + SilenceMilliseconds();
@@ -352,6 +354,8 @@ static int AcceptData(const char *what)
             return 0;
         uint8_t peer[4];
         DataSocket = PlatSocketAccept(ListenSocket, peer);
+        if (DataSocket == PLAT_NO_SOCKET && PlatSocketAcceptLost(PlatLastSocketError()))
+            continue;
         if (DataSocket == PLAT_NO_SOCKET) {
             ReportWinsock("Update: accept");
             return 0;

@@ -369,6 +369,11 @@ PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
     return fd < 0 ? PLAT_NO_SOCKET : (PlatSocket)fd;
 }
 
+int PlatSocketAcceptLost(int code)
+{
+    return code == ECONNABORTED || code == ECONNRESET;
+}
+
 // poll rather than select: a descriptor number above FD_SETSIZE would overrun an fd_set.
 int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {

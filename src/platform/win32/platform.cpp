@@ -328,6 +328,11 @@ PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
     return a == INVALID_SOCKET ? PLAT_NO_SOCKET : (PlatSocket)a;
 }
 
+int PlatSocketAcceptLost(int code)
+{
+    return code == WSAECONNRESET || code == WSAECONNABORTED;
+}
+
 int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {
     fd_set readable;
