@@ -833,7 +833,7 @@ static int Login(void)
 
 int UpdateThread(int full)
 {
-    ControlClosed = ControlTimedOut = ReplyPending = 0;
+    ControlClosed = ControlTimedOut = ReplyTooLong = ReplyPending = 0;
     ReceiveCount = ReceiveAt = 0;
     SendProgress(PROGRESS_BUSY_ON, nullptr);
     char text[REPORT_BUFFER_SIZE];
