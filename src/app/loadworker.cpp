@@ -29,6 +29,7 @@
 #include "data/ratefile.h"
 #include "data/sidefiles.h"
 #include "platform/platform.h"
+#include "update/update.h"
 
 
 static void SendText(const char *text)
@@ -296,6 +297,8 @@ uint32_t LoadThread(void *)
     ResetChartScaleExtremes();
     PlatSendProgress(PROGRESS_BUSY_ON, nullptr);
 
+    // A full update cut off by the program's end left the data set under pending names.
+    RecoverPendingBackups();
     FreeOptTable();
     DataPath("opt", path);
     ReadOptFile(path, OPT_COUNT_RECORDS);

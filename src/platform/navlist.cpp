@@ -6,14 +6,29 @@
 
 #include "platform/navorder.h"
 
-PlatNavListing *NavListNew(void)
+PlatNavListing *NavListNew(int pending)
 {
-    return (PlatNavListing *)calloc(1, sizeof(PlatNavListing));
+    PlatNavListing *listing = (PlatNavListing *)calloc(1, sizeof(PlatNavListing));
+    if (listing)
+        listing->pending = pending;
+    return listing;
+}
+
+static int IsPendingName(const char *name)
+{
+    static const char suffix[] = ".pending";
+    size_t n = strlen(name), k = sizeof suffix - 1;
+    if (n <= k)
+        return 0;
+    for (size_t i = 0; i < k; i++)
+        if ((name[n - k + i] | 0x20) != suffix[i])
+            return 0;
+    return 1;
 }
 
 int NavListAdd(PlatNavListing *listing, const char *name)
 {
-    if (!IsNavFileName(name))
+    if (listing->pending ? !IsPendingName(name) : !IsNavFileName(name))
         return 1;
     if (listing->count == listing->room) {
         size_t room = listing->room ? listing->room * 2 : 64;

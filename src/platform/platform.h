@@ -39,6 +39,8 @@ int PlatReplaceFile(const char *from, const char *to);
 int PlatDeleteFile(const char *path);
 // 1 when path names an existing directory.
 int PlatIsDirectory(const char *path);
+// 1 when something exists under path (a file, a directory or a link, dangling or not).
+int PlatPathExists(const char *path);
 // 1 when path itself is a symbolic link (Win32: any reparse point), which opening it
 // would follow.
 int PlatIsSymbolicLink(const char *path);
@@ -55,6 +57,9 @@ typedef struct PlatNavListing PlatNavListing;  // body private to each platform
 PlatNavListing *PlatNavListFirst(const char *dir);
 // The current entry's file name (no directory), valid until the next call.
 const char *PlatNavListName(PlatNavListing *listing);
+// The same over the names that end in ".pending" (in any case): what the full update has
+// set aside and not yet settled.
+PlatNavListing *PlatPendingListFirst(const char *dir);
 // Moves to the next entry; returns 0 when there is none.
 int PlatNavListNext(PlatNavListing *listing);
 void PlatNavListClose(PlatNavListing *listing);
@@ -135,10 +140,17 @@ int PlatSocketListen(PlatSocket s, int backlog);
 // Waits for and accepts one connection; PLAT_NO_SOCKET on failure. The peer's address
 // goes to peer.
 PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4]);
-// Waits at most seconds until first or second (PLAT_NO_SOCKET: not watched) has something
-// to read, a connection to accept or its end (select). Returns 1 when first is ready,
-// else 2 when second is, 0 when the time ran out, -1 on failure.
-int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds);
+// 1 when the failure code (PlatLastSocketError) of an accept says only that the
+// connection was reset or given up before it was accepted (WSAECONNRESET; ECONNABORTED
+// natively): the listening socket is fine and the wait may go on.
+int PlatSocketAcceptLost(int code);
+// Waits at most milliseconds until first or second (PLAT_NO_SOCKET: not watched) has
+// something to read, a connection to accept or its end (select). Returns 1 when first is
+// ready, else 2 when second is, 0 when the time ran out, -1 on failure.
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds);
+// A clock in milliseconds that only moves forward, whatever is done to the system time
+// (GetTickCount64 / CLOCK_MONOTONIC): for deadlines.
+uint64_t PlatMilliseconds(void);
 // One send of size bytes: the number sent (possibly fewer), or -1 on failure. A peer
 // that has gone away is a failure, never a signal.
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size);

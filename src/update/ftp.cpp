@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 
 #include "app/errors.h"
 #include "app/viewstate.h"
@@ -34,6 +33,9 @@ uint32_t UpdateTimeoutSeconds = VANTRY_UPDATE_TIMEOUT;
 UpdateChooseUnzipFunc UpdateChooseUnzipHook;
 
 #define FTP_BUFFER_SIZE 512
+// The most lines one reply may have: a server that keeps sending continuation lines is
+// cut off.
+#define FTP_REPLY_LINES 100
 
 // The session's three sockets; PLAT_NO_SOCKET while closed.
 static PlatSocket ControlSocket = PLAT_NO_SOCKET;
@@ -44,10 +46,13 @@ static PlatSocket DataSocket = PLAT_NO_SOCKET;
 static uint8_t ServerAddress[4];
 
 // The control connection's receive buffer, whether the connection has ended (so that an
-// error is reported once, not at every later read) and whether it ended by silence.
+// error is reported once, not at every later read), whether it ended because a reply did
+// not come whole in time or had too many lines, and the time by which the reply being
+// read must have come (PlatMilliseconds).
 static char ReceiveBuffer[FTP_BUFFER_SIZE];
 static uint32_t ReceiveCount, ReceiveAt;
-static int ControlClosed, ControlTimedOut;
+static int ControlClosed, ControlTimedOut, ReplyTooLong;
+static uint64_t ReplyDeadline;
 
 // The last reply line read, and the last file listing received. A reply that arrived while
 // a transfer was still under way waits in ReplyLine for the one who asks for it.
@@ -105,6 +110,20 @@ static void ReportFormatted(void (*report)(const char *), const char *format, ..
     report(text);
 }
 
+// The silence bound in milliseconds, and the time left until deadline (0 when past).
+static uint64_t SilenceMilliseconds(void)
+{
+    return (uint64_t)UpdateTimeoutSeconds * 1000u;
+}
+
+static uint32_t MillisecondsUntil(uint64_t deadline)
+{
+    uint64_t now = PlatMilliseconds();
+    if (now >= deadline)
+        return 0;
+    return deadline - now > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)(deadline - now);
+}
+
 static void CloseDataSockets(void)
 {
     PlatSocketClose(DataSocket);
@@ -116,13 +135,13 @@ static void CloseDataSockets(void)
 // The control connection.
 
 // The next byte, or -1 when the connection has ended (recv 0), failed (reported) or
-// stayed silent for UpdateTimeoutSeconds (ControlTimedOut, reported by the caller).
+// nothing more came until ReplyDeadline (ControlTimedOut, reported by the caller).
 static int FtpGetByte(void)
 {
     if (ReceiveAt >= ReceiveCount) {
         if (ControlClosed)
             return -1;
-        int ready = PlatSocketWait(ControlSocket, PLAT_NO_SOCKET, UpdateTimeoutSeconds);
+        int ready = PlatSocketWait(ControlSocket, PLAT_NO_SOCKET, MillisecondsUntil(ReplyDeadline));
         int32_t n = 0;
         if (ready < 0)
             ReportWinsock("Update: select");
@@ -170,14 +189,21 @@ static int FtpGetLine(char *line)
     return 1;
 }
 
-// Lines until the last line of a reply: three digits and a blank.
+// Lines until the last line of a reply: three digits and a blank. The whole reply must
+// come within the silence bound and in at most FTP_REPLY_LINES lines, so that a server
+// that keeps talking cannot hold the session any more than a silent one.
 static int FtpGetReply(void)
 {
     if (ReplyPending) {
         ReplyPending = 0;
         return 1;
     }
-    for (;;) {
+    ReplyDeadline = PlatMilliseconds() + SilenceMilliseconds();
+    for (uint32_t lines = 1;; lines++) {
+        if (lines > FTP_REPLY_LINES) {
+            ReplyTooLong = ControlClosed = 1;
+            return 0;
+        }
         if (!FtpGetLine(ReplyLine))
             return 0;
         if (isdigit((unsigned char)ReplyLine[0]) && isdigit((unsigned char)ReplyLine[1]) &&
@@ -201,12 +227,15 @@ static int FtpSend(const char *text)
     return 1;
 }
 
-// No reply came; a silent server is told apart from one that closed.
+// No reply came; a silent or endless one is told apart from a closed connection.
 static void ReportNoReply(const char *what)
 {
-    if (ControlTimedOut)
-        ReportFormatted(ReportError, "Update: can't get %s response: nothing came in %u seconds",
-                        what, (unsigned)UpdateTimeoutSeconds);
+    if (ReplyTooLong)
+        ReportFormatted(ReportError, "Update: can't get %s response: more than %u lines", what,
+                        (unsigned)FTP_REPLY_LINES);
+    else if (ControlTimedOut)
+        ReportFormatted(ReportError, "Update: can't get %s response within %u seconds", what,
+                        (unsigned)UpdateTimeoutSeconds);
     else
         ReportFormatted(ReportError, "Update: can't get %s response", what);
 }
@@ -281,32 +310,28 @@ static int OpenDataSocket(char *command, size_t size)
 // and watches the control connection meanwhile: a server that gives up replies there or
 // closes it, and that ends the wait at once. A "2" reply is the transfer's final one
 // arriving early; it is kept for FtpExpect2xx (what: "LIST final", "RETR final") and the
-// wait goes on. Returns 1 when s is ready; 0 after a failure or when nothing came until
-// deadline (reported).
-static int WaitForData(PlatSocket s, time_t deadline, const char *call, const char *what)
+// wait goes on. Returns 1 when s is ready; 0 after a failure (reported); -1 when nothing
+// came until deadline (PlatMilliseconds; reported by the caller).
+static int WaitForData(PlatSocket s, uint64_t deadline, const char *what)
 {
     for (;;) {
         int watchControl = !ReplyPending;
-        time_t now = time(nullptr);
+        uint32_t left = MillisecondsUntil(deadline);
         int ready;
-        if (now >= deadline)
+        if (left == 0)
             ready = 0;
         else if (watchControl && ReceiveAt < ReceiveCount)
             ready = 2;  // a reply already in the buffer, which select cannot see
         else
-            ready = PlatSocketWait(s, watchControl ? ControlSocket : PLAT_NO_SOCKET,
-                                   (uint32_t)(deadline - now));
+            ready = PlatSocketWait(s, watchControl ? ControlSocket : PLAT_NO_SOCKET, left);
         if (ready == 1)
             return 1;
         if (ready < 0) {
             ReportWinsock("Update: select");
             return 0;
         }
-        if (ready == 0) {
-            ReportFormatted(ReportError, "Update: %s: nothing came in %u seconds", call,
-                            (unsigned)UpdateTimeoutSeconds);
-            return 0;
-        }
+        if (ready == 0)
+            return -1;
         if (!FtpExpect2xx(what))
             return 0;
         ReplyPending = 1;
@@ -314,15 +339,23 @@ static int WaitForData(PlatSocket s, time_t deadline, const char *call, const ch
 }
 
 // Accepts the server's data connection. Connections from other addresses are closed
-// unread: anyone who reaches the port first could otherwise deliver the file.
+// unread: anyone who reaches the port first could otherwise deliver the file. One that
+// was reset before it could be accepted is gone, and the wait goes on within the same
+// bound.
 static int AcceptData(const char *what)
 {
-    time_t deadline = time(nullptr) + UpdateTimeoutSeconds;
+    uint64_t deadline = PlatMilliseconds() + SilenceMilliseconds();
     for (;;) {
-        if (!WaitForData(ListenSocket, deadline, "accept", what))
+        int ready = WaitForData(ListenSocket, deadline, what);
+        if (ready < 0)
+            ReportFormatted(ReportError, "Update: accept: nothing came in %u seconds",
+                            (unsigned)UpdateTimeoutSeconds);
+        if (ready <= 0)
             return 0;
         uint8_t peer[4];
         DataSocket = PlatSocketAccept(ListenSocket, peer);
+        if (DataSocket == PLAT_NO_SOCKET && PlatSocketAcceptLost(PlatLastSocketError()))
+            continue;
         if (DataSocket == PLAT_NO_SOCKET) {
             ReportWinsock("Update: accept");
             return 0;
@@ -334,11 +367,21 @@ static int AcceptData(const char *what)
     }
 }
 
-// One receive from the data connection, waiting at most UpdateTimeoutSeconds. Returns the
-// bytes received, 0 at the end, -1 after a failure (reported).
-static int32_t ReceiveData(void *buffer, uint32_t size, const char *what)
+// One receive from the data connection, waiting at most UpdateTimeoutSeconds and not past
+// the transfer's end (PlatMilliseconds; name and bound in seconds for its report).
+// Returns the bytes received, 0 at the end, -1 after a failure (reported).
+static int32_t ReceiveData(void *buffer, uint32_t size, const char *what, uint64_t end,
+                           const char *name, uint64_t bound)
 {
-    if (!WaitForData(DataSocket, time(nullptr) + UpdateTimeoutSeconds, "recv", what))
+    uint64_t silence = PlatMilliseconds() + SilenceMilliseconds();
+    int ready = WaitForData(DataSocket, silence < end ? silence : end, what);
+    if (ready < 0 && silence < end)
+        ReportFormatted(ReportError, "Update: recv: nothing came in %u seconds",
+                        (unsigned)UpdateTimeoutSeconds);
+    else if (ready < 0)
+        ReportFormatted(ReportError, "Update: %s: the transfer took more than %llu seconds",
+                        name, (unsigned long long)bound);
+    if (ready <= 0)
         return -1;
     int32_t n = PlatSocketReceive(DataSocket, buffer, size);
     if (n < 0)
@@ -346,36 +389,47 @@ static int32_t ReceiveData(void *buffer, uint32_t size, const char *what)
     return n;
 }
 
-// The backup name of a fetched or backed-up file: "opt", "FUNDS" and "Index" get ".BAK"
-// added, the others have their last three characters replaced ("data.BAK", "A.BAK").
-// pending adds ".tmp": the name under which the full update keeps a backup until the
-// unpacking has succeeded.
-static int BackupPath(const char *name, int addSuffix, int pending, char *out)
-{
-    char backup[DATA_PATH_SIZE];
-    size_t length = strlen(name);
-    const char *tail = pending ? ".tmp" : "";
-    if (addSuffix)
-        FormatText(backup, sizeof backup, "%s.BAK%s", name, tail);
-    else
-        FormatText(backup, sizeof backup, "%.*sBAK%s", (int)(length >= 3 ? length - 3 : 0),
-                   name, tail);
-    return DataPath(backup, out);
-}
-
-// Moves name over its backup in one step. A missing file is no failure and leaves an
-// older backup alone: it may be the only copy of what an earlier update set aside.
-// Returns 1 when the file was moved.
-static int BackUpFile(const char *name, int addSuffix, int pending)
+// Moves name over its backup in one step, or when pending to its pending name, which
+// it never replaces. A missing file is no failure and leaves an older backup alone: it
+// may be the only copy of what an earlier update set aside. Returns 1 when the file was
+// moved.
+static int BackUpFile(const char *name, int pending)
 {
     char path[DATA_PATH_SIZE], backup[DATA_PATH_SIZE];
-    if (!DataPath(name, path) || !BackupPath(name, addSuffix, pending, backup))
+    if (!DataPath(name, path) || !(pending ? PendingPath(name, backup) : BackupPath(name, backup)))
         return 0;
-    if (PlatReplaceFile(path, backup))
+    if (pending ? PlatMoveFile(path, backup) : PlatReplaceFile(path, backup))
         return 1;
     if (PlatLastError() != PLAT_ERROR_FILE_NOT_FOUND)
         ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", path, backup);
     return 0;
+}
+
+// The size in a listing line from its byte 24 on: a word, blanks and then only digits, at
+// most 10 of them, whose value fits 32 bits, ended by a blank or the end. Returns 0 for
+// anything else ("-1", "4294967296", "12k"), which scanf would have bent into a number.
+static int ParseListedSize(const char *text, unsigned *size)
+{
+    const char *p = text;
+    while (isspace((unsigned char)*p))
+        p++;
+    if (!*p)
+        return 0;
+    while (*p && !isspace((unsigned char)*p))
+        p++;
+    while (isspace((unsigned char)*p))
+        p++;
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; isdigit((unsigned char)*p); p++) {
+        if (++digits > 10)
+            return 0;
+        value = value * 10 + (uint64_t)(*p - '0');
+    }
+    if (digits == 0 || value > 0xFFFFFFFFu || (*p && !isspace((unsigned char)*p)))
+        return 0;
+    *size = (unsigned)value;
+    return 1;
 }
 
 // The size a listing gives for name, into *size. Returns 1, or 0 after a reported failure.
@@ -395,13 +449,13 @@ static int ListFile(const char *name, unsigned *size)
     Status("Update: receiving file listing...");
     // One byte is kept for the terminator, which goes right behind what arrived: a short
     // listing must not be read on into an earlier file's listing.
-    int32_t got = ReceiveData(Listing, sizeof Listing - 1, "LIST final");
+    int32_t got = ReceiveData(Listing, sizeof Listing - 1, "LIST final", UINT64_MAX, name, 0);
     if (got == 0)
         ReportWinsock("Update: recv");
     if (got <= 0)
         return 0;
     Listing[got] = 0;
-    if (got <= 24 || sscanf(Listing + 24, "%*s %u", size) != 1) {
+    if (got <= 24 || !ParseListedSize(Listing + 24, size)) {
         ReportError("Update: Can't understand LIST response.");
         return 0;
     }
@@ -418,9 +472,17 @@ static int DropDownload(PlatFile file, const char *tempPath)
     return 0;
 }
 
-// The bytes of name into a temporary file beside it, which replaces the local copy (moved
-// to its backup) only when exactly the listed size arrived and the server confirmed the
-// transfer: a broken download leaves the data directory as it was.
+// The temporary name a download of name arrives under, beside it.
+static int DownloadPath(const char *name, char *out)
+{
+    char tempName[FTP_BUFFER_SIZE];
+    FormatText(tempName, sizeof tempName, "%s.tmp", name);
+    return DataPath(tempName, out);
+}
+
+// The bytes of name into its temporary file (DownloadPath), kept only when exactly the
+// listed size arrived and the server confirmed the transfer; CommitDownloads then puts
+// it in place. A broken download leaves the data directory as it was.
 static int RetrieveFile(const char *name, unsigned size)
 {
     char command[FTP_BUFFER_SIZE];
@@ -436,10 +498,10 @@ static int RetrieveFile(const char *name, unsigned size)
     FormatText(command, sizeof command, "RETR %s\r\n", name);
     if (!FtpSend(command) || !FtpExpectReply('1', "RETR") || !AcceptData("RETR final"))
         return 0;
-    char path[DATA_PATH_SIZE], tempName[FTP_BUFFER_SIZE], tempPath[DATA_PATH_SIZE];
+    char tempName[FTP_BUFFER_SIZE], tempPath[DATA_PATH_SIZE];
     FormatText(tempName, sizeof tempName, "%s.tmp", name);
     PlatFile file = PLAT_NO_FILE;
-    if (DataPath(name, path) && DataPath(tempName, tempPath)) {
+    if (DownloadPath(name, tempPath)) {
         // Deleted first: a symbolic link left under this name must not take the bytes
         // elsewhere.
         PlatDeleteFile(tempPath);
@@ -453,12 +515,16 @@ static int RetrieveFile(const char *name, unsigned size)
     Status(text);
     uint64_t received = 0;
     char block[FTP_BUFFER_SIZE];
+    // Beyond the silence bound, the transfer as a whole must keep the slowest rate a line
+    // gives: a server that sends a byte now and then cannot hold the session either.
+    uint64_t limit = SilenceMilliseconds() + (uint64_t)size * 1000u / UPDATE_MIN_BYTES_PER_SECOND;
+    uint64_t end = PlatMilliseconds() + limit;
     // At most one byte more than listed is asked for: enough to know the file is longer,
     // and a server that never stops cannot fill the disk.
     while (received <= size) {
         uint64_t wanted = size - received + 1;
         int32_t n = ReceiveData(block, wanted < sizeof block ? (uint32_t)wanted : sizeof block,
-                                "RETR final");
+                                "RETR final", end, name, limit / 1000u);
         if (n < 0)
             return DropDownload(file, tempPath);
         if (n == 0)
@@ -488,12 +554,46 @@ static int RetrieveFile(const char *name, unsigned size)
     CloseDataSockets();
     if (!FtpExpect2xx("RETR final"))
         return DropDownload(PLAT_NO_FILE, tempPath);
-    BackUpFile(name, strcmp(name, "opt") == 0, 0);
-    if (!PlatReplaceFile(tempPath, path)) {
-        ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", tempPath, path);
-        return DropDownload(PLAT_NO_FILE, tempPath);
-    }
     return 1;
+}
+
+#define MOST_DOWNLOADS 2
+
+// Puts the downloads of names (count, at most MOST_DOWNLOADS, each arrived whole under its
+// DownloadPath) in place together: every local copy goes to its backup, then each download
+// takes its name. When a backup or a replacement fails (reported), the local copies go
+// back and the downloads are deleted, so that the files are those before the session (a
+// copy that cannot be backed up is never replaced: it would be lost). Returns 1 when all
+// are in place.
+static int CommitDownloads(const char *const *names, int count)
+{
+    char path[MOST_DOWNLOADS][DATA_PATH_SIZE], temp[MOST_DOWNLOADS][DATA_PATH_SIZE],
+        backup[MOST_DOWNLOADS][DATA_PATH_SIZE];
+    int backedUp[MOST_DOWNLOADS] = {0}, placed = 0, ok = 1;
+    for (int i = 0; i < count; i++)
+        if (!DataPath(names[i], path[i]) || !DownloadPath(names[i], temp[i]) ||
+            !BackupPath(names[i], backup[i]))
+            return 0;
+    for (int i = 0; i < count && ok; i++) {
+        backedUp[i] = BackUpFile(names[i], 0);
+        ok = backedUp[i] || !PlatPathExists(path[i]);
+    }
+    for (; ok && placed < count; placed++)
+        if (!PlatReplaceFile(temp[placed], path[placed])) {
+            ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", temp[placed], path[placed]);
+            ok = 0;
+            break;
+        }
+    if (ok)
+        return 1;
+    for (int i = 0; i < count; i++) {
+        if (i < placed && !backedUp[i])
+            PlatDeleteFile(path[i]);  // a download where there was no local copy
+        if (backedUp[i] && !PlatReplaceFile(backup[i], path[i]))
+            ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", backup[i], path[i]);
+        PlatDeleteFile(temp[i]);
+    }
+    return 0;
 }
 
 // One file of the update into the data directory. Returns 1 when it arrived whole.
@@ -523,11 +623,6 @@ static void RememberMoved(const char *name)
     memcpy(MovedNames + used, name, length);
 }
 
-static int IsNamedDataFile(const char *name)
-{
-    return strcmp(name, "opt") == 0 || strcmp(name, "FUNDS") == 0 || strcmp(name, "Index") == 0;
-}
-
 // The fund files of the data directory.
 static uint32_t CountFunds(void)
 {
@@ -551,7 +646,7 @@ static void BackUpDataSet(void)
     if (listing) {
         do {
             const char *name = PlatNavListName(listing);
-            if (BackUpFile(name, 0, 1))
+            if (BackUpFile(name, 1))
                 RememberMoved(name);
             else
                 StayedFunds++;
@@ -560,7 +655,7 @@ static void BackUpDataSet(void)
     }
     static const char *const named[] = {"opt", "FUNDS", "Index"};
     for (const char *name : named)
-        if (BackUpFile(name, 1, 1))
+        if (BackUpFile(name, 1))
             RememberMoved(name);
 }
 
@@ -572,10 +667,8 @@ static void SettleBackups(int restore)
 {
     for (const char *name = MovedNames; name && name < MovedNames + BlockSize(MovedNames);
          name += strlen(name) + 1) {
-        int named = IsNamedDataFile(name);
         char pending[DATA_PATH_SIZE], to[DATA_PATH_SIZE];
-        if (!BackupPath(name, named, 1, pending) ||
-            !(restore ? DataPath(name, to) : BackupPath(name, named, 0, to)))
+        if (!PendingPath(name, pending) || !(restore ? DataPath(name, to) : BackupPath(name, to)))
             continue;
         if (!PlatReplaceFile(pending, to))
             ReportFormatted(ReportWin32, "Update: MoveFile(%s,%s)", pending, to);
@@ -740,7 +833,7 @@ static int Login(void)
 
 int UpdateThread(int full)
 {
-    ControlClosed = ControlTimedOut = ReplyPending = 0;
+    ControlClosed = ControlTimedOut = ReplyTooLong = ReplyPending = 0;
     ReceiveCount = ReceiveAt = 0;
     SendProgress(PROGRESS_BUSY_ON, nullptr);
     char text[REPORT_BUFFER_SIZE];
@@ -748,11 +841,30 @@ int UpdateThread(int full)
     Status(text);
 
     int restart = 0;
-    if (Login()) {
+    // What an interrupted update set aside goes back first; while some of it cannot, a
+    // new session would make backups beside it and a later recovery could not tell
+    // which is newer.
+    uint32_t left = RecoverPendingBackups();
+    if (left)
+        ReportFormatted(ReportError,
+                        "Update: %u file(s) set aside by an interrupted update could not be "
+                        "moved back (their names end in \".pending\" in %s); the update "
+                        "is not started.",
+                        (unsigned)left, DataDir);
+    else if (Login()) {
+        // The incremental update's two files replace the local ones only once both
+        // arrived: a session that fails leaves them as they were.
+        static const char *const zip[] = {"data.zip"};
+        static const char *const incremental[] = {"update.dat", "opt"};
         if (full)
-            restart = FetchFile("data.zip") && UnzipDataSet();
-        else
-            restart = FetchFile("update.dat") && FetchFile("opt") && ApplyUpdateFile() == 0;
+            restart = FetchFile(zip[0]) && CommitDownloads(zip, 1) && UnzipDataSet();
+        else if (FetchFile(incremental[0]) && FetchFile(incremental[1]))
+            restart = CommitDownloads(incremental, 2) && ApplyUpdateFile() == 0;
+        else {
+            char temp[DATA_PATH_SIZE];
+            if (DownloadPath(incremental[0], temp))
+                PlatDeleteFile(temp);  // arrived, and no use without opt
+        }
     }
 
     CloseDataSockets();

@@ -17,6 +17,10 @@ extern uint16_t UpdateServerPort;
 // no data connection and no bytes on it for this long end the session with a report.
 // From the build (VANTRY_UPDATE_TIMEOUT, 60 by default).
 extern uint32_t UpdateTimeoutSeconds;
+// A whole reply must come within that bound and in at most 100 lines. A file transfer
+// must end within the bound plus one second for every UPDATE_MIN_BYTES_PER_SECOND bytes
+// of its listed size (a 5 MB archive: about 85 minutes), whatever trickles in meanwhile.
+#define UPDATE_MIN_BYTES_PER_SECOND 1024u
 
 // The account the session logs in with.
 #define UPDATE_ACCOUNT "datakeeper"
@@ -40,14 +44,34 @@ extern UpdateChooseUnzipFunc UpdateChooseUnzipHook;
 // the data directory (a path separator, a zero byte or another control character, "."
 // or "..", a device name), or that names "update.dat" or "opt" (the session's own files),
 // is reported as a syntax error and skipped, and so is a line longer than 511 bytes,
-// whole; the first 10 such lines one by one, then one message with the number of the
-// rest. A target that cannot be opened, or that is a symbolic link, is skipped silently
-// and never created. A piece of a longer line of a target never counts as a line. A
+// whole. A failed write to a target is reported too; the first 10 of these messages come
+// one by one, then one with the number of the other syntax errors and one with that of
+// the other failures. A target that cannot be opened, or that is a symbolic link, is
+// skipped silently and never created. A piece of a longer line of a target never counts
+// as a line. A
 // target whose last line has no line end gets one before a text is added, so the text
 // never runs on into that line. Status texts go out as progress code 5.
 // Returns 0, or 1 when "update.dat" cannot be opened ("Update: Can't open %supdate.dat.",
 // ReportCrt).
 int ApplyUpdateFile(void);
+
+// The backup of name in the data directory into out (DATA_PATH_SIZE bytes): "opt", "FUNDS"
+// and "Index" add ".BAK", other names have their last three characters replaced by "BAK"
+// ("A.NAV" -> "A.BAK", "data.zip" -> "data.BAK"), but for a fund file whose backup would
+// take another backup's name ("opt.NAV", "Index.NAV", "data.NAV"), which adds ".BAK".
+// Returns 0 when the path would not fit.
+int BackupPath(const char *name, char *out);
+// Where the full update sets name aside until it knows whether the unpacking succeeded:
+// the whole name plus ".pending", so that no two files share it. Returns 0 / 1 as above.
+int PendingPath(const char *name, char *out);
+
+// Settles what an interrupted full update left under pending names (the program closed
+// while the unzip program ran or its dialog was open): a set-aside file whose original is
+// missing takes its name back; one whose original exists becomes the original's backup.
+// Deletes nothing; a move that fails is reported and its file stays. Nothing is moved
+// when the data directory is not writable. Called before every load and every session.
+// Returns the number of pending files left.
+uint32_t RecoverPendingBackups(void);
 
 // The session of the Update menu, on the worker thread: full 0 fetches "update.dat" and
 // "opt" and applies the update file; full 1 fetches "data.zip" and has the unzip program

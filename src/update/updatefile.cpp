@@ -14,8 +14,11 @@
 // The line reader of the update file and of its targets: bytes up to and including LF,
 // at most 511 of them (a longer line comes in pieces).
 #define UPDATE_LINE_SIZE 512
-// Syntax errors reported one by one; the rest are counted in one message.
+// Syntax errors and failures with targets reported one by one; the rest are counted in
+// one message each: a file of garbage, or a full disk under 100,000 lines, must not bring
+// a box per line.
 #define UPDATE_ERRORS_SHOWN 10u
+static unsigned ErrorsShown, SyntaxErrorsHidden, TargetErrorsHidden;
 
 // Reads one line into line (not terminated: it may hold zero bytes). Returns its length,
 // 0 at the end of the file. *cut is set when the line goes on past the bytes read (its
@@ -91,11 +94,21 @@ static int IsPlainFileName(const char *name, size_t length)
            !IsSessionFile(name, length);
 }
 
-static void ReportTargetError(const char *name, const char *what)
+static void ReportFileError(const char *name, const char *what)
 {
     char text[REPORT_BUFFER_SIZE];
     FormatText(text, sizeof text, "Update: %s%s: %s.", DataDir, name, what);
     ReportError(text);
+}
+
+static void ReportTargetError(const char *name, const char *what)
+{
+    if (ErrorsShown >= UPDATE_ERRORS_SHOWN) {
+        TargetErrorsHidden++;
+        return;
+    }
+    ErrorsShown++;
+    ReportFileError(name, what);
 }
 
 // The length of text without its line end (LF or CR LF).
@@ -174,8 +187,9 @@ int ApplyUpdateFile(void)
 
     char line[UPDATE_LINE_SIZE];
     size_t length;
-    unsigned number = 0, errors = 0;
+    unsigned number = 0;
     int cut;
+    ErrorsShown = SyntaxErrorsHidden = TargetErrorsHidden = 0;
     while ((length = ReadUpdateLine(in, line, &cut)) > 0) {
         number++;
         const char *colon = (const char *)memchr(line, ':', length);
@@ -183,8 +197,10 @@ int ApplyUpdateFile(void)
         // A line longer than the reader takes is refused whole: added in pieces, it would
         // never read back as one line, and a second run would add it again.
         if (!colon || !IsPlainFileName(line, nameLength) || cut) {
-            // A box each for a few; a file of garbage must not bring one per line.
-            if (++errors <= UPDATE_ERRORS_SHOWN) {
+            if (ErrorsShown >= UPDATE_ERRORS_SHOWN) {
+                SyntaxErrorsHidden++;
+            } else {
+                ErrorsShown++;
                 char text[REPORT_BUFFER_SIZE];
                 FormatText(text, sizeof text, "%s%s(%u): Syntax error, \"%.*s\".", DataDir,
                            "update.dat", number, (int)length, line);
@@ -207,13 +223,18 @@ int ApplyUpdateFile(void)
         if (fclose(target) != 0)
             ReportTargetError(name, "fclose");
     }
-    if (errors > UPDATE_ERRORS_SHOWN) {
-        char text[REPORT_BUFFER_SIZE];
+    char text[REPORT_BUFFER_SIZE];
+    if (SyntaxErrorsHidden) {
         FormatText(text, sizeof text, "%s%s: %u more syntax errors.", DataDir, "update.dat",
-                   errors - UPDATE_ERRORS_SHOWN);
+                   SyntaxErrorsHidden);
+        ReportError(text);
+    }
+    if (TargetErrorsHidden) {
+        FormatText(text, sizeof text, "Update: %u more failures to write files of %s.",
+                   TargetErrorsHidden, DataDir);
         ReportError(text);
     }
     if (fclose(in) != 0)
-        ReportTargetError("update.dat", "fclose");
+        ReportFileError("update.dat", "fclose");
     return 0;
 }

@@ -222,7 +222,7 @@ class OnlineUpdate(VantryTest):
             else:
                 box = self.session.wait_box(
                     self.pid, timeout=120,
-                    text="Update: can't get greeting response: nothing came in 60 seconds")
+                    text="Update: can't get greeting response within 60 seconds")
                 self.session.press(box)
                 wait_for(lambda: self.probe(PROBE_WORKER) == 0, 20, "the session to end")
         self.assertEqual(snapshot(self.data), before)

@@ -19,8 +19,14 @@ as sent, e.g. "USER datakeeper"). Modes:
     badlist    a listing line in which no size follows the word at byte 24
     shortlist  the listing of "opt" is shorter than 24 bytes (the others are normal)
     zerosize   a listing line that gives the size as 0 (the file itself is sent whole)
+    negsize    a listing line that gives the size as -1
+    hugesize   a listing line that gives the size as 4294967296 (33 bits)
     closemid   RETR sends the first half of the file, then closes both connections
     silent     accepts connections and never answers
+    endless    a greeting of "220-" lines, one every half second for at most 30 s, that
+               never ends
+    chatty     a greeting of 101 "220-" lines, then "220 Ready."
+    trickle    RETR sends the file one byte every quarter second
     short      RETR sends all but the last 6 bytes of the file (the listing is true)
     long       RETR sends the file and 7 bytes more
     noconnect  PORT is acknowledged but never used; LIST is answered "150", then the
@@ -73,10 +79,12 @@ class ShortListFS(AbstractedFS):
         return super().format_list(basedir, listing, ignore_err)
 
 
-class ZeroSizeFS(AbstractedFS):
+def listed_size_fs(size_text):
+    """A file system whose listings give every file the size size_text."""
     def format_list(self, basedir, listing, ignore_err=True):
         for name in listing:
-            yield listing_line("0", name).encode("utf8")
+            yield listing_line(size_text, name).encode("utf8")
+    return type("ListedSizeFS", (AbstractedFS,), {"format_list": format_list})
 
 
 def altered_fs(alter):
@@ -130,19 +138,64 @@ class LongLineHandler(LoggingHandler):
         self.respond("220 Ready.")
 
 
+def start_retr(handler, file):
+    """Announces the transfer of file; returns its bytes and the data socket, made
+    blocking, or None when there is no data connection."""
+    if handler.data_channel is None:
+        handler.respond("425 No data connection.")
+        return None
+    with open(file, "rb") as f:
+        data = f.read()
+    handler.respond("150 Sending.")
+    sock = handler.data_channel.socket
+    sock.setblocking(True)
+    return data, sock
+
+
 class CloseMidHandler(LoggingHandler):
     def ftp_RETR(self, file):
-        if self.data_channel is None:
-            self.respond("425 No data connection.")
+        started = start_retr(self, file)
+        if not started:
             return
-        with open(file, "rb") as f:
-            data = f.read()
-        self.respond("150 Sending.")
-        sock = self.data_channel.socket
-        sock.setblocking(True)
+        data, sock = started
         sock.sendall(data[: len(data) // 2])
         self.data_channel.close()
         self.close()
+
+
+class EndlessHandler(LoggingHandler):
+    def handle(self):
+        self.on_connect()
+        self.socket.setblocking(True)
+        for _ in range(60):
+            try:
+                self.socket.sendall(b"220-still talking\r\n")
+            except OSError:
+                break
+            time.sleep(0.5)
+
+
+class ChattyHandler(LoggingHandler):
+    def handle(self):
+        self.on_connect()
+        for i in range(101):
+            self.push("220-line %d\r\n" % i)
+        self.respond("220 Ready.")
+
+
+class TrickleHandler(LoggingHandler):
+    def ftp_RETR(self, file):
+        started = start_retr(self, file)
+        if not started:
+            return
+        data, sock = started
+        for i in range(len(data)):
+            try:
+                sock.sendall(data[i:i + 1])
+            except OSError:
+                break
+            time.sleep(0.25)
+        self.data_channel.close()
 
 
 class SilentHandler(LoggingHandler):
@@ -189,7 +242,12 @@ HANDLERS = {
     "longline": (LongLineHandler, AbstractedFS),
     "badlist": (LoggingHandler, BadListFS),
     "shortlist": (LoggingHandler, ShortListFS),
-    "zerosize": (LoggingHandler, ZeroSizeFS),
+    "zerosize": (LoggingHandler, listed_size_fs("0")),
+    "negsize": (LoggingHandler, listed_size_fs("-1")),
+    "hugesize": (LoggingHandler, listed_size_fs("4294967296")),
+    "endless": (EndlessHandler, AbstractedFS),
+    "chatty": (ChattyHandler, AbstractedFS),
+    "trickle": (TrickleHandler, AbstractedFS),
     "closemid": (CloseMidHandler, AbstractedFS),
     "silent": (SilentHandler, AbstractedFS),
     "short": (LoggingHandler, altered_fs(lambda data: data[:-6])),

@@ -1,5 +1,7 @@
 // ApplyUpdateFile on real files: lines added once, skipped targets, syntax errors.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -167,18 +169,35 @@ TEST(UpdateFile, TargetsOutsideTheDataDirectoryAreRejected)
         EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\nnew\r\n") << name;
 }
 
-TEST(UpdateFile, TenSyntaxErrorsAreShownAndTheRestCounted)
+// 100,000 lines without ":", and 1,000 lines whose target cannot grow (the file size
+// limit, as a full disk): ten messages, then the number of the rest.
+TEST(UpdateFile, TenErrorsAreShownAndTheRestCounted)
 {
-    std::string garbage;
-    for (int i = 0; i < 100000; i++)
-        garbage += "no colon\n";
-    std::string dir = UpdateDir(garbage + "A.NAV:new\n");
-    WriteFile(dir, "A.NAV", "");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "new\n");
-    ASSERT_EQ(Messages.size(), 11u);
-    EXPECT_EQ(Messages[9].text, "Error: " + std::string(DataDir) + "update.dat(10): Syntax error, \"no colon\n\".");
-    EXPECT_EQ(Messages[10].text, "Error: " + std::string(DataDir) + "update.dat: 99990 more syntax errors.");
+    for (bool full : {false, true}) {
+        ClearMessages();
+        std::string lines;
+        for (int i = 0; i < (full ? 1000 : 100000); i++)
+            lines += full ? "A.NAV:line " + std::to_string(i) + "\n" : std::string("no colon\n");
+        std::string dir = UpdateDir(lines + "A.NAV:new\n");
+        std::string old = "NAME Alpha\n";
+        WriteFile(dir, "A.NAV", old);
+        struct rlimit before;
+        getrlimit(RLIMIT_FSIZE, &before);
+        struct rlimit limit = {old.size(), before.rlim_max};
+        signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the test
+        if (full) {
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        }
+        EXPECT_EQ(ApplyUpdateFile(), 0);
+        setrlimit(RLIMIT_FSIZE, &before);
+        EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), full ? old : old + "new\n");
+        ASSERT_EQ(Messages.size(), 11u) << full;
+        std::string d = DataDir;
+        EXPECT_EQ(Messages[9].text, full ? "Error: Update: " + d + "A.NAV: fclose."
+                                         : "Error: " + d + "update.dat(10): Syntax error, \"no colon\n\".");
+        EXPECT_EQ(Messages[10].text, full ? "Error: Update: 991 more failures to write files of " + d + "."
+                                          : "Error: " + d + "update.dat: 99990 more syntax errors.");
+    }
 }
 
 TEST(UpdateFile, MissingUpdateFileFails)

@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 PlatFile PlatOpenRead(const char *path)
@@ -119,6 +120,12 @@ int PlatIsDirectory(const char *path)
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int PlatPathExists(const char *path)
+{
+    struct stat st;
+    return lstat(path, &st) == 0;
+}
+
 int PlatIsSymbolicLink(const char *path)
 {
     struct stat st;
@@ -131,15 +138,15 @@ char PlatPathSeparator(void)
 }
 
 // ---------------------------------------------------------------------------------------
-// Fund listing: every regular *.NAV entry of the directory; readdir's order is arbitrary,
-// so the list sorts them as NTFS lists names.
+// Fund listing: every regular *.NAV (or *.pending) entry of the directory; readdir's order
+// is arbitrary, so the list sorts them as NTFS lists names.
 
-PlatNavListing *PlatNavListFirst(const char *dir)
+static PlatNavListing *ListDirectory(const char *dir, int pending)
 {
     DIR *d = opendir(dir);
     if (!d)
         return nullptr;
-    PlatNavListing *listing = NavListNew();
+    PlatNavListing *listing = NavListNew(pending);
     size_t dirLength = strlen(dir);
     char *path = (char *)malloc(dirLength + 257);
     if (listing && path) {
@@ -160,6 +167,16 @@ PlatNavListing *PlatNavListFirst(const char *dir)
     closedir(d);
     free(path);
     return NavListFinish(listing);
+}
+
+PlatNavListing *PlatNavListFirst(const char *dir)
+{
+    return ListDirectory(dir, 0);
+}
+
+PlatNavListing *PlatPendingListFirst(const char *dir)
+{
+    return ListDirectory(dir, 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -352,12 +369,17 @@ PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
     return fd < 0 ? PLAT_NO_SOCKET : (PlatSocket)fd;
 }
 
+int PlatSocketAcceptLost(int code)
+{
+    return code == ECONNABORTED || code == ECONNRESET;
+}
+
 // poll rather than select: a descriptor number above FD_SETSIZE would overrun an fd_set.
-int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {
     struct pollfd p[2] = {{(int)first, POLLIN, 0}, {(int)second, POLLIN, 0}};
     nfds_t count = second == PLAT_NO_SOCKET ? 1 : 2;
-    int timeout = seconds > 2000000u ? 2000000000 : (int)(seconds * 1000u);
+    int timeout = milliseconds > 2000000000u ? 2000000000 : (int)milliseconds;
     int rc;
     do
         rc = poll(p, count, timeout);
@@ -365,6 +387,13 @@ int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
     if (rc <= 0)
         return rc;
     return (p[0].revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 2;
+}
+
+uint64_t PlatMilliseconds(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (uint64_t)t.tv_sec * 1000u + (uint64_t)t.tv_nsec / 1000000u;
 }
 
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)

@@ -82,6 +82,11 @@ int PlatIsDirectory(const char *path)
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+int PlatPathExists(const char *path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 int PlatIsSymbolicLink(const char *path)
 {
     DWORD a = GetFileAttributesA(path);
@@ -94,19 +99,20 @@ char PlatPathSeparator(void)
 }
 
 // ---------------------------------------------------------------------------------------
-// Fund listing: FindFirstFileA on "*.NAV"; the list then sorts the names as NTFS
-// collates, since FAT volumes, network shares and Wine return their own orders.
+// Fund listing: FindFirstFileA on "*.NAV" (or "*.pending"); the list then sorts the names
+// as NTFS collates, since FAT volumes, network shares and Wine return their own orders.
 
-PlatNavListing *PlatNavListFirst(const char *dir)
+static PlatNavListing *ListDirectory(const char *dir, int pending)
 {
-    char pattern[MAX_PATH + 8];
-    if (snprintf(pattern, sizeof pattern, "%s*.NAV", dir) >= (int)sizeof pattern)
+    char pattern[MAX_PATH + 16];
+    if (snprintf(pattern, sizeof pattern, "%s%s", dir, pending ? "*.pending" : "*.NAV") >=
+        (int)sizeof pattern)
         return nullptr;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(pattern, &data);
     if (find == INVALID_HANDLE_VALUE)
         return nullptr;
-    PlatNavListing *listing = NavListNew();
+    PlatNavListing *listing = NavListNew(pending);
     if (listing) {
         do {
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
@@ -116,6 +122,16 @@ PlatNavListing *PlatNavListFirst(const char *dir)
     }
     FindClose(find);
     return NavListFinish(listing);
+}
+
+PlatNavListing *PlatNavListFirst(const char *dir)
+{
+    return ListDirectory(dir, 0);
+}
+
+PlatNavListing *PlatPendingListFirst(const char *dir)
+{
+    return ListDirectory(dir, 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -312,7 +328,12 @@ PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4])
     return a == INVALID_SOCKET ? PLAT_NO_SOCKET : (PlatSocket)a;
 }
 
-int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
+int PlatSocketAcceptLost(int code)
+{
+    return code == WSAECONNRESET || code == WSAECONNABORTED;
+}
+
+int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {
     fd_set readable;
     FD_ZERO(&readable);
@@ -320,8 +341,8 @@ int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
     if (second != PLAT_NO_SOCKET)
         FD_SET((SOCKET)second, &readable);
     struct timeval limit;
-    limit.tv_sec = (long)(seconds > 2000000000u ? 2000000000u : seconds);
-    limit.tv_usec = 0;
+    limit.tv_sec = (long)(milliseconds / 1000u);
+    limit.tv_usec = (long)(milliseconds % 1000u) * 1000;
     // WinSock ignores the first argument; the sets carry the sockets.
     int rc = select(0, &readable, nullptr, nullptr, &limit);
     if (rc == SOCKET_ERROR)
@@ -329,6 +350,11 @@ int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t seconds)
     if (rc == 0)
         return 0;
     return FD_ISSET((SOCKET)first, &readable) ? 1 : 2;
+}
+
+uint64_t PlatMilliseconds(void)
+{
+    return GetTickCount64();
 }
 
 int32_t PlatSocketSend(PlatSocket s, const void *data, uint32_t size)
