@@ -2,7 +2,8 @@
 // FtpGetReply) over a connected socket pair: the input is everything the server sends
 // before it closes the connection. The lines must come back as a plain split at LF gives
 // them (a CR before the LF removed, at most 511 bytes kept, a longer line reported once),
-// and the replies must be exactly the lines that read as three digits and a blank.
+// and the replies must be exactly the lines that read as three digits and a blank, each
+// within the reader's bound of lines.
 //
 // The reader is private to the session's source, which is compiled into this target
 // whole; the core library's copy of it is then never linked in.
@@ -54,7 +55,7 @@ static void Connect(const uint8_t *data, size_t size)
     FUZZ_CHECK(write(pair[1], data, size) == (ssize_t)size);
     close(pair[1]);
     ControlSocket = pair[0];
-    ControlClosed = 0;
+    ControlClosed = ControlTimedOut = ReplyTooLong = ReplyPending = 0;
     ReceiveCount = ReceiveAt = 0;
 }
 
@@ -79,16 +80,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(FtpGetByte() < 0);
     PlatSocketClose(ControlSocket);
 
+    // A reply is its lines up to the first that reads as three digits and a blank, at most
+    // FTP_REPLY_LINES of them; a longer one, or the end before its last line, ends the
+    // reading.
     Connect(data, size);
     n = 0;
-    while (FtpGetReply()) {
+    for (;;) {
+        size_t first = n;
         while (n < lines.size() && !IsLastReplyLine(lines[n].text))
             n++;
-        FUZZ_CHECK(n < lines.size() && Equals(ReplyLine, lines[n].text));
+        int complete = n < lines.size() && n - first < FTP_REPLY_LINES;
+        int got = FtpGetReply();
+        FUZZ_CHECK(got == complete);
+        if (!got) {
+            FUZZ_CHECK(ReplyTooLong == (n - first >= FTP_REPLY_LINES));
+            break;
+        }
+        FUZZ_CHECK(Equals(ReplyLine, lines[n].text));
         n++;
     }
-    for (; n < lines.size(); n++)
-        FUZZ_CHECK(!IsLastReplyLine(lines[n].text));
     PlatSocketClose(ControlSocket);
     ControlSocket = PLAT_NO_SOCKET;
     return 0;
