@@ -16,6 +16,8 @@
 
 const uint32_t RollingMonths[ROLLING_WINDOWS] = {12, 36, 60};
 
+static_assert(CHART_KIND_COUNT <= RANKED_CHART_ROOM, "a percentile rank for every chart code");
+
 namespace {
 
 // A month's last point: the month as a running number (year code * 12 + month - 1).
