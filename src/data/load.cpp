@@ -43,7 +43,7 @@ int DataPath(const char *name, char *out)
 
 int NoNavFiles;
 
-uint32_t CountNavFiles(void)
+uint32_t NavFileCount(void)
 {
     uint32_t count = 0;
     PlatNavListing *listing = PlatNavListFirst(DataDir);
@@ -53,6 +53,12 @@ uint32_t CountNavFiles(void)
         while (PlatNavListNext(listing));
         PlatNavListClose(listing);
     }
+    return count;
+}
+
+uint32_t CountNavFiles(void)
+{
+    uint32_t count = NavFileCount();
     NoNavFiles = count == 0;
     return count;
 }

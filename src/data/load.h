@@ -32,8 +32,9 @@ int DataPath(const char *name, char *out);
 extern double *QuarterTable;
 extern uint32_t QuarterCount;
 
-// Counts the *.NAV files of DataDir (not directories), and sets NoNavFiles when there is
-// none (the status line then says so).
+// The number of *.NAV files of DataDir (not directories).
+uint32_t NavFileCount(void);
+// NavFileCount, and NoNavFiles set when there is none (the status line then says so).
 uint32_t CountNavFiles(void);
 extern int NoNavFiles;
 // Allocates count zero-filled records ("Out of memory." gives an empty table).

@@ -623,20 +623,6 @@ static void RememberMoved(const char *name)
     memcpy(MovedNames + used, name, length);
 }
 
-// The fund files of the data directory.
-static uint32_t CountFunds(void)
-{
-    uint32_t count = 0;
-    PlatNavListing *listing = PlatNavListFirst(DataDir);
-    if (listing) {
-        do
-            count++;
-        while (PlatNavListNext(listing));
-        PlatNavListClose(listing);
-    }
-    return count;
-}
-
 // Every non-directory *.NAV file and "opt", "FUNDS" and "Index" to their pending backups;
 // the older backups stay until SettleBackups knows whether the unpacking succeeded.
 static void BackUpDataSet(void)
@@ -779,7 +765,7 @@ static int UnzipDataSet(void)
         return RestoreDataSet();
     }
     // An empty archive also ends with 1; without a fund file there is no data set.
-    if (CountFunds() <= StayedFunds) {
+    if (NavFileCount() <= StayedFunds) {
         ReportFormatted(ReportError,
                         "Update: %s unpacked no fund file; the data files are kept as they were.",
                         UnzipProgram);

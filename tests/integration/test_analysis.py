@@ -441,6 +441,11 @@ def geometric_mean(returns):
     return math.prod(1 + r for r in returns) ** (1 / len(returns)) - 1
 
 
+def calendar_year(yy):
+    """The year of a two-digit year of the data files (1960-2059)."""
+    return 1900 + yy if yy >= 60 else 2000 + yy
+
+
 def rate_table(path):
     """A rate file's yearly rates by calendar year (two-digit years, 1960-2059)."""
     rates = {}
@@ -448,8 +453,7 @@ def rate_table(path):
         for line in f:
             m = re.match(r"(\d+)=(\d+(?:\.\d)?)", line)
             if m:
-                yy = int(m.group(1)) % 100
-                rates[1900 + yy if yy >= 60 else 2000 + yy] = float(m.group(2))
+                rates[calendar_year(int(m.group(1)) % 100)] = float(m.group(2))
     return rates
 
 
@@ -521,8 +525,7 @@ def nav_month_ends(path):
         for line in f:
             m = re.match(r"(\d\d)/(\d\d)/(\d\d) = ([\d.]+)", line)
             if m:
-                yy = int(m.group(3))
-                ends[(1900 + yy if yy >= 60 else 2000 + yy, int(m.group(1)))] = float(m.group(4))
+                ends[(calendar_year(int(m.group(3))), int(m.group(1)))] = float(m.group(4))
     return ends
 
 
@@ -603,8 +606,7 @@ def sp500_against_nasdaq_as_worked_out_here():
     near(float(row["beta"]), sp["analyst"]["beta"], "CSV beta", 0)
     near(float(row["volatility"]), sp["series"][0]["volatility"], "CSV volatility", 0)
     mm, dd, yy = own["drawdownPeak"].split("/")
-    year = 1900 + int(yy) if int(yy) >= 60 else 2000 + int(yy)
-    equal(row["drawdownPeak"], "%d-%s-%s" % (year, mm, dd), "CSV drawdown peak")
+    equal(row["drawdownPeak"], "%d-%s-%s" % (calendar_year(int(yy)), mm, dd), "CSV drawdown peak")
 
 
 @case
