@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "analysis/optimize.h"
+#include "analysis/grid.h"
 #include "app/loadworker.h"
 #include "data/load.h"
 #include "data/optfile.h"

@@ -3,7 +3,8 @@
 
 #include <math.h>
 
-#include "analysis/optimize.h"
+#include "analysis/grid.h"
+#include "analysis/strategy.h"
 #include "analysis/returns.h"
 #include "analysis/stats.h"
 

@@ -4,7 +4,7 @@
 #include "analysis/optimize.h"
 #include "analysis/returns.h"
 #include "analysis/stats.h"
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/datetable.h"
 #include "data/load.h"

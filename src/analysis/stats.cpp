@@ -6,7 +6,7 @@
 
 #include "analysis/analyst.h"
 #include "analysis/returns.h"
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/datetable.h"
 #include "data/load.h"

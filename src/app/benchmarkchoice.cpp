@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/sidefiles.h"
 #include "data/viewflags.h"
 

@@ -4,7 +4,7 @@
 #include <stdio.h>
 
 #include "app/benchmarkchoice.h"
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "platform/win32/win32.h"
 #include "resource.h"

@@ -5,7 +5,7 @@
 #include <commdlg.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/csvimport.h"
 #include "data/fund.h"
 #include "data/load.h"

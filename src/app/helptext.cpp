@@ -1,7 +1,7 @@
 // Reading the help files KEYHELP and README into memory and splitting them into lines.
 #include "app/helptext.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "platform/platform.h"

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "analysis/optimize.h"
-#include "app/errors.h"
 #include "app/loadworker.h"
 #include "app/viewstate.h"
+#include "base/errors.h"
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/optfile.h"

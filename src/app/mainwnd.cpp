@@ -4,7 +4,7 @@
 #include <commctrl.h>
 #include <math.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "graphics/graphpage.h"
 #include "graphics/legend.h"

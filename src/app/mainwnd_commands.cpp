@@ -9,10 +9,10 @@
 
 #include "analysis/ranking.h"
 #include "analysis/stats.h"
-#include "app/errors.h"
 #include "app/jobs.h"
 #include "app/statexport.h"
 #include "app/viewstate.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "data/optfile.h"

@@ -6,7 +6,7 @@
 #include <winsock.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "platform/win32/win32.h"

@@ -5,9 +5,9 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include "app/errors.h"
 #include "app/layout.h"
 #include "app/viewstate.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "platform/win32/win32.h"

@@ -8,10 +8,10 @@
 #include <string.h>
 
 #include "analysis/stats.h"
-#include "app/errors.h"
 #include "app/jobs.h"
 #include "app/loadworker.h"
 #include "app/viewstate.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "data/optfile.h"

@@ -4,7 +4,7 @@
 #include <commdlg.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "graphics/printlayout.h"
 #include "platform/win32/win32.h"
 

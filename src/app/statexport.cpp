@@ -6,8 +6,8 @@
 #include <string.h>
 
 #include "analysis/analyst.h"
-#include "app/errors.h"
 #include "app/viewstate.h"
+#include "base/errors.h"
 #include "data/datetable.h"
 #include "data/fund.h"
 #include "data/load.h"

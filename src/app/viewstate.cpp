@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "platform/platform.h"

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "analysis/ranking.h"
-#include "app/errors.h"
+#include "base/errors.h"
 #include "graphics/chartrow.h"
 #include "graphics/graphpage.h"
 #include "platform/win32/win32.h"

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 uint32_t DynamicMemoryUsed;
 

@@ -6,7 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/csvreader.h"
 #include "data/fund.h"

@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 
 PackedDate *DateTable;

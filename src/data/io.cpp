@@ -1,7 +1,7 @@
 // The buffered byte layer: its whole state is one set of process-wide variables.
 #include "data/io.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "platform/platform.h"
 
 uint32_t IoOpenCount;

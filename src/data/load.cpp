@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/datetable.h"
 #include "data/fund.h"
@@ -11,35 +11,8 @@
 #include "data/ratefile.h"
 #include "platform/platform.h"
 
-char DataDir[DATA_DIR_SIZE];
 double *QuarterTable;
 uint32_t QuarterCount;
-
-int SetDataDir(const char *dir)
-{
-    size_t n = strlen(dir);
-    char separator = PlatPathSeparator();
-    int needsSeparator = n == 0 || (dir[n - 1] != separator && dir[n - 1] != '/');
-    if (n + (size_t)needsSeparator + 1 > sizeof DataDir)
-        return 0;
-    memcpy(DataDir, dir, n);
-    if (needsSeparator)
-        DataDir[n++] = separator;
-    DataDir[n] = 0;
-    return 1;
-}
-
-int DataPath(const char *name, char *out)
-{
-    size_t d = strlen(DataDir), n = strlen(name);
-    if (d + n + 1 > DATA_PATH_SIZE) {
-        out[0] = 0;
-        return 0;
-    }
-    memcpy(out, DataDir, d);
-    memcpy(out + d, name, n + 1);
-    return 1;
-}
 
 int NoNavFiles;
 

@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include "data/datadir.h"
 #include "data/fund.h"
 
 // Progress codes the workers send to the main window.
@@ -17,16 +18,6 @@ enum ProgressCode {
     PROGRESS_BUSY_OFF = 8,
     PROGRESS_BUSY_ON = 9,
 };
-
-#define DATA_PATH_SIZE 1024
-#define DATA_DIR_SIZE 512
-
-// The data directory, ending in the path separator.
-extern char DataDir[DATA_DIR_SIZE];
-// Sets DataDir from dir, adding the separator when missing. 0 when it does not fit.
-int SetDataDir(const char *dir);
-// DataDir followed by name, into out (DATA_PATH_SIZE bytes). 0 when it does not fit.
-int DataPath(const char *name, char *out);
 
 // One double per quarter spanned by the DateTable, plus two; filled by the statistics.
 extern double *QuarterTable;

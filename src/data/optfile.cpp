@@ -4,7 +4,7 @@
 #include <math.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/io.h"
 #include "data/load.h"

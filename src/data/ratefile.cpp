@@ -4,9 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
-#include "data/load.h"
+#include "data/datadir.h"
 
 RateRecord *MoneyMarketRates;
 uint32_t MoneyMarketCount;

@@ -1,7 +1,7 @@
 // The tokenizer: one byte of look-ahead through IoUngetB, digit slots for numbers.
 #include "data/tokenizer.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/io.h"
 
 uint8_t TokenDigitSlots[9];

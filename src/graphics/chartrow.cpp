@@ -7,7 +7,7 @@
 
 #include "analysis/analyst.h"
 #include "analysis/stats.h"
-#include "app/errors.h"
+#include "base/errors.h"
 #include "graphics/draw.h"
 
 ChartSpanRecord ChartSpan[CHART_KIND_COUNT][2];

@@ -4,7 +4,7 @@
 #include <math.h>
 #include <stdio.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "graphics/raster.h"
 
 const RgbColour PaletteSets[2][PALETTE_SIZE] = {

@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include "analysis/returns.h"
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/datetable.h"
 #include "data/viewflags.h"
 #include "graphics/draw.h"

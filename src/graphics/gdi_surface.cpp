@@ -5,7 +5,7 @@
 
 #include "graphics/gdi_surface.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 void *GdiPens[PALETTE_SIZE];
 void *GdiBrushes[PALETTE_SIZE];

@@ -6,7 +6,7 @@
 
 #include "analysis/returns.h"
 #include "analysis/stats.h"
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/sidefiles.h"
 #include "data/viewflags.h"

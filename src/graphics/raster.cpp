@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "graphics/draw.h"
 #include "platform/platform.h"

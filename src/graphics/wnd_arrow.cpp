@@ -2,7 +2,7 @@
 // graph.
 #include "app/mainwnd.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "graphics/gdi_surface.h"
 #include "graphics/graphpage.h"
 #include "graphics/legend.h"

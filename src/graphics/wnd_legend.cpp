@@ -1,7 +1,7 @@
 // The legend window (class NavLegend): the fund categories in their chart colours.
 #include "app/mainwnd.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "graphics/gdi_surface.h"
 #include "graphics/legend.h"
 

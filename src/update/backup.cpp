@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/load.h"
 #include "data/sidefiles.h"
 #include "platform/platform.h"

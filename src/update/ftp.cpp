@@ -8,8 +8,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/errors.h"
 #include "app/viewstate.h"
+#include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "data/sidefiles.h"

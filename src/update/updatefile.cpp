@@ -6,7 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "data/fund.h"
 #include "data/load.h"
 #include "platform/platform.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

@@ -10,6 +10,7 @@
 
 #include "analysis/indicators.h"
 #include "analysis/movavg.h"
+#include "analysis/grid.h"
 #include "analysis/optimize.h"
 #include "analysis/returns.h"
 #include "data/alloc.h"

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "analysis/indicators.h"
-#include "analysis/optimize.h"
+#include "analysis/grid.h"
+#include "analysis/strategy.h"
 #include "data/alloc.h"
 #include "data/fund.h"
 #include "data/ratefile.h"

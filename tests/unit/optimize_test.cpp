@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "analysis/movavg.h"
+#include "analysis/grid.h"
 #include "analysis/optimize.h"
+#include "analysis/strategy.h"
 #include "data/alloc.h"
 #include "data/fund.h"
 #include "data/optfile.h"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/analyst.h"
+#include "analysis/grid.h"
 #include "analysis/optimize.h"
 #include "analysis/returns.h"
 #include "analysis/ranking.h"

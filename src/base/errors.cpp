@@ -1,5 +1,5 @@
 // The seven reporting functions, composed portably and shown through the platform layer.
-#include "app/errors.h"
+#include "base/errors.h"
 
 #include <errno.h>
 #include <stdarg.h>

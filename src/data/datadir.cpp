@@ -1,0 +1,34 @@
+// The data directory's name and the paths of the files in it.
+#include "data/datadir.h"
+
+#include <string.h>
+
+#include "platform/platform.h"
+
+char DataDir[DATA_DIR_SIZE];
+
+int SetDataDir(const char *dir)
+{
+    size_t n = strlen(dir);
+    char separator = PlatPathSeparator();
+    int needsSeparator = n == 0 || (dir[n - 1] != separator && dir[n - 1] != '/');
+    if (n + (size_t)needsSeparator + 1 > sizeof DataDir)
+        return 0;
+    memcpy(DataDir, dir, n);
+    if (needsSeparator)
+        DataDir[n++] = separator;
+    DataDir[n] = 0;
+    return 1;
+}
+
+int DataPath(const char *name, char *out)
+{
+    size_t d = strlen(DataDir), n = strlen(name);
+    if (d + n + 1 > DATA_PATH_SIZE) {
+        out[0] = 0;
+        return 0;
+    }
+    memcpy(out, DataDir, d);
+    memcpy(out + d, name, n + 1);
+    return 1;
+}
