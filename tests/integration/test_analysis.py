@@ -6,35 +6,19 @@ data directory.
 
 Usage: test_analysis.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
 """
-import atexit
 import csv
-import json
 import math
 import os
 import re
 import shutil
 import subprocess
 import sys
-import tempfile
 
-TOOL, DATA, SAMPLES = sys.argv[1], sys.argv[2], sys.argv[3]
-RESULTS = []
+import common
+from common import (case, copy_tree, equal, fund, generated, load, near, read, run, run_cases,
+                    temp_dir, write)
 
-
-def case(function):
-    RESULTS.append(function)
-    return function
-
-
-def run(*args, check=True):
-    p = subprocess.run([TOOL, *args], capture_output=True, timeout=300)
-    if check and p.returncode != 0:
-        raise AssertionError("exit %d: %s" % (p.returncode, p.stderr.decode(errors="replace")))
-    return p
-
-
-def load(directory, *options):
-    return json.loads(run("--json", *options, directory).stdout)
+DATA, SAMPLES = sys.argv[2], sys.argv[3]
 
 
 def searches(directory):
@@ -46,36 +30,8 @@ def searches(directory):
     raise AssertionError("no search count on stderr: %r" % err)
 
 
-# Every directory the cases make lies in one folder, removed when the run ends.
-ROOT = tempfile.mkdtemp(prefix="vantry-analysis-run-")
-atexit.register(shutil.rmtree, ROOT, True)
-
-
-def temp_dir(prefix):
-    return tempfile.mkdtemp(prefix=prefix, dir=ROOT)
-
-
 def copy_data(name):
-    target = temp_dir("vantry-analysis-")
-    shutil.copytree(os.path.join(DATA, name), target, dirs_exist_ok=True)
-    return target
-
-
-def fund(document, short_name):
-    for f in document["funds"]:
-        if f["shortName"] == short_name:
-            return f
-    raise AssertionError("no fund " + short_name)
-
-
-def near(got, expected, what, tolerance=1e-9):
-    if got is None or abs(got - expected) > tolerance * max(1.0, abs(expected)):
-        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
-
-
-def equal(got, expected, what):
-    if got != expected:
-        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
+    return copy_tree(os.path.join(DATA, name))
 
 
 # --- The arithmetic, in this test's own words --------------------------------------------
@@ -263,8 +219,7 @@ def settings_file_sets_the_view():
     directory = copy_data("analysis")
     # Zoom 0, linear 1, MA 0, Bollinger 1, dists 0, category sort 0, chart 14, ...
     flags = bytes([0, 1, 0, 1, 0, 0, 14, 0, 0, 0, 0, 0, 0, 0, 0])
-    with open(os.path.join(directory, "SETTINGS"), "wb") as f:
-        f.write(flags + b"C:\\unzip.exe IDX")
+    write(os.path.join(directory, "SETTINGS"), flags + b"C:\\unzip.exe IDX")
     doc = load(directory, "--read-only")
     view = doc["view"]
     equal((view["ZoomOn"], view["LinearScale"], view["ShowMovingAverage"], view["ShowBollinger"],
@@ -278,14 +233,10 @@ def settings_file_sets_the_view():
 @case
 def damaged_side_files_warn_and_the_load_goes_on():
     directory = copy_data("analysis")
-    with open(os.path.join(directory, "PRTFOLIO"), "wb") as f:
-        f.write(b"\x03\x00EQ\r\nNOSUCH\r\n")
-    with open(os.path.join(directory, "SETTINGS"), "wb") as f:
-        f.write(bytes([1, 0, 1, 0, 0, 1, 24]))
-    with open(os.path.join(directory, "Index"), "w") as f:
-        f.write("EQ=IDX\nBROKEN LINE\nBND=GONE\n")
-    with open(os.path.join(directory, "opt"), "wb") as f:
-        f.write(b"= 1 2\r\n")
+    for name, data in (("PRTFOLIO", b"\x03\x00EQ\r\nNOSUCH\r\n"),
+                       ("SETTINGS", bytes([1, 0, 1, 0, 0, 1, 24])),
+                       ("Index", "EQ=IDX\nBROKEN LINE\nBND=GONE\n"), ("opt", b"= 1 2\r\n")):
+        write(os.path.join(directory, name), data)
     doc = load(directory, "--read-only")
     texts = [r["text"] for r in doc["reports"]]
     d = directory + "/"
@@ -309,20 +260,15 @@ def second_load_restores_from_the_cache():
     directory = copy_data("analysis")
     first = run("--json", directory).stdout
     opt = os.path.join(directory, "opt")
-    with open(opt, "rb") as f:
-        saved = f.read()
-    stamp = os.stat(opt).st_mtime_ns
-    second = run("--json", directory).stdout
-    if first != second:
+    saved, stamp = read(opt), os.stat(opt).st_mtime_ns
+    if run("--json", directory).stdout != first:
         raise AssertionError("the second load's document differs from the first")
     equal(searches(directory), 0, "searches on a later load")
     equal(os.stat(opt).st_mtime_ns, stamp, "opt not rewritten")
-    with open(opt, "rb") as f:
-        equal(f.read(), saved, "opt content")
+    equal(read(opt), saved, "opt content")
     # A changed file is searched again, and only that fund (BND has no index fund, so
     # its one search serves both series).
-    with open(os.path.join(directory, "BND.NAV"), "a") as f:
-        f.write("12/25/00 = 14.00\n")
+    write(os.path.join(directory, "BND.NAV"), "12/25/00 = 14.00\n", "a")
     equal(searches(directory), 1, "searches after changing BND")
     equal(searches(directory), 0, "searches after that")
     # A fresh directory searches both series of EQ and series 0 of the others.
@@ -334,8 +280,7 @@ def an_index_fund_assigned_later_gets_its_own_search():
     directory = copy_data("analysis")
     os.remove(os.path.join(directory, "Index"))
     equal(searches(directory), 3, "searches without an index file")
-    with open(os.path.join(directory, "Index"), "w") as f:
-        f.write("EQ=IDX\n")
+    write(os.path.join(directory, "Index"), "EQ=IDX\n")
     # Series 1 of EQ held series 0's settings: they are no saved relative values.
     equal(searches(directory), 1, "searches once EQ has its index fund")
     later = fund(load(directory, "--read-only"), "EQ")["series"][1]
@@ -347,15 +292,13 @@ def an_index_fund_assigned_later_gets_its_own_search():
 def the_cache_stays_stable_with_shared_and_odd_names():
     directory = copy_data("analysis")
     # Two files with one short name, and names the cache's reader could not take back.
-    shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, "BND.OLD.NAV"))
-    shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, "A B.NAV"))
-    shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, "12345.NAV"))
+    for name in ("BND.OLD.NAV", "A B.NAV", "12345.NAV"):
+        shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, name))
     sizes = []
     for _ in range(3):
         doc = load(directory)
         equal(doc["reports"], [], "reports")
-        with open(os.path.join(directory, "opt"), "rb") as f:
-            lines = f.read().split(b"\r\n")
+        lines = read(os.path.join(directory, "opt")).split(b"\r\n")
         sizes.append(len(lines))
         names = [line.split(b" ")[0] for line in lines if line]
         if b"A" in names or b"12345" in names:
@@ -364,22 +307,16 @@ def the_cache_stays_stable_with_shared_and_odd_names():
 
 
 def directory_bytes(directory):
-    files = {}
-    for name in sorted(os.listdir(directory)):
-        with open(os.path.join(directory, name), "rb") as f:
-            files[name] = f.read()
-    return files
+    return {name: read(os.path.join(directory, name)) for name in os.listdir(directory)}
 
 
 @case
 def read_only_writes_nothing_whatever_is_drawn_or_listed():
     # Drawing a page applies the default benchmark rule and assigns the default index
     # fund (SETTINGS, Index), a load saves the cache: none of it with --read-only.
-    directory = temp_dir("samples")
-    shutil.rmtree(directory)
-    shutil.copytree(SAMPLES, directory)
+    directory = copy_tree(SAMPLES)
     before = directory_bytes(directory)
-    picture = os.path.join(temp_dir("png"), "page.png")
+    picture = os.path.join(temp_dir(), "page.png")
     drawn = ["--png", picture, "--resources", os.path.join(os.path.dirname(SAMPLES), "resources")]
     for options in (["--json", "--points"], [], ["--chart", "14", "--group", "1"],
                     ["--json", "--benchmark", "--category-sort", "0"],
@@ -401,8 +338,7 @@ def read_only_writes_nothing_whatever_is_drawn_or_listed():
 @case
 def a_fund_file_of_megabytes_is_restored_from_the_cache():
     directory = copy_data("analysis")
-    with open(os.path.join(directory, "BND.NAV"), "a") as f:
-        f.write("; padding\n" * 120000)
+    write(os.path.join(directory, "BND.NAV"), "; padding\n" * 120000, "a")
     first = load(directory)
     equal(first["reports"][:1], [], "reports of the first load")
     second = load(directory)
@@ -418,10 +354,8 @@ MONTH_ENDS_2001 = ["01/31/01", "02/28/01", "03/31/01", "04/30/01", "05/31/01", "
 
 
 def write_fund(directory, short, category, values, dates=MONTH_ENDS_2001):
-    with open(os.path.join(directory, short + ".NAV"), "w") as f:
-        f.write("NAME=%s Fund\nCATEGORY=%s\n" % (short, category))
-        for d, v in zip(dates, values):
-            f.write("%s = %.4f\n" % (d, v))
+    write(os.path.join(directory, short + ".NAV"), "NAME=%s Fund\nCATEGORY=%s\n" % (
+        short, category) + "".join("%s = %.4f\n" % (d, v) for d, v in zip(dates, values)))
 
 
 def chain(start, returns):
@@ -439,6 +373,19 @@ def written_returns(values):
 
 def geometric_mean(returns):
     return math.prod(1 + r for r in returns) ** (1 / len(returns)) - 1
+
+
+def tracking(differences):
+    """Tracking error (percent a year) and information ratio of monthly differences."""
+    mean = sum(differences) / len(differences)
+    te = math.sqrt(sum((x - mean) ** 2 for x in differences) / (len(differences) - 1) * 12)
+    return te * 100, mean * 12 / te
+
+
+def capture_ratio(fund_returns, index_returns, months):
+    """Up or down capture over the months given (indexes or keys of both return lists)."""
+    return (geometric_mean([fund_returns[m] for m in months])
+            / geometric_mean([index_returns[m] for m in months]) * 100)
 
 
 def calendar_year(yy):
@@ -463,10 +410,9 @@ def monthly_risk_free(rates, year):
 
 @case
 def drawdown_capture_beta_and_ranks_of_hand_made_funds():
-    directory = temp_dir("analyst-")
+    directory = temp_dir()
     for name in ("MONEYMKT", "RISKFREE"):
-        with open(os.path.join(directory, name), "w") as f:
-            f.write("01=6.0\n02=6.0\n")
+        write(os.path.join(directory, name), "01=6.0\n02=6.0\n")
     rf = monthly_risk_free({2001: 6.0}, 2001)
     index_returns = [0.02, -0.01, 0.03, -0.04, 0.05, 0.01, -0.02, 0.015, 0.0, 0.025, -0.03, 0.01]
     write_fund(directory, "IDX", "Index", chain(1000, index_returns))
@@ -479,8 +425,7 @@ def drawdown_capture_beta_and_ranks_of_hand_made_funds():
     index4, fund4 = [0.10, -0.05, 0.04, -0.02], [0.12, -0.03, 0.05, -0.04]
     write_fund(directory, "IX4", "Index", chain(100, index4))
     write_fund(directory, "F4", "Sector", chain(100, fund4))
-    with open(os.path.join(directory, "Index"), "w") as f:
-        f.write("TWICE=IDX\nF4=IX4\n")
+    write(os.path.join(directory, "Index"), "TWICE=IDX\nF4=IX4\n")
     doc = load(directory, "--read-only")
     equal(doc["reports"], [], "reports")
 
@@ -503,18 +448,14 @@ def drawdown_capture_beta_and_ranks_of_hand_made_funds():
     near(twice["beta"], 2.0, "beta", 1e-6)
     near(twice["alpha"], 0.0, "alpha", 1e-5)
     near(twice["rSquared"], 100.0, "R squared", 1e-6)
-    d = [rf + 2 * (r - rf) - r for r in index_returns]
-    mean_d = sum(d) / len(d)
-    te = math.sqrt(sum((x - mean_d) ** 2 for x in d) / (len(d) - 1)) * math.sqrt(12)
-    near(twice["trackingError"], te * 100, "tracking error", 1e-6)
-    near(twice["informationRatio"], mean_d * 12 / te, "information ratio", 1e-6)
+    te, ir = tracking([rf + 2 * (r - rf) - r for r in index_returns])
+    near(twice["trackingError"], te, "tracking error", 1e-6)
+    near(twice["informationRatio"], ir, "information ratio", 1e-6)
 
     capture = fund(doc, "F4")["analyst"]
     f, i = written_returns(chain(100, fund4)), written_returns(chain(100, index4))
-    near(capture["upCapture"], geometric_mean([f[0], f[2]]) / geometric_mean([i[0], i[2]]) * 100,
-         "up capture")
-    near(capture["downCapture"], geometric_mean([f[1], f[3]]) / geometric_mean([i[1], i[3]]) * 100,
-         "down capture")
+    near(capture["upCapture"], capture_ratio(f, i, [0, 2]), "up capture")
+    near(capture["downCapture"], capture_ratio(f, i, [1, 3]), "down capture")
     equal(fund(doc, "IX4")["analyst"]["benchmarkMonths"], 0, "an index fund without one")
 
 
@@ -537,12 +478,9 @@ def monthly(ends):
 
 @case
 def sp500_against_nasdaq_as_worked_out_here():
-    directory = temp_dir("samples-")
-    shutil.rmtree(directory)
-    shutil.copytree(SAMPLES, directory)
-    with open(os.path.join(directory, "Index"), "a") as f:
-        f.write("SP500M=NASDAQ\n")
-    csv_path = os.path.join(temp_dir("csv"), "statistics.csv")
+    directory = copy_tree(SAMPLES)
+    write(os.path.join(directory, "Index"), "SP500M=NASDAQ\n", "a")
+    csv_path = os.path.join(temp_dir(), "statistics.csv")
     doc = load(directory, "--read-only", "--csv", csv_path)
     sp = fund(doc, "SP500M")
     rates = rate_table(os.path.join(directory, "RISKFREE"))
@@ -558,19 +496,14 @@ def sp500_against_nasdaq_as_worked_out_here():
     sxx = sum((a - mx) ** 2 for a in x)
     syy = sum((b - my) ** 2 for b in y)
     beta = sxy / syy
-    d = [fr[m] - ir[m] for m in months]
-    mean_d = sum(d) / len(d)
-    te = math.sqrt(sum((v - mean_d) ** 2 for v in d) / (len(d) - 1)) * math.sqrt(12)
-    ups = [m for m in months if ir[m] > 0]
-    downs = [m for m in months if ir[m] < 0]
+    te, information = tracking([fr[m] - ir[m] for m in months])
     expected = {
         "benchmarkMonths": len(months), "beta": beta,
         "alpha": ((1 + mx - beta * my) ** 12 - 1) * 100,
-        "rSquared": sxy * sxy / (sxx * syy) * 100, "trackingError": te * 100,
-        "informationRatio": mean_d * 12 / te,
-        "upCapture": geometric_mean([fr[m] for m in ups]) / geometric_mean([ir[m] for m in ups]) * 100,
-        "downCapture":
-            geometric_mean([fr[m] for m in downs]) / geometric_mean([ir[m] for m in downs]) * 100,
+        "rSquared": sxy * sxy / (sxx * syy) * 100, "trackingError": te,
+        "informationRatio": information,
+        "upCapture": capture_ratio(fr, ir, [m for m in months if ir[m] > 0]),
+        "downCapture": capture_ratio(fr, ir, [m for m in months if ir[m] < 0]),
     }
     for key, value in expected.items():
         near(sp["analyst"][key], value, "SP500M " + key, 1e-9)
@@ -614,7 +547,7 @@ def a_progress_bar_only_on_a_terminal():
     import pty
     directory = copy_data("analysis")
     master, slave = pty.openpty()
-    p = subprocess.Popen([TOOL, "--read-only", directory], stdout=subprocess.PIPE,
+    p = subprocess.Popen([common.TOOL, "--read-only", directory], stdout=subprocess.PIPE,
                          stderr=slave)
     os.close(slave)
     out, seen = p.communicate(timeout=120)[0], b""
@@ -640,64 +573,40 @@ def a_progress_bar_only_on_a_terminal():
 
 
 @case
-def every_thread_count_gives_the_same_load():
-    samples = temp_dir("vantry-threads-")
-    shutil.copytree(SAMPLES, samples, dirs_exist_ok=True)
-    generated = temp_dir("vantry-threads-gen-")
-    gendata = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench",
-                           "gendata.py")
-    subprocess.run([sys.executable, gendata, generated, "--funds", "12", "--years", "4",
-                    "--seed", "7", "--dists-per-year", "2", "--split-prob", "0.2",
-                    "--missing-prob", "0.02"], check=True, capture_output=True, timeout=120)
-    # A damaged line makes messages to keep in order.
-    with open(os.path.join(generated, "ZZBAD.NAV"), "w") as f:
-        f.write("NAME=Bad\n01/04/99 = 1\n01/04/99 = 2\n01/11/99 FOO = 1.0\n")
-    for directory in (samples, generated, copy_data("analysis")):
-        runs = [run("--json", "--points", "--read-only", "--threads", str(n), directory)
-                for n in (1, 2, 3)]
-        for n, p in zip((2, 3), runs[1:]):
-            if p.stdout != runs[0].stdout:
-                raise AssertionError("%s: %d threads give another document" % (directory, n))
-            equal(p.stderr, runs[0].stderr, "%s: messages with %d threads" % (directory, n))
-
-
-@case
-def the_reference_grid_gives_the_same_load():
-    # Every analysed field of every fund, both series, every point: the fast grid must
-    # find exactly what the straightforward one finds.
-    samples = temp_dir("vantry-grid-")
-    shutil.copytree(SAMPLES, samples, dirs_exist_ok=True)
-    gendata = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench",
-                           "gendata.py")
-    # Daily points; weekly points with distributions, splits, gaps and index funds (so
-    # relative series); and funds of a flat price and of two, three and nine points.
-    daily = temp_dir("vantry-grid-daily-")
-    subprocess.run([sys.executable, gendata, daily, "--funds", "5", "--years", "3", "--daily",
-                    "--seed", "11"], check=True, capture_output=True, timeout=120)
-    weekly = temp_dir("vantry-grid-weekly-")
-    subprocess.run([sys.executable, gendata, weekly, "--funds", "14", "--years", "9",
-                    "--seed", "12", "--dists-per-year", "3", "--split-prob", "0.3",
-                    "--missing-prob", "0.03", "--index-share", "0.3"],
-                   check=True, capture_output=True, timeout=120)
-    with open(os.path.join(weekly, "FLAT.NAV"), "w") as f:
-        f.write("NAME=Flat\n" + "".join("%02u/%02u/01 = 10.00\n" % (1 + k // 4, 1 + 7 * (k % 4))
-                                        for k in range(48)))
+def thread_counts_and_the_reference_grid_give_the_same_load():
+    # Every analysed field of every fund, both series, every point, and the messages in
+    # their order, with one thread or several; and the fast grid finds exactly what the
+    # straightforward one finds. Generated: weekly points with distributions, splits, gaps
+    # and a damaged line (messages to keep in order); daily points; weekly points with
+    # index funds (so relative series) and funds of a flat price and of 2, 3 and 9 points.
+    bad = generated("--funds", "12", "--years", "4", "--seed", "7", "--dists-per-year", "2",
+                    "--split-prob", "0.2", "--missing-prob", "0.02")
+    write(os.path.join(bad, "ZZBAD.NAV"), "NAME=Bad\n01/04/99 = 1\n01/04/99 = 2\n01/11/99 FOO = 1.0\n")
+    daily = generated("--funds", "5", "--years", "3", "--daily", "--seed", "11")
+    weekly = generated("--funds", "14", "--years", "9", "--seed", "12", "--dists-per-year", "3",
+                       "--split-prob", "0.3", "--missing-prob", "0.03", "--index-share", "0.3")
+    write(os.path.join(weekly, "FLAT.NAV"), "NAME=Flat\n" + "".join(
+        "%02u/%02u/01 = 10.00\n" % (1 + k // 4, 1 + 7 * (k % 4)) for k in range(48)))
     for name, count in (("TWO", 2), ("THREE", 3), ("NINE", 9)):
-        with open(os.path.join(weekly, name + ".NAV"), "w") as f:
-            f.write("NAME=%s\n" % name + "".join("03/%02u/03 = %u.%02u\n" % (1 + k, 5 + k % 3, 7 * k)
-                                                 for k in range(count)))
-    for directory in (samples, copy_data("analysis"), daily, weekly):
-        fast = run("--json", "--points", "--read-only", directory).stdout
-        reference = run("--json", "--points", "--read-only", "--reference-grid", directory).stdout
-        if fast != reference:
-            raise AssertionError("%s: the reference grid gives another document" % directory)
+        write(os.path.join(weekly, name + ".NAV"), "NAME=%s\n" % name + "".join(
+            "03/%02u/03 = %u.%02u\n" % (1 + k, 5 + k % 3, 7 * k) for k in range(count)))
+    threads = [("--threads", str(n)) for n in (1, 2, 3)]
+    grid = [("--reference-grid",)]
+    for directory, variants in ((copy_tree(SAMPLES), threads + grid),
+                                (copy_data("analysis"), threads + grid), (bad, threads),
+                                (daily, grid), (weekly, grid)):
+        first = run("--json", "--points", "--read-only", directory)
+        for options in variants:
+            p = run("--json", "--points", "--read-only", *options, directory)
+            if p.stdout != first.stdout:
+                raise AssertionError("%s: %s gives another document" % (directory, options))
+            if options in threads:
+                equal(p.stderr, first.stderr, "%s: messages with %s" % (directory, options))
 
 
 @case
 def the_samples_load_cleanly():
-    directory = temp_dir("vantry-samples-")
-    shutil.copytree(SAMPLES, directory, dirs_exist_ok=True)
-    doc = load(directory, "--read-only")
+    doc = load(copy_tree(SAMPLES), "--read-only")
     equal([r for r in doc["reports"] if r["kind"] != "Info"], [], "reports of samples/")
     equal(len(doc["funds"]), len([n for n in os.listdir(SAMPLES) if n.upper().endswith(".NAV")]),
           "every sample fund loaded")
@@ -709,19 +618,5 @@ def the_samples_load_cleanly():
             raise AssertionError("%s has no relative series" % f["shortName"])
 
 
-def main():
-    passed = failed = 0
-    for test in RESULTS:
-        try:
-            test()
-            print("ok   " + test.__name__)
-            passed += 1
-        except Exception as e:  # noqa: BLE001 - every failure is reported, then counted
-            print("FAIL " + test.__name__ + ": " + str(e))
-            failed += 1
-    print("%d passed, %d failed" % (passed, failed))
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_cases())

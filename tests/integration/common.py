@@ -1,0 +1,104 @@
+"""What the integration scripts share: the report tool run under a time limit, the cases
+run one after another with every failure reported and counted, plain checks, and files
+and directories made under one temporary folder that goes when the run ends."""
+import atexit
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+TOOL = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else None
+CASES = []
+ROOT = tempfile.mkdtemp(prefix="vantry-integration-")
+atexit.register(shutil.rmtree, ROOT, True)
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+GENDATA = os.path.join(REPO, "bench", "gendata.py")
+
+
+def case(function):
+    CASES.append(function)
+    return function
+
+
+def run_cases():
+    """Runs every case; returns the exit status (1 when one failed)."""
+    passed = failed = 0
+    for test in CASES:
+        try:
+            test()
+            print("ok   " + test.__name__)
+            passed += 1
+        except Exception as e:  # noqa: BLE001 - every failure is reported, the run goes on
+            print("FAIL %s: %s" % (test.__name__, e))
+            failed += 1
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+def run(*args, check=True, timeout=300):
+    """The report tool with args; with check, a non-zero exit fails the case."""
+    p = subprocess.run([TOOL, *args], capture_output=True, timeout=timeout)
+    if check and p.returncode != 0:
+        raise AssertionError("%s: exit %d: %s" % (" ".join(args[:2]), p.returncode,
+                                                  p.stderr.decode(errors="replace")))
+    return p
+
+
+def load(directory, *options):
+    """The tool's JSON document of a load of directory."""
+    return json.loads(run("--json", *options, directory, check=True).stdout)
+
+
+def funds(document):
+    return {f["shortName"]: f for f in document["funds"]}
+
+
+def fund(document, short_name):
+    found = funds(document).get(short_name)
+    if found is None:
+        raise AssertionError("no fund " + short_name)
+    return found
+
+
+def equal(got, expected, what):
+    if got != expected:
+        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
+
+
+def near(got, expected, what, tolerance=1e-9):
+    if got is None or abs(got - expected) > tolerance * max(1.0, abs(expected)):
+        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
+
+
+def temp_dir(prefix="vantry-"):
+    return tempfile.mkdtemp(prefix=prefix, dir=ROOT)
+
+
+def copy_tree(source):
+    """A fresh copy of the directory source."""
+    target = temp_dir()
+    shutil.copytree(source, target, dirs_exist_ok=True)
+    return target
+
+
+def generated(*options):
+    """A fresh directory of bench/gendata.py's funds made with options."""
+    target = temp_dir()
+    subprocess.run([sys.executable, GENDATA, target, *options], check=True,
+                   capture_output=True, timeout=120)
+    return target
+
+
+def write(path, data, mode="w"):
+    """Writes data (bytes, or text as UTF-8 with its line ends as they are) with mode "w"
+    or "a"; returns path."""
+    with open(path, mode + "b") as f:
+        f.write(data.encode("utf-8") if isinstance(data, str) else data)
+    return path
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
