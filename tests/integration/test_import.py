@@ -6,67 +6,27 @@ split) whose total return is worked out here, extending a fund file, and bad inp
 
 Usage: test_import.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
 """
-import atexit
 import datetime
 import glob
-import json
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 
-TOOL, DATA, SAMPLES = sys.argv[1], sys.argv[2], sys.argv[3]
-RESULTS = []
-ROOT = tempfile.mkdtemp(prefix="vantry-import-run-")
-atexit.register(shutil.rmtree, ROOT, True)
+from common import case, equal, funds, load, near, read, run, run_cases, temp_dir
+from common import write as write_bytes
 
-
-def case(function):
-    RESULTS.append(function)
-    return function
-
-
-def temp_dir():
-    return tempfile.mkdtemp(dir=ROOT)
-
-
-def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, timeout=300)
+DATA, SAMPLES = sys.argv[2], sys.argv[3]
 
 
 def imported(*args):
-    p = run("import", *args)
-    if p.returncode != 0:
-        raise AssertionError("import exit %d: %s" % (p.returncode, p.stderr.decode()))
-    return p.stderr.decode()
+    return run("import", *args).stderr.decode()
 
 
-def load(directory, *options):
-    p = run("--json", "--read-only", *options, directory)
-    if p.returncode != 0:
-        raise AssertionError("load exit %d: %s" % (p.returncode, p.stderr.decode()))
-    return json.loads(p.stdout)
+def loaded(directory, *options):
+    return load(directory, "--read-only", *options)
 
 
-def funds(doc):
-    return {f["shortName"]: f for f in doc["funds"]}
-
-
-def equal(got, expected, what):
-    if got != expected:
-        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
-
-
-def near(got, expected, what, tolerance=1e-9):
-    if abs(got - expected) > tolerance * max(1.0, abs(expected)):
-        raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
-
-
-def write(path, text, encoding="utf-8", newline="\n"):
-    with open(path, "w", encoding=encoding, newline="") as f:
-        f.write(text.replace("\n", newline))
-    return path
+def write(path, text, newline="\n"):
+    return write_bytes(path, text.replace("\n", newline))
 
 
 def header_value(nav_path, key):
@@ -91,8 +51,8 @@ def real_series_match_the_sample_files():
         imported("--weekly", "--name", header_value(sample, "NAME"),
                  "--category", header_value(sample, "CATEGORY"), csv,
                  os.path.join(out, name + ".NAV"))
-    got = funds(load(out, "--file-steps", "--points"))
-    expected = funds(load(SAMPLES, "--file-steps", "--points"))
+    got = funds(loaded(out, "--file-steps", "--points"))
+    expected = funds(loaded(SAMPLES, "--file-steps", "--points"))
     equal(len(got), len(csvs), "funds imported")
     for name, fund in got.items():
         for key in ("name", "category"):
@@ -157,7 +117,7 @@ def vendor_files_with_distributions_and_a_split():
         prices = vendor_prices(os.path.join(out, "p%d.csv" % i), form, bom, newline)
         imported("--name", "Vendor %s" % form, "--category", "growth", "--dividends",
                  dividends, "--splits", splits, prices, os.path.join(data, "V%d.NAV" % i))
-    doc = load(data, "--points")
+    doc = loaded(data, "--points")
     equal(doc["reports"], [], "reports")
     expected = expected_values()
     for i, (form, _, _) in enumerate(variants):
@@ -169,8 +129,7 @@ def vendor_files_with_distributions_and_a_split():
         for k, p in enumerate(fund["series"][0]["points"]):
             near(p["value"], expected[k], "%s value %d" % (form, k), 1e-12)
         near(fund["distTotal"], DIV + CG, form + " distributions")
-    with open(os.path.join(data, "V0.NAV"), "rb") as f:
-        text = f.read()
+    text = read(os.path.join(data, "V0.NAV"))
     for line in (b"03/06/21 DIV = 0.25, LCG = 0.10\r\n", b"03/09/21 SPLIT 3 FOR 2\r\n"):
         if line not in text:
             raise AssertionError("V0.NAV lacks %r" % line)
@@ -190,23 +149,18 @@ def extending_keeps_old_bytes_and_adds_each_date_once():
     out = temp_dir()
     nav = os.path.join(out, "EXT.NAV")
     imported("--name", "Extended", month_csv(os.path.join(out, "a.csv"), range(1, 7)), nav)
-    sizes = []
     for name, months in (("b.csv", range(4, 10)), ("c.csv", range(8, 13))):
-        with open(nav, "rb") as f:
-            before = f.read()
-        sizes.append(len(before))
+        before = read(nav)
         imported(month_csv(os.path.join(out, name), months), nav)
-        with open(nav, "rb") as f:
-            after = f.read()
+        after = read(nav)
         equal(after[:len(before)], before, "old bytes after " + name)
     dates = [line.split(b" ")[0] for line in after.split(b"\r\n") if line[:1].isdigit()]
     equal(len(dates), 12, "one line a month")
     equal(len(set(dates)), 12, "no date twice")
     # Nothing new: a message and no write.
-    p = run("import", month_csv(os.path.join(out, "d.csv"), range(3, 12)), nav)
+    p = run("import", month_csv(os.path.join(out, "d.csv"), range(3, 12)), nav, check=False)
     equal(p.returncode, 0, "nothing new exit")
-    with open(nav, "rb") as f:
-        equal(f.read(), after, "file after an import with nothing new")
+    equal(read(nav), after, "file after an import with nothing new")
 
 
 @case
@@ -219,16 +173,13 @@ def an_overlap_that_disagrees_writes_nothing():
                           (10.114, False)):
         csv = write(os.path.join(out, "o.csv"),
                     "date,value\n2020-01-31,%.4f\n2020-02-28,10.5\n2020-03-31,11\n" % close)
-        with open(nav, "rb") as f:
-            before = f.read()
-        p = run("import", csv, nav)
-        with open(nav, "rb") as f:
-            after = f.read()
+        before = read(nav)
+        p = run("import", csv, nav, check=False)
+        after = read(nav)
         equal(p.returncode, 0 if agrees else 1, "exit for %.4f" % close)
         if agrees:
             equal(after, before + b"03/31/20 = 11.00\r\n", "appended for %.4f" % close)
-            with open(nav, "wb") as f:
-                f.write(before)
+            write_bytes(nav, before)
         else:
             equal(after, before, "file after %.4f" % close)
             if (csv + "(2): close") not in p.stderr.decode():
@@ -243,7 +194,7 @@ def bad_lines_are_reported_and_left_out():
                 "2020-02-28,abc\n2020-03-31,0\n2020-04-30,12\n2020-04-30,13\n2020-05-29,\"1,012.5\"\n"
                 "\"2020-06-30,14\n")
     nav = os.path.join(out, "BAD.NAV")
-    p = run("import", csv, nav)
+    p = run("import", csv, nav, check=False)
     equal(p.returncode, 0, "exit")
     err = p.stderr.decode()
     for line, text in ((3, "not a date"), (4, "date outside 1960-2059"),
@@ -252,7 +203,7 @@ def bad_lines_are_reported_and_left_out():
                        (11, "quoted field without its closing quote")):
         if "%s(%d): %s" % (csv, line, text) not in err:
             raise AssertionError("no report of line %d (%s): %r" % (line, text, err))
-    doc = load(out, "--file-steps", "--points")
+    doc = loaded(out, "--file-steps", "--points")
     # The points as read come newest first.
     equal(points(funds(doc)["BAD"]), [("05/29/20", 1012.5), ("04/30/20", 12.0),
                                       ("01/31/20", 10.0)], "points kept")
@@ -278,7 +229,7 @@ def failures_write_nothing():
     ]
     for args, message in cases:
         args = args[:-1] + [os.path.join(out, args[-1])]
-        p = run("import", *args)
+        p = run("import", *args, check=False)
         err = p.stderr.decode()
         if message not in err:
             raise AssertionError("%s: no %r in %r" % (args, message, err))
@@ -286,24 +237,9 @@ def failures_write_nothing():
             continue   # a bad line: reported, left out, the rest written
         equal(p.returncode, 1, "exit of %s" % args)
         equal(os.path.exists(os.path.join(out, "NEW.NAV")), False, "NEW.NAV after %s" % args)
-        with open(existing, "rb") as f:
-            equal(f.read(), b"NAME = Keep\r\n01/31/19 = 5.00\r\n", "KEEP.NAV after %s" % args)
+        equal(read(existing), b"NAME = Keep\r\n01/31/19 = 5.00\r\n", "KEEP.NAV after %s" % args)
     equal(glob.glob(os.path.join(out, "*.tmp")), [], "temporary files left")
 
 
-def main():
-    passed = failed = 0
-    for test in RESULTS:
-        try:
-            test()
-            print("ok   " + test.__name__)
-            passed += 1
-        except Exception as e:  # noqa: BLE001 - every failure is reported, the run goes on
-            print("FAIL %s: %s" % (test.__name__, e))
-            failed += 1
-    print("%d passed, %d failed" % (passed, failed))
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_cases())
