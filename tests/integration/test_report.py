@@ -19,7 +19,8 @@ import random
 import re
 import subprocess
 import sys
-import tempfile
+
+from common import read, temp_dir, write
 
 TIMEOUT = 60            # seconds for one run of the tool
 REPORT_ROOM = 511       # a report is composed in a 512-byte buffer
@@ -178,8 +179,7 @@ class NavFile:
 
 
 def fixture(name, **expect):
-    with open(os.path.join(DATA, "odd", name), "rb") as f:
-        return NavFile(name, f.read(), **expect)
+    return NavFile(name, read(os.path.join(DATA, "odd", name)), **expect)
 
 
 def check_report_list(c, got, want, what):
@@ -221,8 +221,15 @@ def check_fund(c, got, nav_file, with_points):
 
 
 def write_file(folder, name, data):
-    with open(os.path.join(folder, name), "wb") as out:
-        out.write(data)
+    write(os.path.join(folder, name), data)
+
+
+def folder_with(files):
+    """A fresh directory holding files, (name, bytes) pairs."""
+    folder = temp_dir()
+    for name, data in files:
+        write_file(folder, name, data)
+    return folder
 
 
 def funds_by_name(doc):
@@ -259,12 +266,10 @@ def check_load(c, folder, nav_files, doc, with_points):
 
 
 def load_and_check(c, nav_files, *options):
-    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        for f in nav_files:
-            write_file(folder, f.name, f.data)
-        doc = load(folder, *options)
-        check_load(c, folder, nav_files, doc, "--points" in options)
-        return doc
+    folder = folder_with((f.name, f.data) for f in nav_files)
+    doc = load(folder, *options)
+    check_load(c, folder, nav_files, doc, "--points" in options)
+    return doc
 
 
 # ---------------------------------------------------------------------------------------
@@ -389,16 +394,6 @@ YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/2
 
 
 
-# NEWEST.NAV and OLDEST.NAV hold the same lines in opposite orders.
-SAME_ORDER_POINTS = {
-    "07/01/99": nav(21, 0, 0), "07/02/99": nav(21, 12, 50), "07/06/99": nav(21, 50, 0),
-    "07/07/99": nav(11, 0, 0), "07/08/99": NO_VALUE, "07/09/99": nav(11, 25, 0),
-}
-
-YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/29/00",
-               "01/31/61"]
-
-
 def odd_by_name(name):
     return [f for f in odd_fixtures() if f.name == name][0]
 
@@ -408,7 +403,7 @@ def snapshot(folder):
     for root, dirs, files in os.walk(folder):
         for name in dirs + files:
             path = os.path.join(root, name)
-            state[os.path.relpath(path, folder)] = None if name in dirs else open(path, "rb").read()
+            state[os.path.relpath(path, folder)] = None if name in dirs else read(path)
     return state
 
 
@@ -417,18 +412,16 @@ def case_all_fixtures_together(c):
     that are not fund files: each file still gives its own reports, and --read-only
     leaves the directory as it was."""
     nav_files = odd_fixtures()
-    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        for f in nav_files:
-            write_file(folder, f.name, f.data)
-        os.mkdir(os.path.join(folder, "FOLDER.NAV"))
-        write_file(folder, os.path.join("FOLDER.NAV", "INNER.NAV"),
-                   b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
-        for name in ("README.TXT", "OLD.BAK", "X.NAVY"):
-            write_file(folder, name, b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
-        before = snapshot(folder)
-        doc = load(folder, "--read-only", "--points")
-        check_load(c, folder, nav_files, doc, True)
-        c.true(snapshot(folder) == before, "--read-only changed the data directory")
+    folder = folder_with((f.name, f.data) for f in nav_files)
+    os.mkdir(os.path.join(folder, "FOLDER.NAV"))
+    write_file(folder, os.path.join("FOLDER.NAV", "INNER.NAV"),
+               b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
+    for name in ("README.TXT", "OLD.BAK", "X.NAVY"):
+        write_file(folder, name, b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
+    before = snapshot(folder)
+    doc = load(folder, "--read-only", "--points")
+    check_load(c, folder, nav_files, doc, True)
+    c.true(snapshot(folder) == before, "--read-only changed the data directory")
 
 
 def case_empty_directory(c):
@@ -567,42 +560,40 @@ def case_date_overflow(c):
                       [4, DATE_ROOM - 1] + list(range(DATE_ROOM + extra, DATE_ROOM + extra + 10))
                       + [0], days)
     files = {big[0]: big, more[0]: more}
-    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        for name, title, data, lines in files.values():
-            write_file(folder, name, data)
-        doc = load(folder, "--points")
-        # The listing order of the directory decides which file meets the overflow.
-        outcomes = {}
-        for order in ((big[0], more[0]), (more[0], big[0])):
-            table, first_miss = set(), None
-            for name in order:
-                for line, date, value in files[name][3]:
-                    if date not in table and len(table) < DATE_ROOM:
-                        table.add(date)
-                    elif date not in table and first_miss is None:
-                        first_miss = "Error: %s(%u): DATE overflow (64K)" % (
-                            os.path.join(folder, name), line)
-            outcomes[first_miss] = table
-        texts = [r["text"] for r in doc["reports"]]
-        if not c.true(len(texts) == 1 and texts[0] in outcomes,
-                      "expected exactly one of %s, got %s" % (short(sorted(outcomes)), short(texts))):
-            return
-        table = outcomes[texts[0]]
-        ordered = sorted(table, key=date_key)
-        c.eq((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
-             (DATE_ROOM, ordered[0], ordered[-1]), "date table")
-        funds = funds_by_name(doc)
-        c.eq(sorted(funds), ["BIG", "MORE"], "funds")
-        for name, title, data, lines in files.values():
-            fund = funds.get(name.split(".")[0], {})
-            kept = sorted((d for _, d, _ in lines if d in table), key=date_key)
-            c.eq([fund.get(k) for k in ("name", "pointCount", "fileSize", "firstDate", "lastDate")],
-                 [title, len(lines), len(data), kept[0], kept[-1]], "%s fields" % name)
-            want = collections.Counter((d if d in table else None, v) for _, d, v in lines)
-            got = collections.Counter(points_of(fund) or [])
-            c.true(got == want, "%s points: %d expected not given, e.g. %s; %d given not expected,"
-                   " e.g. %s" % (name, sum((want - got).values()), short(list(want - got)[:3]),
-                                 sum((got - want).values()), short(list(got - want)[:3])))
+    folder = folder_with((name, data) for name, title, data, lines in files.values())
+    doc = load(folder, "--points")
+    # The listing order of the directory decides which file meets the overflow.
+    outcomes = {}
+    for order in ((big[0], more[0]), (more[0], big[0])):
+        table, first_miss = set(), None
+        for name in order:
+            for line, date, value in files[name][3]:
+                if date not in table and len(table) < DATE_ROOM:
+                    table.add(date)
+                elif date not in table and first_miss is None:
+                    first_miss = "Error: %s(%u): DATE overflow (64K)" % (
+                        os.path.join(folder, name), line)
+        outcomes[first_miss] = table
+    texts = [r["text"] for r in doc["reports"]]
+    if not c.true(len(texts) == 1 and texts[0] in outcomes,
+                  "expected exactly one of %s, got %s" % (short(sorted(outcomes)), short(texts))):
+        return
+    table = outcomes[texts[0]]
+    ordered = sorted(table, key=date_key)
+    c.eq((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
+         (DATE_ROOM, ordered[0], ordered[-1]), "date table")
+    funds = funds_by_name(doc)
+    c.eq(sorted(funds), ["BIG", "MORE"], "funds")
+    for name, title, data, lines in files.values():
+        fund = funds.get(name.split(".")[0], {})
+        kept = sorted((d for _, d, _ in lines if d in table), key=date_key)
+        c.eq([fund.get(k) for k in ("name", "pointCount", "fileSize", "firstDate", "lastDate")],
+             [title, len(lines), len(data), kept[0], kept[-1]], "%s fields" % name)
+        want = collections.Counter((d if d in table else None, v) for _, d, v in lines)
+        got = collections.Counter(points_of(fund) or [])
+        c.true(got == want, "%s points: %d expected not given, e.g. %s; %d given not expected,"
+               " e.g. %s" % (name, sum((want - got).values()), short(list(want - got)[:3]),
+                             sum((got - want).values()), short(list(got - want)[:3])))
 
 
 # ---------------------------------------------------------------------------------------
@@ -708,62 +699,58 @@ def case_binary_junk(c):
         "JUNKMUT.NAV": mutated(5, base, 400),
         "JUNKMUT2.NAV": mutated(6, base * 3, 3000),
     }
-    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        for name, data in junk.items():
-            write_file(folder, name, data)
-        doc = load(folder, "--points")
-        check_all_errors(c, doc)
-        texts = [r["text"] for r in doc["reports"]]
-        funds = funds_by_name(doc)
-        accounted = 0
-        for name, data in junk.items():
-            path = os.path.join(folder, name)
-            mine = reports_of_file(texts, path)
-            accounted += len(mine)
-            check_any_file(c, name, data, path, mine, funds.get(name.split(".")[0]))
-        c.eq(accounted, len(texts), "reports that name one of the files")
-        c.true(set(funds) <= {n.split(".")[0] for n in junk}, "unknown funds %s" % short(sorted(funds)))
+    folder = folder_with(junk.items())
+    doc = load(folder, "--points")
+    check_all_errors(c, doc)
+    texts = [r["text"] for r in doc["reports"]]
+    funds = funds_by_name(doc)
+    accounted = 0
+    for name, data in junk.items():
+        path = os.path.join(folder, name)
+        mine = reports_of_file(texts, path)
+        accounted += len(mine)
+        check_any_file(c, name, data, path, mine, funds.get(name.split(".")[0]))
+    c.eq(accounted, len(texts), "reports that name one of the files")
+    c.true(set(funds) <= {n.split(".")[0] for n in junk}, "unknown funds %s" % short(sorted(funds)))
 
 
 # ---------------------------------------------------------------------------------------
 # The command line.
 
 def case_usage_errors(c):
-    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        missing = os.path.join(folder, "no-such-directory")
-        write_file(folder, "PLAIN.NAV", b"NAME=Plain File\n")
-        for args, what in (([], "no arguments"),
-                           (["--json"], "no directory"),
-                           (["--bogus", folder], "an unknown option"),
-                           (["--json", "--frobnicate", folder], "an unknown option after --json"),
-                           ([missing], "a directory that does not exist"),
-                           (["--json", missing], "--json and a directory that does not exist"),
-                           ([os.path.join(folder, "PLAIN.NAV")], "a file in place of the directory")):
-            proc = run_tool(args)
-            c.eq(proc.returncode, 2, "exit status for %s" % what)
-            c.true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
+    folder = temp_dir()
+    missing = os.path.join(folder, "no-such-directory")
+    write_file(folder, "PLAIN.NAV", b"NAME=Plain File\n")
+    for args, what in (([], "no arguments"),
+                       (["--json"], "no directory"),
+                       (["--bogus", folder], "an unknown option"),
+                       (["--json", "--frobnicate", folder], "an unknown option after --json"),
+                       ([missing], "a directory that does not exist"),
+                       (["--json", missing], "--json and a directory that does not exist"),
+                       ([os.path.join(folder, "PLAIN.NAV")], "a file in place of the directory")):
+        proc = run_tool(args)
+        c.eq(proc.returncode, 2, "exit status for %s" % what)
+        c.true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
 
 
 def case_table_mode(c):
     """Without --json the reports go to standard error and the fund table to standard
     output."""
     nav_files = [odd_by_name("DISTS.NAV"), odd_by_name("NONAME.NAV"), odd_by_name("WORDS.NAV")]
-    with tempfile.TemporaryDirectory(prefix="vantry-report-") as folder:
-        for f in nav_files:
-            write_file(folder, f.name, f.data)
-        proc = run_tool(["--file-steps", folder])
-        if not c.eq(proc.returncode, 0, "exit status"):
-            raise Fatal("stderr: %s" % tail(proc.stderr))
-        err = proc.stderr.decode("utf-8", "replace").splitlines()
-        out = proc.stdout.decode("utf-8", "replace")
-        for f in nav_files:
-            path = os.path.join(folder, f.name)
-            check_report_list(c, reports_of_file(err, path), f.expected_reports(path),
-                              "%s on standard error" % f.name)
-        c.true("DISTS" in out and "WORDS" in out, "the kept funds are not in the table: %s" % short(out))
-        c.true("NONAME" not in out, "the dropped fund is in the table")
-        c.true("Error:" not in out, "reports on standard output: %s" % short(out))
-        c.true(not out.lstrip().startswith("{"), "JSON on standard output without --json")
+    folder = folder_with((f.name, f.data) for f in nav_files)
+    proc = run_tool(["--file-steps", folder])
+    if not c.eq(proc.returncode, 0, "exit status"):
+        raise Fatal("stderr: %s" % tail(proc.stderr))
+    err = proc.stderr.decode("utf-8", "replace").splitlines()
+    out = proc.stdout.decode("utf-8", "replace")
+    for f in nav_files:
+        path = os.path.join(folder, f.name)
+        check_report_list(c, reports_of_file(err, path), f.expected_reports(path),
+                          "%s on standard error" % f.name)
+    c.true("DISTS" in out and "WORDS" in out, "the kept funds are not in the table: %s" % short(out))
+    c.true("NONAME" not in out, "the dropped fund is in the table")
+    c.true("Error:" not in out, "reports on standard output: %s" % short(out))
+    c.true(not out.lstrip().startswith("{"), "JSON on standard output without --json")
 
 
 # ---------------------------------------------------------------------------------------
