@@ -66,12 +66,6 @@ def listing_line(size_text, name):
     return "-rw-r--r--   1 owner    group    %8s Dec 06 19:03 %s\r\n" % (size_text, name)
 
 
-class BadListFS(AbstractedFS):
-    def format_list(self, basedir, listing, ignore_err=True):
-        for name in listing:
-            yield listing_line("unknown", name).encode("utf8")
-
-
 class ShortListFS(AbstractedFS):
     def format_list(self, basedir, listing, ignore_err=True):
         if listing == ["opt"]:
@@ -117,25 +111,24 @@ class User230Handler(LoggingHandler):
         self.handle_auth_success(home, "", "Logged in, no password needed.")
 
 
-class MultilineHandler(LoggingHandler):
+def greeting_handler(lines):
+    """A handler that greets with lines: all but the last as they stand, then the last as
+    the final reply."""
     def handle(self):
         self.on_connect()
-        self.push("220-Welcome to the update server.\r\n")
-        self.push("220-Data of the day are ready.\r\n")
-        self.push("   a continuation line without a code\r\n")
-        self.respond("220 Ready.")
+        for line in lines[:-1]:
+            self.push(line + "\r\n")
+        self.respond(lines[-1])
+    return type("GreetingHandler", (LoggingHandler,), {"handle": handle})
 
+
+class MultilineHandler(greeting_handler(["220-Welcome to the update server.",
+                                         "220-Data of the day are ready.",
+                                         "   a continuation line without a code", "220 Ready."])):
     def ftp_TYPE(self, line):
         self._current_type = "i"
         self.push("200-Type set to binary.\r\n")
         self.respond("200 Done.")
-
-
-class LongLineHandler(LoggingHandler):
-    def handle(self):
-        self.on_connect()
-        self.push("220-" + "x" * 696 + "\r\n")
-        self.respond("220 Ready.")
 
 
 def start_retr(handler, file):
@@ -152,15 +145,30 @@ def start_retr(handler, file):
     return data, sock
 
 
-class CloseMidHandler(LoggingHandler):
+def retr_handler(send):
+    """A handler whose RETR hands the file's bytes and the data socket to send(handler,
+    data, sock)."""
     def ftp_RETR(self, file):
         started = start_retr(self, file)
-        if not started:
-            return
-        data, sock = started
-        sock.sendall(data[: len(data) // 2])
-        self.data_channel.close()
-        self.close()
+        if started:
+            send(self, *started)
+    return type("RetrHandler", (LoggingHandler,), {"ftp_RETR": ftp_RETR})
+
+
+def close_mid(handler, data, sock):
+    sock.sendall(data[: len(data) // 2])
+    handler.data_channel.close()
+    handler.close()
+
+
+def trickle(handler, data, sock):
+    for i in range(len(data)):
+        try:
+            sock.sendall(data[i:i + 1])
+        except OSError:
+            break
+        time.sleep(0.25)
+    handler.data_channel.close()
 
 
 class EndlessHandler(LoggingHandler):
@@ -173,29 +181,6 @@ class EndlessHandler(LoggingHandler):
             except OSError:
                 break
             time.sleep(0.5)
-
-
-class ChattyHandler(LoggingHandler):
-    def handle(self):
-        self.on_connect()
-        for i in range(101):
-            self.push("220-line %d\r\n" % i)
-        self.respond("220 Ready.")
-
-
-class TrickleHandler(LoggingHandler):
-    def ftp_RETR(self, file):
-        started = start_retr(self, file)
-        if not started:
-            return
-        data, sock = started
-        for i in range(len(data)):
-            try:
-                sock.sendall(data[i:i + 1])
-            except OSError:
-                break
-            time.sleep(0.25)
-        self.data_channel.close()
 
 
 class SilentHandler(LoggingHandler):
@@ -239,16 +224,17 @@ HANDLERS = {
     "normal": (LoggingHandler, AbstractedFS),
     "user230": (User230Handler, AbstractedFS),
     "multiline": (MultilineHandler, AbstractedFS),
-    "longline": (LongLineHandler, AbstractedFS),
-    "badlist": (LoggingHandler, BadListFS),
+    "longline": (greeting_handler(["220-" + "x" * 696, "220 Ready."]), AbstractedFS),
+    "badlist": (LoggingHandler, listed_size_fs("unknown")),
     "shortlist": (LoggingHandler, ShortListFS),
     "zerosize": (LoggingHandler, listed_size_fs("0")),
     "negsize": (LoggingHandler, listed_size_fs("-1")),
     "hugesize": (LoggingHandler, listed_size_fs("4294967296")),
     "endless": (EndlessHandler, AbstractedFS),
-    "chatty": (ChattyHandler, AbstractedFS),
-    "trickle": (TrickleHandler, AbstractedFS),
-    "closemid": (CloseMidHandler, AbstractedFS),
+    "chatty": (greeting_handler(["220-line %d" % i for i in range(101)] + ["220 Ready."]),
+               AbstractedFS),
+    "trickle": (retr_handler(trickle), AbstractedFS),
+    "closemid": (retr_handler(close_mid), AbstractedFS),
     "silent": (SilentHandler, AbstractedFS),
     "short": (LoggingHandler, altered_fs(lambda data: data[:-6])),
     "long": (LoggingHandler, altered_fs(lambda data: data + b"EXTRA\r\n")),
