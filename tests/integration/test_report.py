@@ -12,7 +12,6 @@ are written out by hand, each with the pass or passes that give it: a file's lis
 first-pass messages followed by its second-pass messages.
 """
 
-import collections
 import json
 import os
 import random
@@ -24,7 +23,6 @@ from common import read, temp_dir, write
 
 TIMEOUT = 60            # seconds for one run of the tool
 REPORT_ROOM = 511       # a report is composed in a 512-byte buffer
-DATE_ROOM = 16384       # distinct dates the date table holds
 
 BOTH = "both"           # reported in the first and again in the second read pass
 SECOND = "second"       # reported in the second read pass only
@@ -530,73 +528,6 @@ def case_generated_files_in_one_directory(c):
 
 
 # ---------------------------------------------------------------------------------------
-# More distinct dates than the date table holds.
-
-def calendar(count):
-    """The first count "MM/DD/YY" dates from 1 January 1960 on, every month of 31 days."""
-    return ["%02d/%02d/%02d" % (m, d, (code + 60) % 100)
-            for code in range(100) for m in range(1, 13) for d in range(1, 32)][:count]
-
-
-def dated_file(name, title, indexes, days):
-    """A fund file with one NAV line per index, its line ends cycling LF, CR LF, CR;
-    returns (name, title, bytes, [(line number, date, value)])."""
-    out, lines = bytearray(b"NAME=" + title.encode() + b"\n"), []
-    for line, i in enumerate(indexes, 2):
-        whole = 10 + i % 90
-        out += ("%s = %d.%02d" % (days[i], whole, i % 100)).encode() + [b"\n", b"\r\n", b"\r"][line % 3]
-        lines.append((line, days[i], nav(whole, i % 100, 0)))
-    return name, title, bytes(out), lines
-
-
-def case_date_overflow(c):
-    """16385 distinct dates and more in two files: the table keeps 16384, the overflow is
-    reported once for the whole load, at the first line whose date does not fit, and points
-    dated after it lose their date."""
-    extra = 50
-    days = calendar(DATE_ROOM + extra + 10)
-    big = dated_file("BIG.NAV", "Many Dates", range(DATE_ROOM + extra), days)
-    more = dated_file("MORE.NAV", "More Dates",
-                      [4, DATE_ROOM - 1] + list(range(DATE_ROOM + extra, DATE_ROOM + extra + 10))
-                      + [0], days)
-    files = {big[0]: big, more[0]: more}
-    folder = folder_with((name, data) for name, title, data, lines in files.values())
-    doc = load(folder, "--points")
-    # The listing order of the directory decides which file meets the overflow.
-    outcomes = {}
-    for order in ((big[0], more[0]), (more[0], big[0])):
-        table, first_miss = set(), None
-        for name in order:
-            for line, date, value in files[name][3]:
-                if date not in table and len(table) < DATE_ROOM:
-                    table.add(date)
-                elif date not in table and first_miss is None:
-                    first_miss = "Error: %s(%u): DATE overflow (64K)" % (
-                        os.path.join(folder, name), line)
-        outcomes[first_miss] = table
-    texts = [r["text"] for r in doc["reports"]]
-    if not c.true(len(texts) == 1 and texts[0] in outcomes,
-                  "expected exactly one of %s, got %s" % (short(sorted(outcomes)), short(texts))):
-        return
-    table = outcomes[texts[0]]
-    ordered = sorted(table, key=date_key)
-    c.eq((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
-         (DATE_ROOM, ordered[0], ordered[-1]), "date table")
-    funds = funds_by_name(doc)
-    c.eq(sorted(funds), ["BIG", "MORE"], "funds")
-    for name, title, data, lines in files.values():
-        fund = funds.get(name.split(".")[0], {})
-        kept = sorted((d for _, d, _ in lines if d in table), key=date_key)
-        c.eq([fund.get(k) for k in ("name", "pointCount", "fileSize", "firstDate", "lastDate")],
-             [title, len(lines), len(data), kept[0], kept[-1]], "%s fields" % name)
-        want = collections.Counter((d if d in table else None, v) for _, d, v in lines)
-        got = collections.Counter(points_of(fund) or [])
-        c.true(got == want, "%s points: %d expected not given, e.g. %s; %d given not expected,"
-               " e.g. %s" % (name, sum((want - got).values()), short(list(want - got)[:3]),
-                             sum((got - want).values()), short(list(got - want)[:3])))
-
-
-# ---------------------------------------------------------------------------------------
 # Junk: what any input must give.
 
 UNEXPECTED = re.compile(r"unexpected token: (END OF FILE|CARRIAGE RETURN|LINE FEED|"
@@ -762,7 +693,7 @@ def main(argv):
         return 2
     TOOL, DATA = os.path.abspath(argv[1]), os.path.abspath(argv[2])
     cases = (case_usage_errors, case_empty_directory, case_all_fixtures_together,
-             case_generated_files_in_one_directory, case_date_overflow, case_binary_junk,
+             case_generated_files_in_one_directory, case_binary_junk,
              case_table_mode)
     failed = 0
     for case in cases:
