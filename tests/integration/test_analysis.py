@@ -393,15 +393,16 @@ def calendar_year(yy):
     return 1900 + yy if yy >= 60 else 2000 + yy
 
 
+def matching_lines(path, pattern):
+    """The matches of pattern at the starts of the lines of a text file, in file order."""
+    with open(path) as f:
+        return [m for m in (re.match(pattern, line) for line in f) if m]
+
+
 def rate_table(path):
     """A rate file's yearly rates by calendar year (two-digit years, 1960-2059)."""
-    rates = {}
-    with open(path) as f:
-        for line in f:
-            m = re.match(r"(\d+)=(\d+(?:\.\d)?)", line)
-            if m:
-                rates[calendar_year(int(m.group(1)) % 100)] = float(m.group(2))
-    return rates
+    return {calendar_year(int(m.group(1)) % 100): float(m.group(2))
+            for m in matching_lines(path, r"(\d+)=(\d+(?:\.\d)?)")}
 
 
 def monthly_risk_free(rates, year):
@@ -461,13 +462,8 @@ def drawdown_capture_beta_and_ranks_of_hand_made_funds():
 
 def nav_month_ends(path):
     """(year, month) -> the NAV of the month's last line, from a fund file of plain NAVs."""
-    ends = {}
-    with open(path) as f:
-        for line in f:
-            m = re.match(r"(\d\d)/(\d\d)/(\d\d) = ([\d.]+)", line)
-            if m:
-                ends[(calendar_year(int(m.group(3))), int(m.group(1)))] = float(m.group(4))
-    return ends
+    return {(calendar_year(int(m.group(3))), int(m.group(1))): float(m.group(4))
+            for m in matching_lines(path, r"(\d\d)/(\d\d)/(\d\d) = ([\d.]+)")}
 
 
 def monthly(ends):
