@@ -28,12 +28,8 @@ SCREEN = (1024, 768)
 # Window messages and control constants the tests use.
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
-WM_LBUTTONDBLCLK = 0x0203
-TCM_SETCURFOCUS = 0x1330
 IDOK = 1
 IDCANCEL = 2
-SW_MINIMIZE = 6
-SW_RESTORE = 9
 
 
 class HarnessError(Exception):
@@ -213,12 +209,10 @@ class Template:
     def __init__(self, display, root):
         self.display = display
         self.path = os.path.join(root, "template")
-        self.seconds = 0.0
         done = os.path.join(root, "template.done")
         if os.path.exists(done):
             return  # kept from an earlier run in the same root
         shutil.rmtree(self.path, ignore_errors=True)
-        started = time.monotonic()
         os.makedirs(self.path)
         env = wine_environment(display, self.path)
         server = start_wineserver(env)
@@ -244,7 +238,6 @@ class Template:
             stop_wineserver(env, server)
         with open(done, "w"):
             pass
-        self.seconds = time.monotonic() - started
 
     def copy(self, destination):
         subprocess.run(["cp", "-a", self.path, destination], check=True, timeout=60)
@@ -393,7 +386,7 @@ class WineSession:
         self.server = None
         # Now and then Wine's desktop comes up without its display driver (every window of
         # that server then fails); the probe says so at once and the server is started anew.
-        for attempt in range(4):
+        for _ in range(4):
             self.server = start_wineserver(self.env)
             try:
                 self.probe = Probe(self.env, probe_exe, os.path.join(work_dir, "probe.log"))
@@ -408,7 +401,6 @@ class WineSession:
         else:
             self.close()
             raise HarnessError("Wine's desktop never came up with its display driver")
-        self.desktop_attempts = attempt + 1
 
     def start(self, exe, cwd=None, log_name="program.log"):
         """Starts a Windows program; returns its Popen (the wine64 loader process)."""

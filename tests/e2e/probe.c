@@ -109,6 +109,12 @@ static void Fail(const char *fmt, ...)
     Finish();
 }
 
+static void Ok(void)
+{
+    Begin();
+    Finish();
+}
+
 static unsigned long long Num(const char *s) { return s ? strtoull(s, NULL, 0) : 0; }
 static HWND Hw(const char *s) { return (HWND)(UINT_PTR)Num(s); }
 
@@ -149,7 +155,19 @@ static void PutWindow(HWND h)
     PutS("}");
 }
 
-/* find CLASS [PID]: the first top-level window of that class (of that process). */
+/* One request's words: argv[0] is its name; h is argv[1] read as a window, rest is the line
+   after the first two words (a path or a text, which may hold spaces). */
+typedef struct {
+    char **argv;
+    int argc;
+    HWND h;
+    const char *rest;
+} Request;
+
+static DWORD ArgId(const Request *q, int i) { return q->argc > i ? (DWORD)Num(q->argv[i]) : 0; }
+
+/* find CLASS [PID] and toplevel [PID]: the first top-level window of that class, or every
+   top-level window (of that process). */
 struct FindArgs {
     const char *cls;
     DWORD pid;
@@ -166,25 +184,21 @@ static BOOL CALLBACK FindProc(HWND h, LPARAM lp)
     if (!GetClassNameA(h, cls, sizeof cls))
         return TRUE;
     GetWindowThreadProcessId(h, &pid);
-    if (a->pid && pid != a->pid)
+    if ((a->pid && pid != a->pid) || (a->cls && strcmp(cls, a->cls) != 0))
         return TRUE;
-    if (a->cls && strcmp(cls, a->cls) != 0)
-        return TRUE;
-    if (a->list) {
-        if (a->count++)
-            PutS(",");
-        PutWindow(h);
-        return TRUE;
+    if (!a->list) {
+        a->found = h;
+        return FALSE;
     }
-    a->found = h;
-    return FALSE;
+    if (a->count++)
+        PutS(",");
+    PutWindow(h);
+    return TRUE;
 }
 
-static void CmdFind(char **argv, int argc)
+static void CmdFind(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: find CLASS [PID]");
-    struct FindArgs a = {argv[1], argc > 2 ? (DWORD)Num(argv[2]) : 0, NULL, 0, 0};
+    struct FindArgs a = {q->argv[1], ArgId(q, 2), NULL, 0, 0};
     EnumWindows(FindProc, (LPARAM)&a);
     Begin();
     PutF(",\"hwnd\":%llu", (unsigned long long)(UINT_PTR)a.found);
@@ -196,10 +210,9 @@ static void CmdFind(char **argv, int argc)
     Finish();
 }
 
-/* toplevel [PID]: every top-level window (of that process). */
-static void CmdTopLevel(char **argv, int argc)
+static void CmdTopLevel(const Request *q)
 {
-    struct FindArgs a = {NULL, argc > 1 ? (DWORD)Num(argv[1]) : 0, NULL, 1, 0};
+    struct FindArgs a = {NULL, ArgId(q, 1), NULL, 1, 0};
     Begin();
     PutS(",\"windows\":[");
     EnumWindows(FindProc, (LPARAM)&a);
@@ -209,8 +222,7 @@ static void CmdTopLevel(char **argv, int argc)
 
 static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
 {
-    HWND parent = (HWND)lp;
-    if (GetParent(h) != parent)
+    if (GetParent(h) != (HWND)lp)
         return TRUE; /* direct children only */
     if (OutLen && Out[OutLen - 1] == '}')
         PutS(",");
@@ -218,112 +230,73 @@ static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
     return TRUE;
 }
 
-static void CmdChildren(char **argv, int argc)
+static void CmdChildren(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: children HWND");
-    HWND h = Hw(argv[1]);
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
     Begin();
     PutS(",\"children\":[");
-    EnumChildWindows(h, ChildProc, (LPARAM)h);
+    EnumChildWindows(q->h, ChildProc, (LPARAM)q->h);
     PutS("]");
     Finish();
 }
 
-static void CmdInfo(char **argv, int argc)
+static void CmdInfo(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: info HWND");
-    HWND h = Hw(argv[1]);
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
     static char text[8192];
-    RECT cr;
-    POINT origin = {0, 0};
     DWORD pid = 0;
-    DWORD tid = GetWindowThreadProcessId(h, &pid);
-    int n = WindowText(h, text, sizeof text);
-    GetClientRect(h, &cr);
-    ClientToScreen(h, &origin);
+    DWORD tid = GetWindowThreadProcessId(q->h, &pid);
+    int n = WindowText(q->h, text, sizeof text);
     Begin();
     PutS(",\"window\":");
-    PutWindow(h);
+    PutWindow(q->h);
     PutKeyString("text", text, n > 0 ? (size_t)n : 0);
-    PutF(",\"client\":[%ld,%ld,%ld,%ld]", origin.x, origin.y, origin.x + cr.right,
-         origin.y + cr.bottom);
-    PutF(",\"pid\":%lu,\"tid\":%lu,\"iconic\":%d", (unsigned long)pid, (unsigned long)tid,
-         IsIconic(h) ? 1 : 0);
+    PutF(",\"pid\":%lu,\"tid\":%lu", (unsigned long)pid, (unsigned long)tid);
     Finish();
 }
 
 /* postall HWND MSG WPARAM...: one message per wParam, posted back to back, so that a
    burst of commands reaches the program within a fraction of a millisecond. */
-static void CmdPostAll(char **argv, int argc)
+static void CmdPostAll(const Request *q)
 {
-    if (argc < 4)
-        return Fail("usage: postall HWND MSG WPARAM...");
-    HWND h = Hw(argv[1]);
-    UINT msg = (UINT)Num(argv[2]);
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
-    for (int i = 3; i < argc; i++)
-        if (!PostMessageA(h, msg, (WPARAM)Num(argv[i]), 0))
+    for (int i = 3; i < q->argc; i++)
+        if (!PostMessageA(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[i]), 0))
             return Fail("PostMessage failed (%lu)", GetLastError());
-    Begin();
-    Finish();
+    Ok();
 }
 
-static void CmdSendPost(char **argv, int argc, int post)
+/* send|post HWND MSG [WPARAM [LPARAM]] */
+static void SendOrPost(const Request *q, int post)
 {
-    if (argc < 3)
-        return Fail("usage: send|post HWND MSG [WPARAM [LPARAM]]");
-    HWND h = Hw(argv[1]);
-    UINT msg = (UINT)Num(argv[2]);
-    WPARAM w = argc > 3 ? (WPARAM)Num(argv[3]) : 0;
-    LPARAM l = argc > 4 ? (LPARAM)(LONG_PTR)strtoll(argv[4], NULL, 0) : 0;
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
-    if (post) {
-        if (!PostMessageA(h, msg, w, l))
-            return Fail("PostMessage failed (%lu)", GetLastError());
-        Begin();
-        Finish();
-        return;
-    }
+    UINT msg = (UINT)Num(q->argv[2]);
+    WPARAM w = q->argc > 3 ? (WPARAM)Num(q->argv[3]) : 0;
+    LPARAM l = q->argc > 4 ? (LPARAM)(LONG_PTR)strtoll(q->argv[4], NULL, 0) : 0;
     LRESULT r = 0;
-    if (!Send(h, msg, w, l, &r))
+    if (post && !PostMessageA(q->h, msg, w, l))
+        return Fail("PostMessage failed (%lu)", GetLastError());
+    if (!post && !Send(q->h, msg, w, l, &r))
         return Fail("SendMessageTimeout failed (%lu)", GetLastError());
     Begin();
-    PutF(",\"result\":%lld", (long long)r);
+    if (!post)
+        PutF(",\"result\":%lld", (long long)r);
     Finish();
 }
 
+static void CmdSend(const Request *q) { SendOrPost(q, 0); }
+static void CmdPost(const Request *q) { SendOrPost(q, 1); }
+
 /* settext HWND TEXT: a window's text (an edit box's content) by WM_SETTEXT, whose string
-   the system carries into the window's process. TEXT is the rest of the line. */
-static void CmdSetText(char **argv, int argc, const char *text)
+   the system carries into the window's process. */
+static void CmdSetText(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: settext HWND TEXT");
-    HWND h = Hw(argv[1]);
     LRESULT r = 0;
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
-    if (!Send(h, WM_SETTEXT, 0, (LPARAM)text, &r) || !r)
+    if (!Send(q->h, WM_SETTEXT, 0, (LPARAM)q->rest, &r) || !r)
         return Fail("WM_SETTEXT failed (%lu)", GetLastError());
-    Begin();
-    Finish();
+    Ok();
 }
 
 /* lb HWND: count, selection, caret and top index of a list box. */
-static void CmdListBox(char **argv, int argc)
+static void CmdListBox(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: lb HWND");
-    HWND h = Hw(argv[1]);
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
+    HWND h = q->h;
     LRESULT count = 0, selcount = 0, caret = 0, top = 0, cursel = 0;
     if (!Send(h, LB_GETCOUNT, 0, 0, &count) || !Send(h, LB_GETSELCOUNT, 0, 0, &selcount) ||
         !Send(h, LB_GETCARETINDEX, 0, 0, &caret) || !Send(h, LB_GETTOPINDEX, 0, 0, &top) ||
@@ -331,12 +304,9 @@ static void CmdListBox(char **argv, int argc)
         return Fail("list box did not answer");
     static int items[4096];
     LRESULT got = 0;
-    if (selcount > 0) {
-        if (selcount > 4096)
-            selcount = 4096;
-        if (!Send(h, LB_GETSELITEMS, (WPARAM)selcount, (LPARAM)items, &got))
-            return Fail("LB_GETSELITEMS did not answer");
-    }
+    if (selcount > 0 && !Send(h, LB_GETSELITEMS, (WPARAM)(selcount > 4096 ? 4096 : selcount),
+                              (LPARAM)items, &got))
+        return Fail("LB_GETSELITEMS did not answer");
     Begin();
     PutF(",\"count\":%lld,\"selcount\":%lld,\"caret\":%lld,\"top\":%lld,\"cursel\":%lld",
          (long long)count, (long long)selcount, (long long)caret, (long long)top,
@@ -348,18 +318,16 @@ static void CmdListBox(char **argv, int argc)
     Finish();
 }
 
-static void CmdListRect(char **argv, int argc)
+/* lbrect HWND INDEX: an item's rectangle in the list's client and in screen coordinates. */
+static void CmdListRect(const Request *q)
 {
-    if (argc < 3)
-        return Fail("usage: lbrect HWND INDEX");
-    HWND h = Hw(argv[1]);
     RECT r = {0, 0, 0, 0};
     LRESULT res = 0;
-    if (!Send(h, LB_GETITEMRECT, (WPARAM)Num(argv[2]), (LPARAM)&r, &res) || res == LB_ERR)
+    if (!Send(q->h, LB_GETITEMRECT, (WPARAM)Num(q->argv[2]), (LPARAM)&r, &res) || res == LB_ERR)
         return Fail("LB_GETITEMRECT failed");
     POINT a = {r.left, r.top}, b = {r.right, r.bottom};
-    ClientToScreen(h, &a);
-    ClientToScreen(h, &b);
+    ClientToScreen(q->h, &a);
+    ClientToScreen(q->h, &b);
     RECT s = {a.x, a.y, b.x, b.y};
     Begin();
     PutRect("rect", &r);
@@ -369,21 +337,19 @@ static void CmdListRect(char **argv, int argc)
 
 /* lbtext HWND INDEX, cbtext HWND INDEX: an item's stored text of a list box or a combo box;
    across processes only the W calls are converted. */
-static void ItemText(char **argv, int argc, UINT lenMsg, UINT textMsg)
+static void ItemText(const Request *q, UINT lenMsg, UINT textMsg)
 {
-    if (argc < 3)
-        return Fail("usage: %s HWND INDEX", argv[0]);
-    HWND h = Hw(argv[1]);
-    WPARAM i = (WPARAM)Num(argv[2]);
+    WPARAM i = (WPARAM)Num(q->argv[2]);
     DWORD_PTR len = 0, got = 0;
     static WCHAR w[4096];
     /* LB_ERR and CB_ERR are both -1. */
-    if (!SendMessageTimeoutW(h, lenMsg, i, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &len) ||
+    if (!SendMessageTimeoutW(q->h, lenMsg, i, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &len) ||
         (LRESULT)len == LB_ERR)
         return Fail("text length failed");
     if (len >= 4096)
         return Fail("item too long");
-    if (!SendMessageTimeoutW(h, textMsg, i, (LPARAM)w, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &got) ||
+    if (!SendMessageTimeoutW(q->h, textMsg, i, (LPARAM)w, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS,
+                             &got) ||
         (LRESULT)got == LB_ERR)
         return Fail("text failed");
     Begin();
@@ -391,26 +357,14 @@ static void ItemText(char **argv, int argc, UINT lenMsg, UINT textMsg)
     Finish();
 }
 
-static void CmdListText(char **argv, int argc)
-{
-    ItemText(argv, argc, LB_GETTEXTLEN, LB_GETTEXT);
-}
-
-static void CmdComboText(char **argv, int argc)
-{
-    ItemText(argv, argc, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-}
+static void CmdListText(const Request *q) { ItemText(q, LB_GETTEXTLEN, LB_GETTEXT); }
+static void CmdComboText(const Request *q) { ItemText(q, CB_GETLBTEXTLEN, CB_GETLBTEXT); }
 
 /* cb HWND: count and selection of a combo box. */
-static void CmdCombo(char **argv, int argc)
+static void CmdCombo(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: cb HWND");
-    HWND h = Hw(argv[1]);
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
     LRESULT count = 0, cursel = 0;
-    if (!Send(h, CB_GETCOUNT, 0, 0, &count) || !Send(h, CB_GETCURSEL, 0, 0, &cursel))
+    if (!Send(q->h, CB_GETCOUNT, 0, 0, &count) || !Send(q->h, CB_GETCURSEL, 0, 0, &cursel))
         return Fail("combo box did not answer");
     Begin();
     PutF(",\"count\":%lld,\"cursel\":%lld", (long long)count, (long long)cursel);
@@ -434,20 +388,10 @@ static void *RemoteAlloc(HWND h, HANDLE *process, SIZE_T size)
     return p;
 }
 
-static void RemoteFree(HANDLE process, void *p)
-{
-    VirtualFreeEx(process, p, 0, MEM_RELEASE);
-    CloseHandle(process);
-}
-
 /* tab HWND: count, current selection and focus, and every item's text, value and rectangle. */
-static void CmdTab(char **argv, int argc)
+static void CmdTab(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: tab HWND");
-    HWND h = Hw(argv[1]);
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
+    HWND h = q->h;
     LRESULT count = 0, cur = 0, focus = 0;
     if (!Send(h, TCM_GETITEMCOUNT, 0, 0, &count) || !Send(h, TCM_GETCURSEL, 0, 0, &cur) ||
         !Send(h, TCM_GETCURFOCUS, 0, 0, &focus))
@@ -492,16 +436,13 @@ static void CmdTab(char **argv, int argc)
         PutS("}");
     }
     PutS("]");
-    RemoteFree(process, remote);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
     Finish();
 }
 
-/* Message boxes and dialogs (#32770) of one process, with their static texts and buttons. */
-struct BoxArgs {
-    DWORD pid;
-    int count;
-};
-
+/* boxes PID: message boxes and dialogs (#32770) of one process, with their static texts and
+   buttons. */
 static BOOL CALLBACK BoxChildProc(HWND h, LPARAM lp)
 {
     int *n = (int *)lp;
@@ -519,7 +460,7 @@ static BOOL CALLBACK BoxChildProc(HWND h, LPARAM lp)
 
 static BOOL CALLBACK BoxProc(HWND h, LPARAM lp)
 {
-    struct BoxArgs *a = (struct BoxArgs *)lp;
+    struct FindArgs *a = (struct FindArgs *)lp;
     char cls[64];
     static char caption[1024], text[8192];
     DWORD pid = 0;
@@ -542,11 +483,9 @@ static BOOL CALLBACK BoxProc(HWND h, LPARAM lp)
     return TRUE;
 }
 
-static void CmdBoxes(char **argv, int argc)
+static void CmdBoxes(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: boxes PID");
-    struct BoxArgs a = {(DWORD)Num(argv[1]), 0};
+    struct FindArgs a = {NULL, ArgId(q, 1), NULL, 1, 0};
     Begin();
     PutS(",\"boxes\":[");
     EnumWindows(BoxProc, (LPARAM)&a);
@@ -556,32 +495,23 @@ static void CmdBoxes(char **argv, int argc)
 
 /* press HWND [ID]: a button of a box, by a posted command (a send would wait for the box's
    own message loop to finish, which for a modal box is the caller's). */
-static void CmdPress(char **argv, int argc)
+static void CmdPress(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: press HWND [ID]");
-    HWND h = Hw(argv[1]);
-    WPARAM id = argc > 2 ? (WPARAM)Num(argv[2]) : IDOK;
-    if (!IsWindow(h))
-        return Fail("no window %s", argv[1]);
-    HWND button = GetDlgItem(h, (int)id);
-    if (!PostMessageA(h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button))
+    WPARAM id = q->argc > 2 ? (WPARAM)Num(q->argv[2]) : IDOK;
+    if (!PostMessageA(q->h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                      (LPARAM)GetDlgItem(q->h, (int)id)))
         return Fail("PostMessage failed (%lu)", GetLastError());
-    Begin();
-    Finish();
+    Ok();
 }
 
 /* capture HWND|0 PATH: the window's screen rectangle (0: the whole screen) as a 24-bit BMP.
    Only the screen's device context gives pixels of another process's window under Wine. */
-static void CmdCapture(char **argv, int argc, const char *path)
+static void CmdCapture(const Request *q)
 {
-    if (argc < 3)
-        return Fail("usage: capture HWND PATH");
-    HWND h = Hw(argv[1]);
     RECT r;
-    if (h) {
-        if (!IsWindow(h) || !GetWindowRect(h, &r))
-            return Fail("no window %s", argv[1]);
+    if (q->h) {
+        if (!IsWindow(q->h) || !GetWindowRect(q->h, &r))
+            return Fail("no window %s", q->argv[1]);
     } else {
         r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
         r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -603,16 +533,8 @@ static void CmdCapture(char **argv, int argc, const char *path)
     bi.bmiHeader.biCompression = BI_RGB;
     void *bits = NULL;
     HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
-    if (!bmp || !mem) {
-        if (bmp)
-            DeleteObject(bmp);
-        if (mem)
-            DeleteDC(mem);
-        ReleaseDC(NULL, screen);
-        return Fail("no capture bitmap");
-    }
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BOOL blit = BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
+    HGDIOBJ old = bmp && mem ? SelectObject(mem, bmp) : NULL;
+    BOOL blit = old && BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
     DWORD stride = ((DWORD)w * 3 + 3) & ~3u;
     DWORD imageSize = stride * (DWORD)hgt;
@@ -621,23 +543,23 @@ static void CmdCapture(char **argv, int argc, const char *path)
     fh.bfType = 0x4D42;
     fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
     fh.bfSize = fh.bfOffBits + imageSize;
-    FILE *f = fopen(path, "wb");
-    int written = 0;
-    if (f) {
-        bi.bmiHeader.biSizeImage = imageSize;
-        written = fwrite(&fh, sizeof fh, 1, f) == 1 &&
+    bi.bmiHeader.biSizeImage = imageSize;
+    FILE *f = blit ? fopen(q->rest, "wb") : NULL;
+    int written = f && fwrite(&fh, sizeof fh, 1, f) == 1 &&
                   fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
                   fwrite(bits, 1, imageSize, f) == imageSize;
-        written = fclose(f) == 0 && written;
-    }
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
+    written = f && fclose(f) == 0 && written;
+    if (old)
+        SelectObject(mem, old);
+    if (bmp)
+        DeleteObject(bmp);
+    if (mem)
+        DeleteDC(mem);
     ReleaseDC(NULL, screen);
     if (!blit)
-        return Fail("BitBlt failed (%lu)", GetLastError());
+        return Fail("no capture of the screen (%lu)", GetLastError());
     if (!written)
-        return Fail("cannot write %s", path);
+        return Fail("cannot write %s", q->rest);
     Begin();
     PutF(",\"width\":%d,\"height\":%d", w, hgt);
     PutRect("rect", &r);
@@ -695,82 +617,109 @@ static long CountGdiFromTable(HANDLE process)
     return count;
 }
 
-static void CmdGdi(char **argv, int argc)
+/* gdi PID: the process's GDI object count by GetGuiResources and from its handle table. */
+static void CmdGdi(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: gdi PID");
-    DWORD pid = (DWORD)Num(argv[1]);
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ArgId(q, 1));
     if (!process)
-        return Fail("OpenProcess(%lu) failed (%lu)", (unsigned long)pid, GetLastError());
-    SetLastError(0);
+        return Fail("OpenProcess(%s) failed (%lu)", q->argv[1], GetLastError());
     DWORD gui = GetGuiResources(process, GR_GDIOBJECTS);
-    DWORD guiError = GetLastError();
-    DWORD user = GetGuiResources(process, GR_USEROBJECTS);
     long table = CountGdiFromTable(process);
     CloseHandle(process);
     Begin();
-    PutF(",\"guiresources\":%lu,\"guierror\":%lu,\"user\":%lu,\"table\":%ld",
-         (unsigned long)gui, (unsigned long)guiError, (unsigned long)user, table);
+    PutF(",\"guiresources\":%lu,\"table\":%ld", (unsigned long)gui, table);
     Finish();
 }
 
-/* focus TID: the thread's active, focus and capture windows. */
-static void CmdFocus(char **argv, int argc)
+/* focus TID: the thread's focus window. */
+static void CmdFocus(const Request *q)
 {
-    if (argc < 2)
-        return Fail("usage: focus TID");
     GUITHREADINFO gi;
     memset(&gi, 0, sizeof gi);
     gi.cbSize = sizeof gi;
-    if (!GetGUIThreadInfo((DWORD)Num(argv[1]), &gi))
+    if (!GetGUIThreadInfo(ArgId(q, 1), &gi))
         return Fail("GetGUIThreadInfo failed (%lu)", GetLastError());
     Begin();
-    PutF(",\"active\":%llu,\"focus\":%llu,\"capture\":%llu",
-         (unsigned long long)(UINT_PTR)gi.hwndActive, (unsigned long long)(UINT_PTR)gi.hwndFocus,
-         (unsigned long long)(UINT_PTR)gi.hwndCapture);
-    Finish();
-}
-
-/* cursor: the cursor now shown, and whether it is the application-starting (busy) one. */
-static void CmdCursor(void)
-{
-    CURSORINFO ci;
-    memset(&ci, 0, sizeof ci);
-    ci.cbSize = sizeof ci;
-    if (!GetCursorInfo(&ci))
-        return Fail("GetCursorInfo failed (%lu)", GetLastError());
-    HCURSOR busy = LoadCursorA(NULL, (LPCSTR)IDC_APPSTARTING);
-    HCURSOR arrow = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
-    Begin();
-    PutF(",\"cursor\":%llu,\"busy\":%d,\"arrow\":%d,\"x\":%ld,\"y\":%ld",
-         (unsigned long long)(UINT_PTR)ci.hCursor, ci.hCursor == busy, ci.hCursor == arrow,
-         ci.ptScreenPos.x, ci.ptScreenPos.y);
+    PutF(",\"focus\":%llu", (unsigned long long)(UINT_PTR)gi.hwndFocus);
     Finish();
 }
 
 /* move HWND X Y W H: move and size a top-level window (the same as a user's drag). */
-static void CmdMove(char **argv, int argc)
+static void CmdMove(const Request *q)
 {
-    if (argc < 6)
-        return Fail("usage: move HWND X Y W H");
-    HWND h = Hw(argv[1]);
-    if (!SetWindowPos(h, NULL, (int)strtol(argv[2], NULL, 0), (int)strtol(argv[3], NULL, 0),
-                      (int)strtol(argv[4], NULL, 0), (int)strtol(argv[5], NULL, 0),
-                      SWP_NOZORDER | SWP_NOACTIVATE))
+    if (!SetWindowPos(q->h, NULL, (int)strtol(q->argv[2], NULL, 0),
+                      (int)strtol(q->argv[3], NULL, 0), (int)strtol(q->argv[4], NULL, 0),
+                      (int)strtol(q->argv[5], NULL, 0), SWP_NOZORDER | SWP_NOACTIVATE))
         return Fail("SetWindowPos failed (%lu)", GetLastError());
-    Begin();
-    Finish();
+    Ok();
 }
 
-static void CmdShow(char **argv, int argc)
+/* show HWND SW */
+static void CmdShow(const Request *q)
 {
-    if (argc < 3)
-        return Fail("usage: show HWND SW");
-    HWND h = Hw(argv[1]);
-    ShowWindowAsync(h, (int)Num(argv[2]));
-    Begin();
-    Finish();
+    ShowWindowAsync(q->h, (int)Num(q->argv[2]));
+    Ok();
+}
+
+/* The requests: name, the words they need (their own included), whether the second word
+   must be a live window, and the usage shown when words are missing. */
+static const struct {
+    const char *name;
+    int words;
+    int window;
+    const char *usage;
+    void (*answer)(const Request *q);
+} Requests[] = {
+    {"find", 2, 0, "find CLASS [PID]", CmdFind},
+    {"toplevel", 1, 0, "toplevel [PID]", CmdTopLevel},
+    {"children", 2, 1, "children HWND", CmdChildren},
+    {"info", 2, 1, "info HWND", CmdInfo},
+    {"send", 3, 1, "send HWND MSG [WPARAM [LPARAM]]", CmdSend},
+    {"post", 3, 1, "post HWND MSG [WPARAM [LPARAM]]", CmdPost},
+    {"postall", 4, 1, "postall HWND MSG WPARAM...", CmdPostAll},
+    {"settext", 2, 1, "settext HWND TEXT", CmdSetText},
+    {"lb", 2, 1, "lb HWND", CmdListBox},
+    {"lbrect", 3, 1, "lbrect HWND INDEX", CmdListRect},
+    {"lbtext", 3, 1, "lbtext HWND INDEX", CmdListText},
+    {"cbtext", 3, 1, "cbtext HWND INDEX", CmdComboText},
+    {"cb", 2, 1, "cb HWND", CmdCombo},
+    {"tab", 2, 1, "tab HWND", CmdTab},
+    {"boxes", 2, 0, "boxes PID", CmdBoxes},
+    {"press", 2, 1, "press HWND [ID]", CmdPress},
+    {"capture", 3, 0, "capture HWND|0 PATH", CmdCapture},
+    {"gdi", 2, 0, "gdi PID", CmdGdi},
+    {"focus", 2, 0, "focus TID", CmdFocus},
+    {"move", 6, 1, "move HWND X Y W H", CmdMove},
+    {"show", 3, 1, "show HWND SW", CmdShow},
+};
+
+static void Answer(char *line)
+{
+    static char copy[4096];
+    strcpy(copy, line);
+    Request q = {NULL, 0, NULL, copy};
+    static char *argv[64];
+    for (char *tok = strtok(line, " "); tok && q.argc < 64; tok = strtok(NULL, " "))
+        argv[q.argc++] = tok;
+    q.argv = argv;
+    /* The rest of the line after the request's first two words. */
+    for (int skip = 0; skip < 2 && *q.rest; skip++) {
+        while (*q.rest && *q.rest != ' ')
+            q.rest++;
+        while (*q.rest == ' ')
+            q.rest++;
+    }
+    q.h = q.argc > 1 ? Hw(argv[1]) : NULL;
+    for (size_t i = 0; i < sizeof Requests / sizeof Requests[0]; i++) {
+        if (strcmp(argv[0], Requests[i].name) != 0)
+            continue;
+        if (q.argc < Requests[i].words)
+            return Fail("usage: %s", Requests[i].usage);
+        if (Requests[i].window && !IsWindow(q.h))
+            return Fail("no window %s", argv[1]);
+        return Requests[i].answer(&q);
+    }
+    Fail("unknown request %s", argv[0]);
 }
 
 int main(void)
@@ -790,72 +739,10 @@ int main(void)
         size_t n = strlen(line);
         while (n && (line[n - 1] == '\n' || line[n - 1] == '\r'))
             line[--n] = 0;
-        /* The capture path is the rest of the line after the window, so it may hold spaces. */
-        static char copy[4096];
-        memcpy(copy, line, n + 1);
-        char *argv[64];
-        int argc = 0;
-        for (char *tok = strtok(line, " "); tok && argc < 64; tok = strtok(NULL, " "))
-            argv[argc++] = tok;
-        if (argc == 0)
-            continue;
-        const char *cmd = argv[0];
-        if (!strcmp(cmd, "quit"))
+        if (!strcmp(line, "quit"))
             break;
-        else if (!strcmp(cmd, "find"))
-            CmdFind(argv, argc);
-        else if (!strcmp(cmd, "toplevel"))
-            CmdTopLevel(argv, argc);
-        else if (!strcmp(cmd, "children"))
-            CmdChildren(argv, argc);
-        else if (!strcmp(cmd, "info"))
-            CmdInfo(argv, argc);
-        else if (!strcmp(cmd, "send"))
-            CmdSendPost(argv, argc, 0);
-        else if (!strcmp(cmd, "post"))
-            CmdSendPost(argv, argc, 1);
-        else if (!strcmp(cmd, "postall"))
-            CmdPostAll(argv, argc);
-        else if (!strcmp(cmd, "lb"))
-            CmdListBox(argv, argc);
-        else if (!strcmp(cmd, "lbrect"))
-            CmdListRect(argv, argc);
-        else if (!strcmp(cmd, "lbtext"))
-            CmdListText(argv, argc);
-        else if (!strcmp(cmd, "cbtext"))
-            CmdComboText(argv, argc);
-        else if (!strcmp(cmd, "cb"))
-            CmdCombo(argv, argc);
-        else if (!strcmp(cmd, "tab"))
-            CmdTab(argv, argc);
-        else if (!strcmp(cmd, "boxes"))
-            CmdBoxes(argv, argc);
-        else if (!strcmp(cmd, "press"))
-            CmdPress(argv, argc);
-        else if (!strcmp(cmd, "capture") || !strcmp(cmd, "settext")) {
-            const char *rest = copy;
-            for (int skip = 0; skip < 2 && *rest; skip++) {
-                while (*rest && *rest != ' ')
-                    rest++;
-                while (*rest == ' ')
-                    rest++;
-            }
-            if (cmd[0] == 'c')
-                CmdCapture(argv, argc, rest);
-            else
-                CmdSetText(argv, argc, rest);
-        } else if (!strcmp(cmd, "gdi"))
-            CmdGdi(argv, argc);
-        else if (!strcmp(cmd, "focus"))
-            CmdFocus(argv, argc);
-        else if (!strcmp(cmd, "cursor"))
-            CmdCursor();
-        else if (!strcmp(cmd, "move"))
-            CmdMove(argv, argc);
-        else if (!strcmp(cmd, "show"))
-            CmdShow(argv, argc);
-        else
-            Fail("unknown request %s", cmd);
+        if (strspn(line, " ") < n)
+            Answer(line);
     }
     return 0;
 }
