@@ -56,10 +56,11 @@ def funds(document):
 
 
 def fund(document, short_name):
-    found = funds(document).get(short_name)
-    if found is None:
-        raise AssertionError("no fund " + short_name)
-    return found
+    """The first fund of that short name."""
+    for f in document["funds"]:
+        if f["shortName"] == short_name:
+            return f
+    raise AssertionError("no fund " + short_name)
 
 
 def equal(got, expected, what):

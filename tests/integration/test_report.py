@@ -390,8 +390,6 @@ YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/2
                "01/31/61"]
 
 
-
-
 def odd_by_name(name):
     return [f for f in odd_fixtures() if f.name == name][0]
 
