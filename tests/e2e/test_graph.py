@@ -10,7 +10,6 @@ import re
 import shutil
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -18,27 +17,11 @@ import test_program as tp  # noqa: E402
 from harness import wait_for  # noqa: E402
 from test_program import R, THREAD_RUNNING, VantryTest  # noqa: E402
 
-WM_VANTRY_PROBE = 0x8000 + 1
-PROBE = {"memory": 2, "worker": 3, "funds": 4, "zoom_from": 5, "zoom_to": 6, "zoom_max": 7,
-         "span_start": 8, "span_end": 9, "measure": 10, "line_height": 11}
+setUpModule, tearDownModule = tp.setUpModule, tp.tearDownModule
 GRAPH_MESSAGE, GRAPH_CANCEL = 0x0400, 7
 CB_SETCURSEL = 0x014E
 READOUT_POINT = re.compile(r"^(\d\d)/(\d\d)/(\d\d)=\$(\d+\.\d\d)$")
 DAYS = {1: 0, 8: 1, 15: 2, 22: 3, 29: 4}
-
-
-def setUpModule():
-    tp.RUN = harness.Run()
-
-
-def tearDownModule():
-    if tp.RUN:
-        tp.RUN.close()
-
-
-def signed(value):
-    """A probe figure (an LRESULT) as a signed 64-bit number."""
-    return value - (1 << 64) if value >= 1 << 63 else value
 
 
 def period_of(month, day, year):
@@ -69,9 +52,6 @@ def expected_result(first, second):
 
 
 class GraphTest(VantryTest):
-    def probe(self, name):
-        return signed(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE[name], 0))
-
     def readout(self):
         return self.session.text(self.graph).split("\n")
 
@@ -85,7 +65,6 @@ class GraphTest(VantryTest):
 class Measuring(GraphTest):
     def test_readout_follows_the_pointer_and_two_clicks_freeze_the_result(self):
         self.start()
-        self.wait_loaded()
         g = self.open_graph(0)
         width, height = g[2] - g[0], g[3] - g[1]
         x1, y1 = g[0] + width * 2 // 5, g[1] + height // 4
@@ -143,7 +122,6 @@ class Measuring(GraphTest):
 
     def test_keys_step_through_the_funds_and_stop_at_the_ends(self):
         self.start()
-        self.wait_loaded()
         order = tp.report_order(self.source, 1)
         fund_list = self.child(R["IDC_FUND_LIST"])
         self.open_graph(0)
@@ -202,7 +180,6 @@ class Arrows(GraphTest):
 
     def test_every_button_moves_the_selection_as_its_table_says_within_the_data(self):
         self.start()
-        self.wait_loaded()
         self.open_graph(0)
         self.assertEqual(self.zoom(), (0, 0, 0))
         # The first click makes the selection from the page's fund, then acts.
@@ -272,7 +249,6 @@ class Arrows(GraphTest):
 class Legend(GraphTest):
     def test_legend_scrolls_the_list_under_category_sort_only(self):
         self.start()
-        self.wait_loaded()
         funds = tp.report_funds(self.source, 1)
         fund_list = self.child(R["IDC_FUND_LIST"])
         legend = self.session.info(self.child(R["IDC_LEGEND"]))["window"]["rect"]
@@ -318,90 +294,77 @@ class Legend(GraphTest):
 
 
 def settings_tail(path):
-    with open(path, "rb") as f:
-        return f.read()[15:]
+    return tp.read_bytes(path)[15:]
 
 
 class Dialogs(GraphTest):
-    def dialog(self):
-        def found():
-            for box in self.session.boxes(self.pid):
-                if box["caption"] == "Default Benchmark":
-                    return box
-            return None
-        box = wait_for(found, 20, "the Default Benchmark dialog")
+    def dialog(self, command=True):
+        """Opens the Default Benchmark dialog (without command: waits for it); returns it,
+        its list, the list's items and the item chosen."""
+        if command:
+            self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
+        box = self.wait_dialog("Default Benchmark", 20)
         combo = self.session.child(box["hwnd"], 1002)["hwnd"]
         cb = self.session.ask("cb", combo)
         items = [self.session.ask("cbtext", combo, i)["text"] for i in range(cb["count"])]
         return box, combo, items, cb["cursel"]
 
-    def open_dialog(self):
-        self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
-        return self.dialog()
-
-    def close_dialog(self, box, button):
+    def close_dialog(self, box, combo, index, button):
+        """Chooses item index and closes the dialog with button."""
+        self.session.send(combo, CB_SETCURSEL, index, 0)
         self.session.press(box, button)
         wait_for(lambda: not any(b["caption"] == "Default Benchmark"
                                  for b in self.session.boxes(self.pid)), 20, "the dialog to close")
 
     def test_default_benchmark_dialog_lists_the_index_funds_and_ok_and_cancel(self):
         self.start()
-        self.wait_loaded()
         funds = tp.report_funds(self.source, 1)
         names = sorted(f["name"] for f in funds if f["category"] == 7)
         self.assertGreater(len(names), 1)
         settings = os.path.join(self.data, "SETTINGS")
 
-        box, combo, items, cursel = self.open_dialog()
+        box, combo, items, cursel = self.dialog()
         self.assertEqual(items[0], "(None)")
         self.assertEqual(sorted(items[1:], key=str.upper), sorted(names, key=str.upper))
         self.assertEqual(cursel, 0)
         chosen = items.index(names[1])
-        self.session.send(combo, CB_SETCURSEL, chosen, 0)
-        self.close_dialog(box, harness.IDOK)
+        self.close_dialog(box, combo, chosen, harness.IDOK)
         short = [f["shortName"] for f in funds if f["name"] == names[1]][0]
         wait_for(lambda: os.path.exists(settings), 20, "SETTINGS")
         self.assertEqual(settings_tail(settings), b" " + short.encode())
 
         # Opened again it shows the choice; Cancel after another choice keeps it.
-        box, combo, items, cursel = self.open_dialog()
+        box, combo, _, cursel = self.dialog()
         self.assertEqual(cursel, chosen)
-        self.session.send(combo, CB_SETCURSEL, 0, 0)
-        self.close_dialog(box, harness.IDCANCEL)
+        self.close_dialog(box, combo, 0, harness.IDCANCEL)
         self.assertEqual(settings_tail(settings), b" " + short.encode())
-        box, combo, items, cursel = self.open_dialog()
+        box, combo, _, cursel = self.dialog()
         self.assertEqual(cursel, chosen)
         # "(None)" and OK clear it.
-        self.session.send(combo, CB_SETCURSEL, 0, 0)
-        self.close_dialog(box, harness.IDOK)
+        self.close_dialog(box, combo, 0, harness.IDOK)
         wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
 
     def test_a_default_benchmark_that_is_no_index_fund_warns_and_selects_nothing(self):
         self.start()
-        self.wait_loaded()
         funds = tp.report_funds(self.source, 1)
         other = [f["shortName"] for f in funds if f["category"] != 7][0]
         settings = os.path.join(self.data, "SETTINGS")
         self.command("IDM_CATEGORY_SORT")  # writes SETTINGS
         self.command("IDM_CATEGORY_SORT")
-        with open(settings, "rb") as f:
-            head = f.read()[:15]
+        head = tp.read_bytes(settings)[:15]
         self.exit_program()
         with open(settings, "wb") as f:
             f.write(head + b" " + other.encode())
         self.start()
-        self.wait_loaded()
         self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
         self.expect_box("Can't find default index.")
-        box, combo, items, cursel = self.dialog()
+        box, combo, _, cursel = self.dialog(command=False)
         self.assertEqual(cursel, -1)
-        self.session.send(combo, CB_SETCURSEL, 0, 0)
-        self.close_dialog(box, harness.IDOK)
+        self.close_dialog(box, combo, 0, harness.IDOK)
         wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
 
     def test_about_box_shows_the_dynamic_memory_in_use(self):
         self.start()
-        self.wait_loaded()
         memory = self.probe("memory")
         self.assertGreater(memory, 0)
         self.session.post_command(self.hwnd, R["IDM_ABOUT"])
@@ -417,12 +380,7 @@ class Jobs(GraphTest):
     """The Optimize menu's jobs on a generated directory large enough to outlast a click."""
 
     def setUp(self):
-        jobs = os.path.join(tp.RUN.root, "jobs")
-        if not os.path.exists(jobs):
-            subprocess.run([sys.executable, os.path.join(tp.REPO, "bench", "gendata.py"), jobs,
-                            "--funds", "120", "--years", "25", "--seed", "3"], check=True,
-                           stdout=subprocess.DEVNULL, timeout=300)
-        self.source = jobs
+        self.source = tp.generated_source("jobs", "--funds", "120", "--years", "25", "--seed", "3")
         super().setUp()
 
     def run_job(self, command, question, second=None):
@@ -454,8 +412,7 @@ class Jobs(GraphTest):
         return [f["series"][0]["maKind"] for f in tp.report_funds(copy, 1)]
 
     def test_change_reselect_and_recalculate_run_on_the_worker_and_refuse_a_second(self):
-        self.start()
-        self.wait_loaded(tp.BIG_LOAD_TIMEOUT)
+        self.start(tp.BIG_LOAD_TIMEOUT)
         opt = os.path.join(self.data, "opt")
         status = self.status()
 

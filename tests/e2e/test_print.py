@@ -15,7 +15,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -198,12 +197,11 @@ def setUpModule():
     # WineSession takes its environment from ours.
     CUPS = PrivateCups()
     os.environ["CUPS_SERVER"] = CUPS.socket
-    test_program.RUN = harness.Run()
+    test_program.setUpModule()
 
 
 def tearDownModule():
-    if test_program.RUN:
-        test_program.RUN.close()
+    test_program.tearDownModule()
     if CUPS:
         CUPS.close()
     os.environ.pop("CUPS_SERVER", None)
@@ -221,7 +219,6 @@ class PrintGraph(VantryTest):
         as high as wide, so that the graph's width-to-height ratio lies between an A4
         page's portrait and landscape ratios (0.71 and 1.41)."""
         self.start()
-        self.wait_loaded()
         self.session.ask("move", self.hwnd, 0, 0, 760, 720)
         r = self.open_graph(2)
         self.assertTrue(self.session.info(self.graph)["window"]["visible"])
@@ -274,9 +271,7 @@ class PrintGraph(VantryTest):
         before = CUPS.completed_jobs()
         self.focus_graph()
         self.session.key("ctrl+p")
-        dialog = wait_for(lambda: next((b for b in self.session.boxes(self.pid)
-                                        if b["caption"] == "Print"), None), 30,
-                          "the print dialog")
+        dialog = self.wait_dialog("Print")
         if landscape:
             self.choose_landscape(dialog)
         self.session.press(dialog)
@@ -362,10 +357,7 @@ class PrintGraph(VantryTest):
 
     def test_print_with_the_focus_on_the_fund_list_does_nothing(self):
         self.start()
-        self.wait_loaded()
-        self.click_row(2)
-        self.wait_selcount(1)
-        self.wait_tabs(4)
+        self.select_row(2)
         before = CUPS.completed_jobs()
         # The fund list has the focus after the click. Ctrl+L after Ctrl+P changes the
         # status line only once Ctrl+P has been handled, and only if no print dialog took

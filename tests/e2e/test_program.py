@@ -50,8 +50,10 @@ THREAD_RUNNING = "A thread is still running."
 READING = {"IDM_EXIT", "IDM_WEB_PAGE", "IDM_PRINT", "IDM_KEY_HELP", "IDM_MANUAL", "IDM_ABOUT",
            "IDM_ENTER", "IDM_TAB"}
 CHANGING = sorted(n for n in R if n.startswith("IDM_") and n not in READING)
-WM_VANTRY_PROBE = 0x8001   # WM_APP + 1
-PROBE_WORKER = 3
+# WM_APP + 1 asks the program for one of its figures by number.
+WM_VANTRY_PROBE = 0x8001
+PROBE = {"memory": 2, "worker": 3, "funds": 4, "zoom_from": 5, "zoom_to": 6, "zoom_max": 7,
+         "span_start": 8, "span_end": 9, "measure": 10, "line_height": 11}
 
 
 def setUpModule():
@@ -81,6 +83,15 @@ def report_order(data_dir, chart):
     return [f["name"] for f in report_funds(data_dir, chart)]
 
 
+def generated_source(name, *options):
+    """A directory of bench/gendata.py's funds under the run's root, made once a run."""
+    path = os.path.join(RUN.root, name)
+    if not os.path.exists(path):
+        subprocess.run([sys.executable, os.path.join(REPO, "bench", "gendata.py"), path]
+                       + list(options), check=True, stdout=subprocess.DEVNULL, timeout=300)
+    return path
+
+
 class VantryTest(unittest.TestCase):
     """A Wine session per test with a data directory laid out as the program expects:
     the fund files with Vantry.exe and the help texts beside them."""
@@ -96,16 +107,16 @@ class VantryTest(unittest.TestCase):
         for name in ("KEYHELP", "README"):
             shutil.copy(os.path.join(REPO, "resources", name), self.data)
         self.proc = None
-        self.main = None
 
     # --- starting and waiting ---------------------------------------------------------
 
-    def start(self):
+    def start(self, load_timeout=LOAD_TIMEOUT):
+        """Starts the program and, unless load_timeout is None, waits for its load."""
         self.proc = self.session.start(os.path.join(self.data, "Vantry.exe"))
-        self.main = self.session.wait_window("NavXYZ", timeout=60)
-        self.hwnd = self.main["hwnd"]
-        self.pid = self.main["pid"]
-        return self.main
+        main = self.session.wait_window("NavXYZ", timeout=60)
+        self.hwnd, self.pid = main["hwnd"], main["pid"]
+        if load_timeout:
+            self.wait_loaded(load_timeout)
 
     def child(self, control_id):
         c = self.session.child(self.hwnd, control_id)
@@ -140,6 +151,16 @@ class VantryTest(unittest.TestCase):
     def command(self, name):
         self.session.command(self.hwnd, R[name])
 
+    def probe(self, name):
+        """One of the program's figures, as a signed 64-bit number."""
+        value = self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE[name], 0)
+        return value - (1 << 64) if value >= 1 << 63 else value
+
+    def wait_dialog(self, caption, timeout=30):
+        return wait_for(lambda: next((b for b in self.session.boxes(self.pid)
+                                      if b["caption"] == caption), None),
+                        timeout, "the %s dialog" % caption)
+
     def shot(self, name):
         """A screenshot of the main window kept as an artefact; returns its pixel rows."""
         path = os.path.join(CONFIG["out"], "%s-%s.png" % (self.id().split(".")[-1], name))
@@ -151,27 +172,27 @@ class VantryTest(unittest.TestCase):
         r = self.session.info(self.child(R["IDC_STATUS_BAR"]))["window"]["rect"]
         self.session.move_pointer((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
 
-    def row_center(self, index):
-        r = self.session.ask("lbrect", self.child(R["IDC_FUND_LIST"]), index)["screen"]
-        return (r[0] + r[2]) // 2, (r[1] + r[3]) // 2
-
     def click_row(self, index, repeat=1):
         """A real click on fund-list row `index`, scrolled into view first."""
         fund_list = self.child(R["IDC_FUND_LIST"])
-        lb = self.session.listbox(fund_list)
         rows = self.session.info(fund_list)["window"]["rect"]
-        first = self.session.ask("lbrect", fund_list, index)["screen"]
-        if first[1] < rows[1] or first[3] > rows[3]:
+        r = self.session.ask("lbrect", fund_list, index)["screen"]
+        if r[1] < rows[1] or r[3] > rows[3]:
             self.session.send(fund_list, 0x0197, index, 0)  # LB_SETTOPINDEX
-        x, y = self.row_center(index)
-        before = lb["selcount"]
-        self.session.click(x, y, repeat=repeat)
-        return before
+            r = self.session.ask("lbrect", fund_list, index)["screen"]
+        self.session.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2, repeat=repeat)
 
     def wait_selcount(self, n):
         fund_list = self.child(R["IDC_FUND_LIST"])
         wait_for(lambda: self.session.listbox(fund_list)["selcount"] == n, 20,
                  "%d selected funds" % n)
+
+    def select_row(self, row):
+        """Selects fund-list row `row` alone by a click; returns the tab names, its graph
+        tab the fourth."""
+        self.click_row(row)
+        self.wait_selcount(1)
+        return self.wait_tabs(4)
 
     def wait_tabs(self, n):
         return wait_for(lambda: len(self.tab_texts()) == n and self.tab_texts(), 20,
@@ -183,9 +204,7 @@ class VantryTest(unittest.TestCase):
     def open_graph(self, row):
         """Selects fund-list row `row` and goes to its graph page with Enter (the graph
         window then has the focus); returns the graph window's screen rectangle."""
-        self.click_row(row)
-        self.wait_selcount(1)
-        self.wait_tabs(4)
+        self.select_row(row)
         self.focus_desktop()
         self.session.key("Return")
         wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
@@ -227,6 +246,19 @@ def settled_capture(session, hwnd, path):
     wait_for(settled, 20, "the window to settle", 0.2)
 
 
+def show_at(session, hwnd, place):
+    """Gives the main window the size place (width, height), or maximizes it for None,
+    and waits until it is that wide."""
+    if place:
+        session.ask("show", hwnd, 1)  # SW_SHOWNORMAL
+        session.ask("move", hwnd, 0, 0, place[0], place[1])
+    else:
+        session.ask("show", hwnd, 3)  # SW_MAXIMIZE
+    wide = place[0] if place else harness.SCREEN[0]
+    wait_for(lambda: (lambda r: r[2] - r[0] >= wide)(session.info(hwnd)["window"]["rect"]),
+             20, "the window %d wide" % wide)
+
+
 def walk_pages(session, hwnd, save):
     """Gives the main window each of PAGE_SIZES and shows tabs 0 to 3 at each (a graph tab
     must exist), calling save(page, size, window, view) once the page's window shows; view
@@ -234,15 +266,7 @@ def walk_pages(session, hwnd, save):
     as its frame then lies past the screen's edges and does not capture."""
     tabs = session.child(hwnd, R["IDC_TAB_CONTROL"])["hwnd"]
     for size, place in PAGE_SIZES:
-        if place:
-            session.ask("show", hwnd, 1)  # SW_SHOWNORMAL
-            session.ask("move", hwnd, 0, 0, place[0], place[1])
-            wide = place[0]
-        else:
-            session.ask("show", hwnd, 3)  # SW_MAXIMIZE
-            wide = harness.SCREEN[0]
-        wait_for(lambda: (lambda r: r[2] - r[0] >= wide)(session.info(hwnd)["window"]["rect"]),
-                 20, "the window at %s" % size)
+        show_at(session, hwnd, place)
         for tab, (page, control) in enumerate(PAGES):
             click_tab(session, tabs, tab)
             window = session.child(hwnd, R[control])["hwnd"]
@@ -257,7 +281,7 @@ DEFAULT_STATUS = " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]"
 
 class StartAndView(VantryTest):
     def test_load_builds_the_layout_and_status_line(self):
-        self.start()
+        self.start(None)
         self.assertTrue(self.session.text(self.hwnd).startswith(
             "Vantry - Mutual Fund Performance Analyzer, 4.0"))
         self.wait_loaded()
@@ -286,7 +310,6 @@ class StartAndView(VantryTest):
 
     def test_view_commands_change_the_status_line(self):
         self.start()
-        self.wait_loaded()
         self.focus_desktop()
         # Ctrl+Y shows the YTD chart, which is the default: the first press turns the chart
         # off, the second brings it back.
@@ -316,7 +339,6 @@ class StartAndView(VantryTest):
 
     def test_web_page_without_a_graph_is_refused_in_a_box(self):
         self.start()
-        self.wait_loaded()
         self.session.post_command(self.hwnd, R["IDM_WEB_PAGE"])
         box = self.expect_box("no graph being displayed")
         self.assertEqual(box["buttons"][0]["text"], "OK")
@@ -336,7 +358,6 @@ class FundListAndGraphs(VantryTest):
 
     def test_fund_order_matches_the_report_tool_for_several_charts(self):
         self.start()
-        self.wait_loaded()
         # Every fund selected gets a tab, and tabs follow the table order, so the tab names
         # read the whole fund list in order; each chart change re-sorts list and tabs.
         shown = self.select_all()
@@ -352,11 +373,8 @@ class FundListAndGraphs(VantryTest):
 
     def test_selection_makes_graph_tabs_and_enter_and_double_click_reach_them(self):
         self.start()
-        self.wait_loaded()
         order = report_order(self.source, 1)
-        self.click_row(2)
-        self.wait_selcount(1)
-        self.assertEqual(self.wait_tabs(4), ["Funds", "Key Help", "Manual", order[2]])
+        self.assertEqual(self.select_row(2), ["Funds", "Key Help", "Manual", order[2]])
         # Enter with exactly one graph goes to it, and from there back to the Funds page.
         self.focus_desktop()
         self.session.key("Return")
@@ -398,7 +416,6 @@ class FundListAndGraphs(VantryTest):
         """Funds, Key Help, Manual and the CRSPVWX graph at each of PAGE_SIZES, kept as
         screenshots; the fund list's bars and labels reach as far right as the list does."""
         self.start()
-        self.wait_loaded()
         self.open_graph(report_order(self.data, 1).index(
             "CRSP Value-Weighted Excess Return Index"))
         reach = {}
@@ -430,7 +447,6 @@ class FundListAndGraphs(VantryTest):
 
     def test_narrow_window_hides_the_fund_list_but_keeps_the_tabs(self):
         self.start()
-        self.wait_loaded()
         fund_list = self.child(R["IDC_FUND_LIST"])
         self.assertGreater(self.session.info(fund_list)["window"]["rect"][2] -
                            self.session.info(fund_list)["window"]["rect"][0], 0)
@@ -460,20 +476,13 @@ class EmptyDirectory(VantryTest):
 
     def test_a_directory_without_fund_files_says_so_in_the_status_line(self):
         self.start()
-        self.wait_loaded()
         self.assertEqual(self.status(), "No fund files (*.NAV) in %s\\%s" %
                          (harness.windows_path(self.data), DEFAULT_STATUS))
         self.shot("funds")
 
 
-def settings_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
 def portfolio_names(path):
-    with open(path, "rb") as f:
-        data = f.read()
+    data = read_bytes(path)
     count = struct.unpack_from("<H", data, 0)[0]
     names = data[2:].split(b"\r\n")
     return count, [n.decode() for n in names if n]
@@ -482,7 +491,6 @@ def portfolio_names(path):
 class SideFiles(VantryTest):
     def test_settings_and_portfolio_are_written_and_read_back(self):
         self.start()
-        self.wait_loaded()
         settings = os.path.join(self.data, "SETTINGS")
         self.assertFalse(os.path.exists(settings))
         self.command("IDM_LOG_LINEAR")
@@ -492,13 +500,11 @@ class SideFiles(VantryTest):
         # Group, Benchmark, RSI, MACD, Magnify, ROC, Overlaid; then the unzip program (none:
         # one blank) and the default benchmark (none).
         expected = bytes([1, 1, 1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0]) + b" "
-        self.assertEqual(settings_bytes(settings), expected)
+        self.assertEqual(read_bytes(settings), expected)
 
         # Ctrl+S on the Funds page puts the fund under the caret into the portfolio.
         short = {f["name"]: f["shortName"] for f in report_funds(self.source, 0)}
-        self.click_row(3)
-        self.wait_selcount(1)
-        name_of_row = self.wait_tabs(4)[3]
+        name_of_row = self.select_row(3)[3]
         self.focus_desktop()
         self.session.key("ctrl+s")
         portfolio = os.path.join(self.data, "PRTFOLIO")
@@ -512,9 +518,8 @@ class SideFiles(VantryTest):
         self.assertEqual(self.status(), " [Linear]  [MA]  [Zoom]")
         self.exit_program()
         self.start()
-        self.wait_loaded()
         self.assertEqual(self.status(), " [Linear]  [MA]  [Zoom]")
-        self.assertEqual(settings_bytes(settings), expected)
+        self.assertEqual(read_bytes(settings), expected)
         self.assertEqual(portfolio_names(portfolio), (1, [short]))
 
 
@@ -522,12 +527,7 @@ class BigLoad(VantryTest):
     """A generated directory large enough that the load lasts while the test acts."""
 
     def setUp(self):
-        big = os.path.join(RUN.root, "big")
-        if not os.path.exists(big):
-            subprocess.run([sys.executable, os.path.join(REPO, "bench", "gendata.py"), big,
-                            "--funds", "200", "--years", "25", "--seed", "1"], check=True,
-                           stdout=subprocess.DEVNULL, timeout=300)
-        self.source = big
+        self.source = generated_source("big", "--funds", "200", "--years", "25", "--seed", "1")
         super().setUp()
 
     def wait_progress_bar(self):
@@ -556,8 +556,7 @@ class BigLoad(VantryTest):
                     self.session.press(box)
                     break
             if len(burst) < len(phases):
-                self.assertEqual(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER), 1,
-                                 "the worker ended before all phases were seen: %s" % burst)
+                self.assertEqual(self.probe("worker"), 1, "the worker ended before all phases were seen: %s" % burst)
         self.assertEqual(set(pressed.values()), {"Error: " + THREAD_RUNNING})
 
     def side_files(self):
@@ -577,7 +576,7 @@ class BigLoad(VantryTest):
         subprocess.run([CONFIG["report"], "--json", control], check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
 
-        self.start()
+        self.start(None)
         self.refuse_during(("First read pass", "Second read pass", "Normalize and Optimize data"))
         self.wait_loaded(BIG_LOAD_TIMEOUT)
         loaded = self.side_files()
@@ -599,11 +598,9 @@ class BigLoad(VantryTest):
         self.session.send(fund_list, 0x0100, 0x28, 0)  # WM_KEYDOWN, VK_DOWN
         self.assertEqual(self.session.boxes(self.pid), [])
         self.assertEqual(self.tab_texts(), ["Funds", "Key Help", "Manual"])
-        self.assertEqual(self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER), 1,
-                         "the job ended before the fund list was tried")
+        self.assertEqual(self.probe("worker"), 1, "the job ended before the fund list was tried")
         self.refuse_during((job,))
-        wait_for(lambda: not self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE_WORKER),
-                 BIG_LOAD_TIMEOUT, "the job's end")
+        wait_for(lambda: not self.probe("worker"), BIG_LOAD_TIMEOUT, "the job's end")
         self.assertEqual(self.session.boxes(self.pid), [])
         self.exit_program()
 
@@ -621,7 +618,7 @@ class BigLoad(VantryTest):
         self.assertEqual(documents[0], documents[1], "the report tool's documents")
 
     def test_close_during_the_load_ends_without_a_question(self):
-        self.start()
+        self.start(None)
         self.wait_progress_bar()
         self.session.post(self.hwnd, WM_CLOSE)
         self.assertTrue(self.session.program_ended(self.proc, 60), "the program did not end")
@@ -632,7 +629,6 @@ class BigLoad(VantryTest):
 class AnalystFigures(VantryTest):
     def test_new_charts_the_panel_column_and_the_statistics_export(self):
         self.start()
-        self.wait_loaded()
         for name, chart in (("IDM_MAX_DRAWDOWN", "Max Drawdown"), ("IDM_BETA", "Beta")):
             self.command(name)
             self.assertIn("[Chart=%s]" % chart, self.status())
@@ -641,9 +637,7 @@ class AnalystFigures(VantryTest):
         # File > Export Statistics...: the save dialog offers statistics.csv in the data
         # directory; OK writes a row per fund and series in the list's order.
         self.session.post_command(self.hwnd, R["IDM_EXPORT_STATISTICS"])
-        dialog = wait_for(lambda: [b for b in self.session.boxes(self.pid)
-                                   if b["caption"] == "Export Statistics"], 20, "the save dialog")
-        self.session.press(dialog[0])
+        self.session.press(self.wait_dialog("Export Statistics", 20))
         exported = os.path.join(self.data, "statistics.csv")
         wait_for(lambda: os.path.exists(exported), 20, "statistics.csv")
         with open(exported, newline="") as f:
@@ -656,25 +650,17 @@ class AnalystFigures(VantryTest):
         # window leaves it room (maximized; the screen is taken, as the frame lies past it).
         row = [f["shortName"] for f in funds].index("MSFT")
         self.open_graph(row)
-        self.session.ask("show", self.hwnd, 3)  # SW_MAXIMIZE
-        wait_for(lambda: (lambda r: r[2] - r[0] >= harness.SCREEN[0])(
-            self.session.info(self.hwnd)["window"]["rect"]), 20, "the maximized window")
+        show_at(self.session, self.hwnd, None)
         self.session.screenshot(os.path.join(CONFIG["out"], "analyst-msft-panel.png"))
 
 
 class ImportCsv(VantryTest):
     CB_SETCURSEL = 0x014E
 
-    def wait_dialog(self, caption):
-        return wait_for(lambda: next((b for b in self.session.boxes(self.pid)
-                                      if b["caption"] == caption), None),
-                        30, "the %s dialog" % caption)
-
     def test_import_dialog_writes_the_fund_and_the_restart_lists_it(self):
         prices = os.path.join(self.session.work_dir, "KO daily.csv")
         shutil.copy(os.path.join(REPO, "tests", "data", "import", "KO.csv"), prices)
         self.start()
-        self.wait_loaded()
         count = self.session.listbox(self.child(R["IDC_FUND_LIST"]))["count"]
 
         self.session.post_command(self.hwnd, R["IDM_IMPORT_CSV"])
@@ -703,9 +689,8 @@ class ImportCsv(VantryTest):
         # graph tab under its name; the weekly import equals the sample made from the same
         # series.
         order = report_order(self.data, 1)
-        self.click_row(order.index("Coca-Cola from CSV"))
-        self.wait_selcount(1)
-        self.assertEqual(self.wait_tabs(4)[3], "Coca-Cola from CSV")
+        self.assertEqual(self.select_row(order.index("Coca-Cola from CSV"))[3],
+                         "Coca-Cola from CSV")
         funds = {f["shortName"]: f for f in report_funds(self.data, 1)}
         for key in ("navChange", "category"):
             self.assertEqual(funds["KOCSV"][key], funds["KO"][key], key)
@@ -728,7 +713,6 @@ class Resources(VantryTest):
 
     def test_restarts_leave_the_gdi_object_count_unchanged(self):
         self.start()
-        self.wait_loaded()
         before = self.settled_gdi_count()
         counts = []
         for _ in range(5):

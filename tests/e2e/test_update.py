@@ -30,11 +30,6 @@ tearDownModule = test_program.tearDownModule
 PYTHON = "/usr/bin/python3"  # Debian's, which has pyftpdlib
 FTP_SERVER = os.path.join(REPO, "tests", "integration", "ftpserver.py")
 
-WM_VANTRY_PROBE = 0x8000 + 1  # WM_APP + 1
-PROBE_MEMORY = 2
-PROBE_WORKER = 3
-PROBE_FUNDS = 4
-
 # The fifteen SETTINGS bytes of the default view state (zoom, moving average, chart 1),
 # so that only the unzip program differs from a first start.
 DEFAULT_VIEW_BYTES = bytes([1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0])
@@ -97,9 +92,6 @@ class OnlineUpdate(VantryTest):
                                 port=21)
         self.addCleanup(self.server.stop)
 
-    def probe(self, figure):
-        return self.session.send(self.hwnd, WM_VANTRY_PROBE, figure)
-
     def report(self):
         out = subprocess.run([CONFIG["report"], "--json", "--read-only", self.data],
                              check=True, capture_output=True, timeout=600).stdout
@@ -120,15 +112,14 @@ class OnlineUpdate(VantryTest):
         def reloaded():
             tab = self.child(R["IDC_TAB_CONTROL"])
             return (tab is not None and tab != before and self.loaded()
-                    and self.probe(PROBE_WORKER) == 0)
+                    and self.probe("worker") == 0)
         wait_for(reloaded, LOAD_TIMEOUT, "the update and the reload after it", 0.1)
 
     def test_incremental_update_adds_the_new_points_and_reloads(self):
         self.start_server()
         self.start()
-        self.wait_loaded()
         status = self.status()
-        memory = self.probe(PROBE_MEMORY)
+        memory = self.probe("memory")
         before = self.fund(self.report(), "AA")
         self.assertEqual(before["lastDate"], "01/02/01")
         old_aa = read(os.path.join(self.data, "AA.NAV"))
@@ -151,7 +142,7 @@ class OnlineUpdate(VantryTest):
         self.assertEqual(commands[-1], "RETR opt")
         # The reloaded data set holds the new point: more memory than before, the same
         # status line, and the load code of the report tool sees the point in the files.
-        self.assertGreater(self.probe(PROBE_MEMORY), memory)
+        self.assertGreater(self.probe("memory"), memory)
         self.assertEqual(self.status(), status)
         after = self.fund(self.report(), "AA")
         self.assertEqual(after["lastDate"], "01/09/01")
@@ -180,12 +171,11 @@ class OnlineUpdate(VantryTest):
             z.writestr("NEWFUND.NAV", aa.replace(b"NAME = Alcoa Stock", b"NAME = New Fund"))
         self.start_server()
         self.start()
-        self.wait_loaded()
         status = self.status()
-        self.assertEqual(self.probe(PROBE_FUNDS), len(names))
+        self.assertEqual(self.probe("funds"), len(names))
 
         self.update_and_wait_for_reload("IDM_FULL_UPDATE")
-        self.assertEqual(self.probe(PROBE_FUNDS), len(names) + 1)
+        self.assertEqual(self.probe("funds"), len(names) + 1)
         self.assertEqual(self.status(), status)
         self.assertTrue(os.path.exists(os.path.join(self.data, "NEWFUND.NAV")))
         self.assertTrue(os.path.exists(os.path.join(self.data, "data.zip")))
@@ -204,7 +194,6 @@ class OnlineUpdate(VantryTest):
         first session with its message; the second one is cut short by closing."""
         self.start_server("silent")
         self.start()
-        self.wait_loaded()
         before = snapshot(self.data)
         for closing in (False, True):
             self.session.post_command(self.hwnd, R["IDM_INCREMENTAL_UPDATE"])
@@ -214,7 +203,7 @@ class OnlineUpdate(VantryTest):
             # Connected, it waits for the greeting that never comes.
             wait_for(lambda: self.status() == "Update: connect", 20,
                      "the status 'Update: connect'")
-            self.assertEqual(self.probe(PROBE_WORKER), 1)
+            self.assertEqual(self.probe("worker"), 1)
             if closing:
                 self.session.post(self.hwnd, WM_CLOSE)
                 self.assertTrue(self.session.program_ended(self.proc, 30),
@@ -224,7 +213,7 @@ class OnlineUpdate(VantryTest):
                     self.pid, timeout=120,
                     text="Update: can't get greeting response within 60 seconds")
                 self.session.press(box)
-                wait_for(lambda: self.probe(PROBE_WORKER) == 0, 20, "the session to end")
+                wait_for(lambda: self.probe("worker") == 0, 20, "the session to end")
         self.assertEqual(snapshot(self.data), before)
 
 
