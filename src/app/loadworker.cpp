@@ -18,7 +18,6 @@
 #include "analysis/optimize.h"
 #include "analysis/ranking.h"
 #include "analysis/stats.h"
-#include "app/viewstate.h"
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "data/datetable.h"
@@ -28,6 +27,7 @@
 #include "data/optfile.h"
 #include "data/ratefile.h"
 #include "data/sidefiles.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 #include "update/update.h"
 

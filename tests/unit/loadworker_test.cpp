@@ -7,9 +7,9 @@
 
 #include "analysis/stats.h"
 #include "app/loadworker.h"
-#include "app/viewstate.h"
 #include "data/fund.h"
 #include "data/load.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

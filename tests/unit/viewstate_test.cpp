@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/load.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
