@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/relative.h"
 #include "analysis/stats.h"
 #include "app/loadworker.h"
 #include "data/fund.h"
