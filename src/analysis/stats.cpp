@@ -1,4 +1,4 @@
-// The statistics step of a series and the fund-wide extremes that scale the charts.
+// The statistics step of a series: volatility, period and year returns, latest-point measures.
 #include "analysis/stats.h"
 
 #include <math.h>

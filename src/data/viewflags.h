@@ -65,8 +65,8 @@ extern char *UnzipProgram;
 // empty path unsets it. On "Out of memory." it stays unset.
 void SetUnzipProgram(const char *path);
 
-// The chart's name as the status line shows it ("None", "YTD Return", ... "Sharpe
-// Ratio", ... "Worst 3-Year Return"); "" for a code outside the ChartKindCodes.
+// The chart's name as the status line shows it ("None", "YTD Return", ... "Worst 3-Year
+// Return"); "" for a code outside the ChartKindCodes.
 const char *ChartName(uint32_t kind);
 
 // The last status line built. The longest combination of tags fits with room to spare.
