@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "analysis/extremes.h"
 #include "analysis/returns.h"
-#include "analysis/stats.h"
 #include "data/datetable.h"
 #include "data/ratefile.h"
 #include "data/viewflags.h"

@@ -4,9 +4,9 @@
 #include <math.h>
 
 #include "analysis/grid.h"
-#include "analysis/strategy.h"
+#include "analysis/normalize.h"
 #include "analysis/returns.h"
-#include "analysis/stats.h"
+#include "analysis/strategy.h"
 
 // The stored MACD and ROC extremes leave a tenth of headroom for the graph's bands.
 #define EXTREME_SCALE 1.1

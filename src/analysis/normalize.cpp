@@ -1,9 +1,10 @@
 // From raw NAV points to series 0: removing undated entries, filling gaps, total return.
+#include "analysis/normalize.h"
+
 #include <math.h>
 #include <string.h>
 
 #include "analysis/returns.h"
-#include "analysis/stats.h"
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "data/datetable.h"

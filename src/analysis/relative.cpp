@@ -1,9 +1,11 @@
 // The relative series: a fund's weekly returns less its index fund's, compounded from 1.0.
+#include "analysis/relative.h"
+
 #include <string.h>
 
+#include "analysis/normalize.h"
 #include "analysis/optimize.h"
 #include "analysis/returns.h"
-#include "analysis/stats.h"
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "data/datetable.h"

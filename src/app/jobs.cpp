@@ -5,7 +5,6 @@
 
 #include "analysis/optimize.h"
 #include "app/loadworker.h"
-#include "app/viewstate.h"
 #include "base/errors.h"
 #include "data/fund.h"
 #include "data/load.h"

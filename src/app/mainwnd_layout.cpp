@@ -6,10 +6,10 @@
 #include <string.h>
 
 #include "app/layout.h"
-#include "app/viewstate.h"
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
+#include "data/viewflags.h"
 #include "platform/win32/win32.h"
 #include "resource.h"
 #undef DrawText

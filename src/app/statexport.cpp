@@ -6,7 +6,6 @@
 #include <string.h>
 
 #include "analysis/analyst.h"
-#include "app/viewstate.h"
 #include "base/errors.h"
 #include "data/datetable.h"
 #include "data/fund.h"

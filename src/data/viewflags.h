@@ -1,5 +1,5 @@
-// The ViewState globals as the data and analysis layers see them (defined by the app's
-// view state, src/app/viewstate.cpp, which also holds the chart names and the status line).
+// The view state: the globals every layer reads (the chart shown, the graphs' options, the
+// default benchmark, the unzip program), the chart names and the status line.
 #ifndef VANTRY_VIEWFLAGS_H
 #define VANTRY_VIEWFLAGS_H
 
@@ -37,7 +37,7 @@ enum ChartKindCode {
 
 // The view state. Flags hold 0 or 1; the widths are the ones the program has always
 // kept. Read without locks: while a worker runs, the commands that change them refuse.
-// Defaults in brackets; ResetViewState (app/viewstate.h) restores them.
+// Defaults in brackets; ResetViewState restores them.
 extern uint32_t ChartKind;          // [1] a ChartKindCode
 extern uint8_t CategorySort;        // [1] bars grouped by fund category
 extern uint32_t ZoomOn;             // [1] graphs start at recentStart, recent scale maxima
@@ -64,5 +64,21 @@ extern char *UnzipProgram;
 // Replaces UnzipProgram by a counted copy of path (the old block freed); null or an
 // empty path unsets it. On "Out of memory." it stays unset.
 void SetUnzipProgram(const char *path);
+
+// The chart's name as the status line shows it ("None", "YTD Return", ... "Worst 3-Year
+// Return"); "" for a code outside the ChartKindCodes.
+const char *ChartName(uint32_t kind);
+
+// The last status line built. The longest combination of tags fits with room to spare.
+#define STATUS_LINE_SIZE 256
+extern char StatusLine[STATUS_LINE_SIZE];
+
+// Builds StatusLine from the current view state and sends it as progress code 5 (the
+// status bar's text; without a main window it goes nowhere). Returns StatusLine.
+const char *BuildStatusLine(void);
+
+// Restores every view-state global to its default, empties DefaultBenchmark and unsets
+// UnzipProgram (freeing its block).
+void ResetViewState(void);
 
 #endif

@@ -24,22 +24,6 @@ const RgbColour PaletteSets[2][PALETTE_SIZE] = {
 
 uint32_t FullColourDisplay = 1;
 
-DrawTarget *DrawSurface;
-
-uint32_t TextHeight;
-uint32_t LineHeight;
-uint32_t CharWidth;
-
-const uint16_t BitmapResourceIds[BITMAP_COUNT] = {
-    104, 105, 131, 140, 142, 138, 133, 141, 106, 110, 111,
-    112, 116, 115, 118, 117, 121, 122, 123, 124, 119, 120,
-};
-
-BitmapRecord Bitmaps[BITMAP_COUNT];
-
-uint32_t SurfaceFailedSteps;
-const SurfaceOps *GdiSurfaceOps;
-
 RgbColour PaletteColour(uint32_t colourIndex)
 {
     // An index beyond the table is a painter's slip; black keeps the picture readable

@@ -4,8 +4,8 @@
 #include <math.h>
 #include <string.h>
 
+#include "analysis/relative.h"
 #include "analysis/returns.h"
-#include "analysis/stats.h"
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "data/sidefiles.h"

@@ -6,7 +6,6 @@
 
 #include "base/errors.h"
 #include "data/alloc.h"
-#include "graphics/draw.h"
 #include "platform/platform.h"
 
 // stb's rasterizer and PNG writer are compiled here, once, with their own warnings off:

@@ -8,11 +8,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/viewstate.h"
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "data/sidefiles.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 
 // The build's choice (CMake cache variables VANTRY_UPDATE_HOST, VANTRY_UPDATE_PORT,

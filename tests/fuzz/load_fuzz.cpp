@@ -7,10 +7,10 @@
 
 
 #include "app/loadworker.h"
-#include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "data/optfile.h"
+#include "data/viewflags.h"
 
 // A plain file name of the data directory (others are dropped with their file).
 static int IsPlainName(const std::string &name)

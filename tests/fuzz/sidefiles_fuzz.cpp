@@ -7,11 +7,11 @@
 
 #include <string.h>
 
-#include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "data/ratefile.h"
 #include "data/sidefiles.h"
+#include "data/viewflags.h"
 
 struct SideFile {
     const char *name;

@@ -18,67 +18,49 @@ const CapturedMessage &OnlyMessage()
     return Messages.empty() ? none : Messages.back();
 }
 
+// Each function with the error code it reads set first (0xABCDEF: all eight hex digits).
 TEST(Reporting, EachFunctionHasItsTextCaptionAndIcon)
 {
+    const std::string system5 = strerror(5), system111 = strerror(111);
     struct Case {
         void (*report)(const char *);
+        uint32_t lastError;  // the code the function reads (GetLastError, errno, WSAGetLastError)
         const char *caption;
-        const char *text;
+        std::string text;
         int icon;
     } cases[] = {
-        {ReportInfo, "Vantry", "Fund overflow!", PLAT_ICON_INFORMATION},
-        {ReportError, "Vantry Error", "Error: Fund overflow!", PLAT_ICON_STOP},
-        {ReportInternal, "Vantry Internal Error", "Internal error: Fund overflow!",
+        {ReportInfo, 0, "Vantry", "Fund overflow!", PLAT_ICON_INFORMATION},
+        {ReportError, 0, "Vantry Error", "Error: Fund overflow!", PLAT_ICON_STOP},
+        {ReportInternal, 0, "Vantry Internal Error", "Internal error: Fund overflow!",
          PLAT_ICON_STOP},
         // A warning shows the stop icon, like the errors.
-        {ReportWarning, "Vantry Warning", "Warning: Fund overflow!", PLAT_ICON_STOP},
+        {ReportWarning, 0, "Vantry Warning", "Warning: Fund overflow!", PLAT_ICON_STOP},
+        // Win32 shows its code in hex and the system's text below; the C library and
+        // WinSock theirs in decimal.
+        {ReportWin32, 5, "Vantry WIN32 API Error",
+         "Error: Fund overflow!, GetLastError=0x00000005\n" + system5, PLAT_ICON_STOP},
+        {ReportWin32, 0xABCDEF, "Vantry WIN32 API Error",
+         "Error: Fund overflow!, GetLastError=0x00ABCDEF\n" + std::string(strerror(0xABCDEF)),
+         PLAT_ICON_STOP},
+        {ReportCrt, 22, "Vantry C Run-time Library Error", "Error: Fund overflow!, errno=22",
+         PLAT_ICON_STOP},
+        {ReportWinsock, 111, "Vantry Winsock Error",
+         "Error: Fund overflow!, WSAGetLastError=111\n" + system111, PLAT_ICON_STOP},
     };
     for (const Case &c : cases) {
         ClearMessages();
+        PlatSetLastError(c.lastError);
         c.report("Fund overflow!");
         const CapturedMessage &m = OnlyMessage();
-        EXPECT_EQ(m.caption, c.caption);
+        EXPECT_EQ(m.caption, c.caption) << c.text;
         EXPECT_EQ(m.text, c.text);
-        EXPECT_EQ(m.icon, c.icon);
+        EXPECT_EQ(m.icon, c.icon) << c.text;
     }
-}
-
-TEST(Reporting, Win32ShowsTheCodeInHexAndTheSystemTextBelow)
-{
-    PlatSetLastError(5);
-    ReportWin32("CreateWindow (graph)");
-    const CapturedMessage &m = OnlyMessage();
-    EXPECT_EQ(m.caption, "Vantry WIN32 API Error");
-    EXPECT_EQ(m.icon, PLAT_ICON_STOP);
-    std::string expected = std::string("Error: CreateWindow (graph), GetLastError=0x00000005\n") +
-                           strerror(5);
-    EXPECT_EQ(m.text, expected);
-
     ClearMessages();
-    PlatSetLastError(0xABCDEF);
-    ReportWin32("x");
-    EXPECT_EQ(OnlyMessage().text.substr(0, 33), "Error: x, GetLastError=0x00ABCDEF");
-}
-
-TEST(Reporting, FileNotFoundIsCodeTwoOnEveryPlatform)
-{
+    ReportFileError("C:\\d\\X.NAV", 3, "missing dist");
+    EXPECT_EQ(OnlyMessage().text, "Error: C:\\d\\X.NAV(3): missing dist");
     errno = ENOENT;
     EXPECT_EQ(PlatLastError(), PLAT_ERROR_FILE_NOT_FOUND);
-}
-
-TEST(Reporting, CrtAndWinsockShowTheirCodesInDecimal)
-{
-    errno = 22;
-    ReportCrt("_beginthreadex");
-    EXPECT_EQ(OnlyMessage().caption, "Vantry C Run-time Library Error");
-    EXPECT_EQ(OnlyMessage().text, "Error: _beginthreadex, errno=22");
-
-    ClearMessages();
-    errno = 111;
-    ReportWinsock("connect");
-    EXPECT_EQ(OnlyMessage().caption, "Vantry Winsock Error");
-    EXPECT_EQ(OnlyMessage().text, std::string("Error: connect, WSAGetLastError=111\n") +
-                                      strerror(111));
 }
 
 TEST(Reporting, LongTextsAreCutToTheBuffer)
@@ -92,19 +74,14 @@ TEST(Reporting, LongTextsAreCutToTheBuffer)
         ASSERT_EQ(Messages.size(), 1u);
         EXPECT_EQ(Messages[0].text.size(), 511u);
     }
-    ClearMessages();
-    ReportError(longArgument.c_str());
-    EXPECT_EQ(Messages[0].text, "Error: " + longArgument.substr(0, 504));
-
     // Win32 and WinSock: the first line cut, no room left for the system text.
-    ClearMessages();
-    PlatSetLastError(5);
-    ReportWin32(longArgument.c_str());
-    EXPECT_EQ(Messages[0].text, "Error: " + longArgument.substr(0, 504));
-    ClearMessages();
-    errno = 5;
-    ReportWinsock(longArgument.c_str());
-    EXPECT_EQ(Messages[0].text, "Error: " + longArgument.substr(0, 504));
+    for (auto report : {ReportError, ReportWin32, ReportWinsock}) {
+        ClearMessages();
+        PlatSetLastError(5);
+        report(longArgument.c_str());
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(Messages[0].text, "Error: " + longArgument.substr(0, 504));
+    }
 }
 
 TEST(Reporting, SystemTextIsCutWhereTheBufferEnds)
@@ -119,12 +96,6 @@ TEST(Reporting, SystemTextIsCutWhereTheBufferEnds)
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].text.size(), 511u);
     EXPECT_EQ(Messages[0].text.substr(508), std::string(strerror(2)).substr(0, 3));
-}
-
-TEST(Reporting, FileErrorsNameThePathAndLine)
-{
-    ReportFileError("C:\\d\\X.NAV", 3, "missing dist");
-    EXPECT_EQ(OnlyMessage().text, "Error: C:\\d\\X.NAV(3): missing dist");
 }
 
 TEST(Reporting, FormatTextAlwaysTerminates)

@@ -11,7 +11,6 @@
 
 #include "app/jobs.h"
 #include "app/loadworker.h"
-#include "app/viewstate.h"
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/optfile.h"

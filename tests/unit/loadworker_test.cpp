@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "analysis/relative.h"
 #include "analysis/stats.h"
 #include "app/loadworker.h"
-#include "app/viewstate.h"
 #include "data/fund.h"
 #include "data/load.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

@@ -8,7 +8,6 @@
 
 #include "analysis/returns.h"
 #include "app/benchmarkchoice.h"
-#include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/load.h"
 #include "data/viewflags.h"

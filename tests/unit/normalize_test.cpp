@@ -2,9 +2,9 @@
 // the change extremes, and the load's date sorts and recent boundary.
 #include <gtest/gtest.h>
 
+#include "analysis/normalize.h"
 #include "analysis/returns.h"
 #include "data/alloc.h"
-#include "analysis/stats.h"
 #include "data/datetable.h"
 #include "data/load.h"
 #include "fund_builder.h"

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "analysis/ranking.h"
-#include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/fund.h"
+#include "data/viewflags.h"
 #include "test_support.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/sidefiles.h"
+#include "data/viewflags.h"
 #include "test_support.h"
 
 namespace {

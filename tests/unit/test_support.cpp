@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/viewstate.h"
 #include "data/load.h"
 #include "data/optfile.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 
 std::vector<CapturedMessage> Messages;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,78 +41,70 @@ std::string UpdateDir(const std::string &update)
     return dir;
 }
 
+// Each update applied twice: the first run adds the lines missing from each target (one
+// status text a line added), the second finds them there and changes nothing.
 TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
 {
-    std::string dir = UpdateDir("A.NAV:01/02/24 10.00\r\n"
-                                "A.NAV:01/03/24 10.50\r\n"
-                                "B.NAV:01/03/24 20.00\r\n");
-    WriteFile(dir, "A.NAV", "NAME Alpha\r\n01/02/24 10.00\r\n");
-    WriteFile(dir, "B.NAV", "NAME Beta\r\n");
-
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n");
-    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "NAME Beta\r\n01/03/24 20.00\r\n");
-    // One status text per line added, none for the line already there.
-    EXPECT_EQ(StatusTexts, (std::vector<std::string>{"Update: A.NAV:01/03/24 10.50\r\n",
-                                                     "Update: B.NAV:01/03/24 20.00\r\n"}));
-    EXPECT_TRUE(Messages.empty());
-
-    StatusTexts.clear();
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n");
-    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "NAME Beta\r\n01/03/24 20.00\r\n");
-    EXPECT_TRUE(StatusTexts.empty());
-}
-
-TEST(UpdateFile, LineEndsAreCompared)
-{
-    // The same text with another line end is another line; a last update line without
-    // a line end counts as it is.
-    std::string dir = UpdateDir("A.NAV:01/02/24 10.00\r\nA.NAV:01/04/24 11.00");
-    WriteFile(dir, "A.NAV", "01/02/24 10.00\n");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\n01/02/24 10.00\r\n01/04/24 11.00");
-    // The unterminated line is now the file's last and equal to the text: nothing added.
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\n01/02/24 10.00\r\n01/04/24 11.00");
-    EXPECT_TRUE(Messages.empty());
-}
-
-TEST(UpdateFile, UnterminatedLastLineGetsItsLineEnd)
-{
-    std::string dir = UpdateDir("A.NAV:01/03/24 10.50\r\nB.NAV:01/03/24 20.00\n");
-    // A's last line is the text without its line end: only the line end is missing.
-    WriteFile(dir, "A.NAV", "01/02/24 10.00\r\n01/03/24 10.50");
-    // B's last line is another one: the text must not run on into it.
-    WriteFile(dir, "B.NAV", "01/02/24 19.00");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\r\n01/03/24 10.50\r\n");
-    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "01/02/24 19.00\n01/03/24 20.00\n");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "01/02/24 10.00\r\n01/03/24 10.50\r\n");
-    EXPECT_EQ(ReadWholeFile(dir + "/B.NAV"), "01/02/24 19.00\n01/03/24 20.00\n");
-}
-
-TEST(UpdateFile, MissingTargetIsSkippedSilentlyAndNeverCreated)
-{
-    std::string dir = UpdateDir("GONE.NAV:01/03/24 1.00\r\nA.NAV:x\r\n");
-    WriteFile(dir, "A.NAV", "");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_FALSE(Exists(dir + "/GONE.NAV"));
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "x\r\n");
-    EXPECT_TRUE(Messages.empty());
-}
-
-TEST(UpdateFile, SyntaxErrorsNameTheLineAndTheRunGoesOn)
-{
-    std::string dir = UpdateDir("A.NAV:one\r\nno colon here\r\nA.NAV:two\r\n");
-    WriteFile(dir, "A.NAV", "");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), "one\r\ntwo\r\n");
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].caption, "Vantry Error");
-    EXPECT_EQ(Messages[0].text,
-              "Error: " + std::string(DataDir) + "update.dat(2): Syntax error, \"no colon here\r\n\".");
+    typedef std::map<std::string, std::string> Files;
+    const struct {
+        const char *what;
+        std::string update;
+        Files before, after;
+        std::vector<std::string> statuses;  // of the first run; {}: not compared
+        std::string error;  // after "Error: DATADIR" on the first run; "" for none
+    } cases[] = {
+        {"lines added once",
+         "A.NAV:01/02/24 10.00\r\nA.NAV:01/03/24 10.50\r\nB.NAV:01/03/24 20.00\r\n",
+         {{"A.NAV", "NAME Alpha\r\n01/02/24 10.00\r\n"}, {"B.NAV", "NAME Beta\r\n"}},
+         {{"A.NAV", "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n"},
+          {"B.NAV", "NAME Beta\r\n01/03/24 20.00\r\n"}},
+         {"Update: A.NAV:01/03/24 10.50\r\n", "Update: B.NAV:01/03/24 20.00\r\n"},
+         ""},
+        // The same text with another line end is another line; a last update line without
+        // a line end counts as it is.
+        {"line ends compared", "A.NAV:01/02/24 10.00\r\nA.NAV:01/04/24 11.00",
+         {{"A.NAV", "01/02/24 10.00\n"}},
+         {{"A.NAV", "01/02/24 10.00\n01/02/24 10.00\r\n01/04/24 11.00"}},
+         {"Update: A.NAV:01/02/24 10.00\r\n", "Update: A.NAV:01/04/24 11.00"},
+         ""},
+        // A's last line is the text without its line end: only the line end is missing.
+        // B's last line is another one: the text must not run on into it.
+        {"unterminated last line", "A.NAV:01/03/24 10.50\r\nB.NAV:01/03/24 20.00\n",
+         {{"A.NAV", "01/02/24 10.00\r\n01/03/24 10.50"}, {"B.NAV", "01/02/24 19.00"}},
+         {{"A.NAV", "01/02/24 10.00\r\n01/03/24 10.50\r\n"},
+          {"B.NAV", "01/02/24 19.00\n01/03/24 20.00\n"}},
+         {},
+         ""},
+        // A missing target is skipped silently and never created.
+        {"missing target", "GONE.NAV:01/03/24 1.00\r\nA.NAV:x\r\n", {{"A.NAV", ""}},
+         {{"A.NAV", "x\r\n"}}, {"Update: A.NAV:x\r\n"}, ""},
+        // A syntax error names its line and the run goes on.
+        {"syntax error", "A.NAV:one\r\nno colon here\r\nA.NAV:two\r\n", {{"A.NAV", ""}},
+         {{"A.NAV", "one\r\ntwo\r\n"}}, {"Update: A.NAV:one\r\n", "Update: A.NAV:two\r\n"},
+         "update.dat(2): Syntax error, \"no colon here\r\n\"."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string dir = UpdateDir(c.update);
+        for (const auto &f : c.before)
+            WriteFile(dir, f.first, f.second);
+        for (int run = 0; run < 2; run++) {
+            ClearMessages();
+            StatusTexts.clear();
+            EXPECT_EQ(ApplyUpdateFile(), 0);
+            for (const auto &f : c.after)
+                EXPECT_EQ(ReadWholeFile(dir + "/" + f.first), f.second) << f.first;
+            EXPECT_FALSE(Exists(dir + "/GONE.NAV"));
+            if (run || !c.statuses.empty()) {
+                EXPECT_EQ(StatusTexts, run ? std::vector<std::string>() : c.statuses);
+            }
+            std::vector<std::string> errors;
+            if (!c.error.empty())
+                errors.push_back("Error: " + std::string(DataDir) + c.error);
+            EXPECT_EQ(MessageTexts(), errors) << run;
+        }
+        EXPECT_TRUE(Messages.empty() || Messages[0].caption == "Vantry Error");
+    }
 }
 
 TEST(UpdateFile, TargetsOutsideTheDataDirectoryAreRejected)

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "app/viewstate.h"
 #include "data/load.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 #include "test_support.h"
 #include "update/update.h"

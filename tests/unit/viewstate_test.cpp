@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/viewstate.h"
 #include "data/alloc.h"
 #include "data/load.h"
+#include "data/viewflags.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -75,46 +75,40 @@ TEST_F(ViewState, DefaultStatusLineIsSentAsCodeFive)
     EXPECT_EQ(Sent[0].text, " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]");
 }
 
-TEST_F(ViewState, MacdHidesRocAndMagnifyNamesItself)
+// Each case starts from the defaults without the moving average, zoom and chart, sets its
+// flags and reads the line: the tag order, MACD over ROC, Magnify only with MACD, and the
+// flags that add no tag.
+TEST_F(ViewState, StatusLineTagsInTheirOrder)
 {
-    ShowMovingAverage = 0;
-    ZoomOn = 0;
-    ChartKind = 0;
-    ShowRoc = 1;
-    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [ROC]");
-    ShowMacd = 1;
-    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [MACD]");
-    MagnifyMacd = 1;
-    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [Magnify MACD]");
-    ShowMacd = 0;
-    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]  [ROC]") << "Magnify needs MACD";
-}
-
-TEST_F(ViewState, EveryTagInItsPlace)
-{
-    LinearScale = 1;
-    ShowMovingAverage = 1;
-    ShowMacd = 1;
-    ShowRoc = 1;
-    ZoomOn = 1;
-    ShowDistributions = 1;
-    ShowBenchmark = 1;
-    ShowRsi = 1;
-    ShowBollinger = 1;
-    ChartKind = 3;
-    CombinedGraphs = 1;
-    OverlaidGraphs = 1;
-    EXPECT_STREQ(BuildStatusLine(),
-                 " [Linear]  [MA]  [MACD]  [Zoom]  [Dists]  [Benchmk]  [RSI]  [Bollinger]"
-                 "  [Chart=Reward/Risk Ratio]  [Combined]  [Overlaid]");
-    // The flags that add nothing by themselves.
-    ResetViewState();
-    ShowMovingAverage = 0;
-    ZoomOn = 0;
-    CategorySort = 1;
-    GroupMode = 1;
-    ChartKind = 0;
-    EXPECT_STREQ(BuildStatusLine(), " [Logarithmic]");
+    const struct {
+        std::vector<uint8_t *> on;
+        std::vector<uint32_t *> on32;
+        uint32_t chart;
+        const char *line;
+    } cases[] = {
+        {{&ShowRoc}, {}, 0, " [Logarithmic]  [ROC]"},
+        {{&ShowRoc, &ShowMacd}, {}, 0, " [Logarithmic]  [MACD]"},
+        {{&ShowRoc, &ShowMacd, &MagnifyMacd}, {}, 0, " [Logarithmic]  [Magnify MACD]"},
+        {{&ShowRoc, &MagnifyMacd}, {}, 0, " [Logarithmic]  [ROC]"},
+        {{&CategorySort, &GroupMode}, {}, 0, " [Logarithmic]"},
+        {{&ShowMovingAverage, &ShowMacd, &ShowRoc, &ShowDistributions, &ShowBenchmark, &ShowRsi,
+          &ShowBollinger, &OverlaidGraphs},
+         {&LinearScale, &ZoomOn, &CombinedGraphs},
+         3,
+         " [Linear]  [MA]  [MACD]  [Zoom]  [Dists]  [Benchmk]  [RSI]  [Bollinger]"
+         "  [Chart=Reward/Risk Ratio]  [Combined]  [Overlaid]"},
+    };
+    for (const auto &c : cases) {
+        ResetViewState();
+        ShowMovingAverage = 0;
+        ZoomOn = 0;
+        for (uint8_t *flag : c.on)
+            *flag = 1;
+        for (uint32_t *flag : c.on32)
+            *flag = 1;
+        ChartKind = c.chart;
+        EXPECT_STREQ(BuildStatusLine(), c.line);
+    }
 }
 
 TEST_F(ViewState, ChartTagNamesEachChart)

@@ -21,7 +21,6 @@
 #include "analysis/ranking.h"
 #include "app/loadworker.h"
 #include "app/statexport.h"
-#include "app/viewstate.h"
 #include "data/datetable.h"
 #include "data/fund.h"
 #include "data/load.h"

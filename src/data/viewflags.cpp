@@ -1,5 +1,5 @@
 // The view-state globals with their defaults, the chart names and the status line.
-#include "app/viewstate.h"
+#include "data/viewflags.h"
 
 #include <string.h>
 
