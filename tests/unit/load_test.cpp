@@ -12,6 +12,7 @@
 #include "data/load.h"
 #include "data/navfile.h"
 #include "data/ratefile.h"
+#include "fund_builder.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -22,11 +23,6 @@ std::vector<std::string> Progress;
 void RecordProgress(uint32_t code, const char *text)
 {
     Progress.push_back(std::to_string(code) + (code == 5 ? std::string(" ") + text : ""));
-}
-
-PackedDate D(unsigned month, unsigned day, unsigned year)
-{
-    return MakePackedDate(YearCodeOfTwoDigitYear(year), month, day);
 }
 
 TEST(LoadFiles, TwoPassesDropUnnamedFundsAndIndexTheDates)
@@ -59,7 +55,7 @@ TEST(LoadFiles, TwoPassesDropUnnamedFundsAndIndexTheDates)
     EXPECT_EQ(FindFund("NONAME"), nullptr);
     // The unnamed file's date stays in the table: 12/31/98 1/1 1/8 1/15 6/30/99.
     ASSERT_EQ(DateCount, 5u);
-    EXPECT_EQ(DateTable[4], D(6, 30, 99));
+    EXPECT_EQ(DateTable[4], Date(6, 30, 99));
     EXPECT_EQ(LastYearCode, 39u);
 
     const FundRecord *b = &FundTable[1];
