@@ -79,53 +79,45 @@ TEST(Rsi, WindowOfTheLastNineSteps)
 // ---------------------------------------------------------------------------------------
 // Bollinger bands
 
-void ExpectNoBandsBefore20(const FundRecord *f)
-{
-    for (uint32_t i = 0; i < 20; i++) {
-        EXPECT_EQ(f->bandPoints[0][i].middle, 0.0) << i;
-        EXPECT_EQ(f->bandPoints[0][i].width, 0.0) << i;
-    }
-}
-
-TEST(Bollinger, FirstTwentyPointsAreZero)
+TEST(Bollinger, NothingBeforePointTwentyThenTheLastTwentyAroundTheMiddle)
 {
     // Twenty zeros, then 10 and 10. Point 20: middle (9 * 0 + 10) / 10 = 1, deviations
     // of the twenty zeros from 1: width 2 * sqrt(20 / 20) = 2. Point 21: middle 1.9,
     // deviations 19 * 1.9^2 + 8.1^2 = 134.2: width 2 * sqrt(6.71).
-    std::vector<double> values(20, 0.0);
-    values.push_back(10);
-    values.push_back(10);
-    FundRecord *f = Fund(values);
-    for (uint32_t i = 0; i < 22; i++)
-        f->bandPoints[0][i] = {-1, -1};
-    BollingerMiddle(f, 0);
-    BollingerWidth(f, 0);
-    ExpectNoBandsBefore20(f);
-    EXPECT_DOUBLE_EQ(f->bandPoints[0][20].middle, 1.0);
-    EXPECT_DOUBLE_EQ(f->bandPoints[0][20].width, 2.0);
-    EXPECT_DOUBLE_EQ(f->bandPoints[0][21].middle, 1.9);
-    EXPECT_DOUBLE_EQ(f->bandPoints[0][21].width, 2 * sqrt(6.71));
-    EXPECT_DOUBLE_EQ(f->stats[0].maxBand, 1.9 + 2 * sqrt(6.71));
-    EXPECT_DOUBLE_EQ(f->stats[0].maxBandRecent, 1.9 + 2 * sqrt(6.71));
-}
-
-TEST(Bollinger, MiddleStartsFromTheFirstValueAndRecentMaximum)
-{
-    // 100 and then zeros: the middle line is 100 * 0.9^i. Point 20 sees 100 and 19
-    // zeros around m20; point 21 sees only zeros around m21: width 2 * m21.
-    std::vector<double> values(22, 0.0);
-    values[0] = 100;
-    FundRecord *f = Fund(values);
-    f->recentStartShort = 21;
-    BollingerMiddle(f, 0);
-    BollingerWidth(f, 0);
-    double m20 = 100 * pow(0.9, 20), m21 = 100 * pow(0.9, 21);
-    ExpectNoBandsBefore20(f);
-    double top20 = m20 + 2 * sqrt(((100 - m20) * (100 - m20) + 19 * m20 * m20) / 20);
-    EXPECT_NEAR(f->bandPoints[0][20].middle, m20, 1e-9);
-    EXPECT_NEAR(f->bandPoints[0][21].width, 2 * m21, 1e-9);
-    EXPECT_NEAR(f->stats[0].maxBand, top20, 1e-9);
-    EXPECT_NEAR(f->stats[0].maxBandRecent, 3 * m21, 1e-9);
+    std::vector<double> rise(20, 0.0), fall(22, 0.0);
+    rise.insert(rise.end(), {10, 10});
+    // 100 and then zeros: the middle line starts from the first value, 100 * 0.9^i. Point
+    // 20 sees 100 and 19 zeros around m20; point 21 only zeros around m21: width 2 * m21,
+    // and with the recent part starting there its top is the recent maximum.
+    fall[0] = 100;
+    const double m20 = 100 * pow(0.9, 20), m21 = 100 * pow(0.9, 21), top21 = 1.9 + 2 * sqrt(6.71);
+    const double width20 = 2 * sqrt(((100 - m20) * (100 - m20) + 19 * m20 * m20) / 20);
+    const struct {
+        std::vector<double> values;
+        uint32_t recentStartShort;
+        // middle and width at 20 and 21, maxBand, maxBandRecent
+        double want[6];
+    } cases[] = {
+        {rise, 0, {1.0, 2.0, 1.9, 2 * sqrt(6.71), top21, top21}},
+        {fall, 21, {m20, width20, m21, 2 * m21, m20 + width20, 3 * m21}},
+    };
+    for (const auto &c : cases) {
+        FundRecord *f = Fund(c.values);
+        f->recentStartShort = c.recentStartShort;
+        for (uint32_t i = 0; i < 22; i++)
+            f->bandPoints[0][i] = {-1, -1};
+        BollingerMiddle(f, 0);
+        BollingerWidth(f, 0);
+        const BandPoint *p = f->bandPoints[0];
+        for (uint32_t i = 0; i < 20; i++) {
+            EXPECT_EQ(p[i].middle, 0.0) << i;
+            EXPECT_EQ(p[i].width, 0.0) << i;
+        }
+        const double got[6] = {p[20].middle, p[20].width, p[21].middle, p[21].width,
+                               f->stats[0].maxBand, f->stats[0].maxBandRecent};
+        for (int k = 0; k < 6; k++)
+            EXPECT_DOUBLE_EQ(got[k], c.want[k]) << c.recentStartShort << " " << k;
+    }
 }
 
 // ---------------------------------------------------------------------------------------

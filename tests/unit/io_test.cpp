@@ -98,24 +98,8 @@ TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
               0u);
 }
 
-TEST(IoWrite, A512ByteBufferIsWrittenWhenTheNextByteComes)
-{
-    std::string path = MakeTempDir() + "/W";
-    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_WRITE, Buffer), 1);
-    std::string bytes = Pattern(1100);
-    for (int i = 0; i < 512; i++)
-        ASSERT_EQ(IoXPutB((unsigned char)bytes[i]), 1);
-    EXPECT_EQ(ReadWholeFile(path).size(), 0u);
-    ASSERT_EQ(IoXPutB((unsigned char)bytes[512]), 1);
-    EXPECT_EQ(ReadWholeFile(path).size(), 512u);
-    for (size_t i = 513; i < bytes.size(); i++)
-        IoXPutB((unsigned char)bytes[i]);
-    EXPECT_EQ(IoFlush(), 1);
-    EXPECT_EQ(IoClose(), 1);
-    EXPECT_EQ(ReadWholeFile(path), bytes);
-    EXPECT_TRUE(Messages.empty());
-}
-
+// What is written reaches the file whole: the opt cache the analysis integration test
+// loads again. A full buffer goes out when the next byte comes, here where it fails.
 TEST(IoWrite, AFailedWriteIsReportedAndTheBufferStillEmptied)
 {
     ASSERT_EQ(IoOpen("/dev/full", IO_GENERIC_WRITE, Buffer), 1);

@@ -92,16 +92,6 @@ TEST(PrintPlacement, TableOfPages)
     }
 }
 
-TEST(PrintPlacement, AspectIsWidthToHeightInInches)
-{
-    EXPECT_EQ(PrintAspect(200, 100, 96, 48), 1.0);  // 2.08 x 2.08 inches
-    EXPECT_EQ(PrintAspect(200, 100, 48, 96), 4.0);  // 4.17 x 1.04 inches
-    EXPECT_EQ(PrintAspect(0, 100, 96, 96), 0.0);
-    EXPECT_EQ(PrintAspect(200, 0, 96, 96), 0.0);
-    EXPECT_EQ(PrintAspect(200, 100, 0, 96), 0.0);
-    EXPECT_TRUE(isnan(PrintAspect(NaN, 100, 96, 96)));
-}
-
 TEST(TwoColourPrinter, ColourCountComparedUnsigned)
 {
     EXPECT_TRUE(IsTwoColourPrinter(2));

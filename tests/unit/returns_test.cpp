@@ -11,6 +11,7 @@
 #include "data/alloc.h"
 #include "data/datetable.h"
 #include "data/ratefile.h"
+#include "fund_builder.h"
 #include "test_support.h"
 
 namespace {
@@ -105,20 +106,7 @@ TEST(AnnualizedReturns, EndsForEveryInput)
     EXPECT_TRUE(isfinite(AnnualizedReturn(5e-324, 1.0, 61)));
 }
 
-// A date table and rates for the calendar cases below.
-void SetTable(std::initializer_list<PackedDate> dates)
-{
-    BeginDateTable();
-    for (PackedDate d : dates)
-        AddDate(d, "t", 1);
-    FinishDateTable();
-}
-
-PackedDate D(unsigned month, unsigned day, unsigned year)
-{
-    return MakePackedDate(YearCodeOfTwoDigitYear(year), month, day);
-}
-
+// Rate tables for the calendar cases below.
 RateRecord Rates[3];
 
 void SetRiskFree(std::initializer_list<RateRecord> rates)
@@ -141,7 +129,8 @@ struct RateTablesReset {
 TEST(RiskFree, PartYearsAtBothEndsAndWholeYearsBetween)
 {
     RateTablesReset reset;
-    SetTable({D(3, 15, 98), D(9, 20, 98), D(1, 5, 99), D(1, 3, 0), D(6, 10, 0)});
+    BuildDateTable(
+        {Date(3, 15, 98), Date(9, 20, 98), Date(1, 5, 99), Date(1, 3, 0), Date(6, 10, 0)});
     SetRiskFree({{38, 5.0}, {39, 4.0}, {40, 6.0}});
     // 03/15/98 (period 2292) to 06/10/00 (2426): 1998 from period 2292 to 2340 at 5%
     // gives 1.04, 1999 whole at 4% gives 1.0816, 2000 from 2400 to 2426 at 6% gives
@@ -160,7 +149,7 @@ TEST(RiskFree, PartYearsAtBothEndsAndWholeYearsBetween)
 TEST(MoneyMarket, GrowthWalksYearByYear)
 {
     RateTablesReset reset;
-    SetTable({D(3, 15, 98), D(11, 20, 98), D(2, 10, 99), D(8, 1, 99)});
+    BuildDateTable({Date(3, 15, 98), Date(11, 20, 98), Date(2, 10, 99), Date(8, 1, 99)});
     RateRecord mm[1] = {{38, 6.0}};
     MoneyMarketRates = mm;
     MoneyMarketCount = 1;
@@ -178,13 +167,6 @@ TEST(MoneyMarket, GrowthWalksYearByYear)
     EXPECT_EQ(MoneyMarketGrowth(&f, 100, 2, 2), 100.0);
     f.pointCount = 0;
     EXPECT_EQ(MoneyMarketGrowth(&f, 100, 0, 3), 100.0);
-}
-
-TEST(Fees, TableOfShortHoldings)
-{
-    EXPECT_EQ(TradingFeeTable[0], 0.0);
-    EXPECT_EQ(TradingFeeTable[1], 0.9);
-    EXPECT_EQ(TradingFeeTable[9], 0.1);
 }
 
 }  // namespace
