@@ -443,8 +443,8 @@ static uint32_t TradingPoints(const int8_t *code, uint32_t count, uint32_t *boug
         trading[points] = (uint16_t)j;
         points += special | (b > up) | (s > down);
         // A point the rule's expressions decide may buy or sell in any row or column.
-        up = special | (s != 0) ? 0 : (b > up ? b : up);
-        down = special | (b != 0) ? 0 : (s > down ? s : down);
+        up = (special | (s != 0)) ? 0 : (b > up ? b : up);
+        down = (special | (b != 0)) ? 0 : (s > down ? s : down);
     }
     *bought = up;
     *sold = down;
