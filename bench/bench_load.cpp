@@ -1,4 +1,5 @@
-// vantry-bench-load: times the whole load of a data directory without and with the opt cache.
+// vantry-bench-load: times the whole load of a data directory without and with the opt cache,
+// and with --recalculate the Recalculate job for all funds.
 #include <dirent.h>
 #include <errno.h>
 #include <stdio.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/jobs.h"
 #include "app/loadworker.h"
 #include "data/alloc.h"
 #include "data/datetable.h"
@@ -35,9 +37,14 @@ const time_t OPT_MARK_TIME = 1000000000;
 struct Options {
     unsigned runs = 3;
     bool keep = false;
+    bool recalculate = false;
     const char *tmpDir = nullptr;
     const char *dataDir = nullptr;
 };
+
+// The phases: loads without the cache, loads with it, and Recalculate jobs for all funds,
+// each after a load with the cache (only the job is timed).
+enum Phase { PHASE_FIRST, PHASE_SECOND, PHASE_RECALCULATE };
 
 // What one phase (all its loads) hands back from its child process.
 struct PhaseResult {
@@ -74,10 +81,11 @@ double Now(void)
 void Usage(void)
 {
     fprintf(stderr,
-            "usage: vantry-bench-load [--runs N] [--keep] [--tmp DIR] DATADIR\n"
+            "usage: vantry-bench-load [--runs N] [--keep] [--recalculate] [--tmp DIR] DATADIR\n"
             "  Copies DATADIR (without its opt file) to a working directory and times\n"
             "  N full loads without the opt cache, then N loads with the cache the\n"
-            "  first loads wrote. N is 1 to %u (3). --keep leaves the working copy.\n",
+            "  first loads wrote, and with --recalculate N Recalculate jobs for all\n"
+            "  funds. N is 1 to %u (3). --keep leaves the working copy.\n",
             MAX_RUNS);
 }
 
@@ -93,6 +101,8 @@ int ParseOptions(int argc, char **argv, Options *o)
             o->runs = (unsigned)n;
         } else if (strcmp(a, "--keep") == 0) {
             o->keep = true;
+        } else if (strcmp(a, "--recalculate") == 0) {
+            o->recalculate = true;
         } else if (strcmp(a, "--tmp") == 0 && i + 1 < argc) {
             o->tmpDir = argv[++i];
         } else if (a[0] == '-' || o->dataDir) {
@@ -226,11 +236,12 @@ int StatOpt(const std::string &opt, struct stat *st)
     return stat(opt.c_str(), st) == 0;
 }
 
-// The loads of one phase, in this (child) process. cached = 0: every load starts without
-// an opt file; cached = 1: every load finds the one the first phase wrote.
+// The loads of one phase, in this (child) process. PHASE_FIRST: every load starts without
+// an opt file; otherwise every load finds the one the first phase wrote.
 void RunPhase(const std::string &data, const std::string &fingerprint, unsigned runs,
-              int cached, PhaseResult *r)
+              Phase phase, PhaseResult *r)
 {
+    int cached = phase != PHASE_FIRST;
     std::string opt = data + "/opt";
     memset(r, 0, sizeof *r);
     PlatSetMessageSink(CountReport);
@@ -252,6 +263,12 @@ void RunPhase(const std::string &data, const std::string &fingerprint, unsigned 
         }
         double start = Now();
         LoadThread(nullptr);
+        if (phase == PHASE_RECALCULATE) {
+            // The menu's "Recalculate optimal values for *ALL* funds", as the window runs it.
+            JobRequest job = {JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1};
+            start = Now();
+            RecalculationJob(&job);
+        }
         r->seconds[run] = Now() - start;
         r->runs = run + 1;
         r->fundCount = FundCount;
@@ -273,7 +290,7 @@ void RunPhase(const std::string &data, const std::string &fingerprint, unsigned 
 
 // Runs a phase in a child process so that its peak resident memory is its own.
 int RunPhaseInChild(const std::string &data, const std::string &fingerprint, unsigned runs,
-                    int cached, PhaseResult *r, long *maxRssKib)
+                    Phase phase, PhaseResult *r, long *maxRssKib)
 {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
@@ -286,7 +303,7 @@ int RunPhaseInChild(const std::string &data, const std::string &fingerprint, uns
     if (child == 0) {
         close(pipeEnds[0]);
         PhaseResult result;
-        RunPhase(data, fingerprint, runs, cached, &result);
+        RunPhase(data, fingerprint, runs, phase, &result);
         ssize_t written = write(pipeEnds[1], &result, sizeof result);
         close(pipeEnds[1]);
         fflush(stderr);
@@ -310,8 +327,9 @@ int RunPhaseInChild(const std::string &data, const std::string &fingerprint, uns
     }
     *maxRssKib = usage.ru_maxrss;
     if (got != sizeof *r || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        static const char *const names[] = {"first", "second", "recalculate"};
         fprintf(stderr, "vantry-bench-load: the %s phase did not finish (status %d)\n",
-                cached ? "second" : "first", status);
+                names[phase], status);
         return 0;
     }
     return !r->failed;
@@ -469,12 +487,22 @@ int main(int argc, char **argv)
     PhaseResult first, second;
     long firstRss = 0, secondRss = 0;
     std::string firstPrint = root + "/first.txt", secondPrint = root + "/second.txt";
-    int ok = RunPhaseInChild(data, firstPrint, o.runs, 0, &first, &firstRss);
+    int ok = RunPhaseInChild(data, firstPrint, o.runs, PHASE_FIRST, &first, &firstRss);
     if (ok)
         PrintPhase("first load (no opt cache: every fund searched)", &first, firstRss);
-    ok = ok && RunPhaseInChild(data, secondPrint, o.runs, 1, &second, &secondRss);
+    ok = ok && RunPhaseInChild(data, secondPrint, o.runs, PHASE_SECOND, &second, &secondRss);
     if (ok)
         PrintPhase("second load (opt cache of the first load: no search)", &second, secondRss);
+    PhaseResult recalculated = {};
+    long recalculateRss = 0;
+    std::string recalculatePrint = root + "/recalculated.txt";
+    if (ok && o.recalculate) {
+        ok = RunPhaseInChild(data, recalculatePrint, o.runs, PHASE_RECALCULATE, &recalculated,
+                             &recalculateRss);
+        if (ok)
+            PrintPhase("Recalculate, all funds (after a load with the cache; the job alone timed)",
+                       &recalculated, recalculateRss);
+    }
     if (!ok) {
         if (!o.keep)
             RemoveTree(root);
@@ -488,9 +516,9 @@ int main(int argc, char **argv)
                (unsigned)first.fundCount, (unsigned)second.fundCount);
         odd = 1;
     }
-    if (first.reports || second.reports) {
-        printf("odd: the loads raised %u / %u reports (first shown on standard error)\n",
-               (unsigned)first.reports, (unsigned)second.reports);
+    if (first.reports || second.reports || recalculated.reports) {
+        printf("odd: the loads raised %u / %u / %u reports (first shown on standard error)\n",
+               (unsigned)first.reports, (unsigned)second.reports, (unsigned)recalculated.reports);
         odd = 1;
     }
     if (first.optMissing) {
@@ -509,6 +537,12 @@ int main(int argc, char **argv)
     }
     std::vector<std::string> shown;
     uint32_t differ = CompareFingerprints(firstPrint, secondPrint, &shown);
+    // A recalculation searches every fund's own series again: the same results as the
+    // first load's search.
+    if (o.recalculate && CompareFingerprints(firstPrint, recalculatePrint, &shown) != 0) {
+        printf("odd: the Recalculate job's results differ from the first load's\n");
+        odd = 1;
+    }
     if (differ) {
         printf("odd: %u fund(s) analysed differently from the cache than after the search; "
                "the fields that differ:\n",

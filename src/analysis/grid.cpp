@@ -424,6 +424,33 @@ static CodeSets MakeCodeSets(void)
 }
 static const CodeSets CodeTable = MakeCodeSets();
 
+// The points of a stretch of codes where a strategy may trade, as indexes into code;
+// returns their count. After a point of buy code k every strategy of the rows below k
+// holds, and nothing but a sell code makes one of them sell: until then a buy code of k
+// or less buys nothing. Likewise after a sell code of -k the columns below k are out of
+// the fund until a buy code. *bought and *sold carry the highest buy and sell codes since
+// the last code of the other side from one stretch to the next (0 and 0 at the start).
+// Branch-free: whether a point trades is as unpredictable as the prices.
+static uint32_t TradingPoints(const int8_t *code, uint32_t count, uint32_t *bought,
+                              uint32_t *sold, uint16_t *trading)
+{
+    uint32_t up = *bought, down = *sold, points = 0;
+    for (uint32_t j = 0; j < count; j++) {
+        int32_t c = code[j];
+        uint32_t special = c == CODE_SPECIAL;
+        uint32_t b = c > 0 && !special ? (uint32_t)c : 0;
+        uint32_t s = c < 0 ? (uint32_t)-c : 0;
+        trading[points] = (uint16_t)j;
+        points += special | (b > up) | (s > down);
+        // A point the rule's expressions decide may buy or sell in any row or column.
+        up = (special | (s != 0)) ? 0 : (b > up ? b : up);
+        down = (special | (b != 0)) ? 0 : (s > down ? s : down);
+    }
+    *bought = up;
+    *sold = down;
+    return points;
+}
+
 double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
 {
     if (GridReferenceOnly)
@@ -449,10 +476,14 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
     const MoneyMarketWalk *walk = series == 0 ? WalkOf(fund) : nullptr;
     GridSet holding = {0, 0};
     int8_t code[CODE_CHUNK];
+    uint16_t trading[CODE_CHUNK];
+    uint32_t bought = 0, sold = 0;
     for (uint32_t first = 0; first < n; first += CODE_CHUNK) {
         uint32_t count = n - first < CODE_CHUNK ? n - first : CODE_CHUNK;
         PointCodes(p + first, count, code);
-        for (uint32_t j = 0; j < count; j++) {
+        uint32_t points = TradingPoints(code, count, &bought, &sold, trading);
+        for (uint32_t q = 0; q < points; q++) {
+            uint32_t j = trading[q];
             int32_t c = code[j];
             uint32_t i = first + j;
             GridSet buys, sells;
