@@ -107,6 +107,10 @@ int ComputeSearchMap(const FundRecord *fund, int series, SearchMapParts parts, S
     memset(map, 0, sizeof *map);
     if (series < 0 || series > 1 || !fund->points[series] || fund->pointCount == 0)
         return 0;
+    // Series 1 of a fund without a relative series is series 0 (its cash earns interest,
+    // which a relative series' does not): it has series 0's search and map.
+    if (series == 1 && fund->points[1] == fund->points[0])
+        series = 0;
     uint32_t kind = fund->maSettings[series].maKind;
     if (kind < MA_UMA || kind > MA_VIDYA)
         return 0;

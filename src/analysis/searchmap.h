@@ -48,8 +48,9 @@ enum SearchMapParts { SEARCH_MAP_CHOSEN = 0, SEARCH_MAP_WHOLE = 1 };
 // SEARCH_MAP_CHOSEN only the chosen kind's trial map and the robustness; with
 // SEARCH_MAP_WHOLE also the other kinds' trial maps and the evaluation map. Uses the
 // calling thread's StrategyGrid and money-market walk, so never call it inside an
-// analysis on the same thread. Returns 1 when map->kind is set; 0 (map zeroed) for a
-// series without points or kind, or without memory for the copy ("Out of memory.").
+// analysis on the same thread. Series 1 without arrays of its own is series 0. Returns 1
+// when map->kind is set; 0 (map zeroed) for a series without points or kind, or without
+// memory for the copy ("Out of memory.").
 int ComputeSearchMap(const FundRecord *fund, int series, SearchMapParts parts, SearchMap *map);
 
 // The mean trial return of the up to 8 neighbours of cell (buy, sell) inside the grid,

@@ -101,7 +101,11 @@ void DrawCells(int32_t x, int32_t y, int32_t cell, const double v[N][N], double 
             int32_t cx = x + (int32_t)c * cell, cy = y + (int32_t)r * cell;
             Fill(cx, cy, cx + cell, cy + cell, ColourOf(v[r][c], scale));
             if (digits >= 0) {
-                snprintf(text, sizeof text, "%.*f", digits, v[r][c]);
+                // A small loss rounded to nothing reads as 0, not -0.
+                double shown = v[r][c];
+                if (fabs(shown) < (digits ? 0.05 : 0.5))
+                    shown = 0;
+                snprintf(text, sizeof text, "%.*f", digits, shown);
                 TextCentred(cx + cell / 2, cy + (cell - (int32_t)TextHeight) / 2, text);
             }
         }
@@ -226,8 +230,8 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
         small = smallByHeight;
     if (small < 2)
         return;
-    TextAt(x, y, "The other kinds at their best parameters, over the trial period, on its scale:",
-           Black);
+    TextAt(x, y, "The other kinds at their best parameters (buy/sell threshold %), over the trial "
+           "period, on its scale:", Black);
     y += th;
     double scale = ScaleOf(chosen->percentA);
     uint32_t k = 0;
@@ -242,8 +246,7 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
             continue;
         }
         KindText(m, kindText, sizeof kindText);
-        snprintf(text, sizeof text, "%s: buy %u%%, sell %u%%", kindText, (unsigned)m->buy,
-                 (unsigned)m->sell);
+        snprintf(text, sizeof text, "%s  %u/%u", kindText, (unsigned)m->buy, (unsigned)m->sell);
         TextAt(sx, y, text, Black);
         DrawCells(sx + 1, y + smallText, small, m->percentA, scale, m->buy, m->sell);
     }
