@@ -97,7 +97,8 @@ static void EvaluationMap(FundRecord *scratch, int series, SearchMap *map)
         for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
             map->evaluationEquity[r][c] = ReplayEquity(scratch, series, r, c);
     AnnualizedReturns(scratch->points[series][rs].value, &map->evaluationEquity[0][0],
-                      PeriodOfPoint(scratch, series, count - 1) - PeriodOfPoint(scratch, series, rs),
+                      PeriodOfPoint(scratch, series, count - 1) -
+                          PeriodOfPoint(scratch, series, rs),
                       &map->evaluation[0][0], CELLS);
     map->hasEvaluation = 1;
 }

@@ -159,12 +159,13 @@ void KindText(const KindMap *k, char *text, size_t size)
 }
 
 // "MM/DD/YY-MM/DD/YY" of points a and b of the series.
-void PeriodText(const FundRecord *f, uint32_t s, uint32_t a, uint32_t b, char *text)
+void PeriodText(const FundRecord *f, uint32_t s, uint32_t a, uint32_t b, char *text,
+                size_t size)
 {
     char from[16], to[16];
     FormatDateIndex(f->points[s][a].dateWord & 0xFFFF, from);
     FormatDateIndex(f->points[s][b].dateWord & 0xFFFF, to);
-    snprintf(text, 40, "%s-%s", from, to);
+    snprintf(text, size, "%s-%s", from, to);
 }
 
 }  // namespace
@@ -176,7 +177,7 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
     int32_t th = (int32_t)TextHeight, x = left + 2 + 3 * (int32_t)CharWidth;
     char text[200], kindText[40], period[40];
     snprintf(text, sizeof text, "%s  Search map%s", fund->name ? fund->name : "",
-             s ? " (relative to the index fund)" : "");
+             s && fund->points[1] != fund->points[0] ? " (relative to the index fund)" : "");
     TextAt(left + 2, top, text, Black);
     SearchMap map;
     if (!ComputeSearchMap(fund, (int)s, SEARCH_MAP_WHOLE, &map) || !map.trial[map.kind - 1].kind) {
@@ -185,8 +186,9 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
     }
     const KindMap *chosen = &map.trial[map.kind - 1];
     KindText(chosen, kindText, sizeof kindText);
-    int n = snprintf(text, sizeof text, "%s: buy %u%% above the average, sell %u%% below it.  Robustness=",
-                     kindText, (unsigned)chosen->buy, (unsigned)chosen->sell);
+    int n = snprintf(text, sizeof text,
+                     "%s: buy %u%% above the average, sell %u%% below it.  Robustness=", kindText,
+                     (unsigned)chosen->buy, (unsigned)chosen->sell);
     if (map.robustnessDefined)
         snprintf(text + n, sizeof text - n, "%.2f", map.robustness);
     else
@@ -210,12 +212,12 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
     if (cell < 2)
         return;
     uint32_t count = fund->pointCount, rs = fund->recentStart < count ? fund->recentStart : 0;
-    PeriodText(fund, s, 0, rs ? rs : count - 1, period);
+    PeriodText(fund, s, 0, rs ? rs : count - 1, period, sizeof period);
     snprintf(text, sizeof text, "Trial %s, %% a year", period);
     DrawBigMap(x, y, labels, cell, text, chosen->percentA, chosen->buy, chosen->sell);
     int32_t second = x + width / 2;
     if (map.hasEvaluation) {
-        PeriodText(fund, s, rs, count - 1, period);
+        PeriodText(fund, s, rs, count - 1, period, sizeof period);
         snprintf(text, sizeof text, "Evaluation %s, %% a year", period);
         DrawBigMap(second, y, labels, cell, text, map.evaluation, chosen->buy, chosen->sell);
     } else {
