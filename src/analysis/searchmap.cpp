@@ -65,7 +65,7 @@ static void TrialMap(FundRecord *scratch, int series, uint32_t t, KindMap *k)
         for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
             k->cash[r][c] = StrategyGrid[r][c].cash;
     AnnualizedReturns(scratch->points[series][0].value, &k->cash[0][0],
-                      TrialPeriodSpan(scratch, series), &k->percentA[0][0], CELLS);
+                      TrialPeriodSpan(scratch, series), &k->annualized[0][0], CELLS);
 }
 
 // The equity at the last point of the replay of thresholds buy and sell over every point
@@ -133,7 +133,7 @@ int ComputeSearchMap(const FundRecord *fund, int series, SearchMapParts parts, S
         EvaluationMap(&scratch, series, map);
     const KindMap *chosen = &map->trial[kind - 1];
     if (chosen->kind) {
-        map->robustness = MapRobustness(chosen->percentA, chosen->buy, chosen->sell,
+        map->robustness = MapRobustness(chosen->annualized, chosen->buy, chosen->sell,
                                         &map->robustnessDefined);
         map->fragile = RobustnessFragile(map->robustness, map->robustnessDefined);
     }

@@ -11,7 +11,7 @@
 
 // One kind's grid at its kept parameter: row r is the buy threshold r percent, column c
 // the sell threshold c percent. cash is each strategy's final cash, bit for bit what the
-// search's grid ended with; percent its annualized return (percent a year) from the
+// search's grid ended with; annualized is its return in percent a year from the
 // period's first value over the period.
 struct KindMap {
     uint32_t kind;        // 1..5; 0 when the kind has no parameters (no map)
@@ -19,7 +19,7 @@ struct KindMap {
     uint32_t percent;     // VIDYA percent, 0 for the other kinds
     uint32_t buy, sell;   // the kind's kept thresholds: the chosen cell
     double cash[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
-    double percentA[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
+    double annualized[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
 };
 
 // A neighbourhood mean below this share of the chosen cell's return marks it fragile.

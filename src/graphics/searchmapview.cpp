@@ -214,7 +214,7 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
     uint32_t count = fund->pointCount, rs = fund->recentStart < count ? fund->recentStart : 0;
     PeriodText(fund, s, 0, rs ? rs : count - 1, period, sizeof period);
     snprintf(text, sizeof text, "Trial %s, %% a year", period);
-    DrawBigMap(x, y, labels, cell, text, chosen->percentA, chosen->buy, chosen->sell);
+    DrawBigMap(x, y, labels, cell, text, chosen->annualized, chosen->buy, chosen->sell);
     int32_t second = x + width / 2;
     if (map.hasEvaluation) {
         PeriodText(fund, s, rs, count - 1, period, sizeof period);
@@ -235,7 +235,7 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
     TextAt(x, y, "The other kinds at their best parameters (buy/sell threshold %), over the trial "
            "period, on its scale:", Black);
     y += th;
-    double scale = ScaleOf(chosen->percentA);
+    double scale = ScaleOf(chosen->annualized);
     uint32_t k = 0;
     for (uint32_t t = MA_UMA; t <= MA_VIDYA; t++) {
         if (t == map.kind)
@@ -250,6 +250,6 @@ void PaintSearchMapView(const FundRecord *fund, int32_t left, int32_t top, int32
         KindText(m, kindText, sizeof kindText);
         snprintf(text, sizeof text, "%s  %u/%u", kindText, (unsigned)m->buy, (unsigned)m->sell);
         TextAt(sx, y, text, Black);
-        DrawCells(sx + 1, y + smallText, small, m->percentA, scale, m->buy, m->sell);
+        DrawCells(sx + 1, y + smallText, small, m->annualized, scale, m->buy, m->sell);
     }
 }

@@ -27,7 +27,7 @@ void PrintKindMap(FILE *out, const KindMap *k)
 {
     fprintf(out, "\"parameter\":%u,\"percent\":%u,\"chosen\":[%u,%u],\"trial\":",
             (unsigned)k->parameter, (unsigned)k->percent, (unsigned)k->buy, (unsigned)k->sell);
-    PrintGrid(out, k->percentA);
+    PrintGrid(out, k->annualized);
 }
 
 }  // namespace
