@@ -109,6 +109,8 @@
 #define IDM_INFORMATION_RATIO 40067
 #define IDM_WORST_3_YEAR 40068
 #define IDM_EXPORT_STATISTICS 40069
+// The graph page's search-map view.
+#define IDM_SEARCH_MAP 40070
 #define IDM_IMPORT_CSV 40100
 
 // The Import CSV dialog and its controls.

@@ -553,6 +553,11 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
         LinearScale = !LinearScale;
         r->redraw = r->settingsChanged = 1;
         break;
+    case IDM_SEARCH_MAP:
+        // Not kept in SETTINGS (docs/statistics.md): the settings are not written.
+        ShowSearchMap = !ShowSearchMap;
+        r->redraw = 1;
+        break;
     case IDM_COMBINED_GRAPHS:
         CombinedGraphs = !CombinedGraphs;
         RebuildGraphTabs();
@@ -641,7 +646,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     // Refused before anything else, so that even a measuring line stays as it was.
     int changes = fromFundList ? code != LBN_DBLCLK
                                : !fromHelpList && ((id >= IDM_YTD_RETURN &&
-                                     id <= IDM_EXPORT_STATISTICS) || id == IDM_IMPORT_CSV) &&
+                                     id <= IDM_SEARCH_MAP) || id == IDM_IMPORT_CSV) &&
                                      !OnlyReads(id);
     if (changes && WorkerThread) {
         RefuseCommand(fromFundList);

@@ -23,6 +23,7 @@ uint8_t GroupMode;
 uint32_t LinearScale;
 uint32_t CombinedGraphs;
 uint8_t OverlaidGraphs;
+uint8_t ShowSearchMap;
 char DefaultBenchmark[DEFAULT_BENCHMARK_SIZE];
 char *UnzipProgram;
 char StatusLine[STATUS_LINE_SIZE];
@@ -87,6 +88,8 @@ const char *BuildStatusLine(void)
         n = Append(n, "  [Combined]");
     if (OverlaidGraphs)
         n = Append(n, "  [Overlaid]");
+    if (ShowSearchMap)
+        n = Append(n, "  [Search Map]");
     PlatSendProgress(PROGRESS_STATUS_TEXT, StatusLine);
     return StatusLine;
 }
@@ -108,6 +111,7 @@ void ResetViewState(void)
     LinearScale = 0;
     CombinedGraphs = 0;
     OverlaidGraphs = 0;
+    ShowSearchMap = 0;
     DefaultBenchmark[0] = 0;
     SetUnzipProgram(nullptr);
 }

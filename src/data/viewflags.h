@@ -53,6 +53,9 @@ extern uint8_t GroupMode;           // [0] portfolio funds gathered at the end o
 extern uint32_t LinearScale;        // [0] 0 logarithmic price axis, 1 linear
 extern uint32_t CombinedGraphs;     // [0] one shared "Graphs" tab
 extern uint8_t OverlaidGraphs;      // [0] combined graphs on one shared axis
+// [0] graph pages show each fund's search maps (docs/statistics.md) instead of its graph.
+// Not kept in SETTINGS, whose bytes are all taken: every start shows the graphs.
+extern uint8_t ShowSearchMap;
 
 // shortName of the default benchmark fund; empty for none. At most 511 characters.
 #define DEFAULT_BENCHMARK_SIZE 512

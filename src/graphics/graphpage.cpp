@@ -13,6 +13,7 @@
 #include "graphics/draw.h"
 #include "graphics/fundgraph.h"
 #include "graphics/overlaygraph.h"
+#include "graphics/searchmapview.h"
 #include "graphics/statistics.h"
 
 int32_t ZoomSelectionFrom;
@@ -275,6 +276,10 @@ static void PaintSingle(int32_t graphWidth, int32_t graphHeight, uint32_t tab, c
     PaintedFrom = from;
     PaintedTo = to;
     PaintedPriceUnits = units;
+    if (ShowSearchMap) {
+        PaintSearchMapView(f, 0, 0, graphWidth - 5, graphHeight - 5, s);
+        return;
+    }
     int32_t H = graphHeight - 4;
     PaintFundStatistics(f, 3 * (int32_t)CharWidth, (int32_t)TextHeight + 2,
                         H - 3 * (int32_t)LineHeight - FundBandHeights(f, H),
@@ -336,6 +341,11 @@ static void PaintStacked(int32_t graphWidth, int32_t graphHeight, char *text)
             continue;
         int32_t y0 = (int32_t)k++ * (cell + 4);
         ClipToRectangle(0, y0, graphWidth - 4, y0 + cell);
+        if (ShowSearchMap) {
+            PaintSearchMapView(f, 0, y0, graphWidth - 5, y0 + cell - 1, PaintSeries(f));
+            RemoveClip();
+            continue;
+        }
         PaintFundStatistics(f, 3 * (int32_t)CharWidth, y0 + (int32_t)TextHeight + 2,
                             y0 + cell - 3 * (int32_t)LineHeight - FundBandHeights(f, cell),
                             PanelRight(graphWidth), PaintSeries(f));
@@ -489,7 +499,7 @@ int PrepareGraphPage(DrawTarget *t, int32_t graphWidth, int32_t graphHeight, uin
         char text[FUND_GRAPH_TEXT_SIZE];
         if (!CombinedGraphs)
             PaintSingle(graphWidth, graphHeight, tab, text);
-        else if (!OverlaidGraphs)
+        else if (!OverlaidGraphs || ShowSearchMap)  // maps are never overlaid
             PaintStacked(graphWidth, graphHeight, text);
         else
             PaintOverlaid(graphWidth, graphHeight, text);

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "analysis/returns.h"
+#include "analysis/searchmap.h"
 #include "data/datetable.h"
 #include "data/viewflags.h"
 #include "graphics/draw.h"
@@ -130,7 +131,7 @@ void StrategyLines(Panel *p, const FundRecord *f, uint32_t s)
 // The analyst's column: drawdown, Sortino, the worst 3-year window and, with an index
 // fund, beta, alpha and capture (docs/statistics.md). The rightmost column, so the first
 // one left out when the graph is narrow.
-void AnalystLines(Panel *p, const FundRecord *f, uint32_t s)
+void AnalystLines(Panel *p, const FundRecord *f, uint32_t s, const char *robustness)
 {
     const AnalystStats *a = &f->stats[s].analyst;
     const AnalystStats *fundWide = &f->stats[0].analyst;
@@ -147,11 +148,13 @@ void AnalystLines(Panel *p, const FundRecord *f, uint32_t s)
         PanelLine(p, "Up Capture=", VALUE_RATIO, fundWide->upCapture);
         PanelLine(p, "Down Capture=", VALUE_RATIO, fundWide->downCapture);
     }
+    if (robustness[0])
+        PanelLine(p, robustness, VALUE_NONE, 0);
     ColumnBreak(p);
 }
 
 // One pass over the panel's lines: measuring, or drawing the shown columns.
-void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s)
+void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s, const char *robustness)
 {
     const SeriesStats *st = &fund->stats[s];
     char label[16];
@@ -227,7 +230,23 @@ void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s)
         }
     }
     ColumnBreak(&p);
-    AnalystLines(&p, fund, s);
+    AnalystLines(&p, fund, s, robustness);
+}
+
+// With the moving average in view, the robustness of its chosen thresholds
+// (docs/statistics.md): "Robustness=0.87", "fragile" after it below the threshold, "n/a"
+// when the chosen rule gained nothing; "" otherwise. One grid run over the trial points.
+void RobustnessText(const FundRecord *fund, uint32_t s, char *text, size_t size)
+{
+    text[0] = 0;
+    SearchMap map;
+    if (!ShowMovingAverage || ShowMacd || ShowRoc || !fund->pointCount ||
+        !ComputeSearchMap(fund, (int)s, SEARCH_MAP_CHOSEN, &map))
+        return;
+    if (!map.robustnessDefined)
+        snprintf(text, size, "Robustness=n/a");
+    else
+        snprintf(text, size, "Robustness=%.2f%s", map.robustness, map.fragile ? " fragile" : "");
 }
 
 // The readout's width for a date, a value of four figures and a result: what it needs in
@@ -244,10 +263,12 @@ void PaintFundStatistics(FundRecord *fund, int32_t x, int32_t top, int32_t limit
                          int32_t right, uint32_t series)
 {
     uint32_t s = series ? 1 : 0;
+    char robustness[48];
+    RobustnessText(fund, s, robustness, sizeof robustness);
     Panel p = {x, top, top, limit, 0, right, 0, UINT32_MAX, 1, x, top};
-    LayOutPanel(p, fund, s);
+    LayOutPanel(p, fund, s, robustness);
     Panel drawn = {x, top, top, limit, 0, right, 0, p.shown, 0, x, top};
-    LayOutPanel(drawn, fund, s);
+    LayOutPanel(drawn, fund, s, robustness);
     // The readout goes right of the last column when it has room there, else under the
     // columns, where the price plot lies.
     if (drawn.end + ReadoutWidth() <= right)

@@ -157,6 +157,27 @@ class Measuring(GraphTest):
         self.shot("stepped")
 
 
+class SearchMap(GraphTest):
+    def test_ctrl_k_and_the_menu_command_switch_the_search_map_and_back(self):
+        self.start()
+        self.wait_loaded()
+        self.open_graph(0)
+        self.focus_desktop()
+        graph = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "graph.png"))
+
+        def picture(name):
+            return self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], name))
+
+        self.session.key("ctrl+k")
+        wait_for(lambda: "[Search Map]" in self.status(), 20, "the status line's search map")
+        # The map is drawn once the status line is built; the screen follows on its paint.
+        wait_for(lambda: picture("search-map.png") != graph, 20, "the search map on screen")
+        self.assertEqual(self.current_tab(), 3)
+        self.command("IDM_SEARCH_MAP")
+        self.assertNotIn("[Search Map]", self.status())
+        wait_for(lambda: picture("graph-again.png") == graph, 20, "the same graph again")
+
+
 class Arrows(GraphTest):
     def button(self, control, k):
         """The screen centre of button k of a strip (14-pixel buttons, 15 apart, from 2)."""

@@ -24,6 +24,7 @@ CASES = [
      ["--graph", "INCOME", "--bollinger", "--distributions", "--zoom", "0", "--linear"]),
     ("overlaid-three",
      ["--overlaid", "--graph", "SPI", "--graph", "SBI", "--graph", "LPP60", "--zoom", "0"]),
+    ("search-map", ["--graph", "IBM", "--search-map", "--size", "900x600"]),
     ("fund-list-ytd", ["--fund-list", "--chart", "1", "--size", "800x400"]),
     ("fund-list-signals", ["--fund-list", "--chart", "12", "--size", "800x400"]),
 ]

@@ -323,6 +323,7 @@ def read_only_writes_nothing_whatever_is_drawn_or_listed():
                     drawn + ["--fund-list", "--chart", "3", "--group", "1"],
                     drawn + ["--graph", "AAPL", "--benchmark", "--macd", "--rsi"],
                     drawn + ["--graph", "SP500M"],
+                    drawn + ["--graph", "CRSPVWX", "--search-map"],
                     drawn + ["--graph", "SP500M", "--graph", "GOLD", "--combined",
                              "--benchmark", "--distributions"],
                     drawn + ["--graph", "NASDAQ", "--graph", "LPP40", "--overlaid",
@@ -612,6 +613,40 @@ def the_samples_load_cleanly():
     for f in related:
         if f["series"][1]["totalReturn"] == f["series"][0]["totalReturn"]:
             raise AssertionError("%s has no relative series" % f["shortName"])
+
+
+@case
+def the_search_maps_agree_with_the_kept_thresholds():
+    # docs/statistics.md: per series the chosen kind's trial grid, its evaluation grid when
+    # there is an evaluation period, and the other kinds' grids; each kind's kept thresholds
+    # are the best cell of its own grid.
+    directory = copy_tree(SAMPLES)
+    doc = load(directory, "--read-only")
+    labels = {1: "uma", 2: "wma", 3: "ema", 4: "ama", 5: "vidya"}
+    for f in doc["funds"]:
+        for s in f["series"]:
+            m, what = s["analyst"]["searchMap"], f["shortName"]
+            equal(m["kind"], s["maKind"], what + " map kind")
+            equal(m["evaluation"] is None, f["recentStart"] == 0, what + " evaluation map")
+            kinds = {k: v for k, v in m["otherKinds"].items() if v is not None}
+            kinds[labels[m["kind"]].upper()] = m
+            for label, k in kinds.items():
+                name = label.lower()
+                first = s[name + ("Percent" if name == "ema" else "Length")]
+                equal((k["parameter"], k["chosen"]), (first, [s[name + "Buy"], s[name + "Sell"]]),
+                      "%s %s parameters" % (what, label))
+                grid = k["trial"]
+                equal([len(grid)] + sorted({len(row) for row in grid}), [11, 11], what + " shape")
+                b, c = k["chosen"]
+                if grid[b][c] < max(max(row) for row in grid):
+                    raise AssertionError("%s %s: the chosen cell is not the best" % (what, label))
+            r = m["robustness"]
+            equal(m["fragile"], r is not None and r < 0.5, what + " fragile")
+    picture = os.path.join(temp_dir(), "map.png")
+    run("--read-only", "--png", picture, "--graph", "BA", "--search-map", "--resources",
+        os.path.join(os.path.dirname(SAMPLES), "resources"), directory)
+    with open(picture, "rb") as p:
+        equal(p.read(8), b"\x89PNG\r\n\x1a\n", "the search map's picture")
 
 
 if __name__ == "__main__":

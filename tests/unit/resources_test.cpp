@@ -168,6 +168,7 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         {IDM_INFORMATION_RATIO, "Information Ratio"},
         {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
         {IDM_EXPORT_STATISTICS, "Export Statistics..."},
+        {IDM_SEARCH_MAP, "Search Map - Ctrl-k"},
         {IDM_IMPORT_CSV, "Import CSV..."},
     };
     std::multimap<long, std::string> items;
@@ -214,7 +215,7 @@ TEST_F(ResourceScript, TheAcceleratorsAreTheCommandKeys)
         {"\"S\"", true, IDM_SELECT_FUND},     {"\"G\"", true, IDM_GROUP},
         {"\"P\"", true, IDM_PRINT},           {"\"H\"", true, IDM_KEY_HELP},
         {"VK_F1", false, IDM_KEY_HELP},       {"VK_RETURN", false, IDM_ENTER},
-        {"VK_TAB", false, IDM_TAB},
+        {"VK_TAB", false, IDM_TAB},           {"\"K\"", true, IDM_SEARCH_MAP},
     };
     size_t begin = rc.find("ACCELERATORS");
     ASSERT_NE(std::string::npos, begin);

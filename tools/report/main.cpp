@@ -30,6 +30,7 @@
 #include "import.h"
 #include "json.h"
 #include "png.h"
+#include "searchmapjson.h"
 #include "platform/platform.h"
 
 namespace {
@@ -66,7 +67,7 @@ struct Options {
 // The view switches of the picture options, each turned on as its menu command does.
 enum ViewOverride {
     VIEW_MA, VIEW_MACD, VIEW_ROC, VIEW_RSI, VIEW_BOLLINGER, VIEW_DISTRIBUTIONS, VIEW_LINEAR,
-    VIEW_MAGNIFY_MACD
+    VIEW_MAGNIFY_MACD, VIEW_SEARCH_MAP
 };
 
 const char *KindOfCaption(const char *caption)
@@ -176,6 +177,7 @@ void Usage(void)
           "  --ma, --macd, --roc, --bollinger   the graphs' overlay (each clears the others)\n"
           "  --rsi, --magnify-macd              the RSI band or a double MACD band (not both)\n"
           "  --distributions, --linear          distributions band, linear price scale\n"
+          "  --search-map          the search maps instead of the graphs\n"
           "  --zoom 0|1            the recent years only, or the whole history\n"
           "  --resources DIR       the bitmaps (bmpNNN.bmp; default: the repository's)\n"
           "  --font FILE           the TrueType font of the text (default: DejaVu Sans)\n"
@@ -238,6 +240,7 @@ bool ParseViewOverride(const char *a, std::vector<int> *views)
         {"--distributions", VIEW_DISTRIBUTIONS},
         {"--linear", VIEW_LINEAR},
         {"--magnify-macd", VIEW_MAGNIFY_MACD},
+        {"--search-map", VIEW_SEARCH_MAP},
     };
     for (const auto &n : names)
         if (strcmp(a, n.option) == 0) {
@@ -371,6 +374,9 @@ void ApplyViewOverride(int view)
     case VIEW_DISTRIBUTIONS:
         ShowDistributions = 1;
         break;
+    case VIEW_SEARCH_MAP:
+        ShowSearchMap = 1;
+        break;
     case VIEW_LINEAR:
         LinearScale = 1;
         break;
@@ -481,7 +487,7 @@ void PrintPoints(FILE *out, const FundRecord *f, int s)
 }
 
 // The analyst's figures of a series under "analyst" (docs/statistics.md).
-void PrintAnalystSeries(FILE *out, const AnalystStats *a)
+void PrintAnalystSeries(FILE *out, const FundRecord *f, int s, const AnalystStats *a)
 {
     fputs(",\"analyst\":{\"maxDrawdown\":", out);
     JsonDouble(out, a->maxDrawdown);
@@ -516,7 +522,9 @@ void PrintAnalystSeries(FILE *out, const AnalystStats *a)
                     (unsigned)a->percentile[kind]);
             first = 0;
         }
-    fputs("}}", out);
+    fputc('}', out);
+    PrintSearchMapJson(out, f, s);
+    fputc('}', out);
 }
 
 // The fund's own analyst figures, those against its index fund, under "analyst".
@@ -590,7 +598,7 @@ void PrintSeries(FILE *out, const FundRecord *f, int s, bool points)
     Key(out, "patternProjection");
     DoubleArray(out, f->patternProjection[s], 5);
     fprintf(out, ",\"patternMatch\":%u", (unsigned)f->patternMatch[s]);
-    PrintAnalystSeries(out, &st->analyst);
+    PrintAnalystSeries(out, f, s, &st->analyst);
     if (points)
         PrintPoints(out, f, s);
     fputc('}', out);
