@@ -28,6 +28,7 @@
 #include "data/optfile.h"
 #include "data/ratefile.h"
 #include "data/sidefiles.h"
+#include "data/validatefile.h"
 #include "platform/platform.h"
 #include "update/update.h"
 
@@ -336,6 +337,9 @@ uint32_t LoadThread(void *)
     AnalyseAllFunds(RelateFund);
     PlatSendProgress(PROGRESS_BAR_REMOVE, nullptr);
 
+    // The figures of the last Validate job, for the funds whose data and choice are
+    // unchanged; before the chart scales, which take them in.
+    ReadValidateFile();
     FinishChartScales();
     SortFunds();
     WriteOptFile();
