@@ -10,6 +10,7 @@
 
 #include "analysis/returns.h"
 #include "analysis/stats.h"
+#include "analysis/validation.h"
 #include "data/datetable.h"
 #include "data/ratefile.h"
 #include "data/viewflags.h"
@@ -332,7 +333,7 @@ static const FundRecord *IndexFundOf(const FundRecord *f)
 static int LowerIsBetter(uint32_t kind)
 {
     return kind == CHART_VOLATILITY || kind == CHART_BETA || kind == CHART_DOWN_CAPTURE ||
-           kind == CHART_TRACKING_ERROR;
+           kind == CHART_TRACKING_ERROR || kind == CHART_OVERFIT_PROBABILITY;
 }
 
 static int IsBenchmarkChart(uint32_t kind)
@@ -354,7 +355,7 @@ int AnalystChartValue(const FundRecord *f, int s, uint32_t kind, double *value)
     case CHART_TRACKING_ERROR: *value = a->trackingError; break;
     case CHART_INFORMATION_RATIO: *value = a->informationRatio; break;
     case CHART_WORST_3_YEAR: *value = a->rolling[1].worst; return a->rolling[1].count > 0;
-    default: return 0;
+    default: return ValidationChartValue(f, kind, value);
     }
     return a->benchmarkMonths >= 2;
 }
@@ -450,6 +451,7 @@ void FinishAnalystFigures(void)
                 TrackChartExtreme(view, k, ChartStatisticValue(&f->stats[0], k));
         if (f->points[1] == f->points[0])
             f->stats[1].analyst = f->stats[0].analyst;
+        TrackValidationExtremes(f);
     }
     for (int s = 0; s < 2; s++)
         for (uint32_t kind = 0; kind < CHART_KIND_COUNT; kind++)

@@ -5,9 +5,12 @@
 #include <string.h>
 
 #include "analysis/overfit.h"
+#include "analysis/stats.h"
 #include "analysis/strategy.h"
 #include "analysis/walkforward.h"
 #include "data/alloc.h"
+#include "data/validatefile.h"
+#include "data/viewflags.h"
 
 void ValidateFund(FundRecord *fund)
 {
@@ -39,4 +42,41 @@ void ValidateFund(FundRecord *fund)
     }
     v.flags |= VALIDATION_DONE;
     fund->validation = v;
+}
+
+int IsValidationChart(uint32_t chartKind)
+{
+    return chartKind >= CHART_WALK_FORWARD && chartKind <= CHART_DEFLATED_SHARPE;
+}
+
+int ValidationChartValue(const FundRecord *fund, uint32_t chartKind, double *value)
+{
+    const ValidationStats *v = &fund->validation;
+    *value = 0;
+    if (!ValidationCurrent(fund))
+        return 0;
+    switch (chartKind) {
+    case CHART_WALK_FORWARD:
+        *value = v->walkForward;
+        return (v->flags & VALIDATION_WALK) != 0;
+    case CHART_OVERFIT_PROBABILITY:
+        *value = v->pbo * 100;
+        return (v->flags & VALIDATION_CSCV) != 0;
+    case CHART_DEFLATED_SHARPE:
+        *value = v->deflatedSharpe * 100;
+        return (v->flags & VALIDATION_CSCV) != 0;
+    }
+    return 0;
+}
+
+void TrackValidationExtremes(const FundRecord *fund)
+{
+    static const ChartStatistic statistics[3] = {STAT_WALK_FORWARD, STAT_OVERFIT_PROBABILITY,
+                                                 STAT_DEFLATED_SHARPE};
+    for (uint32_t k = 0; k < 3; k++) {
+        double value;
+        if (ValidationChartValue(fund, CHART_WALK_FORWARD + k, &value))
+            for (int view = 0; view < 2; view++)
+                TrackChartExtreme(view, statistics[k], value);
+    }
 }

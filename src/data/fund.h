@@ -234,10 +234,10 @@ struct ValidationStats {
     uint32_t maKind;            // series 0's kind and packed parameters they belong to
     uint32_t words[4];
     uint32_t walkYears;         // out-of-sample years chained
+    uint32_t strategies;        // strategies of the chosen kind that the search tried
     double walkForward;         // annualised percent of the chained out-of-sample years
     double buyAndHold;          // annualised percent of the fund over the same years
     double inSample;            // annualised percent of the chosen rule over the trial
-    uint32_t strategies;        // strategies of the chosen kind that the search tried
     double pbo;                 // probability of backtest overfitting, 0..1
     double sharpe;              // the chosen rule's Sharpe ratio per point, trial period
     double expectedMaxSharpe;   // what the best of that many unskilled strategies expects

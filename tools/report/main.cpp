@@ -168,7 +168,7 @@ void Usage(void)
           "  --file-steps          stop after reading the files: the points as read\n"
           "  --threads N           analyse the funds on N threads (default: one a core)\n"
           "  --reference-grid      search with the straightforward grid (same results)\n"
-          "  --chart N             list by comparison chart N (0-23) for this run\n"
+          "  --chart N             list by comparison chart N (0-26) for this run\n"
           "  --benchmark           figures relative to each fund's index fund\n"
           "  --category-sort 0|1   group the funds by category, or not\n"
           "  --group 0|1           gather the portfolio funds at the end, or not\n"
