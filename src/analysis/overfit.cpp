@@ -13,6 +13,10 @@
 #include "analysis/strategy.h"
 #include "data/alloc.h"
 
+// Not every C library defines M_PI and M_E.
+static const double Pi = 3.14159265358979323846;
+static const double E = 2.71828182845904523536;
+
 double NormalCdf(double x)
 {
     return 0.5 * erfc(-x / sqrt(2.0));
@@ -54,7 +58,7 @@ double NormalQuantile(double p)
             (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
     }
     double e = NormalCdf(x) - p;
-    double u = e * sqrt(2 * M_PI) * exp(x * x / 2);
+    double u = e * sqrt(2 * Pi) * exp(x * x / 2);
     return x - u / (1 + x * u / 2);
 }
 
@@ -65,7 +69,7 @@ double ExpectedMaximumSharpe(uint32_t trials, double variance)
         return 0;
     double n = trials;
     return sqrt(variance) * ((1 - euler) * NormalQuantile(1 - 1 / n) +
-                             euler * NormalQuantile(1 - 1 / (n * M_E)));
+                             euler * NormalQuantile(1 - 1 / (n * E)));
 }
 
 double DeflatedSharpe(double sharpe, double sr0, uint32_t observations, double skewness,
