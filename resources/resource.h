@@ -111,6 +111,13 @@
 #define IDM_EXPORT_STATISTICS 40069
 // The graph page's search-map view.
 #define IDM_SEARCH_MAP 40070
+// The Validate job for all, the displayed or the current fund, and the validation charts.
+#define IDM_VALIDATE_ALL 40071
+#define IDM_VALIDATE_DISPLAYED 40072
+#define IDM_VALIDATE_CURRENT 40073
+#define IDM_WALK_FORWARD 40074
+#define IDM_OVERFIT_PROBABILITY 40075
+#define IDM_DEFLATED_SHARPE 40076
 #define IDM_IMPORT_CSV 40100
 
 // The Import CSV dialog and its controls.

@@ -12,6 +12,7 @@
 #include "analysis/returns.h"
 #include "data/datetable.h"
 #include "data/ratefile.h"
+#include "data/validatefile.h"
 #include "data/viewflags.h"
 
 const uint32_t RollingMonths[ROLLING_WINDOWS] = {12, 36, 60};
@@ -332,7 +333,7 @@ static const FundRecord *IndexFundOf(const FundRecord *f)
 static int LowerIsBetter(uint32_t kind)
 {
     return kind == CHART_VOLATILITY || kind == CHART_BETA || kind == CHART_DOWN_CAPTURE ||
-           kind == CHART_TRACKING_ERROR;
+           kind == CHART_TRACKING_ERROR || kind == CHART_OVERFIT_PROBABILITY;
 }
 
 static int IsBenchmarkChart(uint32_t kind)
@@ -354,7 +355,7 @@ int AnalystChartValue(const FundRecord *f, int s, uint32_t kind, double *value)
     case CHART_TRACKING_ERROR: *value = a->trackingError; break;
     case CHART_INFORMATION_RATIO: *value = a->informationRatio; break;
     case CHART_WORST_3_YEAR: *value = a->rolling[1].worst; return a->rolling[1].count > 0;
-    default: return 0;
+    default: return ValidationChartValue(f, kind, value);
     }
     return a->benchmarkMonths >= 2;
 }
@@ -450,9 +451,47 @@ void FinishAnalystFigures(void)
                 TrackChartExtreme(view, k, ChartStatisticValue(&f->stats[0], k));
         if (f->points[1] == f->points[0])
             f->stats[1].analyst = f->stats[0].analyst;
+        TrackValidationExtremes(f);
     }
     for (int s = 0; s < 2; s++)
         for (uint32_t kind = 0; kind < CHART_KIND_COUNT; kind++)
             if (IsRankedChart(kind))
                 PercentileRanks(s, kind);
+}
+
+int IsValidationChart(uint32_t chartKind)
+{
+    return chartKind >= CHART_WALK_FORWARD && chartKind <= CHART_DEFLATED_SHARPE;
+}
+
+int ValidationChartValue(const FundRecord *fund, uint32_t chartKind, double *value)
+{
+    const ValidationStats *v = &fund->validation;
+    *value = 0;
+    if (!ValidationCurrent(fund))
+        return 0;
+    switch (chartKind) {
+    case CHART_WALK_FORWARD:
+        *value = v->walkForward;
+        return (v->flags & VALIDATION_WALK) != 0;
+    case CHART_OVERFIT_PROBABILITY:
+        *value = v->pbo * 100;
+        return (v->flags & VALIDATION_CSCV) != 0;
+    case CHART_DEFLATED_SHARPE:
+        *value = v->deflatedSharpe * 100;
+        return (v->flags & VALIDATION_CSCV) != 0;
+    }
+    return 0;
+}
+
+void TrackValidationExtremes(const FundRecord *fund)
+{
+    static const ChartStatistic statistics[3] = {STAT_WALK_FORWARD, STAT_OVERFIT_PROBABILITY,
+                                                 STAT_DEFLATED_SHARPE};
+    for (uint32_t k = 0; k < 3; k++) {
+        double value;
+        if (ValidationChartValue(fund, CHART_WALK_FORWARD + k, &value))
+            for (int view = 0; view < 2; view++)
+                TrackChartExtreme(view, statistics[k], value);
+    }
 }

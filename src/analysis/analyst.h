@@ -28,4 +28,14 @@ void FinishAnalystFigures(void);
 // not one of them or the fund has no such figure.
 int AnalystChartValue(const FundRecord *fund, int series, uint32_t chartKind, double *value);
 
+// Whether a chart code is one of the validation charts.
+int IsValidationChart(uint32_t chartKind);
+// The figure of a validation chart (walk-forward percent a year, PBO and the deflated
+// Sharpe ratio in percent), and 1 when the fund has it for its current settings; 0 with
+// a figure of 0 otherwise (and for every other code).
+int ValidationChartValue(const FundRecord *fund, uint32_t chartKind, double *value);
+// Raises the fund-wide extremes of the validation charts with the fund's figures, in both
+// views' slots (the figures are of series 0 whichever view shows them).
+void TrackValidationExtremes(const FundRecord *fund);
+
 #endif

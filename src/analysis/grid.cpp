@@ -9,7 +9,6 @@
 #endif
 
 #include "analysis/returns.h"
-#include "analysis/stats.h"
 #include "data/datetable.h"
 
 // One grid per thread, reached through a function: the analysis runs on several threads.

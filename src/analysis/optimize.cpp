@@ -204,6 +204,16 @@ static uint32_t SelectKind(FundRecord *fund, int series)
     return best;
 }
 
+void SearchMovingAverages(FundRecord *fund, int series)
+{
+    if (series < 0 || series > 1)
+        return;
+    uint32_t n = TrialPointCount(fund, series);
+    for (uint32_t t = MA_UMA; t <= MA_VIDYA; t++)
+        SearchKind(fund, series, t, n);
+    fund->maSettings[series].maKind = SelectKind(fund, series);
+}
+
 void OptimizeFund(FundRecord *fund, int series)
 {
     if (series < 0 || series > 1)

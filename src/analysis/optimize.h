@@ -18,4 +18,11 @@ extern uint32_t OptimizeSearches;
 // points.
 void OptimizeFund(FundRecord *fund, int series);
 
+// The search alone, as a load's full search runs it: every kind's parameter and
+// thresholds over the trial points, then the kind whose replay over all points ends
+// best. No opt record, no ROC search, no indicators or statistics; the series' ma,
+// maEquity and holding bits are left as the kind selection's replays wrote them. The
+// walk-forward validation runs it on copies of a fund cut at past year ends.
+void SearchMovingAverages(FundRecord *fund, int series);
+
 #endif

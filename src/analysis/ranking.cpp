@@ -1,6 +1,7 @@
 // The fund list's order: stable insertions of whole records over FundTable.
 #include "analysis/ranking.h"
 
+#include <math.h>
 #include <string.h>
 
 #include "analysis/analyst.h"
@@ -75,6 +76,12 @@ int KeyOfChart(const FundRecord *fund, uint32_t chartKind, double *key)
     }
     if (chartKind >= CHART_KIND_COUNT)
         return 0;
+    // A fund not validated (or validated for other settings) goes after every one that was.
+    if (IsValidationChart(chartKind)) {
+        if (!ValidationChartValue(fund, chartKind, key))
+            *key = -HUGE_VAL;
+        return 1;
+    }
     // A fund without the figure (no index fund, too short a history) ranks as 0.
     AnalystChartValue(fund, KeySeries(fund), chartKind, key);
     return 1;

@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "analysis/optimize.h"
+#include "analysis/validation.h"
 #include "app/loadworker.h"
 #include "base/errors.h"
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/optfile.h"
+#include "data/validatefile.h"
 #include "data/viewflags.h"
 
 void (*JobSwitchPage)(void);
@@ -21,15 +23,22 @@ static int ShowsRelative(const FundRecord *f)
     return ShowBenchmark && f->indexName && f->indexName[0];
 }
 
-// Series 0 searched again, after the fund's status text.
-static void OptimizeOwnSeries(FundRecord *f)
+// The fund's status text: prefix, then its category in "[%s] " when it has one, then
+// its name.
+static void SendFundText(const FundRecord *f, const char *prefix)
 {
     char text[REPORT_BUFFER_SIZE];
     uint32_t category = FundCategory(f);
-    FormatText(text, sizeof text, "Normalize and Optimize data 1: %s%s%s%s",
-               category ? "[" : "", category ? CategoryTable[category].name : "",
-               category ? "] " : "", f->name ? f->name : "");
+    FormatText(text, sizeof text, "%s%s%s%s%s", prefix, category ? "[" : "",
+               category ? CategoryTable[category].name : "", category ? "] " : "",
+               f->name ? f->name : "");
     SendProgress(PROGRESS_STATUS_TEXT, text);
+}
+
+// Series 0 searched again, after the fund's status text.
+static void OptimizeOwnSeries(FundRecord *f)
+{
+    SendFundText(f, "Normalize and Optimize data 1: ");
     f->maSettings[0].maKind = JobKind;
     OptimizeFund(f, 0);
 }
@@ -56,19 +65,36 @@ static uint32_t CurrentFund(int32_t tab)
     return FundCount;
 }
 
+// Whether FundTable[i] is in the job's scope (current: the current fund's index).
+static int InScope(const JobRequest *job, uint32_t i, uint32_t current)
+{
+    if (job->scope == JOB_DISPLAYED_FUNDS && !(FundTable[i].flags & FUND_DISPLAYED))
+        return 0;
+    return job->scope != JOB_CURRENT_FUND || i == current;
+}
+
+// The fund of a current-fund job (FundCount for the other scopes); 0 after reporting
+// "Can't find displayed fund." and sending the common end's code 8.
+static int FindJobFund(const JobRequest *job, uint32_t *current)
+{
+    *current = FundCount;
+    if (job->scope != JOB_CURRENT_FUND)
+        return 1;
+    *current = CurrentFund(job->currentTab);
+    if (*current < FundCount)
+        return 1;
+    ReportInternal("Can't find displayed fund.");
+    // Nothing changes; the common end still restores the cursor.
+    SendProgress(PROGRESS_BUSY_OFF, nullptr);
+    return 0;
+}
+
 uint32_t RecalculationJob(void *parameter)
 {
     const JobRequest *job = (const JobRequest *)parameter;
-    uint32_t current = FundCount;
-    if (job->scope == JOB_CURRENT_FUND) {
-        current = CurrentFund(job->currentTab);
-        if (current >= FundCount) {
-            ReportInternal("Can't find displayed fund.");
-            // Nothing changes; the common end still restores the cursor.
-            SendProgress(PROGRESS_BUSY_OFF, nullptr);
-            return 0;
-        }
-    }
+    uint32_t current;
+    if (!FindJobFund(job, &current))
+        return 0;
     SendProgress(PROGRESS_BUSY_ON, nullptr);
     OptModeReselect = job->mode == JOB_RESELECT;
     OptModeRecalculate = job->mode == JOB_RECALCULATE;
@@ -77,9 +103,7 @@ uint32_t RecalculationJob(void *parameter)
     std::vector<AnalysisItem> items;
     for (uint32_t i = 0; i < FundCount; i++) {
         const FundRecord *f = &FundTable[i];
-        if (job->scope == JOB_DISPLAYED_FUNDS && !(f->flags & FUND_DISPLAYED))
-            continue;
-        if (job->scope == JOB_CURRENT_FUND && i != current)
+        if (!InScope(job, i, current))
             continue;
         // A relative series reads its index fund's series 0: it is built after the
         // searches of the funds' own series.
@@ -101,6 +125,37 @@ uint32_t RecalculationJob(void *parameter)
     if (!items.empty())
         __atomic_store_n(&OptimizedFlag, 1, __ATOMIC_RELAXED);
     WriteOptFile();
+    BuildStatusLine();
+    SendProgress(PROGRESS_BUSY_OFF, nullptr);
+    return 0;
+}
+
+// One fund validated, after its status text.
+static void ValidateOne(FundRecord *f)
+{
+    SendFundText(f, "Validate: ");
+    ValidateFund(f);
+}
+
+uint32_t ValidationJob(void *parameter)
+{
+    const JobRequest *job = (const JobRequest *)parameter;
+    uint32_t current;
+    if (!FindJobFund(job, &current))
+        return 0;
+    SendProgress(PROGRESS_BUSY_ON, nullptr);
+    SendProgress(PROGRESS_STATUS_TEXT, "");
+    std::vector<AnalysisItem> items;
+    for (uint32_t i = 0; i < FundCount; i++)
+        if (InScope(job, i, current))
+            items.push_back(AnalysisItem{i, ValidateOne, 0});
+    AnalyseFundList(items.data(), (uint32_t)items.size(), 0);
+    // The validation charts' scales and ranks take in the new figures.
+    FinishChartScales();
+    if (JobSwitchPage)
+        JobSwitchPage();
+    if (!items.empty())
+        WriteValidateFile();
     BuildStatusLine();
     SendProgress(PROGRESS_BUSY_OFF, nullptr);
     return 0;

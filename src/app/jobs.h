@@ -40,4 +40,12 @@ extern void (*JobSwitchPage)(void);
 // code 8. Returns 0.
 uint32_t RecalculationJob(void *parameter);
 
+// The Validate job (parameter: a JobRequest; its mode and kind are not read): code 9;
+// code 5 with an empty text; each fund in scope, in table order, validated (ValidateFund
+// on series 0, after the status text "Validate: " with the category and name) on the
+// analysis threads; the chart scales and ranks; JobSwitchPage; the "validate" cache (not
+// with DataDirWritable clear); code 8. The current-fund scope as RecalculationJob's.
+// Returns 0.
+uint32_t ValidationJob(void *parameter);
+
 #endif

@@ -30,6 +30,7 @@
 #include "data/ratefile.h"
 #include "data/sidefiles.h"
 #include "data/viewflags.h"
+#include "data/validatefile.h"
 #include "platform/platform.h"
 #include "update/update.h"
 
@@ -338,6 +339,9 @@ uint32_t LoadThread(void *)
     AnalyseAllFunds(RelateFund);
     PlatSendProgress(PROGRESS_BAR_REMOVE, nullptr);
 
+    // The figures of the last Validate job, for the funds whose data and choice are
+    // unchanged; before the chart scales, which take them in.
+    ReadValidateFile();
     FinishChartScales();
     SortFunds();
     WriteOptFile();

@@ -180,6 +180,8 @@ void SwitchPage(void);
 // thread, with the current tab for a current-fund job; "A thread is still running."
 // while a worker runs.
 void StartRecalculationJob(uint32_t mode, uint32_t scope, uint32_t kind);
+// The Validate job on the worker thread for the scope (refused while a worker runs).
+void StartValidationJob(uint32_t scope);
 // Deletes the graph tabs and inserts them again for the displayed funds.
 void RebuildGraphTabs(void);
 // The n-th displayed fund in table order (n from 0), or null.

@@ -211,6 +211,18 @@ static void AskAndStartJob(uint32_t mode, uint32_t kind, const char *allText,
     StartRecalculationJob(mode, scope, kind);
 }
 
+// The Validate job of the command's scope after its confirmation box.
+static void AskAndValidate(UINT id)
+{
+    static const char *const texts[3] = {"Validate the optimal values of *ALL* funds",
+                                         "Validate the optimal values of the displayed fund(s)",
+                                         "Validate the optimal values of the current fund"};
+    uint32_t scope = id == IDM_VALIDATE_ALL ? JOB_ALL_FUNDS
+                     : id == IDM_VALIDATE_DISPLAYED ? JOB_DISPLAYED_FUNDS : JOB_CURRENT_FUND;
+    if (MessageBoxA(Hwnd, texts[scope], "Confirm", MB_OKCANCEL) == IDOK)
+        StartValidationJob(scope);
+}
+
 static void OpenWebPage(void)
 {
     if (!TabControl || CurrentTab() < 3) {
@@ -594,6 +606,13 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
                        "Recalculate optimal values for displayed fund(s)", "Confirm");
         r->redraw = 1;
         break;
+    case IDM_VALIDATE_ALL: case IDM_VALIDATE_DISPLAYED: case IDM_VALIDATE_CURRENT:
+        AskAndValidate(id);
+        break;
+    case IDM_WALK_FORWARD: case IDM_OVERFIT_PROBABILITY: case IDM_DEFLATED_SHARPE:
+        // The validation charts have their codes in the order of their commands.
+        ChartToggle(CHART_WALK_FORWARD + (id - IDM_WALK_FORWARD), r);
+        break;
     case IDM_DEFAULT_BENCHMARK:
         RunDefaultBenchmarkDialog();
         break;
@@ -646,7 +665,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     // Refused before anything else, so that even a measuring line stays as it was.
     int changes = fromFundList ? code != LBN_DBLCLK
                                : !fromHelpList && ((id >= IDM_YTD_RETURN &&
-                                     id <= IDM_SEARCH_MAP) || id == IDM_IMPORT_CSV) &&
+                                     id <= IDM_DEFLATED_SHARPE) || id == IDM_IMPORT_CSV) &&
                                      !OnlyReads(id);
     if (changes && WorkerThread) {
         RefuseCommand(fromFundList);

@@ -139,6 +139,24 @@ void StartRecalculationJob(uint32_t mode, uint32_t scope, uint32_t kind)
     StartWorker(RecalculationMain, &CurrentJob);
 }
 
+static unsigned __stdcall ValidationMain(void *parameter)
+{
+    ValidationJob(parameter);
+    EndWorker();
+    return 0;
+}
+
+void StartValidationJob(uint32_t scope)
+{
+    if (RefuseWhileWorkerRuns())
+        return;
+    CurrentJob = JobRequest{};
+    CurrentJob.scope = scope;
+    CurrentJob.currentTab = TabControl ? CurrentTab() : -1;
+    JobSwitchPage = SwitchPageFromWorker;
+    StartWorker(ValidationMain, &CurrentJob);
+}
+
 int RefuseWhileWorkerRuns(void)
 {
     if (!WorkerThread)

@@ -11,6 +11,7 @@
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/sidefiles.h"
+#include "data/validatefile.h"
 #include "data/viewflags.h"
 
 namespace {
@@ -102,6 +103,12 @@ static const char *const BenchmarkColumns[] = {
     "upCapture", "downCapture",
 };
 
+// The Validate job's figures, after every column above; empty where a fund has none.
+static const char *const ValidationColumns[] = {
+    "walkYears", "walkForward", "walkBuyAndHold", "walkInSample", "cscvStrategies", "pbo",
+    "validationSharpe", "expectedMaxSharpe", "deflatedSharpe",
+};
+
 static int IsRankedChart(uint32_t kind)
 {
     return kind != CHART_NONE && kind != CHART_SIGNALS && kind != CHART_CURRENT_STRENGTH;
@@ -133,7 +140,31 @@ static void HeaderRow(CsvWriter *w)
             snprintf(name, sizeof name, "rank %s", ChartName(kind));
             TextField(w, name);
         }
+    for (const char *c : ValidationColumns)
+        TextField(w, c);
     EndRow(w);
+}
+
+// The validation is of series 0, which series 1 is when the fund has no index fund; the
+// walk-forward and the CSCV figures each only where they could be formed.
+static void ValidationFields(CsvWriter *w, const FundRecord *f, int s)
+{
+    const ValidationStats *v = &f->validation;
+    int current = (s == 0 || f->points[1] == f->points[0]) && ValidationCurrent(f);
+    int walk = current && (v->flags & VALIDATION_WALK);
+    int cscv = current && (v->flags & VALIDATION_CSCV);
+    if (current)
+        CountField(w, v->walkYears);
+    else
+        TextField(w, nullptr);
+    const double walkFigures[] = {v->walkForward, v->buyAndHold};
+    for (double x : walkFigures)
+        walk ? NumberField(w, x) : TextField(w, nullptr);
+    current ? NumberField(w, v->inSample) : TextField(w, nullptr);
+    cscv ? CountField(w, v->strategies) : TextField(w, nullptr);
+    const double cscvFigures[] = {v->pbo, v->sharpe, v->expectedMaxSharpe, v->deflatedSharpe};
+    for (double x : cscvFigures)
+        cscv ? NumberField(w, x) : TextField(w, nullptr);
 }
 
 static void FundRow(CsvWriter *w, const FundRecord *f, int s)
@@ -189,6 +220,7 @@ static void FundRow(CsvWriter *w, const FundRecord *f, int s)
     for (uint32_t kind = 0; kind < CHART_KIND_COUNT; kind++)
         if (IsRankedChart(kind))
             CountField(w, a->percentile[kind]);
+    ValidationFields(w, f, s);
     EndRow(w);
 }
 

@@ -11,5 +11,12 @@ extern char DataDir[DATA_DIR_SIZE];
 int SetDataDir(const char *dir);
 // DataDir followed by name, into out (DATA_PATH_SIZE bytes). 0 when it does not fit.
 int DataPath(const char *name, char *out);
+// 0 makes every writer of the data directory return without touching a file: the report
+// tool's --read-only. 1 by default.
+extern int DataDirWritable;
+// Ends a temporary-file write: when written is 1, moves tempPath over path in one step
+// ("Can't replace %s" with the platform error when that fails); otherwise, or on that
+// failure, deletes tempPath. Returns 1 when path now holds the new content.
+int CommitSideFile(const char *tempPath, const char *path, int written);
 
 #endif

@@ -220,6 +220,31 @@ struct SeriesStats {
 };
 
 // ---------------------------------------------------------------------------------------
+// ValidationStats: whether the search's choice of series 0 holds up out of sample, from
+// the Validate job or restored from the "validate" cache; docs/statistics.md defines each
+// figure. Kept with the settings they were computed for, so that a later change of the
+// kind or the parameters leaves them standing as stale rather than wrong.
+
+#define VALIDATION_DONE (1u << 0)   // the job ran on the fund's current data
+#define VALIDATION_WALK (1u << 1)   // walkYears > 0: the walk-forward figures exist
+#define VALIDATION_CSCV (1u << 2)   // the trial period was long enough for PBO and DSR
+
+struct ValidationStats {
+    uint32_t flags;
+    uint32_t maKind;            // series 0's kind and packed parameters they belong to
+    uint32_t words[4];
+    uint32_t walkYears;         // out-of-sample years chained
+    uint32_t strategies;        // strategies of the chosen kind that the search tried
+    double walkForward;         // annualised percent of the chained out-of-sample years
+    double buyAndHold;          // annualised percent of the fund over the same years
+    double inSample;            // annualised percent of the chosen rule over the trial
+    double pbo;                 // probability of backtest overfitting, 0..1
+    double sharpe;              // the chosen rule's Sharpe ratio per point, trial period
+    double expectedMaxSharpe;   // what the best of that many unskilled strategies expects
+    double deflatedSharpe;      // 0..1
+};
+
+// ---------------------------------------------------------------------------------------
 // FundRecord: one per loaded *.NAV file. Every pointer owns its block; a [2] field exists
 // once per series (0: the fund's own total return, 1: relative to its index fund).
 
@@ -261,6 +286,7 @@ struct FundRecord {
     uint32_t recentStart;
     uint32_t recentStartShort;
     double taxEfficiency;
+    ValidationStats validation;
 };
 
 static inline uint32_t FundCategory(const FundRecord *f)

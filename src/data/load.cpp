@@ -9,6 +9,7 @@
 #include "data/fund.h"
 #include "data/navfile.h"
 #include "data/ratefile.h"
+#include "data/validatefile.h"
 #include "platform/platform.h"
 
 double *QuarterTable;
@@ -303,6 +304,7 @@ void FreeDataSet(void)
     QuarterTable = nullptr;
     QuarterCount = 0;
     FreeRateTables();
+    FreeValidateLines();
 }
 
 void LoadDataFiles(void)

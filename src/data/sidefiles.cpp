@@ -7,32 +7,14 @@
 
 #include "base/errors.h"
 #include "data/alloc.h"
+#include "data/datadir.h"
 #include "data/fund.h"
 #include "data/io.h"
-#include "data/load.h"
 #include "data/viewflags.h"
 #include "platform/platform.h"
 
 // The longest line or text the readers keep, terminator excluded.
 #define SIDE_TEXT_MAX 511
-
-int DataDirWritable = 1;
-
-int CommitSideFile(const char *tempPath, const char *path, int written)
-{
-    if (written) {
-        if (PlatReplaceFile(tempPath, path))
-            return 1;
-        // Keep the failed call's code: formatting the text must not replace it.
-        uint32_t code = PlatLastError();
-        char text[REPORT_BUFFER_SIZE];
-        FormatText(text, sizeof text, "Can't replace %s", path);
-        PlatSetLastError(code);
-        ReportWin32(text);
-    }
-    PlatDeleteFile(tempPath);
-    return 0;
-}
 
 // The target and temporary paths of a side file in DataDir; 0 when the directory is not
 // to be written (DataDirWritable clear) or a path would not fit.

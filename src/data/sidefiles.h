@@ -2,20 +2,13 @@
 #ifndef VANTRY_SIDEFILES_H
 #define VANTRY_SIDEFILES_H
 
+#include "data/datadir.h"
+
 // Every writer here (and the opt writer) first writes a temporary file beside its target
 // in DataDir ("PRTFOLIO.tmp", "SETTINGS.tmp", "Index.tmp", "opt.tmp") and replaces the
 // target only when every byte was written and the close succeeded, so that a failed
 // write never costs the user the file stored before. Failures are reported where they
 // happen; the old file stays as it was.
-
-// 0 makes every writer of the data directory (these and the opt writer) return without
-// touching a file: the report tool's --read-only. 1 by default.
-extern int DataDirWritable;
-
-// Ends a temporary-file write: when written is 1, moves tempPath over path in one step
-// ("Can't replace %s" with the platform error when that fails); otherwise, or on that
-// failure, deletes tempPath. Returns 1 when path now holds the new content.
-int CommitSideFile(const char *tempPath, const char *path, int written);
 
 // PRTFOLIO: a 16-bit little-endian count, then that many shortNames, each ended by CR LF.
 // Reading sets inPortfolio on every listed fund that is loaded (names compared without

@@ -35,6 +35,7 @@ static const char *const ChartNames[CHART_KIND_COUNT] = {
     "Signals",        "Current Strength", "Sharpe Ratio", "Max Drawdown",
     "Sortino Ratio",  "Beta",          "Alpha",         "Up Capture",
     "Down Capture",   "Tracking Error", "Information Ratio", "Worst 3-Year Return",
+    "Walk-Forward Return", "Overfit Probability", "Deflated Sharpe Ratio",
 };
 
 const char *ChartName(uint32_t kind)

@@ -32,7 +32,11 @@ enum ChartKindCode {
     CHART_TRACKING_ERROR = 21,
     CHART_INFORMATION_RATIO = 22,
     CHART_WORST_3_YEAR = 23,
-    CHART_KIND_COUNT = 24
+    // The Validate job's charts (docs/statistics.md); funds without the figures draw no bar.
+    CHART_WALK_FORWARD = 24,
+    CHART_OVERFIT_PROBABILITY = 25,
+    CHART_DEFLATED_SHARPE = 26,
+    CHART_KIND_COUNT = 27
 };
 
 // The view state. Flags hold 0 or 1; the widths are the ones the program has always

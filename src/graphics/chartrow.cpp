@@ -57,6 +57,9 @@ static int StatisticOfChart(uint32_t kind)
     case CHART_TRACKING_ERROR: return STAT_TRACKING_ERROR;
     case CHART_INFORMATION_RATIO: return STAT_INFORMATION_RATIO;
     case CHART_WORST_3_YEAR: return STAT_WORST_3YEAR;
+    case CHART_WALK_FORWARD: return STAT_WALK_FORWARD;
+    case CHART_OVERFIT_PROBABILITY: return STAT_OVERFIT_PROBABILITY;
+    case CHART_DEFLATED_SHARPE: return STAT_DEFLATED_SHARPE;
     }
     return -1;
 }
@@ -114,7 +117,8 @@ ChartSpanRecord CurrentChartSpan(uint32_t chartKind)
 static int FromLeftEdge(uint32_t kind)
 {
     return kind == CHART_VOLATILITY || kind == CHART_TAX_EFFICIENCY ||
-           kind == CHART_TRACKING_ERROR;
+           kind == CHART_TRACKING_ERROR || kind == CHART_OVERFIT_PROBABILITY ||
+           kind == CHART_DEFLATED_SHARPE;
 }
 
 // The kinds whose bars grow both ways from a zero line.

@@ -1,4 +1,5 @@
-// The statistics panel: year returns, period returns, risk, strategy and totals columns.
+// The statistics panel: year returns, period returns, risk, strategy, totals, the
+// analyst's and the validation columns.
 #include "graphics/statistics.h"
 
 #include <stdio.h>
@@ -7,6 +8,7 @@
 #include "analysis/returns.h"
 #include "analysis/searchmap.h"
 #include "data/datetable.h"
+#include "data/validatefile.h"
 #include "data/viewflags.h"
 #include "graphics/draw.h"
 #include "graphics/fundgraph.h"
@@ -153,6 +155,27 @@ void AnalystLines(Panel *p, const FundRecord *f, uint32_t s, const char *robustn
     ColumnBreak(p);
 }
 
+// The Validate job's column (docs/statistics.md): the walk-forward return beside buying and
+// holding over the same years, the search's in-sample best, the odds of overfitting and
+// the deflated Sharpe ratio. The figures are of series 0: none in a relative view, and
+// none until the fund was validated for its current settings. The rightmost column.
+void ValidationLines(Panel *p, const FundRecord *f, uint32_t s)
+{
+    const ValidationStats *v = &f->validation;
+    if ((s != 0 && f->points[1] != f->points[0]) || !ValidationCurrent(f) || !Fits(p))
+        return;
+    if (v->flags & VALIDATION_WALK) {
+        PanelLine(p, "Walk-Forward=", VALUE_PERCENT, v->walkForward);
+        PanelLine(p, "Held Same Years=", VALUE_PERCENT, v->buyAndHold);
+    }
+    PanelLine(p, "In-Sample Best=", VALUE_PERCENT, v->inSample);
+    if (v->flags & VALIDATION_CSCV) {
+        PanelLine(p, "Overfit Odds=", VALUE_PERCENT, v->pbo * 100);
+        PanelLine(p, "Deflated Sharpe=", VALUE_PERCENT, v->deflatedSharpe * 100);
+    }
+    ColumnBreak(p);
+}
+
 // One pass over the panel's lines: measuring, or drawing the shown columns.
 void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s, const char *robustness)
 {
@@ -231,6 +254,7 @@ void LayOutPanel(Panel &p, const FundRecord *fund, uint32_t s, const char *robus
     }
     ColumnBreak(&p);
     AnalystLines(&p, fund, s, robustness);
+    ValidationLines(&p, fund, s);
 }
 
 // With the moving average in view, the robustness of its chosen thresholds

@@ -404,10 +404,10 @@ class Jobs(GraphTest):
         self.source = tp.generated_source("jobs", "--funds", "120", "--years", "25", "--seed", "3")
         super().setUp()
 
-    def run_job(self, command, question, second=None):
+    def run_job(self, command, question, second=None, working="Normalize and Optimize data 1: "):
         """Starts a job for all funds and waits for its end; with second, tries that job
         while the first runs, expects the refusal, and returns the status texts seen
-        meanwhile."""
+        meanwhile (until one starts with working)."""
         self.session.post_command(self.hwnd, R[command])
         box = self.session.wait_box(self.pid, text=question)
         self.session.press(box)
@@ -419,7 +419,7 @@ class Jobs(GraphTest):
             for _ in range(50):
                 seen.add(self.status())
                 if not self.probe("worker") or any(
-                        s.startswith("Normalize and Optimize data 1: ") for s in seen):
+                        s.startswith(working) for s in seen):
                     break
             self.session.press(refusal)
         wait_for(lambda: self.probe("worker") == 0, tp.BIG_LOAD_TIMEOUT, "the job's end")
@@ -455,6 +455,19 @@ class Jobs(GraphTest):
         self.run_job("IDM_EMA", "Change moving average for *ALL* funds")
         self.assertEqual(set(self.kinds()), {3})
         self.assertEqual(self.status(), status)
+
+    def test_validate_runs_on_the_worker_and_its_cache_serves_the_report_tool(self):
+        self.start()
+        self.wait_loaded(tp.BIG_LOAD_TIMEOUT)
+        seen = self.run_job("IDM_VALIDATE_ALL", "Validate the optimal values of *ALL* funds",
+                            second="IDM_RECALCULATE", working="Validate: ")
+        self.assertTrue(any(s.startswith("Validate: ") for s in seen), seen)
+        copy = os.path.join(self.session.work_dir, "copy")
+        shutil.rmtree(copy, ignore_errors=True)
+        shutil.copytree(self.data, copy)
+        funds = tp.report_funds(copy, 25)
+        missing = [f["shortName"] for f in funds if not f["series"][0]["analyst"]["validation"]]
+        self.assertEqual(missing, [], "funds the program's validate cache left out")
 
 if __name__ == "__main__":
     tp.main()

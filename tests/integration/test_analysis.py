@@ -234,7 +234,7 @@ def settings_file_sets_the_view():
 def damaged_side_files_warn_and_the_load_goes_on():
     directory = copy_data("analysis")
     for name, data in (("PRTFOLIO", b"\x03\x00EQ\r\nNOSUCH\r\n"),
-                       ("SETTINGS", bytes([1, 0, 1, 0, 0, 1, 24])),
+                       ("SETTINGS", bytes([1, 0, 1, 0, 0, 1, 27])),
                        ("Index", "EQ=IDX\nBROKEN LINE\nBND=GONE\n"), ("opt", b"= 1 2\r\n")):
         write(os.path.join(directory, name), data)
     doc = load(directory, "--read-only")
@@ -599,6 +599,39 @@ def thread_counts_and_the_reference_grid_give_the_same_load():
                 raise AssertionError("%s: %s gives another document" % (directory, options))
             if options in threads:
                 equal(p.stderr, first.stderr, "%s: messages with %s" % (directory, options))
+
+
+@case
+def validation_alike_on_any_thread_count_cached_and_dropped_for_a_changed_fund():
+    directory = temp_dir()
+    for name in ("HD.NAV", "MSCIWLD.NAV", "FCEL.NAV", "MONEYMKT", "RISKFREE"):
+        shutil.copy(os.path.join(SAMPLES, name), directory)
+
+    def figures(*options):
+        doc = load(directory, *options)
+        return {f["shortName"]: f["series"][0]["analyst"]["validation"] for f in doc["funds"]}
+
+    equal(set(figures("--read-only").values()), {None}, "no figures before the first job")
+    csv_path = os.path.join(directory, "statistics.csv")
+    one = figures("--validate", "--threads", "1", "--csv", csv_path)
+    equal(figures("--validate", "--threads", "2", "--read-only"), one, "two threads against one")
+    keys = {"walkYears", "walkForward", "buyAndHold", "inSample", "cscv", "strategies", "pbo",
+            "sharpe", "expectedMaxSharpe", "deflatedSharpe"}
+    for name, v in one.items():
+        equal(set(v), keys, name + "'s keys")
+        if not (0 <= v["pbo"] <= 1 and 0 <= v["deflatedSharpe"] <= 1 and v["walkYears"] > 0):
+            raise AssertionError("%s: figures out of range: %r" % (name, v))
+    equal((one["HD"]["cscv"], one["FCEL"]["cscv"]), (True, False), "PBO needs 65 trial points")
+    with open(csv_path, newline="") as f:
+        rows = {(r["shortName"], r["series"]): r for r in csv.DictReader(f)}
+    equal(float(rows[("HD", "0")]["pbo"]), one["HD"]["pbo"], "the CSV's pbo")
+    equal(rows[("FCEL", "0")]["pbo"], "", "no PBO in the CSV without one")
+    equal(figures(), one, "a second load restores every figure from the cache")
+    # One point less: HD is no longer the fund that was validated.
+    nav = os.path.join(directory, "HD.NAV")
+    write(nav, b"\n".join(read(nav).splitlines()[:-1]) + b"\n")
+    again = figures()
+    equal((again["HD"], again["MSCIWLD"]), (None, one["MSCIWLD"]), "after HD.NAV changed")
 
 
 @case

@@ -169,6 +169,12 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
         {IDM_EXPORT_STATISTICS, "Export Statistics..."},
         {IDM_SEARCH_MAP, "Search Map - Ctrl-k"},
+        {IDM_VALIDATE_ALL, "Validate All Funds"},
+        {IDM_VALIDATE_DISPLAYED, "Validate Displayed Funds"},
+        {IDM_VALIDATE_CURRENT, "Validate Current Fund"},
+        {IDM_WALK_FORWARD, "Walk-Forward Return"},
+        {IDM_OVERFIT_PROBABILITY, "Overfit Probability"},
+        {IDM_DEFLATED_SHARPE, "Deflated Sharpe Ratio"},
         {IDM_IMPORT_CSV, "Import CSV..."},
     };
     std::multimap<long, std::string> items;

@@ -172,10 +172,10 @@ TEST_F(SideFiles, SettingsBadOrShortBytesKeepWhatCameBefore)
         std::string bytes, view;  // the file; the fifteen view bytes after reading it
         std::string message;
     } cases[] = {
-        // Bytes 0-5 all differ from the defaults; byte 6 (ChartKind) is 24, past the last
+        // Bytes 0-5 all differ from the defaults; byte 6 (ChartKind) is 27, past the last
         // chart, which stops the read: ChartKind and everything after it (byte 7 would
         // set CombinedGraphs) stay at the defaults.
-        {Bytes({0, 1, 0, 1, 1, 0, 24, 1, 1, 1}) + " SPX",
+        {Bytes({0, 1, 0, 1, 1, 0, 27, 1, 1, 1}) + " SPX",
          Bytes({0, 1, 0, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}), illegal},
         // A flag byte (ShowBenchmark) of 2: bytes 0-8 as read, the rest at the defaults.
         {Bytes({1, 0, 1, 0, 0, 1, 23, 1, 1, 2, 1}),

@@ -113,17 +113,18 @@ TEST_F(ViewState, StatusLineTagsInTheirOrder)
 
 TEST_F(ViewState, ChartTagNamesEachChart)
 {
-    const char *const names[24] = {
+    const char *const names[CHART_KIND_COUNT] = {
         "None",          "YTD Return",     "Volatility",     "Reward/Risk Ratio",
         "Total Return",  "Tax Efficiency", "6 Month Return", "1 Year Return",
         "3 Year Return", "5 Year Return",  "7 Year Return",  "10 Year Return",
         "Signals",       "Current Strength", "Sharpe Ratio", "Max Drawdown",
         "Sortino Ratio", "Beta",           "Alpha",          "Up Capture",
         "Down Capture",  "Tracking Error", "Information Ratio", "Worst 3-Year Return",
+        "Walk-Forward Return", "Overfit Probability", "Deflated Sharpe Ratio",
     };
     ShowMovingAverage = 0;
     ZoomOn = 0;
-    for (uint32_t kind = 0; kind < 24; kind++) {
+    for (uint32_t kind = 0; kind < CHART_KIND_COUNT; kind++) {
         EXPECT_STREQ(ChartName(kind), names[kind]);
         ChartKind = kind;
         std::string expected = " [Logarithmic]";
@@ -131,7 +132,7 @@ TEST_F(ViewState, ChartTagNamesEachChart)
             expected += std::string("  [Chart=") + names[kind] + "]";
         EXPECT_EQ(BuildStatusLine(), expected) << kind;
     }
-    EXPECT_STREQ(ChartName(24), "");
+    EXPECT_STREQ(ChartName(CHART_KIND_COUNT), "");
 }
 
 TEST_F(ViewState, UnzipProgramIsACountedCopy)

@@ -19,6 +19,7 @@
 #include "analysis/optimize.h"
 #include "analysis/returns.h"
 #include "analysis/ranking.h"
+#include "app/jobs.h"
 #include "app/loadworker.h"
 #include "app/statexport.h"
 #include "data/datetable.h"
@@ -26,6 +27,7 @@
 #include "data/load.h"
 #include "data/optfile.h"
 #include "data/sidefiles.h"
+#include "data/validatefile.h"
 #include "data/viewflags.h"
 #include "import.h"
 #include "json.h"
@@ -62,6 +64,7 @@ struct Options {
     int zoom = -1;
     bool overlaid = false;
     const char *csv = nullptr;
+    bool validate = false;
 };
 
 // The view switches of the picture options, each turned on as its menu command does.
@@ -161,10 +164,11 @@ void Usage(void)
           "  --points              with --json, include every point of every series\n"
           "  --read-only           write no file into DATADIR (no opt cache, SETTINGS or Index)\n"
           "  --csv FILE            also write every figure of every fund and series to FILE\n"
+          "  --validate            run the Validate job on every fund before printing\n"
           "  --file-steps          stop after reading the files: the points as read\n"
           "  --threads N           analyse the funds on N threads (default: one a core)\n"
           "  --reference-grid      search with the straightforward grid (same results)\n"
-          "  --chart N             list by comparison chart N (0-23) for this run\n"
+          "  --chart N             list by comparison chart N (0-26) for this run\n"
           "  --benchmark           figures relative to each fund's index fund\n"
           "  --category-sort 0|1   group the funds by category, or not\n"
           "  --group 0|1           gather the portfolio funds at the end, or not\n"
@@ -306,6 +310,8 @@ int ParseOptions(int argc, char **argv, Options *o)
             o->points = true;
         } else if (strcmp(a, "--read-only") == 0) {
             o->readOnly = true;
+        } else if (strcmp(a, "--validate") == 0) {
+            o->validate = true;
         } else if (strcmp(a, "--file-steps") == 0) {
             o->fileSteps = true;
         } else if (strcmp(a, "--benchmark") == 0) {
@@ -486,8 +492,31 @@ void PrintPoints(FILE *out, const FundRecord *f, int s)
     fputc(']', out);
 }
 
+// The Validate job's figures of the fund's own series under "validation"
+// (docs/statistics.md); null when the series has none that are current.
+void PrintValidation(FILE *out, const ValidationStats *v)
+{
+    Key(out, "validation");
+    if (!v) {
+        fputs("null", out);
+        return;
+    }
+    fprintf(out, "{\"walkYears\":%u", (unsigned)v->walkYears);
+    KeyDouble(out, "walkForward", v->walkForward);
+    KeyDouble(out, "buyAndHold", v->buyAndHold);
+    KeyDouble(out, "inSample", v->inSample);
+    fprintf(out, ",\"cscv\":%s,\"strategies\":%u", v->flags & VALIDATION_CSCV ? "true" : "false",
+            (unsigned)v->strategies);
+    KeyDouble(out, "pbo", v->pbo);
+    KeyDouble(out, "sharpe", v->sharpe);
+    KeyDouble(out, "expectedMaxSharpe", v->expectedMaxSharpe);
+    KeyDouble(out, "deflatedSharpe", v->deflatedSharpe);
+    fputc('}', out);
+}
+
 // The analyst's figures of a series under "analyst" (docs/statistics.md).
-void PrintAnalystSeries(FILE *out, const FundRecord *f, int s, const AnalystStats *a)
+void PrintAnalystSeries(FILE *out, const FundRecord *f, int s, const AnalystStats *a,
+                        const ValidationStats *v)
 {
     fputs(",\"analyst\":{\"maxDrawdown\":", out);
     JsonDouble(out, a->maxDrawdown);
@@ -524,6 +553,7 @@ void PrintAnalystSeries(FILE *out, const FundRecord *f, int s, const AnalystStat
         }
     fputc('}', out);
     PrintSearchMapJson(out, f, s);
+    PrintValidation(out, v);
     fputc('}', out);
 }
 
@@ -598,7 +628,10 @@ void PrintSeries(FILE *out, const FundRecord *f, int s, bool points)
     Key(out, "patternProjection");
     DoubleArray(out, f->patternProjection[s], 5);
     fprintf(out, ",\"patternMatch\":%u", (unsigned)f->patternMatch[s]);
-    PrintAnalystSeries(out, f, s, &st->analyst);
+    // The validation is of series 0, which series 1 is when the fund has no index fund.
+    int own = s == 0 || f->points[1] == f->points[0];
+    PrintAnalystSeries(out, f, s, &st->analyst,
+                       own && ValidationCurrent(f) ? &f->validation : nullptr);
     if (points)
         PrintPoints(out, f, s);
     fputc('}', out);
@@ -779,6 +812,12 @@ int main(int argc, char **argv)
         LoadDataFiles();
     else
         LoadThread(nullptr);
+    if (o.validate && !o.fileSteps) {
+        JobRequest job = {};
+        job.scope = JOB_ALL_FUNDS;
+        job.currentTab = -1;
+        ValidationJob(&job);
+    }
     PlatSetProgressSink(nullptr);
     ApplyOverrides(o);
     // How many series the load searched rather than restored from the opt cache; on

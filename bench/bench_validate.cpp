@@ -1,0 +1,75 @@
+// vantry-bench-validate: the Validate job on every fund of a data directory, on one thread
+// and on two, its time per fund, and whether both gave the same bits.
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+#include <vector>
+
+#include "app/jobs.h"
+#include "app/loadworker.h"
+#include "data/datadir.h"
+#include "data/load.h"
+#include "data/optfile.h"
+#include "data/sidefiles.h"
+#include "platform/platform.h"
+
+static unsigned Reports;
+
+static void CountReport(const char *, const char *text, int)
+{
+    if (Reports++ < 3)
+        fprintf(stderr, "report: %s\n", text);
+}
+
+static double Now(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// The job over every fund on the given threads: seconds; the figures in table order.
+static double Validate(uint32_t threads, std::vector<ValidationStats> *figures)
+{
+    LoadAnalysisThreads = threads;
+    JobRequest job = {};
+    job.scope = JOB_ALL_FUNDS;
+    job.currentTab = -1;
+    double start = Now();
+    ValidationJob(&job);
+    double seconds = Now() - start;
+    figures->clear();
+    for (uint32_t i = 0; i < FundCount; i++)
+        figures->push_back(FundTable[i].validation);
+    return seconds;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        fputs("usage: vantry-bench-validate DATADIR   (nothing in it is written)\n", stderr);
+        return 2;
+    }
+    if (!SetDataDir(argv[1]) || !PlatIsDirectory(argv[1])) {
+        fprintf(stderr, "vantry-bench-validate: %s is not a directory\n", argv[1]);
+        return 2;
+    }
+    PlatSetMessageSink(CountReport);
+    DataDirWritable = 0;
+    double start = Now();
+    LoadThread(nullptr);
+    printf("load: %.2f s, %u funds\n", Now() - start, (unsigned)FundCount);
+    std::vector<ValidationStats> one, two;
+    double t1 = Validate(1, &one);
+    double t2 = Validate(2, &two);
+    uint32_t n = FundCount ? FundCount : 1;
+    printf("validate, 1 thread:  %.2f s (%.1f ms a fund)\n", t1, t1 * 1000 / n);
+    printf("validate, 2 threads: %.2f s (%.1f ms a fund, %.2fx)\n", t2, t2 * 1000 / n, t1 / t2);
+    int same = one.size() == two.size() &&
+               (one.empty() || memcmp(one.data(), two.data(), one.size() * sizeof one[0]) == 0);
+    printf("%s\n", same ? "same bits on 1 and 2 threads" : "odd: the figures differ between 1 and 2 threads");
+    FreeDataSet();
+    FreeOptTable();
+    return same && Reports == 0 ? 0 : 1;
+}
