@@ -10,6 +10,7 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -416,7 +417,10 @@ class Jobs(GraphTest):
             self.session.post_command(self.hwnd, R[second])
             refusal = self.session.wait_box(self.pid, text=THREAD_RUNNING)
             self.assertEqual(self.probe("worker"), 1, "the job was not running when refused")
-            for _ in range(50):
+            # A fund's status text shows when its work is done (the threads' texts come
+            # in the funds' order), so the wait is for a time, not a number of looks.
+            deadline = time.monotonic() + 60
+            while time.monotonic() < deadline:
                 seen.add(self.status())
                 if not self.probe("worker") or any(
                         s.startswith(working) for s in seen):
