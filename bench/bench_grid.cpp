@@ -18,20 +18,7 @@
 #include "data/sidefiles.h"
 #include "platform/platform.h"
 
-static unsigned Reports;
-
-static void CountReport(const char *, const char *text, int)
-{
-    if (Reports++ < 3)
-        fprintf(stderr, "report: %s\n", text);
-}
-
-static double Now(void)
-{
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
+#include "bench_support.h"
 
 // One first load (no opt cache) of dir: seconds, and the grid's point steps.
 static double FirstLoad(const char *dir, int reference, uint32_t threads, uint64_t *steps)

@@ -14,20 +14,7 @@
 #include "data/sidefiles.h"
 #include "platform/platform.h"
 
-static unsigned Reports;
-
-static void CountReport(const char *, const char *text, int)
-{
-    if (Reports++ < 3)
-        fprintf(stderr, "report: %s\n", text);
-}
-
-static double Now(void)
-{
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
+#include "bench_support.h"
 
 // The job over every fund on the given threads: seconds; the figures in table order.
 static double Validate(uint32_t threads, std::vector<ValidationStats> *figures)
