@@ -55,55 +55,6 @@ int32_t W(const std::string &text)
     return CanvasWidth(text);
 }
 
-TEST_F(StatisticsTest, TwentyThreeYearsFillThreeColumnsBeforeThePeriodsAndRisk)
-{
-    FundRecord *f = YearsFund(23);
-    // 1997 is element 17: negative, in parentheses with its percent sign inside.
-    f->yearReturns[0][17].percent = -12.5;
-    // An element without its valid flag shows 0.
-    f->yearReturns[0][3] = {55.0, 0};
-    SeriesStats *st = &f->stats[0];
-    st->longestPeriod = 6;
-    st->return6Month = 5;
-    st->return1Year = 7;
-    st->totalReturn = 40;
-    st->volatility = 3.5;
-    st->rewardRisk = -0.4;
-    st->sharpe = 1.24;
-    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
-
-    // Column 1: 2002 (element 22) down to 1993 (13), ten lines from y = 12.
-    EXPECT_EQ(Where("02=22.0%"), std::make_pair(15, 12));
-    EXPECT_EQ(Where("97=(12.5%)"), std::make_pair(15, 62));
-    EXPECT_EQ(Where("93=13.0%"), std::make_pair(15, 102));
-    // Column 2 starts right of the widest line, "97=(12.5%)", plus two CharWidths.
-    int32_t x2 = 15 + W("97=(12.5%)") + 10;
-    EXPECT_EQ(Where("92=12.0%"), std::make_pair(x2, 12));
-    EXPECT_EQ(Where("83=0.0%"), std::make_pair(x2, 102));
-    // Column 3: the last three years.
-    int32_t x3 = x2 + W("92=12.0%") + 10;
-    EXPECT_EQ(Where("82=2.0%"), std::make_pair(x3, 12));
-    EXPECT_EQ(Where("80=0.0%"), std::make_pair(x3, 32));
-    // The period column: six months only, then the total.
-    int32_t x4 = x3 + W("82=2.0%") + 10;
-    EXPECT_EQ(Where("6 month=5.0%"), std::make_pair(x4, 12));
-    EXPECT_EQ(Where("Total=40.0%"), std::make_pair(x4, 22));
-    EXPECT_FALSE(WasDrawn("1 year=7.0%"));
-    // The risk column, a blank line, then the asset lines.
-    int32_t x5 = x4 + W("6 month=5.0%") + 10;
-    EXPECT_EQ(Where("Volatility=3.5"), std::make_pair(x5, 12));
-    EXPECT_EQ(Where("Reward/Risk Ratio=(0.4)"), std::make_pair(x5, 22));
-    EXPECT_EQ(Where("Sharpe Ratio=1.2"), std::make_pair(x5, 32));
-    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x5, 52));
-    EXPECT_EQ(Where("No Dist"), std::make_pair(x5, 62));
-    EXPECT_EQ(DrawnTexts.size(), 23u + 2 + 5);
-    for (const DrawnText &d : DrawnTexts)
-        EXPECT_EQ(d.colour, 0u) << d.text;
-    // The readout goes just right of the last column, at the panel's top.
-    EXPECT_EQ(FundReadoutX(f), (uint32_t)(x5 + W("Reward/Risk Ratio=(0.4)") + 10));
-    EXPECT_EQ(FundReadoutY(f), 12u);
-}
-
 TEST_F(StatisticsTest, PeriodLinesFollowTheLongestPeriod)
 {
     // The longest period and how many of the period lines above Total it shows.
@@ -315,6 +266,11 @@ TEST_F(StatisticsTest, RelativeSeriesShowsItsOwnFigures)
     PaintFundStatistics(f, 15, 12, 1000, 800, 1);
     EXPECT_TRUE(WasDrawn("Total=(3.0%)"));
     EXPECT_FALSE(WasDrawn("Total=10.0%"));
+    // The readout goes just right of the last column (the risk column), at the panel's top.
+    int32_t risk = 15 + W("Total=(3.0%)") + 10;
+    EXPECT_EQ(Where("Reward/Risk Ratio=0.0").first, risk);
+    EXPECT_EQ(FundReadoutX(f), (uint32_t)(risk + W("Reward/Risk Ratio=0.0") + 10));
+    EXPECT_EQ(FundReadoutY(f), 12u);
 }
 
 }  // namespace
