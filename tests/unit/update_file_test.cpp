@@ -53,13 +53,7 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
         std::vector<std::string> statuses;  // of the first run; {}: not compared
         std::string error;  // after "Error: DATADIR" on the first run; "" for none
     } cases[] = {
-        {"lines added once",
-         "A.NAV:01/02/24 10.00\r\nA.NAV:01/03/24 10.50\r\nB.NAV:01/03/24 20.00\r\n",
-         {{"A.NAV", "NAME Alpha\r\n01/02/24 10.00\r\n"}, {"B.NAV", "NAME Beta\r\n"}},
-         {{"A.NAV", "NAME Alpha\r\n01/02/24 10.00\r\n01/03/24 10.50\r\n"},
-          {"B.NAV", "NAME Beta\r\n01/03/24 20.00\r\n"}},
-         {"Update: A.NAV:01/03/24 10.50\r\n", "Update: B.NAV:01/03/24 20.00\r\n"},
-         ""},
+        // Plain lines added once to two funds: the incremental update session's test.
         // The same text with another line end is another line; a last update line without
         // a line end counts as it is.
         {"line ends compared", "A.NAV:01/02/24 10.00\r\nA.NAV:01/04/24 11.00",
