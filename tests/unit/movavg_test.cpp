@@ -19,6 +19,21 @@ FundRecord *Fund(const std::vector<double> &values)
     return SingleFund(PeriodPoints(values));
 }
 
+// The UMA, WMA, AMA and VIDYA lengths, and the EMA and VIDYA percents, of series 0.
+void SetEveryKind(FundRecord *f, uint32_t length, uint32_t percent)
+{
+    for (MaParam p : {UMA_LENGTH, WMA_LENGTH, AMA_LENGTH, VIDYA_LENGTH})
+        SetMaParam(&f->maSettings[0], p, length);
+    SetMaParam(&f->maSettings[0], EMA_PERCENT, percent);
+    SetMaParam(&f->maSettings[0], VIDYA_PERCENT, percent);
+}
+
+void ClearMa(FundRecord *f)
+{
+    for (uint32_t i = 0; i < f->pointCount; i++)
+        f->points[0][i].ma = -1;
+}
+
 std::vector<double> MaOf(const FundRecord *f)
 {
     std::vector<double> ma;
@@ -30,12 +45,9 @@ std::vector<double> MaOf(const FundRecord *f)
 TEST(TriangularWeights, SumsOfTheFirstIntegers)
 {
     BuildTriangularWeights();
-    EXPECT_EQ(TriangularWeights[0], 0u);
-    EXPECT_EQ(TriangularWeights[1], 1u);
-    EXPECT_EQ(TriangularWeights[2], 3u);
-    EXPECT_EQ(TriangularWeights[3], 6u);
-    EXPECT_EQ(TriangularWeights[10], 55u);
-    EXPECT_EQ(TriangularWeights[60], 1830u);
+    const uint32_t sums[][2] = {{0, 0}, {1, 1}, {2, 3}, {3, 6}, {10, 55}, {60, 1830}};
+    for (const auto &s : sums)
+        EXPECT_EQ(TriangularWeights[s[0]], s[1]) << s[0];
 }
 
 struct AverageCase {
@@ -102,8 +114,7 @@ TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
     for (size_t i = 0; i < expected.size(); i++)
         EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << i;
     // The kind dispatcher takes the reference from the limit itself.
-    for (uint32_t i = 0; i < f->pointCount; i++)
-        f->points[0][i].ma = 0;
+    ClearMa(f);
     MovingAverage(f, MA_VIDYA, f->pointCount, 0);
     for (size_t i = 0; i < expected.size(); i++)
         EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << i;
@@ -112,16 +123,9 @@ TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
 TEST(MovingAverages, ConstantSeriesGivesTheConstant)
 {
     FundRecord *f = Fund(std::vector<double>(25, 7.5));
-    MaSettings *s = &f->maSettings[0];
-    SetMaParam(s, UMA_LENGTH, 4);
-    SetMaParam(s, WMA_LENGTH, 6);
-    SetMaParam(s, EMA_PERCENT, 30);
-    SetMaParam(s, AMA_LENGTH, 4);
-    SetMaParam(s, VIDYA_LENGTH, 4);
-    SetMaParam(s, VIDYA_PERCENT, 60);
+    SetEveryKind(f, 4, 60);
     for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
-        for (uint32_t i = 0; i < f->pointCount; i++)
-            f->points[0][i].ma = -1;
+        ClearMa(f);
         MovingAverage(f, kind, f->pointCount, 0);
         for (uint32_t i = 0; i < f->pointCount; i++)
             EXPECT_DOUBLE_EQ(f->points[0][i].ma, 7.5) << MaKindLabel(kind) << " " << i;
@@ -135,16 +139,9 @@ TEST(MovingAverages, ConstantSeriesGivesTheConstant)
 TEST(MovingAverages, PointLimitLeavesLaterPointsAlone)
 {
     FundRecord *f = Fund({1, 2, 3, 4, 5, 6});
-    MaSettings *s = &f->maSettings[0];
-    SetMaParam(s, UMA_LENGTH, 2);
-    SetMaParam(s, WMA_LENGTH, 2);
-    SetMaParam(s, EMA_PERCENT, 50);
-    SetMaParam(s, AMA_LENGTH, 2);
-    SetMaParam(s, VIDYA_LENGTH, 2);
-    SetMaParam(s, VIDYA_PERCENT, 50);
+    SetEveryKind(f, 2, 50);
     for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
-        for (uint32_t i = 0; i < f->pointCount; i++)
-            f->points[0][i].ma = -1;
+        ClearMa(f);
         MovingAverage(f, kind, 3, 0);
         EXPECT_EQ(f->points[0][0].ma, 1.0) << MaKindLabel(kind);
         EXPECT_NE(f->points[0][2].ma, -1.0) << MaKindLabel(kind);
@@ -162,8 +159,7 @@ TEST(MovingAverages, KindWithoutParametersWritesNothing)
 {
     FundRecord *f = Fund({1, 2, 3, 4});
     for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
-        for (uint32_t i = 0; i < f->pointCount; i++)
-            f->points[0][i].ma = -1;
+        ClearMa(f);
         MovingAverage(f, kind, f->pointCount, 0);
         for (uint32_t i = 0; i < f->pointCount; i++)
             EXPECT_EQ(f->points[0][i].ma, -1.0) << MaKindLabel(kind) << " " << i;
@@ -221,10 +217,6 @@ TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
         EXPECT_NEAR(reference, c.reference, 1e-12) << c.what;
     }
 }
-
-}  // namespace
-
-namespace {
 
 TEST(VidyaFromRatios, GivesTheBitsOfVidya)
 {
