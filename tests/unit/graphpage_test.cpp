@@ -171,7 +171,6 @@ TEST_F(GraphPageTest, BenchmarkDataIsCollectedAndTheRefreshSkipsTheDrawing)
     StartBenchmarkRefresh = RecordRefresh;
 
     EXPECT_EQ(Prepare(3), 0);
-    ASSERT_NE(FundTable[0].indexName, nullptr);
     EXPECT_STREQ(FundTable[0].indexName, "F2");
     EXPECT_EQ(RefreshLists, (std::vector<std::string>{"F0;F1;"}));
     // The Index file now lists F0's index fund.
