@@ -110,7 +110,7 @@ TEST_F(DrawTest, PaletteSetFollowsTheDisplayDepth)
     EXPECT_EQ(At(&c, 1, 6), RGB_OF(150, 0, 0));
 }
 
-TEST_F(DrawTest, LinesLeaveTheirEndPointUnpaintedAreCutToTheSurfaceAndStayNearTheIdeal)
+TEST_F(DrawTest, LinesLeaveTheirEndPointUnpaintedAndAreCutToTheSurface)
 {
     DrawLine(&c.target, 2, 3, 7, 3, 1);  // horizontal: x 2..6
     DrawLine(&c.target, 30, 2, 30, 6, 1);  // vertical: y 2..5
