@@ -39,7 +39,8 @@ def run_cases():
 
 def run(*args, check=True, timeout=300):
     """The report tool with args; with check, a non-zero exit fails the case."""
-    p = subprocess.run([TOOL, *args], capture_output=True, timeout=timeout)
+    p = subprocess.run([TOOL, *args], stdin=subprocess.DEVNULL, capture_output=True,
+                       timeout=timeout)
     if check and p.returncode != 0:
         raise AssertionError("%s: exit %d: %s" % (" ".join(args[:2]), p.returncode,
                                                   p.stderr.decode(errors="replace")))
