@@ -19,7 +19,7 @@
 #include "data/viewflags.h"
 #include "graphics/fundgraph.h"
 #include "graphics/graphpage.h"
-#include "graphics/legend.h"
+#include "graphics/zoom.h"
 #include "platform/win32/win32.h"
 #include "resource.h"
 
