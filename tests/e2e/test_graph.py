@@ -182,7 +182,7 @@ class SearchMap(GraphTest):
 class Arrows(GraphTest):
     def button(self, control, k):
         """The screen centre of button k of a strip (14-pixel buttons, 15 apart, from 2)."""
-        r = self.session.info(self.child(R[control]))["window"]["rect"]
+        r = self.session.rect(self.child(R[control]))
         if control == "IDC_TOP_ARROWS":
             return r[0] + 2 + k * 15 + 7, r[1] + 2 + 7
         return r[0] + 2 + 7, r[1] + 2 + k * 15 + 7
@@ -273,7 +273,7 @@ class Legend(GraphTest):
         self.start()
         funds = tp.report_funds(self.source, 1)
         fund_list = self.child(R["IDC_FUND_LIST"])
-        legend = self.session.info(self.child(R["IDC_LEGEND"]))["window"]["rect"]
+        legend = self.session.rect(self.child(R["IDC_LEGEND"]))
         line = self.probe("line_height")
         self.assertGreater(line, 0)
         # The category whose first fund lies furthest down the list.
