@@ -104,3 +104,14 @@ def write(path, data, mode="w"):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def snapshot(folder):
+    """Every file and folder under folder by its relative path: a file's bytes, None for a
+    folder."""
+    state = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            state[os.path.relpath(path, folder)] = None if name in dirs else read(path)
+    return state

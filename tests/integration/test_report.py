@@ -19,7 +19,7 @@ import re
 import sys
 
 import common
-from common import CASES, read, run, run_cases, temp_dir, write
+from common import CASES, read, run, run_cases, snapshot, temp_dir, write
 
 TIMEOUT = 60            # seconds for one run of the tool
 REPORT_ROOM = 511       # a report is composed in a 512-byte buffer
@@ -395,15 +395,6 @@ YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/2
 
 def odd_by_name(name):
     return [f for f in odd_fixtures() if f.name == name][0]
-
-
-def snapshot(folder):
-    state = {}
-    for root, dirs, files in os.walk(folder):
-        for name in dirs + files:
-            path = os.path.join(root, name)
-            state[os.path.relpath(path, folder)] = None if name in dirs else read(path)
-    return state
 
 
 @checked
