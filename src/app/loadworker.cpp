@@ -32,7 +32,7 @@
 #include "data/viewflags.h"
 #include "data/validatefile.h"
 #include "platform/platform.h"
-#include "update/update.h"
+#include "update/backup.h"
 
 
 static void SendText(const char *text)

@@ -7,7 +7,7 @@
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "graphics/graphpage.h"
-#include "graphics/legend.h"
+#include "graphics/zoom.h"
 #include "platform/win32/win32.h"
 #include "resource.h"
 

@@ -19,7 +19,7 @@
 #include "data/viewflags.h"
 #include "graphics/fundgraph.h"
 #include "graphics/graphpage.h"
-#include "graphics/legend.h"
+#include "graphics/zoom.h"
 #include "platform/win32/win32.h"
 #include "resource.h"
 
@@ -445,7 +445,7 @@ static void OnFundDoubleClick(void)
 }
 
 // ---------------------------------------------------------------------------------------
-// The dispatch.
+// Commands while a worker runs.
 
 // The commands that only read the data set and the view state: pages, help, printing,
 // the web page, the About box, leaving. Every other command changes the view state, the
@@ -488,6 +488,156 @@ static void RefuseCommand(int fromFundList)
     ReportError("A thread is still running.");
 }
 
+// ---------------------------------------------------------------------------------------
+// The view commands.
+
+static void OnNoChart(CommandResult *r)
+{
+    ChartKind = CHART_NONE;
+    SortFunds();
+    r->redraw = r->settingsChanged = 1;
+}
+
+static void OnCategorySort(CommandResult *r)
+{
+    CategorySort = !CategorySort;
+    SortFunds();
+    r->redraw = r->settingsChanged = 1;
+}
+
+static void OnZoom(CommandResult *r)
+{
+    ZoomOn = !ZoomOn;
+    ClearZoomSelection();
+    r->redraw = r->settingsChanged = 1;
+}
+
+// The magnified MACD and the RSI panel share the space below the graph: one turns the
+// other off.
+static void OnMagnifyMacd(CommandResult *r)
+{
+    MagnifyMacd = !MagnifyMacd;
+    if (MagnifyMacd)
+        ShowRsi = 0;
+    r->redraw = r->settingsChanged = 1;
+}
+
+static void OnRsi(CommandResult *r)
+{
+    ShowRsi = !ShowRsi;
+    if (ShowRsi)
+        MagnifyMacd = 0;
+    RecomputeZoomMaximum();
+    r->redraw = r->settingsChanged = 1;
+}
+
+static void OnDistributions(CommandResult *r)
+{
+    ShowDistributions = !ShowDistributions;
+    r->redraw = r->settingsChanged = 1;
+}
+
+// The re-sort moves the funds under the tabs; the tab the user was on stays selected.
+static void OnBenchmark(CommandResult *r)
+{
+    ShowBenchmark = !ShowBenchmark;
+    RecomputeZoomMaximum();
+    int32_t remembered = CurrentTab();
+    SortFunds();
+    if (remembered >= 0 && TabControl)
+        SendMessageA(TabControl, TCM_SETCURSEL, (WPARAM)remembered, 0);
+    r->redraw = r->settingsChanged = 1;
+}
+
+static void OnLogLinear(CommandResult *r)
+{
+    LinearScale = !LinearScale;
+    r->redraw = r->settingsChanged = 1;
+}
+
+// Not kept in SETTINGS (docs/statistics.md): the settings are not written.
+static void OnSearchMap(CommandResult *r)
+{
+    ShowSearchMap = !ShowSearchMap;
+    r->redraw = 1;
+}
+
+static void OnCombinedGraphs(CommandResult *r)
+{
+    CombinedGraphs = !CombinedGraphs;
+    RebuildGraphTabs();
+    r->redraw = r->settingsChanged = 1;
+}
+
+static void OnOverlaidGraphs(CommandResult *r)
+{
+    OverlaidGraphs = !OverlaidGraphs;
+    RecomputeZoomMaximum();
+    SortFunds();
+    r->redraw = r->settingsChanged = 1;
+}
+
+static void OnSelectFund(HWND focus, int32_t tab, CommandResult *r)
+{
+    SelectFund(focus, tab);
+    r->redraw = 1;
+}
+
+static void OnGroup(CommandResult *r)
+{
+    GroupMode = !GroupMode;
+    SortFunds();
+    r->redraw = r->settingsChanged = 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// The commands that start a job, change a side file or open a page.
+
+static void OnChangeMovingAverage(UINT id, CommandResult *r)
+{
+    uint32_t kind = id - IDM_UMA + 1;
+    AskAndStartJob(JOB_CHANGE_KIND, kind, "Change moving average for *ALL* funds",
+                   "Change moving average for displayed fund(s)", MaCaptions[kind]);
+    r->redraw = 1;
+}
+
+static void OnReselect(CommandResult *r)
+{
+    AskAndStartJob(JOB_RESELECT, 0, "Reselect moving average for *ALL* funds",
+                   "Reselect moving average for displayed fund(s)", "Confirm");
+    r->redraw = 1;
+}
+
+static void OnRecalculate(CommandResult *r)
+{
+    AskAndStartJob(JOB_RECALCULATE, 0, "Recalculate optimal values for *ALL* funds",
+                   "Recalculate optimal values for displayed fund(s)", "Confirm");
+    r->redraw = 1;
+}
+
+static void OnResetBenchmark(CommandResult *r)
+{
+    ResetBenchmark();
+    r->redraw = 1;
+}
+
+// An import that added funds reloads the data set, so that they show.
+static void OnImportCsv(void)
+{
+    if (RunImportCsvDialog())
+        Restart();
+}
+
+// The help pages are the second and third tabs.
+static void OnHelpPage(int32_t page)
+{
+    if (TabControl)
+        GoToTab(page);
+}
+
+// ---------------------------------------------------------------------------------------
+// The dispatch.
+
 static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
 {
     switch (id) {
@@ -512,100 +662,30 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
         break;
     case IDM_EXPORT_STATISTICS: ExportStatistics(); break;
     case IDM_TAX_EFFICIENCY: ChartToggle(CHART_TAX_EFFICIENCY, r); break;
-    case IDM_NO_CHART:
-        ChartKind = CHART_NONE;
-        SortFunds();
-        r->redraw = r->settingsChanged = 1;
-        break;
-    case IDM_CATEGORY_SORT:
-        CategorySort = !CategorySort;
-        SortFunds();
-        r->redraw = r->settingsChanged = 1;
-        break;
-    case IDM_EXIT:
-        PostMessageA(Hwnd, WM_CLOSE, 0, 0);
-        break;
-    case IDM_ZOOM:
-        ZoomOn = !ZoomOn;
-        ClearZoomSelection();
-        r->redraw = r->settingsChanged = 1;
-        break;
+    case IDM_NO_CHART: OnNoChart(r); break;
+    case IDM_CATEGORY_SORT: OnCategorySort(r); break;
+    case IDM_EXIT: PostMessageA(Hwnd, WM_CLOSE, 0, 0); break;
+    case IDM_ZOOM: OnZoom(r); break;
     case IDM_MOVING_AVERAGE: ToggleOverlay(&ShowMovingAverage, r); break;
     case IDM_MACD: ToggleOverlay(&ShowMacd, r); break;
     case IDM_ROC: ToggleOverlay(&ShowRoc, r); break;
     case IDM_BOLLINGER: ToggleOverlay(&ShowBollinger, r); break;
-    case IDM_MAGNIFY_MACD:
-        MagnifyMacd = !MagnifyMacd;
-        if (MagnifyMacd)
-            ShowRsi = 0;
-        r->redraw = r->settingsChanged = 1;
-        break;
-    case IDM_RSI:
-        ShowRsi = !ShowRsi;
-        if (ShowRsi)
-            MagnifyMacd = 0;
-        RecomputeZoomMaximum();
-        r->redraw = r->settingsChanged = 1;
-        break;
-    case IDM_DISTRIBUTIONS:
-        ShowDistributions = !ShowDistributions;
-        r->redraw = r->settingsChanged = 1;
-        break;
-    case IDM_BENCHMARK: {
-        ShowBenchmark = !ShowBenchmark;
-        RecomputeZoomMaximum();
-        int32_t remembered = CurrentTab();
-        SortFunds();
-        if (remembered >= 0 && TabControl)
-            SendMessageA(TabControl, TCM_SETCURSEL, (WPARAM)remembered, 0);
-        r->redraw = r->settingsChanged = 1;
-        break;
-    }
-    case IDM_LOG_LINEAR:
-        LinearScale = !LinearScale;
-        r->redraw = r->settingsChanged = 1;
-        break;
-    case IDM_SEARCH_MAP:
-        // Not kept in SETTINGS (docs/statistics.md): the settings are not written.
-        ShowSearchMap = !ShowSearchMap;
-        r->redraw = 1;
-        break;
-    case IDM_COMBINED_GRAPHS:
-        CombinedGraphs = !CombinedGraphs;
-        RebuildGraphTabs();
-        r->redraw = r->settingsChanged = 1;
-        break;
-    case IDM_OVERLAID_GRAPHS:
-        OverlaidGraphs = !OverlaidGraphs;
-        RecomputeZoomMaximum();
-        SortFunds();
-        r->redraw = r->settingsChanged = 1;
-        break;
+    case IDM_MAGNIFY_MACD: OnMagnifyMacd(r); break;
+    case IDM_RSI: OnRsi(r); break;
+    case IDM_DISTRIBUTIONS: OnDistributions(r); break;
+    case IDM_BENCHMARK: OnBenchmark(r); break;
+    case IDM_LOG_LINEAR: OnLogLinear(r); break;
+    case IDM_SEARCH_MAP: OnSearchMap(r); break;
+    case IDM_COMBINED_GRAPHS: OnCombinedGraphs(r); break;
+    case IDM_OVERLAID_GRAPHS: OnOverlaidGraphs(r); break;
     case IDM_WEB_PAGE: OpenWebPage(); break;
-    case IDM_SELECT_FUND:
-        SelectFund(focus, tab);
-        r->redraw = 1;
-        break;
-    case IDM_GROUP:
-        GroupMode = !GroupMode;
-        SortFunds();
-        r->redraw = r->settingsChanged = 1;
-        break;
+    case IDM_SELECT_FUND: OnSelectFund(focus, tab, r); break;
+    case IDM_GROUP: OnGroup(r); break;
     case IDM_UMA: case IDM_WMA: case IDM_EMA: case IDM_AMA: case IDM_VIDYA:
-        AskAndStartJob(JOB_CHANGE_KIND, id - IDM_UMA + 1, "Change moving average for *ALL* funds",
-                       "Change moving average for displayed fund(s)", MaCaptions[id - IDM_UMA + 1]);
-        r->redraw = 1;
+        OnChangeMovingAverage(id, r);
         break;
-    case IDM_RESELECT:
-        AskAndStartJob(JOB_RESELECT, 0, "Reselect moving average for *ALL* funds",
-                       "Reselect moving average for displayed fund(s)", "Confirm");
-        r->redraw = 1;
-        break;
-    case IDM_RECALCULATE:
-        AskAndStartJob(JOB_RECALCULATE, 0, "Recalculate optimal values for *ALL* funds",
-                       "Recalculate optimal values for displayed fund(s)", "Confirm");
-        r->redraw = 1;
-        break;
+    case IDM_RESELECT: OnReselect(r); break;
+    case IDM_RECALCULATE: OnRecalculate(r); break;
     case IDM_VALIDATE_ALL: case IDM_VALIDATE_DISPLAYED: case IDM_VALIDATE_CURRENT:
         AskAndValidate(id);
         break;
@@ -613,32 +693,16 @@ static int RunCommand(UINT id, HWND focus, int32_t tab, CommandResult *r)
         // The validation charts have their codes in the order of their commands.
         ChartToggle(CHART_WALK_FORWARD + (id - IDM_WALK_FORWARD), r);
         break;
-    case IDM_DEFAULT_BENCHMARK:
-        RunDefaultBenchmarkDialog();
-        break;
-    case IDM_RESET_BENCHMARK:
-        ResetBenchmark();
-        r->redraw = 1;
-        break;
+    case IDM_DEFAULT_BENCHMARK: RunDefaultBenchmarkDialog(); break;
+    case IDM_RESET_BENCHMARK: OnResetBenchmark(r); break;
     case IDM_INCREMENTAL_UPDATE: StartUpdate(0); break;
     case IDM_FULL_UPDATE: StartUpdate(1); break;
     case IDM_RESTART: Restart(); break;
-    case IDM_IMPORT_CSV:
-        if (RunImportCsvDialog())
-            Restart();
-        break;
+    case IDM_IMPORT_CSV: OnImportCsv(); break;
     case IDM_PRINT: PrintGraph(focus); break;
-    case IDM_KEY_HELP:
-        if (TabControl)
-            GoToTab(1);
-        break;
-    case IDM_MANUAL:
-        if (TabControl)
-            GoToTab(2);
-        break;
-    case IDM_ABOUT:
-        ShowAboutBox();
-        break;
+    case IDM_KEY_HELP: OnHelpPage(1); break;
+    case IDM_MANUAL: OnHelpPage(2); break;
+    case IDM_ABOUT: ShowAboutBox(); break;
     case IDM_ENTER: EnterKey(); break;
     case IDM_TAB: TabKey(focus); break;
     default:

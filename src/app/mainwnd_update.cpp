@@ -7,7 +7,7 @@
 
 #include "platform/win32/win32.h"
 #include "resource.h"
-#include "update/update.h"
+#include "update/ftp.h"
 
 // "Find unzip program": the standard open-file dialog. It runs on the worker thread, modal
 // for that thread and owned by the main window, which keeps painting meanwhile.

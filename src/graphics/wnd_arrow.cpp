@@ -6,6 +6,7 @@
 #include "graphics/gdi_surface.h"
 #include "graphics/graphpage.h"
 #include "graphics/legend.h"
+#include "graphics/zoom.h"
 
 static uint32_t StripOf(HWND hwnd)
 {

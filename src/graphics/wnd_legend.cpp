@@ -4,6 +4,7 @@
 #include "base/errors.h"
 #include "graphics/gdi_surface.h"
 #include "graphics/legend.h"
+#include "graphics/zoom.h"
 
 static void OnPaint(HWND hwnd)
 {

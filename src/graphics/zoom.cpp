@@ -1,10 +1,11 @@
 // The legend's scrolling targets and the arrow strips' changes of the zoom selection.
-#include "graphics/legend.h"
+#include "graphics/zoom.h"
 
 #include "data/fund.h"
 #include "data/viewflags.h"
 #include "graphics/fundgraph.h"
 #include "graphics/graphpage.h"
+#include "graphics/legend.h"
 #include "graphics/measure.h"
 
 int32_t DataSpanStart, DataSpanEnd;

@@ -1,6 +1,6 @@
 // The backups the update makes of the data directory's files, and the recovery of what an
 // interrupted full update set aside.
-#include "update/update.h"
+#include "update/backup.h"
 
 #include <string.h>
 

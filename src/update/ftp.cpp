@@ -1,6 +1,6 @@
 // The update session: FTP in active mode with the update server, then the update file or
 // the unzip program.
-#include "update/update.h"
+#include "update/ftp.h"
 
 #include <ctype.h>
 #include <stdarg.h>
@@ -14,6 +14,8 @@
 #include "data/sidefiles.h"
 #include "data/viewflags.h"
 #include "platform/platform.h"
+#include "update/backup.h"
+#include "update/updatefile.h"
 
 // The build's choice (CMake cache variables VANTRY_UPDATE_HOST, VANTRY_UPDATE_PORT,
 // VANTRY_UPDATE_TIMEOUT).

@@ -1,5 +1,5 @@
 // Applying the incremental update file: each listed line added once to its target file.
-#include "update/update.h"
+#include "update/updatefile.h"
 
 #include <errno.h>
 #include <ctype.h>

@@ -1,24 +1,20 @@
 /* Fixture window program for the harness's own tests: a small top-level window with a status
-   bar, a tab control, a multiple-selection list box, an accelerator, a message box and GDI
-   objects made and freed on command, so every probe request can be checked against known
-   answers without the real program. */
+   bar, a tab control, a multiple-selection list box, a red background and GDI objects made
+   and freed on command, so the probe's answers can be checked against known ones without
+   the real program. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <commctrl.h>
-#include <stdio.h>
 
 #define ID_STATUS 101
 #define ID_TABS 103
 #define ID_LIST 104
-#define CMD_BOX 1001
 #define CMD_MAKE_GDI 1002
 #define CMD_FREE_GDI 1003
-#define CMD_STATUS 1004
 #define GDI_BATCH 10
 
 static HWND Status, Tabs, List;
 static HBRUSH Made[GDI_BATCH];
-static int Commands;
 
 static void SetStatus(const char *text) { SendMessageA(Status, SB_SETTEXTA, 0, (LPARAM)text); }
 
@@ -35,7 +31,6 @@ static void Layout(HWND hwnd)
 
 static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    char buf[64];
     switch (msg) {
     case WM_CREATE: {
         Status = CreateWindowA(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd,
@@ -70,29 +65,8 @@ static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         DeleteObject(red);
         return 1;
     }
-    case WM_NOTIFY: {
-        NMHDR *n = (NMHDR *)lp;
-        if (n->idFrom == ID_TABS && n->code == TCN_SELCHANGE) {
-            snprintf(buf, sizeof buf, "tab %d", (int)SendMessageA(Tabs, TCM_GETCURSEL, 0, 0));
-            SetStatus(buf);
-        }
-        return 0;
-    }
     case WM_COMMAND:
         switch (LOWORD(wp)) {
-        case ID_LIST:
-            if (HIWORD(wp) == LBN_SELCHANGE) {
-                snprintf(buf, sizeof buf, "selected %d",
-                         (int)SendMessageA(List, LB_GETSELCOUNT, 0, 0));
-                SetStatus(buf);
-            } else if (HIWORD(wp) == LBN_DBLCLK) {
-                SetStatus("double click");
-            }
-            return 0;
-        case CMD_BOX:
-            MessageBoxA(hwnd, "Hello from the fixture.", "Fixture", MB_OK | MB_ICONINFORMATION);
-            SetStatus("box closed");
-            return 0;
         case CMD_MAKE_GDI:
             for (int i = 0; i < GDI_BATCH; i++)
                 if (!Made[i])
@@ -104,10 +78,6 @@ static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
                     DeleteObject(Made[i]);
                     Made[i] = NULL;
                 }
-            return 0;
-        case CMD_STATUS:
-            snprintf(buf, sizeof buf, "command %d", ++Commands);
-            SetStatus(buf);
             return 0;
         }
         break;
@@ -135,17 +105,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmd, int show)
                               50, 40, 600, 400, NULL, NULL, instance, NULL);
     if (!hwnd)
         return 0;
-    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'Y', CMD_STATUS}};
-    HACCEL accel = CreateAcceleratorTableA(keys, 1);
     ShowWindow(hwnd, show);
     UpdateWindow(hwnd);
     MSG m;
     while (GetMessageA(&m, NULL, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(hwnd, accel, &m)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
     }
-    DestroyAcceleratorTable(accel);
     return (int)m.wParam;
 }

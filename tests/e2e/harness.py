@@ -146,18 +146,10 @@ def bmp_to_png(bmp_path, png_path):
     if bits != 24:
         raise HarnessError("unexpected BMP depth %d" % bits)
     stride = (width * 3 + 3) & ~3
-    rows = []
-    raw = bytearray()
-    for y in range(height):
-        start = offset + (height - 1 - y) * stride
-        line = data[start:start + width * 3]
-        raw.append(0)
-        row = []
-        for x in range(width):
-            b, g, r = line[3 * x], line[3 * x + 1], line[3 * x + 2]
-            raw += bytes((r, g, b))
-            row.append((r, g, b))
-        rows.append(row)
+    rows = [[(line[3 * x + 2], line[3 * x + 1], line[3 * x]) for x in range(width)]
+            for line in (data[offset + (height - 1 - y) * stride:][:width * 3]
+                         for y in range(height))]
+    raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in rows)
 
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body
@@ -425,13 +417,17 @@ class WineSession:
         return self.ask("children", hwnd)["children"]
 
     def child(self, hwnd, control_id):
-        for c in self.children(hwnd):
-            if c["id"] == control_id:
-                return c
-        return None
+        return next((c for c in self.children(hwnd) if c["id"] == control_id), None)
 
     def info(self, hwnd):
         return self.ask("info", hwnd)
+
+    def rect(self, hwnd):
+        """The window's screen rectangle (left, top, right, bottom)."""
+        return self.info(hwnd)["window"]["rect"]
+
+    def visible(self, hwnd):
+        return self.info(hwnd)["window"]["visible"]
 
     def text(self, hwnd):
         return self.ask("info", hwnd)["text"]
@@ -463,12 +459,9 @@ class WineSession:
         return self.ask("boxes", pid)["boxes"]
 
     def wait_box(self, pid, timeout=20, text=None):
-        def seen():
-            for box in self.boxes(pid):
-                if text is None or text in box["text"]:
-                    return box
-            return None
-        return wait_for(seen, timeout, "a message box" + (" saying %r" % text if text else ""))
+        return wait_for(lambda: next((b for b in self.boxes(pid) if text is None or
+                                      text in b["text"]), None),
+                        timeout, "a message box" + (" saying %r" % text if text else ""))
 
     def press(self, box, button=IDOK):
         self.ask("press", box["hwnd"], button)
@@ -476,11 +469,8 @@ class WineSession:
                  "the message box to close")
 
     def boxes_any(self):
-        boxes = []
-        for w in self.ask("toplevel")["windows"]:
-            if w["class"] == "#32770" and w["visible"]:
-                boxes.append(w)
-        return boxes
+        return [w for w in self.ask("toplevel")["windows"]
+                if w["class"] == "#32770" and w["visible"]]
 
     def capture(self, hwnd, png_path):
         """The window's screen rectangle (0: the whole screen) as a PNG; returns the pixel
@@ -534,6 +524,10 @@ class WineSession:
 
     def move_pointer(self, x, y):
         self.xdotool(*self.move_args(x, y))
+
+    def click_centre(self, r, **kw):
+        """A click in the middle of the screen rectangle r."""
+        self.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2, **kw)
 
     def click(self, x, y, button=1, repeat=1, modifiers=()):
         args = self.move_args(x, y)

@@ -41,8 +41,7 @@ def main():
             row = test_program.report_order(data, 1).index(LONGEST)
             fund_list = s.child(hwnd, ids["IDC_FUND_LIST"])["hwnd"]
             s.send(fund_list, 0x0197, row, 0)  # LB_SETTOPINDEX
-            r = s.ask("lbrect", fund_list, row)["screen"]
-            s.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2, repeat=2)
+            s.click_centre(s.ask("lbrect", fund_list, row)["screen"], repeat=2)
             tabs = s.child(hwnd, ids["IDC_TAB_CONTROL"])["hwnd"]
             wait_for(lambda: s.tabs(tabs)["cur"] == 3, 30, "the graph page")
             test_program.walk_pages(s, hwnd, lambda page, size, window, view: (

@@ -221,7 +221,7 @@ class PrintGraph(VantryTest):
         self.start()
         self.session.ask("move", self.hwnd, 0, 0, 760, 720)
         r = self.open_graph(2)
-        self.assertTrue(self.session.info(self.graph)["window"]["visible"])
+        self.assertTrue(self.session.visible(self.graph))
         self.picture = (r[2] - r[0] - 4, r[3] - r[1] - 4)
         ratio = self.picture[0] / self.picture[1]
         self.assertTrue(0.8 < ratio < 1.3, "graph %dx%d" % self.picture)
@@ -234,8 +234,7 @@ class PrintGraph(VantryTest):
         """A real click on the graph window; a click on it without the focus only gives it
         the focus, and starts no measuring line."""
         if not self.graph_focused():
-            r = self.session.info(self.graph)["window"]["rect"]
-            self.session.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+            self.session.click_centre(self.session.rect(self.graph))
             wait_for(self.graph_focused, 20, "the focus on the graph window")
 
     def choose_landscape(self, dialog):
@@ -252,9 +251,7 @@ class PrintGraph(VantryTest):
                     return box
             return None
         box = wait_for(sheet, 20, "the printer's property sheet")
-        radio = self.find_descendant(box["hwnd"], "Landscape")
-        r = radio["rect"]
-        self.session.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
+        self.session.click_centre(self.find_descendant(box["hwnd"], "Landscape")["rect"])
         self.session.press(box)
 
     def find_descendant(self, hwnd, text):

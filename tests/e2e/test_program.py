@@ -169,18 +169,18 @@ class VantryTest(unittest.TestCase):
     def focus_desktop(self):
         """Real key presses go to the window under the pointer's desktop: put the pointer on
         the main window's status bar, which no click acts on."""
-        r = self.session.info(self.child(R["IDC_STATUS_BAR"]))["window"]["rect"]
+        r = self.session.rect(self.child(R["IDC_STATUS_BAR"]))
         self.session.move_pointer((r[0] + r[2]) // 2, (r[1] + r[3]) // 2)
 
     def click_row(self, index, repeat=1):
         """A real click on fund-list row `index`, scrolled into view first."""
         fund_list = self.child(R["IDC_FUND_LIST"])
-        rows = self.session.info(fund_list)["window"]["rect"]
+        rows = self.session.rect(fund_list)
         r = self.session.ask("lbrect", fund_list, index)["screen"]
         if r[1] < rows[1] or r[3] > rows[3]:
             self.session.send(fund_list, 0x0197, index, 0)  # LB_SETTOPINDEX
             r = self.session.ask("lbrect", fund_list, index)["screen"]
-        self.session.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2, repeat=repeat)
+        self.session.click_centre(r, repeat=repeat)
 
     def wait_selcount(self, n):
         fund_list = self.child(R["IDC_FUND_LIST"])
@@ -209,7 +209,7 @@ class VantryTest(unittest.TestCase):
         self.session.key("Return")
         wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
         self.graph = self.child(R["IDC_GRAPH"])
-        return self.session.info(self.graph)["window"]["rect"]
+        return self.session.rect(self.graph)
 
     def expect_box(self, text, press=harness.IDOK):
         box = self.session.wait_box(self.pid, text=text)
@@ -230,9 +230,9 @@ PAGES = (("funds", "IDC_FUND_LIST"), ("keyhelp", "IDC_KEY_HELP"), ("manual", "ID
 
 def click_tab(session, tabs, index):
     """A real click on a tab (the strip's buttons do not select on a focus change)."""
-    origin = session.info(tabs)["window"]["rect"]
+    x, y = session.rect(tabs)[:2]
     r = session.tabs(tabs)["items"][index]["rect"]
-    session.click(origin[0] + (r[0] + r[2]) // 2, origin[1] + (r[1] + r[3]) // 2)
+    session.click_centre((x + r[0], y + r[1], x + r[2], y + r[3]))
 
 
 def settled_capture(session, hwnd, path):
@@ -255,7 +255,7 @@ def show_at(session, hwnd, place):
     else:
         session.ask("show", hwnd, 3)  # SW_MAXIMIZE
     wide = place[0] if place else harness.SCREEN[0]
-    wait_for(lambda: (lambda r: r[2] - r[0] >= wide)(session.info(hwnd)["window"]["rect"]),
+    wait_for(lambda: (lambda r: r[2] - r[0] >= wide)(session.rect(hwnd)),
              20, "the window %d wide" % wide)
 
 
@@ -270,7 +270,7 @@ def walk_pages(session, hwnd, save):
         for tab, (page, control) in enumerate(PAGES):
             click_tab(session, tabs, tab)
             window = session.child(hwnd, R[control])["hwnd"]
-            wait_for(lambda: session.info(window)["window"]["visible"], 20, "the %s page" % page)
+            wait_for(lambda: session.visible(window), 20, "the %s page" % page)
             save(page, size, window, hwnd if place else 0)
 
 
@@ -291,7 +291,7 @@ class StartAndView(VantryTest):
         nav_files = [n for n in os.listdir(self.source) if n.upper().endswith(".NAV")]
         fund_list = self.child(R["IDC_FUND_LIST"])
         self.assertEqual(self.session.listbox(fund_list)["count"], len(nav_files))
-        self.assertTrue(self.session.info(fund_list)["window"]["visible"])
+        self.assertTrue(self.session.visible(fund_list))
         self.shot("funds")
 
         # Each help line ends with CR LF, so the lists hold one row per carriage return.
@@ -302,10 +302,9 @@ class StartAndView(VantryTest):
             self.command("IDM_KEY_HELP" if tab == 1 else "IDM_MANUAL")
             self.assertEqual(self.current_tab(), tab)
             help_list = self.child(R[control])
-            wait_for(lambda: self.session.info(help_list)["window"]["visible"], 20,
-                     "the %s page" % name)
+            wait_for(lambda: self.session.visible(help_list), 20, "the %s page" % name)
             self.assertEqual(self.session.listbox(help_list)["count"], lines)
-            self.assertFalse(self.session.info(fund_list)["window"]["visible"])
+            self.assertFalse(self.session.visible(fund_list))
             self.shot(name.lower())
 
     def test_view_commands_change_the_status_line(self):
@@ -380,7 +379,7 @@ class FundListAndGraphs(VantryTest):
         self.session.key("Return")
         wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
         graph = self.child(R["IDC_GRAPH"])
-        self.assertTrue(self.session.info(graph)["window"]["visible"])
+        self.assertTrue(self.session.visible(graph))
         self.shot("graph")
         self.session.key("Return")
         wait_for(lambda: self.current_tab() == 0, 20, "the Funds page")
@@ -427,7 +426,7 @@ class FundListAndGraphs(VantryTest):
                 return
             width, _, rows = self.session.capture(
                 window, os.path.join(CONFIG["out"], "list-%s.png" % size))
-            frame = self.session.info(window)["window"]["rect"]
+            frame = self.session.rect(window)
             item = self.session.ask("lbrect", window, 0)["screen"]
             inside = range(item[0] - frame[0], item[2] - frame[0])
             # Every row shown, from the first to the list's bottom border, but the caret's,
@@ -448,24 +447,17 @@ class FundListAndGraphs(VantryTest):
     def test_narrow_window_hides_the_fund_list_but_keeps_the_tabs(self):
         self.start()
         fund_list = self.child(R["IDC_FUND_LIST"])
-        self.assertGreater(self.session.info(fund_list)["window"]["rect"][2] -
-                           self.session.info(fund_list)["window"]["rect"][0], 0)
+        size = lambda hwnd: (lambda r: (r[2] - r[0], r[3] - r[1]))(self.session.rect(hwnd))
+        self.assertGreater(size(fund_list)[0], 0)
         self.session.ask("move", self.hwnd, 0, 0, 160, 500)
-
-        def narrow():
-            r = self.session.info(fund_list)["window"]["rect"]
-            return r[2] - r[0] == 0 and r[3] - r[1] == 0
-        wait_for(narrow, 20, "the fund list to shrink to nothing")
-        legend = self.session.info(self.child(R["IDC_LEGEND"]))["window"]["rect"]
-        self.assertEqual((legend[2] - legend[0], legend[3] - legend[1]), (0, 0))
-        tab = self.session.info(self.child(R["IDC_TAB_CONTROL"]))["window"]
-        self.assertTrue(tab["visible"])
-        self.assertGreater(tab["rect"][2] - tab["rect"][0], 0)
-        self.assertGreater(tab["rect"][3] - tab["rect"][1], 0)
+        wait_for(lambda: size(fund_list) == (0, 0), 20, "the fund list to shrink to nothing")
+        self.assertEqual(size(self.child(R["IDC_LEGEND"])), (0, 0))
+        tab = self.child(R["IDC_TAB_CONTROL"])
+        self.assertTrue(self.session.visible(tab))
+        self.assertTrue(min(size(tab)) > 0, size(tab))
         self.shot("narrow")
         self.session.ask("move", self.hwnd, 0, 0, 800, 600)
-        wait_for(lambda: self.session.info(fund_list)["window"]["rect"][2] >
-                 self.session.info(fund_list)["window"]["rect"][0], 20, "the list back")
+        wait_for(lambda: size(fund_list)[0] > 0, 20, "the list back")
 
 
 class EmptyDirectory(VantryTest):

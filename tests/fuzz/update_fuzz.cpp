@@ -11,7 +11,7 @@
 #include <map>
 
 #include "data/load.h"
-#include "update/update.h"
+#include "update/updatefile.h"
 
 struct InitialFile {
     const char *name;

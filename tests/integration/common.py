@@ -39,7 +39,8 @@ def run_cases():
 
 def run(*args, check=True, timeout=300):
     """The report tool with args; with check, a non-zero exit fails the case."""
-    p = subprocess.run([TOOL, *args], capture_output=True, timeout=timeout)
+    p = subprocess.run([TOOL, *args], stdin=subprocess.DEVNULL, capture_output=True,
+                       timeout=timeout)
     if check and p.returncode != 0:
         raise AssertionError("%s: exit %d: %s" % (" ".join(args[:2]), p.returncode,
                                                   p.stderr.decode(errors="replace")))
@@ -103,3 +104,14 @@ def write(path, data, mode="w"):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def snapshot(folder):
+    """Every file and folder under folder by its relative path: a file's bytes, None for a
+    folder."""
+    state = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            state[os.path.relpath(path, folder)] = None if name in dirs else read(path)
+    return state

@@ -16,7 +16,7 @@ import sys
 
 import common
 from common import (case, copy_tree, equal, fund, generated, load, near, read, run, run_cases,
-                    temp_dir, write)
+                    snapshot, temp_dir, write)
 
 DATA, SAMPLES = sys.argv[2], sys.argv[3]
 
@@ -306,16 +306,12 @@ def the_cache_stays_stable_with_shared_and_odd_names():
     equal(sizes[1:], sizes[:1] * 2, "opt lines over three loads")
 
 
-def directory_bytes(directory):
-    return {name: read(os.path.join(directory, name)) for name in os.listdir(directory)}
-
-
 @case
 def read_only_writes_nothing_whatever_is_drawn_or_listed():
     # Drawing a page applies the default benchmark rule and assigns the default index
     # fund (SETTINGS, Index), a load saves the cache: none of it with --read-only.
     directory = copy_tree(SAMPLES)
-    before = directory_bytes(directory)
+    before = snapshot(directory)
     picture = os.path.join(temp_dir(), "page.png")
     drawn = ["--png", picture, "--resources", os.path.join(os.path.dirname(SAMPLES), "resources")]
     for options in (["--json", "--points"], [], ["--chart", "14", "--group", "1"],
@@ -329,7 +325,7 @@ def read_only_writes_nothing_whatever_is_drawn_or_listed():
                     drawn + ["--graph", "NASDAQ", "--graph", "LPP40", "--overlaid",
                              "--benchmark", "--linear", "--zoom", "0"]):
         run("--read-only", *options, directory)
-        after = directory_bytes(directory)
+        after = snapshot(directory)
         changed = [n for n in set(before) | set(after) if before.get(n) != after.get(n)]
         equal(sorted(changed), [], "files changed by --read-only %s" % " ".join(options))
     load(directory)
@@ -548,14 +544,11 @@ def a_progress_bar_only_on_a_terminal():
                          stderr=slave)
     os.close(slave)
     out, seen = p.communicate(timeout=120)[0], b""
-    while True:
-        try:
-            chunk = os.read(master, 65536)
-        except OSError:
-            break
-        if not chunk:
-            break
-        seen += chunk
+    try:  # the terminal reads as ended (EOF or EIO) once the tool has closed its side
+        while chunk := os.read(master, 65536):
+            seen += chunk
+    except OSError:
+        pass
     os.close(master)
     equal(p.returncode, 0, "exit status on a terminal")
     for piece in (b"\r[", b"%", b"Normalize and Optimize data"):

@@ -16,10 +16,10 @@ import json
 import os
 import random
 import re
-import subprocess
 import sys
 
-from common import read, temp_dir, write
+import common
+from common import CASES, read, run, run_cases, snapshot, temp_dir, write
 
 TIMEOUT = 60            # seconds for one run of the tool
 REPORT_ROOM = 511       # a report is composed in a 512-byte buffer
@@ -29,8 +29,7 @@ SECOND = "second"       # reported in the second read pass only
 EOF = "end of file"     # the line number at the end of the file
 NO_VALUE = "no value"
 
-TOOL = None
-DATA = None
+DATA = os.path.abspath(sys.argv[2])
 
 
 class Fatal(Exception):
@@ -38,7 +37,7 @@ class Fatal(Exception):
 
 
 class Checks:
-    """Collects the failed checks of one case."""
+    """Collects the failed checks of one case, so that one run shows all of them."""
 
     def __init__(self):
         self.failures = []
@@ -55,6 +54,22 @@ class Checks:
         return self.true(got == want, "%s: expected %s, got %s" % (what, short(want), short(got)))
 
 
+def checked(function):
+    """A case of the common runner that takes a Checks and fails with all it collected."""
+    def case():
+        c = Checks()
+        try:
+            function(c)
+        except Fatal as e:
+            c.fail(str(e))
+        if c.failures:
+            raise AssertionError("\n    " + "\n    ".join(f.replace("\n", "\n    ")
+                                                         for f in c.failures))
+    case.__name__ = function.__name__[5:].replace("_", " ")
+    CASES.append(case)
+    return function
+
+
 def short(value, room=300):
     text = repr(value)
     return text if len(text) <= room else text[:room] + "...(%d chars)" % len(text)
@@ -66,11 +81,7 @@ def tail(data, room=800):
 
 
 def run_tool(args):
-    try:
-        return subprocess.run([TOOL] + args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        raise Fatal("vantry-report %s did not end within %d s" % (" ".join(args), TIMEOUT))
+    return run(*args, check=False, timeout=TIMEOUT)
 
 
 def load(datadir, *options):
@@ -218,20 +229,12 @@ def check_fund(c, got, nav_file, with_points):
             c.eq(dict(points), nav_file.points, "%s points" % nav_file.name)
 
 
-def write_file(folder, name, data):
-    write(os.path.join(folder, name), data)
-
-
 def folder_with(files):
     """A fresh directory holding files, (name, bytes) pairs."""
     folder = temp_dir()
     for name, data in files:
-        write_file(folder, name, data)
+        write(os.path.join(folder, name), data)
     return folder
-
-
-def funds_by_name(doc):
-    return {f.get("shortName"): f for f in doc["funds"]}
 
 
 def check_all_errors(c, doc):
@@ -255,7 +258,7 @@ def check_load(c, folder, nav_files, doc, with_points):
          (len(dates), dates[0] if dates else None, dates[-1] if dates else None), "date table")
     names = [g.get("shortName") for g in doc["funds"]]
     c.eq(len(set(names)), len(names), "funds of one short name")
-    funds = funds_by_name(doc)
+    funds = common.funds(doc)
     kept = [f for f in nav_files if f.fund is not None]
     c.eq(sorted(funds), sorted(f.short_name() for f in kept), "short names of the funds kept")
     for f in kept:
@@ -394,15 +397,7 @@ def odd_by_name(name):
     return [f for f in odd_fixtures() if f.name == name][0]
 
 
-def snapshot(folder):
-    state = {}
-    for root, dirs, files in os.walk(folder):
-        for name in dirs + files:
-            path = os.path.join(root, name)
-            state[os.path.relpath(path, folder)] = None if name in dirs else read(path)
-    return state
-
-
+@checked
 def case_all_fixtures_together(c):
     """All fixtures in one directory, beside a directory named like a fund file and files
     that are not fund files: each file still gives its own reports, and --read-only
@@ -410,16 +405,17 @@ def case_all_fixtures_together(c):
     nav_files = odd_fixtures()
     folder = folder_with((f.name, f.data) for f in nav_files)
     os.mkdir(os.path.join(folder, "FOLDER.NAV"))
-    write_file(folder, os.path.join("FOLDER.NAV", "INNER.NAV"),
-               b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
+    write(os.path.join(folder, "FOLDER.NAV", "INNER.NAV"),
+          b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
     for name in ("README.TXT", "OLD.BAK", "X.NAVY"):
-        write_file(folder, name, b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
+        write(os.path.join(folder, name), b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
     before = snapshot(folder)
     doc = load(folder, "--read-only", "--points")
     check_load(c, folder, nav_files, doc, True)
     c.true(snapshot(folder) == before, "--read-only changed the data directory")
 
 
+@checked
 def case_empty_directory(c):
     doc = load_and_check(c, [])
     c.eq((doc["funds"], doc["reports"]), ([], []), "funds and reports of an empty directory")
@@ -486,6 +482,7 @@ def cut_file(name, data, date=None, title=None, reports=(), value=None, **fund):
     return NavFile(name, data, reports=reports, dates=dates, fund=kept, points=points)
 
 
+@checked
 def case_generated_files_in_one_directory(c):
     """Files cut by their end at every place of a line, line ends only, block boundaries and
     long lines, all in one directory and one load."""
@@ -616,6 +613,7 @@ def mutated(seed, base, count):
     return bytes(out)
 
 
+@checked
 def case_binary_junk(c):
     """Junk of fixed seeds never crashes or hangs the load and gives only well-formed
     parser messages."""
@@ -632,7 +630,7 @@ def case_binary_junk(c):
     doc = load(folder, "--points")
     check_all_errors(c, doc)
     texts = [r["text"] for r in doc["reports"]]
-    funds = funds_by_name(doc)
+    funds = common.funds(doc)
     accounted = 0
     for name, data in junk.items():
         path = os.path.join(folder, name)
@@ -646,10 +644,11 @@ def case_binary_junk(c):
 # ---------------------------------------------------------------------------------------
 # The command line.
 
+@checked
 def case_usage_errors(c):
     folder = temp_dir()
     missing = os.path.join(folder, "no-such-directory")
-    write_file(folder, "PLAIN.NAV", b"NAME=Plain File\n")
+    write(os.path.join(folder, "PLAIN.NAV"), b"NAME=Plain File\n")
     for args, what in (([], "no arguments"),
                        (["--json"], "no directory"),
                        (["--bogus", folder], "an unknown option"),
@@ -662,6 +661,7 @@ def case_usage_errors(c):
         c.true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
 
 
+@checked
 def case_table_mode(c):
     """Without --json the reports go to standard error and the fund table to standard
     output."""
@@ -682,31 +682,5 @@ def case_table_mode(c):
     c.true(not out.lstrip().startswith("{"), "JSON on standard output without --json")
 
 
-# ---------------------------------------------------------------------------------------
-
-def main(argv):
-    global TOOL, DATA
-    if len(argv) != 3:
-        print("usage: test_report.py PATH_TO_vantry-report PATH_TO_tests/data", file=sys.stderr)
-        return 2
-    TOOL, DATA = os.path.abspath(argv[1]), os.path.abspath(argv[2])
-    cases = (case_usage_errors, case_empty_directory, case_all_fixtures_together,
-             case_generated_files_in_one_directory, case_binary_junk,
-             case_table_mode)
-    failed = 0
-    for case in cases:
-        c = Checks()
-        try:
-            case(c)
-        except Fatal as e:
-            c.fail(str(e))
-        failed += bool(c.failures)
-        print("%s %s" % ("FAIL" if c.failures else "ok  ", case.__name__[5:].replace("_", " ")))
-        for f in c.failures:
-            print("    " + f.replace("\n", "\n    "))
-    print("%d passed, %d failed" % (len(cases) - failed, failed))
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(run_cases())

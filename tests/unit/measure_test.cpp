@@ -18,6 +18,7 @@
 #include "graphics/legend.h"
 #include "graphics/measure.h"
 #include "graphics/surface.h"
+#include "graphics/zoom.h"
 #include "test_support.h"
 
 namespace {

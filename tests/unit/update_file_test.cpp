@@ -12,7 +12,7 @@
 #include "data/load.h"
 #include "platform/platform.h"
 #include "test_support.h"
-#include "update/update.h"
+#include "update/updatefile.h"
 
 namespace {
 

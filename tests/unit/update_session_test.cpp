@@ -26,7 +26,7 @@
 #include "data/viewflags.h"
 #include "platform/platform.h"
 #include "test_support.h"
-#include "update/update.h"
+#include "update/ftp.h"
 
 extern char **environ;
 

@@ -1,7 +1,7 @@
-// The online update: the FTP session with the update server and the merge of the
-// incremental update file into the data directory.
-#ifndef VANTRY_UPDATE_H
-#define VANTRY_UPDATE_H
+// The update session with the update server: where it is, how long it waits, and the
+// session of the Update menu itself.
+#ifndef VANTRY_FTP_H
+#define VANTRY_FTP_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -37,41 +37,6 @@ int SetUpdateServer(const char *hostPort);
 // dialog; without a hook every choice counts as cancelled.
 typedef int (*UpdateChooseUnzipFunc)(char *path, size_t size);
 extern UpdateChooseUnzipFunc UpdateChooseUnzipHook;
-
-// Adds every line of "update.dat" in DataDir to its target file unless the target
-// already holds that exact line (applying the same file twice changes nothing). An update
-// line is "target:text"; a line without ":" or whose target is not a plain file name of
-// the data directory (a path separator, a zero byte or another control character, "."
-// or "..", a device name), or that names "update.dat" or "opt" (the session's own files),
-// is reported as a syntax error and skipped, and so is a line longer than 511 bytes,
-// whole. A failed write to a target is reported too; the first 10 of these messages come
-// one by one, then one with the number of the other syntax errors and one with that of
-// the other failures. A target that cannot be opened, or that is a symbolic link, is
-// skipped silently and never created. A piece of a longer line of a target never counts
-// as a line. A
-// target whose last line has no line end gets one before a text is added, so the text
-// never runs on into that line. Status texts go out as progress code 5.
-// Returns 0, or 1 when "update.dat" cannot be opened ("Update: Can't open %supdate.dat.",
-// ReportCrt).
-int ApplyUpdateFile(void);
-
-// The backup of name in the data directory into out (DATA_PATH_SIZE bytes): "opt", "FUNDS"
-// and "Index" add ".BAK", other names have their last three characters replaced by "BAK"
-// ("A.NAV" -> "A.BAK", "data.zip" -> "data.BAK"), but for a fund file whose backup would
-// take another backup's name ("opt.NAV", "Index.NAV", "data.NAV"), which adds ".BAK".
-// Returns 0 when the path would not fit.
-int BackupPath(const char *name, char *out);
-// Where the full update sets name aside until it knows whether the unpacking succeeded:
-// the whole name plus ".pending", so that no two files share it. Returns 0 / 1 as above.
-int PendingPath(const char *name, char *out);
-
-// Settles what an interrupted full update left under pending names (the program closed
-// while the unzip program ran or its dialog was open): a set-aside file whose original is
-// missing takes its name back; one whose original exists becomes the original's backup.
-// Deletes nothing; a move that fails is reported and its file stays. Nothing is moved
-// when the data directory is not writable. Called before every load and every session.
-// Returns the number of pending files left.
-uint32_t RecoverPendingBackups(void);
 
 // The session of the Update menu, on the worker thread: full 0 fetches "update.dat" and
 // "opt" and applies the update file; full 1 fetches "data.zip" and has the unzip program
