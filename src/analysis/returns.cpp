@@ -158,15 +158,16 @@ double AnnualizedReturn(double start, double end, int32_t w)
 
 // The bisection's early steps, taken without compounding. Compounded in exact
 // arithmetic, start grows to start (1 + r/100)^years (1 + r/100 q) (q the part of a
-// year left), which rises with r above -100; CompoundAtRate computes that to within a
-// few units of the last place a year, and rounds up or down monotonically. So a midpoint
-// far from the rate where the exact growth meets end (the root, found by Newton's method
-// on the logarithm) compounds to below end when it lies below the root and to above it
-// when above, as CompoundAtRate itself would tell. Only midpoints within ROOT_MARGIN of
-// the root (relative to 100 + root, the growth factor's scale) are compounded: the last
-// twenty-odd of some fifty steps. The margin is thousands of times the rounding of any
-// span a date table can hold.
-#define ROOT_MARGIN 1e-10
+// year left), which rises with r above -100; CompoundAtRate rounds each of its steps
+// monotonically, so its growth rises with r too and stays within a few units of the last
+// place a year of the exact one. In rate terms that is less than 1e-15 of 100 + r, and
+// the root (the rate where the exact growth meets end, found by Newton's method on the
+// logarithm and accepted only when its residual is below 1e-14 of 100 + r) is as close.
+// So a midpoint farther than ROOT_MARGIN of 100 + r from the root compounds to below end
+// when it lies below the root and to above it when above, as CompoundAtRate itself would
+// tell, and only the last dozen or so of some fifty steps are compounded. Below a margin
+// of 1e-16 the tests find steps decided wrongly.
+#define ROOT_MARGIN 1e-12
 
 // The root for a search (start and end above 0), or 0 in *usable when it cannot be
 // trusted (a loss near 100 percent a year, a gain beyond any fund's, values too far apart).
@@ -185,7 +186,7 @@ static double GrowthRoot(const ReturnSearch *r, int32_t w, int *usable)
     }
     double g = years * log1p(root / 100) + log1p(root * part / 100) - target;
     double slope = years / (100 + root) + part / (100 + root * part);
-    *usable = root > -90 && root < 1e4 && isfinite(g) && fabs(g / slope) < 1e-12 * (100 + root);
+    *usable = root > -90 && root < 1e4 && isfinite(g) && fabs(g / slope) < 1e-14 * (100 + root);
     return root;
 }
 
@@ -228,16 +229,20 @@ void AnnualizedReturns(double start, const double *ends, int32_t w, double *resu
             if (!any)
                 break;
             // CompoundAtRate for every lane at once: the same steps for each, the lanes'
-            // chains of multiplications and divisions independent of each other.
+            // chains of multiplications and divisions independent of each other. Taking
+            // away a step is adding its negative (the same rounding), so the lanes need
+            // no branch and run in vector lanes.
             int32_t left = w;
             for (; compound && left >= 60; left -= 60)
-                for (uint32_t l = 0; l < RETURN_LANES; l++)
-                    value[l] = mid[l] >= 0 ? value[l] + PercentOf(value[l], mid[l])
-                                           : value[l] - PercentOf(value[l], mid[l]);
+                for (uint32_t l = 0; l < RETURN_LANES; l++) {
+                    double step = PercentOf(value[l], mid[l]);
+                    value[l] += mid[l] >= 0 ? step : -step;
+                }
             if (compound && left > 0)
-                for (uint32_t l = 0; l < RETURN_LANES; l++)
-                    value[l] = mid[l] >= 0 ? value[l] + PercentOf(value[l], mid[l]) * left / 60
-                                           : value[l] - PercentOf(value[l], mid[l]) * left / 60;
+                for (uint32_t l = 0; l < RETURN_LANES; l++) {
+                    double step = PercentOf(value[l], mid[l]) * left / 60;
+                    value[l] += mid[l] >= 0 ? step : -step;
+                }
             for (uint32_t l = 0; l < RETURN_LANES; l++)
                 if (active[l])
                     TakeMidpoint(&r[l], mid[l], side[l] < 0   ? -INFINITY
