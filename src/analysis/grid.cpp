@@ -207,6 +207,9 @@ static inline int FeeDue(uint32_t i, uint32_t last)
 static inline Pair LessFeePair(Pair amount, uint32_t i, uint32_t last0, uint32_t last1)
 {
     int due0 = FeeDue(i, last0), due1 = FeeDue(i, last1);
+    // Two trades each ten points or more after their strategy's last: no fee to divide.
+    if (!(due0 | due1))
+        return amount;
     Pair fee = {fabs(TradingFeeTable[due0 ? i - last0 : 0]), fabs(TradingFeeTable[due1 ? i - last1 : 0])};
     Pair less = amount - amount * fee / 100;
     return MaskOf(due0, due1) ? less : amount;

@@ -156,40 +156,98 @@ double AnnualizedReturn(double start, double end, int32_t w)
 
 #define RETURN_LANES 8
 
+// The bisection's early steps, taken without compounding. Compounded in exact
+// arithmetic, start grows to start (1 + r/100)^years (1 + r/100 q) (q the part of a
+// year left), which rises with r above -100; CompoundAtRate rounds each of its steps
+// monotonically, so its growth rises with r too and stays within a few units of the last
+// place a year of the exact one. In rate terms that is less than 1e-15 of 100 + r, and
+// the root (the rate where the exact growth meets end, found by Newton's method on the
+// logarithm and accepted only when its residual is below 1e-14 of 100 + r) is as close.
+// So a midpoint farther than ROOT_MARGIN of 100 + r from the root compounds to below end
+// when it lies below the root and to above it when above, as CompoundAtRate itself would
+// tell, and only the last dozen or so of some fifty steps are compounded. Below a margin
+// of 1e-16 the tests find steps decided wrongly.
+#define ROOT_MARGIN 1e-12
+
+// The root for a search (start and end above 0), or 0 in *usable when it cannot be
+// trusted (a loss near 100 percent a year, a gain beyond any fund's, values too far apart).
+static double GrowthRoot(const ReturnSearch *r, int32_t w, int *usable)
+{
+    *usable = 0;
+    double years = w / 60, part = (double)(w % 60) / 60;
+    if (!(r->start > 1e-290 && r->end > 1e-290 && r->start < 1e290 && r->end < 1e290))
+        return 0;
+    double target = log(r->end / r->start);
+    double root = 100 * expm1(target / (years + part));
+    for (int step = 0; step < 8 && root > -99 && root < 1e4; step++) {
+        double g = years * log1p(root / 100) + log1p(root * part / 100) - target;
+        double slope = years / (100 + root) + part / (100 + root * part);
+        root -= g / slope;
+    }
+    double g = years * log1p(root / 100) + log1p(root * part / 100) - target;
+    double slope = years / (100 + root) + part / (100 + root * part);
+    *usable = root > -90 && root < 1e4 && isfinite(g) && fabs(g / slope) < 1e-14 * (100 + root);
+    return root;
+}
+
+// Below (-1) or above (1) the root by more than the margin, 0 when mid must be compounded.
+static int SideOfRoot(double mid, double root)
+{
+    double margin = ROOT_MARGIN * (100 + fabs(root));
+    if (mid > -90 && mid < root - margin)
+        return -1;
+    if (mid > root + margin && mid < 1e4)
+        return 1;
+    return 0;
+}
+
 void AnnualizedReturns(double start, const double *ends, int32_t w, double *results,
                        uint32_t count)
 {
     for (uint32_t first = 0; first < count; first += RETURN_LANES) {
         uint32_t lanes = count - first < RETURN_LANES ? count - first : RETURN_LANES;
         ReturnSearch r[RETURN_LANES];
-        for (uint32_t l = 0; l < lanes; l++)
+        double root[RETURN_LANES];
+        int usable[RETURN_LANES];
+        for (uint32_t l = 0; l < lanes; l++) {
             StartReturnSearch(&r[l], start, ends[first + l], w);
+            root[l] = r[l].searching ? GrowthRoot(&r[l], w, &usable[l]) : 0;
+            usable[l] = r[l].searching && usable[l];
+        }
         for (;;) {
             double mid[RETURN_LANES], value[RETURN_LANES];
-            int active[RETURN_LANES], any = 0;
+            int active[RETURN_LANES], side[RETURN_LANES], any = 0, compound = 0;
             for (uint32_t l = 0; l < RETURN_LANES; l++) {
                 active[l] = l < lanes && r[l].searching;
                 mid[l] = active[l] ? NextMidpoint(&r[l]) : 0;
                 active[l] = active[l] && r[l].searching;
                 any |= active[l];
+                side[l] = active[l] && usable[l] ? SideOfRoot(mid[l], root[l]) : 0;
+                compound |= active[l] && side[l] == 0;
                 value[l] = active[l] ? r[l].start : 0;
             }
             if (!any)
                 break;
             // CompoundAtRate for every lane at once: the same steps for each, the lanes'
-            // chains of multiplications and divisions independent of each other.
+            // chains of multiplications and divisions independent of each other. Taking
+            // away a step is adding its negative (the same rounding), so the lanes need
+            // no branch and run in vector lanes.
             int32_t left = w;
-            for (; left >= 60; left -= 60)
-                for (uint32_t l = 0; l < RETURN_LANES; l++)
-                    value[l] = mid[l] >= 0 ? value[l] + PercentOf(value[l], mid[l])
-                                           : value[l] - PercentOf(value[l], mid[l]);
-            if (left > 0)
-                for (uint32_t l = 0; l < RETURN_LANES; l++)
-                    value[l] = mid[l] >= 0 ? value[l] + PercentOf(value[l], mid[l]) * left / 60
-                                           : value[l] - PercentOf(value[l], mid[l]) * left / 60;
+            for (; compound && left >= 60; left -= 60)
+                for (uint32_t l = 0; l < RETURN_LANES; l++) {
+                    double step = PercentOf(value[l], mid[l]);
+                    value[l] += mid[l] >= 0 ? step : -step;
+                }
+            if (compound && left > 0)
+                for (uint32_t l = 0; l < RETURN_LANES; l++) {
+                    double step = PercentOf(value[l], mid[l]) * left / 60;
+                    value[l] += mid[l] >= 0 ? step : -step;
+                }
             for (uint32_t l = 0; l < RETURN_LANES; l++)
                 if (active[l])
-                    TakeMidpoint(&r[l], mid[l], value[l]);
+                    TakeMidpoint(&r[l], mid[l], side[l] < 0   ? -INFINITY
+                                                : side[l] > 0 ? INFINITY
+                                                              : value[l]);
         }
         for (uint32_t l = 0; l < lanes; l++)
             results[first + l] = r[l].result;

@@ -173,23 +173,32 @@ TEST(MoneyMarket, GrowthWalksYearByYear)
 
 TEST(AnnualizedReturns, SideBySideGiveTheSameBitsAsOneByOne)
 {
-    // The searches run eight at a time in lockstep; each must still take exactly its own
-    // steps: gains and losses, guesses raised past 20 and lowered past -20, spans of
-    // less than a year, ends equal to the start, zero, negative and not finite ends, and
-    // batches that do not fill the last group of lanes.
+    // The searches run eight at a time in lockstep, and their early steps are decided
+    // without compounding; each must still take exactly its own steps: gains and losses,
+    // guesses raised past 20 and lowered past -20, spans of less than a year and of a
+    // century, ends equal to the start or a hair from it, ends that compounding at a round
+    // rate reaches exactly, ends near a total loss, zero, negative and not finite ends,
+    // and batches that do not fill the last group of lanes.
     std::mt19937 random(77);
-    std::uniform_real_distribution<double> factor(0.05, 30.0);
-    for (int w : {0, 30, 61, 119, 185, 600, 1501}) {
-        for (uint32_t count : {1u, 3u, 5u, 8u, 9u, 13u, 17u}) {
+    std::uniform_real_distribution<double> power(-1.5, 2.0);
+    for (int w : {0, 30, 61, 119, 185, 600, 1501, 6007}) {
+        for (uint32_t count : {1u, 3u, 5u, 8u, 9u, 13u, 17u, 40u}) {
             std::vector<double> ends(count), results(count);
             for (uint32_t i = 0; i < count; i++)
-                ends[i] = 2.5 * factor(random);
+                ends[i] = 2.5 * pow(10, power(random));
             ends[0] = count > 3 ? 2.5 : ends[0];
             if (count > 4) {
                 ends[1] = 0;
                 ends[2] = -1;
                 ends[3] = NAN;
                 ends[4] = 1e-250;
+            }
+            for (uint32_t i = 5; i + 4 < count; i += 5) {
+                ends[i] = nextafter(2.5, 3.0);
+                ends[i + 1] = 2.5 * (1 - 1e-15 * i);
+                ends[i + 2] = CompoundAtRate(2.5, (double)i, w);
+                ends[i + 3] = CompoundAtRate(2.5, -(double)i / 4, w);
+                ends[i + 4] = 2.5 * pow(1e-3, w / 60.0);
             }
             AnnualizedReturns(2.5, ends.data(), w, results.data(), count);
             for (uint32_t i = 0; i < count; i++) {
