@@ -156,20 +156,74 @@ void VidyaRatios(const FundRecord *fund, uint32_t n, int series, double referenc
     }
 }
 
-void VidyaFromRatios(FundRecord *fund, uint32_t n, int series, const double *ratio)
+typedef double LanePair __attribute__((vector_size(16)));
+
+// The parameters of the lanes as two pairs; lanes past count repeat the last parameter.
+static void LaneParameters(const uint32_t *parameter, uint32_t count, LanePair *low,
+                           LanePair *high)
 {
-    const MaSettings *s = &fund->maSettings[series & 1];
-    uint32_t length = GetMaParam(s, VIDYA_LENGTH);
-    uint32_t percent = GetMaParam(s, VIDYA_PERCENT);
-    NavPoint *p = LimitedPoints(fund, &n, series);
-    if (!p || n == 0 || length == 0)
+    double v[AVERAGE_LANES];
+    for (uint32_t k = 0; k < AVERAGE_LANES; k++)
+        v[k] = parameter[k < count ? k : count - 1];
+    *low = LanePair{v[0], v[1]};
+    *high = LanePair{v[2], v[3]};
+}
+
+// Lane k of the two pairs into out[k], for the count lanes asked for.
+static inline void StoreLanes(double *const *out, uint32_t count, uint32_t i, LanePair low,
+                              LanePair high)
+{
+    out[0][i] = low[0];
+    if (count > 1)
+        out[1][i] = low[1];
+    if (count > 2)
+        out[2][i] = high[0];
+    if (count > 3)
+        out[3][i] = high[1];
+}
+
+void EmaLanes(const FundRecord *fund, uint32_t n, int series, const uint32_t *parameter,
+              uint32_t count, double *const *out)
+{
+    const NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || count == 0 || count > AVERAGE_LANES)
         return;
-    double a = p[0].value;
+    LanePair percentLow, percentHigh;
+    LaneParameters(parameter, count, &percentLow, &percentHigh);
+    LanePair restLow = 100.0 - percentLow, restHigh = 100.0 - percentHigh;
+    LanePair low = {p[0].value, p[0].value}, high = low;
     for (uint32_t i = 0; i < n; i++) {
-        double alpha = percent * ratio[i] / 100;
-        a = (1 - alpha) * a + alpha * p[i].value;
-        p[i].ma = a;
+        LanePair x = {p[i].value, p[i].value};
+        low = (percentLow * x + restLow * low) / 100;
+        high = (percentHigh * x + restHigh * high) / 100;
+        StoreLanes(out, count, i, low, high);
     }
+}
+
+void VidyaLanes(const FundRecord *fund, uint32_t n, int series, const double *ratio,
+                const uint32_t *parameter, uint32_t count, double *const *out)
+{
+    uint32_t length = GetMaParam(&fund->maSettings[series & 1], VIDYA_LENGTH);
+    const NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || length == 0 || count == 0 || count > AVERAGE_LANES)
+        return;
+    LanePair percentLow, percentHigh;
+    LaneParameters(parameter, count, &percentLow, &percentHigh);
+    LanePair low = {p[0].value, p[0].value}, high = low;
+    for (uint32_t i = 0; i < n; i++) {
+        LanePair x = {p[i].value, p[i].value}, r = {ratio[i], ratio[i]};
+        LanePair alphaLow = percentLow * r / 100, alphaHigh = percentHigh * r / 100;
+        low = (1 - alphaLow) * low + alphaLow * x;
+        high = (1 - alphaHigh) * high + alphaHigh * x;
+        StoreLanes(out, count, i, low, high);
+    }
+}
+
+void SetAverage(FundRecord *fund, uint32_t n, int series, const double *ma)
+{
+    NavPoint *p = LimitedPoints(fund, &n, series);
+    for (uint32_t i = 0; p && i < n; i++)
+        p[i].ma = ma[i];
 }
 
 uint32_t VidyaPercentLimit(const FundRecord *fund, int series, double *reference)

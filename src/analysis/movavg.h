@@ -37,12 +37,25 @@ void Ama(FundRecord *fund, uint32_t n, int series);
 // last vidyaLength steps / reference) / 100. reference is the one VidyaPercentLimit
 // delivers for the same length (0 gives alpha 0).
 void Vidya(FundRecord *fund, uint32_t n, int series, double reference);
-// Vidya in two steps, for the search that tries many percents of one length: the
-// ratios vol / reference of points 0..n - 1 into ratio (n elements), then the average
-// of the series' vidyaPercent from them; the same bits as Vidya.
+// The first of Vidya's two steps, for the search that tries many percents of one
+// length: the ratios vol / reference of points 0..n - 1 into ratio (n elements), from
+// which VidyaLanes gives the bits of Vidya.
 void VidyaRatios(const FundRecord *fund, uint32_t n, int series, double reference,
                  double *ratio);
-void VidyaFromRatios(FundRecord *fund, uint32_t n, int series, const double *ratio);
+// The search's averages several parameters at a time: AVERAGE_LANES of them side by
+// side, each lane the very steps of the one-at-a-time average, so that their chains of
+// arithmetic overlap. Each writes the average of parameter[k] over points 0..n - 1 of
+// the series into out[k] (n elements each), for count parameters (1..AVERAGE_LANES);
+// the points' ma fields are not touched. EmaLanes: Ema with emaPercent parameter[k].
+// VidyaLanes: Vidya of the series' vidyaLength with vidyaPercent parameter[k], from that
+// length's ratios (VidyaRatios).
+#define AVERAGE_LANES 4
+void EmaLanes(const FundRecord *fund, uint32_t n, int series, const uint32_t *parameter,
+              uint32_t count, double *const *out);
+void VidyaLanes(const FundRecord *fund, uint32_t n, int series, const double *ratio,
+                const uint32_t *parameter, uint32_t count, double *const *out);
+// Copies an average of n points (as the lane averages give it) into the series' ma fields.
+void SetAverage(FundRecord *fund, uint32_t n, int series, const double *ma);
 
 // Over all points of the series whatever any limit, for the series' vidyaLength L:
 // stores the reference volatility R = mean step * L in *reference (may be null) and

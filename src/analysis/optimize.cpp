@@ -101,6 +101,13 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
     ms->maKind = t;
     KindSearch k = {0.0, t == MA_EMA ? 10u : 2u, 2, 0, 0, 0.0, 0, {}, 0};
     MaParam length = MaLengthParam(t);
+    // The averages of several parameters at once (not for the straightforward
+    // reference, nor without the memory: then one at a time).
+    double *block = nullptr, *averages[AVERAGE_LANES] = {};
+    if (!GridReferenceOnly && (t == MA_EMA || t == MA_VIDYA) && n > 0)
+        block = (double *)AllocZero((size_t)n * AVERAGE_LANES, sizeof(double));
+    for (uint32_t l = 0; block && l < AVERAGE_LANES; l++)
+        averages[l] = block + (size_t)l * n;
     switch (t) {
     case MA_UMA:
     case MA_WMA:
@@ -110,13 +117,28 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
             ScoreTrial(fund, series, &k, v, 0);
         }
         break;
-    case MA_EMA:
+    case MA_EMA: {
+        uint32_t percents[AVERAGE_LANES], used = 0;
         for (uint32_t v = 10; v <= 80; v += 2) {
-            SetMaParam(ms, length, v);
-            Ema(fund, n, series);
-            ScoreTrial(fund, series, &k, v, 0);
+            if (!block) {
+                SetMaParam(ms, length, v);
+                Ema(fund, n, series);
+                ScoreTrial(fund, series, &k, v, 0);
+                continue;
+            }
+            percents[used++] = v;
+            if (used < AVERAGE_LANES && v + 2 <= 80)
+                continue;
+            EmaLanes(fund, n, series, percents, used, averages);
+            for (uint32_t l = 0; l < used; l++) {
+                SetMaParam(ms, length, percents[l]);
+                SetAverage(fund, n, series, averages[l]);
+                ScoreTrial(fund, series, &k, percents[l], 0);
+            }
+            used = 0;
         }
         break;
+    }
     case MA_AMA:
         for (uint32_t v = 2; v <= 30 && v < count; v += 2) {
             SetMaParam(ms, length, v);
@@ -126,20 +148,30 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
         break;
     case MA_VIDYA: {
         // The volatility ratios of a length are the same for all its percents.
-        double *ratio = GridReferenceOnly ? nullptr : (double *)AllocZero(n, sizeof(double));
+        double *ratio = block ? (double *)AllocZero(n, sizeof(double)) : nullptr;
         for (uint32_t v = 2; v <= 20 && v < count; v += 2) {
             SetMaParam(ms, VIDYA_LENGTH, v);
             double reference;
             uint32_t limit = VidyaSearchLimit(fund, series, &reference);
-            if (ratio)
-                VidyaRatios(fund, n, series, reference, ratio);
-            for (uint32_t percent = 2; percent <= limit; percent += 2) {
-                SetMaParam(ms, VIDYA_PERCENT, percent);
-                if (ratio)
-                    VidyaFromRatios(fund, n, series, ratio);
-                else
+            if (!ratio) {
+                for (uint32_t percent = 2; percent <= limit; percent += 2) {
+                    SetMaParam(ms, VIDYA_PERCENT, percent);
                     Vidya(fund, n, series, reference);
-                ScoreTrial(fund, series, &k, v, percent);
+                    ScoreTrial(fund, series, &k, v, percent);
+                }
+                continue;
+            }
+            VidyaRatios(fund, n, series, reference, ratio);
+            for (uint32_t percent = 2; percent <= limit; percent += 2 * AVERAGE_LANES) {
+                uint32_t percents[AVERAGE_LANES], used = 0;
+                for (uint32_t q = percent; q <= limit && used < AVERAGE_LANES; q += 2)
+                    percents[used++] = q;
+                VidyaLanes(fund, n, series, ratio, percents, used, averages);
+                for (uint32_t l = 0; l < used; l++) {
+                    SetMaParam(ms, VIDYA_PERCENT, percents[l]);
+                    SetAverage(fund, n, series, averages[l]);
+                    ScoreTrial(fund, series, &k, v, percents[l]);
+                }
             }
         }
         FreeBlock(ratio);
@@ -149,6 +181,7 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
     default:
         break;
     }
+    FreeBlock(block);
     AddPendingAverages(fund, series, &k);
     SetMaParam(ms, length, k.parameter);
     SetMaParam(ms, MaBuyParam(t), k.buy);

@@ -218,9 +218,10 @@ TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
     }
 }
 
-TEST(VidyaFromRatios, GivesTheBitsOfVidya)
+TEST(AverageLanes, GiveTheBitsOfTheAveragesOneAtATime)
 {
-    // The search computes a length's volatility ratios once and every percent from them.
+    // The search computes several percents side by side, VIDYA from a length's ratios;
+    // every lane, whatever the number of lanes used, must be the one-at-a-time average.
     std::vector<double> values;
     double x = 12;
     for (int i = 0; i < 300; i++) {
@@ -228,25 +229,34 @@ TEST(VidyaFromRatios, GivesTheBitsOfVidya)
         values.push_back(i % 50 < 10 ? 12.0 : x);  // flat stretches too
     }
     FundRecord *f = Fund(values);
-    std::vector<double> ratio(values.size()), first(values.size());
-    for (uint32_t length : {2u, 6u, 20u}) {
-        SetMaParam(&f->maSettings[0], VIDYA_LENGTH, length);
-        double reference;
-        VidyaPercentLimit(f, 0, &reference);
-        for (uint32_t n : {1u, 37u, 300u}) {
-            VidyaRatios(f, n, 0, reference, ratio.data());
-            for (uint32_t percent : {2u, 14u, 126u}) {
-                SetMaParam(&f->maSettings[0], VIDYA_PERCENT, percent);
-                Vidya(f, n, 0, reference);
-                for (uint32_t i = 0; i < n; i++)
-                    first[i] = f->points[0][i].ma;
-                VidyaFromRatios(f, n, 0, ratio.data());
-                for (uint32_t i = 0; i < n; i++)
-                    ASSERT_EQ(memcmp(&first[i], &f->points[0][i].ma, sizeof(double)), 0)
-                        << length << " " << n << " " << percent << " point " << i;
+    MaSettings *ms = &f->maSettings[0];
+    std::vector<double> ratio(values.size()), lane[AVERAGE_LANES];
+    for (std::vector<double> &l : lane)
+        l.assign(values.size(), 0);
+    double *out[AVERAGE_LANES] = {lane[0].data(), lane[1].data(), lane[2].data(), lane[3].data()};
+    const uint32_t percents[AVERAGE_LANES] = {2, 14, 78, 126};
+    auto expectLanes = [&](uint32_t n, uint32_t used, MaParam param, auto one) {
+        for (uint32_t l = 0; l < used; l++) {
+            SetMaParam(ms, param, percents[l]);
+            one(n);
+            for (uint32_t i = 0; i < n; i++)
+                ASSERT_EQ(memcmp(&lane[l][i], &f->points[0][i].ma, sizeof(double)), 0)
+                    << "lanes " << used << " n " << n << " percent " << percents[l] << " point " << i;
+        }
+    };
+    for (uint32_t n : {1u, 37u, 300u})
+        for (uint32_t used = 1; used <= AVERAGE_LANES; used++) {
+            EmaLanes(f, n, 0, percents, used, out);
+            expectLanes(n, used, EMA_PERCENT, [&](uint32_t m) { Ema(f, m, 0); });
+            for (uint32_t length : {2u, 6u, 20u}) {
+                SetMaParam(ms, VIDYA_LENGTH, length);
+                double reference;
+                VidyaPercentLimit(f, 0, &reference);
+                VidyaRatios(f, n, 0, reference, ratio.data());
+                VidyaLanes(f, n, 0, ratio.data(), percents, used, out);
+                expectLanes(n, used, VIDYA_PERCENT, [&](uint32_t m) { Vidya(f, m, 0, reference); });
             }
         }
-    }
 }
 
 }  // namespace
