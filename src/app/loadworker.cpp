@@ -293,6 +293,17 @@ void RelateFund(FundRecord *f)
         Rsi(f, 1);
 }
 
+// The second read pass fills each fund's own arrays, so the files are read on the
+// analysis threads; the status texts, bar steps and messages come out in table order.
+static void ReadSecondPassOnThreads(void)
+{
+    std::vector<AnalysisItem> items(FundCount);
+    for (uint32_t i = 0; i < FundCount; i++)
+        items[i] = AnalysisItem{i, ReadSecondPassFile, 0};
+    AnalyseFundList(items.data(), FundCount, 0);
+    EndSecondPass();
+}
+
 uint32_t LoadThread(void *)
 {
     char path[DATA_PATH_SIZE];
@@ -318,7 +329,7 @@ uint32_t LoadThread(void *)
 
     ReadOptFile(path, OPT_STORE_RECORDS);
     SendText("Second read pass");
-    ReadFundFiles(NAV_SECOND_PASS);
+    ReadSecondPassOnThreads();
     PlatSendProgress(PROGRESS_BAR_RESET, nullptr);
     RemoveUnnamedFunds();
     ConvertDatesToIndexes();

@@ -43,11 +43,13 @@ void AllocateFundTable(uint32_t count)
     FundCount = FundTable ? count : 0;
 }
 
+// Through SendProgress, so that a fund read on another thread has its codes replayed in
+// table order.
 static void SendStatus(const char *format, const char *name)
 {
     char text[REPORT_BUFFER_SIZE];
     FormatText(text, sizeof text, format, name);
-    PlatSendProgress(PROGRESS_STATUS_TEXT, text);
+    SendProgress(PROGRESS_STATUS_TEXT, text);
 }
 
 // A file the overflow check may count: one that can be opened now.
@@ -111,28 +113,34 @@ static void ReadFirstPass(void)
     FundCount = filled;
 }
 
-static void ReadSecondPass(void)
+void ReadSecondPassFile(FundRecord *fund)
 {
-    for (uint32_t i = 0; PassFileNames && i < FundCount; i++) {
-        const char *name = PassFileNames[i];
-        char path[DATA_PATH_SIZE];
-        if (!name || !DataPath(name, path))
-            continue;
-        SendStatus("Second read pass: %s", name);
-        // A file gone since the first pass leaves its record without a name, and the
-        // record is dropped with the other unnamed ones.
-        if (ReadNavFile(path, &FundTable[i], NAV_SECOND_PASS))
-            PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
-    }
+    uint32_t i = (uint32_t)(fund - FundTable);
+    const char *name = PassFileNames && i < FundCount ? PassFileNames[i] : nullptr;
+    char path[DATA_PATH_SIZE];
+    if (!name || !DataPath(name, path))
+        return;
+    SendStatus("Second read pass: %s", name);
+    // A file gone since the first pass leaves its record without a name, and the record
+    // is dropped with the other unnamed ones.
+    if (ReadNavFile(path, fund, NAV_SECOND_PASS))
+        SendProgress(PROGRESS_BAR_STEP, nullptr);
+}
+
+void EndSecondPass(void)
+{
     FreePassFileNames();
 }
 
 void ReadFundFiles(int pass)
 {
-    if (pass == NAV_FIRST_PASS)
+    if (pass == NAV_FIRST_PASS) {
         ReadFirstPass();
-    else
-        ReadSecondPass();
+        return;
+    }
+    for (uint32_t i = 0; i < FundCount; i++)
+        ReadSecondPassFile(&FundTable[i]);
+    EndSecondPass();
 }
 
 void AllocateFundArrays(void)
