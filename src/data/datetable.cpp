@@ -14,6 +14,11 @@ uint32_t LastYearCode;
 uint32_t DateHint;
 int DateOverflowShown;
 
+// Where the last AddDate found or put its date. A file's lines mostly follow each other in
+// time, so its next date is usually that entry or a neighbour; found there, the search
+// is skipped (which has nothing to do for a date present).
+static uint32_t LastAddedAt;
+
 int ComparePackedDates(PackedDate a, PackedDate b)
 {
     // Field by field: the raw word orders by day first.
@@ -33,6 +38,7 @@ void BeginDateTable(void)
 {
     FreeDateTable();
     DateHint = 0;
+    LastAddedAt = 0;
     DateOverflowShown = 0;
     DateTable = (PackedDate *)AllocZero(DATE_TABLE_ROOM, sizeof(PackedDate));
     DateFree = DateTable ? DATE_TABLE_ROOM : 0;
@@ -102,8 +108,16 @@ uint32_t FindDate(PackedDate d)
 
 void AddDate(PackedDate d, const char *path, unsigned line)
 {
-    if (FindDate(d) != DATE_NOT_FOUND)
+    for (uint32_t at = LastAddedAt > 0 ? LastAddedAt - 1 : 0; at <= LastAddedAt + 1; at++)
+        if (at < DateCount && DateTable[at] == d) {
+            LastAddedAt = at;
+            return;
+        }
+    uint32_t found = FindDate(d);
+    if (found != DATE_NOT_FOUND) {
+        LastAddedAt = found;
         return;
+    }
     if (DateFree == 0 || !DateTable) {
         if (!DateOverflowShown) {
             char text[REPORT_BUFFER_SIZE];
@@ -120,6 +134,7 @@ void AddDate(PackedDate d, const char *path, unsigned line)
     DateTable[at] = d;
     DateCount++;
     DateFree--;
+    LastAddedAt = at;
 }
 
 int CompareDates(uint32_t i, uint32_t j)

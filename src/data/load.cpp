@@ -143,7 +143,7 @@ void ReadFundFiles(int pass)
     EndSecondPass();
 }
 
-void AllocateFundArrays(void)
+void AllocateQuarterTable(void)
 {
     FreeBlock(QuarterTable);
     QuarterTable = nullptr;
@@ -154,23 +154,31 @@ void AllocateFundArrays(void)
         QuarterTable = (double *)AllocZero(count, sizeof(double));
         QuarterCount = QuarterTable ? count : 0;
     }
-    for (uint32_t i = 0; i < FundCount; i++) {
-        FundRecord *f = &FundTable[i];
-        if (f->pointCount > 0) {
-            // Each array only when the one before it was had; the first failure ends it.
-            f->points[0] = (NavPoint *)AllocZero(f->pointCount, sizeof(NavPoint));
-            if (f->points[0])
-                f->bandPoints[0] = (BandPoint *)AllocZero(f->pointCount, sizeof(BandPoint));
-            if (f->bandPoints[0])
-                f->macdPoints[0] = (MacdPoint *)AllocZero(f->pointCount, sizeof(MacdPoint));
-            if (f->macdPoints[0])
-                f->rocPoints[0] = (RocPoint *)AllocZero(f->pointCount, sizeof(RocPoint));
-        }
-        if (f->distCount > 0)
-            f->dists = (DistRecord *)AllocZero(f->distCount, sizeof(DistRecord));
-        if (f->splitCount > 0)
-            f->splits = (SplitRecord *)AllocZero(f->splitCount, sizeof(SplitRecord));
+}
+
+void AllocateArraysOf(FundRecord *f)
+{
+    if (f->pointCount > 0) {
+        // Each array only when the one before it was had; the first failure ends it.
+        f->points[0] = (NavPoint *)AllocZero(f->pointCount, sizeof(NavPoint));
+        if (f->points[0])
+            f->bandPoints[0] = (BandPoint *)AllocZero(f->pointCount, sizeof(BandPoint));
+        if (f->bandPoints[0])
+            f->macdPoints[0] = (MacdPoint *)AllocZero(f->pointCount, sizeof(MacdPoint));
+        if (f->macdPoints[0])
+            f->rocPoints[0] = (RocPoint *)AllocZero(f->pointCount, sizeof(RocPoint));
     }
+    if (f->distCount > 0)
+        f->dists = (DistRecord *)AllocZero(f->distCount, sizeof(DistRecord));
+    if (f->splitCount > 0)
+        f->splits = (SplitRecord *)AllocZero(f->splitCount, sizeof(SplitRecord));
+}
+
+void AllocateFundArrays(void)
+{
+    AllocateQuarterTable();
+    for (uint32_t i = 0; i < FundCount; i++)
+        AllocateArraysOf(&FundTable[i]);
 }
 
 void RemoveUnnamedFunds(void)

@@ -43,6 +43,10 @@ void EndSecondPass(void);
 // After the first pass: the QuarterTable and, per fund, the point, band, MACD and ROC
 // arrays of series 0, the distribution and split arrays, sized by the first pass.
 void AllocateFundArrays(void);
+// Its two steps: the QuarterTable, and one fund's arrays (which touch nothing shared, so
+// funds may be given theirs on several threads).
+void AllocateQuarterTable(void);
+void AllocateArraysOf(FundRecord *fund);
 // Removes the records whose file had no NAME line.
 void RemoveUnnamedFunds(void);
 // Replaces the packed dates of points, splits, distributions and exclusions by their
