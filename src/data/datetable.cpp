@@ -14,9 +14,7 @@ uint32_t LastYearCode;
 uint32_t DateHint;
 int DateOverflowShown;
 
-// Where the last AddDate found or put its date. A file's lines mostly follow each other in
-// time, so its next date is usually that entry or a neighbour; found there, the search
-// is skipped (which has nothing to do for a date present).
+// Where the last AddDate found or put its date.
 static uint32_t LastAddedAt;
 
 int ComparePackedDates(PackedDate a, PackedDate b)
@@ -106,18 +104,26 @@ uint32_t FindDate(PackedDate d)
     }
 }
 
-void AddDate(PackedDate d, const char *path, unsigned line)
+uint32_t FindDateNear(PackedDate d, uint32_t *near)
 {
-    for (uint32_t at = LastAddedAt > 0 ? LastAddedAt - 1 : 0; at <= LastAddedAt + 1; at++)
-        if (at < DateCount && DateTable[at] == d) {
-            LastAddedAt = at;
-            return;
+    // The table holds each date once, so an equal entry is the one FindDate would find,
+    // and a date found leaves DateHint alone there too.
+    uint32_t at = *near;
+    for (uint32_t k = at > 0 ? at - 1 : 0; k <= at + 1 && k < DateCount; k++)
+        if (DateTable[k] == d) {
+            *near = k;
+            return k;
         }
     uint32_t found = FindDate(d);
-    if (found != DATE_NOT_FOUND) {
-        LastAddedAt = found;
+    if (found != DATE_NOT_FOUND)
+        *near = found;
+    return found;
+}
+
+void AddDate(PackedDate d, const char *path, unsigned line)
+{
+    if (FindDateNear(d, &LastAddedAt) != DATE_NOT_FOUND)
         return;
-    }
     if (DateFree == 0 || !DateTable) {
         if (!DateOverflowShown) {
             char text[REPORT_BUFFER_SIZE];

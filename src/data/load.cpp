@@ -196,27 +196,28 @@ void RemoveUnnamedFunds(void)
     }
 }
 
-static uint32_t IndexOf16(uint32_t word)
+static uint32_t IndexOf16(uint32_t word, uint32_t *near)
 {
-    uint32_t index = FindDate(word & 0xFFFF);
+    uint32_t index = FindDateNear(word & 0xFFFF, near);
     return (word & 0xFFFF0000u) | (index == DATE_NOT_FOUND ? DATE_INDEX_NONE : index);
 }
 
 void ConvertDatesToIndexes(void)
 {
+    uint32_t near = 0;
     for (uint32_t i = 0; i < FundCount; i++) {
         FundRecord *f = &FundTable[i];
         if (f->points[0])
             for (uint32_t k = 0; k < f->pointCount; k++)
-                f->points[0][k].dateWord = IndexOf16(f->points[0][k].dateWord);
+                f->points[0][k].dateWord = IndexOf16(f->points[0][k].dateWord, &near);
         if (f->splits)
             for (uint32_t k = 0; k < f->splitCount; k++)
-                f->splits[k] = IndexOf16(f->splits[k]);
+                f->splits[k] = IndexOf16(f->splits[k], &near);
         if (f->dists)
             for (uint32_t k = 0; k < f->distCount; k++)
-                f->dists[k].date = FindDate(f->dists[k].date);
+                f->dists[k].date = FindDateNear(f->dists[k].date, &near);
         if (f->excludeDate != 0)
-            f->excludeDate = FindDate(f->excludeDate);
+            f->excludeDate = FindDateNear(f->excludeDate, &near);
     }
 }
 
