@@ -293,6 +293,26 @@ void RelateFund(FundRecord *f)
         Rsi(f, 1);
 }
 
+// A fund's arrays, then its file's second pass into them.
+static void ReadFundArrays(FundRecord *f)
+{
+    AllocateArraysOf(f);
+    ReadSecondPassFile(f);
+}
+
+// The second read pass fills each fund's own arrays, so the arrays are allocated (the
+// zero-filling and the first touch of their pages are much of a load with the opt cache)
+// and the files read on the analysis threads; the status texts, bar steps and messages
+// come out in table order.
+static void ReadSecondPassOnThreads(void)
+{
+    std::vector<AnalysisItem> items(FundCount);
+    for (uint32_t i = 0; i < FundCount; i++)
+        items[i] = AnalysisItem{i, ReadFundArrays, 0};
+    AnalyseFundList(items.data(), FundCount, 0);
+    EndSecondPass();
+}
+
 uint32_t LoadThread(void *)
 {
     char path[DATA_PATH_SIZE];
@@ -314,11 +334,11 @@ uint32_t LoadThread(void *)
     PlatSendProgress(PROGRESS_BAR_RESET, nullptr);
     SendText("");
     FinishDateTable();
-    AllocateFundArrays();
+    AllocateQuarterTable();
 
     ReadOptFile(path, OPT_STORE_RECORDS);
     SendText("Second read pass");
-    ReadFundFiles(NAV_SECOND_PASS);
+    ReadSecondPassOnThreads();
     PlatSendProgress(PROGRESS_BAR_RESET, nullptr);
     RemoveUnnamedFunds();
     ConvertDatesToIndexes();

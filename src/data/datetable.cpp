@@ -14,6 +14,9 @@ uint32_t LastYearCode;
 uint32_t DateHint;
 int DateOverflowShown;
 
+// Where the last AddDate found or put its date.
+static uint32_t LastAddedAt;
+
 int ComparePackedDates(PackedDate a, PackedDate b)
 {
     // Field by field: the raw word orders by day first.
@@ -33,6 +36,7 @@ void BeginDateTable(void)
 {
     FreeDateTable();
     DateHint = 0;
+    LastAddedAt = 0;
     DateOverflowShown = 0;
     DateTable = (PackedDate *)AllocZero(DATE_TABLE_ROOM, sizeof(PackedDate));
     DateFree = DateTable ? DATE_TABLE_ROOM : 0;
@@ -100,9 +104,25 @@ uint32_t FindDate(PackedDate d)
     }
 }
 
+uint32_t FindDateNear(PackedDate d, uint32_t *near)
+{
+    // The table holds each date once, so an equal entry is the one FindDate would find,
+    // and a date found leaves DateHint alone there too.
+    uint32_t at = *near;
+    for (uint32_t k = at > 0 ? at - 1 : 0; k <= at + 1 && k < DateCount; k++)
+        if (DateTable[k] == d) {
+            *near = k;
+            return k;
+        }
+    uint32_t found = FindDate(d);
+    if (found != DATE_NOT_FOUND)
+        *near = found;
+    return found;
+}
+
 void AddDate(PackedDate d, const char *path, unsigned line)
 {
-    if (FindDate(d) != DATE_NOT_FOUND)
+    if (FindDateNear(d, &LastAddedAt) != DATE_NOT_FOUND)
         return;
     if (DateFree == 0 || !DateTable) {
         if (!DateOverflowShown) {
@@ -120,6 +140,7 @@ void AddDate(PackedDate d, const char *path, unsigned line)
     DateTable[at] = d;
     DateCount++;
     DateFree--;
+    LastAddedAt = at;
 }
 
 int CompareDates(uint32_t i, uint32_t j)

@@ -20,6 +20,10 @@ extern int DateOverflowShown;   // the overflow message was shown in this load
 void BeginDateTable(void);
 // Index of d, or DATE_NOT_FOUND (then DateHint tells where d would go).
 uint32_t FindDate(PackedDate d);
+// FindDate, but first looking at the entry *near and its two neighbours, where the dates
+// of a file, taken in their order, mostly are; *near becomes the index found. The same
+// result and DateHint as FindDate.
+uint32_t FindDateNear(PackedDate d, uint32_t *near);
 // Inserts d unless present. Without a free slot reports "%s(%u): DATE overflow (64K)"
 // (path, line), once per load, and drops the date.
 void AddDate(PackedDate d, const char *path, unsigned line);

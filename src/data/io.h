@@ -1,4 +1,4 @@
-// The byte-at-a-time file layer over 512-byte blocks: one file open at a time.
+// The byte-at-a-time file layer over 512-byte blocks: one file open at a time per thread.
 #ifndef VANTRY_IO_H
 #define VANTRY_IO_H
 
@@ -7,14 +7,18 @@
 #define IO_BUFFER_SIZE 512u
 #define IO_GENERIC_READ 0x80000000u
 #define IO_GENERIC_WRITE 0x40000000u
+#define IO_READ_AHEAD 65536u
 
-// Counts the files opened, so that state kept beside the layer (the tokenizer's pending
-// line end) can tell when it belongs to an earlier file.
-extern uint32_t IoOpenCount;
+// Counts the files this thread opened, so that state kept beside the layer (the
+// tokenizer's pending line end) can tell when it belongs to an earlier file.
+extern thread_local uint32_t IoOpenCount;
 
 // Opens path for reading (access IO_GENERIC_READ; shared read, sequential) or writing
 // (any other access; created always, not shared) over the caller's 512-byte buffer.
-// path and buffer must stay valid while the file is open. Returns 1, or 0 on failure:
+// path and buffer must stay valid while the file is open. The layer's state belongs to
+// the calling thread, so threads may each read a file of their own at the same time;
+// reading takes the file IO_READ_AHEAD bytes at a time and hands them out in 512-byte
+// fills. Returns 1, or 0 on failure:
 // a missing file is silent, any other failure reports "Can't open %s".
 int IoOpen(const char *path, uint32_t access, unsigned char *buffer);
 // Closes the file without flushing. 1 / 0 ("CloseHandle(%s)").

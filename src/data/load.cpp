@@ -43,11 +43,13 @@ void AllocateFundTable(uint32_t count)
     FundCount = FundTable ? count : 0;
 }
 
+// Through SendProgress, so that a fund read on another thread has its codes replayed in
+// table order.
 static void SendStatus(const char *format, const char *name)
 {
     char text[REPORT_BUFFER_SIZE];
     FormatText(text, sizeof text, format, name);
-    PlatSendProgress(PROGRESS_STATUS_TEXT, text);
+    SendProgress(PROGRESS_STATUS_TEXT, text);
 }
 
 // A file the overflow check may count: one that can be opened now.
@@ -111,31 +113,37 @@ static void ReadFirstPass(void)
     FundCount = filled;
 }
 
-static void ReadSecondPass(void)
+void ReadSecondPassFile(FundRecord *fund)
 {
-    for (uint32_t i = 0; PassFileNames && i < FundCount; i++) {
-        const char *name = PassFileNames[i];
-        char path[DATA_PATH_SIZE];
-        if (!name || !DataPath(name, path))
-            continue;
-        SendStatus("Second read pass: %s", name);
-        // A file gone since the first pass leaves its record without a name, and the
-        // record is dropped with the other unnamed ones.
-        if (ReadNavFile(path, &FundTable[i], NAV_SECOND_PASS))
-            PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
-    }
+    uint32_t i = (uint32_t)(fund - FundTable);
+    const char *name = PassFileNames && i < FundCount ? PassFileNames[i] : nullptr;
+    char path[DATA_PATH_SIZE];
+    if (!name || !DataPath(name, path))
+        return;
+    SendStatus("Second read pass: %s", name);
+    // A file gone since the first pass leaves its record without a name, and the record
+    // is dropped with the other unnamed ones.
+    if (ReadNavFile(path, fund, NAV_SECOND_PASS))
+        SendProgress(PROGRESS_BAR_STEP, nullptr);
+}
+
+void EndSecondPass(void)
+{
     FreePassFileNames();
 }
 
 void ReadFundFiles(int pass)
 {
-    if (pass == NAV_FIRST_PASS)
+    if (pass == NAV_FIRST_PASS) {
         ReadFirstPass();
-    else
-        ReadSecondPass();
+        return;
+    }
+    for (uint32_t i = 0; i < FundCount; i++)
+        ReadSecondPassFile(&FundTable[i]);
+    EndSecondPass();
 }
 
-void AllocateFundArrays(void)
+void AllocateQuarterTable(void)
 {
     FreeBlock(QuarterTable);
     QuarterTable = nullptr;
@@ -146,23 +154,31 @@ void AllocateFundArrays(void)
         QuarterTable = (double *)AllocZero(count, sizeof(double));
         QuarterCount = QuarterTable ? count : 0;
     }
-    for (uint32_t i = 0; i < FundCount; i++) {
-        FundRecord *f = &FundTable[i];
-        if (f->pointCount > 0) {
-            // Each array only when the one before it was had; the first failure ends it.
-            f->points[0] = (NavPoint *)AllocZero(f->pointCount, sizeof(NavPoint));
-            if (f->points[0])
-                f->bandPoints[0] = (BandPoint *)AllocZero(f->pointCount, sizeof(BandPoint));
-            if (f->bandPoints[0])
-                f->macdPoints[0] = (MacdPoint *)AllocZero(f->pointCount, sizeof(MacdPoint));
-            if (f->macdPoints[0])
-                f->rocPoints[0] = (RocPoint *)AllocZero(f->pointCount, sizeof(RocPoint));
-        }
-        if (f->distCount > 0)
-            f->dists = (DistRecord *)AllocZero(f->distCount, sizeof(DistRecord));
-        if (f->splitCount > 0)
-            f->splits = (SplitRecord *)AllocZero(f->splitCount, sizeof(SplitRecord));
+}
+
+void AllocateArraysOf(FundRecord *f)
+{
+    if (f->pointCount > 0) {
+        // Each array only when the one before it was had; the first failure ends it.
+        f->points[0] = (NavPoint *)AllocZero(f->pointCount, sizeof(NavPoint));
+        if (f->points[0])
+            f->bandPoints[0] = (BandPoint *)AllocZero(f->pointCount, sizeof(BandPoint));
+        if (f->bandPoints[0])
+            f->macdPoints[0] = (MacdPoint *)AllocZero(f->pointCount, sizeof(MacdPoint));
+        if (f->macdPoints[0])
+            f->rocPoints[0] = (RocPoint *)AllocZero(f->pointCount, sizeof(RocPoint));
     }
+    if (f->distCount > 0)
+        f->dists = (DistRecord *)AllocZero(f->distCount, sizeof(DistRecord));
+    if (f->splitCount > 0)
+        f->splits = (SplitRecord *)AllocZero(f->splitCount, sizeof(SplitRecord));
+}
+
+void AllocateFundArrays(void)
+{
+    AllocateQuarterTable();
+    for (uint32_t i = 0; i < FundCount; i++)
+        AllocateArraysOf(&FundTable[i]);
 }
 
 void RemoveUnnamedFunds(void)
@@ -180,27 +196,28 @@ void RemoveUnnamedFunds(void)
     }
 }
 
-static uint32_t IndexOf16(uint32_t word)
+static uint32_t IndexOf16(uint32_t word, uint32_t *near)
 {
-    uint32_t index = FindDate(word & 0xFFFF);
+    uint32_t index = FindDateNear(word & 0xFFFF, near);
     return (word & 0xFFFF0000u) | (index == DATE_NOT_FOUND ? DATE_INDEX_NONE : index);
 }
 
 void ConvertDatesToIndexes(void)
 {
+    uint32_t near = 0;
     for (uint32_t i = 0; i < FundCount; i++) {
         FundRecord *f = &FundTable[i];
         if (f->points[0])
             for (uint32_t k = 0; k < f->pointCount; k++)
-                f->points[0][k].dateWord = IndexOf16(f->points[0][k].dateWord);
+                f->points[0][k].dateWord = IndexOf16(f->points[0][k].dateWord, &near);
         if (f->splits)
             for (uint32_t k = 0; k < f->splitCount; k++)
-                f->splits[k] = IndexOf16(f->splits[k]);
+                f->splits[k] = IndexOf16(f->splits[k], &near);
         if (f->dists)
             for (uint32_t k = 0; k < f->distCount; k++)
-                f->dists[k].date = FindDate(f->dists[k].date);
+                f->dists[k].date = FindDateNear(f->dists[k].date, &near);
         if (f->excludeDate != 0)
-            f->excludeDate = FindDate(f->excludeDate);
+            f->excludeDate = FindDateNear(f->excludeDate, &near);
     }
 }
 

@@ -35,9 +35,18 @@ void AllocateFundTable(uint32_t count);
 // overflow!" when the listing holds more readable files than there are records; the
 // second reads the same files into the same records.
 void ReadFundFiles(int pass);
+// The second pass of one record of FundTable, with its status text and bar step; funds
+// may be read on several threads, each its own. EndSecondPass after the last one frees
+// the first pass's list of file names.
+void ReadSecondPassFile(FundRecord *fund);
+void EndSecondPass(void);
 // After the first pass: the QuarterTable and, per fund, the point, band, MACD and ROC
 // arrays of series 0, the distribution and split arrays, sized by the first pass.
 void AllocateFundArrays(void);
+// Its two steps: the QuarterTable, and one fund's arrays (which touch nothing shared, so
+// funds may be given theirs on several threads).
+void AllocateQuarterTable(void);
+void AllocateArraysOf(FundRecord *fund);
 // Removes the records whose file had no NAME line.
 void RemoveUnnamedFunds(void);
 // Replaces the packed dates of points, splits, distributions and exclusions by their

@@ -407,6 +407,16 @@ static void ReplaceString(char **field, const char *text)
     *field = CopyString(text, strlen(text));
 }
 
+// The second pass may read several files at once, on threads of their own.
+static void RaiseMaxNameWidth(uint32_t width)
+{
+    uint32_t seen = __atomic_load_n(&MaxNameWidth, __ATOMIC_RELAXED);
+    while (width > seen &&
+           !__atomic_compare_exchange_n(&MaxNameWidth, &seen, width, false, __ATOMIC_RELAXED,
+                                        __ATOMIC_RELAXED)) {
+    }
+}
+
 // NAME, URL or CATEGORY = rest of line.
 static void ReadKeywordLine(NavParse *p, int which)
 {
@@ -423,9 +433,7 @@ static void ReadKeywordLine(NavParse *p, int which)
     const char *text = p->token;
     FundRecord *fund = p->fund;
     if (which == 0) {
-        uint32_t width = PlatTextWidth(text, (uint32_t)strlen(text));
-        if (width > MaxNameWidth)
-            MaxNameWidth = width;
+        RaiseMaxNameWidth(PlatTextWidth(text, (uint32_t)strlen(text)));
         if (p->pass == NAV_SECOND_PASS)
             ReplaceString(&fund->name, text);
     } else if (which == 1) {

@@ -14,7 +14,8 @@
 // allocated with the first pass's counts, from their last element towards their first,
 // never past them. Every malformed line is reported (ReportError) and skipped; messages
 // name the file by path. Returns 1 when the file could be opened, whatever it held; 0
-// when not (a missing file without a message).
+// when not (a missing file without a message). The second pass writes nothing shared but
+// MaxNameWidth (raised atomically), so several threads may each read a fund of their own.
 int ReadNavFile(const char *path, FundRecord *fund, int pass);
 
 // The short name of a path: the file name after the last separator up to its first ".".

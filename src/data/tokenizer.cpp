@@ -4,13 +4,14 @@
 #include "base/errors.h"
 #include "data/io.h"
 
-uint8_t TokenDigitSlots[9];
+thread_local uint8_t TokenDigitSlots[9];
 
 // A line end that GetNumber read but leaves for its caller. Pushing its bytes back through
 // IoUngetB cannot work when the line end began in the previous buffer fill or at the end
 // of the file, so the token itself waits here.
-static int PendingLineEnd;
-static uint32_t PendingFile;  // IoOpenCount of the file the pending line end belongs to
+// Per thread, as the byte layer's state is.
+static thread_local int PendingLineEnd;
+static thread_local uint32_t PendingFile;  // IoOpenCount of the file the line end belongs to
 
 void ResetTokenizer(void)
 {

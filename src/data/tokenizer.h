@@ -36,8 +36,9 @@ static inline int TokenDigits(int kind)
 // The display name that messages use ("END OF FILE", "3 DIGIT NUMBER", ...).
 const char *TokenName(int kind);
 
-// The digit values of the last number token, first digit first (slots d1..d9).
-extern uint8_t TokenDigitSlots[9];
+// The digit values of the last number token this thread read, first digit first (slots
+// d1..d9).
+extern thread_local uint8_t TokenDigitSlots[9];
 // The value of the first n digit slots.
 uint32_t DigitSlotsValue(int n);
 

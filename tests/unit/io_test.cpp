@@ -29,7 +29,8 @@ std::string OpenRead(const std::string &bytes)
 
 TEST(IoRead, EveryByteAcrossSeveralFillsThenEndOfFile)
 {
-    for (size_t size : {0u, 1u, 511u, 512u, 513u, 1024u, 1537u}) {
+    for (size_t size : {0u, 1u, 511u, 512u, 513u, 1024u, 1537u, IO_READ_AHEAD - 1, IO_READ_AHEAD,
+                        2 * IO_READ_AHEAD + 513}) {
         std::string bytes = Pattern(size);
         OpenRead(bytes);
         EXPECT_EQ(IoFileSize(), size);

@@ -2,6 +2,8 @@
 // with and without an index fund, the chart axis extents, and the opt cache written.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <string>
 #include <vector>
 
@@ -71,6 +73,32 @@ TEST(LoadWorker, ProgressCodesInTheirOrder)
     std::string opt = ReadWholeFile(dir + "/opt");
     EXPECT_EQ(opt.rfind("FUND ", 0), 0u);
     EXPECT_NE(opt.find("\r\nIDX "), std::string::npos);
+}
+
+TEST(LoadWorker, BadFilesGiveTheSameMessagesAndCodesOnOneThreadAsOnSeveral)
+{
+    std::string dir = MakeTempDir();
+    const char *const bad[] = {"01/05/99 DIV = .1, DIV = .2\n", "01/12/99 XYZ\n", "URL\n",
+                               "01/19/99 EXCLUDE\n01/26/99 EXCLUDE\n", "02/02/99 SPLIT 0 FOR 1\n"};
+    for (int i = 0; i < 12; i++)
+        WriteFile(dir, "F" + std::to_string(10 + i) + ".NAV",
+                  (i == 7 ? "" : "NAME=F\n") + WeeklyLines(10, 0.1 * i, 12) + bad[i % 5]);
+    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    PlatSetProgressSink(RecordCode);
+    std::vector<std::string> texts[2], codes[2];
+    for (int run = 0; run < 2; run++) {
+        LoadAnalysisThreads = run == 0 ? 1 : 4;
+        remove((dir + "/opt").c_str());
+        ClearMessages();
+        Codes.clear();
+        LoadThread(nullptr);
+        texts[run] = MessageTexts();
+        codes[run] = Codes;
+    }
+    LoadAnalysisThreads = 0;
+    EXPECT_GE(texts[0].size(), 12u);
+    EXPECT_EQ(texts[1], texts[0]);
+    EXPECT_EQ(codes[1], codes[0]);
 }
 
 TEST(LoadWorker, AnEmptyDirectoryStillEndsWithReadyAndBusyOff)
