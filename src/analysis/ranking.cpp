@@ -1,20 +1,71 @@
-// The fund list's order: stable insertions of whole records over FundTable.
+// The fund list's order: stable insertions over FundTable.
 #include "analysis/ranking.h"
 
 #include <math.h>
 #include <string.h>
 
 #include "analysis/analyst.h"
+#include "data/alloc.h"
 #include "data/viewflags.h"
 
 SortFundsHook SortFundsZeroLineHook;
 SortFundsHook SortFundsResyncHook;
+
+// The steps of the sort move indexes into FundTable, not the records: a record is large,
+// and an insertion past n funds would move n of them. Order[i] is the record at
+// position i; a step ends by putting the records into that order, each record moved
+// once. Keys, when set, holds each record's ranking key. Without the memory for the
+// order, the steps move the records themselves, to the same result.
+static uint32_t *Order;
+static double *Keys;
+
+static void BeginOrder(void)
+{
+    Order = (uint32_t *)AllocZero(FundCount, sizeof(uint32_t));
+    for (uint32_t i = 0; Order && i < FundCount; i++)
+        Order[i] = i;
+}
+
+// The records into Order's order, one cycle of the permutation at a time.
+static void EndOrder(void)
+{
+    for (uint32_t start = 0; Order && start < FundCount; start++) {
+        if (Order[start] == start)
+            continue;
+        FundRecord first = FundTable[start];
+        uint32_t at = start;
+        while (Order[at] != start) {
+            uint32_t from = Order[at];
+            FundTable[at] = FundTable[from];
+            Order[at] = at;
+            at = from;
+        }
+        FundTable[at] = first;
+        Order[at] = at;
+    }
+    FreeBlock(Order);
+    Order = nullptr;
+}
+
+static FundRecord *RecordAt(uint32_t i)
+{
+    return &FundTable[Order ? Order[i] : i];
+}
 
 // Moves the record at from to position to, shifting the records between by one.
 static void MoveRecord(uint32_t from, uint32_t to)
 {
     if (from == to)
         return;
+    if (Order) {
+        uint32_t moving = Order[from];
+        if (from > to)
+            memmove(&Order[to + 1], &Order[to], (from - to) * sizeof(uint32_t));
+        else
+            memmove(&Order[from], &Order[from + 1], (to - from) * sizeof(uint32_t));
+        Order[to] = moving;
+        return;
+    }
     FundRecord moving = FundTable[from];
     if (from > to)
         memmove(&FundTable[to + 1], &FundTable[to], (from - to) * sizeof(FundRecord));
@@ -30,15 +81,17 @@ static int CompareNames(const FundRecord *a, const FundRecord *b)
 
 void SortFundsByName(void)
 {
+    BeginOrder();
     for (uint32_t i = 1; i < FundCount; i++) {
-        if (CompareNames(&FundTable[i - 1], &FundTable[i]) <= 0)
+        if (CompareNames(RecordAt(i - 1), RecordAt(i)) <= 0)
             continue;
         // The first record greater than this one; the one before it is, so j < i.
         uint32_t j = 0;
-        while (CompareNames(&FundTable[j], &FundTable[i]) <= 0)
+        while (CompareNames(RecordAt(j), RecordAt(i)) <= 0)
             j++;
         MoveRecord(i, j);
     }
+    EndOrder();
 }
 
 int KeySeries(const FundRecord *fund)
@@ -89,14 +142,20 @@ int KeyOfChart(const FundRecord *fund, uint32_t chartKind, double *key)
 
 static double KeyAt(uint32_t i, uint32_t chartKind)
 {
+    if (Keys)
+        return Keys[Order[i]];
     double key = 0;
-    KeyOfChart(&FundTable[i], chartKind, &key);
+    KeyOfChart(RecordAt(i), chartKind, &key);
     return key;
 }
 
 // Only a strictly smaller key lets a fund pass, so equal keys keep their order.
 static void RankDescending(uint32_t chartKind)
 {
+    // A key depends on its record alone: each is taken once.
+    Keys = Order ? (double *)AllocZero(FundCount, sizeof(double)) : nullptr;
+    for (uint32_t i = 0; Keys && i < FundCount; i++)
+        KeyOfChart(&FundTable[i], chartKind, &Keys[i]);
     for (uint32_t i = 1; i < FundCount; i++) {
         double key = KeyAt(i, chartKind);
         if (!(KeyAt(i - 1, chartKind) < key))
@@ -106,6 +165,8 @@ static void RankDescending(uint32_t chartKind)
             j++;
         MoveRecord(i, j);
     }
+    FreeBlock(Keys);
+    Keys = nullptr;
 }
 
 int SignalHolding(const FundRecord *fund, int series)
@@ -129,7 +190,7 @@ int SignalHolding(const FundRecord *fund, int series)
 // bit counts twice.
 static int HoldingSum(uint32_t i)
 {
-    return SignalHolding(&FundTable[i], 0) + SignalHolding(&FundTable[i], 1);
+    return SignalHolding(RecordAt(i), 0) + SignalHolding(RecordAt(i), 1);
 }
 
 static void GroupSignals(void)
@@ -149,9 +210,11 @@ void ChartRanking(void)
     double unused;
     if (FundCount == 0 || !KeyOfChart(&FundTable[0], ChartKind, &unused))
         return;
+    BeginOrder();
     RankDescending(ChartKind);
     if (ChartKind == CHART_SIGNALS)
         GroupSignals();
+    EndOrder();
 }
 
 static int IsInPortfolio(const FundRecord *fund)
@@ -166,21 +229,25 @@ static uint32_t GroupingCategory(const FundRecord *fund)
 
 void CategoryGrouping(void)
 {
+    BeginOrder();
     uint32_t top = 0;
     for (uint32_t c = 1; c < CATEGORY_COUNT; c++)
         for (uint32_t i = top; i < FundCount; i++)
-            if (GroupingCategory(&FundTable[i]) == c)
+            if (GroupingCategory(RecordAt(i)) == c)
                 MoveRecord(i, top++);
+    EndOrder();
 }
 
 void GatherPortfolioFunds(void)
 {
+    BeginOrder();
     uint32_t end = FundCount;
-    while (end > 0 && IsInPortfolio(&FundTable[end - 1]))
+    while (end > 0 && IsInPortfolio(RecordAt(end - 1)))
         end--;
     for (uint32_t i = end; i-- > 0;)
-        if (IsInPortfolio(&FundTable[i]))
+        if (IsInPortfolio(RecordAt(i)))
             MoveRecord(i, --end);
+    EndOrder();
 }
 
 void SortFunds(void)
