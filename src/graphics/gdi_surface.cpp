@@ -173,27 +173,82 @@ uint32_t MaskBox(int32_t left, int32_t top, int32_t right, int32_t bottom)
     return found;
 }
 
+// The pen of the last run drawn stays selected until the holding ends, when the
+// context's own pen goes back; pens of colours outside the palette are made once a
+// holding. A run needs no call but its PolyPolyline when the last run had its colour.
+HGDIOBJ HeldOriginalPen;           // the context's pen before the first run's, or null
+HPEN HeldSelectedPen;              // the pen the last run left selected, or null
+const uint32_t HELD_MADE_PENS = 8;
+RgbColour HeldMadeColours[HELD_MADE_PENS];
+HPEN HeldMadePens[HELD_MADE_PENS];
+uint32_t HeldMadeCount;
+
+// The palette's pen of colour or one made for the holding; null when no more can be made.
+HPEN HeldPenOf(RgbColour colour)
+{
+    int i = PaletteIndexOf(colour);
+    if (i >= 0 && GdiPens[i])
+        return (HPEN)GdiPens[i];
+    for (uint32_t k = 0; k < HeldMadeCount; k++)
+        if (HeldMadeColours[k] == colour)
+            return HeldMadePens[k];
+    if (HeldMadeCount == HELD_MADE_PENS)
+        return nullptr;
+    HPEN pen = CreatePen(PS_SOLID, 1, ColourRefOf(colour));
+    if (pen) {
+        HeldMadeColours[HeldMadeCount] = colour;
+        HeldMadePens[HeldMadeCount++] = pen;
+    }
+    return pen;
+}
+
+// Puts the context's own pen back and deletes the pens made for the holding.
+void ReleaseHeldPens(HDC dc)
+{
+    if (HeldOriginalPen && !SelectObject(dc, HeldOriginalPen))
+        ReportWin32("SelectObject draw 2");
+    HeldOriginalPen = nullptr;
+    HeldSelectedPen = nullptr;
+    for (uint32_t k = 0; k < HeldMadeCount; k++)
+        DeleteObject(HeldMadePens[k]);
+    HeldMadeCount = 0;
+}
+
 // Draws run r with one call and clears its bits. Its failures are reported here: the
 // call that led to it did not fail.
 void DrawRun(uint32_t r)
 {
     HeldRun *run = &HeldRuns[r];
-    uint32_t steps = SurfaceFailedSteps;
-    SurfaceFailedSteps = 0;
     HDC dc = (HDC)HeldTarget->dc;
-    int made;
-    HPEN pen = PenOf(run->colour, &made);
-    HGDIOBJ previous = SelectStep(dc, pen);
+    HPEN pen = HeldPenOf(run->colour);
+    if (pen && pen != HeldSelectedPen) {
+        HGDIOBJ previous = SelectObject(dc, pen);
+        if (!previous || previous == HGDI_ERROR) {
+            ReportWin32("SelectObject draw 1");
+        } else {
+            if (!HeldOriginalPen)
+                HeldOriginalPen = previous;
+            HeldSelectedPen = pen;
+        }
+    }
+    // Without a pen of its own the run is drawn with a pen made for this call alone.
+    int made = 0;
+    HGDIOBJ previous = nullptr;
+    if (!pen) {
+        uint32_t steps = SurfaceFailedSteps;
+        SurfaceFailedSteps = 0;
+        pen = PenOf(run->colour, &made);
+        previous = SelectStep(dc, pen);
+        if (SurfaceFailedSteps & SURFACE_STEP_SELECT)
+            ReportWin32("SelectObject draw 1");
+        SurfaceFailedSteps = steps;
+    }
     if (!PolyPolyline(dc, run->points, run->counts, run->lineCount))
         ReportWin32("PolyPolyline");
-    RestoreStep(dc, previous);
+    if (previous && !SelectObject(dc, previous))
+        ReportWin32("SelectObject draw 2");
     if (made && pen)
         DeleteObject(pen);
-    if (SurfaceFailedSteps & SURFACE_STEP_SELECT)
-        ReportWin32("SelectObject draw 1");
-    if (SurfaceFailedSteps & SURFACE_STEP_RESTORE)
-        ReportWin32("SelectObject draw 2");
-    SurfaceFailedSteps = steps;
     const POINT *p = run->points;
     for (uint32_t k = 0; k < run->lineCount; k++) {
         for (uint32_t j = 1; j < run->counts[k]; j++)
@@ -285,8 +340,10 @@ int HoldBox(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bot
 
 static int GdiHoldLines(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
-    if (HeldTarget)
+    if (HeldTarget) {
         DrawHeld(HeldTarget);
+        ReleaseHeldPens((HDC)HeldTarget->dc);
+    }
     FreeBlock(HeldMask);
     HeldMask = nullptr;
     HeldTarget = nullptr;
@@ -308,6 +365,7 @@ static int GdiDrawHeldLines(DrawTarget *t)
     if (t != HeldTarget)
         return 1;
     DrawHeld(t);
+    ReleaseHeldPens(DcOf(t));
     FreeBlock(HeldMask);
     HeldMask = nullptr;
     HeldTarget = nullptr;
