@@ -100,6 +100,7 @@ struct HeldRun {
 
 HeldRun HeldRuns[HELD_RUNS];
 uint32_t HeldBusy;                 // bit r: run r holds at least one polyline
+uint16_t HeldBefore[HELD_RUNS];    // runs to be drawn before run r (a closed set)
 DrawTarget *HeldTarget;            // the target holding lines, or null
 int32_t HeldLeft, HeldTop, HeldRight, HeldBottom;
 uint16_t *HeldMask;                // counted block, (right - left) x (bottom - top)
@@ -257,15 +258,31 @@ void DrawRun(uint32_t r)
     }
     run->pointCount = run->lineCount = 0;
     HeldBusy &= ~(1u << r);
+    HeldBefore[r] = 0;
+    for (uint32_t x = 0; x < HELD_RUNS; x++)
+        HeldBefore[x] &= (uint16_t)~(1u << r);
 }
 
-// Draws the runs of bits whose colour is not keep (every run of bits when keepAny is 0).
+// Draws run r after the runs that must come before it.
+void DrawRunInOrder(uint32_t r)
+{
+    uint32_t before;
+    while ((before = HeldBefore[r] & HeldBusy) != 0) {
+        uint32_t b = 0;
+        while (!(before >> b & 1))
+            b++;
+        DrawRunInOrder(b);
+    }
+    DrawRun(r);
+}
+
+// Draws the runs of bits whose colour is not keep (every run of bits when keepAny is 0),
+// each after the runs that must come before it.
 void DrawRunsOf(uint32_t bits, int keepAny, RgbColour keep)
 {
-    bits &= HeldBusy;
-    for (uint32_t r = 0; bits; r++, bits >>= 1)
-        if ((bits & 1) && !(keepAny && HeldRuns[r].colour == keep))
-            DrawRun(r);
+    for (uint32_t r = 0; r < HELD_RUNS; r++)
+        if ((bits & HeldBusy) >> r & 1 && !(keepAny && HeldRuns[r].colour == keep))
+            DrawRunInOrder(r);
 }
 
 // Draws every held run of t (nothing when t holds none).
@@ -281,18 +298,40 @@ int Holding(const DrawTarget *t)
     return t == HeldTarget && !t->xorMode;
 }
 
-// Keeps the segment in its colour's run when it lies in the area; 0 when it must be
-// drawn at once. Runs of other colours under it are drawn first.
-int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, RgbColour colour)
+// The busy run of colour, or HELD_RUNS.
+uint32_t RunOf(RgbColour colour)
 {
-    DrawRunsOf(MaskLine(x1, y1, x2, y2, MASK_TEST, 0), 1, colour);
-    int32_t minX = x1 < x2 ? x1 : x2, maxX = x1 < x2 ? x2 : x1;
-    int32_t minY = y1 < y2 ? y1 : y2, maxY = y1 < y2 ? y2 : y1;
-    if (minX < HeldLeft || maxX >= HeldRight || minY < HeldTop || maxY >= HeldBottom)
-        return 0;
     uint32_t r = 0;
     while (r < HELD_RUNS && !((HeldBusy >> r & 1) && HeldRuns[r].colour == colour))
         r++;
+    return r;
+}
+
+// Keeps the segment in its colour's run when it lies in the area; 0 when it must be
+// drawn at once, after the runs of other colours under it. A kept segment must come after
+// the runs of other colours under it: their run is marked to be drawn before its own,
+// unless that run must already come before one of them; then those are drawn now.
+int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, RgbColour colour)
+{
+    uint32_t under = MaskLine(x1, y1, x2, y2, MASK_TEST, 0);
+    int32_t minX = x1 < x2 ? x1 : x2, maxX = x1 < x2 ? x2 : x1;
+    int32_t minY = y1 < y2 ? y1 : y2, maxY = y1 < y2 ? y2 : y1;
+    if (minX < HeldLeft || maxX >= HeldRight || minY < HeldTop || maxY >= HeldBottom) {
+        DrawRunsOf(under, 1, colour);
+        return 0;
+    }
+    uint32_t r = RunOf(colour);
+    if (r < HELD_RUNS) {
+        uint32_t after = 0;
+        for (uint32_t b = 0; b < HELD_RUNS; b++)
+            if ((under & HeldBusy) >> b & 1 && HeldBefore[b] >> r & 1)
+                after |= 1u << b;
+        if (after)
+            DrawRunsOf(after, 0, 0);
+        if (HeldRuns[r].pointCount + 2 > HELD_POINTS)
+            DrawRunInOrder(r);
+        r = RunOf(colour);
+    }
     if (r == HELD_RUNS) {
         r = 0;
         while (r < HELD_RUNS && (HeldBusy >> r & 1))
@@ -302,14 +341,18 @@ int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, R
             r = 0;
         }
         HeldRuns[r].colour = colour;
+        HeldBefore[r] = 0;
         HeldBusy |= 1u << r;
     }
+    uint32_t before = under & HeldBusy & ~(1u << r);
+    for (uint32_t b = 0; b < HELD_RUNS; b++)
+        if (before >> b & 1)
+            before |= HeldBefore[b];
+    HeldBefore[r] |= (uint16_t)before;
+    for (uint32_t x = 0; x < HELD_RUNS; x++)
+        if (HeldBefore[x] >> r & 1)
+            HeldBefore[x] |= HeldBefore[r];
     HeldRun *run = &HeldRuns[r];
-    if (run->pointCount + 2 > HELD_POINTS) {
-        DrawRun(r);
-        HeldRuns[r].colour = colour;
-        HeldBusy |= 1u << r;
-    }
     const POINT *last = run->pointCount ? &run->points[run->pointCount - 1] : nullptr;
     if (last && last->x == x1 && last->y == y1) {
         run->counts[run->lineCount - 1]++;
@@ -324,12 +367,14 @@ int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, R
 }
 
 // Keeps a solid box of one colour as its rows, when it is small and lies in the area: with
-// the full colour set a pen and a brush of one colour paint the same pixels.
+// the full colour set a pen and a brush of one colour paint the same pixels. 0 (nothing
+// done) when it must be drawn at once.
 int HoldBox(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
             RgbColour colour)
 {
-    if (!FullColourDisplay || bottom - top > 4 || right <= left || bottom <= top ||
-        left < HeldLeft || right > HeldRight || top < HeldTop || bottom > HeldBottom)
+    if (!Holding(t) || !FullColourDisplay || bottom - top > 4 || right <= left ||
+        bottom <= top || left < HeldLeft || right > HeldRight || top < HeldTop ||
+        bottom > HeldBottom)
         return 0;
     for (int32_t y = top; y < bottom; y++)
         HoldSegment(t, left, y, right, y, colour);
@@ -402,11 +447,10 @@ static int GdiRectangle(DrawTarget *t, int32_t left, int32_t top, int32_t right,
         // A solid box of one colour may cover held lines of that colour.
         int32_t l = left < right ? left : right, r = left < right ? right : left;
         int32_t tp = top < bottom ? top : bottom, b = top < bottom ? bottom : top;
+        if (!hollow && edgeColour == fillColour && HoldBox(t, l, tp, r, b, edgeColour))
+            return 1;
         DrawRunsOf(MaskBox(l, tp, r, b), Holding(t) && (hollow || edgeColour == fillColour),
                    edgeColour);
-        if (Holding(t) && !hollow && edgeColour == fillColour &&
-            HoldBox(t, l, tp, r, b, edgeColour))
-            return 1;
     }
     HDC dc = DcOf(t);
     int penMade, brushMade = 0;
@@ -429,9 +473,9 @@ static int GdiSetPixel(DrawTarget *t, int32_t x, int32_t y, RgbColour colour)
 {
     // SetPixelV sets the pixel whatever the mode, so only a run of another colour matters.
     if (t == HeldTarget) {
-        DrawRunsOf(MaskBox(x, y, x + 1, y + 1), 1, colour);
-        if (Holding(t) && HoldBox(t, x, y, x + 1, y + 1, colour))
+        if (HoldBox(t, x, y, x + 1, y + 1, colour))
             return 1;
+        DrawRunsOf(MaskBox(x, y, x + 1, y + 1), 1, colour);
     }
     return SetPixelV(DcOf(t), x, y, ColourRefOf(colour)) ? 1 : 0;
 }
