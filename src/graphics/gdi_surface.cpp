@@ -313,6 +313,9 @@ uint32_t RunOf(RgbColour colour)
 // unless that run must already come before one of them; then those are drawn now.
 int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, RgbColour colour)
 {
+    // A segment onto its own start paints nothing.
+    if (x1 == x2 && y1 == y2)
+        return 1;
     uint32_t under = MaskLine(x1, y1, x2, y2, MASK_TEST, 0);
     int32_t minX = x1 < x2 ? x1 : x2, maxX = x1 < x2 ? x2 : x1;
     int32_t minY = y1 < y2 ? y1 : y2, maxY = y1 < y2 ? y2 : y1;
@@ -353,8 +356,18 @@ int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, R
         if (HeldBefore[x] >> r & 1)
             HeldBefore[x] |= HeldBefore[r];
     HeldRun *run = &HeldRuns[r];
-    const POINT *last = run->pointCount ? &run->points[run->pointCount - 1] : nullptr;
+    POINT *last = run->pointCount ? &run->points[run->pointCount - 1] : nullptr;
     if (last && last->x == x1 && last->y == y1) {
+        // A row or column that goes on in the same direction is one segment: the same
+        // pixels, one step less for the device.
+        const POINT *from = last - 1;
+        if ((from->y == y1 && y2 == y1 && (from->x < x1) == (x1 < x2)) ||
+            (from->x == x1 && x2 == x1 && (from->y < y1) == (y1 < y2))) {
+            last->x = x2;
+            last->y = y2;
+            MaskLine(x1, y1, x2, y2, MASK_MARK, (uint16_t)(1u << r));
+            return 1;
+        }
         run->counts[run->lineCount - 1]++;
     } else {
         run->points[run->pointCount++] = POINT{x1, y1};
