@@ -107,6 +107,9 @@ uint16_t *HeldMask;                // counted block, (right - left) x (bottom - 
 
 enum MaskAction { MASK_TEST, MASK_MARK, MASK_CLEAR };
 
+// The bits every pixel of the last segment tested has (meaningless after marking).
+uint32_t MaskCommon;
+
 // Tests (gives the bits of), marks or clears bit on pixel (x, y) of the held area.
 uint32_t MaskPixel(int64_t x, int64_t y, int action, uint16_t bit)
 {
@@ -151,13 +154,16 @@ uint32_t MaskLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int action, ui
             kEnd = start - low + 1;
     }
     uint32_t found = 0;
+    MaskCommon = 0xFFFF;
     for (int64_t k = kFirst; k < kEnd; k++) {
         int64_t along = start + sMajor * k;
         // round(k * minor / major), a tie up when bias is 1 and down when it is 0.
         uint64_t twice = 2 * (uint64_t)k * (uint64_t)minor + (uint64_t)major - 1 + bias;
         int64_t across = other + sMinor * (int64_t)(twice / (2 * (uint64_t)major));
-        found |= xMajor ? MaskPixel(along, across, action, bit)
-                        : MaskPixel(across, along, action, bit);
+        uint32_t v = xMajor ? MaskPixel(along, across, action, bit)
+                            : MaskPixel(across, along, action, bit);
+        found |= v;
+        MaskCommon &= v;
     }
     return found;
 }
@@ -324,6 +330,10 @@ int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, R
         return 0;
     }
     uint32_t r = RunOf(colour);
+    // Pixels that the run paints already, with nothing of another colour held over them,
+    // need no second painting.
+    if (r < HELD_RUNS && under == 1u << r && (MaskCommon >> r & 1))
+        return 1;
     if (r < HELD_RUNS) {
         uint32_t after = 0;
         for (uint32_t b = 0; b < HELD_RUNS; b++)
