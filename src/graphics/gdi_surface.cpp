@@ -75,7 +75,6 @@ static void RestoreStep(HDC dc, HGDIOBJ previous)
         SurfaceFailedSteps |= SURFACE_STEP_RESTORE;
 }
 
-
 // ---------------------------------------------------------------------------------------
 // Held lines. Through Wine every GDI call costs about as much as drawing a short segment,
 // and a graph draws each point's few lines in turn, so the pen changes at every call. The
