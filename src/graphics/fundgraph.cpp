@@ -812,7 +812,7 @@ void PaintFundGraph(FundRecord *fund, int32_t left, int32_t top, int32_t right, 
     CrossLine(&g, g.yT);
     ClipToRectangle(left + 1, g.yT + 1, right, bottom);
     // A graph is thousands of short segments of a few lines, drawn point by point; a
-    // device context may draw them a line at a time instead (the picture is the same).
+    // device context may draw each line's segments together instead (the same picture).
     SurfaceHoldLines(DrawSurface, left + 1, g.yT + 1, right, bottom);
     LayOutBands(&g, from, to, ranged, text);
     SetFundPlotRows(fund, g.yT + 3, g.P + 1);

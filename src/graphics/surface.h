@@ -76,11 +76,12 @@ int SurfaceClearClip(DrawTarget *t);
 // Dotted focus rectangle, combined by exclusive-or (drawing it twice removes it).
 int SurfaceFocusRect(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom);
 // While lines are held (SurfaceHoldLines) a GDI target may keep back the line segments
-// inside left..right-1 x top..bottom-1 and draw those of one colour later with one call,
-// as long as nothing drawn in between touches their pixels or the pixels next to them:
-// the picture comes out as with every line drawn at once, in far fewer device calls.
-// SurfaceDrawHeldLines draws what is kept back and ends the holding; a clip change,
-// reading a pixel, text, a focus rectangle and switching exclusive-or mode draw it too.
+// (and small solid boxes and single pixels) inside left..right-1 x top..bottom-1 and draw
+// those of one colour later, many with one call, in an order that leaves every pixel the
+// colour it would have had with every call drawn at once: the same picture in far fewer
+// device calls. SurfaceDrawHeldLines draws what is kept back and ends the holding; a
+// clip change, reading a pixel, text, a focus rectangle and switching exclusive-or mode
+// draw it too.
 // A held line that fails is reported when it is drawn ("PolyPolyline" or the pen's
 // "SelectObject draw 1" / "SelectObject draw 2"). One target holds lines at a time;
 // holding on another draws the first one's. The raster draws every line at once and
