@@ -149,6 +149,24 @@ int SurfaceFocusRect(DrawTarget *t, int32_t left, int32_t top, int32_t right, in
     return 1;
 }
 
+int SurfaceHoldLines(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    SurfaceFailedSteps = 0;
+    const SurfaceOps *ops = OpsOf(t);
+    if (!ops || !ops->holdLines(t, left, top, right, bottom))
+        return Failed();
+    return 1;
+}
+
+int SurfaceDrawHeldLines(DrawTarget *t)
+{
+    SurfaceFailedSteps = 0;
+    const SurfaceOps *ops = OpsOf(t);
+    if (!ops || !ops->drawHeldLines(t))
+        return Failed();
+    return 1;
+}
+
 uint32_t SurfaceSetTextAlign(DrawTarget *t, uint32_t align)
 {
     SurfaceFailedSteps = 0;

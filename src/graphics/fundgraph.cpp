@@ -811,6 +811,9 @@ void PaintFundGraph(FundRecord *fund, int32_t left, int32_t top, int32_t right, 
         g.yT = bottom;
     CrossLine(&g, g.yT);
     ClipToRectangle(left + 1, g.yT + 1, right, bottom);
+    // A graph is thousands of short segments of a few lines, drawn point by point; a
+    // device context may draw each line's segments together instead (the same picture).
+    SurfaceHoldLines(DrawSurface, left + 1, g.yT + 1, right, bottom);
     LayOutBands(&g, from, to, ranged, text);
     SetFundPlotRows(fund, g.yT + 3, g.P + 1);
 
@@ -879,5 +882,6 @@ void PaintFundGraph(FundRecord *fund, int32_t left, int32_t top, int32_t right, 
                                   PointPeriod(last) - PointPeriod(&g.points[rs]));
         DrawDot(DrawSurface, DateX(&g.map, PointPeriod(last)), PriceRow(&g.price, v), 1);
     }
+    SurfaceDrawHeldLines(DrawSurface);
     RemoveClip();
 }

@@ -6,6 +6,7 @@
 #include "graphics/gdi_surface.h"
 
 #include "base/errors.h"
+#include "data/alloc.h"
 
 void *GdiPens[PALETTE_SIZE];
 void *GdiBrushes[PALETTE_SIZE];
@@ -74,9 +75,379 @@ static void RestoreStep(HDC dc, HGDIOBJ previous)
         SurfaceFailedSteps |= SURFACE_STEP_RESTORE;
 }
 
+// ---------------------------------------------------------------------------------------
+// Held lines. Through Wine every GDI call costs about as much as drawing a short segment,
+// and a graph draws each point's few lines in turn, so the pen changes at every call. The
+// segments are kept instead in one run per colour (polylines that continue one another)
+// and a run is drawn with one PolyPolyline just before anything would paint over one of
+// its pixels, or at the end. Small boxes and single pixels of one colour join the runs
+// too, as the rows and dots of a pen of their colour. The mask has one word per pixel of
+// the held area, bit r set where run r paints.
+
+namespace {
+
+const uint32_t HELD_RUNS = 16;
+const uint32_t HELD_POINTS = 4096;
+
+struct HeldRun {
+    RgbColour colour;
+    uint32_t pointCount;
+    uint32_t lineCount;
+    POINT points[HELD_POINTS];
+    DWORD counts[HELD_POINTS / 2];   // points of each polyline, in order
+};
+
+HeldRun HeldRuns[HELD_RUNS];
+uint32_t HeldBusy;                 // bit r: run r holds at least one polyline
+uint16_t HeldBefore[HELD_RUNS];    // runs to be drawn before run r (a closed set)
+DrawTarget *HeldTarget;            // the target holding lines, or null
+int32_t HeldLeft, HeldTop, HeldRight, HeldBottom;
+uint16_t *HeldMask;                // counted block, (right - left) x (bottom - top)
+
+enum MaskAction { MASK_TEST, MASK_MARK, MASK_CLEAR };
+
+// The bits every pixel of the last segment tested has (meaningless after marking).
+uint32_t MaskCommon;
+
+// Tests (gives the bits of), marks or clears bit on pixel (x, y) of the held area.
+uint32_t MaskPixel(int64_t x, int64_t y, int action, uint16_t bit)
+{
+    if (x < HeldLeft || x >= HeldRight || y < HeldTop || y >= HeldBottom)
+        return 0;
+    uint16_t *m = &HeldMask[(size_t)(y - HeldTop) * (size_t)(HeldRight - HeldLeft) +
+                           (size_t)(x - HeldLeft)];
+    if (action == MASK_TEST)
+        return *m;
+    *m = action == MASK_MARK ? (uint16_t)(*m | bit) : (uint16_t)(*m & ~bit);
+    return 0;
+}
+
+// The same over the pixels a device context paints for the segment from (x1, y1) to
+// (x2, y2), end point excluded: Bresenham's, with GDI's rule for a step that lands exactly
+// halfway between two pixels: the farther one in octants 3, 5, 6 and 8 (numbered from +x
+// towards +y, y downward), the nearer one in the others. (The raster always takes the
+// farther one; it never holds lines.)
+uint32_t MaskLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int action, uint16_t bit)
+{
+    int64_t dx = (int64_t)x2 - x1, dy = (int64_t)y2 - y1;
+    int64_t ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
+    int xMajor = ax > ay;
+    int octant = dy > 0 ? (dx > 0 ? (ax > ay ? 1 : 2) : (ax > ay ? 4 : 3))
+                        : (dx < 0 ? (ax > ay ? 5 : 6) : (ax > ay ? 8 : 7));
+    uint64_t bias = octant == 3 || octant == 5 || octant == 6 || octant == 8;
+    int64_t major = xMajor ? ax : ay, minor = xMajor ? ay : ax;
+    int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1, sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    int64_t start = xMajor ? x1 : y1, other = xMajor ? y1 : x1;
+    // Only the steps whose major coordinate lies in the area matter.
+    int64_t low = xMajor ? HeldLeft : HeldTop, high = xMajor ? HeldRight : HeldBottom;
+    int64_t kFirst = 0, kEnd = major;
+    if (sMajor > 0) {
+        if (low - start > kFirst)
+            kFirst = low - start;
+        if (high - start < kEnd)
+            kEnd = high - start;
+    } else {
+        if (start - (high - 1) > kFirst)
+            kFirst = start - (high - 1);
+        if (start - low + 1 < kEnd)
+            kEnd = start - low + 1;
+    }
+    uint32_t found = 0;
+    MaskCommon = 0xFFFF;
+    for (int64_t k = kFirst; k < kEnd; k++) {
+        int64_t along = start + sMajor * k;
+        // round(k * minor / major), a tie up when bias is 1 and down when it is 0.
+        uint64_t twice = 2 * (uint64_t)k * (uint64_t)minor + (uint64_t)major - 1 + bias;
+        int64_t across = other + sMinor * (int64_t)(twice / (2 * (uint64_t)major));
+        uint32_t v = xMajor ? MaskPixel(along, across, action, bit)
+                            : MaskPixel(across, along, action, bit);
+        found |= v;
+        MaskCommon &= v;
+    }
+    return found;
+}
+
+// The bits found over left..right-1 x top..bottom-1.
+uint32_t MaskBox(int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    int64_t l = left > HeldLeft ? left : HeldLeft, r = right < HeldRight ? right : HeldRight;
+    int64_t tp = top > HeldTop ? top : HeldTop, b = bottom < HeldBottom ? bottom : HeldBottom;
+    uint32_t found = 0;
+    for (int64_t y = tp; y < b; y++)
+        for (int64_t x = l; x < r; x++)
+            found |= MaskPixel(x, y, MASK_TEST, 0);
+    return found;
+}
+
+// The pen of the last run drawn stays selected until the holding ends, when the
+// context's own pen goes back; pens of colours outside the palette are made once a
+// holding. A run needs no call but its PolyPolyline when the last run had its colour.
+HGDIOBJ HeldOriginalPen;           // the context's pen before the first run's, or null
+HPEN HeldSelectedPen;              // the pen the last run left selected, or null
+const uint32_t HELD_MADE_PENS = 8;
+RgbColour HeldMadeColours[HELD_MADE_PENS];
+HPEN HeldMadePens[HELD_MADE_PENS];
+uint32_t HeldMadeCount;
+
+// The palette's pen of colour or one made for the holding; null when no more can be made.
+HPEN HeldPenOf(RgbColour colour)
+{
+    int i = PaletteIndexOf(colour);
+    if (i >= 0 && GdiPens[i])
+        return (HPEN)GdiPens[i];
+    for (uint32_t k = 0; k < HeldMadeCount; k++)
+        if (HeldMadeColours[k] == colour)
+            return HeldMadePens[k];
+    if (HeldMadeCount == HELD_MADE_PENS)
+        return nullptr;
+    HPEN pen = CreatePen(PS_SOLID, 1, ColourRefOf(colour));
+    if (pen) {
+        HeldMadeColours[HeldMadeCount] = colour;
+        HeldMadePens[HeldMadeCount++] = pen;
+    }
+    return pen;
+}
+
+// Puts the context's own pen back and deletes the pens made for the holding.
+void ReleaseHeldPens(HDC dc)
+{
+    if (HeldOriginalPen && !SelectObject(dc, HeldOriginalPen))
+        ReportWin32("SelectObject draw 2");
+    HeldOriginalPen = nullptr;
+    HeldSelectedPen = nullptr;
+    for (uint32_t k = 0; k < HeldMadeCount; k++)
+        DeleteObject(HeldMadePens[k]);
+    HeldMadeCount = 0;
+}
+
+// Draws run r with one call and clears its bits. Its failures are reported here: the
+// call that led to it did not fail.
+void DrawRun(uint32_t r)
+{
+    HeldRun *run = &HeldRuns[r];
+    HDC dc = (HDC)HeldTarget->dc;
+    HPEN pen = HeldPenOf(run->colour);
+    if (pen && pen != HeldSelectedPen) {
+        HGDIOBJ previous = SelectObject(dc, pen);
+        if (!previous || previous == HGDI_ERROR) {
+            ReportWin32("SelectObject draw 1");
+        } else {
+            if (!HeldOriginalPen)
+                HeldOriginalPen = previous;
+            HeldSelectedPen = pen;
+        }
+    }
+    // Without a pen of its own the run is drawn with a pen made for this call alone.
+    int made = 0;
+    HGDIOBJ previous = nullptr;
+    if (!pen) {
+        uint32_t steps = SurfaceFailedSteps;
+        SurfaceFailedSteps = 0;
+        pen = PenOf(run->colour, &made);
+        previous = SelectStep(dc, pen);
+        if (SurfaceFailedSteps & SURFACE_STEP_SELECT)
+            ReportWin32("SelectObject draw 1");
+        SurfaceFailedSteps = steps;
+    }
+    if (!PolyPolyline(dc, run->points, run->counts, run->lineCount))
+        ReportWin32("PolyPolyline");
+    if (previous && !SelectObject(dc, previous))
+        ReportWin32("SelectObject draw 2");
+    if (made && pen)
+        DeleteObject(pen);
+    const POINT *p = run->points;
+    for (uint32_t k = 0; k < run->lineCount; k++) {
+        for (uint32_t j = 1; j < run->counts[k]; j++)
+            MaskLine(p[j - 1].x, p[j - 1].y, p[j].x, p[j].y, MASK_CLEAR, (uint16_t)(1u << r));
+        p += run->counts[k];
+    }
+    run->pointCount = run->lineCount = 0;
+    HeldBusy &= ~(1u << r);
+    HeldBefore[r] = 0;
+    for (uint32_t x = 0; x < HELD_RUNS; x++)
+        HeldBefore[x] &= (uint16_t)~(1u << r);
+}
+
+// Draws run r after the runs that must come before it.
+void DrawRunInOrder(uint32_t r)
+{
+    uint32_t before;
+    while ((before = HeldBefore[r] & HeldBusy) != 0) {
+        uint32_t b = 0;
+        while (!(before >> b & 1))
+            b++;
+        DrawRunInOrder(b);
+    }
+    DrawRun(r);
+}
+
+// Draws the runs of bits whose colour is not keep (every run of bits when keepAny is 0),
+// each after the runs that must come before it.
+void DrawRunsOf(uint32_t bits, int keepAny, RgbColour keep)
+{
+    for (uint32_t r = 0; r < HELD_RUNS; r++)
+        if ((bits & HeldBusy) >> r & 1 && !(keepAny && HeldRuns[r].colour == keep))
+            DrawRunInOrder(r);
+}
+
+// Draws every held run of t (nothing when t holds none).
+void DrawHeld(const DrawTarget *t)
+{
+    if (t == HeldTarget)
+        DrawRunsOf(HeldBusy, 0, 0);
+}
+
+// Whether t holds lines now: held lines are drawn in copy mode only.
+int Holding(const DrawTarget *t)
+{
+    return t == HeldTarget && !t->xorMode;
+}
+
+// The busy run of colour, or HELD_RUNS.
+uint32_t RunOf(RgbColour colour)
+{
+    uint32_t r = 0;
+    while (r < HELD_RUNS && !((HeldBusy >> r & 1) && HeldRuns[r].colour == colour))
+        r++;
+    return r;
+}
+
+// Keeps the segment in its colour's run when it lies in the area; 0 when it must be
+// drawn at once, after the runs of other colours under it. A kept segment must come after
+// the runs of other colours under it: their run is marked to be drawn before its own,
+// unless that run must already come before one of them; then those are drawn now.
+int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, RgbColour colour)
+{
+    // A segment onto its own start paints nothing.
+    if (x1 == x2 && y1 == y2)
+        return 1;
+    uint32_t under = MaskLine(x1, y1, x2, y2, MASK_TEST, 0);
+    int32_t minX = x1 < x2 ? x1 : x2, maxX = x1 < x2 ? x2 : x1;
+    int32_t minY = y1 < y2 ? y1 : y2, maxY = y1 < y2 ? y2 : y1;
+    if (minX < HeldLeft || maxX >= HeldRight || minY < HeldTop || maxY >= HeldBottom) {
+        DrawRunsOf(under, 1, colour);
+        return 0;
+    }
+    uint32_t r = RunOf(colour);
+    // Pixels that the run paints already, with nothing of another colour held over them,
+    // need no second painting.
+    if (r < HELD_RUNS && under == 1u << r && (MaskCommon >> r & 1))
+        return 1;
+    if (r < HELD_RUNS) {
+        uint32_t after = 0;
+        for (uint32_t b = 0; b < HELD_RUNS; b++)
+            if ((under & HeldBusy) >> b & 1 && HeldBefore[b] >> r & 1)
+                after |= 1u << b;
+        if (after)
+            DrawRunsOf(after, 0, 0);
+        if (HeldRuns[r].pointCount + 2 > HELD_POINTS)
+            DrawRunInOrder(r);
+        r = RunOf(colour);
+    }
+    if (r == HELD_RUNS) {
+        r = 0;
+        while (r < HELD_RUNS && (HeldBusy >> r & 1))
+            r++;
+        if (r == HELD_RUNS) {
+            DrawHeld(t);
+            r = 0;
+        }
+        HeldRuns[r].colour = colour;
+        HeldBefore[r] = 0;
+        HeldBusy |= 1u << r;
+    }
+    uint32_t before = under & HeldBusy & ~(1u << r);
+    for (uint32_t b = 0; b < HELD_RUNS; b++)
+        if (before >> b & 1)
+            before |= HeldBefore[b];
+    HeldBefore[r] |= (uint16_t)before;
+    for (uint32_t x = 0; x < HELD_RUNS; x++)
+        if (HeldBefore[x] >> r & 1)
+            HeldBefore[x] |= HeldBefore[r];
+    HeldRun *run = &HeldRuns[r];
+    POINT *last = run->pointCount ? &run->points[run->pointCount - 1] : nullptr;
+    if (last && last->x == x1 && last->y == y1) {
+        // A row or column that goes on in the same direction is one segment: the same
+        // pixels, one step less for the device.
+        const POINT *from = last - 1;
+        if ((from->y == y1 && y2 == y1 && (from->x < x1) == (x1 < x2)) ||
+            (from->x == x1 && x2 == x1 && (from->y < y1) == (y1 < y2))) {
+            last->x = x2;
+            last->y = y2;
+            MaskLine(x1, y1, x2, y2, MASK_MARK, (uint16_t)(1u << r));
+            return 1;
+        }
+        run->counts[run->lineCount - 1]++;
+    } else {
+        run->points[run->pointCount++] = POINT{x1, y1};
+        run->counts[run->lineCount++] = 1;
+        run->counts[run->lineCount - 1]++;
+    }
+    run->points[run->pointCount++] = POINT{x2, y2};
+    MaskLine(x1, y1, x2, y2, MASK_MARK, (uint16_t)(1u << r));
+    return 1;
+}
+
+// Keeps a solid box of one colour as its rows, when it is small and lies in the area: with
+// the full colour set a pen and a brush of one colour paint the same pixels. 0 (nothing
+// done) when it must be drawn at once.
+int HoldBox(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
+            RgbColour colour)
+{
+    if (!Holding(t) || !FullColourDisplay || bottom - top > 4 || right <= left ||
+        bottom <= top || left < HeldLeft || right > HeldRight || top < HeldTop ||
+        bottom > HeldBottom)
+        return 0;
+    for (int32_t y = top; y < bottom; y++)
+        HoldSegment(t, left, y, right, y, colour);
+    return 1;
+}
+
+}  // namespace
+
+static int GdiHoldLines(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    if (HeldTarget) {
+        DrawHeld(HeldTarget);
+        ReleaseHeldPens((HDC)HeldTarget->dc);
+    }
+    FreeBlock(HeldMask);
+    HeldMask = nullptr;
+    HeldTarget = nullptr;
+    // Without room for the mask every line is drawn at once; AllocZero has said so.
+    if (right <= left || bottom <= top ||
+        !(HeldMask = (uint16_t *)AllocZero((size_t)(right - left) * (size_t)(bottom - top),
+                                            sizeof *HeldMask)))
+        return 1;
+    HeldLeft = left;
+    HeldTop = top;
+    HeldRight = right;
+    HeldBottom = bottom;
+    HeldTarget = t;
+    return 1;
+}
+
+static int GdiDrawHeldLines(DrawTarget *t)
+{
+    if (t != HeldTarget)
+        return 1;
+    DrawHeld(t);
+    ReleaseHeldPens(DcOf(t));
+    FreeBlock(HeldMask);
+    HeldMask = nullptr;
+    HeldTarget = nullptr;
+    return 1;
+}
+
 static int GdiLine(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                    RgbColour colour)
 {
+    if (t == HeldTarget) {
+        if (!t->xorMode && HoldSegment(t, x1, y1, x2, y2, colour))
+            return 1;
+        if (t->xorMode)
+            DrawRunsOf(MaskLine(x1, y1, x2, y2, MASK_TEST, 0), 0, 0);
+    }
     HDC dc = DcOf(t);
     int made;
     HPEN pen = PenOf(colour, &made);
@@ -94,6 +465,15 @@ static int GdiLine(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2
 static int GdiRectangle(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
                         RgbColour edgeColour, RgbColour fillColour, uint32_t hollow)
 {
+    if (t == HeldTarget) {
+        // A solid box of one colour may cover held lines of that colour.
+        int32_t l = left < right ? left : right, r = left < right ? right : left;
+        int32_t tp = top < bottom ? top : bottom, b = top < bottom ? bottom : top;
+        if (!hollow && edgeColour == fillColour && HoldBox(t, l, tp, r, b, edgeColour))
+            return 1;
+        DrawRunsOf(MaskBox(l, tp, r, b), Holding(t) && (hollow || edgeColour == fillColour),
+                   edgeColour);
+    }
     HDC dc = DcOf(t);
     int penMade, brushMade = 0;
     HPEN pen = PenOf(edgeColour, &penMade);
@@ -113,11 +493,18 @@ static int GdiRectangle(DrawTarget *t, int32_t left, int32_t top, int32_t right,
 
 static int GdiSetPixel(DrawTarget *t, int32_t x, int32_t y, RgbColour colour)
 {
+    // SetPixelV sets the pixel whatever the mode, so only a run of another colour matters.
+    if (t == HeldTarget) {
+        if (HoldBox(t, x, y, x + 1, y + 1, colour))
+            return 1;
+        DrawRunsOf(MaskBox(x, y, x + 1, y + 1), 1, colour);
+    }
     return SetPixelV(DcOf(t), x, y, ColourRefOf(colour)) ? 1 : 0;
 }
 
 static RgbColour GdiGetPixel(DrawTarget *t, int32_t x, int32_t y)
 {
+    DrawHeld(t);
     COLORREF c = GetPixel(DcOf(t), x, y);
     if (c == CLR_INVALID)
         return 0xFFFFFFFFu;
@@ -126,6 +513,7 @@ static RgbColour GdiGetPixel(DrawTarget *t, int32_t x, int32_t y)
 
 static int GdiText(DrawTarget *t, int32_t x, int32_t y, const char *text, uint32_t length)
 {
+    DrawHeld(t);
     return TextOutA(DcOf(t), x, y, text, (int)length) ? 1 : 0;
 }
 
@@ -140,6 +528,8 @@ static uint32_t GdiTextWidth(DrawTarget *t, const char *text, uint32_t length)
 static int GdiFill(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
                    RgbColour colour)
 {
+    if (t == HeldTarget)
+        DrawRunsOf(MaskBox(left, top, right, bottom), 1, colour);
     HDC dc = DcOf(t);
     int made;
     HBRUSH brush = BrushOf(colour, &made);
@@ -156,6 +546,7 @@ static int GdiFill(DrawTarget *t, int32_t left, int32_t top, int32_t right, int3
 // its deletion the restore step.
 static int GdiClip(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
+    DrawHeld(t);
     HRGN region = CreateRectRgn(left, top, right, bottom);
     if (!region) {
         SurfaceFailedSteps |= SURFACE_STEP_DRAW;
@@ -171,6 +562,7 @@ static int GdiClip(DrawTarget *t, int32_t left, int32_t top, int32_t right, int3
 
 static int GdiClearClip(DrawTarget *t)
 {
+    DrawHeld(t);
     if (SelectClipRgn(DcOf(t), nullptr) == ERROR) {
         SurfaceFailedSteps |= SURFACE_STEP_SELECT;
         return 0;
@@ -180,6 +572,7 @@ static int GdiClearClip(DrawTarget *t)
 
 static int GdiFocusRect(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
+    DrawHeld(t);
     RECT r = {left, top, right, bottom};
     return DrawFocusRect(DcOf(t), &r) ? 1 : 0;
 }
@@ -202,6 +595,7 @@ static int GdiSetTransparent(DrawTarget *t, uint32_t transparent)
 
 static int GdiSetXor(DrawTarget *t, uint32_t xorMode)
 {
+    DrawHeld(t);
     return SetROP2(DcOf(t), xorMode ? R2_XORPEN : R2_COPYPEN) != 0;
 }
 
@@ -211,6 +605,8 @@ static int GdiCopyBitmap(DrawTarget *t, int32_t x, int32_t y, uint32_t slot,
     const BitmapRecord *b = &Bitmaps[slot];
     if (!b->dc)
         return 0;
+    if (t == HeldTarget)
+        DrawRunsOf(MaskBox(x, y, x + (int32_t)b->width, y + (int32_t)b->height), 0, 0);
     return BitBlt(DcOf(t), x, y, (int)b->width, (int)b->height, (HDC)b->dc, 0, 0,
                   exclusiveOr ? SRCINVERT : SRCCOPY)
                ? 1
@@ -221,6 +617,7 @@ static const SurfaceOps GdiOps = {
     GdiLine,         GdiRectangle,     GdiSetPixel,       GdiGetPixel,  GdiText,
     GdiTextWidth,    GdiFill,          GdiClip,           GdiClearClip, GdiFocusRect,
     GdiSetTextAlign, GdiSetTextColour, GdiSetTransparent, GdiSetXor,    GdiCopyBitmap,
+    GdiHoldLines,    GdiDrawHeldLines,
 };
 
 void InstallGdiSurface(void)

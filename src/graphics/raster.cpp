@@ -424,6 +424,7 @@ const SurfaceOps RasterSurfaceOps = {
     RasterLine,     RasterRectangle,  RasterSetPixel,    RasterGetPixel, RasterText,
     RasterTextWidthOp, RasterFill,    RasterKeepClip,    RasterKeepClear, RasterFocusRect,
     RasterKeepValue, RasterKeepValue, RasterKeepValue,   RasterKeepValue, RasterCopyBitmap,
+    RasterKeepClip,  RasterKeepClear,
 };
 
 uint32_t RasterTextWidth(const char *text, uint32_t length)

@@ -75,6 +75,19 @@ int SurfaceClip(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t
 int SurfaceClearClip(DrawTarget *t);
 // Dotted focus rectangle, combined by exclusive-or (drawing it twice removes it).
 int SurfaceFocusRect(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom);
+// While lines are held (SurfaceHoldLines) a GDI target may keep back the line segments
+// (and small solid boxes and single pixels) inside left..right-1 x top..bottom-1 and draw
+// those of one colour later, many with one call, in an order that leaves every pixel the
+// colour it would have had with every call drawn at once: the same picture in far fewer
+// device calls. SurfaceDrawHeldLines draws what is kept back and ends the holding; a
+// clip change, reading a pixel, text, a focus rectangle and switching exclusive-or mode
+// draw it too.
+// A held line that fails is reported when it is drawn ("PolyPolyline" or the pen's
+// "SelectObject draw 1" / "SelectObject draw 2"). One target holds lines at a time;
+// holding on another draws the first one's. The raster draws every line at once and
+// only checks that the target has a picture.
+int SurfaceHoldLines(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom);
+int SurfaceDrawHeldLines(DrawTarget *t);
 // Previous values are returned so callers can restore them.
 uint32_t SurfaceSetTextAlign(DrawTarget *t, uint32_t align);
 RgbColour SurfaceSetTextColour(DrawTarget *t, RgbColour colour);
@@ -119,6 +132,8 @@ struct SurfaceOps {
     int (*setTransparent)(DrawTarget *t, uint32_t transparent);
     int (*setXor)(DrawTarget *t, uint32_t xorMode);
     int (*copyBitmap)(DrawTarget *t, int32_t x, int32_t y, uint32_t slot, uint32_t exclusiveOr);
+    int (*holdLines)(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom);
+    int (*drawHeldLines)(DrawTarget *t);
 };
 extern const SurfaceOps *GdiSurfaceOps;
 

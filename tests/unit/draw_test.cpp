@@ -236,7 +236,7 @@ int NoValue(DrawTarget *, uint32_t) { return 0; }
 int Copy(DrawTarget *, int32_t, int32_t, uint32_t, uint32_t) { return 1; }
 const SurfaceOps FailingSelects = {FailLine, FailRectangle, Pixel, GetPx, Text, Width, Fill,
                                    Box,      Clear,         Box,   NoValue, Value, Value,
-                                   Value,    Copy};
+                                   Value,    Copy,          Box,   Clear};
 
 TEST_F(DrawTest, FailingTargetsAreReportedUnderEachPrimitivesLabels)
 {

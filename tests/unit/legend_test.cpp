@@ -139,7 +139,8 @@ int CopySucceeds(DrawTarget *, int32_t, int32_t, uint32_t, uint32_t)
 }
 const SurfaceOps FrameFails = {nullptr, FailingFrame, nullptr, nullptr, nullptr,
                                nullptr, nullptr,      nullptr, nullptr, nullptr,
-                               nullptr, nullptr,      nullptr, nullptr, CopySucceeds};
+                               nullptr, nullptr,      nullptr, nullptr, CopySucceeds,
+                               nullptr, nullptr};
 
 TEST_F(LegendTest, FrameFailuresAreReportedUnderTheCallThatFailed)
 {
