@@ -299,6 +299,43 @@ def stop_wineserver(env, server, others=()):
             pass
 
 
+def run_console_program(exe, args, timeout=300):
+    """Runs a Windows console program under Wine in a fresh prefix on a private display:
+    (exit status, or "a timeout", standard output, standard error)."""
+    become_subreaper()
+    root = tempfile.mkdtemp(prefix="vantry-console-")
+    display = server = env = None
+    try:
+        first = Display()
+        try:
+            template = Template(first, root)
+        finally:
+            first.close()
+        display = Display()
+        env = wine_environment(display, template.copy(os.path.join(root, "prefix")))
+        server = start_wineserver(env)
+        # Output through files: Wine's helper processes keep a pipe open after the
+        # program has ended.
+        out_path, err_path = os.path.join(root, "out.txt"), os.path.join(root, "err.txt")
+        with open(out_path, "w") as out, open(err_path, "w") as err:
+            program = subprocess.Popen([WINE, exe] + list(args), env=env, stdout=out,
+                                       stderr=err, stdin=subprocess.DEVNULL)
+        try:
+            status = program.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            end_process(program)
+            status = "a timeout"
+        with open(out_path) as out, open(err_path) as err:
+            return status, out.read(), err.read()
+    finally:
+        if server:
+            stop_wineserver(env, server)
+        if display:
+            display.close()
+        end_orphans()
+        shutil.rmtree(root, ignore_errors=True)
+
+
 class Probe:
     """The probe process and its request/answer protocol (one line each way)."""
 
