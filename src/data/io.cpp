@@ -1,4 +1,4 @@
-// The buffered byte layer: its whole state is one set of variables per thread.
+// The buffered byte layer: its whole state is one record per thread.
 #include "data/io.h"
 
 #include <string.h>
@@ -8,53 +8,63 @@
 
 thread_local uint32_t IoOpenCount;
 
-static thread_local const char *IoPath;
-static thread_local uint32_t IoAccess;
-static thread_local unsigned char *IoBuffer;
-static thread_local PlatFile IoHandle = PLAT_NO_FILE;
-static thread_local uint32_t IoPosition;
-static thread_local uint32_t IoCount;
-
-// A read of 512 bytes is a system call; a data directory of thousands of fund files would
-// spend more time entering the kernel than parsing. The fills come from this block, read
-// from the file in one call, and stay 512 bytes each, so pushing back works as before.
-static thread_local unsigned char IoAhead[IO_READ_AHEAD];
-static thread_local uint32_t IoAheadAt;
-static thread_local uint32_t IoAheadLeft;
+// The layer's state on one thread, in one record: on Windows every thread-local variable
+// is found through a call, and the byte functions then make one such call, not three.
+struct IoState {
+    const char *path;
+    uint32_t access;
+    unsigned char *buffer;
+    PlatFile handle;
+    uint32_t position;
+    uint32_t count;
+    // A read of 512 bytes is a system call; a data directory of thousands of fund files
+    // would spend more time entering the kernel than parsing. The fills come from this
+    // block, read from the file in one call, and stay 512 bytes each, so pushing back
+    // works as before.
+    uint32_t aheadAt;
+    uint32_t aheadLeft;
+    unsigned char ahead[IO_READ_AHEAD];
+};
+// Constant-initialized (no constructor), so that reaching it needs no first-use check.
+static thread_local IoState Io = {nullptr, 0, nullptr, PLAT_NO_FILE, 0, 0, 0, 0, {}};
 
 static void ReportPathWin32(const char *format)
 {
-    // Keep the failed call's code: formatting the text must not replace it.
+    // Keep the failed call's code: formatting the text, and on Windows even finding the
+    // thread's state, must not replace it.
     uint32_t code = PlatLastError();
+    IoState *s = &Io;
     char text[REPORT_BUFFER_SIZE];
-    FormatText(text, sizeof text, format, IoPath);
+    FormatText(text, sizeof text, format, s->path);
     PlatSetLastError(code);
     ReportWin32(text);
 }
 
 static void ReportPathError(const char *format)
 {
+    IoState *s = &Io;
     char text[REPORT_BUFFER_SIZE];
-    FormatText(text, sizeof text, format, IoPath);
+    FormatText(text, sizeof text, format, s->path);
     ReportError(text);
 }
 
 int IoOpen(const char *path, uint32_t access, unsigned char *buffer)
 {
+    IoState *s = &Io;
     IoOpenCount++;
-    IoPath = path;
-    IoAccess = access;
-    IoBuffer = buffer;
-    IoPosition = 0;
-    IoAheadLeft = 0;
+    s->path = path;
+    s->access = access;
+    s->buffer = buffer;
+    s->position = 0;
+    s->aheadLeft = 0;
     if (access == IO_GENERIC_READ) {
-        IoHandle = PlatOpenRead(path);
-        IoCount = 0;
+        s->handle = PlatOpenRead(path);
+        s->count = 0;
     } else {
-        IoHandle = PlatCreateWrite(path);
-        IoCount = IO_BUFFER_SIZE;
+        s->handle = PlatCreateWrite(path);
+        s->count = IO_BUFFER_SIZE;
     }
-    if (IoHandle == PLAT_NO_FILE) {
+    if (s->handle == PLAT_NO_FILE) {
         if (access == IO_GENERIC_READ && PlatLastError() == PLAT_ERROR_FILE_NOT_FOUND)
             return 0;
         ReportPathWin32("Can't open %s");
@@ -65,8 +75,9 @@ int IoOpen(const char *path, uint32_t access, unsigned char *buffer)
 
 int IoClose(void)
 {
-    int ok = PlatClose(IoHandle);
-    IoHandle = PLAT_NO_FILE;
+    IoState *s = &Io;
+    int ok = PlatClose(s->handle);
+    s->handle = PLAT_NO_FILE;
     if (!ok) {
         ReportPathWin32("CloseHandle(%s)");
         return 0;
@@ -78,25 +89,27 @@ int IoClose(void)
 // 0 on a read error; got is 0 at the end of the file.
 static int ReadFill(uint32_t *got)
 {
-    if (IoAheadLeft == 0) {
-        IoAheadAt = 0;
-        if (!PlatRead(IoHandle, IoAhead, IO_READ_AHEAD, &IoAheadLeft)) {
-            IoAheadLeft = 0;
+    IoState *s = &Io;
+    if (s->aheadLeft == 0) {
+        s->aheadAt = 0;
+        if (!PlatRead(s->handle, s->ahead, IO_READ_AHEAD, &s->aheadLeft)) {
+            s->aheadLeft = 0;
             return 0;
         }
     }
-    uint32_t n = IoAheadLeft < IO_BUFFER_SIZE ? IoAheadLeft : IO_BUFFER_SIZE;
-    memcpy(IoBuffer, IoAhead + IoAheadAt, n);
-    IoAheadAt += n;
-    IoAheadLeft -= n;
+    uint32_t n = s->aheadLeft < IO_BUFFER_SIZE ? s->aheadLeft : IO_BUFFER_SIZE;
+    memcpy(s->buffer, s->ahead + s->aheadAt, n);
+    s->aheadAt += n;
+    s->aheadLeft -= n;
     *got = n;
     return 1;
 }
 
 int IoXGetB(void)
 {
-    if (IoCount == 0) {
-        IoPosition = 0;
+    IoState *s = &Io;
+    if (s->count == 0) {
+        s->position = 0;
         uint32_t got = 0;
         if (!ReadFill(&got)) {
             ReportPathWin32("ReadFile(%s)");
@@ -104,62 +117,67 @@ int IoXGetB(void)
         }
         if (got == 0)
             return -1;
-        IoCount = got;
+        s->count = got;
     }
-    IoCount--;
-    return IoBuffer[IoPosition++];
+    s->count--;
+    return s->buffer[s->position++];
 }
 
 int IoUngetB(void)
 {
-    if (IoPosition == 0) {
+    IoState *s = &Io;
+    if (s->position == 0) {
         ReportPathError("IoUngetB(%s)");
         return 0;
     }
-    IoPosition--;
-    IoCount++;
+    s->position--;
+    s->count++;
     return 1;
 }
 
 int IoXPutB(int byte)
 {
+    IoState *s = &Io;
     int result = 1;
-    if (IoCount == 0)
+    if (s->count == 0)
         result = IoFlush();
-    IoCount--;
-    IoBuffer[IoPosition++] = (unsigned char)byte;
+    s->count--;
+    s->buffer[s->position++] = (unsigned char)byte;
     return result;
 }
 
 int IoFlush(void)
 {
+    IoState *s = &Io;
     int result = 1;
-    if (IoPosition > 0) {
+    if (s->position > 0) {
         uint32_t written = 0;
-        if (!PlatWrite(IoHandle, IoBuffer, IoPosition, &written)) {
+        if (!PlatWrite(s->handle, s->buffer, s->position, &written)) {
             ReportPathWin32("WriteFile(%s)=FALSE");
             result = 0;
-        } else if (written != IoPosition) {
+        } else if (written != s->position) {
             char text[REPORT_BUFFER_SIZE];
-            FormatText(text, sizeof text, "WriteFile(%s), dw=%d", IoPath, (int)written);
+            FormatText(text, sizeof text, "WriteFile(%s), dw=%d", s->path, (int)written);
             ReportError(text);
             result = 0;
         }
     }
-    IoPosition = 0;
-    IoCount = IO_BUFFER_SIZE;
+    s->position = 0;
+    s->count = IO_BUFFER_SIZE;
     return result;
 }
 
 void IoRewind(void)
 {
-    IoPosition = 0;
-    IoCount = IoAccess == IO_GENERIC_READ ? 0 : IO_BUFFER_SIZE;
-    IoAheadLeft = 0;
-    PlatRewind(IoHandle);
+    IoState *s = &Io;
+    s->position = 0;
+    s->count = s->access == IO_GENERIC_READ ? 0 : IO_BUFFER_SIZE;
+    s->aheadLeft = 0;
+    PlatRewind(s->handle);
 }
 
 uint32_t IoFileSize(void)
 {
-    return PlatFileSize(IoHandle);
+    IoState *s = &Io;
+    return PlatFileSize(s->handle);
 }
