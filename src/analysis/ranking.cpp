@@ -52,26 +52,27 @@ static FundRecord *RecordAt(uint32_t i)
     return &FundTable[Order ? Order[i] : i];
 }
 
-// Moves the record at from to position to, shifting the records between by one.
-static void MoveRecord(uint32_t from, uint32_t to)
+// Moves element from of an array to position to, shifting the elements between by one.
+template <typename Element>
+static void MoveElement(Element *array, uint32_t from, uint32_t to)
 {
     if (from == to)
         return;
-    if (Order) {
-        uint32_t moving = Order[from];
-        if (from > to)
-            memmove(&Order[to + 1], &Order[to], (from - to) * sizeof(uint32_t));
-        else
-            memmove(&Order[from], &Order[from + 1], (to - from) * sizeof(uint32_t));
-        Order[to] = moving;
-        return;
-    }
-    FundRecord moving = FundTable[from];
+    Element moving = array[from];
     if (from > to)
-        memmove(&FundTable[to + 1], &FundTable[to], (from - to) * sizeof(FundRecord));
+        memmove(&array[to + 1], &array[to], (from - to) * sizeof(Element));
     else
-        memmove(&FundTable[from], &FundTable[from + 1], (to - from) * sizeof(FundRecord));
-    FundTable[to] = moving;
+        memmove(&array[from], &array[from + 1], (to - from) * sizeof(Element));
+    array[to] = moving;
+}
+
+// Moves the record at from to position to, shifting the records between by one.
+static void MoveRecord(uint32_t from, uint32_t to)
+{
+    if (Order)
+        MoveElement(Order, from, to);
+    else
+        MoveElement(FundTable, from, to);
 }
 
 static int CompareNames(const FundRecord *a, const FundRecord *b)
