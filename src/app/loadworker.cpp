@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -158,18 +159,27 @@ void ReplayEvents(const FundEvents &e)
     }
 }
 
+// How often a waiting thread looks whether a stop was requested; a stop notifies no one.
+const std::chrono::milliseconds StopPollInterval(20);
+
 void AnalysisWorker(AnalysisRun *run, uint32_t worker)
 {
     SetThreadChartExtremes(&run->extremes[worker]);
     SetThreadQuarterTable(run->quarters[worker]);
     for (;;) {
+        if (PlatStopRequested())
+            break;
         uint32_t q = run->next.fetch_add(1);
         if (q >= run->count)
             break;
         if (q >= run->firstPhase) {
-            // Every item of the first phase is taken by now; wait until they are done.
+            // Every item of the first phase is taken by now; wait until they are done,
+            // or until a stop leaves some of them untaken.
             std::unique_lock<std::mutex> wait(run->lock);
-            run->doneSignal.wait(wait, [&] { return run->firstPhaseLeft.load() == 0; });
+            while (run->firstPhaseLeft.load() != 0 && !PlatStopRequested())
+                run->doneSignal.wait_for(wait, StopPollInterval);
+            if (run->firstPhaseLeft.load() != 0)
+                break;
         }
         uint32_t i = run->queue[q];
         SetThreadReportDivert(RecordEvent, &run->events[i]);
@@ -232,6 +242,7 @@ void AnalyseFundList(const AnalysisItem *items, uint32_t count, int barSteps)
         for (double *table : quarters)
             FreeBlock(table);
         for (uint32_t i = 0; i < count; i++) {
+            PlatStopPoint();
             items[i].work(&FundTable[items[i].fund]);
             if (barSteps)
                 SendProgress(PROGRESS_BAR_STEP, nullptr);
@@ -259,7 +270,10 @@ void AnalyseFundList(const AnalysisItem *items, uint32_t count, int barSteps)
     for (uint32_t i = 0; i < count; i++) {
         {
             std::unique_lock<std::mutex> wait(run.lock);
-            run.doneSignal.wait(wait, [&] { return run.events[i].done; });
+            while (!run.events[i].done && !PlatStopRequested())
+                run.doneSignal.wait_for(wait, StopPollInterval);
+            if (!run.events[i].done)
+                break;
         }
         ReplayEvents(run.events[i]);
         run.events[i].bytes.clear();
@@ -268,6 +282,9 @@ void AnalyseFundList(const AnalysisItem *items, uint32_t count, int barSteps)
     }
     for (std::thread &t : pool)
         t.join();
+    // Stopped: the analysis threads have ended, and the job ends here before it uses a
+    // list that is not complete.
+    PlatStopPoint();
     for (double *table : run.quarters)
         FreeBlock(table);
     for (const ChartScaleExtremesRecord &part : run.extremes)

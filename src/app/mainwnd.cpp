@@ -8,6 +8,7 @@
 #include "data/alloc.h"
 #include "graphics/graphpage.h"
 #include "graphics/zoom.h"
+#include "platform/platform.h"
 #include "platform/win32/win32.h"
 #include "resource.h"
 
@@ -157,10 +158,13 @@ LRESULT CALLBACK MainWinFunc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         CheckOwnWindow(hwnd);
         return OnCommand(hwnd, wParam, lParam);
     case WM_VANTRY_PROGRESS:
-        OnProgressMessage(hwnd, wParam, lParam);
+        // A worker being stopped at the program's end changes nothing on the screen.
+        if (!PlatStopRequested())
+            OnProgressMessage(hwnd, wParam, lParam);
         return 0;
     case WM_VANTRY_SWITCH_PAGE:
-        SwitchPage();
+        if (!PlatStopRequested())
+            SwitchPage();
         return 0;
     case WM_VANTRY_WORKER_ENDED:
         OnWorkerEnded();

@@ -32,8 +32,8 @@ HWND ProgressBar;
 // user interface may start the next one.
 void EndWorker(void)
 {
-    HANDLE self = WorkerThread;
-    WorkerThread = nullptr;
+    // Taken in one step: a close of the main window may be taking the handle to wait on.
+    HANDLE self = (HANDLE)InterlockedExchangePointer((void *volatile *)&WorkerThread, nullptr);
     if (self)
         CloseHandle(self);
     if (Hwnd)
@@ -94,7 +94,11 @@ static unsigned __stdcall BenchmarkRefreshMain(void *parameter)
 
 // The launch rule: the thread is made suspended and let go only once its handle is in
 // WorkerThread, so that a worker which ends at once still finds the handle to clear.
-void StartWorker(unsigned(__stdcall *main)(void *), void *argument)
+// Whether the running worker reaches stop points (PlatStopPoint) often: every worker
+// but the update session's, which waits on the network.
+static int WorkerStops;
+
+void StartWorker(unsigned(__stdcall *main)(void *), void *argument, int stops)
 {
     unsigned id;
     uintptr_t thread = _beginthreadex(nullptr, 0, main, argument, CREATE_SUSPENDED, &id);
@@ -102,13 +106,14 @@ void StartWorker(unsigned(__stdcall *main)(void *), void *argument)
         ReportCrt("_beginthreadex");
         return;
     }
+    WorkerStops = stops;
     WorkerThread = (HANDLE)thread;
     ResumeThread((HANDLE)thread);
 }
 
 void StartLoadWorker(void)
 {
-    StartWorker(LoadWorkerMain, nullptr);
+    StartWorker(LoadWorkerMain, nullptr, 1);
 }
 
 // The running job's request: one job at a time.
@@ -136,7 +141,7 @@ void StartRecalculationJob(uint32_t mode, uint32_t scope, uint32_t kind)
     CurrentJob.kind = kind;
     CurrentJob.currentTab = TabControl ? CurrentTab() : -1;
     JobSwitchPage = SwitchPageFromWorker;
-    StartWorker(RecalculationMain, &CurrentJob);
+    StartWorker(RecalculationMain, &CurrentJob, 1);
 }
 
 static unsigned __stdcall ValidationMain(void *parameter)
@@ -154,7 +159,7 @@ void StartValidationJob(uint32_t scope)
     CurrentJob.scope = scope;
     CurrentJob.currentTab = TabControl ? CurrentTab() : -1;
     JobSwitchPage = SwitchPageFromWorker;
-    StartWorker(ValidationMain, &CurrentJob);
+    StartWorker(ValidationMain, &CurrentJob, 1);
 }
 
 int RefuseWhileWorkerRuns(void)
@@ -179,9 +184,21 @@ int StartBenchmarkRefreshJob(const char *list)
         n++;
     memset(RefreshNames, 0, sizeof RefreshNames);
     memcpy(RefreshNames, list, n);
-    StartWorker(BenchmarkRefreshMain, RefreshNames);
+    StartWorker(BenchmarkRefreshMain, RefreshNames, 1);
     return WorkerThread != nullptr;
 }
+
+// Closes the message boxes a worker thread shows: a box waits for its user, and the
+// thread would reach no stop point.
+static BOOL CALLBACK CloseThreadBox(HWND box, LPARAM)
+{
+    PostMessageA(box, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+// How long a close waits for a worker to reach its next stop point before it ends the
+// worker outright.
+#define WORKER_STOP_WAIT_MS 10000
 
 void TerminateWorker(void)
 {
@@ -190,8 +207,32 @@ void TerminateWorker(void)
         return;
     SetCursor(NormalCursor);
     BusyFlag = 0;
-    TerminateThread(thread, 0);
-    WorkerThread = nullptr;
+    // A thread ended at an arbitrary point may hold a lock (the heap's, say) that the
+    // program's own end then waits on for ever. So a worker with stop points is asked to
+    // stop and given the time to reach one; it ends there with nothing more written. The
+    // update session is ended outright: its files go under pending names, which the next
+    // load puts right.
+    PlatRequestStop();
+    thread = (HANDLE)InterlockedExchangePointer((void *volatile *)&WorkerThread, nullptr);
+    if (!thread)
+        return;  // it ended on its own meanwhile
+    DWORD id = GetThreadId(thread);
+    uint64_t deadline = PlatMilliseconds() + WORKER_STOP_WAIT_MS;
+    for (uint64_t now = PlatMilliseconds(); WorkerStops && now < deadline;
+         now = PlatMilliseconds()) {
+        if (id)
+            EnumThreadWindows(id, CloseThreadBox, 0);
+        // The worker may be waiting on a progress message it sent; those are taken in
+        // and dropped while the stop is under way.
+        DWORD wait = deadline - now < 100 ? (DWORD)(deadline - now) : 100;
+        DWORD got = MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE);
+        if (got == WAIT_OBJECT_0)
+            break;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0)
+        TerminateThread(thread, 0);
     CloseHandle(thread);
 }
 

@@ -101,6 +101,7 @@ static void ReadFirstPass(void)
                 }
                 continue;
             }
+            PlatStopPoint();
             SendStatus("First read pass: %s", name);
             if (ReadNavFile(path, &FundTable[filled], NAV_FIRST_PASS)) {
                 PassFileNames[filled] = CopyString(name, strlen(name));

@@ -104,6 +104,16 @@ void PlatSendProgress(uint32_t code, const char *text);
 void PlatPostProgress(uint32_t code);
 void PlatSetProgressSink(PlatProgressSink sink);
 
+// Stopping a job's threads when the main window closes during the job. After
+// PlatRequestStop the analysis threads take no further fund, and the job's own thread
+// ends itself at its next PlatStopPoint: the places where it holds no lock and is in the
+// middle of no file's write, so that the program can then end cleanly. The request
+// cannot be taken back; it is made once, at the program's end.
+void PlatRequestStop(void);
+int PlatStopRequested(void);
+// Ends the calling thread when a stop was requested; otherwise returns at once.
+void PlatStopPoint(void);
+
 // ---------------------------------------------------------------------------------------
 // Text width in pixels in the main window's font.
 

@@ -2,8 +2,12 @@
 // with and without an index fund, the chart axis extents, and the opt cache written.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -190,6 +194,54 @@ TEST(LoadWorker, ARelativeSeriesRebuiltWithoutItsIndexFundKeepsNothingOld)
     EXPECT_EQ(f->stats[1].totalReturn, 0.0);
     for (uint32_t k = 0; f->yearReturns[1] && k < f->yearCount; k++)
         EXPECT_EQ(f->yearReturns[1][k].valid, 0u);
+}
+
+// A stop asked for by the third item of forty, half of them in a second phase that waits
+// for the first: the calling thread must end (not return) once no item is in work, and
+// on one thread right after the third item.
+std::atomic<int> Started, InWork;
+const uint32_t StopItems = 40;
+
+void SlowItem(FundRecord *)
+{
+    InWork++;
+    if (Started++ == 2)
+        PlatRequestStop();
+    usleep(2000);
+    InWork--;
+}
+
+void *AnalyseStoppedList(void *)
+{
+    std::vector<AnalysisItem> items(StopItems);
+    for (uint32_t i = 0; i < StopItems; i++)
+        items[i] = AnalysisItem{i, SlowItem, i < StopItems / 2 ? 0u : 1u};
+    AnalyseFundList(items.data(), StopItems, 0);
+    return (void *)1;  // not reached after a stop
+}
+
+void RunStoppedList(uint32_t threads)
+{
+    AllocateFundTable(StopItems);
+    FundCount = StopItems;
+    LoadAnalysisThreads = threads;
+    pthread_t thread;
+    void *result = nullptr;
+    if (pthread_create(&thread, nullptr, AnalyseStoppedList, nullptr) != 0 ||
+        pthread_join(thread, &result) != 0)
+        _exit(10);
+    int started = Started.load();
+    bool stopped = result == nullptr && InWork.load() == 0 &&
+                   (threads == 1 ? started == 3 : started >= 3 && started < (int)StopItems);
+    _exit(stopped ? 0 : 11);
+}
+
+TEST(LoadWorker, AStopEndsTheCallingThreadOnceNoItemIsInWork)
+{
+    // The stop cannot be taken back, so each run is a process of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (uint32_t threads : {1u, 4u})
+        EXPECT_EXIT(RunStoppedList(threads), testing::ExitedWithCode(0), "") << threads;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -258,6 +259,24 @@ void PlatPostProgress(uint32_t code)
 void PlatSetProgressSink(PlatProgressSink sink)
 {
     ProgressSink = sink;
+}
+
+static volatile int StopFlag;
+
+void PlatRequestStop(void)
+{
+    __atomic_store_n(&StopFlag, 1, __ATOMIC_SEQ_CST);
+}
+
+int PlatStopRequested(void)
+{
+    return __atomic_load_n(&StopFlag, __ATOMIC_SEQ_CST) != 0;
+}
+
+void PlatStopPoint(void)
+{
+    if (PlatStopRequested())
+        pthread_exit(nullptr);
 }
 
 uint32_t PlatTextWidth(const char *text, uint32_t length)

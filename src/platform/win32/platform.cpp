@@ -6,6 +6,7 @@
 
 #include <winsock.h>
 
+#include <process.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -190,12 +191,34 @@ static PlatMessageSink MessageSink;
 static PlatProgressSink ProgressSink;
 static PlatTextWidthFunc TextWidthFunc;
 
+// Set once, by the main window's close while a job runs.
+static volatile LONG StopFlag;
+
+void PlatRequestStop(void)
+{
+    InterlockedExchange(&StopFlag, 1);
+}
+
+int PlatStopRequested(void)
+{
+    return InterlockedCompareExchange(&StopFlag, 0, 0) != 0;
+}
+
+void PlatStopPoint(void)
+{
+    if (PlatStopRequested())
+        _endthreadex(0);
+}
+
 void PlatShowMessage(const char *caption, const char *text, int icon)
 {
     if (MessageSink) {
         MessageSink(caption, text, icon);
         return;
     }
+    // A job being stopped shows no more boxes: its thread would wait on them.
+    if (PlatStopRequested())
+        return;
     UINT type = MB_OK | (icon == PLAT_ICON_INFORMATION ? MB_ICONINFORMATION : MB_ICONHAND);
     MessageBoxA(Hwnd, text, caption, type);
 }
@@ -209,7 +232,7 @@ void PlatSendProgress(uint32_t code, const char *text)
 {
     if (ProgressSink)
         ProgressSink(code, text);
-    else if (Hwnd)
+    else if (Hwnd && !PlatStopRequested())
         SendMessageA(Hwnd, WM_VANTRY_PROGRESS, (WPARAM)code, (LPARAM)text);
 }
 
