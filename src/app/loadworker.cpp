@@ -132,6 +132,21 @@ struct AnalysisRun {
     std::vector<double *> quarters;  // each worker's QuarterTable, allocated by the load
 };
 
+// The events of the item the calling analysis thread works on; null on other threads.
+thread_local FundEvents *ThreadEvents;
+
+// A date of the first pass, for the DateTable: the code, then the date and line.
+const char DATE_EVENT = (char)0xFE;
+
+void RecordDate(void *context, PackedDate date, unsigned line)
+{
+    char record[1 + sizeof date + sizeof line];
+    record[0] = DATE_EVENT;
+    memcpy(record + 1, &date, sizeof date);
+    memcpy(record + 1 + sizeof date, &line, sizeof line);
+    ((FundEvents *)context)->bytes.append(record, sizeof record);
+}
+
 void RecordEvent(void *context, uint32_t code, const char *caption, const char *text, int icon)
 {
     FundEvents *e = (FundEvents *)context;
@@ -143,10 +158,19 @@ void RecordEvent(void *context, uint32_t code, const char *caption, const char *
     e->bytes.push_back(0);
 }
 
-void ReplayEvents(const FundEvents &e)
+void ReplayEvents(const FundEvents &e, uint32_t fund)
 {
     size_t at = 0;
     while (at < e.bytes.size()) {
+        if (e.bytes[at] == DATE_EVENT) {
+            PackedDate date;
+            unsigned line;
+            memcpy(&date, e.bytes.data() + at + 1, sizeof date);
+            memcpy(&line, e.bytes.data() + at + 1 + sizeof date, sizeof line);
+            AddListedDate(fund, date, line);
+            at += 1 + sizeof date + sizeof line;
+            continue;
+        }
         uint32_t code = (unsigned char)e.bytes[at];
         int icon = (signed char)e.bytes[at + 1];
         const char *caption = e.bytes.c_str() + at + 2;
@@ -183,7 +207,9 @@ void AnalysisWorker(AnalysisRun *run, uint32_t worker)
         }
         uint32_t i = run->queue[q];
         SetThreadReportDivert(RecordEvent, &run->events[i]);
+        ThreadEvents = &run->events[i];
         run->items[i].work(&FundTable[run->items[i].fund]);
+        ThreadEvents = nullptr;
         SetThreadReportDivert(nullptr, nullptr);
         std::lock_guard<std::mutex> hold(run->lock);
         run->events[i].done = true;
@@ -275,8 +301,8 @@ void AnalyseFundList(const AnalysisItem *items, uint32_t count, int barSteps)
             if (!run.events[i].done)
                 break;
         }
-        ReplayEvents(run.events[i]);
-        run.events[i].bytes.clear();
+        ReplayEvents(run.events[i], items[i].fund);
+        std::string().swap(run.events[i].bytes);
         if (barSteps)
             SendProgress(PROGRESS_BAR_STEP, nullptr);
     }
@@ -317,6 +343,32 @@ static void ReadFundArrays(FundRecord *f)
     ReadSecondPassFile(f);
 }
 
+// A file of the first pass, on an analysis thread: its dates wait in its events, to be
+// added to the DateTable in the listing's order.
+static void ReadListedFileOnThread(FundRecord *slot)
+{
+    FundEvents *events = ThreadEvents;
+    ReadListedFile((uint32_t)(slot - FundTable), events ? RecordDate : nullptr, events);
+}
+
+// The first read pass tokenizes every file, on the analysis threads; its status texts,
+// messages, bar steps and the DateTable are what one thread reading the files in turn
+// would give.
+static void ReadFirstPassOnThreads(void)
+{
+    uint32_t count;
+    if (!ListFirstPassFiles(&count)) {
+        ReadFundFiles(NAV_FIRST_PASS);
+        return;
+    }
+    std::vector<AnalysisItem> items(count);
+    for (uint32_t i = 0; i < count; i++)
+        items[i] = AnalysisItem{i, ReadListedFileOnThread, 0};
+    if (count > 0)
+        AnalyseFundList(items.data(), count, 0);
+    EndListedFirstPass();
+}
+
 // The second read pass fills each fund's own arrays, so the arrays are allocated (the
 // zero-filling and the first touch of their pages are much of a load with the opt cache)
 // and the files read on the analysis threads; the status texts, bar steps and messages
@@ -347,7 +399,7 @@ uint32_t LoadThread(void *)
     AllocateFundTable(CountNavFiles());
     PlatSendProgress(PROGRESS_BAR_CREATE, nullptr);
     SendText("First read pass");
-    ReadFundFiles(NAV_FIRST_PASS);
+    ReadFirstPassOnThreads();
     PlatSendProgress(PROGRESS_BAR_RESET, nullptr);
     SendText("");
     FinishDateTable();

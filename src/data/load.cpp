@@ -3,6 +3,9 @@
 
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 #include "base/errors.h"
 #include "data/alloc.h"
 #include "data/datetable.h"
@@ -78,6 +81,18 @@ static void FreePassFileNames(void)
     PassFileNames = nullptr;
 }
 
+// The first pass of one file into *slot: its status text, its reading and, when the
+// file could be opened, its bar step. sink as for ReadNavFileDates.
+static int ReadFirstPassFile(const char *name, const char *path, FundRecord *slot,
+                             NavDateSink sink, void *context)
+{
+    SendStatus("First read pass: %s", name);
+    if (!ReadNavFileDates(path, slot, sink, context))
+        return 0;
+    SendProgress(PROGRESS_BAR_STEP, nullptr);
+    return 1;
+}
+
 static void ReadFirstPass(void)
 {
     uint32_t records = FundCount;
@@ -102,16 +117,85 @@ static void ReadFirstPass(void)
                 continue;
             }
             PlatStopPoint();
-            SendStatus("First read pass: %s", name);
-            if (ReadNavFile(path, &FundTable[filled], NAV_FIRST_PASS)) {
+            if (ReadFirstPassFile(name, path, &FundTable[filled], nullptr, nullptr)) {
                 PassFileNames[filled] = CopyString(name, strlen(name));
                 filled++;
-                PlatSendProgress(PROGRESS_BAR_STEP, nullptr);
             }
         } while (PlatNavListNext(listing));
         PlatNavListClose(listing);
     }
     FundCount = filled;
+}
+
+// The listing of a first pass read on several threads, and which of its files could be
+// opened.
+static std::vector<std::string> ListedNames;
+static std::vector<uint8_t> ListedRead;
+
+int ListFirstPassFiles(uint32_t *count)
+{
+    *count = 0;
+    ListedNames.clear();
+    PlatNavListing *listing = PlatNavListFirst(DataDir);
+    if (listing) {
+        do
+            ListedNames.push_back(PlatNavListName(listing));
+        while (PlatNavListNext(listing));
+        PlatNavListClose(listing);
+    }
+    // More files than records (some added since the count) or a name too long for a path:
+    // the files are read one by one, which gives those cases their messages.
+    int fits = ListedNames.size() <= FundCount;
+    for (size_t i = 0; fits && i < ListedNames.size(); i++) {
+        char path[DATA_PATH_SIZE];
+        fits = DataPath(ListedNames[i].c_str(), path);
+    }
+    if (!fits) {
+        ListedNames.clear();
+        return 0;
+    }
+    FreePassFileNames();
+    PassFileNames = (char **)AllocZero(FundCount, sizeof(char *));
+    if (!PassFileNames)
+        ListedNames.clear();  // "Out of memory." was shown; no file can be read
+    ListedRead.assign(ListedNames.size(), 0);
+    *count = (uint32_t)ListedNames.size();
+    return 1;
+}
+
+void ReadListedFile(uint32_t i, NavDateSink sink, void *context)
+{
+    char path[DATA_PATH_SIZE];
+    DataPath(ListedNames[i].c_str(), path);
+    ListedRead[i] = (uint8_t)ReadFirstPassFile(ListedNames[i].c_str(), path, &FundTable[i],
+                                                sink, context);
+}
+
+void AddListedDate(uint32_t i, PackedDate date, unsigned line)
+{
+    char path[DATA_PATH_SIZE];
+    DataPath(ListedNames[i].c_str(), path);
+    AddDate(date, path, line);
+}
+
+void EndListedFirstPass(void)
+{
+    // A file that could not be opened left its record untouched (zero), and the next
+    // file's record takes its place, as when the files are read one by one.
+    uint32_t filled = 0;
+    for (uint32_t i = 0; i < (uint32_t)ListedNames.size(); i++) {
+        if (!ListedRead[i])
+            continue;
+        if (filled != i) {
+            FundTable[filled] = FundTable[i];
+            memset(&FundTable[i], 0, sizeof FundTable[i]);
+        }
+        PassFileNames[filled] = CopyString(ListedNames[i].c_str(), ListedNames[i].size());
+        filled++;
+    }
+    FundCount = filled;
+    std::vector<std::string>().swap(ListedNames);
+    std::vector<uint8_t>().swap(ListedRead);
 }
 
 void ReadSecondPassFile(FundRecord *fund)

@@ -6,6 +6,7 @@
 
 #include "data/datadir.h"
 #include "data/fund.h"
+#include "data/navfile.h"
 
 // Progress codes the workers send to the main window.
 enum ProgressCode {
@@ -35,6 +36,18 @@ void AllocateFundTable(uint32_t count);
 // overflow!" when the listing holds more readable files than there are records; the
 // second reads the same files into the same records.
 void ReadFundFiles(int pass);
+// The first pass with its files read on several threads, each file into the record of
+// its place in the listing. ListFirstPassFiles takes the listing whole and returns 1
+// with the number of files in *count (0 after "Out of memory."), or 0 when the files
+// must be read by ReadFundFiles instead (more files than records, a name too long for a
+// path). ReadListedFile reads file i (status text, messages and bar step as
+// ReadFundFiles gives them) with its dates handed to sink; AddListedDate adds one of
+// them, and EndListedFirstPass, after the last, moves the records of the files read
+// together and sets FundCount.
+int ListFirstPassFiles(uint32_t *count);
+void ReadListedFile(uint32_t i, NavDateSink sink, void *context);
+void AddListedDate(uint32_t i, PackedDate date, unsigned line);
+void EndListedFirstPass(void);
 // The second pass of one record of FundTable, with its status text and bar step; funds
 // may be read on several threads, each its own. EndSecondPass after the last one frees
 // the first pass's list of file names.

@@ -23,7 +23,18 @@ struct NavParse {
     uint32_t points, dists, splits;
     // Second pass: more lines of a kind than the first pass counted.
     int pointsOverrun, distsOverrun, splitsOverrun;
+    // First pass: where the dates go; null for the DateTable.
+    NavDateSink dateSink;
+    void *dateContext;
 };
+
+void NoteDate(NavParse *p, PackedDate date)
+{
+    if (p->dateSink)
+        p->dateSink(p->dateContext, date, p->line);
+    else
+        AddDate(date, p->path, p->line);
+}
 
 enum DistField { FIELD_NONE, FIELD_DIV, FIELD_SCG, FIELD_MCG, FIELD_LCG };
 
@@ -137,7 +148,7 @@ static void ReadNavLine(NavParse *p, PackedDate date)
 {
     long at = -1;
     if (p->pass == NAV_FIRST_PASS) {
-        AddDate(date, p->path, p->line);
+        NoteDate(p, date);
         p->points++;
     } else {
         at = TakeElement(&p->points, &p->pointsOverrun, p->fund->points[0]);
@@ -199,7 +210,7 @@ static int ReadShareCount(NavParse *p, uint32_t *count)
 static void ReadSplitLine(NavParse *p, PackedDate date)
 {
     if (p->pass == NAV_FIRST_PASS)
-        AddDate(date, p->path, p->line);
+        NoteDate(p, date);
     uint32_t newShares, oldShares;
     if (!ReadShareCount(p, &newShares))
         return;
@@ -224,7 +235,7 @@ static void ReadSplitLine(NavParse *p, PackedDate date)
 static void ReadExcludeLine(NavParse *p, PackedDate date)
 {
     if (p->pass == NAV_FIRST_PASS) {
-        AddDate(date, p->path, p->line);
+        NoteDate(p, date);
     } else if (p->fund->excludeDate == 0) {
         p->fund->excludeDate = date;
     } else {
@@ -283,7 +294,7 @@ static void ReadDistLine(NavParse *p, PackedDate date)
 {
     DistRecord *record = nullptr;
     if (p->pass == NAV_FIRST_PASS) {
-        AddDate(date, p->path, p->line);
+        NoteDate(p, date);
         p->dists++;
     } else {
         long at = TakeElement(&p->dists, &p->distsOverrun, p->fund->dists);
@@ -459,7 +470,8 @@ static void ReportPhaseError(NavParse *p, uint32_t left, int overrun, const char
     ReportError(text);
 }
 
-int ReadNavFile(const char *path, FundRecord *fund, int pass)
+static int ReadNav(const char *path, FundRecord *fund, int pass, NavDateSink sink,
+                   void *context)
 {
     unsigned char buffer[IO_BUFFER_SIZE];
     if (!IoOpen(path, IO_GENERIC_READ, buffer))
@@ -472,6 +484,8 @@ int ReadNavFile(const char *path, FundRecord *fund, int pass)
     p.fund = fund;
     p.pass = pass;
     p.line = 1;
+    p.dateSink = sink;
+    p.dateContext = context;
     if (pass == NAV_FIRST_PASS) {
         fund->fileSize = IoFileSize();
     } else {
@@ -524,4 +538,14 @@ int ReadNavFile(const char *path, FundRecord *fund, int pass)
     }
     IoClose();
     return 1;
+}
+
+int ReadNavFile(const char *path, FundRecord *fund, int pass)
+{
+    return ReadNav(path, fund, pass, nullptr, nullptr);
+}
+
+int ReadNavFileDates(const char *path, FundRecord *fund, NavDateSink sink, void *context)
+{
+    return ReadNav(path, fund, NAV_FIRST_PASS, sink, context);
 }

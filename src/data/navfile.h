@@ -18,6 +18,13 @@
 // MaxNameWidth (raised atomically), so several threads may each read a fund of their own.
 int ReadNavFile(const char *path, FundRecord *fund, int pass);
 
+// The first pass with each date handed to sink(context, date, line), in the file's
+// order, instead of added to the DateTable; then nothing shared is written, and several
+// threads may each read a file of their own while the dates are added later in the
+// files' order.
+typedef void (*NavDateSink)(void *context, PackedDate date, unsigned line);
+int ReadNavFileDates(const char *path, FundRecord *fund, NavDateSink sink, void *context);
+
 // The short name of a path: the file name after the last separator up to its first ".".
 // Writes at most size - 1 bytes and a zero; returns the length.
 unsigned ShortNameOfPath(const char *path, char *out, unsigned size);

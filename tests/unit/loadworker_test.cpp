@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -87,6 +88,18 @@ TEST(LoadWorker, BadFilesGiveTheSameMessagesAndCodesOnOneThreadAsOnSeveral)
     for (int i = 0; i < 12; i++)
         WriteFile(dir, "F" + std::to_string(10 + i) + ".NAV",
                   (i == 7 ? "" : "NAME=F\n") + WeeklyLines(10, 0.1 * i, 12) + bad[i % 5]);
+    // 1950-1999 day by day, more dates than the DateTable holds: the overflow comes in
+    // the middle of the second file, between two of its bad lines.
+    std::string days[2];
+    for (int year = 1950; year < 2000; year++)
+        for (int month = 1; month <= 12; month++)
+            for (int day = 1; day <= 28; day++) {
+                char line[32];
+                snprintf(line, sizeof line, "%02d/%02d/%02d = 10\n", month, day, year % 100);
+                days[year >= 1975] += line;
+            }
+    WriteFile(dir, "F30.NAV", "NAME=D\n" + days[0]);
+    WriteFile(dir, "F31.NAV", "NAME=E\nXYZ\n" + days[1] + "XYZ\n");
     ASSERT_TRUE(SetDataDir(dir.c_str()));
     PlatSetProgressSink(RecordCode);
     std::vector<std::string> texts[2], codes[2];
@@ -101,6 +114,10 @@ TEST(LoadWorker, BadFilesGiveTheSameMessagesAndCodesOnOneThreadAsOnSeveral)
     }
     LoadAnalysisThreads = 0;
     EXPECT_GE(texts[0].size(), 12u);
+    EXPECT_EQ(std::count_if(texts[0].begin(), texts[0].end(), [](const std::string &t) {
+                  return t.find("F31.NAV(") != std::string::npos &&
+                         t.find("DATE overflow") != std::string::npos;
+              }), 1);
     EXPECT_EQ(texts[1], texts[0]);
     EXPECT_EQ(codes[1], codes[0]);
 }
