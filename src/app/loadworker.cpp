@@ -113,8 +113,9 @@ uint32_t LoadAnalysisThreads;
 
 namespace {
 
-struct FundEvents {
-    std::string bytes;  // records: code, icon, caption, text (zero-terminated)
+// A cache line each: two threads append to the lists of neighbouring funds at once.
+struct alignas(64) FundEvents {
+    std::string bytes;  // records: code, icon, caption, text (zero-terminated); dates
     bool done;
 };
 

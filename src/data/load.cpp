@@ -131,11 +131,15 @@ static void ReadFirstPass(void)
 // opened.
 static std::vector<std::string> ListedNames;
 static std::vector<uint8_t> ListedRead;
+// The path of the file whose dates are being added, for the overflow message.
+static char ListedPath[DATA_PATH_SIZE];
+static uint32_t ListedPathOf;
 
 int ListFirstPassFiles(uint32_t *count)
 {
     *count = 0;
     ListedNames.clear();
+    ListedPathOf = 0xFFFFFFFFu;
     PlatNavListing *listing = PlatNavListFirst(DataDir);
     if (listing) {
         do
@@ -173,9 +177,11 @@ void ReadListedFile(uint32_t i, NavDateSink sink, void *context)
 
 void AddListedDate(uint32_t i, PackedDate date, unsigned line)
 {
-    char path[DATA_PATH_SIZE];
-    DataPath(ListedNames[i].c_str(), path);
-    AddDate(date, path, line);
+    if (ListedPathOf != i) {
+        DataPath(ListedNames[i].c_str(), ListedPath);
+        ListedPathOf = i;
+    }
+    AddDate(date, ListedPath, line);
 }
 
 void EndListedFirstPass(void)
