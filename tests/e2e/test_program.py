@@ -607,12 +607,14 @@ class BigLoad(VantryTest):
         self.assertEqual(documents[0], documents[1], "the report tool's documents")
 
     def test_close_during_the_load_ends_without_a_question(self):
-        # During the first read pass (the load's own thread) and during the analysis (the
-        # analysis threads at work too).
-        for phase in ("First read pass", "Normalize and Optimize data"):
-            with self.subTest(phase=phase):
+        # As soon as the progress bar is up (the read passes), and during the analysis,
+        # which lasts long enough to be caught.
+        moments = {"the progress bar": lambda: self.child(R["IDC_PROGRESS_BAR"]),
+                   "the analysis": lambda: self.status().startswith("Normalize and Optimize")}
+        for moment, reached in moments.items():
+            with self.subTest(moment=moment):
                 self.start(None)
-                wait_for(lambda: self.status().startswith(phase), 60, phase, 0.02)
+                wait_for(reached, 60, moment, 0.02)
                 self.session.post(self.hwnd, WM_CLOSE)
                 self.assertTrue(self.session.program_ended(self.proc, 60),
                                 "the program did not end")
