@@ -107,13 +107,13 @@ void OnWorkerEnded(void);
 int StartBenchmarkRefreshJob(const char *list);
 // The progress message: codes 1 to 10, text for code 5.
 void OnProgressMessage(HWND hwnd, WPARAM code, LPARAM text);
-// Ends a running worker (closing the main window) without a question: one with stop
-// points at its next one, the update session at once; nothing more is saved.
+// Ends a running worker (closing the main window) without a question, at its next stop
+// point (PlatStopPoint), or outright when it reaches none within ten seconds; nothing
+// more is saved.
 void TerminateWorker(void);
 // Starts main(argument) as the worker thread: made suspended and let go once its handle
-// is in WorkerThread. "_beginthreadex" through ReportCrt when it cannot start. stops: 1
-// when the worker reaches stop points (PlatStopPoint) between its funds and files.
-void StartWorker(unsigned(__stdcall *main)(void *), void *argument, int stops);
+// is in WorkerThread. "_beginthreadex" through ReportCrt when it cannot start.
+void StartWorker(unsigned(__stdcall *main)(void *), void *argument);
 // A worker's last act: its handle closed and WorkerThread cleared, then
 // WM_VANTRY_WORKER_ENDED posted to the main window.
 void EndWorker(void);

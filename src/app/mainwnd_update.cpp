@@ -48,5 +48,5 @@ static unsigned __stdcall UpdateWorkerMain(void *parameter)
 void StartUpdateJob(int full)
 {
     UpdateChooseUnzipHook = ChooseUnzipDialog;
-    StartWorker(UpdateWorkerMain, (void *)(intptr_t)(full ? 1 : 0), 0);
+    StartWorker(UpdateWorkerMain, (void *)(intptr_t)(full ? 1 : 0));
 }

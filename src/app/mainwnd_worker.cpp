@@ -94,11 +94,7 @@ static unsigned __stdcall BenchmarkRefreshMain(void *parameter)
 
 // The launch rule: the thread is made suspended and let go only once its handle is in
 // WorkerThread, so that a worker which ends at once still finds the handle to clear.
-// Whether the running worker reaches stop points (PlatStopPoint) often: every worker
-// but the update session's, which waits on the network.
-static int WorkerStops;
-
-void StartWorker(unsigned(__stdcall *main)(void *), void *argument, int stops)
+void StartWorker(unsigned(__stdcall *main)(void *), void *argument)
 {
     unsigned id;
     uintptr_t thread = _beginthreadex(nullptr, 0, main, argument, CREATE_SUSPENDED, &id);
@@ -106,14 +102,13 @@ void StartWorker(unsigned(__stdcall *main)(void *), void *argument, int stops)
         ReportCrt("_beginthreadex");
         return;
     }
-    WorkerStops = stops;
     WorkerThread = (HANDLE)thread;
     ResumeThread((HANDLE)thread);
 }
 
 void StartLoadWorker(void)
 {
-    StartWorker(LoadWorkerMain, nullptr, 1);
+    StartWorker(LoadWorkerMain, nullptr);
 }
 
 // The running job's request: one job at a time.
@@ -141,7 +136,7 @@ void StartRecalculationJob(uint32_t mode, uint32_t scope, uint32_t kind)
     CurrentJob.kind = kind;
     CurrentJob.currentTab = TabControl ? CurrentTab() : -1;
     JobSwitchPage = SwitchPageFromWorker;
-    StartWorker(RecalculationMain, &CurrentJob, 1);
+    StartWorker(RecalculationMain, &CurrentJob);
 }
 
 static unsigned __stdcall ValidationMain(void *parameter)
@@ -159,7 +154,7 @@ void StartValidationJob(uint32_t scope)
     CurrentJob.scope = scope;
     CurrentJob.currentTab = TabControl ? CurrentTab() : -1;
     JobSwitchPage = SwitchPageFromWorker;
-    StartWorker(ValidationMain, &CurrentJob, 1);
+    StartWorker(ValidationMain, &CurrentJob);
 }
 
 int RefuseWhileWorkerRuns(void)
@@ -184,7 +179,7 @@ int StartBenchmarkRefreshJob(const char *list)
         n++;
     memset(RefreshNames, 0, sizeof RefreshNames);
     memcpy(RefreshNames, list, n);
-    StartWorker(BenchmarkRefreshMain, RefreshNames, 1);
+    StartWorker(BenchmarkRefreshMain, RefreshNames);
     return WorkerThread != nullptr;
 }
 
@@ -208,17 +203,17 @@ void TerminateWorker(void)
     SetCursor(NormalCursor);
     BusyFlag = 0;
     // A thread ended at an arbitrary point may hold a lock (the heap's, say) that the
-    // program's own end then waits on for ever. So a worker with stop points is asked to
-    // stop and given the time to reach one; it ends there with nothing more written. The
-    // update session is ended outright: its files go under pending names, which the next
-    // load puts right.
+    // program's own end then waits on for ever. So the worker is asked to stop and given
+    // the time to reach a stop point (between funds and files, in a wait on the network
+    // or on the unzip program); it ends there with nothing more written. One that is
+    // still busy elsewhere when the time is up (a connect, say) is ended outright.
     PlatRequestStop();
     thread = (HANDLE)InterlockedExchangePointer((void *volatile *)&WorkerThread, nullptr);
     if (!thread)
         return;  // it ended on its own meanwhile
     DWORD id = GetThreadId(thread);
     uint64_t deadline = PlatMilliseconds() + WORKER_STOP_WAIT_MS;
-    for (uint64_t now = PlatMilliseconds(); WorkerStops && now < deadline;
+    for (uint64_t now = PlatMilliseconds(); now < deadline;
          now = PlatMilliseconds()) {
         if (id)
             EnumThreadWindows(id, CloseThreadBox, 0);

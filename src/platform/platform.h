@@ -107,8 +107,9 @@ void PlatSetProgressSink(PlatProgressSink sink);
 // Stopping a job's threads when the main window closes during the job. After
 // PlatRequestStop the analysis threads take no further fund, and the job's own thread
 // ends itself at its next PlatStopPoint: the places where it holds no lock and is in the
-// middle of no file's write, so that the program can then end cleanly. The request
-// cannot be taken back; it is made once, at the program's end.
+// middle of no file's write (between funds and files, and in the waits on the network
+// and on a program), so that the program can then end cleanly. The request cannot be
+// taken back; it is made once, at the program's end.
 void PlatRequestStop(void);
 int PlatStopRequested(void);
 // Ends the calling thread when a stop was requested; otherwise returns at once.
@@ -156,7 +157,8 @@ PlatSocket PlatSocketAccept(PlatSocket s, uint8_t peer[4]);
 int PlatSocketAcceptLost(int code);
 // Waits at most milliseconds until first or second (PLAT_NO_SOCKET: not watched) has
 // something to read, a connection to accept or its end (select). Returns 1 when first is
-// ready, else 2 when second is, 0 when the time ran out, -1 on failure.
+// ready, else 2 when second is, 0 when the time ran out, -1 on failure. A stop point
+// (PlatStopPoint) every tenth of a second at most.
 int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds);
 // A clock in milliseconds that only moves forward, whatever is done to the system time
 // (GetTickCount64 / CLOCK_MONOTONIC): for deadlines.
@@ -181,7 +183,8 @@ typedef intptr_t PlatProcess;
 // escapes a quote only before it); no inherited handles, the default environment and
 // the current directory. Returns PLAT_NO_PROCESS on failure; PlatLastError tells why.
 PlatProcess PlatStartProgram(const char *commandLine);
-// Waits without time limit for the program to end and releases it. Returns 1 with its
+// Waits without time limit for the program to end and releases it; a stop point
+// (PlatStopPoint) every tenth of a second at most. Returns 1 with its
 // exit code in *exitCode (a program ended by a signal reports 128 + the signal), or 0
 // when the wait failed (PlatLastError).
 int PlatWaitProgram(PlatProcess process, uint32_t *exitCode);

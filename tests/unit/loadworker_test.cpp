@@ -237,28 +237,62 @@ void *AnalyseStoppedList(void *)
     return (void *)1;  // not reached after a stop
 }
 
-void RunStoppedList(uint32_t threads)
+// A thread waiting a second on a listening socket nobody connects to, and one
+// waiting on a program that sleeps a second, stopped a tenth of a second in: each
+// must end at the stop, long before its wait would be over.
+void *WaitOnTheNetwork(void *)
+{
+    PlatSocket s = PlatSocketOpen();
+    if (s == PLAT_NO_SOCKET || !PlatSocketBindAny(s) || !PlatSocketListen(s, 1))
+        _exit(12);
+    PlatSocketWait(s, PLAT_NO_SOCKET, 1000);
+    return (void *)1;
+}
+
+void *WaitOnAProgram(void *)
+{
+    PlatProcess p = PlatStartProgram("sleep 1");
+    uint32_t code;
+    if (p == PLAT_NO_PROCESS)
+        _exit(12);
+    PlatWaitProgram(p, &code);
+    return (void *)1;
+}
+
+void RunStopped(uint32_t threads, void *(*job)(void *))
 {
     AllocateFundTable(StopItems);
     FundCount = StopItems;
     LoadAnalysisThreads = threads;
     pthread_t thread;
     void *result = nullptr;
-    if (pthread_create(&thread, nullptr, AnalyseStoppedList, nullptr) != 0 ||
-        pthread_join(thread, &result) != 0)
+    if (pthread_create(&thread, nullptr, job, nullptr) != 0)
+        _exit(10);
+    if (job != AnalyseStoppedList) {
+        usleep(100000);
+        PlatRequestStop();
+    }
+    if (pthread_join(thread, &result) != 0)
         _exit(10);
     int started = Started.load();
     bool stopped = result == nullptr && InWork.load() == 0 &&
-                   (threads == 1 ? started == 3 : started >= 3 && started < (int)StopItems);
+                   (job != AnalyseStoppedList ||
+                    (threads == 1 ? started == 3 : started >= 3 && started < (int)StopItems));
     _exit(stopped ? 0 : 11);
 }
 
-TEST(LoadWorker, AStopEndsTheCallingThreadOnceNoItemIsInWork)
+TEST(LoadWorker, AStopEndsTheJobThreadAtItsNextStopPoint)
 {
     // The stop cannot be taken back, so each run is a process of its own.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    for (uint32_t threads : {1u, 4u})
-        EXPECT_EXIT(RunStoppedList(threads), testing::ExitedWithCode(0), "") << threads;
+    const struct {
+        uint32_t threads;
+        void *(*job)(void *);
+    } runs[] = {{1, AnalyseStoppedList}, {4, AnalyseStoppedList}, {1, WaitOnTheNetwork},
+                {1, WaitOnAProgram}};
+    for (const auto &r : runs)
+        EXPECT_EXIT(RunStopped(r.threads, r.job), testing::ExitedWithCode(0), "")
+            << &r - runs;
 }
 
 }  // namespace

@@ -262,6 +262,8 @@ void PlatSetProgressSink(PlatProgressSink sink)
 }
 
 static volatile int StopFlag;
+// The longest a wait that is a stop point goes without looking at the request.
+#define STOP_SLICE_MS 100u
 
 void PlatRequestStop(void)
 {
@@ -396,16 +398,26 @@ int PlatSocketAcceptLost(int code)
 // poll rather than select: a descriptor number above FD_SETSIZE would overrun an fd_set.
 int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {
-    struct pollfd p[2] = {{(int)first, POLLIN, 0}, {(int)second, POLLIN, 0}};
-    nfds_t count = second == PLAT_NO_SOCKET ? 1 : 2;
-    int timeout = milliseconds > 2000000000u ? 2000000000 : (int)milliseconds;
-    int rc;
-    do
-        rc = poll(p, count, timeout);
-    while (rc < 0 && errno == EINTR);
-    if (rc <= 0)
-        return rc;
-    return (p[0].revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 2;
+    // A stop point: the wait goes in slices, and a stop requested meanwhile ends the
+    // calling thread between them.
+    uint64_t end = PlatMilliseconds() + milliseconds;
+    for (;;) {
+        PlatStopPoint();
+        uint64_t now = PlatMilliseconds();
+        uint64_t left = now >= end ? 0 : end - now;
+        int slice = left > STOP_SLICE_MS ? (int)STOP_SLICE_MS : (int)left;
+        struct pollfd p[2] = {{(int)first, POLLIN, 0}, {(int)second, POLLIN, 0}};
+        nfds_t count = second == PLAT_NO_SOCKET ? 1 : 2;
+        int rc = poll(p, count, slice);
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0)
+            return rc;
+        if (rc > 0)
+            return (p[0].revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 2;
+        if (PlatMilliseconds() >= end)
+            return 0;
+    }
 }
 
 uint64_t PlatMilliseconds(void)
@@ -545,11 +557,17 @@ PlatProcess PlatStartProgram(const char *commandLine)
 
 int PlatWaitProgram(PlatProcess process, uint32_t *exitCode)
 {
+    // A stop point, as the network's waits are: the program is looked at every 20 ms.
     int status = 0;
     pid_t rc;
-    do
-        rc = waitpid((pid_t)process, &status, 0);
-    while (rc < 0 && errno == EINTR);
+    for (;;) {
+        PlatStopPoint();
+        rc = waitpid((pid_t)process, &status, WNOHANG);
+        if (rc != 0 && !(rc < 0 && errno == EINTR))
+            break;
+        struct timespec pause = {0, 20 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
     if (rc < 0)
         return 0;
     if (WIFEXITED(status))

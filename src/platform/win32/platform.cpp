@@ -193,6 +193,8 @@ static PlatTextWidthFunc TextWidthFunc;
 
 // Set once, by the main window's close while a job runs.
 static volatile LONG StopFlag;
+// The longest a wait that is a stop point goes without looking at the request.
+#define STOP_SLICE_MS 100u
 
 void PlatRequestStop(void)
 {
@@ -358,21 +360,31 @@ int PlatSocketAcceptLost(int code)
 
 int PlatSocketWait(PlatSocket first, PlatSocket second, uint32_t milliseconds)
 {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET((SOCKET)first, &readable);
-    if (second != PLAT_NO_SOCKET)
-        FD_SET((SOCKET)second, &readable);
-    struct timeval limit;
-    limit.tv_sec = (long)(milliseconds / 1000u);
-    limit.tv_usec = (long)(milliseconds % 1000u) * 1000;
-    // WinSock ignores the first argument; the sets carry the sockets.
-    int rc = select(0, &readable, nullptr, nullptr, &limit);
-    if (rc == SOCKET_ERROR)
-        return -1;
-    if (rc == 0)
-        return 0;
-    return FD_ISSET((SOCKET)first, &readable) ? 1 : 2;
+    // A stop point: the wait goes in slices, and a stop requested meanwhile ends the
+    // calling thread between them.
+    uint64_t end = PlatMilliseconds() + milliseconds;
+    for (;;) {
+        PlatStopPoint();
+        uint64_t now = PlatMilliseconds();
+        uint64_t left = now >= end ? 0 : end - now;
+        uint32_t slice = left > STOP_SLICE_MS ? STOP_SLICE_MS : (uint32_t)left;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET((SOCKET)first, &readable);
+        if (second != PLAT_NO_SOCKET)
+            FD_SET((SOCKET)second, &readable);
+        struct timeval limit;
+        limit.tv_sec = (long)(slice / 1000u);
+        limit.tv_usec = (long)(slice % 1000u) * 1000;
+        // WinSock ignores the first argument; the sets carry the sockets.
+        int rc = select(0, &readable, nullptr, nullptr, &limit);
+        if (rc == SOCKET_ERROR)
+            return -1;
+        if (rc != 0)
+            return FD_ISSET((SOCKET)first, &readable) ? 1 : 2;
+        if (PlatMilliseconds() >= end)
+            return 0;
+    }
 }
 
 uint64_t PlatMilliseconds(void)
@@ -431,7 +443,12 @@ PlatProcess PlatStartProgram(const char *commandLine)
 int PlatWaitProgram(PlatProcess process, uint32_t *exitCode)
 {
     HANDLE h = (HANDLE)process;
-    if (WaitForSingleObject(h, INFINITE) != WAIT_OBJECT_0) {
+    // A stop point, as the network's waits are.
+    DWORD waited;
+    do
+        PlatStopPoint();
+    while ((waited = WaitForSingleObject(h, STOP_SLICE_MS)) == WAIT_TIMEOUT);
+    if (waited != WAIT_OBJECT_0) {
         DWORD error = GetLastError();
         if (h)
             CloseHandle(h);
