@@ -77,7 +77,7 @@ static void CreateMemoryContexts(HWND hwnd, TEXTMETRICA *tm)
     }
     // The bitmaps are made compatible with the window's context, not the memory one: a
     // fresh memory context is monochrome, and so would its bitmaps be.
-    BackBufferBitmap = CreateCompatibleBitmap(dc, FullScreenWidth, FullScreenHeight);
+    BackBufferBitmap = (HBITMAP)CreateBackBitmap(dc, FullScreenWidth, FullScreenHeight);
     if (!BackBufferBitmap)
         ReportWin32("CreateCompatibleBitmap");
     BlackBufferBitmap = CreateCompatibleBitmap(dc, FullScreenWidth, FullScreenHeight);
@@ -251,7 +251,8 @@ static void RestoreAndDeleteDrawingObjects(void)
     BackOldPen = BackOldBrush = BackOldBitmap = nullptr;
     BlackOldBrush = BlackOldBitmap = SpareOldBrush = SpareOldBitmap = nullptr;
 
-    DeleteGdiObject(BackBufferBitmap);
+    if (BackBufferBitmap && !DeleteBackBitmap(BackBufferBitmap))
+        ReportWin32("DeleteObject");
     DeleteGdiObject(BlackBufferBitmap);
     BackBufferBitmap = BlackBufferBitmap = nullptr;
     GdiFreeBitmaps();

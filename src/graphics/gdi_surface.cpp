@@ -14,6 +14,11 @@ void *GdiHollowBrush;
 void *GdiNullPen;
 const char *GdiFailedCall;
 
+// The DIB sections CreateBackBitmap made and DeleteBackBitmap has not deleted: 32 bits a
+// pixel, rows from the top.
+#define BACK_BITMAPS 4
+static void *BackBitmaps[BACK_BITMAPS];
+
 // What each bitmap context held before its bitmap went in, put back before deletion.
 static HGDIOBJ BitmapPrevious[BITMAP_COUNT];
 
@@ -22,8 +27,12 @@ static COLORREF ColourRefOf(RgbColour c)
     return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
 }
 
+static void DirectFlushDueFor(const DrawTarget *t);
+
+// The target's context, for a call on the device.
 static HDC DcOf(const DrawTarget *t)
 {
+    DirectFlushDueFor(t);
     return (HDC)t->dc;
 }
 
@@ -83,6 +92,13 @@ static void RestoreStep(HDC dc, HGDIOBJ previous)
 // its pixels, or at the end. Small boxes and single pixels of one colour join the runs
 // too, as the rows and dots of a pen of their colour. The mask has one word per pixel of
 // the held area, bit r set where run r paints.
+//
+// A target whose bitmap is a 32-bit DIB section (the window's back buffer on a display of
+// full colour) needs no runs: its held lines, boxes and pixels are written into the
+// bitmap's own pixels at once, in the order they come, walking the very pixels the
+// device would paint. Only what lies wholly inside the held area and the clip is written
+// so; the rest goes to the device, and GdiFlush runs before the next pixels are written
+// after a device call (the device may batch its calls).
 
 namespace {
 
@@ -104,7 +120,15 @@ DrawTarget *HeldTarget;            // the target holding lines, or null
 int32_t HeldLeft, HeldTop, HeldRight, HeldBottom;
 uint16_t *HeldMask;                // counted block, (right - left) x (bottom - top)
 
-enum MaskAction { MASK_TEST, MASK_MARK, MASK_CLEAR };
+enum MaskAction { MASK_TEST, MASK_MARK, MASK_CLEAR, MASK_PAINT };
+
+// The held area's pixels written in place (see above): row 0 of the bitmap and the step
+// from one row to the next, in pixels.
+int HeldDirect;
+uint32_t *DirectRow0;
+intptr_t DirectStep;
+RgbColour DirectColour;    // the colour MASK_PAINT writes
+int DirectFlushDue;        // a device call drew into the held target since the last write
 
 // The bits every pixel of the last segment tested has (meaningless after marking).
 uint32_t MaskCommon;
@@ -113,6 +137,12 @@ uint32_t MaskCommon;
 uint32_t MaskPixel(int64_t x, int64_t y, int action, uint16_t bit)
 {
     if (x < HeldLeft || x >= HeldRight || y < HeldTop || y >= HeldBottom)
+        return 0;
+    if (action == MASK_PAINT) {
+        DirectRow0[(intptr_t)y * DirectStep + (intptr_t)x] = DirectColour;
+        return 0;
+    }
+    if (!HeldMask)
         return 0;
     uint16_t *m = &HeldMask[(size_t)(y - HeldTop) * (size_t)(HeldRight - HeldLeft) +
                            (size_t)(x - HeldLeft)];
@@ -129,6 +159,9 @@ uint32_t MaskPixel(int64_t x, int64_t y, int action, uint16_t bit)
 // farther one; it never holds lines.)
 uint32_t MaskLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int action, uint16_t bit)
 {
+    MaskCommon = 0;
+    if (!HeldMask && action != MASK_PAINT)
+        return 0;
     int64_t dx = (int64_t)x2 - x1, dy = (int64_t)y2 - y1;
     int64_t ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
     int xMajor = ax > ay;
@@ -170,6 +203,8 @@ uint32_t MaskLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int action, ui
 // The bits found over left..right-1 x top..bottom-1.
 uint32_t MaskBox(int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
+    if (!HeldMask)
+        return 0;
     int64_t l = left > HeldLeft ? left : HeldLeft, r = right < HeldRight ? right : HeldRight;
     int64_t tp = top > HeldTop ? top : HeldTop, b = bottom < HeldBottom ? bottom : HeldBottom;
     uint32_t found = 0;
@@ -312,6 +347,22 @@ uint32_t RunOf(RgbColour colour)
     return r;
 }
 
+// Whether the pixels left..right-1 x top..bottom-1 may be written in place: inside the
+// held area and the target's clip. Makes the device finish its batched calls first.
+int DirectCovers(const DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    if (left < HeldLeft || right > HeldRight || top < HeldTop || bottom > HeldBottom)
+        return 0;
+    if (t->clipOn && (left < t->clipLeft || right > t->clipRight || top < t->clipTop ||
+                      bottom > t->clipBottom))
+        return 0;
+    if (DirectFlushDue) {
+        GdiFlush();
+        DirectFlushDue = 0;
+    }
+    return 1;
+}
+
 // Keeps the segment in its colour's run when it lies in the area; 0 when it must be
 // drawn at once, after the runs of other colours under it. A kept segment must come after
 // the runs of other colours under it: their run is marked to be drawn before its own,
@@ -321,9 +372,16 @@ int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, R
     // A segment onto its own start paints nothing.
     if (x1 == x2 && y1 == y2)
         return 1;
-    uint32_t under = MaskLine(x1, y1, x2, y2, MASK_TEST, 0);
     int32_t minX = x1 < x2 ? x1 : x2, maxX = x1 < x2 ? x2 : x1;
     int32_t minY = y1 < y2 ? y1 : y2, maxY = y1 < y2 ? y2 : y1;
+    if (HeldDirect) {
+        if (!DirectCovers(t, minX, minY, maxX + 1, maxY + 1))
+            return 0;
+        DirectColour = colour;
+        MaskLine(x1, y1, x2, y2, MASK_PAINT, 0);
+        return 1;
+    }
+    uint32_t under = MaskLine(x1, y1, x2, y2, MASK_TEST, 0);
     if (minX < HeldLeft || maxX >= HeldRight || minY < HeldTop || maxY >= HeldBottom) {
         DrawRunsOf(under, 1, colour);
         return 0;
@@ -394,8 +452,17 @@ int HoldSegment(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, R
 int HoldBox(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
             RgbColour colour)
 {
-    if (!Holding(t) || !FullColourDisplay || bottom - top > 4 || right <= left ||
-        bottom <= top || left < HeldLeft || right > HeldRight || top < HeldTop ||
+    if (!Holding(t) || !FullColourDisplay || right <= left || bottom <= top)
+        return 0;
+    if (HeldDirect) {
+        if (!DirectCovers(t, left, top, right, bottom))
+            return 0;
+        for (int32_t y = top; y < bottom; y++)
+            for (int32_t x = left; x < right; x++)
+                DirectRow0[(intptr_t)y * DirectStep + x] = colour;
+        return 1;
+    }
+    if (bottom - top > 4 || left < HeldLeft || right > HeldRight || top < HeldTop ||
         bottom > HeldBottom)
         return 0;
     for (int32_t y = top; y < bottom; y++)
@@ -404,6 +471,43 @@ int HoldBox(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bot
 }
 
 }  // namespace
+
+// Whether the bitmap in dc is a DIB section of CreateBackBitmap (32 bits a pixel, rows
+// from the top: GetObject does not tell a DIB section's row order) whose pixels the held
+// lines may write: colours drawn as they are (full colour), device coordinates the
+// bitmap's own. Sets DirectRow0 and DirectStep and narrows the area to the bitmap.
+static int OpenDirectPixels(HDC dc, int32_t *left, int32_t *top, int32_t *right, int32_t *bottom)
+{
+    DIBSECTION ds;
+    HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+    POINT viewport, window;
+    uint32_t slot = 0;
+    while (slot < BACK_BITMAPS && (!bitmap || BackBitmaps[slot] != bitmap))
+        slot++;
+    if (!FullColourDisplay || slot == BACK_BITMAPS ||
+        GetObjectA(bitmap, sizeof ds, &ds) != (int)sizeof ds ||
+        !ds.dsBm.bmBits || ds.dsBm.bmBitsPixel != 32 || ds.dsBmih.biCompression != BI_RGB ||
+        GetMapMode(dc) != MM_TEXT || GetGraphicsMode(dc) != GM_COMPATIBLE ||
+        !GetViewportOrgEx(dc, &viewport) || !GetWindowOrgEx(dc, &window) || viewport.x ||
+        viewport.y || window.x || window.y)
+        return 0;
+    int32_t width = ds.dsBm.bmWidth, height = ds.dsBm.bmHeight;
+    DirectRow0 = (uint32_t *)ds.dsBm.bmBits;
+    DirectStep = ds.dsBm.bmWidthBytes / 4;
+    *left = *left > 0 ? *left : 0;
+    *top = *top > 0 ? *top : 0;
+    *right = *right < width ? *right : width;
+    *bottom = *bottom < height ? *bottom : height;
+    return 1;
+}
+
+// Notes a device call into the held target, after which the pixels written in place must
+// wait for the device's batch.
+static void DirectFlushDueFor(const DrawTarget *t)
+{
+    if (t == HeldTarget)
+        DirectFlushDue = 1;
+}
 
 static int GdiHoldLines(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
@@ -414,11 +518,17 @@ static int GdiHoldLines(DrawTarget *t, int32_t left, int32_t top, int32_t right,
     FreeBlock(HeldMask);
     HeldMask = nullptr;
     HeldTarget = nullptr;
+    HeldDirect = 0;
+    int direct = OpenDirectPixels(DcOf(t), &left, &top, &right, &bottom);
     // Without room for the mask every line is drawn at once; AllocZero has said so.
-    if (right <= left || bottom <= top ||
+    if (right <= left || bottom <= top)
+        return 1;
+    if (!direct &&
         !(HeldMask = (uint16_t *)AllocZero((size_t)(right - left) * (size_t)(bottom - top),
                                             sizeof *HeldMask)))
         return 1;
+    HeldDirect = direct;
+    DirectFlushDue = 1;
     HeldLeft = left;
     HeldTop = top;
     HeldRight = right;
@@ -436,6 +546,7 @@ static int GdiDrawHeldLines(DrawTarget *t)
     FreeBlock(HeldMask);
     HeldMask = nullptr;
     HeldTarget = nullptr;
+    HeldDirect = 0;
     return 1;
 }
 
@@ -701,6 +812,39 @@ void GdiFreeBitmaps(void)
         Bitmaps[slot].width = 0;
         Bitmaps[slot].height = 0;
     }
+}
+
+void *CreateBackBitmap(void *dc, int32_t width, int32_t height)
+{
+    HDC h = (HDC)dc;
+    uint32_t slot = 0;
+    while (slot < BACK_BITMAPS && BackBitmaps[slot])
+        slot++;
+    if (h && slot < BACK_BITMAPS && GetDeviceCaps(h, BITSPIXEL) * GetDeviceCaps(h, PLANES) >= 24) {
+        BITMAPINFO info;
+        ZeroMemory(&info, sizeof info);
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void *bits = nullptr;
+        HBITMAP dib = CreateDIBSection(h, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (dib) {
+            BackBitmaps[slot] = dib;
+            return dib;
+        }
+    }
+    return CreateCompatibleBitmap(h, width, height);
+}
+
+int DeleteBackBitmap(void *bitmap)
+{
+    for (uint32_t slot = 0; slot < BACK_BITMAPS; slot++)
+        if (BackBitmaps[slot] == bitmap)
+            BackBitmaps[slot] = nullptr;
+    return DeleteObject((HGDIOBJ)bitmap) ? 1 : 0;
 }
 
 int InitGdiTarget(DrawTarget *target, void *dc)

@@ -39,6 +39,15 @@ uint32_t GdiLoadBitmaps(void *instance);
 // bitmaps ("DeleteObject"); the contexts themselves stay for their owner to delete.
 void GdiFreeBitmaps(void);
 
+// A bitmap of width x height (an HBITMAP) for drawing off screen and copying to a window
+// whose context is dc: on a display of 24 bits a pixel or more, a 32-bit DIB section
+// (the same colours, and the graph pages' held lines write its pixels in place; four at
+// most at a time); else a bitmap compatible with dc. Null when neither can be made (the
+// thread's last error tells why). DeleteBackBitmap deletes it (1, or 0 when DeleteObject
+// failed).
+void *CreateBackBitmap(void *dc, int32_t width, int32_t height);
+int DeleteBackBitmap(void *bitmap);
+
 // Makes target a GDI target on the device context dc (an HDC), its record in step with
 // the context: left/top alignment, black text, opaque text cells in white, copy mode,
 // no clip. Returns 1, or 0 when the context refused one of the settings.

@@ -79,9 +79,11 @@ int SurfaceFocusRect(DrawTarget *t, int32_t left, int32_t top, int32_t right, in
 // (and small solid boxes and single pixels) inside left..right-1 x top..bottom-1 and draw
 // those of one colour later, many with one call, in an order that leaves every pixel the
 // colour it would have had with every call drawn at once: the same picture in far fewer
-// device calls. SurfaceDrawHeldLines draws what is kept back and ends the holding; a
-// clip change, reading a pixel, text, a focus rectangle and switching exclusive-or mode
-// draw it too.
+// device calls. On a bitmap whose pixels it may write (a DIB section of the Windows
+// program's back buffer) it writes them at once instead, the very pixels the device
+// would paint, with no device call at all. SurfaceDrawHeldLines draws what is kept back
+// and ends the holding; a clip change, reading a pixel, text, a focus rectangle and
+// switching exclusive-or mode draw it too.
 // A held line that fails is reported when it is drawn ("PolyPolyline" or the pen's
 // "SelectObject draw 1" / "SelectObject draw 2"). One target holds lines at a time;
 // holding on another draws the first one's. The raster draws every line at once and
