@@ -282,32 +282,40 @@ static inline void BuyPair(FastGrid *g, uint32_t k0, uint32_t k1, const MoneyMar
     g->lastTrade[k1] = i;
 }
 
-// The strategies of a set as a list of their indexes; returns the count.
-static inline uint32_t ListOfSet(const GridSet *set, uint8_t *list)
+// Takes the lowest strategy out of a set that holds one, or gives other when it is empty
+// (and leaves it so). Without branches: which strategies trade is as unpredictable as
+// the prices.
+static inline uint32_t TakeLowest(GridSet *set, uint32_t other)
 {
-    uint32_t count = 0;
-    for (uint64_t bits = set->lo; bits; bits &= bits - 1)
-        list[count++] = (uint8_t)__builtin_ctzll(bits);
-    for (uint64_t bits = set->hi; bits; bits &= bits - 1)
-        list[count++] = (uint8_t)(64 + __builtin_ctzll(bits));
-    return count;
+    uint64_t inLo = set->lo != 0, any = inLo | (set->hi != 0);
+    uint64_t word = inLo ? set->lo : set->hi;
+    // Bit 63 of either word is no strategy's (there are 121): it only keeps the count
+    // defined for an empty word, whose result is not used.
+    uint32_t k = (inLo ? 0 : 64) + (uint32_t)__builtin_ctzll(word | (uint64_t)1 << 63);
+    uint64_t rest = word & (word - 1);
+    set->lo = inLo ? rest : set->lo;
+    set->hi = inLo ? set->hi : (any ? rest : 0);
+    return any ? k : other;
 }
 
-// The trades of one point i at value x: the strategies in selling sell, those in buying
-// buy, two at a time (an odd last one in both lanes).
-static void TradeAtPoint(FastGrid *g, const GridSet *selling, const GridSet *buying,
-                         const MoneyMarketWalk *w, const FundRecord *fund, int series,
-                         uint32_t i, double x)
+// The sales of the strategies in selling at point i, value x, two at a time (a last
+// odd one in both lanes).
+static void SellSet(FastGrid *g, GridSet selling, uint32_t i, double x)
 {
-    uint8_t list[GRID_CELLS + 1];
-    uint32_t count = ListOfSet(selling, list);
-    list[count] = list[count - (count != 0)];
-    for (uint32_t k = 0; k < count; k += 2)
-        SellPair(g, list[k], list[k + 1], i, x);
-    count = ListOfSet(buying, list);
-    list[count] = list[count - (count != 0)];
-    for (uint32_t k = 0; k < count; k += 2)
-        BuyPair(g, list[k], list[k + 1], w, fund, series, i, x);
+    while (selling.lo | selling.hi) {
+        uint32_t k0 = TakeLowest(&selling, 0);
+        SellPair(g, k0, TakeLowest(&selling, k0), i, x);
+    }
+}
+
+// The purchases of the strategies in buying at point i, value x, two at a time.
+static void BuySet(FastGrid *g, GridSet buying, const MoneyMarketWalk *w, const FundRecord *fund,
+                   int series, uint32_t i, double x)
+{
+    while (buying.lo | buying.hi) {
+        uint32_t k0 = TakeLowest(&buying, 0);
+        BuyPair(g, k0, TakeLowest(&buying, k0), w, fund, series, i, x);
+    }
 }
 
 // FinishStrategy of every strategy at point last, with the holding set: the cash of those
@@ -497,11 +505,14 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
             }
             GridSet selling = {sells.lo & holding.lo, sells.hi & holding.hi};
             GridSet buying = {buys.lo & ~holding.lo, buys.hi & ~holding.hi};
-            if ((selling.lo | selling.hi | buying.lo | buying.hi) == 0)
-                continue;
-            TradeAtPoint(&g, &selling, &buying, walk, fund, series, i, p[i].value);
             holding.lo ^= selling.lo | buying.lo;
             holding.hi ^= selling.hi | buying.hi;
+            // Above the average only buy signals hold and below it only sell signals; a
+            // special point may have both.
+            if (c <= 0 || c == CODE_SPECIAL)
+                SellSet(&g, selling, i, p[i].value);
+            if (c > 0)
+                BuySet(&g, buying, walk, fund, series, i, p[i].value);
         }
     }
     FinishFastGrid(&g, &holding, walk, fund, series, n - 1);
