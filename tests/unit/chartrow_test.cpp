@@ -66,14 +66,8 @@ protected:
     {
         memcpy(saved, Bitmaps, sizeof saved);
         // The markers and icons are 10 x 14 pixels, the arrows 14 x 14, as the resources.
-        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++) {
-            uint32_t w = slot >= BMP_ARROW_LEFT ? 14 : 10, h = 14;
-            Bitmaps[slot].width = w;
-            Bitmaps[slot].height = h;
-            Bitmaps[slot].pixels = (RgbColour *)AllocZero(w * h, sizeof(RgbColour));
-            for (uint32_t i = 0; i < w * h; i++)
-                Bitmaps[slot].pixels[i] = SlotColour(slot);
-        }
+        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
+            FillSlot(slot, slot >= BMP_ARROW_LEFT ? 14 : 10);
         ResetChartScaleExtremes();
         MaxNameWidth = 60;
         ChartWidth = ZeroX = 0;
@@ -91,6 +85,15 @@ protected:
         ChartWidth = ZeroX = 0;
     }
 
+    // Gives the slot a new picture, width x 14, all in the slot's colour.
+    static void FillSlot(uint32_t slot, uint32_t width)
+    {
+        Bitmaps[slot].width = width;
+        Bitmaps[slot].height = 14;
+        Bitmaps[slot].pixels = (RgbColour *)AllocZero(width * 14, sizeof(RgbColour));
+        for (uint32_t i = 0; i < width * 14; i++)
+            Bitmaps[slot].pixels[i] = SlotColour(slot);
+    }
     // Sets a statistic's whole-number extents for a view, as the load leaves them.
     static void Extent(int view, ChartStatistic statistic, uint32_t negative, uint32_t total)
     {
@@ -118,6 +121,14 @@ protected:
             f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
             memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
         }
+    }
+    // The row's bar, label and colours as the list's current settings give them.
+    static RowBar BarOf(FundRecord *f)
+    {
+        MeasureFundRow(300);
+        RowBar bar;
+        ComputeRowBar(f, &bar);
+        return bar;
     }
     void Row(Canvas &c, int32_t row, uint32_t state = 0)
     {
@@ -313,10 +324,8 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
     // MACD alone: its own span (ZeroX 0), green (9) for a value of 0 or more, no second bar.
     ShowMovingAverage = 0;
     ShowMacd = 1;
-    MeasureFundRow(300);
+    RowBar bar = BarOf(f);
     ASSERT_EQ(ZeroX, 0u);
-    RowBar bar;
-    ComputeRowBar(f, &bar);
     EXPECT_EQ(bar.barLeft, 0);
     EXPECT_EQ(bar.barRight, 100);  // 200 x 2 / 4
     EXPECT_EQ(bar.barColour, 9u);
@@ -325,16 +334,14 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
 
     // No indicator on: no value, no bar, no label.
     ShowMacd = 0;
-    MeasureFundRow(300);
-    ComputeRowBar(f, &bar);
+    bar = BarOf(f);
     EXPECT_EQ(bar.barLeft, bar.barRight);
     EXPECT_STREQ(bar.label, "");
 
     // A signal beyond the span is cut at the bar area's edge.
     ShowMovingAverage = 1;
     f->stats[0].maSignal = 40.0;
-    MeasureFundRow(300);
-    ComputeRowBar(f, &bar);
+    bar = BarOf(f);
     EXPECT_EQ(bar.secondLeft, 100);
     EXPECT_EQ(bar.secondRight, 200);
 }
@@ -359,9 +366,7 @@ TEST_F(ChartRowTest, BarsFromTheLeftEdgeForVolatilityAndTaxEfficiency)
     // A negative tax efficiency has no bar to the left of the area's edge.
     ChartKind = CHART_TAX_EFFICIENCY;
     ChartScaleExtremes.taxEfficiencyExtent = 50;
-    MeasureFundRow(300);
-    RowBar bar;
-    ComputeRowBar(f, &bar);
+    RowBar bar = BarOf(f);
     EXPECT_EQ(bar.barLeft, 0);
     EXPECT_EQ(bar.barRight, 0);
     EXPECT_STREQ(bar.label, "-4.0%");
@@ -380,13 +385,11 @@ TEST_F(ChartRowTest, BenchmarkViewShowsTheRelativeSeriesOfFundsWithAnIndex)
     ChartKind = CHART_TOTAL_RETURN;
     ShowBenchmark = 1;
     Extent(1, STAT_TOTAL, 2, 12);
-    MeasureFundRow(300);
+    RowBar bar = BarOf(a);
     ASSERT_EQ(ZeroX, 33u);  // 200 x 2 / 12 = 33.3
-    RowBar bar;
-    ComputeRowBar(a, &bar);
     EXPECT_STREQ(bar.label, "(2.0%)");
     EXPECT_EQ(bar.barLeft, 0);  // 200 x 2 / 12 = 33.3 -> 33 left of ZeroX 33
-    ComputeRowBar(b, &bar);
+    bar = BarOf(b);
     EXPECT_STREQ(bar.label, "4.0%");
     EXPECT_EQ(bar.barRight, 33 + 66);  // 200 x 4 / 12 = 66.7 -> 66
 }
@@ -516,10 +519,7 @@ TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlacesByTheWidthOfTheIconDrawn)
     const struct { uint32_t slot, width; } sizes[] = {{BMP_BUY, 12}, {BMP_FALL5, 7}};
     for (const auto &s : sizes) {
         FreeBlock(Bitmaps[s.slot].pixels);
-        Bitmaps[s.slot].width = s.width;
-        Bitmaps[s.slot].pixels = (RgbColour *)AllocZero(s.width * 14, sizeof(RgbColour));
-        for (uint32_t i = 0; i < s.width * 14; i++)
-            Bitmaps[s.slot].pixels[i] = SlotColour(s.slot);
+        FillSlot(s.slot, s.width);
     }
     ShowMacd = 1;
     expectIcons(0, {{97, BMP_SELL}, {113, BMP_BUY}, {119, BMP_FALL5}, {139, BMP_RISE5}});

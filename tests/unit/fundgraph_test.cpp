@@ -51,13 +51,6 @@ protected:
     void Reopen() { CloseCanvas(&canvas); OpenCanvas(&canvas, 200, 130); }
     RgbColour At(int32_t x, int32_t y) { return PixelAt(&canvas, x, y); }
     void ExpectPixels(std::initializer_list<PixelProbe> p) { ExpectCanvasPixels(&canvas, p); }
-    // Every pixel of columns x0..x1, rows y0..y1 is colour.
-    void ExpectBlock(int32_t x0, int32_t x1, int32_t y0, int32_t y1, RgbColour colour)
-    {
-        for (int32_t y = y0; y <= y1; y++)
-            for (int32_t x = x0; x <= x1; x++)
-                EXPECT_EQ(At(x, y), colour) << x << "," << y;
-    }
     // Rows of column x between first and last that are exactly colour.
     std::vector<int32_t> RowsOf(int32_t x, int32_t first, int32_t last, RgbColour colour)
     {
@@ -345,11 +338,11 @@ TEST_F(FundGraphTest, MacdSignalsRememberTheHoldingOfPointsBeforeTheRange)
     // 5's holding is remembered, so point 6 is no change; point 8 sells.
     Paint(f, 2, PeriodOfPoint(f, 6), PeriodOfPoint(f, 9));
     EXPECT_TRUE(RowsOf(14, 38, 46, Black).empty());
-    ExpectBlock(56, 56, 55, 59, Black);
+    EXPECT_EQ(RowsOf(56, 55, 59, Black), (Rows{55, 56, 57, 58, 59}));
     // From point 5 the buy is drawn above it: icon rows 40..44 at 15.
     Reopen();
     Paint(f, 2, PeriodOfPoint(f, 5), PeriodOfPoint(f, 9));
-    ExpectBlock(14, 14, 40, 44, Black);
+    EXPECT_EQ(RowsOf(14, 40, 44, Black), (Rows{40, 41, 42, 43, 44}));
     FreeTestIcons();
 }
 
@@ -473,17 +466,18 @@ TEST_F(OverlayGraphTest, OverlayFactorScalesTheRowsOfAFundAndPlotRowsAreKept)
     FundRecord *f = SingleFund(PeriodPoints({2.0, 2.0, 2.0}));
     SetFundOverlayColour(f, 12);
     SetFundOverlayFactor(f, 0.5);
-    PaintOverlayGraph(f, 1, 0, 0, 199, 129, 4, PeriodOfPoint(f, 0), PeriodOfPoint(f, 2), 0,
-                      text);
+    auto paint = [&](uint32_t position, int32_t top, uint32_t units, uint32_t last) {
+        PaintOverlayGraph(f, position, 0, top, 199, 129, units, PeriodOfPoint(f, 0),
+                          PeriodOfPoint(f, last), 0, text);
+    };
+    paint(1, 0, 4, 2);
     const RgbColour blue = PaletteColour(12);
     ExpectPixels({{100, 96, blue}, {100, 64, White}});
     // Position 0 ignores the factor.
-    PaintOverlayGraph(f, 0, 0, 0, 199, 129, 4, PeriodOfPoint(f, 0), PeriodOfPoint(f, 2), 0,
-                      text);
+    paint(0, 0, 4, 2);
     EXPECT_EQ(At(100, 64), blue);
     // The readout and the plot rows of a graph from row 20.
-    PaintOverlayGraph(f, 0, 0, 20, 199, 129, 2, PeriodOfPoint(f, 0), PeriodOfPoint(f, 1), 0,
-                      text);
+    paint(0, 20, 2, 1);
     EXPECT_EQ(FundReadoutX(f), 199u * 2 / 3);
     EXPECT_EQ(FundReadoutY(f), 22u);
     EXPECT_EQ(FundPlotTop(f), 23u);

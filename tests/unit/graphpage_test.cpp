@@ -37,9 +37,10 @@ void MakeFunds(const std::vector<uint32_t> &first)
     }
 }
 
-void Display(uint32_t i)
+void Display(std::initializer_list<uint32_t> funds)
 {
-    FundTable[i].flags |= FUND_DISPLAYED;
+    for (uint32_t i : funds)
+        FundTable[i].flags |= FUND_DISPLAYED;
 }
 
 int32_t Period(uint32_t i)
@@ -84,12 +85,12 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
     SetFundCategory(&FundTable[2], CATEGORY_INDEX);
 
-    Display(0);
+    Display({0});
     strcpy(DefaultBenchmark, "X");
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);   // no index fund displayed: unchanged
     EXPECT_STREQ(DefaultBenchmark, "X");
 
-    Display(1);
+    Display({1});
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
     EXPECT_STREQ(DefaultBenchmark, "F1");
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
@@ -97,7 +98,7 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
     EXPECT_STREQ(DefaultBenchmark, "f1");
 
-    Display(2);
+    Display({2});
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
     EXPECT_STREQ(DefaultBenchmark, "");
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
@@ -106,8 +107,7 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
 TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
 {
     MakeFunds({0, 0, 0});
-    Display(0);
-    Display(2);
+    Display({0, 2});
     // Tab 4 is the second displayed fund, F2.
     EXPECT_EQ(Prepare(4), 1);
     EXPECT_TRUE(WasDrawn("F2"));
@@ -133,7 +133,7 @@ TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
 TEST_F(GraphPageTest, FundWithoutIndexFundStillGetsTheBenchmarkBand)
 {
     MakeFunds({0});
-    Display(0);
+    Display({0});
     ShowBenchmark = 1;
     EXPECT_EQ(Prepare(3), 1);
     // Series 0 (no index fund) with the benchmark band: its line at 129 - 24 = 105.
@@ -161,9 +161,7 @@ TEST_F(GraphPageTest, BenchmarkDataIsCollectedAndTheRefreshSkipsTheDrawing)
     SetFundCategory(&FundTable[2], CATEGORY_INDEX);
     FundTable[1].indexName = CopyString("F2", 2);
     FundTable[3].indexName = CopyString("F1", 2);
-    for (uint32_t i = 0; i < 4; i++)
-        if (i != 2)
-            Display(i);
+    Display({0, 1, 3});
     strcpy(DefaultBenchmark, "F2");
     ShowBenchmark = 1;
     CombinedGraphs = 1;
@@ -191,7 +189,7 @@ TEST_F(GraphPageTest, WithoutARefreshWorkerTheRelativeSeriesIsBuiltAndThePageDra
     }
     NewQuarterTable(16);
     FundTable[0].indexName = CopyString("F1", 2);
-    Display(0);
+    Display({0});
     ShowBenchmark = 1;
     EXPECT_EQ(Prepare(3), 1);
     EXPECT_TRUE(HasRelativeSeries(&FundTable[0]));
@@ -210,8 +208,7 @@ TEST_F(GraphPageTest, BenchmarkStepsWaitForTheWorkerThenTheChangedDefaultIsSaved
 {
     MakeFunds({0, 0});
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
-    Display(0);
-    Display(1);
+    Display({0, 1});
     ShowBenchmark = 1;
     CombinedGraphs = 1;
     RefreshLists.clear();
@@ -268,14 +265,12 @@ TEST_F(GraphPageTest, VisibleRangeStartsAtTheRecentPointUnderZoomAndYieldsToASel
 
 TEST_F(GraphPageTest, PriceUnitsRoundTheMaximumUpOrFollowTheSelection)
 {
-    EXPECT_EQ(PriceUnitsOf(2.3), 3u);
-    EXPECT_EQ(PriceUnitsOf(2.0), 2u);
-    EXPECT_EQ(PriceUnitsOf(0.0), 0u);
-    EXPECT_EQ(PriceUnitsOf(-1.0), 0u);
-    ZoomSelectionMax = 0.4;
-    EXPECT_EQ(PriceUnitsOf(9.0), 1u);
-    ZoomSelectionMax = 5.5;
-    EXPECT_EQ(PriceUnitsOf(9.0), 6u);
+    const struct { double selectionMax, maximum; uint32_t units; } cases[] = {
+        {0, 2.3, 3}, {0, 2.0, 2}, {0, 0.0, 0}, {0, -1.0, 0}, {0.4, 9.0, 1}, {5.5, 9.0, 6}};
+    for (const auto &c : cases) {
+        ZoomSelectionMax = c.selectionMax;
+        EXPECT_EQ(PriceUnitsOf(c.maximum), c.units) << c.selectionMax << " " << c.maximum;
+    }
 }
 
 TEST_F(GraphPageTest, ValueMaximumFollowsTheOverlayZoomAndRelativeSeries)
@@ -293,14 +288,13 @@ TEST_F(GraphPageTest, ValueMaximumFollowsTheOverlayZoomAndRelativeSeries)
     st->maxRocEquityRecent = 14;
     st->maxBandRecent = 15;
     EXPECT_EQ(FundValueMaximum(f), 1);
-    ShowBollinger = 1;
-    EXPECT_EQ(FundValueMaximum(f), 5);
-    ShowRoc = 1;
-    EXPECT_EQ(FundValueMaximum(f), 4);
-    ShowMacd = 1;
-    EXPECT_EQ(FundValueMaximum(f), 3);
-    ShowMovingAverage = 1;
-    EXPECT_EQ(FundValueMaximum(f), 2);
+    // Each overlay turned on in turn takes over from those before it.
+    const struct { uint8_t *flag; double maximum; } overlays[] = {
+        {&ShowBollinger, 5}, {&ShowRoc, 4}, {&ShowMacd, 3}, {&ShowMovingAverage, 2}};
+    for (const auto &o : overlays) {
+        *o.flag = 1;
+        EXPECT_EQ(FundValueMaximum(f), o.maximum);
+    }
     ZoomOn = 1;
     EXPECT_EQ(FundValueMaximum(f), 12);
     // The relative series' maxima only with ShowBenchmark, an index fund and a series 1
@@ -341,8 +335,7 @@ TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
     CloseCanvas(&canvas);
     OpenCanvas(&canvas, 204, 268);
     MakeFunds({0, 4, 0});
-    Display(0);
-    Display(1);
+    Display({0, 1});
     FundTable[0].stats[0].maxValue = 1.7;
     FundTable[1].stats[0].maxValue = 2.2;
     CombinedGraphs = 1;
@@ -373,8 +366,7 @@ TEST_F(GraphPageTest, OverlaidGraphsScaleEachFundToTheEarliestFund)
         FundTable[1].points[0][i].value = 4.0;
     FundTable[0].stats[0].maxValue = 3.0;
     FundTable[1].stats[0].maxValue = 4.0;
-    Display(0);
-    Display(1);
+    Display({0, 1});
     CombinedGraphs = 1;
     OverlaidGraphs = 1;
     EXPECT_EQ(Prepare(3), 1);
@@ -395,8 +387,7 @@ TEST_F(GraphPageTest, OverlaidGraphsScaleEachFundToTheEarliestFund)
 TEST_F(GraphPageTest, OverlayColoursAreKeptUnlessTakenThenSavedOnesThenTheOrder)
 {
     MakeFunds({3, 0, 0});
-    for (uint32_t i = 0; i < 3; i++)
-        Display(i);
+    Display({0, 1, 2});
     CombinedGraphs = 1;
     OverlaidGraphs = 1;
     // F1 is the reference and keeps 9; F0 also holds 9, loses it and takes its saved 12;
