@@ -148,7 +148,8 @@ protected:
         SurfaceSetTextAlign(&c.target, TEXT_ALIGN_LEFT);
     }
     // Draws the list's row (whole, in state) and compares it with the picture that build
-    // puts together from the name's head and what it adds.
+    // puts together from the name's head and what it adds. The painter hands the target's
+    // modes back as it found them: they show in no picture.
     template <typename Build>
     void ExpectRow(int32_t row, uint32_t marker, const char *name, uint32_t colour, Build build,
                    uint32_t state = 0)
@@ -158,6 +159,9 @@ protected:
         Head(expected, marker, name, colour);
         build(expected);
         EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << row << " " << name;
+        EXPECT_EQ(actual.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT) << "row " << row;
+        EXPECT_EQ(actual.target.transparentText, 0u) << "row " << row;
+        EXPECT_EQ(actual.target.clipOn, 0u) << "row " << row;
     }
     void Bar(Canvas &c, int32_t left, int32_t right, uint32_t colour)
     {
@@ -231,22 +235,6 @@ TEST_F(ChartRowTest, SpansFollowTheExtents)
     EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 0u);
     ShowMovingAverage = ShowMacd = 0;
     EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 0u);
-}
-
-// Bars both ways from the zero line and their labels are in the fund list's pictures;
-// what they do not show is the target's modes, which the painter hands back as it found them.
-TEST_F(ChartRowTest, RowLeavesTheTargetsModesAsItFoundThem)
-{
-    NewFundTable(1);
-    Fund(0, "Beta", 5)->stats[0].ytdReturn = -7.9;
-    ChartKind = CHART_YTD_RETURN;
-    Extent(0, STAT_YTD, 10, 40);
-    MeasureFundRow(300);
-    Canvas c(320, rowHeight);
-    Row(c, 0);
-    EXPECT_EQ(c.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
-    EXPECT_EQ(c.target.transparentText, 0u);
-    EXPECT_EQ(c.target.clipOn, 0u);
 }
 
 TEST_F(ChartRowTest, NegativeLabelIsClippedToTheBarArea)
