@@ -26,10 +26,7 @@ const RgbColour Gray = 0xC0C0C0, Black = 0x000000, White = 0xFFFFFF;
 void MakeFunds(const std::vector<uint32_t> &first)
 {
     std::vector<PointSpec> all = PeriodPoints(std::vector<double>(10, 1.0));
-    std::vector<PackedDate> dates;
-    for (const PointSpec &p : all)
-        dates.push_back(Date(p.month, p.day, p.year));
-    BuildDateTable(dates);
+    SingleFund(all);   // the date table of the ten periods; the funds are made anew below
     NewFundTable((uint32_t)first.size());
     for (uint32_t i = 0; i < first.size(); i++) {
         std::string name = "F" + std::to_string(i);
