@@ -130,17 +130,6 @@ protected:
         ComputeRowBar(f, &bar);
         return bar;
     }
-    void Row(Canvas &c, int32_t row, uint32_t state = 0)
-    {
-        DrawFundRow(&c.target, row, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, state);
-    }
-    // The expected picture's fixed part: the portfolio marker and the name.
-    void Head(Canvas &c, uint32_t marker, const char *name, uint32_t colour)
-    {
-        SurfaceCopyBitmap(&c.target, 5, (rowHeight - 14) / 2, marker, 0);
-        SurfaceSetTransparent(&c.target, 1);
-        DrawText(&c.target, 33, 1, name, (uint32_t)strlen(name), colour);
-    }
     static void Label(Canvas &c, int32_t x, const char *text, uint32_t colour, bool right)
     {
         SurfaceSetTextAlign(&c.target, right ? TEXT_ALIGN_RIGHT : TEXT_ALIGN_LEFT);
@@ -148,15 +137,18 @@ protected:
         SurfaceSetTextAlign(&c.target, TEXT_ALIGN_LEFT);
     }
     // Draws the list's row (whole, in state) and compares it with the picture that build
-    // puts together from the name's head and what it adds. The painter hands the target's
+    // puts together from the fixed part (the portfolio marker and the name in colour) and
+    // what it adds. The painter hands the target's
     // modes back as it found them: they show in no picture.
     template <typename Build>
     void ExpectRow(int32_t row, uint32_t marker, const char *name, uint32_t colour, Build build,
                    uint32_t state = 0)
     {
         Canvas actual(320, rowHeight), expected(320, rowHeight);
-        Row(actual, row, state);
-        Head(expected, marker, name, colour);
+        DrawFundRow(&actual.target, row, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, state);
+        SurfaceCopyBitmap(&expected.target, 5, (rowHeight - 14) / 2, marker, 0);
+        SurfaceSetTransparent(&expected.target, 1);
+        DrawText(&expected.target, 33, 1, name, (uint32_t)strlen(name), colour);
         build(expected);
         EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << row << " " << name;
         EXPECT_EQ(actual.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT) << "row " << row;
@@ -436,8 +428,9 @@ TEST_F(ChartRowTest, SignalStateTestsMacdThenRocThenMovingAverage)
 
 TEST_F(ChartRowTest, TrendStateCountsTheRunAtTheEnd)
 {
-    // Oldest first; the last value is p0.
-    const struct { std::vector<double> values; int state; } cases[] = {
+    // Oldest first; the last value is p0. Series 1 a copy of its own, or (own false) none:
+    // then it has no state.
+    const struct { std::vector<double> values; int state; bool own = true; } cases[] = {
         {{0, 5, 1, 2, 3, 4}, 1},         // three rises, the one before falls
         {{9, 1, 2, 3, 4, 5}, 2},         // four rises
         {{1, 2, 3, 4, 5, 6}, 3},         // five rises
@@ -451,18 +444,16 @@ TEST_F(ChartRowTest, TrendStateCountsTheRunAtTheEnd)
         {{9, 9, 1, 2, 3, 2}, 0},         // rises broken at the end
         {{1, 2, 3, 4, 5}, 0},            // five points only
         {{0, 0, 0, 1, 2, 3, 4, 5}, 3},   // only the last six count
+        {{1, 2, 3, 4, 5, 6}, 3, false},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "ending " << c.values.back() << " own " << c.own);
         NewFundTable(1);
         FundRecord *f = Fund(0, "T", 1);
-        Values(f, c.values, true);
-        EXPECT_EQ(TrendState(f, 0), c.state) << "case ending " << c.values.back();
-        EXPECT_EQ(TrendState(f, 1), c.state);
+        Values(f, c.values, c.own);
+        EXPECT_EQ(TrendState(f, 0), c.state);
+        EXPECT_EQ(TrendState(f, 1), c.own ? c.state : 0);
     }
-    NewFundTable(1);
-    FundRecord *f = Fund(0, "T", 1);
-    Values(f, {1, 2, 3, 4, 5, 6}, false);
-    EXPECT_EQ(TrendState(f, 1), 0);  // series 1 does not exist
 }
 
 TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlacesByTheWidthOfTheIconDrawn)

@@ -273,17 +273,14 @@ TEST_F(GraphPageTest, PriceUnitsRoundTheMaximumUpOrFollowTheSelection)
 TEST_F(GraphPageTest, ValueMaximumFollowsTheOverlayZoomAndRelativeSeries)
 {
     FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
+    // The maxima of the value, the three equities and the band: 1..5, the recent ones 11..15.
     SeriesStats *st = &f->stats[0];
-    st->maxValue = 1;
-    st->maxMaEquity = 2;
-    st->maxMacdEquity = 3;
-    st->maxRocEquity = 4;
-    st->maxBand = 5;
-    st->maxValueRecent = 11;
-    st->maxMaEquityRecent = 12;
-    st->maxMacdEquityRecent = 13;
-    st->maxRocEquityRecent = 14;
-    st->maxBandRecent = 15;
+    double *maxima[] = {&st->maxValue,          &st->maxMaEquity,         &st->maxMacdEquity,
+                        &st->maxRocEquity,      &st->maxBand,             &st->maxValueRecent,
+                        &st->maxMaEquityRecent, &st->maxMacdEquityRecent, &st->maxRocEquityRecent,
+                        &st->maxBandRecent};
+    for (int k = 0; k < 10; k++)
+        *maxima[k] = k < 5 ? k + 1 : k + 6;
     EXPECT_EQ(FundValueMaximum(f), 1);
     // Each overlay turned on in turn takes over from those before it.
     const struct { uint8_t *flag; double maximum; } overlays[] = {
