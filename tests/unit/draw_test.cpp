@@ -310,13 +310,6 @@ protected:
         RasterShutdown();
         DrawTest::TearDown();
     }
-    // The picture against the expected one; then both white again for the next part.
-    void ExpectPictureAndClear()
-    {
-        EXPECT_EQ(FirstDifference(&c, &expected), "");
-        FillBox(&c.target, 0, 0, 240, 480, 0);
-        FillBox(&expected.target, 0, 0, 240, 480, 0);
-    }
     // Pixels x0..x1 (inclusive, either order) of row y.
     void Run(int32_t x0, int32_t x1, int32_t y)
     {
@@ -350,7 +343,10 @@ TEST_F(AxisTest, LinearAxesRowsMultipliedFirstAndNoRoom)
     LinearAxisLeft(10, 440, 100, 7, 1);
     Run(10, 12, 440 - 71);
     LeftLabel(10, 440 - 71, "5");
-    ExpectPictureAndClear();
+    EXPECT_EQ(FirstDifference(&c, &expected), "");
+    // Both white again for the axes that draw nothing.
+    FillBox(&c.target, 0, 0, 240, 480, 0);
+    FillBox(&expected.target, 0, 0, 240, 480, 0);
 
     // Axes without room or count draw nothing at all.
     LinearAxisLeft(10, 200, 400, 0, 1);

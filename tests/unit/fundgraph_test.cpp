@@ -86,6 +86,7 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         uint8_t rsi, dists, benchmark, macd, magnify, roc;
         std::vector<int32_t> lines;   // the black rows of column 190 below the title line
         int32_t plotBottom;           // P + 1
+        uint32_t from = 0;            // the first point of the range painted, up to 19
     } cases[] = {
         {"none", 0, 0, 0, 0, 0, 0, {}, 130},
         {"RSI", 1, 0, 0, 0, 0, 0, {105}, 106},
@@ -97,6 +98,9 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         {"distributions, benchmark, MACD", 0, 1, 1, 1, 0, 0, {57, 81, 105}, 58},
         {"distributions, benchmark, magnified MACD", 0, 1, 1, 1, 1, 0, {34, 81, 105}, 35},
         {"magnified MACD: a fifth of H off the price plot", 0, 0, 0, 1, 1, 0, {82}, 83},
+        // The distribution band needs a distribution in the visible range.
+        {"distribution before the range", 0, 1, 0, 0, 0, 0, {}, 130, 6},
+        {"distribution at the range's first point", 0, 1, 0, 0, 0, 0, {105}, 106, 5},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,7 +112,7 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         ShowMacd = c.macd;
         MagnifyMacd = c.magnify;
         ShowRoc = c.roc;
-        PaintWhole(f, 2);
+        Paint(f, 2, PeriodOfPoint(f, c.from), PeriodOfPoint(f, 19));
         // Column 190 lies right of the plot (x0 + W = 183) and left of the right axes'
         // ticks (194..198): only the frame, the title line and the band lines cross it.
         EXPECT_EQ(RowsOf(190, 12, 128, Black), c.lines);
@@ -117,16 +121,6 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         EXPECT_EQ(FundPlotTop(f), 14u);
         EXPECT_EQ(FundPlotBottom(f), (uint32_t)c.plotBottom);
     }
-    // The distribution band needs a distribution in the visible range: the one at point
-    // 5 is left out of a range from point 6 on.
-    Reopen();
-    FundRecord *f = BandFund();
-    PlainView();
-    ShowDistributions = 1;
-    Paint(f, 2, PeriodOfPoint(f, 6), PeriodOfPoint(f, 19));
-    EXPECT_EQ(FundPlotBottom(f), 130u);
-    Paint(f, 2, PeriodOfPoint(f, 5), PeriodOfPoint(f, 19));
-    EXPECT_EQ(FundPlotBottom(f), 106u);
 }
 
 // Two points at x0 = 15 and x0 + W = 183 (a range of one DatePeriod, no overlay). The

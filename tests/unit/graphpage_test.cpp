@@ -40,11 +40,6 @@ void Display(std::initializer_list<uint32_t> funds)
         FundTable[i].flags |= FUND_DISPLAYED;
 }
 
-int32_t Period(uint32_t i)
-{
-    return DatePeriodOf(i);   // the date table holds one entry per period
-}
-
 class GraphPageTest : public ::testing::Test {
 protected:
     GraphCanvas canvas;
@@ -342,8 +337,8 @@ TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
     ExpectCanvasPixels(&canvas, {{0, 134, Black}, {100, 131, Gray}, {0, 131, Gray}});
     // The shared range from the earliest first point to the latest last one, the shared
     // maximum 2.2 rounded up.
-    EXPECT_EQ(PaintedFrom, Period(0));
-    EXPECT_EQ(PaintedTo, Period(9));
+    EXPECT_EQ(PaintedFrom, DatePeriodOf(0));   // the date table has one entry a period
+    EXPECT_EQ(PaintedTo, DatePeriodOf(9));
     EXPECT_EQ(PaintedPriceUnits, 3u);
     // Each cell has its own statistics panel.
     EXPECT_EQ(TextsNamed("Total=0.0%").size(), 2u);
