@@ -138,8 +138,8 @@ protected:
     }
     // Draws the list's row (whole, in state) and compares it with the picture that build
     // puts together from the fixed part (the portfolio marker and the name in colour) and
-    // what it adds. The painter hands the target's
-    // modes back as it found them: they show in no picture.
+    // what it adds. The painter hands the target's modes back as it found them, which no
+    // picture shows, so they are checked here.
     template <typename Build>
     void ExpectRow(int32_t row, uint32_t marker, const char *name, uint32_t colour, Build build,
                    uint32_t state = 0)
