@@ -66,14 +66,8 @@ protected:
     {
         memcpy(saved, Bitmaps, sizeof saved);
         // The markers and icons are 10 x 14 pixels, the arrows 14 x 14, as the resources.
-        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++) {
-            uint32_t w = slot >= BMP_ARROW_LEFT ? 14 : 10, h = 14;
-            Bitmaps[slot].width = w;
-            Bitmaps[slot].height = h;
-            Bitmaps[slot].pixels = (RgbColour *)AllocZero(w * h, sizeof(RgbColour));
-            for (uint32_t i = 0; i < w * h; i++)
-                Bitmaps[slot].pixels[i] = SlotColour(slot);
-        }
+        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
+            FillSlot(slot, slot >= BMP_ARROW_LEFT ? 14 : 10);
         ResetChartScaleExtremes();
         MaxNameWidth = 60;
         ChartWidth = ZeroX = 0;
@@ -91,6 +85,15 @@ protected:
         ChartWidth = ZeroX = 0;
     }
 
+    // Gives the slot a new picture, width x 14, all in the slot's colour.
+    static void FillSlot(uint32_t slot, uint32_t width)
+    {
+        Bitmaps[slot].width = width;
+        Bitmaps[slot].height = 14;
+        Bitmaps[slot].pixels = (RgbColour *)AllocZero(width * 14, sizeof(RgbColour));
+        for (uint32_t i = 0; i < width * 14; i++)
+            Bitmaps[slot].pixels[i] = SlotColour(slot);
+    }
     // Sets a statistic's whole-number extents for a view, as the load leaves them.
     static void Extent(int view, ChartStatistic statistic, uint32_t negative, uint32_t total)
     {
@@ -119,16 +122,13 @@ protected:
             memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
         }
     }
-    void Row(Canvas &c, int32_t row, uint32_t state = 0)
+    // The row's bar, label and colours as the list's current settings give them.
+    static RowBar BarOf(FundRecord *f)
     {
-        DrawFundRow(&c.target, row, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, state);
-    }
-    // The expected picture's fixed part: the portfolio marker and the name.
-    void Head(Canvas &c, uint32_t marker, const char *name, uint32_t colour)
-    {
-        SurfaceCopyBitmap(&c.target, 5, (rowHeight - 14) / 2, marker, 0);
-        SurfaceSetTransparent(&c.target, 1);
-        DrawText(&c.target, 33, 1, name, (uint32_t)strlen(name), colour);
+        MeasureFundRow(300);
+        RowBar bar;
+        ComputeRowBar(f, &bar);
+        return bar;
     }
     static void Label(Canvas &c, int32_t x, const char *text, uint32_t colour, bool right)
     {
@@ -137,16 +137,23 @@ protected:
         SurfaceSetTextAlign(&c.target, TEXT_ALIGN_LEFT);
     }
     // Draws the list's row (whole, in state) and compares it with the picture that build
-    // puts together from the name's head and what it adds.
+    // puts together from the fixed part (the portfolio marker and the name in colour) and
+    // what it adds. The painter hands the target's modes back as it found them, which no
+    // picture shows, so they are checked here.
     template <typename Build>
     void ExpectRow(int32_t row, uint32_t marker, const char *name, uint32_t colour, Build build,
                    uint32_t state = 0)
     {
         Canvas actual(320, rowHeight), expected(320, rowHeight);
-        Row(actual, row, state);
-        Head(expected, marker, name, colour);
+        DrawFundRow(&actual.target, row, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, state);
+        SurfaceCopyBitmap(&expected.target, 5, (rowHeight - 14) / 2, marker, 0);
+        SurfaceSetTransparent(&expected.target, 1);
+        DrawText(&expected.target, 33, 1, name, (uint32_t)strlen(name), colour);
         build(expected);
         EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << row << " " << name;
+        EXPECT_EQ(actual.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT) << "row " << row;
+        EXPECT_EQ(actual.target.transparentText, 0u) << "row " << row;
+        EXPECT_EQ(actual.target.clipOn, 0u) << "row " << row;
     }
     void Bar(Canvas &c, int32_t left, int32_t right, uint32_t colour)
     {
@@ -220,22 +227,6 @@ TEST_F(ChartRowTest, SpansFollowTheExtents)
     EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 0u);
     ShowMovingAverage = ShowMacd = 0;
     EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 0u);
-}
-
-// Bars both ways from the zero line and their labels are in the fund list's pictures;
-// what they do not show is the target's modes, which the painter hands back as it found them.
-TEST_F(ChartRowTest, RowLeavesTheTargetsModesAsItFoundThem)
-{
-    NewFundTable(1);
-    Fund(0, "Beta", 5)->stats[0].ytdReturn = -7.9;
-    ChartKind = CHART_YTD_RETURN;
-    Extent(0, STAT_YTD, 10, 40);
-    MeasureFundRow(300);
-    Canvas c(320, rowHeight);
-    Row(c, 0);
-    EXPECT_EQ(c.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
-    EXPECT_EQ(c.target.transparentText, 0u);
-    EXPECT_EQ(c.target.clipOn, 0u);
 }
 
 TEST_F(ChartRowTest, NegativeLabelIsClippedToTheBarArea)
@@ -313,10 +304,8 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
     // MACD alone: its own span (ZeroX 0), green (9) for a value of 0 or more, no second bar.
     ShowMovingAverage = 0;
     ShowMacd = 1;
-    MeasureFundRow(300);
+    RowBar bar = BarOf(f);
     ASSERT_EQ(ZeroX, 0u);
-    RowBar bar;
-    ComputeRowBar(f, &bar);
     EXPECT_EQ(bar.barLeft, 0);
     EXPECT_EQ(bar.barRight, 100);  // 200 x 2 / 4
     EXPECT_EQ(bar.barColour, 9u);
@@ -325,16 +314,14 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
 
     // No indicator on: no value, no bar, no label.
     ShowMacd = 0;
-    MeasureFundRow(300);
-    ComputeRowBar(f, &bar);
+    bar = BarOf(f);
     EXPECT_EQ(bar.barLeft, bar.barRight);
     EXPECT_STREQ(bar.label, "");
 
     // A signal beyond the span is cut at the bar area's edge.
     ShowMovingAverage = 1;
     f->stats[0].maSignal = 40.0;
-    MeasureFundRow(300);
-    ComputeRowBar(f, &bar);
+    bar = BarOf(f);
     EXPECT_EQ(bar.secondLeft, 100);
     EXPECT_EQ(bar.secondRight, 200);
 }
@@ -359,9 +346,7 @@ TEST_F(ChartRowTest, BarsFromTheLeftEdgeForVolatilityAndTaxEfficiency)
     // A negative tax efficiency has no bar to the left of the area's edge.
     ChartKind = CHART_TAX_EFFICIENCY;
     ChartScaleExtremes.taxEfficiencyExtent = 50;
-    MeasureFundRow(300);
-    RowBar bar;
-    ComputeRowBar(f, &bar);
+    RowBar bar = BarOf(f);
     EXPECT_EQ(bar.barLeft, 0);
     EXPECT_EQ(bar.barRight, 0);
     EXPECT_STREQ(bar.label, "-4.0%");
@@ -380,13 +365,11 @@ TEST_F(ChartRowTest, BenchmarkViewShowsTheRelativeSeriesOfFundsWithAnIndex)
     ChartKind = CHART_TOTAL_RETURN;
     ShowBenchmark = 1;
     Extent(1, STAT_TOTAL, 2, 12);
-    MeasureFundRow(300);
+    RowBar bar = BarOf(a);
     ASSERT_EQ(ZeroX, 33u);  // 200 x 2 / 12 = 33.3
-    RowBar bar;
-    ComputeRowBar(a, &bar);
     EXPECT_STREQ(bar.label, "(2.0%)");
     EXPECT_EQ(bar.barLeft, 0);  // 200 x 2 / 12 = 33.3 -> 33 left of ZeroX 33
-    ComputeRowBar(b, &bar);
+    bar = BarOf(b);
     EXPECT_STREQ(bar.label, "4.0%");
     EXPECT_EQ(bar.barRight, 33 + 66);  // 200 x 4 / 12 = 66.7 -> 66
 }
@@ -445,8 +428,9 @@ TEST_F(ChartRowTest, SignalStateTestsMacdThenRocThenMovingAverage)
 
 TEST_F(ChartRowTest, TrendStateCountsTheRunAtTheEnd)
 {
-    // Oldest first; the last value is p0.
-    const struct { std::vector<double> values; int state; } cases[] = {
+    // Oldest first; the last value is p0. Series 1 a copy of its own, or (own false) none:
+    // then it has no state.
+    const struct { std::vector<double> values; int state; bool own = true; } cases[] = {
         {{0, 5, 1, 2, 3, 4}, 1},         // three rises, the one before falls
         {{9, 1, 2, 3, 4, 5}, 2},         // four rises
         {{1, 2, 3, 4, 5, 6}, 3},         // five rises
@@ -460,18 +444,16 @@ TEST_F(ChartRowTest, TrendStateCountsTheRunAtTheEnd)
         {{9, 9, 1, 2, 3, 2}, 0},         // rises broken at the end
         {{1, 2, 3, 4, 5}, 0},            // five points only
         {{0, 0, 0, 1, 2, 3, 4, 5}, 3},   // only the last six count
+        {{1, 2, 3, 4, 5, 6}, 3, false},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "ending " << c.values.back() << " own " << c.own);
         NewFundTable(1);
         FundRecord *f = Fund(0, "T", 1);
-        Values(f, c.values, true);
-        EXPECT_EQ(TrendState(f, 0), c.state) << "case ending " << c.values.back();
-        EXPECT_EQ(TrendState(f, 1), c.state);
+        Values(f, c.values, c.own);
+        EXPECT_EQ(TrendState(f, 0), c.state);
+        EXPECT_EQ(TrendState(f, 1), c.own ? c.state : 0);
     }
-    NewFundTable(1);
-    FundRecord *f = Fund(0, "T", 1);
-    Values(f, {1, 2, 3, 4, 5, 6}, false);
-    EXPECT_EQ(TrendState(f, 1), 0);  // series 1 does not exist
 }
 
 TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlacesByTheWidthOfTheIconDrawn)
@@ -516,10 +498,7 @@ TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlacesByTheWidthOfTheIconDrawn)
     const struct { uint32_t slot, width; } sizes[] = {{BMP_BUY, 12}, {BMP_FALL5, 7}};
     for (const auto &s : sizes) {
         FreeBlock(Bitmaps[s.slot].pixels);
-        Bitmaps[s.slot].width = s.width;
-        Bitmaps[s.slot].pixels = (RgbColour *)AllocZero(s.width * 14, sizeof(RgbColour));
-        for (uint32_t i = 0; i < s.width * 14; i++)
-            Bitmaps[s.slot].pixels[i] = SlotColour(s.slot);
+        FillSlot(s.slot, s.width);
     }
     ShowMacd = 1;
     expectIcons(0, {{97, BMP_SELL}, {113, BMP_BUY}, {119, BMP_FALL5}, {139, BMP_RISE5}});

@@ -51,13 +51,6 @@ protected:
     void Reopen() { CloseCanvas(&canvas); OpenCanvas(&canvas, 200, 130); }
     RgbColour At(int32_t x, int32_t y) { return PixelAt(&canvas, x, y); }
     void ExpectPixels(std::initializer_list<PixelProbe> p) { ExpectCanvasPixels(&canvas, p); }
-    // Every pixel of columns x0..x1, rows y0..y1 is colour.
-    void ExpectBlock(int32_t x0, int32_t x1, int32_t y0, int32_t y1, RgbColour colour)
-    {
-        for (int32_t y = y0; y <= y1; y++)
-            for (int32_t x = x0; x <= x1; x++)
-                EXPECT_EQ(At(x, y), colour) << x << "," << y;
-    }
     // Rows of column x between first and last that are exactly colour.
     std::vector<int32_t> RowsOf(int32_t x, int32_t first, int32_t last, RgbColour colour)
     {
@@ -93,6 +86,7 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         uint8_t rsi, dists, benchmark, macd, magnify, roc;
         std::vector<int32_t> lines;   // the black rows of column 190 below the title line
         int32_t plotBottom;           // P + 1
+        uint32_t from = 0;            // the first point of the range painted, up to 19
     } cases[] = {
         {"none", 0, 0, 0, 0, 0, 0, {}, 130},
         {"RSI", 1, 0, 0, 0, 0, 0, {105}, 106},
@@ -104,6 +98,9 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         {"distributions, benchmark, MACD", 0, 1, 1, 1, 0, 0, {57, 81, 105}, 58},
         {"distributions, benchmark, magnified MACD", 0, 1, 1, 1, 1, 0, {34, 81, 105}, 35},
         {"magnified MACD: a fifth of H off the price plot", 0, 0, 0, 1, 1, 0, {82}, 83},
+        // The distribution band needs a distribution in the visible range.
+        {"distribution before the range", 0, 1, 0, 0, 0, 0, {}, 130, 6},
+        {"distribution at the range's first point", 0, 1, 0, 0, 0, 0, {105}, 106, 5},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,7 +112,7 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         ShowMacd = c.macd;
         MagnifyMacd = c.magnify;
         ShowRoc = c.roc;
-        PaintWhole(f, 2);
+        Paint(f, 2, PeriodOfPoint(f, c.from), PeriodOfPoint(f, 19));
         // Column 190 lies right of the plot (x0 + W = 183) and left of the right axes'
         // ticks (194..198): only the frame, the title line and the band lines cross it.
         EXPECT_EQ(RowsOf(190, 12, 128, Black), c.lines);
@@ -124,16 +121,6 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
         EXPECT_EQ(FundPlotTop(f), 14u);
         EXPECT_EQ(FundPlotBottom(f), (uint32_t)c.plotBottom);
     }
-    // The distribution band needs a distribution in the visible range: the one at point
-    // 5 is left out of a range from point 6 on.
-    Reopen();
-    FundRecord *f = BandFund();
-    PlainView();
-    ShowDistributions = 1;
-    Paint(f, 2, PeriodOfPoint(f, 6), PeriodOfPoint(f, 19));
-    EXPECT_EQ(FundPlotBottom(f), 130u);
-    Paint(f, 2, PeriodOfPoint(f, 5), PeriodOfPoint(f, 19));
-    EXPECT_EQ(FundPlotBottom(f), 106u);
 }
 
 // Two points at x0 = 15 and x0 + W = 183 (a range of one DatePeriod, no overlay). The
@@ -345,11 +332,11 @@ TEST_F(FundGraphTest, MacdSignalsRememberTheHoldingOfPointsBeforeTheRange)
     // 5's holding is remembered, so point 6 is no change; point 8 sells.
     Paint(f, 2, PeriodOfPoint(f, 6), PeriodOfPoint(f, 9));
     EXPECT_TRUE(RowsOf(14, 38, 46, Black).empty());
-    ExpectBlock(56, 56, 55, 59, Black);
+    EXPECT_EQ(RowsOf(56, 55, 59, Black), (Rows{55, 56, 57, 58, 59}));
     // From point 5 the buy is drawn above it: icon rows 40..44 at 15.
     Reopen();
     Paint(f, 2, PeriodOfPoint(f, 5), PeriodOfPoint(f, 9));
-    ExpectBlock(14, 14, 40, 44, Black);
+    EXPECT_EQ(RowsOf(14, 40, 44, Black), (Rows{40, 41, 42, 43, 44}));
     FreeTestIcons();
 }
 
@@ -473,17 +460,18 @@ TEST_F(OverlayGraphTest, OverlayFactorScalesTheRowsOfAFundAndPlotRowsAreKept)
     FundRecord *f = SingleFund(PeriodPoints({2.0, 2.0, 2.0}));
     SetFundOverlayColour(f, 12);
     SetFundOverlayFactor(f, 0.5);
-    PaintOverlayGraph(f, 1, 0, 0, 199, 129, 4, PeriodOfPoint(f, 0), PeriodOfPoint(f, 2), 0,
-                      text);
+    auto paint = [&](uint32_t position, int32_t top, uint32_t units, uint32_t last) {
+        PaintOverlayGraph(f, position, 0, top, 199, 129, units, PeriodOfPoint(f, 0),
+                          PeriodOfPoint(f, last), 0, text);
+    };
+    paint(1, 0, 4, 2);
     const RgbColour blue = PaletteColour(12);
     ExpectPixels({{100, 96, blue}, {100, 64, White}});
     // Position 0 ignores the factor.
-    PaintOverlayGraph(f, 0, 0, 0, 199, 129, 4, PeriodOfPoint(f, 0), PeriodOfPoint(f, 2), 0,
-                      text);
+    paint(0, 0, 4, 2);
     EXPECT_EQ(At(100, 64), blue);
     // The readout and the plot rows of a graph from row 20.
-    PaintOverlayGraph(f, 0, 0, 20, 199, 129, 2, PeriodOfPoint(f, 0), PeriodOfPoint(f, 1), 0,
-                      text);
+    paint(0, 20, 2, 1);
     EXPECT_EQ(FundReadoutX(f), 199u * 2 / 3);
     EXPECT_EQ(FundReadoutY(f), 22u);
     EXPECT_EQ(FundPlotTop(f), 23u);

@@ -26,10 +26,7 @@ const RgbColour Gray = 0xC0C0C0, Black = 0x000000, White = 0xFFFFFF;
 void MakeFunds(const std::vector<uint32_t> &first)
 {
     std::vector<PointSpec> all = PeriodPoints(std::vector<double>(10, 1.0));
-    std::vector<PackedDate> dates;
-    for (const PointSpec &p : all)
-        dates.push_back(Date(p.month, p.day, p.year));
-    BuildDateTable(dates);
+    SingleFund(all);   // the date table of the ten periods; the funds are made anew below
     NewFundTable((uint32_t)first.size());
     for (uint32_t i = 0; i < first.size(); i++) {
         std::string name = "F" + std::to_string(i);
@@ -37,14 +34,10 @@ void MakeFunds(const std::vector<uint32_t> &first)
     }
 }
 
-void Display(uint32_t i)
+void Display(std::initializer_list<uint32_t> funds)
 {
-    FundTable[i].flags |= FUND_DISPLAYED;
-}
-
-int32_t Period(uint32_t i)
-{
-    return DatePeriodOf(i);   // the date table holds one entry per period
+    for (uint32_t i : funds)
+        FundTable[i].flags |= FUND_DISPLAYED;
 }
 
 class GraphPageTest : public ::testing::Test {
@@ -84,12 +77,12 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
     SetFundCategory(&FundTable[2], CATEGORY_INDEX);
 
-    Display(0);
+    Display({0});
     strcpy(DefaultBenchmark, "X");
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);   // no index fund displayed: unchanged
     EXPECT_STREQ(DefaultBenchmark, "X");
 
-    Display(1);
+    Display({1});
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
     EXPECT_STREQ(DefaultBenchmark, "F1");
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
@@ -97,7 +90,7 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
     EXPECT_STREQ(DefaultBenchmark, "f1");
 
-    Display(2);
+    Display({2});
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
     EXPECT_STREQ(DefaultBenchmark, "");
     EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
@@ -106,8 +99,7 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
 TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
 {
     MakeFunds({0, 0, 0});
-    Display(0);
-    Display(2);
+    Display({0, 2});
     // Tab 4 is the second displayed fund, F2.
     EXPECT_EQ(Prepare(4), 1);
     EXPECT_TRUE(WasDrawn("F2"));
@@ -133,7 +125,7 @@ TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
 TEST_F(GraphPageTest, FundWithoutIndexFundStillGetsTheBenchmarkBand)
 {
     MakeFunds({0});
-    Display(0);
+    Display({0});
     ShowBenchmark = 1;
     EXPECT_EQ(Prepare(3), 1);
     // Series 0 (no index fund) with the benchmark band: its line at 129 - 24 = 105.
@@ -161,9 +153,7 @@ TEST_F(GraphPageTest, BenchmarkDataIsCollectedAndTheRefreshSkipsTheDrawing)
     SetFundCategory(&FundTable[2], CATEGORY_INDEX);
     FundTable[1].indexName = CopyString("F2", 2);
     FundTable[3].indexName = CopyString("F1", 2);
-    for (uint32_t i = 0; i < 4; i++)
-        if (i != 2)
-            Display(i);
+    Display({0, 1, 3});
     strcpy(DefaultBenchmark, "F2");
     ShowBenchmark = 1;
     CombinedGraphs = 1;
@@ -191,7 +181,7 @@ TEST_F(GraphPageTest, WithoutARefreshWorkerTheRelativeSeriesIsBuiltAndThePageDra
     }
     NewQuarterTable(16);
     FundTable[0].indexName = CopyString("F1", 2);
-    Display(0);
+    Display({0});
     ShowBenchmark = 1;
     EXPECT_EQ(Prepare(3), 1);
     EXPECT_TRUE(HasRelativeSeries(&FundTable[0]));
@@ -210,8 +200,7 @@ TEST_F(GraphPageTest, BenchmarkStepsWaitForTheWorkerThenTheChangedDefaultIsSaved
 {
     MakeFunds({0, 0});
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
-    Display(0);
-    Display(1);
+    Display({0, 1});
     ShowBenchmark = 1;
     CombinedGraphs = 1;
     RefreshLists.clear();
@@ -268,39 +257,33 @@ TEST_F(GraphPageTest, VisibleRangeStartsAtTheRecentPointUnderZoomAndYieldsToASel
 
 TEST_F(GraphPageTest, PriceUnitsRoundTheMaximumUpOrFollowTheSelection)
 {
-    EXPECT_EQ(PriceUnitsOf(2.3), 3u);
-    EXPECT_EQ(PriceUnitsOf(2.0), 2u);
-    EXPECT_EQ(PriceUnitsOf(0.0), 0u);
-    EXPECT_EQ(PriceUnitsOf(-1.0), 0u);
-    ZoomSelectionMax = 0.4;
-    EXPECT_EQ(PriceUnitsOf(9.0), 1u);
-    ZoomSelectionMax = 5.5;
-    EXPECT_EQ(PriceUnitsOf(9.0), 6u);
+    const struct { double selectionMax, maximum; uint32_t units; } cases[] = {
+        {0, 2.3, 3}, {0, 2.0, 2}, {0, 0.0, 0}, {0, -1.0, 0}, {0.4, 9.0, 1}, {5.5, 9.0, 6}};
+    for (const auto &c : cases) {
+        ZoomSelectionMax = c.selectionMax;
+        EXPECT_EQ(PriceUnitsOf(c.maximum), c.units) << c.selectionMax << " " << c.maximum;
+    }
 }
 
 TEST_F(GraphPageTest, ValueMaximumFollowsTheOverlayZoomAndRelativeSeries)
 {
     FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
+    // The maxima of the value, the three equities and the band: 1..5, the recent ones 11..15.
     SeriesStats *st = &f->stats[0];
-    st->maxValue = 1;
-    st->maxMaEquity = 2;
-    st->maxMacdEquity = 3;
-    st->maxRocEquity = 4;
-    st->maxBand = 5;
-    st->maxValueRecent = 11;
-    st->maxMaEquityRecent = 12;
-    st->maxMacdEquityRecent = 13;
-    st->maxRocEquityRecent = 14;
-    st->maxBandRecent = 15;
+    double *maxima[] = {&st->maxValue,          &st->maxMaEquity,         &st->maxMacdEquity,
+                        &st->maxRocEquity,      &st->maxBand,             &st->maxValueRecent,
+                        &st->maxMaEquityRecent, &st->maxMacdEquityRecent, &st->maxRocEquityRecent,
+                        &st->maxBandRecent};
+    for (int k = 0; k < 10; k++)
+        *maxima[k] = k < 5 ? k + 1 : k + 6;
     EXPECT_EQ(FundValueMaximum(f), 1);
-    ShowBollinger = 1;
-    EXPECT_EQ(FundValueMaximum(f), 5);
-    ShowRoc = 1;
-    EXPECT_EQ(FundValueMaximum(f), 4);
-    ShowMacd = 1;
-    EXPECT_EQ(FundValueMaximum(f), 3);
-    ShowMovingAverage = 1;
-    EXPECT_EQ(FundValueMaximum(f), 2);
+    // Each overlay turned on in turn takes over from those before it.
+    const struct { uint8_t *flag; double maximum; } overlays[] = {
+        {&ShowBollinger, 5}, {&ShowRoc, 4}, {&ShowMacd, 3}, {&ShowMovingAverage, 2}};
+    for (const auto &o : overlays) {
+        *o.flag = 1;
+        EXPECT_EQ(FundValueMaximum(f), o.maximum);
+    }
     ZoomOn = 1;
     EXPECT_EQ(FundValueMaximum(f), 12);
     // The relative series' maxima only with ShowBenchmark, an index fund and a series 1
@@ -341,8 +324,7 @@ TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
     CloseCanvas(&canvas);
     OpenCanvas(&canvas, 204, 268);
     MakeFunds({0, 4, 0});
-    Display(0);
-    Display(1);
+    Display({0, 1});
     FundTable[0].stats[0].maxValue = 1.7;
     FundTable[1].stats[0].maxValue = 2.2;
     CombinedGraphs = 1;
@@ -355,8 +337,8 @@ TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
     ExpectCanvasPixels(&canvas, {{0, 134, Black}, {100, 131, Gray}, {0, 131, Gray}});
     // The shared range from the earliest first point to the latest last one, the shared
     // maximum 2.2 rounded up.
-    EXPECT_EQ(PaintedFrom, Period(0));
-    EXPECT_EQ(PaintedTo, Period(9));
+    EXPECT_EQ(PaintedFrom, DatePeriodOf(0));   // the date table has one entry a period
+    EXPECT_EQ(PaintedTo, DatePeriodOf(9));
     EXPECT_EQ(PaintedPriceUnits, 3u);
     // Each cell has its own statistics panel.
     EXPECT_EQ(TextsNamed("Total=0.0%").size(), 2u);
@@ -373,8 +355,7 @@ TEST_F(GraphPageTest, OverlaidGraphsScaleEachFundToTheEarliestFund)
         FundTable[1].points[0][i].value = 4.0;
     FundTable[0].stats[0].maxValue = 3.0;
     FundTable[1].stats[0].maxValue = 4.0;
-    Display(0);
-    Display(1);
+    Display({0, 1});
     CombinedGraphs = 1;
     OverlaidGraphs = 1;
     EXPECT_EQ(Prepare(3), 1);
@@ -395,8 +376,7 @@ TEST_F(GraphPageTest, OverlaidGraphsScaleEachFundToTheEarliestFund)
 TEST_F(GraphPageTest, OverlayColoursAreKeptUnlessTakenThenSavedOnesThenTheOrder)
 {
     MakeFunds({3, 0, 0});
-    for (uint32_t i = 0; i < 3; i++)
-        Display(i);
+    Display({0, 1, 2});
     CombinedGraphs = 1;
     OverlaidGraphs = 1;
     // F1 is the reference and keeps 9; F0 also holds 9, loses it and takes its saved 12;

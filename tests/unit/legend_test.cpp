@@ -75,13 +75,13 @@ TEST_F(LegendTest, SideStripsFrameAndButtons)
     for (uint32_t strip : {ARROW_STRIP_LEFT, ARROW_STRIP_RIGHT}) {
         Canvas c(30, 100);
         PaintArrowStrip(&c.target, strip);
-        for (int32_t x = 0; x < 18; x++) {
-            EXPECT_EQ(c.At(x, 0), black) << x;
-            EXPECT_EQ(c.At(x, 92), black) << x;
-        }
-        for (int32_t y = 0; y < 93; y++) {
-            EXPECT_EQ(c.At(0, y), black) << y;
-            EXPECT_EQ(c.At(17, y), black) << y;
+        for (int32_t i = 0; i < 93; i++) {
+            EXPECT_EQ(c.At(0, i), black) << i;
+            EXPECT_EQ(c.At(17, i), black) << i;
+            if (i < 18) {
+                EXPECT_EQ(c.At(i, 0), black) << i;
+                EXPECT_EQ(c.At(i, 92), black) << i;
+            }
         }
         EXPECT_EQ(c.At(18, 0), Gray);
         EXPECT_EQ(c.At(0, 93), Gray);
@@ -105,17 +105,13 @@ TEST_F(LegendTest, TopStripFrameAndBothArrows)
     // (0, 0)..(2w + 5, h + 4) = (33, 18); up at (2, 2), down at (w + 3, 2) = (17, 2).
     Canvas c(40, 30);
     PaintArrowStrip(&c.target, ARROW_STRIP_TOP);
-    const RgbColour black = PaletteColour(1);
-    EXPECT_EQ(c.At(0, 0), black);
-    EXPECT_EQ(c.At(32, 17), black);
-    EXPECT_EQ(c.At(33, 17), Gray);
-    EXPECT_EQ(c.At(32, 18), Gray);
-    EXPECT_EQ(c.At(2, 2), SlotColour(BMP_UP));
-    EXPECT_EQ(c.At(15, 15), SlotColour(BMP_UP));
-    EXPECT_EQ(c.At(16, 8), Gray);  // the column between the two buttons
-    EXPECT_EQ(c.At(17, 2), SlotColour(BMP_DOWN));
-    EXPECT_EQ(c.At(30, 15), SlotColour(BMP_DOWN));
-    EXPECT_EQ(c.At(31, 8), Gray);
+    const RgbColour black = PaletteColour(1), up = SlotColour(BMP_UP), down = SlotColour(BMP_DOWN);
+    // The frame's corners and beyond them; each button's corners and the column after it.
+    const struct { int32_t x, y; RgbColour colour; } probes[] = {
+        {0, 0, black}, {32, 17, black}, {33, 17, Gray}, {32, 18, Gray}, {2, 2, up},
+        {15, 15, up},  {16, 8, Gray},   {17, 2, down},  {30, 15, down}, {31, 8, Gray}};
+    for (const auto &p : probes)
+        EXPECT_EQ(c.At(p.x, p.y), p.colour) << p.x << "," << p.y;
 
     // An unknown strip draws nothing.
     Canvas other(40, 30);

@@ -279,10 +279,7 @@ TEST_F(ArrowTest, TopStripRaisesTheScaleAndLowersItDownToOne)
 void ZoomFunds()
 {
     std::vector<PointSpec> all = PeriodPoints(std::vector<double>(10, 1.0));
-    std::vector<PackedDate> dates;
-    for (const PointSpec &p : all)
-        dates.push_back(Date(p.month, p.day, p.year));
-    BuildDateTable(dates);
+    SingleFund(all);   // the date table of the ten periods; the funds are made anew below
     NewFundTable(3);
     SetFundPoints(0, "A", std::vector<PointSpec>(all.begin() + 2, all.end()));
     SetFundPoints(1, "B", std::vector<PointSpec>(all.begin(), all.begin() + 7));

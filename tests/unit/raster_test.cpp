@@ -20,6 +20,20 @@ namespace {
 const RgbColour White = RGB_OF(255, 255, 255);
 const RgbColour Black = RGB_OF(0, 0, 0);
 
+uint32_t Count(const RgbColour *pixels, uint32_t n, RgbColour colour)
+{
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < n; i++)
+        count += pixels[i] == colour;
+    return count;
+}
+
+bool Exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
 class RasterTest : public ::testing::Test {
 protected:
     RasterImage image;
@@ -40,28 +54,17 @@ protected:
         EXPECT_EQ(DynamicMemoryUsed, memoryBefore);
     }
     RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&t, x, y); }
-    // The smallest box holding every pixel that is not background: left, top, right and
-    // bottom (exclusive); right = 0 when nothing is painted.
-    void Extent(RgbColour background, int32_t box[4])
+    // One past the rightmost column with a pixel that is not white; 0 when nothing is.
+    int32_t PaintedRight()
     {
-        box[0] = box[1] = INT32_MAX;
-        box[2] = box[3] = 0;
-        for (int32_t y = 0; y < (int32_t)image.height; y++)
-            for (int32_t x = 0; x < (int32_t)image.width; x++)
-                if (At(x, y) != background) {
-                    box[0] = std::min(box[0], x);
-                    box[1] = std::min(box[1], y);
-                    box[2] = std::max(box[2], x + 1);
-                    box[3] = std::max(box[3], y + 1);
-                }
+        int32_t right = 0;
+        for (int32_t y = 0; y < 60; y++)
+            for (int32_t x = 0; x < 160; x++)
+                if (At(x, y) != White)
+                    right = std::max(right, x + 1);
+        return right;
     }
-    uint32_t CountOf(RgbColour colour)
-    {
-        uint32_t n = 0;
-        for (uint32_t i = 0; i < image.width * image.height; i++)
-            n += image.pixels[i] == colour;
-        return n;
-    }
+    uint32_t CountOf(RgbColour colour) { return Count(image.pixels, 160 * 60, colour); }
 };
 
 TEST_F(RasterTest, NewTargetIsWhiteWithDefaultStateAndZeroSizeFails)
@@ -95,10 +98,8 @@ TEST_F(RasterTest, TextIsCutAtTheClip)
     ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
     SurfaceClip(&t, 0, 0, 25, 60);
     SurfaceText(&t, 10, 5, "MMMMMM", 6);
-    int32_t box[4];
-    Extent(White, box);
-    EXPECT_GT(box[2], 0);
-    EXPECT_LE(box[2], 25);
+    EXPECT_GT(PaintedRight(), 0);
+    EXPECT_LE(PaintedRight(), 25);
 }
 
 TEST_F(RasterTest, OpaqueTextFillsItsCellWhiteAndTransparentTextDoesNot)
@@ -186,18 +187,15 @@ TEST_F(RasterTest, BitmapCopiesPlainAndExclusiveOrAreClipped)
     EXPECT_EQ(std::vector<RgbColour>({At(5, 5), At(6, 5), At(5, 7), At(6, 7), At(7, 5), At(5, 8)}),
               std::vector<RgbColour>({p[0], p[1], p[4], p[5], White, White}));
 
-    // By exclusive-or over a coloured background: black leaves it, the rest combine;
-    // twice restores.
+    // By exclusive-or over a coloured background: black (p[1]) leaves it, the rest
+    // combine channel by channel; twice restores.
     RgbColour bg = RGB_OF(0x0F, 0xF0, 0x55);
     SurfaceFill(&t, 20, 20, 30, 30, bg);
-    ASSERT_EQ(SurfaceCopyBitmap(&t, 20, 20, BMP_BUY, 1), 1);
-    EXPECT_EQ(At(20, 20), RGB_OF(0x0F ^ 0xFF, 0xF0, 0x55 ^ 0xFF));
-    EXPECT_EQ(At(21, 20), bg);
-    EXPECT_EQ(At(20, 21), RGB_OF(0x0F, 0xF0 ^ 0xFF, 0x55 ^ 0xFF));
-    EXPECT_EQ(At(21, 22), RGB_OF(0x0F ^ 0x80, 0xF0 ^ 0x40, 0x55 ^ 0x20));
-    SurfaceCopyBitmap(&t, 20, 20, BMP_BUY, 1);
-    for (int32_t i = 0; i < 6; i++)
-        EXPECT_EQ(At(20 + i % 2, 20 + i / 2), bg) << i;
+    for (int pass = 1; pass <= 2; pass++) {
+        ASSERT_EQ(SurfaceCopyBitmap(&t, 20, 20, BMP_BUY, 1), 1);
+        for (int32_t i = 0; i < 6; i++)
+            EXPECT_EQ(At(20 + i % 2, 20 + i / 2), pass == 1 ? bg ^ p[i] : bg) << pass << " " << i;
+    }
 
     // Cut by the surface's edge and by the clip.
     SurfaceFill(&t, 0, 0, 160, 60, White);
@@ -219,39 +217,18 @@ TEST_F(RasterTest, BitmapCopiesPlainAndExclusiveOrAreClipped)
 // ---------------------------------------------------------------------------------------
 // The BMP reader.
 
-void Put16(std::string *s, uint32_t v)
-{
-    s->push_back((char)(v & 0xFF));
-    s->push_back((char)((v >> 8) & 0xFF));
-}
-
-void Put32(std::string *s, uint32_t v)
-{
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-
 // A BMP file with a 40-byte information header, the palette (BGRA quads) and pixel rows
-// as given.
+// as given. The header is little-endian words of 32 bits; planes (1) and bits per pixel
+// share one, the planes in its low half.
 std::string BmpFile(int32_t width, int32_t height, uint32_t bits, uint32_t compression,
                     uint32_t coloursUsed, const std::string &palette, const std::string &rows)
 {
     std::string s = "BM";
-    uint32_t offset = 14 + 40 + (uint32_t)palette.size();
-    Put32(&s, offset + (uint32_t)rows.size());
-    Put32(&s, 0);
-    Put32(&s, offset);
-    Put32(&s, 40);
-    Put32(&s, (uint32_t)width);
-    Put32(&s, (uint32_t)height);
-    Put16(&s, 1);
-    Put16(&s, bits);
-    Put32(&s, compression);
-    Put32(&s, (uint32_t)rows.size());
-    Put32(&s, 2835);
-    Put32(&s, 2835);
-    Put32(&s, coloursUsed);
-    Put32(&s, 0);
+    uint32_t offset = 14 + 40 + (uint32_t)palette.size(), size = (uint32_t)rows.size();
+    for (uint32_t v : {offset + size, 0u, offset, 40u, (uint32_t)width, (uint32_t)height,
+                       1u | bits << 16, compression, size, 2835u, 2835u, coloursUsed, 0u})
+        for (int byte = 0; byte < 4; byte++)
+            s.push_back((char)(v >> (8 * byte) & 0xFF));
     return s + palette + rows;
 }
 
@@ -272,30 +249,29 @@ RgbColour *Decode(const std::string &file, uint32_t *w, uint32_t *h)
 
 TEST(BmpReader, DecodesFourAndTwentyFourBitPictures)
 {
-    uint32_t w = 0, h = 0;
-    RgbColour *p = Decode(Sound4Bit(), &w, &h);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(w, 3u);
-    EXPECT_EQ(h, 2u);
     const RgbColour red = RGB_OF(255, 0, 0), green = RGB_OF(0, 255, 0), blue = RGB_OF(0, 0, 255);
-    const RgbColour expected4[6] = {red, green, blue, blue, green, red};
-    for (int i = 0; i < 6; i++)
-        EXPECT_EQ(p[i], expected4[i]) << i;
-    FreeBlock(p);
-
     // 24 bits, top row first (negative height), 9 bytes a row padded to 12.
-    std::string rows("\x03\x02\x01\x06\x05\x04\x09\x08\x07\xEE\xEE\xEE"
-                     "\x1E\x14\x0A\x00\x00\x00\xFF\xFF\xFF\xEE\xEE\xEE",
-                     24);
-    p = Decode(BmpFile(3, -2, 24, 0, 0, "", rows), &w, &h);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(w, 3u);
-    EXPECT_EQ(h, 2u);
-    const RgbColour expected24[6] = {RGB_OF(1, 2, 3), RGB_OF(4, 5, 6), RGB_OF(7, 8, 9),
-                                     RGB_OF(10, 20, 30), RGB_OF(0, 0, 0), White};
-    for (int i = 0; i < 6; i++)
-        EXPECT_EQ(p[i], expected24[i]) << i;
-    FreeBlock(p);
+    const std::string rows24("\x03\x02\x01\x06\x05\x04\x09\x08\x07\xEE\xEE\xEE"
+                             "\x1E\x14\x0A\x00\x00\x00\xFF\xFF\xFF\xEE\xEE\xEE",
+                             24);
+    const struct {
+        std::string file;
+        std::vector<RgbColour> pixels;   // top row first
+    } cases[] = {
+        {Sound4Bit(), {red, green, blue, blue, green, red}},
+        {BmpFile(3, -2, 24, 0, 0, "", rows24),
+         {RGB_OF(1, 2, 3), RGB_OF(4, 5, 6), RGB_OF(7, 8, 9), RGB_OF(10, 20, 30), Black, White}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pixels[0]);
+        uint32_t w = 0, h = 0;
+        RgbColour *p = Decode(c.file, &w, &h);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(w, 3u);
+        EXPECT_EQ(h, 2u);
+        EXPECT_EQ(std::vector<RgbColour>(p, p + 6), c.pixels);
+        FreeBlock(p);
+    }
 }
 
 TEST(BmpReader, RefusesDamagedFilesWithoutReadingBeyondThem)
@@ -400,20 +376,9 @@ std::string ResourceDir()
     return here.substr(0, here.rfind("/tests/unit/")) + "/resources/";
 }
 
-bool OnlyColours(const BitmapRecord &b, RgbColour a, RgbColour c)
-{
-    for (uint32_t i = 0; i < b.width * b.height; i++)
-        if (b.pixels[i] != a && b.pixels[i] != c)
-            return false;
-    return true;
-}
-
 uint32_t Count(const BitmapRecord &b, RgbColour colour)
 {
-    uint32_t n = 0;
-    for (uint32_t i = 0; i < b.width * b.height; i++)
-        n += b.pixels[i] == colour;
-    return n;
+    return Count(b.pixels, b.width * b.height, colour);
 }
 
 RgbColour Px(const BitmapRecord &b, uint32_t x, uint32_t y)
@@ -441,7 +406,7 @@ TEST_F(BitmapLoadTest, TheResourceBitmapsHaveTheirSizesAndPictures)
     // Arrow buttons: black figures on white in a black frame.
     for (uint32_t s = BMP_ARROW_LEFT; s <= BMP_DOWN; s++) {
         const BitmapRecord &b = Bitmaps[s];
-        EXPECT_TRUE(OnlyColours(b, Black, White)) << s;
+        EXPECT_EQ(Count(b, Black) + Count(b, White), 14u * 14u) << s;  // nothing else
         for (uint32_t i = 0; i < 14; i++) {
             EXPECT_EQ(Px(b, i, 0), Black);
             EXPECT_EQ(Px(b, i, 13), Black);
@@ -492,8 +457,7 @@ TEST_F(RasterTest, PngReplacesTheFileWhole)
     WriteFile(dir, "picture.png", "old contents");
     ASSERT_EQ(WriteRasterPng(&image, path.c_str()), 1);
     EXPECT_TRUE(Messages.empty());
-    struct stat st;
-    EXPECT_NE(stat((path + ".tmp").c_str(), &st), 0);
+    EXPECT_FALSE(Exists(path + ".tmp"));
     EXPECT_EQ(ReadWholeFile(path).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 }
 
@@ -509,8 +473,8 @@ TEST_F(RasterTest, AFailedPngWriteLeavesNoPartialFile)
     EXPECT_EQ(WriteRasterPng(&image, path.c_str()), 0);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].text, "Error: Cannot write " + path + ".");
+    EXPECT_FALSE(Exists(path + ".tmp"));
     struct stat st;
-    EXPECT_NE(stat((path + ".tmp").c_str(), &st), 0);
     EXPECT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     // An image without pixels is refused.
@@ -518,7 +482,7 @@ TEST_F(RasterTest, AFailedPngWriteLeavesNoPartialFile)
     ClearMessages();
     EXPECT_EQ(WriteRasterPng(&empty, (dir + "/e.png").c_str()), 0);
     EXPECT_EQ(Messages.size(), 1u);
-    EXPECT_NE(stat((dir + "/e.png").c_str(), &st), 0);
+    EXPECT_FALSE(Exists(dir + "/e.png"));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The statistics panel: its columns, formats, the limit rule and the readout position.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "data/alloc.h"
 #include "data/viewflags.h"
 #include "fund_builder.h"
@@ -29,8 +31,12 @@ protected:
             return {-1, -1};
         return {found[0].x, found[0].y};
     }
-    std::vector<std::string> Texts()
+    // Paints f's panel afresh at (15, 12) and gives the texts in the order drawn.
+    std::vector<std::string> Paint(FundRecord *f, int32_t bottom = 1000, int32_t right = 800,
+                                   uint32_t series = 0)
     {
+        DrawnTexts.clear();
+        PaintFundStatistics(f, 15, 12, bottom, right, series);
         std::vector<std::string> texts;
         for (const DrawnText &d : DrawnTexts)
             texts.push_back(d.text);
@@ -55,6 +61,14 @@ int32_t W(const std::string &text)
     return CanvasWidth(text);
 }
 
+// The first (from the front) or last n texts, or all of them when there are fewer.
+std::vector<std::string> Part(const std::vector<std::string> &texts, size_t n, bool last)
+{
+    n = std::min(n, texts.size());
+    return last ? std::vector<std::string>(texts.end() - (long)n, texts.end())
+                : std::vector<std::string>(texts.begin(), texts.begin() + (long)n);
+}
+
 TEST_F(StatisticsTest, PeriodLinesFollowTheLongestPeriod)
 {
     // The longest period and how many of the period lines above Total it shows.
@@ -65,23 +79,17 @@ TEST_F(StatisticsTest, PeriodLinesFollowTheLongestPeriod)
     } cases[] = {{0, 0}, {6, 1}, {1, 2}, {3, 3}, {5, 4}, {7, 5}, {10, 6}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.longest);
-        DrawnTexts.clear();
         FundRecord *f = YearsFund(0);
         SeriesStats *st = &f->stats[0];
         st->longestPeriod = c.longest;
-        st->return6Month = 1;
-        st->return1Year = 2;
-        st->return3Year = 3;
-        st->return5Year = 4;
-        st->return7Year = 5;
-        st->return10Year = 6;
+        double *returns[] = {&st->return6Month, &st->return1Year, &st->return3Year,
+                             &st->return5Year,  &st->return7Year, &st->return10Year};
+        for (int k = 0; k < 6; k++)
+            *returns[k] = k + 1;
         st->totalReturn = 9;
-        PaintFundStatistics(f, 15, 12, 1000, 800, 0);
         std::vector<std::string> lines(all.begin(), all.begin() + c.shown);
         lines.push_back("Total=9.0%");
-        std::vector<std::string> texts = Texts();
-        ASSERT_GE(texts.size(), lines.size());
-        EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + lines.size()), lines);
+        EXPECT_EQ(Part(Paint(f), lines.size(), false), lines);
         // Without year returns the period column is the first, at x.
         EXPECT_EQ(DrawnTexts[0].x, 15);
     }
@@ -92,17 +100,15 @@ TEST_F(StatisticsTest, LinesStopAtTheLimitAndWithoutRoomTheReadoutIsAtX)
     FundRecord *f = YearsFund(5);
     f->stats[0].longestPeriod = 10;
     // Lines at 12, 22 and 32 fit (32 + 12 <= 44); the line at 42 does not.
-    PaintFundStatistics(f, 15, 12, 44, 800, 0);
+    EXPECT_EQ(Paint(f, 44), (std::vector<std::string>{"84=4.0%", "83=3.0%", "82=2.0%",
+                                                      "6 month=0.0%", "1 year=0.0%",
+                                                      "3 year=0.0%", "Volatility=0.0",
+                                                      "Reward/Risk Ratio=0.0",
+                                                      "Sharpe Ratio=0.0"}));
     for (const DrawnText &d : DrawnTexts)
         EXPECT_LE(d.y, 32) << d.text;
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"84=4.0%", "83=3.0%", "82=2.0%",
-                                                 "6 month=0.0%", "1 year=0.0%", "3 year=0.0%",
-                                                 "Volatility=0.0", "Reward/Risk Ratio=0.0",
-                                                 "Sharpe Ratio=0.0"}));
     // Not even one line of room (12 + 12 > 23): nothing, and the readout at (x, y).
-    DrawnTexts.clear();
-    PaintFundStatistics(f, 15, 12, 12 + 11, 800, 0);
-    EXPECT_TRUE(DrawnTexts.empty());
+    EXPECT_TRUE(Paint(f, 12 + 11).empty());
     EXPECT_EQ(FundReadoutX(f), 15u);
     EXPECT_EQ(FundReadoutY(f), 12u);
 }
@@ -127,9 +133,7 @@ TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRi
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.right);
-        DrawnTexts.clear();
-        PaintFundStatistics(f, 15, 12, 1000, c.right, 0);
-        EXPECT_EQ(DrawnTexts.size(), c.lines);
+        EXPECT_EQ(Paint(f, 1000, c.right).size(), c.lines);
         for (const DrawnText &d : DrawnTexts)
             EXPECT_LE(d.x + W(d.text), c.right) << d.text;
         EXPECT_EQ(FundReadoutX(f), (uint32_t)c.readoutX);
@@ -145,11 +149,9 @@ TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
     a->maxDrawdown = -12.5;
     a->sortino = 0.8;
     a->rolling[1] = {3, -4.0, 0, 0, 0, 0, 0};
-    const std::vector<std::string> own = {"Max Drawdown=(12.5%)", "Sortino Ratio=0.8",
-                                          "Worst 3 Years=(4.0%)"};
-    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
-    std::vector<std::string> texts = Texts();
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 3, texts.end()), own);
+    std::vector<std::string> own = {"Max Drawdown=(12.5%)", "Sortino Ratio=0.8",
+                                    "Worst 3 Years=(4.0%)"};
+    EXPECT_EQ(Part(Paint(f), 3, true), own);
 
     // With an index fund: beta, alpha and capture below, all in one column right of the
     // others.
@@ -158,22 +160,16 @@ TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
     a->alpha = -0.5;
     a->upCapture = 110;
     a->downCapture = 95;
-    DrawnTexts.clear();
-    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
-    texts = Texts();
-    std::vector<std::string> all = own;
     for (const char *t : {"Beta=1.2", "Alpha=(0.5%)", "Up Capture=110.0", "Down Capture=95.0"})
-        all.push_back(t);
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 7, texts.end()), all);
+        own.push_back(t);
+    EXPECT_EQ(Part(Paint(f), 7, true), own);
     int32_t column = Where("Beta=1.2").first;
     EXPECT_EQ(Where("Max Drawdown=(12.5%)").first, column);
     EXPECT_GT(column, Where("Sharpe Ratio=0.0").first);
 
     // A right edge one pixel short of the column's widest line leaves it out whole.
-    DrawnTexts.clear();
-    PaintFundStatistics(f, 15, 12, 1000, column + W("Max Drawdown=(12.5%)") - 1, 0);
-    texts = Texts();
-    EXPECT_EQ(texts.back(), "No Dist");
+    EXPECT_EQ(Part(Paint(f, 1000, column + W("Max Drawdown=(12.5%)") - 1), 1, true),
+              std::vector<std::string>{"No Dist"});
 }
 
 // Three points at DatePeriods 0, 1, 2 (within a year, so the annualized return is the
@@ -192,41 +188,34 @@ FundRecord *StrategyFund()
 TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
 {
     FundRecord *f = StrategyFund();
-    ShowMovingAverage = 1;
-    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
     // No year returns and no period: the period column holds only the total, and the
-    // risk column follows it.
+    // risk column follows it. Each step: the lines expected at their rows of that column.
     const int32_t x = 15 + W("Total=0.0%") + 10;
+    using Lines = std::vector<std::pair<std::string, int32_t>>;
+    auto expectLines = [&](const Lines &lines) {
+        Paint(f);
+        for (const auto &l : lines)
+            EXPECT_EQ(Where(l.first), std::make_pair(x, l.second)) << l.first;
+    };
     // Best = 1.0 -> 1.32: 32 %; then the moving average's Avg and a blank line.
-    EXPECT_EQ(Where("Best=32.0%"), std::make_pair(x, 52));
-    EXPECT_EQ(Where("Avg=7.6%"), std::make_pair(x, 62));
-    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x, 82));
+    ShowMovingAverage = 1;
+    expectLines({{"Best=32.0%", 52}, {"Avg=7.6%", 62}, {"No Nav Change", 82}});
 
-    // With a trial period ending at point 1: 1.0 -> 1.2 is 20 %, then 1.1 -> 1.32 is 20 %.
-    DrawnTexts.clear();
+    // With a trial period ending at point 1: 1.0 -> 1.2 is 20 %, then 1.1 -> 1.21 is 10 %.
     f->recentStart = 1;
-    f->points[0][2].maEquity = 1.21;   // 1.1 -> 1.21: 10 %
-    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
-    EXPECT_EQ(Where("Trial Best=20.0%"), std::make_pair(x, 52));
-    EXPECT_EQ(Where("Eval Best=10.0%"), std::make_pair(x, 62));
-    EXPECT_EQ(Where("Avg=7.6%"), std::make_pair(x, 72));
+    f->points[0][2].maEquity = 1.21;
+    expectLines({{"Trial Best=20.0%", 52}, {"Eval Best=10.0%", 62}, {"Avg=7.6%", 72}});
 
     // MACD: its equity, 0 at the last point, is replaced by the value 1.2: 1.1 -> 1.2.
-    DrawnTexts.clear();
     ShowMovingAverage = 0;
     ShowMacd = 1;
     f->macdPoints[0][1].equity = 1.2;
-    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
-    EXPECT_TRUE(WasDrawn("Trial Best=20.0%"));
-    EXPECT_TRUE(WasDrawn("Eval Best=9.1%"));
+    expectLines({{"Trial Best=20.0%", 52}, {"Eval Best=9.1%", 62}, {"No Nav Change", 82}});
     EXPECT_FALSE(WasDrawn("Avg=7.6%"));
-    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x, 82));
 
     // Without any indicator the asset lines follow the risk column's blank line.
-    DrawnTexts.clear();
     ShowMacd = 0;
-    PaintFundStatistics(f, 15, 12, 1000, 800, 0);
-    EXPECT_EQ(Where("No Nav Change"), std::make_pair(x, 52));
+    expectLines({{"No Nav Change", 52}});
 }
 
 TEST_F(StatisticsTest, AssetLinesCompareNavChangeWithDistributions)
@@ -244,16 +233,11 @@ TEST_F(StatisticsTest, AssetLinesCompareNavChangeWithDistributions)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.lines[0] + " " + c.lines[1]);
-        DrawnTexts.clear();
         FundRecord *f = YearsFund(0);
         f->navChange = c.navChange;
         f->distTotal = c.distTotal;
         f->taxEfficiency = c.taxEfficiency;
-        PaintFundStatistics(f, 15, 12, 1000, 800, 0);
-        std::vector<std::string> texts = Texts();
-        ASSERT_GE(texts.size(), c.lines.size());
-        EXPECT_EQ(std::vector<std::string>(texts.end() - (long)c.lines.size(), texts.end()),
-                  c.lines);
+        EXPECT_EQ(Part(Paint(f), c.lines.size(), true), c.lines);
     }
 }
 
@@ -263,7 +247,7 @@ TEST_F(StatisticsTest, RelativeSeriesShowsItsOwnFigures)
     AddSeriesOne(f);
     f->stats[0].totalReturn = 10;
     f->stats[1].totalReturn = -3;
-    PaintFundStatistics(f, 15, 12, 1000, 800, 1);
+    Paint(f, 1000, 800, 1);
     EXPECT_TRUE(WasDrawn("Total=(3.0%)"));
     EXPECT_FALSE(WasDrawn("Total=10.0%"));
     // The readout goes just right of the last column (the risk column), at the panel's top.
