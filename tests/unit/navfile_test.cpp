@@ -33,8 +33,7 @@ void AllocateArrays(FundRecord *f)
 // Both passes over one file, as the load runs them, with a fresh date table.
 Parsed Parse(const std::string &text)
 {
-    Parsed p;
-    memset(&p.fund, 0, sizeof p.fund);
+    Parsed p = {};
     p.path = WriteFile(MakeTempDir(), "FUND.NAV", text);
     BeginDateTable();
     ClearMessages();
@@ -214,8 +213,7 @@ TEST(NavKeywords, NameUrlAndCategory)
     // Names are measured in the first pass already, but stored only in the second.
     PlatSetTextWidthFunc(TenPixelsPerByte);
     MaxNameWidth = 0;
-    FundRecord f;
-    memset(&f, 0, sizeof f);
+    FundRecord f = {};
     std::string path = WriteFile(MakeTempDir(), "W.NAV", "NAME=abcdefghij\nNAME=abc\n");
     BeginDateTable();
     EXPECT_EQ(ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS), 1);
@@ -229,8 +227,7 @@ TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
 {
     std::string dir = MakeTempDir();
     std::string path = WriteFile(dir, "G.NAV", "NAME=G\n01/01/99 = 1\n01/01/99 DIV=.1\n");
-    FundRecord f;
-    memset(&f, 0, sizeof f);
+    FundRecord f = {};
     BeginDateTable();
     ASSERT_EQ(ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS), 1);
     EXPECT_EQ(f.fileSize, 36u);
@@ -250,7 +247,7 @@ TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
     FreeFundArrays(&f);
 
     // Without arrays at all the second pass stores nothing and says so in the counts.
-    memset(&f, 0, sizeof f);
+    f = {};
     BeginDateTable();
     ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS);
     EXPECT_EQ(f.pointCount, 3u);  // the grown file's three points
@@ -263,8 +260,7 @@ TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
 
 TEST(NavFiles, MissingFilesAndShortNames)
 {
-    FundRecord f;
-    memset(&f, 0, sizeof f);
+    FundRecord f = {};
     EXPECT_EQ(ReadNavFile("/nonexistent/X.NAV", &f, NAV_FIRST_PASS), 0);
     EXPECT_TRUE(Messages.empty());
     const struct {

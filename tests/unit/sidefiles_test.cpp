@@ -199,30 +199,23 @@ TEST_F(SideFiles, SettingsBadOrShortBytesKeepWhatCameBefore)
 TEST_F(SideFiles, SettingsUnzipProgramAndDefaultBenchmark)
 {
     Funds({"AAA", "spx"});
-    WriteFile(dir, "SETTINGS", DefaultBytes + "C:\\tools\\unzip.exe SPX");
-    ReadSettingsFile();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(UnzipProgram, "C:\\tools\\unzip.exe");
-    EXPECT_STREQ(DefaultBenchmark, "SPX");
-
-    // Just the blank: neither field is touched.
-    WriteFile(dir, "SETTINGS", DefaultBytes + " ");
-    ReadSettingsFile();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(UnzipProgram, "C:\\tools\\unzip.exe");
-    EXPECT_STREQ(DefaultBenchmark, "SPX");
-
-    // A benchmark that names no loaded fund becomes empty.
-    WriteFile(dir, "SETTINGS", DefaultBytes + " GONE");
-    ReadSettingsFile();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(DefaultBenchmark, "");
-
-    // An unzip program that ends with the file is taken, with a warning.
-    WriteFile(dir, "SETTINGS", DefaultBytes + "D:\\unzip.exe");
-    ReadSettingsFile();
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: " + Path("SETTINGS") + ": Premature end of file."}));
-    EXPECT_STREQ(UnzipProgram, "D:\\unzip.exe");
+    // Each row reads on top of the one before: just the blank touches neither field, a
+    // benchmark that names no loaded fund becomes empty, and an unzip program that ends
+    // with the file is taken with a warning.
+    const std::string premature = "Warning: " + Path("SETTINGS") + ": Premature end of file.";
+    const char *cases[][4] = {{"C:\\tools\\unzip.exe SPX", "C:\\tools\\unzip.exe", "SPX", ""},
+                              {" ", "C:\\tools\\unzip.exe", "SPX", ""},
+                              {" GONE", "C:\\tools\\unzip.exe", "", ""},
+                              {"D:\\unzip.exe", "D:\\unzip.exe", "", "premature"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c[0]);
+        ClearMessages();
+        WriteFile(dir, "SETTINGS", DefaultBytes + c[0]);
+        ReadSettingsFile();
+        EXPECT_EQ(MessageTexts(), Texts(*c[3] ? 1 : 0, premature));
+        EXPECT_STREQ(UnzipProgram, c[1]);
+        EXPECT_STREQ(DefaultBenchmark, c[2]);
+    }
 }
 
 TEST_F(SideFiles, SettingsWrittenAndReadBackGiveTheSameViewState)
@@ -316,10 +309,10 @@ TEST_F(SideFiles, IndexNamesAreCutTo39AndLongLinesTo511)
 TEST_F(SideFiles, IndexWrittenSortedByShortNameAndTheTableKeepsItsOrder)
 {
     Funds({"ZED", "abc", "NOIDX", "Mid", "ABC", "SPX"});
-    SetIndex(&FundTable[0], "SPX");
-    SetIndex(&FundTable[1], "SPX");
-    SetIndex(&FundTable[3], "spx");
-    SetIndex(&FundTable[4], "Mid");
+    const char *index[] = {"SPX", "SPX", nullptr, "spx", "Mid", nullptr};
+    for (int i = 0; i < 6; i++)
+        if (index[i])
+            SetIndex(&FundTable[i], index[i]);
     WriteIndexFile();
     EXPECT_TRUE(Messages.empty());
     // abc and ABC compare equal and keep their table order.
@@ -329,16 +322,14 @@ TEST_F(SideFiles, IndexWrittenSortedByShortNameAndTheTableKeepsItsOrder)
     for (int i = 0; i < 6; i++)
         EXPECT_STREQ(FundTable[i].shortName, order[i]);
 
-    // Read back onto fresh records.
-    for (uint32_t i = 0; i < FundCount; i++) {
-        FreeBlock(FundTable[i].indexName);
-        FundTable[i].indexName = nullptr;
-    }
+    // Read back onto fresh records: each fund gets its own index again (abc and ABC
+    // match the same record by name, so they are left out).
+    for (uint32_t i = 0; i < FundCount; i++)
+        FreeBlock(FundTable[i].indexName), FundTable[i].indexName = nullptr;
     ReadIndexFile();
     EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(FundTable[0].indexName, "SPX");
-    EXPECT_STREQ(FundTable[3].indexName, "spx");
-    EXPECT_EQ(FundTable[2].indexName, nullptr);
+    for (int i : {0, 2, 3, 5})
+        EXPECT_STREQ(FundTable[i].indexName, index[i]) << order[i];
 }
 
 // ---------------------------------------------------------------------------------------
