@@ -5,6 +5,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
+#include <time.h>
 
 #include <string>
 #include <vector>
@@ -30,23 +31,17 @@ void RecordCode(uint32_t code, const char *text)
 // Two years of weekly values from 1 January 1997: a trend with a wave of its own.
 std::string Lines(double start, double wave, int seed)
 {
-    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     std::string text;
     double v = start;
-    int year = 97, month = 1, day = 1;
     for (int i = 0; i < 104; i++) {
         v *= 1 + 0.002 + wave * sin(i * (0.3 + 0.05 * seed));
+        struct tm day = {};
+        day.tm_year = 97, day.tm_mday = 1 + 7 * i, day.tm_hour = 12;
+        mktime(&day);  // carries the day of the month into the month and the year
         char line[64];
-        snprintf(line, sizeof line, "%02d/%02d/%02d = %.2f\n", month, day, year % 100, v);
+        snprintf(line, sizeof line, "%02d/%02d/%02d = %.2f\n", day.tm_mon + 1, day.tm_mday,
+                 day.tm_year % 100, v);
         text += line;
-        day += 7;
-        if (day > days[month - 1]) {
-            day -= days[month - 1];
-            if (++month > 12) {
-                month = 1;
-                year++;
-            }
-        }
     }
     return text;
 }
