@@ -119,10 +119,7 @@ TEST_F(OptFile, RoundTripWritesTheFileFormAndReadsBackWhatSavedDecimalSays)
     AllocateFunds(1);
     FundRecord *f = &FundTable[0];
     SetShortName(f, "ABCX");
-    f->fileSize = 12345;
-    f->pointCount = 800;
-    f->distCount = 12;
-    f->splitCount = 3;
+    f->fileSize = 12345, f->pointCount = 800, f->distCount = 12, f->splitCount = 3;
     f->recentStart = 456;
     MaSettings *s = &f->maSettings[0];
     s->maKind = MA_EMA;

@@ -62,27 +62,20 @@ TEST(AnnualizedReturns, ShortSpansAreNotAnnualizedAndBadEndsGiveZero)
 
 TEST(AnnualizedReturns, BisectionFindsTheCompoundRate)
 {
-    // (1 + r)^2 = 2
-    EXPECT_NEAR(AnnualizedReturn(1.0, 2.0, 120), (sqrt(2.0) - 1) * 100, 1e-9);
-    // A gain above 20 percent a year: (1 + r)^2 = 10.
-    EXPECT_NEAR(AnnualizedReturn(1.0, 10.0, 120), (sqrt(10.0) - 1) * 100, 1e-9);
-    // A loss below -20 percent a year: (1 - r)^2 = 0.25.
-    EXPECT_NEAR(AnnualizedReturn(1.0, 0.25, 120), -50.0, 1e-9);
+    // {end from 1, periods, rate}: (1 + r)^2 = 2; a gain above 20 percent a year,
+    // (1 + r)^2 = 10; a loss below -20, (1 - r)^2 = 0.25; and 0.7 over three years and five
+    // periods, whose simple yearly average of -10 is above -20 while the true rate solves
+    // (1 + r)^3 * (1 + r * 5/60) = 0.7.
+    const double cases[][3] = {{2, 120, (sqrt(2.0) - 1) * 100}, {10, 120, (sqrt(10.0) - 1) * 100},
+                               {0.25, 120, -50}, {0.7, 185, -10.938169713317698}};
+    for (const auto &c : cases)
+        EXPECT_NEAR(AnnualizedReturn(1.0, c[0], (int)c[1]), c[2], 1e-9) << c[0] << " " << c[1];
     // Whatever the rate found, compounding at it reproduces the end value.
-    for (double end : {0.3, 0.9, 1.01, 1.5, 4.0, 50.0})
+    for (double end : {0.3, 0.7, 0.9, 1.01, 1.5, 4.0, 50.0})
         for (int w : {61, 75, 185, 600, 1800}) {
             double r = AnnualizedReturn(1.0, end, w);
-            EXPECT_NEAR(CompoundAtRate(1.0, r, w), end, 1e-9 * end) << end << " " << w;
+            EXPECT_NEAR(CompoundAtRate(1.0, r, w), end, 1e-12 * end) << end << " " << w;
         }
-}
-
-TEST(AnnualizedReturns, ALossWhoseSimpleAverageIsAboveMinusTwenty)
-{
-    // 1.0 to 0.7 over three years and five periods: the simple yearly average is -10,
-    // the true rate solves (1 + r)^3 * (1 + r * 5/60) = 0.7, about -10.9382.
-    double r = AnnualizedReturn(1.0, 0.7, 185);
-    EXPECT_NEAR(r, -10.938169713317698, 1e-9);
-    EXPECT_NEAR(CompoundAtRate(1.0, r, 185), 0.7, 1e-12);
 }
 
 TEST(AnnualizedReturns, EndsForEveryInput)
