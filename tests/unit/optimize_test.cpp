@@ -354,7 +354,7 @@ TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
         OptimizeFund(f, 0);
         EXPECT_EQ(OptimizedFlag, 1) << damaged;
         EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA) << damaged;
-        // Every kind searched: the restored lengths of 7 are gone.
+        // Every kind searched again: the first values, not the record's lengths of 7.
         ExpectParams(&f->maSettings[0], {{UMA_LENGTH, 2}, {EMA_PERCENT, 10}}, "damaged kind");
     }
 }
