@@ -188,27 +188,25 @@ uint32_t TenPixelsPerByte(const char *, uint32_t length)
 
 TEST(NavKeywords, NameUrlAndCategory)
 {
-    // Case, spelling and the other categories are in the integration test's files.
+    // Case, spelling and the other categories are in the integration test's files. Inner
+    // and trailing blanks stay in a name, and a URL runs to the line end.
     const struct {
-        const char *line;
+        const char *file, *name, *url;
         uint32_t category;
     } cases[] = {
-        {"CATEGORY=Bond ", 15},   // a trailing blank makes the text differ
-        {"category=Max Growth", 1},
+        {"NAME=F\nCATEGORY=Bond \n", "F", nullptr, 15},  // a trailing blank makes the text differ
+        {"NAME=F\ncategory=Max Growth\n", "F", nullptr, 1},
+        {"NAME=Second  Name \nURL=http://example.org/f?a=1 b\n", "Second  Name ",
+         "http://example.org/f?a=1 b", 0},
     };
     for (const auto &c : cases) {
-        Parsed p = Parse(std::string("NAME=F\n") + c.line + "\n");
-        EXPECT_EQ(FundCategory(&p.fund), c.category) << c.line;
-        EXPECT_TRUE(p.second.empty()) << c.line;
+        Parsed p = Parse(c.file);
+        EXPECT_STREQ(p.fund.name, c.name) << c.file;
+        EXPECT_STREQ(p.fund.url, c.url) << c.file;
+        EXPECT_EQ(FundCategory(&p.fund), c.category) << c.file;
+        EXPECT_TRUE(p.second.empty()) << c.file;
         FreeFundArrays(&p.fund);
     }
-
-    // Inner and trailing blanks stay in a name, and a URL runs to the line end.
-    Parsed p = Parse("NAME=Second  Name \nURL=http://example.org/f?a=1 b\n");
-    EXPECT_STREQ(p.fund.name, "Second  Name ");
-    EXPECT_STREQ(p.fund.url, "http://example.org/f?a=1 b");
-    EXPECT_TRUE(p.second.empty());
-    FreeFundArrays(&p.fund);
 
     // Names are measured in the first pass already, but stored only in the second.
     PlatSetTextWidthFunc(TenPixelsPerByte);
