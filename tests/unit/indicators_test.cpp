@@ -5,6 +5,7 @@
 #include <math.h>
 #include <string.h>
 
+#include <utility>
 #include <vector>
 
 #include "analysis/indicators.h"
@@ -37,6 +38,20 @@ std::vector<double> Ramp(unsigned n, double start, double step)
 bool Holds(const FundRecord *f, int series, uint32_t i, uint32_t bit)
 {
     return (f->points[series][i].dateWord & bit) != 0;
+}
+
+void SetParams(FundRecord *f, int series, std::initializer_list<std::pair<MaParam, uint32_t>> params)
+{
+    for (const auto &p : params)
+        SetMaParam(&f->maSettings[series], p.first, p.second);
+}
+
+// Statistics of one series, each against its expected value.
+typedef std::vector<std::pair<double SeriesStats::*, double>> StatList;
+void ExpectStats(const FundRecord *f, int series, const StatList &expected)
+{
+    for (size_t k = 0; k < expected.size(); k++)
+        EXPECT_NEAR(f->stats[series].*expected[k].first, expected[k].second, 1e-12) << "stat " << k;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -192,12 +207,8 @@ TEST(PatternProjection, NearestPastPattern)
 void SetMacd(FundRecord *f, int series, uint32_t buy, uint32_t sell)
 {
     // Fast 1, slow 3, trigger 3.
-    MaSettings *s = &f->maSettings[series];
-    SetMaParam(s, MACD_FAST, 1);
-    SetMaParam(s, MACD_SLOW, 3);
-    SetMaParam(s, MACD_TRIGGER, 3);
-    SetMaParam(s, MACD_BUY, buy);
-    SetMaParam(s, MACD_SELL, sell);
+    SetParams(f, series, {{MACD_FAST, 1}, {MACD_SLOW, 3}, {MACD_TRIGGER, 3}, {MACD_BUY, buy},
+                          {MACD_SELL, sell}});
     Macd(f, f->pointCount, series);
     MacdTrigger(f, f->pointCount, series);
 }
@@ -215,11 +226,9 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
         EXPECT_DOUBLE_EQ(f->macdPoints[0][i].macd, macd[i]) << i;
         EXPECT_DOUBLE_EQ(f->macdPoints[0][i].trigger, trigger[i]) << i;
     }
-    const SeriesStats &s = f->stats[0];
-    EXPECT_DOUBLE_EQ(s.macdMax, 2.5 * 1.1);
-    EXPECT_DOUBLE_EQ(s.macdMin, -1.75 * 1.1);
-    EXPECT_EQ(s.macdMaxRecent, 0.0);  // point 3 alone is recent; maxima start at 0
-    EXPECT_DOUBLE_EQ(s.macdMinRecent, -1.75 * 1.1);
+    // Point 3 alone is recent; maxima start at 0.
+    ExpectStats(f, 0, {{&SeriesStats::macdMax, 2.5 * 1.1}, {&SeriesStats::macdMin, -1.75 * 1.1},
+                       {&SeriesStats::macdMaxRecent, 0}, {&SeriesStats::macdMinRecent, -1.75 * 1.1}});
 
     // A limit of 2 leaves points 2 and 3 and takes the extremes of points 0 and 1 only.
     for (uint32_t i = 0; i < 4; i++)
@@ -230,8 +239,7 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
     EXPECT_DOUBLE_EQ(f->macdPoints[0][1].trigger, 0.5);
     EXPECT_EQ(f->macdPoints[0][2].macd, -9.0);
     EXPECT_EQ(f->macdPoints[0][2].trigger, -9.0);
-    EXPECT_DOUBLE_EQ(f->stats[0].macdMax, 1.1);
-    EXPECT_EQ(f->stats[0].macdMin, 0.0);
+    ExpectStats(f, 0, {{&SeriesStats::macdMax, 1.1}, {&SeriesStats::macdMin, 0}});
 }
 
 TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
@@ -254,10 +262,9 @@ TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
         EXPECT_EQ(Holds(f, 1, i, NAV_MACD_HOLDING), i == 3 || i == 4) << i;
     }
     // Histogram 0, 0, 0, 1, -0.05, -1.7, -0.2375, 0.04375, not scaled; recent from 5.
-    EXPECT_NEAR(f->stats[1].histogramMax, 1.0, 1e-12);
-    EXPECT_NEAR(f->stats[1].histogramMin, -1.7, 1e-12);
-    EXPECT_NEAR(f->stats[1].histogramMaxRecent, 0.04375, 1e-12);
-    EXPECT_NEAR(f->stats[1].histogramMinRecent, -1.7, 1e-12);
+    ExpectStats(f, 1, {{&SeriesStats::histogramMax, 1.0}, {&SeriesStats::histogramMin, -1.7},
+                       {&SeriesStats::histogramMaxRecent, 0.04375},
+                       {&SeriesStats::histogramMinRecent, -1.7}});
 
     // 4, 8, 8, 8: MACD 2 against trigger 1 at point 1, but point 1 is before the slow
     // length; later the MACD stays below its trigger. Nothing is bought.
@@ -275,22 +282,19 @@ TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
 TEST(Roc, DifferenceOverTheLength)
 {
     FundRecord *f = Fund({1, 2, 4, 7, 3});
-    SetMaParam(&f->maSettings[0], ROC_LENGTH, 2);
+    SetParams(f, 0, {{ROC_LENGTH, 2}});
     f->recentStartShort = 4;
     Roc(f, f->pointCount, 0);
     const double roc[] = {0, 0, 3, 5, -1};
     for (uint32_t i = 0; i < 5; i++)
         EXPECT_DOUBLE_EQ(f->rocPoints[0][i].roc, roc[i]) << i;
-    EXPECT_DOUBLE_EQ(f->stats[0].rocMax, 5 * 1.1);
-    EXPECT_DOUBLE_EQ(f->stats[0].rocMin, -1 * 1.1);
-    EXPECT_EQ(f->stats[0].rocMaxRecent, 0.0);
-    EXPECT_DOUBLE_EQ(f->stats[0].rocMinRecent, -1.1);
+    ExpectStats(f, 0, {{&SeriesStats::rocMax, 5 * 1.1}, {&SeriesStats::rocMin, -1 * 1.1},
+                       {&SeriesStats::rocMaxRecent, 0}, {&SeriesStats::rocMinRecent, -1.1}});
     // The limit: points 3 and 4 stay; extremes of points 0..2.
     f->rocPoints[0][3].roc = f->rocPoints[0][4].roc = -9;
     Roc(f, 3, 0);
     EXPECT_EQ(f->rocPoints[0][3].roc, -9.0);
-    EXPECT_DOUBLE_EQ(f->stats[0].rocMax, 3 * 1.1);
-    EXPECT_EQ(f->stats[0].rocMin, 0.0);
+    ExpectStats(f, 0, {{&SeriesStats::rocMax, 3 * 1.1}, {&SeriesStats::rocMin, 0}});
 }
 
 TEST(Roc, ThresholdGridAndReplay)
@@ -302,11 +306,9 @@ TEST(Roc, ThresholdGridAndReplay)
     // best, and (1, 7) is the first of the four.
     FundRecord *f = Fund({10, 10.3, 9.6, 14.6, 9.6});
     AddSeriesOne(f);
-    MaSettings *s = &f->maSettings[1];
-    SetMaParam(s, ROC_LENGTH, 1);
+    SetParams(f, 1, {{ROC_LENGTH, 1}});
     Roc(f, f->pointCount, 1);
-    EXPECT_NEAR(f->stats[1].rocMax, 5.5, 1e-9);
-    EXPECT_NEAR(f->stats[1].rocMin, -5.5, 1e-9);
+    ExpectStats(f, 1, {{&SeriesStats::rocMax, 5.5}, {&SeriesStats::rocMin, -5.5}});
     uint32_t buy = 0, sell = 0;
     EXPECT_NEAR(ScoreRocGrid(f, 1, &buy, &sell), 10 * 9.6 / 10.3 * 0.993, 1e-9);
     EXPECT_EQ(buy, 1u);
@@ -320,8 +322,7 @@ TEST(Roc, ThresholdGridAndReplay)
 
     // The replay with buy 2 (0.22) and sell 7 (0.77): bought at 10.3, held through the
     // fall of 0.7, sold at 9.6 after the fall of 5, three points later (0.7 percent).
-    SetMaParam(s, ROC_BUY, 2);
-    SetMaParam(s, ROC_SELL, 7);
+    SetParams(f, 1, {{ROC_BUY, 2}, {ROC_SELL, 7}});
     SimulateRoc(f, 1);
     const double equity[] = {10, 10, 10 / 10.3 * 9.6, 10 / 10.3 * 14.6, 10 / 10.3 * 9.6 * 0.993};
     for (uint32_t i = 0; i < 5; i++) {
@@ -330,7 +331,7 @@ TEST(Roc, ThresholdGridAndReplay)
     }
     // Buy 3 (0.33): the rise of 0.3 is not enough; bought at 14.6 and sold a point
     // later (0.9 percent).
-    SetMaParam(s, ROC_BUY, 3);
+    SetParams(f, 1, {{ROC_BUY, 3}});
     SimulateRoc(f, 1);
     EXPECT_FALSE(Holds(f, 1, 1, NAV_ROC_HOLDING));
     EXPECT_EQ(f->rocPoints[1][2].equity, 10.0);
@@ -342,10 +343,7 @@ TEST(Roc, ReplayWaitsForTheLengthAndAFlatSeriesNeverBuys)
     // Length 30, thresholds (1, 5). Rising by 1 a point: ROC 0 up to point 29, then 30;
     // range 33, so buying needs more than 0.33: bought at point 30 with 1.03 and held.
     FundRecord *f = Fund(Ramp(40, 1, 1));
-    MaSettings *s = &f->maSettings[0];
-    SetMaParam(s, ROC_LENGTH, 30);
-    SetMaParam(s, ROC_BUY, 1);
-    SetMaParam(s, ROC_SELL, 5);
+    SetParams(f, 0, {{ROC_LENGTH, 30}, {ROC_BUY, 1}, {ROC_SELL, 5}});
     Roc(f, f->pointCount, 0);
     SimulateRoc(f, 0);
     for (uint32_t i = 0; i < 40; i++) {
@@ -377,12 +375,8 @@ TEST(Indicators, MissingArraysAreSkipped)
     // A fund whose indicator arrays could not be allocated: nothing is written and
     // nothing is read past the points.
     FundRecord *f = Fund(Ramp(30, 1, 1));
-    FreeBlock(f->bandPoints[0]);
-    FreeBlock(f->macdPoints[0]);
-    FreeBlock(f->rocPoints[0]);
-    f->bandPoints[0] = nullptr;
-    f->macdPoints[0] = nullptr;
-    f->rocPoints[0] = nullptr;
+    FreeBlock(f->bandPoints[0]), FreeBlock(f->macdPoints[0]), FreeBlock(f->rocPoints[0]);
+    f->bandPoints[0] = nullptr, f->macdPoints[0] = nullptr, f->rocPoints[0] = nullptr;
     BollingerMiddle(f, 0);
     BollingerWidth(f, 0);
     Macd(f, 30, 0);

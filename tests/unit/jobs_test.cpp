@@ -5,6 +5,7 @@
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
+#include <time.h>
 
 #include <string>
 #include <vector>
@@ -30,23 +31,17 @@ void RecordCode(uint32_t code, const char *text)
 // Two years of weekly values from 1 January 1997: a trend with a wave of its own.
 std::string Lines(double start, double wave, int seed)
 {
-    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     std::string text;
     double v = start;
-    int year = 97, month = 1, day = 1;
     for (int i = 0; i < 104; i++) {
         v *= 1 + 0.002 + wave * sin(i * (0.3 + 0.05 * seed));
+        struct tm day = {};
+        day.tm_year = 97, day.tm_mday = 1 + 7 * i, day.tm_hour = 12;
+        mktime(&day);  // carries the day of the month into the month and the year
         char line[64];
-        snprintf(line, sizeof line, "%02d/%02d/%02d = %.2f\n", month, day, year % 100, v);
+        snprintf(line, sizeof line, "%02d/%02d/%02d = %.2f\n", day.tm_mon + 1, day.tm_mday,
+                 day.tm_year % 100, v);
         text += line;
-        day += 7;
-        if (day > days[month - 1]) {
-            day -= days[month - 1];
-            if (++month > 12) {
-                month = 1;
-                year++;
-            }
-        }
     }
     return text;
 }
@@ -96,6 +91,13 @@ std::string Analysed()
     return bytes;
 }
 
+// Runs one recalculation job to its end.
+void RunJob(uint32_t mode, uint32_t scope, uint32_t kind, int32_t tab)
+{
+    JobRequest job = {mode, scope, kind, tab};
+    RecalculationJob(&job);
+}
+
 struct JobEnvironment {
     ~JobEnvironment()
     {
@@ -108,8 +110,7 @@ TEST(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
 {
     JobEnvironment env;
     std::string dir = LoadFunds(1);
-    JobRequest job = {JOB_CHANGE_KIND, JOB_ALL_FUNDS, MA_EMA, -1};
-    RecalculationJob(&job);
+    RunJob(JOB_CHANGE_KIND, JOB_ALL_FUNDS, MA_EMA, -1);
     ASSERT_EQ(Codes.size(), 3 + FundCount + 1u);
     EXPECT_EQ(Codes[0], "9");
     EXPECT_EQ(Codes[1], "5 ");
@@ -141,11 +142,9 @@ TEST(RecalculationJobs, ReselectAfterRecalculateKeepsTheKinds)
 {
     JobEnvironment env;
     LoadFunds(1);
-    JobRequest recalculate = {JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1};
-    RecalculationJob(&recalculate);
+    RunJob(JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1);
     std::string after = Analysed();
-    JobRequest reselect = {JOB_RESELECT, JOB_ALL_FUNDS, 0, -1};
-    RecalculationJob(&reselect);
+    RunJob(JOB_RESELECT, JOB_ALL_FUNDS, 0, -1);
     EXPECT_TRUE(after == Analysed());
 }
 
@@ -159,8 +158,7 @@ TEST(RecalculationJobs, TheBenchmarkViewChangesOnlySeriesOneOfFundsWithAnIndexFu
     ASSERT_NE(follower->points[1], follower->points[0]);
     MaSettings ownBefore = follower->maSettings[0];
     uint32_t otherKind = follower->maSettings[1].maKind == MA_WMA ? MA_AMA : MA_WMA;
-    JobRequest job = {JOB_CHANGE_KIND, JOB_ALL_FUNDS, otherKind, -1};
-    RecalculationJob(&job);
+    RunJob(JOB_CHANGE_KIND, JOB_ALL_FUNDS, otherKind, -1);
     EXPECT_EQ(memcmp(&ownBefore, &follower->maSettings[0], sizeof ownBefore), 0);
     EXPECT_EQ(follower->maSettings[1].maKind, otherKind);
     EXPECT_EQ(alone->maSettings[0].maKind, otherKind);
@@ -187,19 +185,14 @@ TEST(RecalculationJobs, DisplayedAndCurrentFundScopes)
     uint32_t kind = FundTable[3].maSettings[0].maKind == MA_UMA ? MA_VIDYA : MA_UMA;
     std::vector<MaSettings> before = OwnSettings();
     // Tab 4 is the page of the second displayed fund: record 3, and no other.
-    JobRequest current = {JOB_CHANGE_KIND, JOB_CURRENT_FUND, kind, 4};
-    RecalculationJob(&current);
+    RunJob(JOB_CHANGE_KIND, JOB_CURRENT_FUND, kind, 4);
     std::vector<MaSettings> after = OwnSettings();
     EXPECT_EQ(after[3].maKind, kind);
-    for (uint32_t i = 0; i < FundCount; i++) {
-        if (i != 3) {
-            EXPECT_EQ(memcmp(&before[i], &after[i], sizeof(MaSettings)), 0) << i;
-        }
-    }
+    for (uint32_t i : {0u, 1u, 2u, 4u, 5u})
+        EXPECT_EQ(memcmp(&before[i], &after[i], sizeof(MaSettings)), 0) << i;
     // The displayed funds: records 1 and 3, two status texts.
     Codes.clear();
-    JobRequest displayed = {JOB_CHANGE_KIND, JOB_DISPLAYED_FUNDS, kind, -1};
-    RecalculationJob(&displayed);
+    RunJob(JOB_CHANGE_KIND, JOB_DISPLAYED_FUNDS, kind, -1);
     std::vector<MaSettings> last = OwnSettings();
     EXPECT_EQ(last[1].maKind, kind);
     EXPECT_EQ(last[3].maKind, kind);
@@ -217,8 +210,7 @@ TEST(RecalculationJobs, ACurrentFundJobWithoutSuchAFundChangesNothing)
     for (int32_t tab : {-1, 0, 2, 3, 9}) {
         ClearMessages();
         Codes.clear();
-        JobRequest job = {JOB_RECALCULATE, JOB_CURRENT_FUND, 0, tab};
-        RecalculationJob(&job);
+        RunJob(JOB_RECALCULATE, JOB_CURRENT_FUND, 0, tab);
         EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Internal error: Can't find displayed fund."})
             << tab;
         EXPECT_EQ(Codes, std::vector<std::string>{"8"}) << tab;
@@ -235,8 +227,7 @@ TEST(RecalculationJobs, SeveralThreadsGiveWhatOneGives)
         for (int benchmark = 0; benchmark < 2; benchmark++) {
             std::string dir = LoadFunds(threads);
             ShowBenchmark = (uint8_t)benchmark;
-            JobRequest job = {JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1};
-            RecalculationJob(&job);
+            RunJob(JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1);
             results.push_back(Analysed());
             codes.push_back(std::to_string(Codes.size()));
             for (const std::string &c : Codes)

@@ -103,21 +103,19 @@ TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
     // path 3, alpha 0.45, 0.55 * 1.6 + 0.45 * 2 = 1.78; point 3 path 1 + 2 = 3 again,
     // 0.55 * 1.78 + 0.45 * 4 = 2.779.
     FundRecord *f = Fund({1, 3, 2, 4});
-    SetMaParam(&f->maSettings[0], VIDYA_LENGTH, 2);
-    SetMaParam(&f->maSettings[0], VIDYA_PERCENT, 50);
+    SetEveryKind(f, 2, 50);
     double reference = -1;
     // The largest path of two steps is 3: 1 / (3 / (10/3)) = 1.111..., 111 percent.
     EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), 111u);
     EXPECT_NEAR(reference, 10.0 / 3, 1e-12);
-    Vidya(f, f->pointCount, 0, reference);
-    std::vector<double> expected = {1, 1.6, 1.78, 2.779};
-    for (size_t i = 0; i < expected.size(); i++)
-        EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << i;
     // The kind dispatcher takes the reference from the limit itself.
-    ClearMa(f);
-    MovingAverage(f, MA_VIDYA, f->pointCount, 0);
-    for (size_t i = 0; i < expected.size(); i++)
-        EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << i;
+    const std::vector<double> expected = {1, 1.6, 1.78, 2.779};
+    for (bool dispatched : {false, true}) {
+        ClearMa(f);
+        dispatched ? MovingAverage(f, MA_VIDYA, f->pointCount, 0) : Vidya(f, f->pointCount, 0, reference);
+        for (size_t i = 0; i < expected.size(); i++)
+            EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << dispatched << " point " << i;
+    }
 }
 
 TEST(MovingAverages, ConstantSeriesGivesTheConstant)

@@ -33,8 +33,7 @@ void AllocateArrays(FundRecord *f)
 // Both passes over one file, as the load runs them, with a fresh date table.
 Parsed Parse(const std::string &text)
 {
-    Parsed p;
-    memset(&p.fund, 0, sizeof p.fund);
+    Parsed p = {};
     p.path = WriteFile(MakeTempDir(), "FUND.NAV", text);
     BeginDateTable();
     ClearMessages();
@@ -189,33 +188,30 @@ uint32_t TenPixelsPerByte(const char *, uint32_t length)
 
 TEST(NavKeywords, NameUrlAndCategory)
 {
-    // Case, spelling and the other categories are in the integration test's files.
+    // Case, spelling and the other categories are in the integration test's files. Inner
+    // and trailing blanks stay in a name, and a URL runs to the line end.
     const struct {
-        const char *line;
+        const char *file, *name, *url;
         uint32_t category;
     } cases[] = {
-        {"CATEGORY=Bond ", 15},   // a trailing blank makes the text differ
-        {"category=Max Growth", 1},
+        {"NAME=F\nCATEGORY=Bond \n", "F", nullptr, 15},  // a trailing blank makes the text differ
+        {"NAME=F\ncategory=Max Growth\n", "F", nullptr, 1},
+        {"NAME=Second  Name \nURL=http://example.org/f?a=1 b\n", "Second  Name ",
+         "http://example.org/f?a=1 b", 0},
     };
     for (const auto &c : cases) {
-        Parsed p = Parse(std::string("NAME=F\n") + c.line + "\n");
-        EXPECT_EQ(FundCategory(&p.fund), c.category) << c.line;
-        EXPECT_TRUE(p.second.empty()) << c.line;
+        Parsed p = Parse(c.file);
+        EXPECT_STREQ(p.fund.name, c.name) << c.file;
+        EXPECT_STREQ(p.fund.url, c.url) << c.file;
+        EXPECT_EQ(FundCategory(&p.fund), c.category) << c.file;
+        EXPECT_TRUE(p.second.empty()) << c.file;
         FreeFundArrays(&p.fund);
     }
-
-    // Inner and trailing blanks stay in a name, and a URL runs to the line end.
-    Parsed p = Parse("NAME=Second  Name \nURL=http://example.org/f?a=1 b\n");
-    EXPECT_STREQ(p.fund.name, "Second  Name ");
-    EXPECT_STREQ(p.fund.url, "http://example.org/f?a=1 b");
-    EXPECT_TRUE(p.second.empty());
-    FreeFundArrays(&p.fund);
 
     // Names are measured in the first pass already, but stored only in the second.
     PlatSetTextWidthFunc(TenPixelsPerByte);
     MaxNameWidth = 0;
-    FundRecord f;
-    memset(&f, 0, sizeof f);
+    FundRecord f = {};
     std::string path = WriteFile(MakeTempDir(), "W.NAV", "NAME=abcdefghij\nNAME=abc\n");
     BeginDateTable();
     EXPECT_EQ(ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS), 1);
@@ -229,8 +225,7 @@ TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
 {
     std::string dir = MakeTempDir();
     std::string path = WriteFile(dir, "G.NAV", "NAME=G\n01/01/99 = 1\n01/01/99 DIV=.1\n");
-    FundRecord f;
-    memset(&f, 0, sizeof f);
+    FundRecord f = {};
     BeginDateTable();
     ASSERT_EQ(ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS), 1);
     EXPECT_EQ(f.fileSize, 36u);
@@ -250,7 +245,7 @@ TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
     FreeFundArrays(&f);
 
     // Without arrays at all the second pass stores nothing and says so in the counts.
-    memset(&f, 0, sizeof f);
+    f = {};
     BeginDateTable();
     ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS);
     EXPECT_EQ(f.pointCount, 3u);  // the grown file's three points
@@ -263,8 +258,7 @@ TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
 
 TEST(NavFiles, MissingFilesAndShortNames)
 {
-    FundRecord f;
-    memset(&f, 0, sizeof f);
+    FundRecord f = {};
     EXPECT_EQ(ReadNavFile("/nonexistent/X.NAV", &f, NAV_FIRST_PASS), 0);
     EXPECT_TRUE(Messages.empty());
     const struct {

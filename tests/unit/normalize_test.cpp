@@ -12,6 +12,8 @@
 
 namespace {
 
+typedef std::vector<std::string> Texts;
+
 std::vector<double> Values(const FundRecord *f, int series = 0)
 {
     std::vector<double> v;
@@ -160,8 +162,7 @@ TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
 
     f->points[0][2].dateWord = 1;
     SortPoints(f);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: error: duplicate NAV, file=S, date=01/08/99\n"}));
+    EXPECT_EQ(MessageTexts(), Texts{"Error: error: duplicate NAV, file=S, date=01/08/99\n"});
 
     ClearMessages();
     SetDists(f, {{2, 1, 0, 0, 0, 0}, {DATE_NOT_FOUND, 2, 0, 0, 0, 0}, {0, 3, 0, 0, 0, 0}});
@@ -179,9 +180,7 @@ TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
     SortSplits(f);
     EXPECT_EQ(SplitNewShares(f->splits[0]), 3u);
     EXPECT_EQ(SplitNewShares(f->splits[1]), 5u);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: error: duplicate split, file=S, date=01/01/99\n",
-                                        "Error: error: duplicate split, file=S, date=01/01/99\n"}));
+    EXPECT_EQ(MessageTexts(), Texts(2, "Error: error: duplicate split, file=S, date=01/01/99\n"));
 }
 
 TEST(LoadSorts, AFileListedOldestFirstComesOutAscending)
@@ -200,8 +199,7 @@ TEST(LoadSorts, AFileListedOldestFirstComesOutAscending)
     f->points[0][0].dateWord = 2, f->points[0][1].dateWord = 1, f->points[0][2].dateWord = 1,
     f->points[0][3].dateWord = 0;
     SortPoints(f);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: error: duplicate NAV, file=O, date=01/08/99\n"}));
+    EXPECT_EQ(MessageTexts(), Texts{"Error: error: duplicate NAV, file=O, date=01/08/99\n"});
 }
 
 TEST(LoadSorts, RecentBoundaryOfLongAndShortHistories)

@@ -80,6 +80,19 @@ std::string Warn(const std::string &path, unsigned line, const std::string &text
     return "Warning: " + path + "(" + std::to_string(line) + "): " + text;
 }
 
+bool Exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// The one message of a failed write, whose error code follows the given start.
+void ExpectOneMessageStarting(const std::string &start)
+{
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text.rfind(start, 0), 0u) << Messages[0].text;
+}
+
 }  // namespace
 
 TEST(OptDecimal, SavedFormCutsToTenthsAndNeverGivesNegativeZero)
@@ -106,10 +119,7 @@ TEST_F(OptFile, RoundTripWritesTheFileFormAndReadsBackWhatSavedDecimalSays)
     AllocateFunds(1);
     FundRecord *f = &FundTable[0];
     SetShortName(f, "ABCX");
-    f->fileSize = 12345;
-    f->pointCount = 800;
-    f->distCount = 12;
-    f->splitCount = 3;
+    f->fileSize = 12345, f->pointCount = 800, f->distCount = 12, f->splitCount = 3;
     f->recentStart = 456;
     MaSettings *s = &f->maSettings[0];
     s->maKind = MA_EMA;
@@ -132,8 +142,7 @@ TEST_F(OptFile, RoundTripWritesTheFileFormAndReadsBackWhatSavedDecimalSays)
         "1 2 3 4 5 6 7 8 9 1 2 3 4 5 6 7 8 9 1 2 3 4 5 6 " +
         ZeroBlock(0) + "\r\n";
     EXPECT_EQ(ReadWholeFile(dir + "/opt"), expected);
-    struct stat st;
-    EXPECT_NE(stat((dir + "/opt.tmp").c_str(), &st), 0) << "temporary file left behind";
+    EXPECT_FALSE(Exists(dir + "/opt.tmp")) << "temporary file left behind";
 
     EXPECT_TRUE(ReadBothModes(dir + "/opt").empty());
     ASSERT_EQ(OptCount, 1u);
@@ -188,10 +197,7 @@ TEST_F(OptFile, DigitLimitsAreSoftUpToSixDigits)
                          Repeat("0 ", 10);
     std::string text = "DDD 7 123456 0 0 0 " + block0 + ZeroBlock(0) + "\r\n";
     std::string path = WriteFile(dir, "opt", text);
-    Texts texts = ReadBothModes(path);
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], Warn(path, 1, "too many digits"));
-    EXPECT_EQ(texts[1], Warn(path, 1, "too many digits"));
+    EXPECT_EQ(ReadBothModes(path), Texts(2, Warn(path, 1, "too many digits")));
     ASSERT_EQ(OptCount, 1u);
     EXPECT_EQ(OptTable[0].fileSize, 7u);
     EXPECT_EQ(OptTable[0].pointCount, 123456u);
@@ -210,13 +216,10 @@ TEST_F(OptFile, SevenDigitsAreUnexpectedAndZeroTheRestOfTheLine)
                        ZeroLine("FFF", 2, 2) + "GGG 99 5 6 7 8 " + ZeroBlock(3) + block1 +
                        "\r\n";
     std::string path = WriteFile(dir, "opt", text);
-    Texts texts = ReadBothModes(path);
-    const size_t later = 4 + 2 * (1 + 15 + 24);
-    ASSERT_EQ(texts.size(), 2 + later);
-    EXPECT_EQ(texts[0], Warn(path, 1, "unexpected token: 7 DIGIT NUMBER"));
-    for (size_t i = 1; i <= later; i++)
-        EXPECT_EQ(texts[i], Warn(path, 1, "unexpected token: CARRIAGE RETURN")) << i;
-    EXPECT_EQ(texts[later + 1], Warn(path, 3, "unexpected token: 7 DIGIT NUMBER"));
+    Texts expected(2 + 4 + 2 * (1 + 15 + 24), Warn(path, 1, "unexpected token: CARRIAGE RETURN"));
+    expected.front() = Warn(path, 1, "unexpected token: 7 DIGIT NUMBER");
+    expected.back() = Warn(path, 3, "unexpected token: 7 DIGIT NUMBER");
+    EXPECT_EQ(ReadBothModes(path), expected);
     ASSERT_EQ(OptCount, 3u);
     EXPECT_EQ(OptTable[0].fileSize, 0u);
     EXPECT_EQ(OptTable[0].pointCount, 0u);
@@ -281,10 +284,7 @@ TEST_F(OptFile, FailedWriteKeepsTheOldFile)
     OptimizedFlag = 1;
     WriteOptFile();
     EXPECT_EQ(ReadWholeFile(dir + "/opt"), "OLD CONTENT");
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + dir + "/opt.tmp, GetLastError=", 0),
-              0u)
-        << Messages[0].text;
+    ExpectOneMessageStarting("Error: Can't open " + dir + "/opt.tmp, GetLastError=");
     EXPECT_EQ(OptimizedFlag, 1) << "a failed write must be retried later";
     ASSERT_EQ(rmdir((dir + "/opt.tmp").c_str()), 0);
 
@@ -310,12 +310,8 @@ TEST_F(OptFile, FailedWriteKeepsTheOldFile)
     WriteFile(dir + "/opt", "inside", "x");
     OptimizedFlag = 1;
     WriteOptFile();
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text.rfind("Error: Can't replace " + dir + "/opt, GetLastError=", 0),
-              0u)
-        << Messages[0].text;
-    struct stat st;
-    EXPECT_NE(stat((dir + "/opt.tmp").c_str(), &st), 0);
+    ExpectOneMessageStarting("Error: Can't replace " + dir + "/opt, GetLastError=");
+    EXPECT_FALSE(Exists(dir + "/opt.tmp"));
     EXPECT_EQ(ReadWholeFile(dir + "/opt/inside"), "x");
     EXPECT_EQ(OptimizedFlag, 1);
 }

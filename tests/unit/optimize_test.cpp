@@ -344,22 +344,19 @@ TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
     // The 3-bit kind fields hold 6 or 7 (a damaged opt file): no average. A record
     // preferring 7 is restored but not followed, a series set to 6 likewise: every kind
     // is searched again, which on the 1, 2, 4 fund gives UMA as above.
-    ClearGlobals();
-    f = Fund({1, 2, 4});
-    OptRecord *r = OneRecord("FUND");
-    r->pointCount = 3;
-    r->series[0].maKind = 7;
-    OptimizeFund(f, 0);
-    EXPECT_EQ(OptimizedFlag, 1);
-    EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA);
-    EXPECT_EQ(GetMaParam(&f->maSettings[0], UMA_LENGTH), 2u);
-    ClearGlobals();
-    f = Fund({1, 2, 4});
-    f->maSettings[0].maKind = 6;
-    OptimizeFund(f, 0);
-    EXPECT_EQ(OptimizedFlag, 1);
-    EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA);
-    EXPECT_EQ(GetMaParam(&f->maSettings[0], EMA_PERCENT), 10u);  // every kind searched
+    for (uint32_t damaged : {7u, 6u}) {
+        ClearGlobals();
+        f = Fund({1, 2, 4});
+        if (damaged == 7)
+            OneRecord("FUND")->pointCount = 3, OptTable[0].series[0].maKind = 7;
+        else
+            f->maSettings[0].maKind = 6;
+        OptimizeFund(f, 0);
+        EXPECT_EQ(OptimizedFlag, 1) << damaged;
+        EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_UMA) << damaged;
+        // Every kind searched again: the first values, not the record's lengths of 7.
+        ExpectParams(&f->maSettings[0], {{UMA_LENGTH, 2}, {EMA_PERCENT, 10}}, "damaged kind");
+    }
 }
 
 TEST(OptimizeFund, VidyaPercentStaysWithinItsFieldAndItsLimit)
@@ -512,41 +509,34 @@ TEST(OptimizeFund, KindSelectionReplaysEachKindWithItsOwnThresholds)
 
 struct RestoreCase {
     const char *what;
-    void (*change)(FundRecord *f, OptRecord *r);
     bool restored;
     uint32_t savedAfter;  // the record's series-0 flag afterwards
+    void (*change)(FundRecord *f, OptRecord *r);
 };
 
 TEST(OptimizeFund, RestoreTestOfSavedValues)
 {
     const RestoreCase cases[] = {
-        {"same counts, no boundary", [](FundRecord *, OptRecord *) {}, true, 0},
-        {"recalculate", [](FundRecord *, OptRecord *) { OptModeRecalculate = 1; }, false, 0},
-        {"no saved values", [](FundRecord *, OptRecord *r) { r->saved[0] = 0; }, false, 0},
-        {"only series 1 saved",
-         [](FundRecord *, OptRecord *r) { r->saved[0] = 0, r->saved[1] = 1; },
-         false, 0},
-        {"point count", [](FundRecord *, OptRecord *r) { r->pointCount = 31; }, false, 0},
-        {"distribution count", [](FundRecord *, OptRecord *r) { r->distCount = 1; }, false, 0},
-        {"split count", [](FundRecord *, OptRecord *r) { r->splitCount = 1; }, false, 0},
-        {"same boundary, other counts",
-         [](FundRecord *f, OptRecord *r) {
-             f->recentStart = r->recentStart = 20, r->pointCount = 99, r->distCount = 3;
-         },
-         true, 0},
-        {"other boundary",
-         [](FundRecord *f, OptRecord *r) { f->recentStart = 20, r->recentStart = 21; },
-         false, 0},
-        {"boundary only in the record", [](FundRecord *, OptRecord *r) { r->recentStart = 20; },
-         false, 0},
-        {"boundary only in the fund", [](FundRecord *f, OptRecord *) { f->recentStart = 20; },
-         false, 0},
-        {"fund without a short name",
-         [](FundRecord *f, OptRecord *) { FreeBlock(f->shortName), f->shortName = nullptr; },
-         false, 1},
-        {"another fund's record",
-         [](FundRecord *, OptRecord *r) { FreeBlock(r->name), r->name = CopyString("OTHER", 5); },
-         false, 1},
+        {"same counts, no boundary", true, 0, [](FundRecord *, OptRecord *) {}},
+        {"recalculate", false, 0, [](FundRecord *, OptRecord *) { OptModeRecalculate = 1; }},
+        {"no saved values", false, 0, [](FundRecord *, OptRecord *r) { r->saved[0] = 0; }},
+        {"only series 1 saved", false, 0,
+         [](FundRecord *, OptRecord *r) { r->saved[0] = 0, r->saved[1] = 1; }},
+        {"point count", false, 0, [](FundRecord *, OptRecord *r) { r->pointCount = 31; }},
+        {"distribution count", false, 0, [](FundRecord *, OptRecord *r) { r->distCount = 1; }},
+        {"split count", false, 0, [](FundRecord *, OptRecord *r) { r->splitCount = 1; }},
+        {"same boundary, other counts", true, 0, [](FundRecord *f, OptRecord *r) {
+             f->recentStart = r->recentStart = 20, r->pointCount = 99, r->distCount = 3; }},
+        {"other boundary", false, 0,
+         [](FundRecord *f, OptRecord *r) { f->recentStart = 20, r->recentStart = 21; }},
+        {"boundary only in the record", false, 0,
+         [](FundRecord *, OptRecord *r) { r->recentStart = 20; }},
+        {"boundary only in the fund", false, 0,
+         [](FundRecord *f, OptRecord *) { f->recentStart = 20; }},
+        {"fund without a short name", false, 1,
+         [](FundRecord *f, OptRecord *) { FreeBlock(f->shortName), f->shortName = nullptr; }},
+        {"another fund's record", false, 1,
+         [](FundRecord *, OptRecord *r) { FreeBlock(r->name), r->name = CopyString("OTHER", 5); }},
     };
     for (const RestoreCase &c : cases) {
         CleanGlobals clean;

@@ -92,7 +92,7 @@ TEST_F(Ranking, NameSortIsCaseInsensitiveAndStable)
     EXPECT_EQ(Order(), Names({"a", "Ab", "ABC", "abc", "b"}));
     // Whole records move: each record's shortName went with its name.
     for (uint32_t i = 0; i < FundCount; i++)
-        EXPECT_STREQ(FundTable[i].shortName, FundTable[i].name);
+        EXPECT_STREQ(FundTable[i].shortName, FundTable[i].name) << i;
 
     // Chart 0 ranks nothing.
     MakeFunds({"B", "A"});
@@ -157,17 +157,16 @@ TEST_F(Ranking, CurrentStrengthFollowsTheIndicatorShown)
 TEST_F(Ranking, ShowBenchmarkRanksFundsWithAnIndexByTheirRelativeFigures)
 {
     MakeFunds({"A", "B", "C"});
+    // {own, relative ytd return, tax efficiency}. B has no index fund: its series 1 must
+    // be ignored even when it holds something else.
+    const double figures[3][3] = {{1, 10, 1}, {5, 100, 0}, {50, 2, 2}};
+    for (int i = 0; i < 3; i++) {
+        FundTable[i].stats[0].ytdReturn = figures[i][0];
+        FundTable[i].stats[1].ytdReturn = figures[i][1];
+        FundTable[i].taxEfficiency = figures[i][2];
+    }
     GiveIndex(Fund("A"), "SPX");
-    Fund("A")->stats[0].ytdReturn = 1;
-    Fund("A")->stats[1].ytdReturn = 10;
-    // No index fund: series 1 must be ignored even when it holds something else.
-    Fund("B")->stats[0].ytdReturn = 5;
-    Fund("B")->stats[1].ytdReturn = 100;
     GiveIndex(Fund("C"), "SPX");
-    Fund("C")->stats[0].ytdReturn = 50;
-    Fund("C")->stats[1].ytdReturn = 2;
-    Fund("A")->taxEfficiency = 1;
-    Fund("C")->taxEfficiency = 2;
     ChartKind = CHART_YTD_RETURN;
 
     SortFunds();
@@ -266,12 +265,10 @@ void RecordOrder() { HookOrders.push_back(Order()); }
 TEST_F(Ranking, RankingThenGroupingWithTheHooksBetweenAndAfter)
 {
     MakeFunds({"C", "B", "A"});
-    SetFundCategory(Fund("A"), 1);
-    SetFundCategory(Fund("B"), 2);
-    SetFundCategory(Fund("C"), 1);
-    Fund("A")->stats[0].ytdReturn = 1;
-    Fund("B")->stats[0].ytdReturn = 5;
-    Fund("C")->stats[0].ytdReturn = 3;
+    const uint32_t category[] = {1, 2, 1};   // C, B, A
+    const double ytd[] = {3, 5, 1};
+    for (int i = 0; i < 3; i++)
+        SetFundCategory(&FundTable[i], category[i]), FundTable[i].stats[0].ytdReturn = ytd[i];
     ChartKind = CHART_YTD_RETURN;
     CategorySort = 1;
     HookOrders.clear();

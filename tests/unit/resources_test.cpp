@@ -2,8 +2,6 @@
 // text, the accelerator keys, and the bitmaps in the order the drawing code loads them.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
-
 #include <fstream>
 #include <map>
 #include <set>
@@ -116,66 +114,39 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         {IDM_3_YEAR_RETURN, "3-Year Return - Ctrl-3"},
         {IDM_5_YEAR_RETURN, "5-Year Return - Ctrl-5"},
         {IDM_7_YEAR_RETURN, "7-Year Return - Ctrl-7"},
-        {IDM_10_YEAR_RETURN, "10-Year Return - Ctrl-0"},
-        {IDM_SIGNALS, "Signals - Ctrl-a,a"},
-        {IDM_CURRENT_STRENGTH, "Current Strength"},
-        {IDM_TOTAL_RETURN, "Total Return - Ctrl-t"},
-        {IDM_VOLATILITY, "Volatility - Ctrl-v"},
-        {IDM_REWARD_RISK, "Reward/Risk Ratio - Ctrl-r"},
-        {IDM_SHARPE_RATIO, "Sharpe Ratio"},
-        {IDM_TAX_EFFICIENCY, "Tax Efficiency - Ctrl-x"},
-        {IDM_NO_CHART, "No Chart - Ctrl-n"},
-        {IDM_CATEGORY_SORT, "Category Sort - Ctrl-c"},
-        {IDM_EXIT, "Exit - Ctrl-q"},
-        {IDM_ZOOM, "Zoom - Ctrl-z"},
+        {IDM_10_YEAR_RETURN, "10-Year Return - Ctrl-0"}, {IDM_SIGNALS, "Signals - Ctrl-a,a"},
+        {IDM_CURRENT_STRENGTH, "Current Strength"}, {IDM_TOTAL_RETURN, "Total Return - Ctrl-t"},
+        {IDM_VOLATILITY, "Volatility - Ctrl-v"}, {IDM_REWARD_RISK, "Reward/Risk Ratio - Ctrl-r"},
+        {IDM_SHARPE_RATIO, "Sharpe Ratio"}, {IDM_TAX_EFFICIENCY, "Tax Efficiency - Ctrl-x"},
+        {IDM_NO_CHART, "No Chart - Ctrl-n"}, {IDM_CATEGORY_SORT, "Category Sort - Ctrl-c"},
+        {IDM_EXIT, "Exit - Ctrl-q"}, {IDM_ZOOM, "Zoom - Ctrl-z"},
         {IDM_MOVING_AVERAGE, "Moving Average - Ctrl-m"},
         {IDM_MACD, "MACD - Moving Average Convergence/Divergence"},
-        {IDM_MAGNIFY_MACD, "Magnify MACD"},
-        {IDM_ROC, "ROC - Rate Of Change"},
-        {IDM_BOLLINGER, "Bollinger Bands"},
-        {IDM_DISTRIBUTIONS, "Distributions - Ctrl-d"},
-        {IDM_BENCHMARK, "Benchmark - Ctrl-b,b"},
-        {IDM_LOG_LINEAR, "Log/Linear - Ctrl-l"},
-        {IDM_COMBINED_GRAPHS, "Combined Graphs"},
-        {IDM_OVERLAID_GRAPHS, "Overlaid Graphs"},
-        {IDM_RSI, "RSI - Relative Strength Index"},
-        {IDM_WEB_PAGE, "Web Page"},
-        {IDM_SELECT_FUND, "Select Fund - Ctrl-s"},
-        {IDM_GROUP, "Group - Ctrl-g"},
-        {IDM_UMA, "Unweighted UMA"},
-        {IDM_WMA, "Weighted WMA"},
-        {IDM_EMA, "Exponential EMA"},
-        {IDM_AMA, "Adaptive AMA"},
-        {IDM_VIDYA, "Variable VIDYA"},
-        {IDM_RESELECT, "Reselect Moving Average"},
+        {IDM_MAGNIFY_MACD, "Magnify MACD"}, {IDM_ROC, "ROC - Rate Of Change"},
+        {IDM_BOLLINGER, "Bollinger Bands"}, {IDM_DISTRIBUTIONS, "Distributions - Ctrl-d"},
+        {IDM_BENCHMARK, "Benchmark - Ctrl-b,b"}, {IDM_LOG_LINEAR, "Log/Linear - Ctrl-l"},
+        {IDM_COMBINED_GRAPHS, "Combined Graphs"}, {IDM_OVERLAID_GRAPHS, "Overlaid Graphs"},
+        {IDM_RSI, "RSI - Relative Strength Index"}, {IDM_WEB_PAGE, "Web Page"},
+        {IDM_SELECT_FUND, "Select Fund - Ctrl-s"}, {IDM_GROUP, "Group - Ctrl-g"},
+        {IDM_UMA, "Unweighted UMA"}, {IDM_WMA, "Weighted WMA"},
+        {IDM_EMA, "Exponential EMA"}, {IDM_AMA, "Adaptive AMA"},
+        {IDM_VIDYA, "Variable VIDYA"}, {IDM_RESELECT, "Reselect Moving Average"},
         {IDM_RECALCULATE, "Recalculate Optimal Values"},
-        {IDM_DEFAULT_BENCHMARK, "Default Benchmark"},
-        {IDM_RESET_BENCHMARK, "Reset Benchmark"},
-        {IDM_INCREMENTAL_UPDATE, "Incremental Update"},
-        {IDM_FULL_UPDATE, "Full Update"},
-        {IDM_RESTART, "Restart"},
-        {IDM_PRINT, "Print Fund Graph - Ctrl-p"},
-        {IDM_KEY_HELP, "Keystroke Help - Ctrl-h,<F1>"},
-        {IDM_MANUAL, "On-line Manual"},
-        {IDM_ABOUT, "About Vantry"},
-        {IDM_MAX_DRAWDOWN, "Max Drawdown"},
-        {IDM_SORTINO_RATIO, "Sortino Ratio"},
-        {IDM_BETA, "Beta"},
-        {IDM_ALPHA, "Alpha"},
-        {IDM_UP_CAPTURE, "Up Capture"},
-        {IDM_DOWN_CAPTURE, "Down Capture"},
-        {IDM_TRACKING_ERROR, "Tracking Error"},
-        {IDM_INFORMATION_RATIO, "Information Ratio"},
-        {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
-        {IDM_EXPORT_STATISTICS, "Export Statistics..."},
-        {IDM_SEARCH_MAP, "Search Map - Ctrl-k"},
+        {IDM_DEFAULT_BENCHMARK, "Default Benchmark"}, {IDM_RESET_BENCHMARK, "Reset Benchmark"},
+        {IDM_INCREMENTAL_UPDATE, "Incremental Update"}, {IDM_FULL_UPDATE, "Full Update"},
+        {IDM_RESTART, "Restart"}, {IDM_PRINT, "Print Fund Graph - Ctrl-p"},
+        {IDM_KEY_HELP, "Keystroke Help - Ctrl-h,<F1>"}, {IDM_MANUAL, "On-line Manual"},
+        {IDM_ABOUT, "About Vantry"}, {IDM_MAX_DRAWDOWN, "Max Drawdown"},
+        {IDM_SORTINO_RATIO, "Sortino Ratio"}, {IDM_BETA, "Beta"},
+        {IDM_ALPHA, "Alpha"}, {IDM_UP_CAPTURE, "Up Capture"},
+        {IDM_DOWN_CAPTURE, "Down Capture"}, {IDM_TRACKING_ERROR, "Tracking Error"},
+        {IDM_INFORMATION_RATIO, "Information Ratio"}, {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
+        {IDM_EXPORT_STATISTICS, "Export Statistics..."}, {IDM_SEARCH_MAP, "Search Map - Ctrl-k"},
         {IDM_VALIDATE_ALL, "Validate All Funds"},
         {IDM_VALIDATE_DISPLAYED, "Validate Displayed Funds"},
-        {IDM_VALIDATE_CURRENT, "Validate Current Fund"},
-        {IDM_WALK_FORWARD, "Walk-Forward Return"},
+        {IDM_VALIDATE_CURRENT, "Validate Current Fund"}, {IDM_WALK_FORWARD, "Walk-Forward Return"},
         {IDM_OVERFIT_PROBABILITY, "Overfit Probability"},
-        {IDM_DEFLATED_SHARPE, "Deflated Sharpe Ratio"},
-        {IDM_IMPORT_CSV, "Import CSV..."},
+        {IDM_DEFLATED_SHARPE, "Deflated Sharpe Ratio"}, {IDM_IMPORT_CSV, "Import CSV..."},
     };
     std::multimap<long, std::string> items;
     for (const std::string &line : Lines(rc)) {
@@ -194,12 +165,12 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         EXPECT_EQ(c.second, items.find(c.first)->second);
     }
     // Enter and Tab are keys only.
-    EXPECT_EQ(0u, items.count(IDM_ENTER));
-    EXPECT_EQ(0u, items.count(IDM_TAB));
+    for (int key : {IDM_ENTER, IDM_TAB})
+        EXPECT_EQ(0u, items.count(key)) << key;
     // The menu is resource 113 by its name.
-    EXPECT_NE(std::string::npos, rc.find("IDR_MAIN_MENU MENU"));
-    EXPECT_NE(std::string::npos, rc.find("IDR_ACCELERATORS ACCELERATORS"));
-    EXPECT_NE(std::string::npos, rc.find("IDI_VANTRY ICON \"vantry.ico\""));
+    for (const char *header :
+         {"IDR_MAIN_MENU MENU", "IDR_ACCELERATORS ACCELERATORS", "IDI_VANTRY ICON \"vantry.ico\""})
+        EXPECT_NE(std::string::npos, rc.find(header)) << header;
 }
 
 TEST_F(ResourceScript, TheAcceleratorsAreTheCommandKeys)
@@ -268,10 +239,7 @@ TEST_F(ResourceScript, TheBitmapsAreThoseTheDrawingCodeLoadsAndTheirFilesExist)
         auto it = files.find(slots[s]);
         ASSERT_NE(files.end(), it) << "bitmap " << slots[s] << " has no resource";
         EXPECT_EQ("bmp" + std::to_string(slots[s]) + ".bmp", it->second);
-        FILE *f = fopen((ResourcesDir() + it->second).c_str(), "rb");
-        EXPECT_NE(nullptr, f) << it->second;
-        if (f)
-            fclose(f);
+        EXPECT_TRUE(std::ifstream(ResourcesDir() + it->second).good()) << it->second;
     }
 }
 

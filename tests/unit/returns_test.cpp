@@ -33,65 +33,53 @@ TEST(Guards, ZeroDivisorsGiveZero)
 
 TEST(PercentChanges, ClampsAndSigns)
 {
-    EXPECT_EQ(PercentChange(0, 7), 0.0);
-    EXPECT_EQ(PercentChange(-5, 5), 0.0);
-    EXPECT_EQ(PercentChange(100, 150), 50.0);
-    EXPECT_EQ(PercentChange(200, 100), -50.0);
-    EXPECT_EQ(PercentChange(4, -1), -100.0);  // a negative end counts as 0
-    EXPECT_EQ(PercentChange(3, 3), 0.0);
+    // The last row: a negative end counts as 0.
+    const double cases[][3] = {{0, 7, 0},       {-5, 5, 0}, {100, 150, 50},
+                               {200, 100, -50}, {3, 3, 0},  {4, -1, -100}};
+    for (const auto &c : cases)
+        EXPECT_EQ(PercentChange(c[0], c[1]), c[2]) << c[0] << " to " << c[1];
 }
 
 TEST(Compounding, WholeYearsThenSimpleInterest)
 {
-    EXPECT_DOUBLE_EQ(CompoundAtRate(100, 10, 90), 115.5);  // 110 + 110 * 10% * 30/60
-    EXPECT_DOUBLE_EQ(CompoundAtRate(100, -10, 90), 85.5);  // 90 - 90 * 10% * 30/60
-    EXPECT_DOUBLE_EQ(CompoundAtRate(100, 10, 45), 107.5);
-    EXPECT_DOUBLE_EQ(CompoundAtRate(100, 10, 120), 121.0);
-    EXPECT_EQ(CompoundAtRate(100, 10, 0), 100.0);
-    EXPECT_EQ(CompoundAtRate(100, 10, -30), 100.0);
+    // {rate, periods, from 100}: 110 + 110 * 10% * 30/60, 90 - 90 * 10% * 30/60, ...
+    const double cases[][3] = {{10, 90, 115.5}, {-10, 90, 85.5}, {10, 45, 107.5},
+                               {10, 120, 121},  {10, 0, 100},    {10, -30, 100}};
+    for (const auto &c : cases)
+        EXPECT_DOUBLE_EQ(CompoundAtRate(100, c[0], (int)c[1]), c[2]) << c[0] << " " << c[1];
 }
 
-TEST(AnnualizedReturns, ShortSpansAreNotAnnualized)
+TEST(AnnualizedReturns, ShortSpansAreNotAnnualizedAndBadEndsGiveZero)
 {
-    EXPECT_EQ(AnnualizedReturn(1.0, 2.0, 60), 100.0);
-    EXPECT_EQ(AnnualizedReturn(2.0, 1.0, 30), -50.0);
-    EXPECT_EQ(AnnualizedReturn(1.0, 0.0, 120), -100.0);
-    EXPECT_EQ(AnnualizedReturn(1.0, 1.0, 120), 0.0);
-    EXPECT_EQ(AnnualizedReturn(1.0, 2.0, 0), 0.0);
-    EXPECT_EQ(AnnualizedReturn(-1.0, -2.0, 120), 0.0);  // both clamp to 0
+    // {start, end, periods, return}; -1 and -2 both clamp to 0.
+    const double cases[][4] = {
+        {1, 2, 60, 100},       {2, 1, 30, -50},       {1, 0, 120, -100},  {1, 1, 120, 0},
+        {1, 2, 0, 0},          {-1, -2, 120, 0},      {INFINITY, 1, 120, 0},
+        {1, INFINITY, 120, 0}, {NAN, 1, 120, 0},      {1, NAN, 120, 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(AnnualizedReturn(c[0], c[1], (int)c[2]), c[3]) << c[0] << " " << c[1] << " " << c[2];
 }
 
 TEST(AnnualizedReturns, BisectionFindsTheCompoundRate)
 {
-    // (1 + r)^2 = 2
-    EXPECT_NEAR(AnnualizedReturn(1.0, 2.0, 120), (sqrt(2.0) - 1) * 100, 1e-9);
-    // A gain above 20 percent a year: (1 + r)^2 = 10.
-    EXPECT_NEAR(AnnualizedReturn(1.0, 10.0, 120), (sqrt(10.0) - 1) * 100, 1e-9);
-    // A loss below -20 percent a year: (1 - r)^2 = 0.25.
-    EXPECT_NEAR(AnnualizedReturn(1.0, 0.25, 120), -50.0, 1e-9);
+    // {end from 1, periods, rate}: (1 + r)^2 = 2; a gain above 20 percent a year,
+    // (1 + r)^2 = 10; a loss below -20, (1 - r)^2 = 0.25; and 0.7 over three years and five
+    // periods, whose simple yearly average of -10 is above -20 while the true rate solves
+    // (1 + r)^3 * (1 + r * 5/60) = 0.7.
+    const double cases[][3] = {{2, 120, (sqrt(2.0) - 1) * 100}, {10, 120, (sqrt(10.0) - 1) * 100},
+                               {0.25, 120, -50}, {0.7, 185, -10.938169713317698}};
+    for (const auto &c : cases)
+        EXPECT_NEAR(AnnualizedReturn(1.0, c[0], (int)c[1]), c[2], 1e-9) << c[0] << " " << c[1];
     // Whatever the rate found, compounding at it reproduces the end value.
-    for (double end : {0.3, 0.9, 1.01, 1.5, 4.0, 50.0})
+    for (double end : {0.3, 0.7, 0.9, 1.01, 1.5, 4.0, 50.0})
         for (int w : {61, 75, 185, 600, 1800}) {
             double r = AnnualizedReturn(1.0, end, w);
-            EXPECT_NEAR(CompoundAtRate(1.0, r, w), end, 1e-9 * end) << end << " " << w;
+            EXPECT_NEAR(CompoundAtRate(1.0, r, w), end, 1e-12 * end) << end << " " << w;
         }
-}
-
-TEST(AnnualizedReturns, ALossWhoseSimpleAverageIsAboveMinusTwenty)
-{
-    // 1.0 to 0.7 over three years and five periods: the simple yearly average is -10,
-    // the true rate solves (1 + r)^3 * (1 + r * 5/60) = 0.7, about -10.9382.
-    double r = AnnualizedReturn(1.0, 0.7, 185);
-    EXPECT_NEAR(r, -10.938169713317698, 1e-9);
-    EXPECT_NEAR(CompoundAtRate(1.0, r, 185), 0.7, 1e-12);
 }
 
 TEST(AnnualizedReturns, EndsForEveryInput)
 {
-    EXPECT_EQ(AnnualizedReturn(INFINITY, 1.0, 120), 0.0);
-    EXPECT_EQ(AnnualizedReturn(1.0, INFINITY, 120), 0.0);
-    EXPECT_EQ(AnnualizedReturn(NAN, 1.0, 120), 0.0);
-    EXPECT_EQ(AnnualizedReturn(1.0, NAN, 120), 0.0);
     // Hundreds of orders of magnitude apart: the search stays finite.
     EXPECT_TRUE(isfinite(AnnualizedReturn(1e-300, 1e300, 61)));
     EXPECT_GT(AnnualizedReturn(1e-300, 1e300, 61), 1e6);

@@ -85,6 +85,14 @@ std::string ViewBytes()
 TEST_F(SideFiles, PortfolioReadMarksTheNamedFundsAndWarns)
 {
     const std::string premature = "Warning: " + Path("PRTFOLIO") + ": Premature end of file.";
+    // Forty missing names of 40 characters: the message box keeps 511 characters, the
+    // list itself was bounded before that.
+    std::string lines, list;
+    for (int i = 0; i < 40; i++) {
+        std::string name = "MISSING" + std::to_string(100 + i) + std::string(30, 'Q');
+        lines += name + "\r\n";
+        list += (i ? ", " : "") + name;
+    }
     struct Case {
         std::string bytes;
         const char *inPortfolio;  // one letter per fund AAA, BBB, CCC: 1 = marked
@@ -104,6 +112,8 @@ TEST_F(SideFiles, PortfolioReadMarksTheNamedFundsAndWarns)
         // empty; the rest of the long line is not taken as the next name.
         {std::string("\x02\x00", 2) + std::string(600, 'N') + "\r\naaa\r\n", "100",
          {"Warning: Portfolio fund(s) not found: ."}},
+        {std::string("\x28\x00", 2) + lines, "000",
+         {("Warning: Portfolio fund(s) not found: " + list + ".").substr(0, 511)}},
     };
     for (const Case &c : cases) {
         FreeFundTable();
@@ -117,22 +127,6 @@ TEST_F(SideFiles, PortfolioReadMarksTheNamedFundsAndWarns)
         EXPECT_EQ(marked, c.inPortfolio) << c.bytes.size();
         EXPECT_EQ(MessageTexts(), c.messages) << c.bytes.size();
     }
-}
-
-TEST_F(SideFiles, PortfolioManyMissingNamesStayInsideTheMessage)
-{
-    Funds({"AAA"});
-    std::string lines, list;
-    for (int i = 0; i < 40; i++) {
-        std::string name = "MISSING" + std::to_string(100 + i) + std::string(30, 'Q');
-        lines += name + "\r\n";
-        list += (i ? ", " : "") + name;
-    }
-    WriteFile(dir, "PRTFOLIO", std::string("\x28\x00", 2) + lines);
-    ReadPortfolioFile();
-    // The box keeps 511 characters; the list itself was bounded before that.
-    std::string full = "Warning: Portfolio fund(s) not found: " + list + ".";
-    EXPECT_EQ(MessageTexts(), Texts({full.substr(0, 511)}));
 }
 
 TEST_F(SideFiles, PortfolioWrittenLowByteFirstAndReadBack)
@@ -199,30 +193,23 @@ TEST_F(SideFiles, SettingsBadOrShortBytesKeepWhatCameBefore)
 TEST_F(SideFiles, SettingsUnzipProgramAndDefaultBenchmark)
 {
     Funds({"AAA", "spx"});
-    WriteFile(dir, "SETTINGS", DefaultBytes + "C:\\tools\\unzip.exe SPX");
-    ReadSettingsFile();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(UnzipProgram, "C:\\tools\\unzip.exe");
-    EXPECT_STREQ(DefaultBenchmark, "SPX");
-
-    // Just the blank: neither field is touched.
-    WriteFile(dir, "SETTINGS", DefaultBytes + " ");
-    ReadSettingsFile();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(UnzipProgram, "C:\\tools\\unzip.exe");
-    EXPECT_STREQ(DefaultBenchmark, "SPX");
-
-    // A benchmark that names no loaded fund becomes empty.
-    WriteFile(dir, "SETTINGS", DefaultBytes + " GONE");
-    ReadSettingsFile();
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(DefaultBenchmark, "");
-
-    // An unzip program that ends with the file is taken, with a warning.
-    WriteFile(dir, "SETTINGS", DefaultBytes + "D:\\unzip.exe");
-    ReadSettingsFile();
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: " + Path("SETTINGS") + ": Premature end of file."}));
-    EXPECT_STREQ(UnzipProgram, "D:\\unzip.exe");
+    // Each row reads on top of the one before: just the blank touches neither field, a
+    // benchmark that names no loaded fund becomes empty, and an unzip program that ends
+    // with the file is taken with a warning.
+    const std::string premature = "Warning: " + Path("SETTINGS") + ": Premature end of file.";
+    const char *cases[][4] = {{"C:\\tools\\unzip.exe SPX", "C:\\tools\\unzip.exe", "SPX", ""},
+                              {" ", "C:\\tools\\unzip.exe", "SPX", ""},
+                              {" GONE", "C:\\tools\\unzip.exe", "", ""},
+                              {"D:\\unzip.exe", "D:\\unzip.exe", "", "premature"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c[0]);
+        ClearMessages();
+        WriteFile(dir, "SETTINGS", DefaultBytes + c[0]);
+        ReadSettingsFile();
+        EXPECT_EQ(MessageTexts(), Texts(*c[3] ? 1 : 0, premature));
+        EXPECT_STREQ(UnzipProgram, c[1]);
+        EXPECT_STREQ(DefaultBenchmark, c[2]);
+    }
 }
 
 TEST_F(SideFiles, SettingsWrittenAndReadBackGiveTheSameViewState)
@@ -316,10 +303,10 @@ TEST_F(SideFiles, IndexNamesAreCutTo39AndLongLinesTo511)
 TEST_F(SideFiles, IndexWrittenSortedByShortNameAndTheTableKeepsItsOrder)
 {
     Funds({"ZED", "abc", "NOIDX", "Mid", "ABC", "SPX"});
-    SetIndex(&FundTable[0], "SPX");
-    SetIndex(&FundTable[1], "SPX");
-    SetIndex(&FundTable[3], "spx");
-    SetIndex(&FundTable[4], "Mid");
+    const char *index[] = {"SPX", "SPX", nullptr, "spx", "Mid", nullptr};
+    for (int i = 0; i < 6; i++)
+        if (index[i])
+            SetIndex(&FundTable[i], index[i]);
     WriteIndexFile();
     EXPECT_TRUE(Messages.empty());
     // abc and ABC compare equal and keep their table order.
@@ -329,16 +316,14 @@ TEST_F(SideFiles, IndexWrittenSortedByShortNameAndTheTableKeepsItsOrder)
     for (int i = 0; i < 6; i++)
         EXPECT_STREQ(FundTable[i].shortName, order[i]);
 
-    // Read back onto fresh records.
-    for (uint32_t i = 0; i < FundCount; i++) {
-        FreeBlock(FundTable[i].indexName);
-        FundTable[i].indexName = nullptr;
-    }
+    // Read back onto fresh records: each fund gets its own index again (abc and ABC
+    // match the same record by name, so they are left out).
+    for (uint32_t i = 0; i < FundCount; i++)
+        FreeBlock(FundTable[i].indexName), FundTable[i].indexName = nullptr;
     ReadIndexFile();
     EXPECT_TRUE(Messages.empty());
-    EXPECT_STREQ(FundTable[0].indexName, "SPX");
-    EXPECT_STREQ(FundTable[3].indexName, "spx");
-    EXPECT_EQ(FundTable[2].indexName, nullptr);
+    for (int i : {0, 2, 3, 5})
+        EXPECT_STREQ(FundTable[i].indexName, index[i]) << order[i];
 }
 
 // ---------------------------------------------------------------------------------------

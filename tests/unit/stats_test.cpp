@@ -172,27 +172,24 @@ TEST_F(LatestMeasures, StrengthAndSignalAgainstTheThresholds)
     FundRecord *f = SingleFund({{1, 4, 99, 1}, {1, 11, 99, 1}});
     struct {
         double value, ma;
-        uint32_t buy, sell;
+        uint32_t kind, buy, sell;
         double strength, signal;
     } cases[] = {
-        {110, 100, 5, 3, 10, 5},     // above the buy line: the signal is the threshold
-        {102, 100, 5, 3, 2, 2},      // within it: the strength itself
-        {90, 100, 5, 3, -10, -3},    // below the sell line
-        {98, 100, 5, 3, -2, -2},
-        {500, 100, 5, 3, 100, 5},    // clamped
-        {0.001, 100, 0, 0, -99.999, -0.0},
-        {5, 0, 0, 0, 0, 0},          // no average: no division
+        {110, 100, MA_EMA, 5, 3, 10, 5},    // above the buy line: the signal is the threshold
+        {102, 100, MA_EMA, 5, 3, 2, 2},     // within it: the strength itself
+        {90, 100, MA_EMA, 5, 3, -10, -3},   // below the sell line
+        {98, 100, MA_EMA, 5, 3, -2, -2},
+        {500, 100, MA_EMA, 5, 3, 100, 5},   // clamped
+        {0.001, 100, MA_EMA, 0, 0, -99.999, -0.0},
+        {5, 0, MA_EMA, 0, 0, 0, 0},         // no average: no division
+        {110, 100, MA_NONE, 0, 0, 10, 0},   // without a chosen kind the thresholds are 0
     };
     for (const auto &c : cases) {
-        SetLast(f, c.value, c.ma, MA_EMA, c.buy, c.sell);
+        SetLast(f, c.value, c.ma, c.kind, c.buy, c.sell);
         ComputeSeriesStatistics(f, 0);
-        EXPECT_NEAR(f->stats[0].currentStrength, c.strength, 1e-9) << c.value;
-        EXPECT_NEAR(f->stats[0].maSignal, c.signal, 1e-9) << c.value;
+        EXPECT_NEAR(f->stats[0].currentStrength, c.strength, 1e-9) << c.value << " kind " << c.kind;
+        EXPECT_NEAR(f->stats[0].maSignal, c.signal, 1e-9) << c.value << " kind " << c.kind;
     }
-    // Without a chosen kind the thresholds are 0.
-    SetLast(f, 110, 100, MA_NONE, 0, 0);
-    ComputeSeriesStatistics(f, 0);
-    EXPECT_NEAR(f->stats[0].maSignal, 0.0, 1e-12);
 }
 
 TEST_F(LatestMeasures, MacdStrengthAndLatestRoc)
