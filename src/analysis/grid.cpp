@@ -287,15 +287,15 @@ static inline void BuyPair(FastGrid *g, uint32_t k0, uint32_t k1, const MoneyMar
 // the prices.
 static inline uint32_t TakeLowest(GridSet *set, uint32_t other)
 {
-    uint64_t inLo = set->lo != 0, any = inLo | (set->hi != 0);
+    uint64_t inLo = set->lo != 0;
     uint64_t word = inLo ? set->lo : set->hi;
     // Bit 63 of either word is no strategy's (there are 121): it only keeps the count
     // defined for an empty word, whose result is not used.
     uint32_t k = (inLo ? 0 : 64) + (uint32_t)__builtin_ctzll(word | (uint64_t)1 << 63);
     uint64_t rest = word & (word - 1);
-    set->lo = inLo ? rest : set->lo;
-    set->hi = inLo ? set->hi : (any ? rest : 0);
-    return any ? k : other;
+    set->lo = inLo ? rest : 0;
+    set->hi = inLo ? set->hi : rest;
+    return word ? k : other;
 }
 
 // The sales of the strategies in selling at point i, value x, two at a time (a last
