@@ -69,6 +69,12 @@ def equal(got, expected, what):
         raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
 
 
+def true(condition, what):
+    """Fails the case with what unless condition holds."""
+    if not condition:
+        raise AssertionError(what)
+
+
 def near(got, expected, what, tolerance=1e-9):
     if got is None or abs(got - expected) > tolerance * max(1.0, abs(expected)):
         raise AssertionError("%s: got %r, expected %r" % (what, got, expected))

@@ -16,7 +16,7 @@ import sys
 
 import common
 from common import (case, copy_tree, equal, fund, generated, load, near, read, run, run_cases,
-                    snapshot, temp_dir, write)
+                    snapshot, temp_dir, true, write)
 
 DATA, SAMPLES = sys.argv[2], sys.argv[3]
 
@@ -100,7 +100,7 @@ EQ_PERIODS = [period(*d) for d in EQ_DATES]
 
 
 @case
-def normalized_values_and_changes():
+def normalized_values_changes_and_the_relative_series():
     doc = load(copy_data("analysis"), "--points", "--read-only")
     equal(doc["reports"], [], "reports")
     eq = fund(doc, "EQ")
@@ -117,63 +117,12 @@ def normalized_values_and_changes():
           ["07/05/99", "10/04/99", "01/03/00", "06/26/00"], "BND dates")
     for i, p in enumerate(bnd["series"][0]["points"]):
         near(p["value"], (10 + i) / 10.0, "BND value %d" % i, 1e-12)
-
-
-@case
-def fund_figures():
-    doc = load(copy_data("analysis"), "--read-only")
-    eq = fund(doc, "EQ")
-    s = eq["series"][0]
-    near(eq["navChange"], 6.6 * 2 - 10, "navChange")
-    near(eq["distTotal"], 0.5, "distTotal")
-    near(eq["taxEfficiency"], 3.2 / (3.2 + 0.5) * 100, "taxEfficiency")
-    equal(eq["category"], 5, "category Growth")
-    equal(eq["indexName"], "IDX", "indexName")
-    equal((eq["recentStart"], eq["recentStartShort"]), (0, 0), "recent boundary")
-
-    # Quarterly samples: Jan->Apr, Apr->Jul, Jul->Oct 1999, Oct 1999->Jan 2000.
-    quarters = [percent_change(EQ_VALUES[a], EQ_VALUES[b]) for a, b in
-                ((1, 2), (2, 3), (3, 4), (4, 6))]
-    volatility = population_deviation(quarters)
-    near(s["volatility"], volatility, "volatility")
-
-    last = EQ_PERIODS[-1]
-    # Six months back from 6/26/00 (period 2428) is 12/27/99 (2398): a plain change.
-    near(s["return6Month"], percent_change(EQ_VALUES[5], EQ_VALUES[7]), "6 months")
-    # One year back: the first point at or before period 2368 is 4/5/99 (2355).
-    near(s["return1Year"], yearly_rate(EQ_VALUES[2], EQ_VALUES[7], last - EQ_PERIODS[2]),
-         "1 year")
-    equal(s["longestPeriod"], 1, "longest period")
-    total = yearly_rate(EQ_VALUES[0], EQ_VALUES[7], last - EQ_PERIODS[0])
-    near(s["totalReturn"], total, "total return")
-    near(s["rewardRisk"], s["return1Year"] / volatility, "reward/risk")
-
-    # Risk-free: 2 periods of 1998 at 5%, 1999 whole at 4%, 28 periods of 2000 at 6%.
-    growth = (1 + 5.0 * 2 / 60 / 100) * 1.04 * (1 + 6.0 * 28 / 60 / 100)
-    riskfree = yearly_rate(1.0, growth, last - EQ_PERIODS[0])
-    near(s["sharpe"], (total - riskfree) / volatility, "sharpe")
-
-    years = {y["year"]: y for y in s["yearReturns"]}
-    equal(sorted(years), [1998, 1999, 2000], "years")
-    equal(years[1998]["valid"], False, "1998 holds one point")
-    near(years[1999]["percent"], percent_change(EQ_VALUES[0], EQ_VALUES[5]), "1999")
-    equal(years[1999]["valid"], True, "1999 valid")
-    near(years[2000]["percent"], percent_change(EQ_VALUES[5], EQ_VALUES[7]), "2000")
-    near(s["ytdReturn"], years[2000]["percent"], "ytd")
-
-
-@case
-def relative_series():
-    doc = load(copy_data("analysis"), "--points", "--read-only")
-    eq = fund(doc, "EQ")
+    # The relative series of EQ against its index fund IDX.
     rel = eq["series"][1]
     changes = [0.0] + [percent_change(EQ_VALUES[i - 1], EQ_VALUES[i]) -
                        percent_change(IDX_NAV[i - 1], IDX_NAV[i]) for i in range(1, 8)]
-    value, values = 1.0, []
-    for i, c in enumerate(changes):
-        if i:
-            value = value + value * c / 100
-        values.append(value)
+    values = chain(1.0, [c / 100 for c in changes[1:]])
+    equal(len(rel["points"]), 8, "relative points")
     for i, p in enumerate(rel["points"]):
         near(p["change"], changes[i], "relative change %d" % i, 1e-12)
         near(p["value"], values[i], "relative value %d" % i, 1e-12)
@@ -183,8 +132,46 @@ def relative_series():
     # The relative series is an excess return already: no risk-free rate is taken off.
     near(rel["sharpe"], total / population_deviation(quarters), "relative sharpe")
     # A fund without an index fund repeats its own series.
-    bnd = fund(doc, "BND")
     equal(bnd["series"][1]["totalReturn"], bnd["series"][0]["totalReturn"], "BND series 1")
+
+
+@case
+def fund_figures():
+    doc = load(copy_data("analysis"), "--read-only")
+    eq = fund(doc, "EQ")
+    s = eq["series"][0]
+    for key, value in (("navChange", 6.6 * 2 - 10), ("distTotal", 0.5),
+                       ("taxEfficiency", 3.2 / (3.2 + 0.5) * 100)):
+        near(eq[key], value, key)
+    equal([eq[k] for k in ("category", "indexName", "recentStart", "recentStartShort")],
+          [5, "IDX", 0, 0], "category Growth, index fund and recent boundary")
+
+    # Quarterly samples: Jan->Apr, Apr->Jul, Jul->Oct 1999, Oct 1999->Jan 2000.
+    quarters = [percent_change(EQ_VALUES[a], EQ_VALUES[b]) for a, b in
+                ((1, 2), (2, 3), (3, 4), (4, 6))]
+    volatility = population_deviation(quarters)
+    last = EQ_PERIODS[-1]
+    one_year = yearly_rate(EQ_VALUES[2], EQ_VALUES[7], last - EQ_PERIODS[2])
+    total = yearly_rate(EQ_VALUES[0], EQ_VALUES[7], last - EQ_PERIODS[0])
+    # Risk-free: 2 periods of 1998 at 5%, 1999 whole at 4%, 28 periods of 2000 at 6%.
+    growth = (1 + 5.0 * 2 / 60 / 100) * 1.04 * (1 + 6.0 * 28 / 60 / 100)
+    riskfree = yearly_rate(1.0, growth, last - EQ_PERIODS[0])
+    for key, value in (
+            ("volatility", volatility),
+            # Six months back from 6/26/00 (period 2428) is 12/27/99 (2398): a plain change.
+            ("return6Month", percent_change(EQ_VALUES[5], EQ_VALUES[7])),
+            # One year back: the first point at or before period 2368 is 4/5/99 (2355).
+            ("return1Year", one_year), ("totalReturn", total),
+            ("rewardRisk", one_year / volatility), ("sharpe", (total - riskfree) / volatility)):
+        near(s[key], value, key)
+    equal(s["longestPeriod"], 1, "longest period")
+
+    years = {y["year"]: y for y in s["yearReturns"]}
+    equal(sorted(years), [1998, 1999, 2000], "years")
+    equal([years[y]["valid"] for y in (1998, 1999)], [False, True], "1998 (one point), 1999 valid")
+    near(years[1999]["percent"], percent_change(EQ_VALUES[0], EQ_VALUES[5]), "1999")
+    near(years[2000]["percent"], percent_change(EQ_VALUES[5], EQ_VALUES[7]), "2000")
+    near(s["ytdReturn"], years[2000]["percent"], "ytd")
 
 
 @case
@@ -210,8 +197,7 @@ def ranking_and_view_overrides():
     rows = [line.split()[0] for line in table.splitlines()[1:4]]
     equal(rows, expected, "table order")
     for line in table.splitlines():
-        if len(line) > 80:
-            raise AssertionError("line wider than 80 columns: %r" % line)
+        true(len(line) <= 80, "line wider than 80 columns: %r" % line)
 
 
 @case
@@ -261,8 +247,7 @@ def second_load_restores_from_the_cache():
     first = run("--json", directory).stdout
     opt = os.path.join(directory, "opt")
     saved, stamp = read(opt), os.stat(opt).st_mtime_ns
-    if run("--json", directory).stdout != first:
-        raise AssertionError("the second load's document differs from the first")
+    true(run("--json", directory).stdout == first, "the second load's document differs")
     equal(searches(directory), 0, "searches on a later load")
     equal(os.stat(opt).st_mtime_ns, stamp, "opt not rewritten")
     equal(read(opt), saved, "opt content")
@@ -301,8 +286,7 @@ def the_cache_stays_stable_with_shared_and_odd_names():
         lines = read(os.path.join(directory, "opt")).split(b"\r\n")
         sizes.append(len(lines))
         names = [line.split(b" ")[0] for line in lines if line]
-        if b"A" in names or b"12345" in names:
-            raise AssertionError("an unreadable name was cached: %r" % names)
+        true(not {b"A", b"12345"} & set(names), "an unreadable name was cached: %r" % names)
     equal(sizes[1:], sizes[:1] * 2, "opt lines over three loads")
 
 
@@ -443,12 +427,11 @@ def drawdown_capture_beta_and_ranks_of_hand_made_funds():
 
     twice = fund(doc, "TWICE")["analyst"]
     equal(twice["benchmarkMonths"], 12, "months against IDX")
-    near(twice["beta"], 2.0, "beta", 1e-6)
-    near(twice["alpha"], 0.0, "alpha", 1e-5)
-    near(twice["rSquared"], 100.0, "R squared", 1e-6)
     te, ir = tracking([rf + 2 * (r - rf) - r for r in index_returns])
-    near(twice["trackingError"], te, "tracking error", 1e-6)
-    near(twice["informationRatio"], ir, "information ratio", 1e-6)
+    for key, value, tolerance in (("beta", 2.0, 1e-6), ("alpha", 0.0, 1e-5),
+                                  ("rSquared", 100.0, 1e-6), ("trackingError", te, 1e-6),
+                                  ("informationRatio", ir, 1e-6)):
+        near(twice[key], value, "TWICE " + key, tolerance)
 
     capture = fund(doc, "F4")["analyst"]
     f, i = written_returns(chain(100, fund4)), written_returns(chain(100, index4))
@@ -507,15 +490,16 @@ def sp500_against_nasdaq_as_worked_out_here():
     downside = math.sqrt(sum(min(0, e) ** 2 for e in excess) / len(excess))
     mean_r = sum(fr.values()) / len(fr)
     vol = math.sqrt(sum((r - mean_r) ** 2 for r in fr.values()) / (len(fr) - 1))
-    near(own["monthlyVolatility"], vol * math.sqrt(12) * 100, "monthly volatility")
-    near(own["downsideDeviation"], downside * math.sqrt(12) * 100, "downside deviation")
-    near(own["sortino"], sum(excess) / len(excess) * 12 / (downside * math.sqrt(12)), "Sortino")
     keys = sorted(fund_ends)
     peak, worst = fund_ends[keys[0]], 0.0
     for k in keys:
         peak = max(peak, fund_ends[k])
         worst = min(worst, (fund_ends[k] / peak - 1) * 100)
-    near(own["maxDrawdown"], worst, "max drawdown")
+    for key, value in (("monthlyVolatility", vol * math.sqrt(12) * 100),
+                       ("downsideDeviation", downside * math.sqrt(12) * 100),
+                       ("sortino", sum(excess) / len(excess) * 12 / (downside * math.sqrt(12))),
+                       ("maxDrawdown", worst)):
+        near(own[key], value, "SP500M " + key)
     windows = sorted(((fund_ends[(y + 3, m)] / fund_ends[(y, m)]) ** (12 / 36) - 1) * 100
                      for (y, m) in keys if (y + 3, m) in fund_ends)
     three = own["rolling"][1]
@@ -552,14 +536,11 @@ def a_progress_bar_only_on_a_terminal():
     os.close(master)
     equal(p.returncode, 0, "exit status on a terminal")
     for piece in (b"\r[", b"%", b"Normalize and Optimize data"):
-        if piece not in seen:
-            raise AssertionError("no %r in the terminal's output: %r" % (piece, seen[:200]))
-    if b"EQ" not in out:
-        raise AssertionError("no table on standard output")
+        true(piece in seen, "no %r in the terminal's output: %r" % (piece, seen[:200]))
+    true(b"EQ" in out, "no table on standard output")
     # Not a terminal: no bar at all.
     err = run("--read-only", directory).stderr
-    if b"\r[" in err or b"%" in err:
-        raise AssertionError("a progress bar on a pipe: %r" % err[:200])
+    true(b"\r[" not in err and b"%" not in err, "a progress bar on a pipe: %r" % err[:200])
 
 
 @case
@@ -588,8 +569,7 @@ def thread_counts_and_the_reference_grid_give_the_same_load():
         first = run("--json", "--points", "--read-only", directory)
         for options in variants:
             p = run("--json", "--points", "--read-only", *options, directory)
-            if p.stdout != first.stdout:
-                raise AssertionError("%s: %s gives another document" % (directory, options))
+            true(p.stdout == first.stdout, "%s: %s gives another document" % (directory, options))
             if options in threads:
                 equal(p.stderr, first.stderr, "%s: messages with %s" % (directory, options))
 
@@ -612,8 +592,8 @@ def validation_alike_on_any_thread_count_cached_and_dropped_for_a_changed_fund()
             "sharpe", "expectedMaxSharpe", "deflatedSharpe"}
     for name, v in one.items():
         equal(set(v), keys, name + "'s keys")
-        if not (0 <= v["pbo"] <= 1 and 0 <= v["deflatedSharpe"] <= 1 and v["walkYears"] > 0):
-            raise AssertionError("%s: figures out of range: %r" % (name, v))
+        true(0 <= v["pbo"] <= 1 and 0 <= v["deflatedSharpe"] <= 1 and v["walkYears"] > 0,
+             "%s: figures out of range: %r" % (name, v))
     equal((one["HD"]["cscv"], one["FCEL"]["cscv"]), (True, False), "PBO needs 65 trial points")
     with open(csv_path, newline="") as f:
         rows = {(r["shortName"], r["series"]): r for r in csv.DictReader(f)}
@@ -634,11 +614,10 @@ def the_samples_load_cleanly():
     equal(len(doc["funds"]), len([n for n in os.listdir(SAMPLES) if n.upper().endswith(".NAV")]),
           "every sample fund loaded")
     related = [f for f in doc["funds"] if f["indexName"]]
-    if not related:
-        raise AssertionError("samples/ assigns no index fund")
+    true(related, "samples/ assigns no index fund")
     for f in related:
-        if f["series"][1]["totalReturn"] == f["series"][0]["totalReturn"]:
-            raise AssertionError("%s has no relative series" % f["shortName"])
+        true(f["series"][1]["totalReturn"] != f["series"][0]["totalReturn"],
+             "%s has no relative series" % f["shortName"])
 
 
 @case
@@ -664,8 +643,8 @@ def the_search_maps_agree_with_the_kept_thresholds():
                 grid = k["trial"]
                 equal([len(grid)] + sorted({len(row) for row in grid}), [11, 11], what + " shape")
                 b, c = k["chosen"]
-                if grid[b][c] < max(max(row) for row in grid):
-                    raise AssertionError("%s %s: the chosen cell is not the best" % (what, label))
+                true(grid[b][c] >= max(max(row) for row in grid),
+                     "%s %s: the chosen cell is not the best" % (what, label))
             r = m["robustness"]
             equal(m["fragile"], r is not None and r < 0.5, what + " fragile")
     picture = os.path.join(temp_dir(), "map.png")
