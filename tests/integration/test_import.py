@@ -11,7 +11,7 @@ import glob
 import os
 import sys
 
-from common import case, equal, funds, load, near, read, run, run_cases, temp_dir
+from common import case, equal, funds, load, near, read, run, run_cases, temp_dir, true
 from common import write as write_bytes
 
 DATA, SAMPLES = sys.argv[2], sys.argv[3]
@@ -131,8 +131,7 @@ def vendor_files_with_distributions_and_a_split():
         near(fund["distTotal"], DIV + CG, form + " distributions")
     text = read(os.path.join(data, "V0.NAV"))
     for line in (b"03/06/21 DIV = 0.25, LCG = 0.10\r\n", b"03/09/21 SPLIT 3 FOR 2\r\n"):
-        if line not in text:
-            raise AssertionError("V0.NAV lacks %r" % line)
+        true(line in text, "V0.NAV lacks %r" % line)
 
 
 def month_csv(path, months, value=lambda m: 10 + m / 8):
@@ -155,8 +154,7 @@ def extending_keeps_old_bytes_and_adds_each_date_once():
         after = read(nav)
         equal(after[:len(before)], before, "old bytes after " + name)
     dates = [line.split(b" ")[0] for line in after.split(b"\r\n") if line[:1].isdigit()]
-    equal(len(dates), 12, "one line a month")
-    equal(len(set(dates)), 12, "no date twice")
+    equal((len(dates), len(set(dates))), (12, 12), "lines and dates: one a month, none twice")
     # Nothing new: a message and no write.
     p = run("import", month_csv(os.path.join(out, "d.csv"), range(3, 12)), nav, check=False)
     equal(p.returncode, 0, "nothing new exit")
@@ -182,8 +180,7 @@ def an_overlap_that_disagrees_writes_nothing():
             write_bytes(nav, before)
         else:
             equal(after, before, "file after %.4f" % close)
-            if (csv + "(2): close") not in p.stderr.decode():
-                raise AssertionError("no line-numbered report: %r" % p.stderr)
+            true(csv + "(2): close" in p.stderr.decode(), "no line-numbered report: %r" % p.stderr)
 
 
 @case
@@ -201,8 +198,7 @@ def bad_lines_are_reported_and_left_out():
                        (5, "date outside 1960-2059"), (6, "not a number"),
                        (7, "a price of 0"), (9, "a second value"),
                        (11, "quoted field without its closing quote")):
-        if "%s(%d): %s" % (csv, line, text) not in err:
-            raise AssertionError("no report of line %d (%s): %r" % (line, text, err))
+        true("%s(%d): %s" % (csv, line, text) in err, "no report of line %d (%s): %r" % (line, text, err))
     doc = loaded(out, "--file-steps", "--points")
     # The points as read come newest first.
     equal(points(funds(doc)["BAD"]), [("05/29/20", 1012.5), ("04/30/20", 12.0),
@@ -230,9 +226,7 @@ def failures_write_nothing():
     for args, message in cases:
         args = args[:-1] + [os.path.join(out, args[-1])]
         p = run("import", *args, check=False)
-        err = p.stderr.decode()
-        if message not in err:
-            raise AssertionError("%s: no %r in %r" % (args, message, err))
+        true(message in p.stderr.decode(), "%s: no %r in %r" % (args, message, p.stderr))
         if message == "not a split ratio":
             continue   # a bad line: reported, left out, the rest written
         equal(p.returncode, 1, "exit of %s" % args)
