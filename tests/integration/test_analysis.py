@@ -196,8 +196,7 @@ def ranking_and_view_overrides():
     table = run("--read-only", "--chart", "4", "--category-sort", "0", directory).stdout.decode()
     rows = [line.split()[0] for line in table.splitlines()[1:4]]
     equal(rows, expected, "table order")
-    for line in table.splitlines():
-        true(len(line) <= 80, "line wider than 80 columns: %r" % line)
+    true(max(map(len, table.splitlines())) <= 80, "a line wider than 80 columns: %r" % table)
 
 
 @case
@@ -249,8 +248,7 @@ def second_load_restores_from_the_cache():
     saved, stamp = read(opt), os.stat(opt).st_mtime_ns
     true(run("--json", directory).stdout == first, "the second load's document differs")
     equal(searches(directory), 0, "searches on a later load")
-    equal(os.stat(opt).st_mtime_ns, stamp, "opt not rewritten")
-    equal(read(opt), saved, "opt content")
+    equal((os.stat(opt).st_mtime_ns, read(opt)), (stamp, saved), "opt's time and content")
     # A changed file is searched again, and only that fund (BND has no index fund, so
     # its one search serves both series).
     write(os.path.join(directory, "BND.NAV"), "12/25/00 = 14.00\n", "a")
@@ -320,10 +318,8 @@ def read_only_writes_nothing_whatever_is_drawn_or_listed():
 def a_fund_file_of_megabytes_is_restored_from_the_cache():
     directory = copy_data("analysis")
     write(os.path.join(directory, "BND.NAV"), "; padding\n" * 120000, "a")
-    first = load(directory)
-    equal(first["reports"][:1], [], "reports of the first load")
-    second = load(directory)
-    equal(second["reports"][:1], [], "reports of the second load")
+    for which in ("first", "second"):
+        equal(load(directory)["reports"][:1], [], "reports of the %s load" % which)
     equal(searches(directory), 0, "searches after the first load")
 
 
