@@ -111,8 +111,7 @@ def vendor_files_with_distributions_and_a_split():
                       % (DIV_DAY.isoformat(), DIV, CG))
     splits = write(os.path.join(out, "split.csv"),
                    "Date,Stock Splits\r\n%s,3:2\r\n" % SPLIT_DAY.isoformat(), newline="\r\n")
-    data = os.path.join(out, "data")
-    os.mkdir(data)
+    data = temp_dir()
     for i, (form, bom, newline) in enumerate(variants):
         prices = vendor_prices(os.path.join(out, "p%d.csv" % i), form, bom, newline)
         imported("--name", "Vendor %s" % form, "--category", "growth", "--dividends",

@@ -451,8 +451,7 @@ def long_file():
     ]
     too_long = "token too long"
     return NavFile("LONG.NAV", b"\n".join(lines) + b"\n",
-                   reports=[(BOTH, 1, too_long), (BOTH, 3, too_long), (BOTH, 4, too_long),
-                            (BOTH, 5, too_long),
+                   reports=[(BOTH, n, too_long) for n in (1, 3, 4, 5)] + [
                             (BOTH, 5, ("cut", 'unexpected token: ASCII STRING "%s"' % ("W" * 511))),
                             (BOTH, 7, too_long),
                             (BOTH, 7, ("cut", 'unexpected token: ASCII STRING "%s"' % ("z" * 511)))],
