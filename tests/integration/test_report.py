@@ -80,14 +80,10 @@ def tail(data, room=800):
     return text if len(text) <= room else "..." + text[-room:]
 
 
-def run_tool(args):
-    return run(*args, check=False, timeout=TIMEOUT)
-
-
 def load(datadir, *options):
     """Runs vantry-report --json on datadir and returns the parsed document."""
     args = ["--json", "--file-steps"] + list(options) + [datadir]
-    proc = run_tool(args)
+    proc = run(*args, check=False, timeout=TIMEOUT)
     if proc.returncode != 0:
         raise Fatal("vantry-report %s: exit status %d, stderr: %s"
                     % (" ".join(args), proc.returncode, tail(proc.stderr)))
@@ -644,7 +640,7 @@ def case_usage_errors(c):
                        ([missing], "a directory that does not exist"),
                        (["--json", missing], "--json and a directory that does not exist"),
                        ([os.path.join(folder, "PLAIN.NAV")], "a file in place of the directory")):
-        proc = run_tool(args)
+        proc = run(*args, check=False, timeout=TIMEOUT)
         c.eq(proc.returncode, 2, "exit status for %s" % what)
         c.true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
 
@@ -655,7 +651,7 @@ def case_table_mode(c):
     output."""
     nav_files = [f for f in odd_fixtures() if f.name in ("DISTS.NAV", "NONAME.NAV", "WORDS.NAV")]
     folder = folder_with((f.name, f.data) for f in nav_files)
-    proc = run_tool(["--file-steps", folder])
+    proc = run("--file-steps", folder, check=False, timeout=TIMEOUT)
     if not c.eq(proc.returncode, 0, "exit status"):
         raise Fatal("stderr: %s" % tail(proc.stderr))
     err = proc.stderr.decode("utf-8", "replace").splitlines()
