@@ -63,7 +63,7 @@ class GraphTest(VantryTest):
         return wait_for(lambda: predicate(self.readout()) and self.readout(), 20, what)
 
     def picture(self, name):
-        """The graph window captured into name under the screenshots; its pixel rows."""
+        """The graph window captured as name beside the screenshots: (width, height, rows)."""
         return self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], name))
 
 
@@ -71,8 +71,7 @@ class Measuring(GraphTest):
     def test_readout_follows_the_pointer_and_two_clicks_freeze_the_result(self):
         self.start()
         g = self.open_graph(0)
-        width, height = g[2] - g[0], g[3] - g[1]
-        x1, y1 = g[0] + width * 2 // 5, g[1] + height // 4
+        x1, y1 = g[0] + (g[2] - g[0]) * 2 // 5, g[1] + (g[3] - g[1]) // 4
         self.move(g[0] + 1, g[1] + 1)
         before = self.picture("plain.png")
 
@@ -254,8 +253,7 @@ class Legend(GraphTest):
         category = max((c for c in firsts if 1 <= c <= 13), key=lambda c: firsts[c])
         target = firsts[category]
         self.assertGreater(target, 0)
-        lb = self.session.listbox(fund_list)
-        self.assertEqual(lb["top"], 0)
+        self.assertEqual(self.session.listbox(fund_list)["top"], 0)
 
         def click_category(c):
             row = c - 1 if c else 13
@@ -440,7 +438,8 @@ class Jobs(GraphTest):
         seen = self.run_job("IDM_VALIDATE_ALL", "Validate the optimal values of *ALL* funds",
                             second="IDM_RECALCULATE", working="Validate: ")
         self.assertTrue(any(s.startswith("Validate: ") for s in seen), seen)
-        missing = [f["shortName"] for f in self.report_copy(25) if not f["series"][0]["analyst"]["validation"]]
+        missing = [f["shortName"] for f in self.report_copy(25)
+                   if not f["series"][0]["analyst"]["validation"]]
         self.assertEqual(missing, [], "funds the program's validate cache left out")
 
 if __name__ == "__main__":
