@@ -60,7 +60,7 @@ class FtpServer:
         self.port = int(line.split()[1])
 
     def commands(self):
-        return read(self.log).decode().split("\n")[:-1] if os.path.exists(self.log) else []
+        return read(self.log).decode().splitlines() if os.path.exists(self.log) else []
 
     def stop(self):
         harness.end_process(self.proc)
