@@ -297,8 +297,7 @@ class StartAndView(VantryTest):
         # Each help line ends with CR LF, so the lists hold one row per carriage return.
         for name, tab, control in (("KEYHELP", 1, "IDC_KEY_HELP"),
                                    ("README", 2, "IDC_MANUAL")):
-            with open(os.path.join(REPO, "resources", name), "rb") as f:
-                lines = f.read().count(b"\r")
+            lines = read_bytes(os.path.join(REPO, "resources", name)).count(b"\r")
             self.command("IDM_KEY_HELP" if tab == 1 else "IDM_MANUAL")
             self.assertEqual(self.current_tab(), tab)
             help_list = self.child(R[control])
