@@ -62,23 +62,25 @@ class GraphTest(VantryTest):
     def wait_readout(self, predicate, what):
         return wait_for(lambda: predicate(self.readout()) and self.readout(), 20, what)
 
+    def picture(self, name):
+        """The graph window captured as name beside the screenshots: (width, height, rows)."""
+        return self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], name))
+
 
 class Measuring(GraphTest):
     def test_readout_follows_the_pointer_and_two_clicks_freeze_the_result(self):
         self.start()
         g = self.open_graph(0)
-        width, height = g[2] - g[0], g[3] - g[1]
-        x1, y1 = g[0] + width * 2 // 5, g[1] + height // 4
+        x1, y1 = g[0] + (g[2] - g[0]) * 2 // 5, g[1] + (g[3] - g[1]) // 4
         self.move(g[0] + 1, g[1] + 1)
-        before = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "plain.png"))
+        before = self.picture("plain.png")
 
         self.move(x1, y1)
         lines = self.wait_readout(lambda ls: parse_point(ls[0]), "the readout's first line")
         self.assertEqual(lines[1:], ["", ""])
         start = parse_point(lines[0])
-        shown = self.session.capture(self.graph,
-                                     os.path.join(tp.CONFIG["out"], "readout.png"))
-        self.assertNotEqual(before, shown, "the readout box is not on the picture")
+        self.assertNotEqual(before, self.picture("readout.png"),
+                            "the readout box is not on the picture")
         # Further right is later, higher up is worth more.
         self.move(x1 + 120, y1 - 40)
         moved = parse_point(self.wait_readout(lambda ls: ls[0] != lines[0], "a new point")[0])
@@ -107,7 +109,7 @@ class Measuring(GraphTest):
         self.assertIsNotNone(end, lines)
         self.assertGreater(end[0], start[0])
         self.assertEqual(lines[2], expected_result(start, end))
-        frozen = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "frozen.png"))
+        frozen = self.picture("frozen.png")
         # Frozen, the line ignores the pointer.
         self.move(x1 + 50, y1 + 50)
         for _ in range(5):
@@ -117,7 +119,7 @@ class Measuring(GraphTest):
         self.assertEqual(self.probe("measure"), 0)
         self.assertEqual(self.readout(), [""])
         self.move(g[0] + 1, g[1] + 1)
-        after = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "cancelled.png"))
+        after = self.picture("cancelled.png")
         self.assertNotEqual(frozen, after)
         self.assertEqual(before, after, "the cancelled measurement left pixels behind")
 
@@ -135,15 +137,9 @@ class Measuring(GraphTest):
             self.assertEqual(self.session.listbox(fund_list)["sel"], [index])
             self.assertEqual(self.current_tab(), 3)
 
-        at(1, "Right")
-        at(2, "Down")
-        at(1, "Up")
-        at(0, "Left")
-        at(10, "Next")
-        at(last, "End")
-        at(last - 10, "Prior")
-        at(last, "Next")
-        at(0, "Home")
+        for index, key in ((1, "Right"), (2, "Down"), (1, "Up"), (0, "Left"), (10, "Next"),
+                           (last, "End"), (last - 10, "Prior"), (last, "Next"), (0, "Home")):
+            at(index, key)
         # At the first fund the backward keys change nothing (they beep): the next step
         # forward still lands on the second fund.
         for key in ("Left", "Home", "Prior"):
@@ -161,22 +157,17 @@ class Measuring(GraphTest):
 class SearchMap(GraphTest):
     def test_ctrl_k_and_the_menu_command_switch_the_search_map_and_back(self):
         self.start()
-        self.wait_loaded()
         self.open_graph(0)
         self.focus_desktop()
-        graph = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "graph.png"))
-
-        def picture(name):
-            return self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], name))
-
+        graph = self.picture("graph.png")
         self.session.key("ctrl+k")
         wait_for(lambda: "[Search Map]" in self.status(), 20, "the status line's search map")
         # The map is drawn once the status line is built; the screen follows on its paint.
-        wait_for(lambda: picture("search-map.png") != graph, 20, "the search map on screen")
+        wait_for(lambda: self.picture("search-map.png") != graph, 20, "the search map on screen")
         self.assertEqual(self.current_tab(), 3)
         self.command("IDM_SEARCH_MAP")
         self.assertNotIn("[Search Map]", self.status())
-        wait_for(lambda: picture("graph-again.png") == graph, 20, "the same graph again")
+        wait_for(lambda: self.picture("graph-again.png") == graph, 20, "the same graph again")
 
 
 class Arrows(GraphTest):
@@ -205,23 +196,21 @@ class Arrows(GraphTest):
         self.open_graph(0)
         self.assertEqual(self.zoom(), (0, 0, 0))
         # The first click makes the selection from the page's fund, then acts.
-        before = self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], "z0.png"))
+        before = self.picture("z0.png")
         self.click("IDC_TOP_ARROWS", 0)
         wait_for(lambda: self.zoom() != (0, 0, 0), 20, "the zoom selection")
         frm, to, top = self.zoom()
         start, end = self.probe("span_start"), self.probe("span_end")
         self.assertTrue(start <= frm < to <= end, (start, frm, to, end))
         self.assertGreater(top, 1000)
-        wait_for(lambda: self.session.capture(self.graph, os.path.join(
-            tp.CONFIG["out"], "z1.png")) != before, 20, "the page drawn on the new scale")
+        wait_for(lambda: self.picture("z1.png") != before, 20, "the page drawn on the new scale")
         top -= 1000
         self.press("IDC_TOP_ARROWS", 1, (frm, to, top))
 
         L, Rt = "IDC_LEFT_ARROWS", "IDC_RIGHT_ARROWS"
-        self.press(L, 1, (frm + 1, to, top))
-        self.press(L, 0, (frm, to, top))
-        self.press(Rt, 0, (frm, to - 1, top))
-        self.press(Rt, 1, (frm, to, top))
+        for control, k, expect in ((L, 1, (frm + 1, to, top)), (L, 0, (frm, to, top)),
+                                   (Rt, 0, (frm, to - 1, top)), (Rt, 1, (frm, to, top))):
+            self.press(control, k, expect)
         if start < frm:
             self.press(L, 2, (frm - 1, to - 1, top))
             self.press(Rt, 2, (frm, to, top))
@@ -264,8 +253,7 @@ class Legend(GraphTest):
         category = max((c for c in firsts if 1 <= c <= 13), key=lambda c: firsts[c])
         target = firsts[category]
         self.assertGreater(target, 0)
-        lb = self.session.listbox(fund_list)
-        self.assertEqual(lb["top"], 0)
+        self.assertEqual(self.session.listbox(fund_list)["top"], 0)
 
         def click_category(c):
             row = c - 1 if c else 13
@@ -373,8 +361,7 @@ class Dialogs(GraphTest):
         self.session.post_command(self.hwnd, R["IDM_ABOUT"])
         box = self.session.wait_box(self.pid, text="bytes of dynamic memory used.")
         self.assertEqual(box["caption"], "Vantry")
-        lines = box["text"].split("\n")
-        self.assertEqual(lines[0], "Mutual Fund Performance Analyzer.")
+        self.assertEqual(box["text"].split("\n")[0], "Mutual Fund Performance Analyzer.")
         self.assertIn("%u bytes of dynamic memory used." % memory, box["text"])
         self.session.press(box)
 
@@ -411,11 +398,16 @@ class Jobs(GraphTest):
         wait_for(lambda: not self.session.boxes(self.pid), 20, "no box left")
         return seen
 
-    def kinds(self):
+    def report_copy(self, chart):
+        """The report tool's funds, read from a copy of the data directory as the program
+        left it."""
         copy = os.path.join(self.session.work_dir, "copy")
         shutil.rmtree(copy, ignore_errors=True)
         shutil.copytree(self.data, copy)
-        return [f["series"][0]["maKind"] for f in tp.report_funds(copy, 1)]
+        return tp.report_funds(copy, chart)
+
+    def kinds(self):
+        return [f["series"][0]["maKind"] for f in self.report_copy(1)]
 
     def test_change_reselect_and_recalculate_run_on_the_worker_and_refuse_a_second(self):
         self.start(tp.BIG_LOAD_TIMEOUT)
@@ -442,16 +434,12 @@ class Jobs(GraphTest):
         self.assertEqual(self.status(), status)
 
     def test_validate_runs_on_the_worker_and_its_cache_serves_the_report_tool(self):
-        self.start()
-        self.wait_loaded(tp.BIG_LOAD_TIMEOUT)
+        self.start(tp.BIG_LOAD_TIMEOUT)
         seen = self.run_job("IDM_VALIDATE_ALL", "Validate the optimal values of *ALL* funds",
                             second="IDM_RECALCULATE", working="Validate: ")
         self.assertTrue(any(s.startswith("Validate: ") for s in seen), seen)
-        copy = os.path.join(self.session.work_dir, "copy")
-        shutil.rmtree(copy, ignore_errors=True)
-        shutil.copytree(self.data, copy)
-        funds = tp.report_funds(copy, 25)
-        missing = [f["shortName"] for f in funds if not f["series"][0]["analyst"]["validation"]]
+        missing = [f["shortName"] for f in self.report_copy(25)
+                   if not f["series"][0]["analyst"]["validation"]]
         self.assertEqual(missing, [], "funds the program's validate cache left out")
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@ Usage: test_print.py --exe Vantry.exe --report vantry-report [--out DIR] [unitte
 (the arguments of test_program.py, whose test class and main this file reuses).
 """
 
+import contextlib
 import os
 import pwd
 import random
@@ -113,10 +114,8 @@ class PrivateCups:
                 if not self.running():
                     break
                 os.kill(self.pid, sig)
-                try:
+                with contextlib.suppress(harness.HarnessError):
                     wait_for(lambda: not self.running(), 10, "cupsd to end")
-                except harness.HarnessError:
-                    pass
         shutil.rmtree(self.root, ignore_errors=True)
 
 
@@ -207,10 +206,8 @@ def tearDownModule():
     os.environ.pop("CUPS_SERVER", None)
     # Each test removes its PDF; the folder goes too when cups-pdf made it for us.
     if not PDF_DIRECTORY_EXISTED:
-        try:
+        with contextlib.suppress(OSError):
             os.rmdir(pdf_directory())
-        except OSError:
-            pass
 
 
 class PrintGraph(VantryTest):
@@ -223,8 +220,7 @@ class PrintGraph(VantryTest):
         r = self.open_graph(2)
         self.assertTrue(self.session.visible(self.graph))
         self.picture = (r[2] - r[0] - 4, r[3] - r[1] - 4)
-        ratio = self.picture[0] / self.picture[1]
-        self.assertTrue(0.8 < ratio < 1.3, "graph %dx%d" % self.picture)
+        self.assertTrue(0.8 < self.picture[0] / self.picture[1] < 1.3, "graph %dx%d" % self.picture)
 
     def graph_focused(self):
         tid = self.session.info(self.hwnd)["tid"]

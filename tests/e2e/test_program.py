@@ -297,8 +297,7 @@ class StartAndView(VantryTest):
         # Each help line ends with CR LF, so the lists hold one row per carriage return.
         for name, tab, control in (("KEYHELP", 1, "IDC_KEY_HELP"),
                                    ("README", 2, "IDC_MANUAL")):
-            with open(os.path.join(REPO, "resources", name), "rb") as f:
-                lines = f.read().count(b"\r")
+            lines = read_bytes(os.path.join(REPO, "resources", name)).count(b"\r")
             self.command("IDM_KEY_HELP" if tab == 1 else "IDM_MANUAL")
             self.assertEqual(self.current_tab(), tab)
             help_list = self.child(R[control])
@@ -311,30 +310,23 @@ class StartAndView(VantryTest):
         self.start()
         self.focus_desktop()
         # Ctrl+Y shows the YTD chart, which is the default: the first press turns the chart
-        # off, the second brings it back.
-        self.session.key("ctrl+y")
-        wait_for(lambda: self.status() == " [Logarithmic]  [MA]  [Zoom]", 20, "chart off")
-        self.session.key("ctrl+y")
-        wait_for(lambda: self.status() == DEFAULT_STATUS, 20, "chart back on")
-        self.session.key("ctrl+l")
-        wait_for(lambda: self.status() == " [Linear]  [MA]  [Zoom]  [Chart=YTD Return]", 20,
-                 "linear scale")
-        # MACD replaces the moving average; Magnify MACD, then RSI, which clears it.
-        self.command("IDM_MACD")
-        self.assertEqual(self.status(), " [Linear]  [MACD]  [Zoom]  [Chart=YTD Return]")
-        self.command("IDM_MAGNIFY_MACD")
-        self.assertEqual(self.status(),
-                         " [Linear]  [Magnify MACD]  [Zoom]  [Chart=YTD Return]")
-        self.command("IDM_RSI")
-        self.assertEqual(self.status(), " [Linear]  [MACD]  [Zoom]  [RSI]  [Chart=YTD Return]")
-        self.command("IDM_BOLLINGER")
-        self.assertEqual(self.status(),
-                         " [Linear]  [Zoom]  [RSI]  [Bollinger]  [Chart=YTD Return]")
-        self.command("IDM_VOLATILITY")
-        self.command("IDM_ZOOM")
-        self.command("IDM_COMBINED_GRAPHS")
-        self.assertEqual(self.status(),
-                         " [Linear]  [RSI]  [Bollinger]  [Chart=Volatility]  [Combined]")
+        # off, the second brings it back; Ctrl+L gives the linear scale.
+        for key, status in (("ctrl+y", " [Logarithmic]  [MA]  [Zoom]"), ("ctrl+y", DEFAULT_STATUS),
+                            ("ctrl+l", " [Linear]  [MA]  [Zoom]  [Chart=YTD Return]")):
+            self.session.key(key)
+            wait_for(lambda: self.status() == status, 20, "%r after %s" % (status, key))
+        # MACD replaces the moving average; Magnify MACD, then RSI, which clears it;
+        # Bollinger takes MACD's place.
+        for commands, status in (
+                ("IDM_MACD", " [Linear]  [MACD]  [Zoom]  [Chart=YTD Return]"),
+                ("IDM_MAGNIFY_MACD", " [Linear]  [Magnify MACD]  [Zoom]  [Chart=YTD Return]"),
+                ("IDM_RSI", " [Linear]  [MACD]  [Zoom]  [RSI]  [Chart=YTD Return]"),
+                ("IDM_BOLLINGER", " [Linear]  [Zoom]  [RSI]  [Bollinger]  [Chart=YTD Return]"),
+                ("IDM_VOLATILITY IDM_ZOOM IDM_COMBINED_GRAPHS",
+                 " [Linear]  [RSI]  [Bollinger]  [Chart=Volatility]  [Combined]")):
+            for name in commands.split():
+                self.command(name)
+            self.assertEqual(self.status(), status, commands)
 
     def test_web_page_without_a_graph_is_refused_in_a_box(self):
         self.start()
@@ -373,13 +365,10 @@ class FundListAndGraphs(VantryTest):
     def test_selection_makes_graph_tabs_and_enter_and_double_click_reach_them(self):
         self.start()
         order = report_order(self.source, 1)
-        self.assertEqual(self.select_row(2), ["Funds", "Key Help", "Manual", order[2]])
         # Enter with exactly one graph goes to it, and from there back to the Funds page.
-        self.focus_desktop()
-        self.session.key("Return")
-        wait_for(lambda: self.current_tab() == 3, 20, "the graph page")
-        graph = self.child(R["IDC_GRAPH"])
-        self.assertTrue(self.session.visible(graph))
+        self.open_graph(2)
+        self.assertEqual(self.tab_texts(), ["Funds", "Key Help", "Manual", order[2]])
+        self.assertTrue(self.session.visible(self.graph))
         self.shot("graph")
         self.session.key("Return")
         wait_for(lambda: self.current_tab() == 0, 20, "the Funds page")
@@ -553,12 +542,11 @@ class BigLoad(VantryTest):
                 for n in ("opt", "SETTINGS", "PRTFOLIO", "Index")}
 
     def test_no_command_changes_data_while_a_worker_runs(self):
-        settings = bytes([1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0]) + b" IX0001"
-        with open(os.path.join(self.data, "SETTINGS"), "wb") as f:
-            f.write(settings)
-        portfolio = b"\x02\x00AU0014\r\nBD0021\r\n"
-        with open(os.path.join(self.data, "PRTFOLIO"), "wb") as f:
-            f.write(portfolio)
+        stored = {"SETTINGS": bytes([1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0]) + b" IX0001",
+                  "PRTFOLIO": b"\x02\x00AU0014\r\nBD0021\r\n"}
+        for name, data in stored.items():
+            with open(os.path.join(self.data, name), "wb") as f:
+                f.write(data)
         # The control: the same load by the report tool, which writes its opt cache.
         control = os.path.join(self.session.work_dir, "control")
         shutil.copytree(self.data, control)
@@ -597,8 +585,8 @@ class BigLoad(VantryTest):
         self.assertEqual(files, loaded, "side files after the job")
         self.assertEqual(files["opt"], read_bytes(os.path.join(control, "opt")),
                          "opt against the control")
-        self.assertEqual(files["SETTINGS"], settings)
-        self.assertEqual(files["PRTFOLIO"], portfolio)
+        for name, data in stored.items():
+            self.assertEqual(files[name], data, name)
         self.assertEqual(files["Index"], read_bytes(os.path.join(self.source, "Index")))
         documents = [subprocess.run([CONFIG["report"], "--json", "--read-only", d], check=True,
                                     capture_output=True, timeout=600).stdout.replace(
@@ -615,9 +603,7 @@ class BigLoad(VantryTest):
             with self.subTest(moment=moment):
                 self.start(None)
                 wait_for(reached, 60, moment, 0.02)
-                self.session.post(self.hwnd, WM_CLOSE)
-                self.assertTrue(self.session.program_ended(self.proc, 60),
-                                "the program did not end")
+                self.exit_program()
                 self.assertEqual(self.session.boxes(self.pid), [])
                 self.assertFalse(os.path.exists(os.path.join(self.data, "SETTINGS")))
 
