@@ -503,7 +503,9 @@ int main(int argc, char **argv)
     ReportCalls();
     Page compatible;
     CompatiblePages = 1;
-    if (!MakePage(&compatible, PAGE_WIDTH, PAGE_HEIGHT)) {
+    int madeCompatible = MakePage(&compatible, PAGE_WIDTH, PAGE_HEIGHT);
+    CompatiblePages = 0;
+    if (!madeCompatible) {
         fprintf(stderr, "vantry-bench-paint: no %dx%d compatible bitmap\n", PAGE_WIDTH, PAGE_HEIGHT);
         return 2;
     }
