@@ -80,6 +80,13 @@ def near(got, expected, what, tolerance=1e-9):
         raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
 
 
+def near_each(got, expected, what, tolerance=1e-9):
+    """The lists got and expected alike in length and near item by item."""
+    equal(len(got), len(expected), what + ": how many")
+    for i, (g, e) in enumerate(zip(got, expected)):
+        near(g, e, "%s %d" % (what, i), tolerance)
+
+
 def temp_dir():
     return tempfile.mkdtemp(dir=ROOT)
 
