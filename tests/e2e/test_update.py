@@ -13,7 +13,6 @@ import select
 import shutil
 import subprocess
 import sys
-import time
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -34,54 +33,30 @@ FTP_SERVER = os.path.join(REPO, "tests", "integration", "ftpserver.py")
 DEFAULT_VIEW_BYTES = bytes([1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0])
 
 
-class FtpServer:
-    """The test server as a child process; its port (a free one for port 0) comes on its
-    first output line."""
-
-    def __init__(self, directory, mode, log, port=0):
-        self.log = log
-        self.proc = subprocess.Popen(
-            [PYTHON, FTP_SERVER, "--dir", directory, "--mode", mode, "--log", log,
-             "--port", str(port)],
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-        line = b""
-        deadline = time.monotonic() + 30
-        while b"\n" not in line and time.monotonic() < deadline:
-            ready, _, _ = select.select([self.proc.stdout], [], [], 0.2)
-            if ready:
-                # Unbuffered: a buffered read would take more than select saw.
-                chunk = os.read(self.proc.stdout.fileno(), 64)
-                if not chunk:
-                    break
-                line += chunk
-        if not line.startswith(b"PORT "):
-            self.stop()
-            raise harness.HarnessError("the FTP server did not start: %r" % line)
-        self.port = int(line.split()[1])
-
-    def commands(self):
-        return read(self.log).decode().splitlines() if os.path.exists(self.log) else []
-
-    def stop(self):
-        harness.end_process(self.proc)
-        self.proc.stdout.close()
-
-
 class OnlineUpdate(VantryTest):
     def setUp(self):
         super().setUp()
         self.served = os.path.join(self.session.work_dir, "served")
         os.makedirs(self.served)
-        self.server = None
+        self.log = os.path.join(self.session.work_dir, "ftp-commands.log")
 
     def start_server(self, mode="normal"):
-        """Starts the server where the program looks for it: 127.0.0.1, port 21."""
+        """Starts the test server where the program looks for it, 127.0.0.1 port 21, and
+        waits (at most 30 s) for the line that says it listens."""
         if os.geteuid() != 0:
             self.skipTest("the update server's port 21 can only be bound by root")
-        self.server = FtpServer(self.served, mode,
-                                os.path.join(self.session.work_dir, "ftp-commands.log"),
-                                port=21)
-        self.addCleanup(self.server.stop)
+        proc = subprocess.Popen([PYTHON, FTP_SERVER, "--dir", self.served, "--mode", mode,
+                                 "--log", self.log, "--port", "21"], stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        self.addCleanup(proc.stdout.close)
+        self.addCleanup(harness.end_process, proc)
+        # The server writes its line whole and flushes it: once readable, it is all there.
+        line = proc.stdout.readline() if select.select([proc.stdout], [], [], 30)[0] else b""
+        self.assertTrue(line.startswith(b"PORT "), "the FTP server did not start: %r" % line)
+
+    def commands(self):
+        """The lines the server logged: "CONNECT" and each command received."""
+        return read(self.log).decode().splitlines() if os.path.exists(self.log) else []
 
     def report(self):
         """The funds as the report tool loads the data directory (the chart only orders
@@ -127,7 +102,7 @@ class OnlineUpdate(VantryTest):
         self.assertEqual(read(os.path.join(self.data, "AA.NAV")), new_aa)
         self.assertEqual(read(os.path.join(self.data, "update.dat")), update)
         self.assertTrue(os.path.exists(os.path.join(self.data, "opt.BAK")))
-        commands = self.server.commands()
+        commands = self.commands()
         self.assertIn("RETR update.dat", commands)
         self.assertEqual(commands[-1], "RETR opt")
         # The reloaded data set holds the new point: more memory than before, the same
@@ -172,7 +147,7 @@ class OnlineUpdate(VantryTest):
         self.assertEqual(read(os.path.join(self.data, "AA.BAK")), aa)
         self.assertEqual([n for n in os.listdir(self.data) if n.startswith("unzipshim")], [])
         self.assertIn("New Fund", [f["name"] for f in self.report()])
-        self.assertEqual(self.server.commands()[-1], "RETR data.zip")
+        self.assertEqual(self.commands()[-1], "RETR data.zip")
         self.shot("after-full")
         self.exit_program()
 
@@ -181,11 +156,14 @@ class OnlineUpdate(VantryTest):
         first session with its message; the second one is cut short by closing."""
         self.start_server("silent")
         self.start()
-        before = snapshot(self.data)
+        def snapshot():
+            return {n: read(os.path.join(self.data, n)) for n in os.listdir(self.data)
+                    if os.path.isfile(os.path.join(self.data, n))}
+        before = snapshot()
         for closing in (False, True):
             self.session.post_command(self.hwnd, R["IDM_INCREMENTAL_UPDATE"])
             connects = 2 if closing else 1
-            wait_for(lambda: self.server.commands() == ["CONNECT"] * connects, 30,
+            wait_for(lambda: self.commands() == ["CONNECT"] * connects, 30,
                      "the program to connect to the server")
             # Connected, it waits for the greeting that never comes.
             wait_for(lambda: self.status() == "Update: connect", 20,
@@ -201,13 +179,7 @@ class OnlineUpdate(VantryTest):
                     text="Update: can't get greeting response within 60 seconds")
                 self.session.press(box)
                 wait_for(lambda: self.probe("worker") == 0, 20, "the session to end")
-        self.assertEqual(snapshot(self.data), before)
-
-
-def snapshot(directory):
-    """Every file of directory with its bytes."""
-    return {name: read(os.path.join(directory, name)) for name in os.listdir(directory)
-            if os.path.isfile(os.path.join(directory, name))}
+        self.assertEqual(snapshot(), before)
 
 
 if __name__ == "__main__":

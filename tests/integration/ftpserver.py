@@ -61,11 +61,6 @@ def log(line):
             f.write(line + "\n")
 
 
-def listing_line(size_text, name):
-    # The long format the session reads: the word at byte 24 (the group), then the size.
-    return "-rw-r--r--   1 owner    group    %8s Dec 06 19:03 %s\r\n" % (size_text, name)
-
-
 class ShortListFS(AbstractedFS):
     def format_list(self, basedir, listing, ignore_err=True):
         if listing == ["opt"]:
@@ -74,10 +69,12 @@ class ShortListFS(AbstractedFS):
 
 
 def listed_size_fs(size_text):
-    """A file system whose listings give every file the size size_text."""
+    """A file system whose listings give every file the size size_text, in the long format
+    the session reads: the word at byte 24 (the group), then the size."""
     def format_list(self, basedir, listing, ignore_err=True):
         for name in listing:
-            yield listing_line(size_text, name).encode("utf8")
+            yield b"-rw-r--r--   1 owner    group    %8s Dec 06 19:03 %s\r\n" % (
+                size_text.encode(), name.encode())
     return type("ListedSizeFS", (AbstractedFS,), {"format_list": format_list})
 
 
@@ -183,11 +180,6 @@ class EndlessHandler(LoggingHandler):
             time.sleep(0.5)
 
 
-class SilentHandler(LoggingHandler):
-    def handle(self):
-        self.on_connect()
-
-
 class NoConnectHandler(LoggingHandler):
     def ftp_PORT(self, line):
         self.respond("200 PORT command successful.")
@@ -235,7 +227,8 @@ HANDLERS = {
                AbstractedFS),
     "trickle": (retr_handler(trickle), AbstractedFS),
     "closemid": (retr_handler(close_mid), AbstractedFS),
-    "silent": (SilentHandler, AbstractedFS),
+    "silent": (type("SilentHandler", (LoggingHandler,), {"handle": LoggingHandler.on_connect}),
+               AbstractedFS),
     "short": (LoggingHandler, altered_fs(lambda data: data[:-6])),
     "long": (LoggingHandler, altered_fs(lambda data: data + b"EXTRA\r\n")),
     "noconnect": (NoConnectHandler, AbstractedFS),
