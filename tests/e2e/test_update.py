@@ -58,15 +58,9 @@ class OnlineUpdate(VantryTest):
         """The lines the server logged: "CONNECT" and each command received."""
         return read(self.log).decode().splitlines() if os.path.exists(self.log) else []
 
-    def report(self):
-        """The funds as the report tool loads the data directory (the chart only orders
-        them)."""
-        return test_program.report_funds(self.data, 1)
-
-    def fund(self, short_name):
-        found = [f for f in self.report() if f["shortName"] == short_name]
-        self.assertTrue(found, "no fund %s in the report" % short_name)
-        return found[0]
+    def funds(self):
+        """The funds by short name as the report tool loads the data directory."""
+        return {f["shortName"]: f for f in test_program.report_funds(self.data, 1)}
 
     def update_and_wait_for_reload(self, command):
         """Posts an Update command and waits until the Restart it asks for has built the
@@ -85,7 +79,7 @@ class OnlineUpdate(VantryTest):
         self.start()
         status = self.status()
         memory = self.probe("memory")
-        before = self.fund("AA")
+        before = self.funds()["AA"]
         self.assertEqual(before["lastDate"], "01/02/01")
         old_aa = read(os.path.join(self.data, "AA.NAV"))
         self.assertTrue(old_aa.endswith(b"01/02/01 = 31.88\r\n"))
@@ -109,7 +103,7 @@ class OnlineUpdate(VantryTest):
         # status line, and the load code of the report tool sees the point in the files.
         self.assertGreater(self.probe("memory"), memory)
         self.assertEqual(self.status(), status)
-        after = self.fund("AA")
+        after = self.funds()["AA"]
         self.assertEqual(after["lastDate"], "01/09/01")
         self.assertEqual(after["pointCount"], before["pointCount"] + 1)
 
@@ -146,7 +140,7 @@ class OnlineUpdate(VantryTest):
             self.assertTrue(os.path.exists(os.path.join(self.data, name)), name)
         self.assertEqual(read(os.path.join(self.data, "AA.BAK")), aa)
         self.assertEqual([n for n in os.listdir(self.data) if n.startswith("unzipshim")], [])
-        self.assertIn("New Fund", [f["name"] for f in self.report()])
+        self.assertEqual(self.funds()["NEWFUND"]["name"], "New Fund")
         self.assertEqual(self.commands()[-1], "RETR data.zip")
         self.shot("after-full")
         self.exit_program()

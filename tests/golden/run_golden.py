@@ -45,7 +45,6 @@ def check_failures(report, data_dir, scratch):
     """The tool's failures: exit status and no picture left under the path."""
     problems = []
     failures = [
-        ("unknown option", ["--fund-list", "--no-such-option"], 2),
         ("bad size", ["--fund-list", "--size", "0x10"], 2),
         ("both page kinds", ["--fund-list", "--graph", "MSFT"], 2),
         ("two graphs uncombined", ["--graph", "MSFT", "--graph", "IBM"], 2),

@@ -48,7 +48,6 @@ def run(*args, check=True, timeout=300):
 
 
 def load(directory, *options):
-    """The tool's JSON document of a load of directory."""
     return json.loads(run("--json", *options, directory).stdout)
 
 
@@ -70,7 +69,6 @@ def equal(got, expected, what):
 
 
 def true(condition, what):
-    """Fails the case with what unless condition holds."""
     if not condition:
         raise AssertionError(what)
 
@@ -92,7 +90,6 @@ def temp_dir():
 
 
 def copy_tree(source):
-    """A fresh copy of the directory source."""
     target = temp_dir()
     shutil.copytree(source, target, dirs_exist_ok=True)
     return target

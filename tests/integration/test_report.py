@@ -119,6 +119,7 @@ class NavFile:
 
     def __init__(self, name, data, reports=(), dates=(), fund=None, points=None):
         self.name, self.data, self.reports = name, data, list(reports)
+        self.short_name = name.split(".")[0]
         self.dates, self.fund, self.points = set(dates), fund, points
         if fund is not None:
             ordered = sorted(points or (), key=date_key)
@@ -128,9 +129,6 @@ class NavFile:
                                  ("firstDate", ordered[0] if ordered else None),
                                  ("lastDate", ordered[-1] if ordered else None)):
                 fund.setdefault(key, default)
-
-    def short_name(self):
-        return self.name.split(".")[0]
 
     def expected_reports(self, path):
         composed = []
@@ -212,10 +210,10 @@ def check_load(c, folder, nav_files, doc):
     c.eq(len(set(names)), len(names), "funds of one short name")
     funds = common.funds(doc)
     kept = [f for f in nav_files if f.fund is not None]
-    c.eq(sorted(funds), sorted(f.short_name() for f in kept), "short names of the funds kept")
+    c.eq(sorted(funds), sorted(f.short_name for f in kept), "short names of the funds kept")
     for f in kept:
-        if f.short_name() in funds:
-            check_fund(c, funds[f.short_name()], f)
+        if f.short_name in funds:
+            check_fund(c, funds[f.short_name], f)
 
 
 def load_and_check(c, nav_files):
