@@ -128,27 +128,17 @@ class MultilineHandler(greeting_handler(["220-Welcome to the update server.",
         self.respond("200 Done.")
 
 
-def start_retr(handler, file):
-    """Announces the transfer of file; returns its bytes and the data socket, made
-    blocking, or None when there is no data connection."""
-    if handler.data_channel is None:
-        handler.respond("425 No data connection.")
-        return None
-    with open(file, "rb") as f:
-        data = f.read()
-    handler.respond("150 Sending.")
-    sock = handler.data_channel.socket
-    sock.setblocking(True)
-    return data, sock
-
-
 def retr_handler(send):
-    """A handler whose RETR hands the file's bytes and the data socket to send(handler,
-    data, sock)."""
+    """A handler whose RETR, over an open data connection, announces the transfer and hands
+    the file's bytes and the data socket, made blocking, to send(handler, data, sock)."""
     def ftp_RETR(self, file):
-        started = start_retr(self, file)
-        if started:
-            send(self, *started)
+        if self.data_channel is None:
+            return self.respond("425 No data connection.")
+        with open(file, "rb") as f:
+            data = f.read()
+        self.respond("150 Sending.")
+        self.data_channel.socket.setblocking(True)
+        send(self, data, self.data_channel.socket)
     return type("RetrHandler", (LoggingHandler,), {"ftp_RETR": ftp_RETR})
 
 

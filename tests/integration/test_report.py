@@ -4,7 +4,7 @@
 Usage: test_report.py PATH_TO_vantry-report PATH_TO_tests/data
 
 Covers what only the whole program shows: exit statuses, the JSON document, the reports
-of many files loaded side by side, --read-only, hostile files that must not hang the load,
+of many files loaded side by side, hostile files that must not hang the load,
 and the table mode (the parser's single messages are the unit tests' business). Each case
 loads a fresh temporary directory once, with --file-steps (the load stops after the file
 steps, so the points are the values as read), under a time limit. The expected reports
@@ -20,7 +20,7 @@ import re
 import sys
 
 import common
-from common import CASES, read, run, run_cases, temp_dir, write
+from common import case, equal, read, run, run_cases, temp_dir, true, write
 
 REPORT_ROOM = 511       # a report is composed in a 512-byte buffer
 
@@ -30,34 +30,6 @@ EOF = "end of file"     # the line number at the end of the file
 NO_VALUE = "no value"
 
 DATA = os.path.abspath(sys.argv[2])
-
-
-class Checks(list):
-    """The failed checks of one case, collected so that one run shows all of them."""
-
-    def true(self, condition, text):
-        if not condition:
-            self.append(text)
-        return condition
-
-    def eq(self, got, want, what):
-        return self.true(got == want, "%s: expected %s, got %s" % (what, short(want), short(got)))
-
-
-def checked(function):
-    """A case of the common runner that takes a Checks and fails with all it collected
-    (and the error that ended it early, if one did)."""
-    def case():
-        c = Checks()
-        try:
-            function(c)
-        except Exception as e:  # noqa: BLE001 - reported with the checks that failed before
-            c.append("%s: %s" % (type(e).__name__, e))
-        if c:
-            raise AssertionError("\n    " + "\n    ".join(f.replace("\n", "\n    ") for f in c))
-    case.__name__ = function.__name__[5:].replace("_", " ")
-    CASES.append(case)
-    return function
 
 
 def short(value, room=300):
@@ -147,7 +119,7 @@ def fixture(name, **expect):
     return NavFile(name, read(os.path.join(DATA, "odd", name)), **expect)
 
 
-def check_report_list(c, got, want, what):
+def check_report_list(got, want, what):
     rows, differ = "", False
     for i, (g, w) in enumerate(itertools.zip_longest(got, want, fillvalue="(none)"), 1):
         same = (w.keep <= len(g) <= REPORT_ROOM and w.full.startswith(g) if isinstance(w, Cut)
@@ -155,7 +127,7 @@ def check_report_list(c, got, want, what):
         mark, differ = "  " if same else "!!", differ or not same
         rows += "\n  %s #%d expected %s\n  %s #%d      got %s" % (mark, i, short(w, 160), mark,
                                                                  i, short(g, 160))
-    c.true(not differ, "%s: the reports differ%s" % (what, rows))
+    true(not differ, "%s: the reports differ%s" % (what, rows))
 
 
 def reports_of_file(texts, path):
@@ -169,13 +141,13 @@ def points_of(fund):
             for p in fund["series"][0]["points"]]
 
 
-def check_fund(c, got, nav_file):
+def check_fund(got, nav_file):
     for key in ["name"] + sorted(k for k in nav_file.fund if k != "name"):
-        c.eq(got.get(key), nav_file.fund[key], "%s %s" % (nav_file.name, key))
-    c.eq(got.get("fileSize"), len(nav_file.data), "%s fileSize" % nav_file.name)
+        equal(got.get(key), nav_file.fund[key], "%s %s" % (nav_file.name, key))
+    equal(got.get("fileSize"), len(nav_file.data), "%s fileSize" % nav_file.name)
     points = points_of(got)
-    c.eq(len(set(d for d, _ in points)), len(points), "%s: points of one date" % nav_file.name)
-    c.eq(dict(points), nav_file.points, "%s points" % nav_file.name)
+    equal(len(set(d for d, _ in points)), len(points), "%s: points of one date" % nav_file.name)
+    equal(dict(points), nav_file.points, "%s points" % nav_file.name)
 
 
 def folder_with(files):
@@ -186,39 +158,38 @@ def folder_with(files):
     return folder
 
 
-def check_all_errors(c, doc):
+def check_all_errors(doc):
     for r in doc["reports"]:
-        c.true(len(r["text"]) <= REPORT_ROOM, "a report of %d characters does not fit its buffer: %s"
+        true(len(r["text"]) <= REPORT_ROOM, "a report of %d characters does not fit its buffer: %s"
                % (len(r["text"]), short(r["text"])))
-    c.eq([r for r in doc["reports"] if r["kind"] != "Error"], [], "reports of a kind other than Error")
+    equal([r for r in doc["reports"] if r["kind"] != "Error"], [], "reports of a kind other than Error")
 
 
-def check_load(c, folder, nav_files, doc):
+def check_load(folder, nav_files, doc):
     """Checks a load of a directory that holds exactly nav_files (and no other fund file)."""
-    check_all_errors(c, doc)
-    c.eq(doc["dataDir"], folder, "dataDir")
+    check_all_errors(doc)
+    equal(doc["dataDir"], folder, "dataDir")
     texts = [r["text"] for r in doc["reports"]]
     paths = [os.path.join(folder, f.name) for f in nav_files]
     for f, path in zip(nav_files, paths):
-        check_report_list(c, reports_of_file(texts, path), f.expected_reports(path), f.name)
-    c.eq([t for t in texts if not any(reports_of_file([t], p) for p in paths)], [],
+        check_report_list(reports_of_file(texts, path), f.expected_reports(path), f.name)
+    equal([t for t in texts if not any(reports_of_file([t], p) for p in paths)], [],
          "reports that name none of the fund files")
     dates = sorted(set().union(*(f.dates for f in nav_files)), key=date_key)
-    c.eq((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
+    equal((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
          (len(dates), dates[0] if dates else None, dates[-1] if dates else None), "date table")
     names = [g.get("shortName") for g in doc["funds"]]
-    c.eq(len(set(names)), len(names), "funds of one short name")
+    equal(len(set(names)), len(names), "funds of one short name")
     funds = common.funds(doc)
     kept = [f for f in nav_files if f.fund is not None]
-    c.eq(sorted(funds), sorted(f.short_name for f in kept), "short names of the funds kept")
+    equal(sorted(funds), sorted(f.short_name for f in kept), "short names of the funds kept")
     for f in kept:
-        if f.short_name in funds:
-            check_fund(c, funds[f.short_name], f)
+        check_fund(funds[f.short_name], f)
 
 
-def load_and_check(c, nav_files):
+def load_and_check(nav_files):
     folder = folder_with((f.name, f.data) for f in nav_files)
-    check_load(c, folder, nav_files, load(folder))
+    check_load(folder, nav_files, load(folder))
 
 
 # ---------------------------------------------------------------------------------------
@@ -335,8 +306,8 @@ YEARS_DATES = ["01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59", "02/2
                "01/31/61"]
 
 
-@checked
-def case_all_fixtures_together(c):
+@case
+def all_fixtures_together():
     """All fixtures in one directory, beside a directory named like a fund file and files
     that are not fund files: each file still gives its own reports."""
     nav_files = odd_fixtures()
@@ -346,12 +317,12 @@ def case_all_fixtures_together(c):
           b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
     for name in ("README.TXT", "OLD.BAK", "X.NAVY"):
         write(os.path.join(folder, name), b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
-    check_load(c, folder, nav_files, load(folder))
+    check_load(folder, nav_files, load(folder))
 
 
-@checked
-def case_empty_directory(c):
-    load_and_check(c, [])   # no fund, no report, an empty date table
+@case
+def empty_directory():
+    load_and_check([])   # no fund, no report, an empty date table
 
 
 # ---------------------------------------------------------------------------------------
@@ -414,13 +385,13 @@ def cut_file(name, data, date=None, title=None, reports=(), value=None, **fund):
     return NavFile(name, data, reports=reports, dates=dates, fund=kept, points=points)
 
 
-@checked
-def case_generated_files_in_one_directory(c):
+@case
+def generated_files_in_one_directory():
     """Files cut by their end at every place of a line, line ends only, block boundaries and
     long lines, all in one directory and one load."""
     eof = "unexpected token: END OF FILE"
     missing = (SECOND, 2, "missing fund name")
-    load_and_check(c, [
+    load_and_check([
         cut_file("CUTNAV.NAV", b"NAME=Cut After Value\n01/02/99 = 10.5", "01/02/99",
                  "Cut After Value", value=nav(10, 50, 0)),
         cut_file("CUTEQ.NAV", b"NAME=Cut After Equals\r\n01/02/99 =", "01/02/99",
@@ -466,7 +437,7 @@ def both_passes(message):
     return message in ("token too long", "incorrect date format") or bool(UNEXPECTED.match(message))
 
 
-def check_any_file(c, name, data, path, texts, fund):
+def check_any_file(name, data, path, texts, fund):
     """The reports of one file of arbitrary content: each one a parser message with a
     line number inside the file; the messages of both passes come once per pass in the
     same order, the first pass gives nothing else; the file is dropped exactly when it
@@ -475,31 +446,29 @@ def check_any_file(c, name, data, path, texts, fund):
     parsed = []
     for t in texts:
         m = re.match(r"(\d+)\): (.*)\Z", t[len(path) + 8:], re.S) if t.startswith("Error: %s(" % path) else None
-        if not c.true(m is not None, "%s: a report of no known form: %s" % (name, short(t))):
-            return
+        true(m is not None, "%s: a report of no known form: %s" % (name, short(t)))
         line, message = int(m.group(1)), m.group(2)
-        c.true(both_passes(message) or message in SECOND_PASS_ONLY,
-               "%s: unknown message %s" % (name, short(message)))
-        c.true(1 <= line <= eof_line, "%s: line %d outside the file (1 to %d)" % (name, line, eof_line))
+        true(both_passes(message) or message in SECOND_PASS_ONLY,
+             "%s: unknown message %s" % (name, short(message)))
+        true(1 <= line <= eof_line, "%s: line %d outside the file (1 to %d)" % (name, line, eof_line))
         parsed.append((line, message, both_passes(message)))
     twice = [(l, m) for l, m, b in parsed if b]
     half = len(twice) // 2
-    if not c.true(len(twice) % 2 == 0 and twice[:half] == twice[half:],
-                  "%s: the messages of both passes differ between the passes" % name):
-        return
-    c.eq([(l, m) for l, m, _ in parsed[:half]], twice[:half], "%s: first-pass reports" % name)
+    true(len(twice) % 2 == 0 and twice[:half] == twice[half:],
+         "%s: the messages of both passes differ between the passes" % name)
+    equal([(l, m) for l, m, _ in parsed[:half]], twice[:half], "%s: first-pass reports" % name)
     for part in (parsed[:half], parsed[half:]):
         lines = [l for l, _, _ in part]
-        c.true(lines == sorted(lines), "%s: line numbers go backwards within a pass" % name)
+        true(lines == sorted(lines), "%s: line numbers go backwards within a pass" % name)
     missing = [(l, m) for l, m, _ in parsed if m == "missing fund name"]
     if fund is None:
-        c.eq(missing, [(eof_line, "missing fund name")], "%s: missing fund name" % name)
-        c.true(not parsed or parsed[-1][1] == "missing fund name",
-               "%s: reports after the missing fund name" % name)
+        equal(missing, [(eof_line, "missing fund name")], "%s: missing fund name" % name)
+        true(not parsed or parsed[-1][1] == "missing fund name",
+             "%s: reports after the missing fund name" % name)
     else:
-        c.eq(missing, [], "%s: missing fund name for a fund that was kept" % name)
-        c.eq((fund.get("fileSize"), len(points_of(fund))),
-             (len(data), fund.get("pointCount")), "%s file size and number of points" % name)
+        equal(missing, [], "%s: missing fund name for a fund that was kept" % name)
+        equal((fund.get("fileSize"), len(points_of(fund))),
+              (len(data), fund.get("pointCount")), "%s file size and number of points" % name)
 
 
 JUNK_PIECES = [b"NAME", b"name", b"URL", b"CATEGORY", b"DIV", b"CG", b"LCG", b"SCG", b"MCG",
@@ -539,8 +508,8 @@ def mutated(seed, base, count):
     return bytes(out)
 
 
-@checked
-def case_binary_junk(c):
+@case
+def binary_junk():
     """Junk of fixed seeds never crashes or hangs the load and gives only well-formed
     parser messages."""
     base = b"".join(f.data for f in odd_fixtures())
@@ -554,7 +523,7 @@ def case_binary_junk(c):
     }
     folder = folder_with(junk.items())
     doc = load(folder)
-    check_all_errors(c, doc)
+    check_all_errors(doc)
     texts = [r["text"] for r in doc["reports"]]
     funds = common.funds(doc)
     accounted = 0
@@ -562,16 +531,16 @@ def case_binary_junk(c):
         path = os.path.join(folder, name)
         mine = reports_of_file(texts, path)
         accounted += len(mine)
-        check_any_file(c, name, data, path, mine, funds.get(name.split(".")[0]))
-    c.eq(accounted, len(texts), "reports that name one of the files")
-    c.true(set(funds) <= {n.split(".")[0] for n in junk}, "unknown funds %s" % short(sorted(funds)))
+        check_any_file(name, data, path, mine, funds.get(name.split(".")[0]))
+    equal(accounted, len(texts), "reports that name one of the files")
+    true(set(funds) <= {n.split(".")[0] for n in junk}, "unknown funds %s" % short(sorted(funds)))
 
 
 # ---------------------------------------------------------------------------------------
 # The command line.
 
-@checked
-def case_usage_errors(c):
+@case
+def usage_errors():
     folder = temp_dir()
     missing = os.path.join(folder, "no-such-directory")
     write(os.path.join(folder, "PLAIN.NAV"), b"NAME=Plain File\n")
@@ -583,12 +552,12 @@ def case_usage_errors(c):
                        (["--json", missing], "--json and a directory that does not exist"),
                        ([os.path.join(folder, "PLAIN.NAV")], "a file in place of the directory")):
         proc = run(*args, check=False)
-        c.eq(proc.returncode, 2, "exit status for %s" % what)
-        c.true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
+        equal(proc.returncode, 2, "exit status for %s" % what)
+        true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
 
 
-@checked
-def case_table_mode(c):
+@case
+def table_mode():
     """Without --json the reports go to standard error and the fund table to standard
     output."""
     nav_files = [f for f in odd_fixtures() if f.name in ("DISTS.NAV", "NONAME.NAV", "WORDS.NAV")]
@@ -598,12 +567,12 @@ def case_table_mode(c):
     out = proc.stdout.decode("utf-8", "replace")
     for f in nav_files:
         path = os.path.join(folder, f.name)
-        check_report_list(c, reports_of_file(err, path), f.expected_reports(path),
+        check_report_list(reports_of_file(err, path), f.expected_reports(path),
                           "%s on standard error" % f.name)
-    c.true("DISTS" in out and "WORDS" in out, "the kept funds are not in the table: %s" % short(out))
-    c.true("NONAME" not in out, "the dropped fund is in the table")
-    c.true("Error:" not in out, "reports on standard output: %s" % short(out))
-    c.true(not out.lstrip().startswith("{"), "JSON on standard output without --json")
+    true("DISTS" in out and "WORDS" in out, "the kept funds are not in the table: %s" % short(out))
+    true("NONAME" not in out, "the dropped fund is in the table")
+    true("Error:" not in out, "reports on standard output: %s" % short(out))
+    true(not out.lstrip().startswith("{"), "JSON on standard output without --json")
 
 
 if __name__ == "__main__":
