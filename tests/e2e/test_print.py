@@ -99,10 +99,8 @@ class PrivateCups:
         """The server is alive: its PID is a live process started with our configuration
         (a check against the PID having been reused)."""
         try:
-            with open("/proc/%d/cmdline" % self.pid, "rb") as f:
-                cmdline = f.read()
-            with open("/proc/%d/stat" % self.pid) as f:
-                state = f.read().rsplit(")", 1)[1].split()[0]
+            cmdline = pathlib.Path("/proc/%d/cmdline" % self.pid).read_bytes()
+            state = pathlib.Path("/proc/%d/stat" % self.pid).read_text().rsplit(")", 1)[1].split()[0]
         except OSError:
             return False
         return self.config.encode() in cmdline and state != "Z"

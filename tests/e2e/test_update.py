@@ -9,6 +9,7 @@ test server listens there (binding port 21 needs root, which the tests have here
 """
 
 import os
+import pathlib
 import select
 import shutil
 import subprocess
@@ -87,8 +88,7 @@ class OnlineUpdate(VantryTest):
         # A week more for AA (and its last line again, which is not added twice); the
         # program's own opt, served back, lets the reload reuse the optimization.
         update = b"AA.NAV:01/09/01 = 32.50\r\nAA.NAV:01/02/01 = 31.88\r\n"
-        with open(os.path.join(self.served, "update.dat"), "wb") as f:
-            f.write(update)
+        pathlib.Path(self.served, "update.dat").write_bytes(update)
         shutil.copy(os.path.join(self.data, "opt"), os.path.join(self.served, "opt"))
 
         self.update_and_wait_for_reload("IDM_INCREMENTAL_UPDATE")
@@ -118,8 +118,8 @@ class OnlineUpdate(VantryTest):
         shim = harness.build_windows_program(
             os.path.join(HERE, "unzipshim.c"),
             os.path.join(test_program.RUN.root, "bin", "unzipshim.exe"))
-        with open(os.path.join(self.data, "SETTINGS"), "wb") as f:
-            f.write(DEFAULT_VIEW_BYTES + harness.windows_path(shim).encode() + b" ")
+        pathlib.Path(self.data, "SETTINGS").write_bytes(
+            DEFAULT_VIEW_BYTES + harness.windows_path(shim).encode() + b" ")
         # The archive: the sample funds, their Index and one fund more.
         names = sorted(n for n in os.listdir(self.data) if n.endswith(".NAV"))
         with zipfile.ZipFile(os.path.join(self.served, "data.zip"), "w") as z:

@@ -175,12 +175,17 @@ def fund_figures():
 
 
 @case
-def ranking_and_view_overrides():
+def ranking_view_overrides_and_the_settings_file():
     directory = copy_data("analysis")
+    def ranked(doc, figure, what):
+        """The funds listed best first by figure(fund); returns their short names."""
+        names = [f["shortName"] for f in doc["funds"]]
+        equal(names, [f["shortName"] for f in sorted(doc["funds"], key=lambda f: -figure(f))],
+              what)
+        return names
+
     doc = load(directory, "--read-only", "--chart", "4", "--category-sort", "0")
-    totals = {f["shortName"]: f["series"][0]["totalReturn"] for f in doc["funds"]}
-    expected = sorted(totals, key=lambda name: -totals[name])
-    equal([f["shortName"] for f in doc["funds"]], expected, "ranked by total return")
+    expected = ranked(doc, lambda f: f["series"][0]["totalReturn"], "ranked by total return")
     equal(doc["view"]["ChartKind"], 4, "chart override")
     # The default view: YTD chart, grouped by category (Growth 5, Index 7, Bond 11).
     doc = load(directory, "--read-only")
@@ -188,21 +193,15 @@ def ranking_and_view_overrides():
     equal([f["shortName"] for f in doc["funds"]], ["EQ", "IDX", "BND"], "category order")
     # With the benchmark view EQ is ranked by its relative figures.
     doc = load(directory, "--read-only", "--chart", "4", "--category-sort", "0", "--benchmark")
-    key = {f["shortName"]: f["series"][1 if f["indexName"] else 0]["totalReturn"]
-           for f in doc["funds"]}
-    equal([f["shortName"] for f in doc["funds"]], sorted(key, key=lambda n: -key[n]),
-          "benchmark ranking")
+    ranked(doc, lambda f: f["series"][1 if f["indexName"] else 0]["totalReturn"],
+           "benchmark ranking")
     # The table mode lists the same order and fits 80 columns.
     table = run("--read-only", "--chart", "4", "--category-sort", "0", directory).stdout.decode()
     rows = [line.split()[0] for line in table.splitlines()[1:4]]
     equal(rows, expected, "table order")
     equal([line for line in table.splitlines() if len(line) > 80], [], "lines wider than 80 columns")
-
-
-@case
-def settings_file_sets_the_view():
-    directory = copy_data("analysis")
-    # Zoom 0, linear 1, MA 0, Bollinger 1, dists 0, category sort 0, chart 14, ...
+    # A SETTINGS file sets the view: zoom 0, linear 1, MA 0, Bollinger 1, dists 0, category
+    # sort 0, chart 14, ...
     flags = bytes([0, 1, 0, 1, 0, 0, 14, 0, 0, 0, 0, 0, 0, 0, 0])
     write(os.path.join(directory, "SETTINGS"), flags + b"C:\\unzip.exe IDX")
     doc = load(directory, "--read-only")
@@ -210,9 +209,7 @@ def settings_file_sets_the_view():
     equal((view["ZoomOn"], view["LinearScale"], view["ShowMovingAverage"], view["ShowBollinger"],
            view["CategorySort"], view["ChartKind"]), (0, 1, 0, 1, 0, 14), "view from SETTINGS")
     equal(view["DefaultBenchmark"], "IDX", "default benchmark")
-    sharpe = {f["shortName"]: f["series"][0]["sharpe"] for f in doc["funds"]}
-    equal([f["shortName"] for f in doc["funds"]], sorted(sharpe, key=lambda n: -sharpe[n]),
-          "ranked by Sharpe")
+    ranked(doc, lambda f: f["series"][0]["sharpe"], "ranked by Sharpe")
 
 
 @case

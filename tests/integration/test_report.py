@@ -108,10 +108,8 @@ class NavFile:
             line = (line_ends(self.data) + 1 if where == EOF
                     else where if isinstance(where, int) else line_of(self.data, where))
             head = "Error: %s(%u): " % (path, line)
-            if isinstance(message, tuple):
-                composed.append((when, Cut(head + message[1], len(head) + message[1].index('"') + 2)))
-            else:
-                composed.append((when, head + message))
+            composed.append((when, head + message if isinstance(message, str) else
+                             Cut(head + message[1], len(head) + message[1].index('"') + 2)))
         return [t for w, t in composed if w == BOTH] + [t for w, t in composed]
 
 
