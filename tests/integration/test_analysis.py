@@ -176,7 +176,6 @@ def fund_figures():
 
 @case
 def ranking_view_overrides_and_the_settings_file():
-    directory = copy_data("analysis")
     def ranked(doc, figure, what):
         """The funds listed best first by figure(fund); returns their short names."""
         names = [f["shortName"] for f in doc["funds"]]
@@ -184,6 +183,7 @@ def ranking_view_overrides_and_the_settings_file():
               what)
         return names
 
+    directory = copy_data("analysis")
     doc = load(directory, "--read-only", "--chart", "4", "--category-sort", "0")
     expected = ranked(doc, lambda f: f["series"][0]["totalReturn"], "ranked by total return")
     equal(doc["view"]["ChartKind"], 4, "chart override")

@@ -86,7 +86,7 @@ class NavFile:
     is a line number, the start of the line, or EOF; a message given as ("cut", text)
     may be cut to fit the report buffer. dates: the dates the file puts into the date
     table. fund: None when the file must be dropped, else the expected fund fields.
-    points: date -> value (or NO_VALUE) when the points are to be checked.
+    points: date -> value (or NO_VALUE) of each point a kept file gives.
     """
 
     def __init__(self, name, data, reports=(), dates=(), fund=None, points=None):
@@ -159,7 +159,7 @@ def folder_with(files):
 def check_all_errors(doc):
     for r in doc["reports"]:
         true(len(r["text"]) <= REPORT_ROOM, "a report of %d characters does not fit its buffer: %s"
-               % (len(r["text"]), short(r["text"])))
+             % (len(r["text"]), short(r["text"])))
     equal([r for r in doc["reports"] if r["kind"] != "Error"], [], "reports of a kind other than Error")
 
 
@@ -172,10 +172,10 @@ def check_load(folder, nav_files, doc):
     for f, path in zip(nav_files, paths):
         check_report_list(reports_of_file(texts, path), f.expected_reports(path), f.name)
     equal([t for t in texts if not any(reports_of_file([t], p) for p in paths)], [],
-         "reports that name none of the fund files")
+          "reports that name none of the fund files")
     dates = sorted(set().union(*(f.dates for f in nav_files)), key=date_key)
     equal((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
-         (len(dates), dates[0] if dates else None, dates[-1] if dates else None), "date table")
+          (len(dates), dates[0] if dates else None, dates[-1] if dates else None), "date table")
     names = [g.get("shortName") for g in doc["funds"]]
     equal(len(set(names)), len(names), "funds of one short name")
     funds = common.funds(doc)
