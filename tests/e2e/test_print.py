@@ -100,7 +100,8 @@ class PrivateCups:
         (a check against the PID having been reused)."""
         try:
             cmdline = pathlib.Path("/proc/%d/cmdline" % self.pid).read_bytes()
-            state = pathlib.Path("/proc/%d/stat" % self.pid).read_text().rsplit(")", 1)[1].split()[0]
+            stat = pathlib.Path("/proc/%d/stat" % self.pid).read_text()
+            state = stat.rsplit(")", 1)[1].split()[0]
         except OSError:
             return False
         return self.config.encode() in cmdline and state != "Z"
@@ -237,11 +238,8 @@ class PrintGraph(VantryTest):
         self.session.ask("press", dialog["hwnd"], props[0]["id"])
 
         def sheet():
-            for box in self.session.boxes(self.pid):
-                if box["hwnd"] != dialog["hwnd"] and any(
-                        "Landscape" in b["text"] for b in box["buttons"]):
-                    return box
-            return None
+            return next((b for b in self.session.boxes(self.pid) if b["hwnd"] != dialog["hwnd"]
+                         and any("Landscape" in k["text"] for k in b["buttons"])), None)
         box = wait_for(sheet, 20, "the printer's property sheet")
         self.session.click_centre(self.find_descendant(box["hwnd"], "Landscape")["rect"])
         self.session.press(box)
@@ -268,8 +266,8 @@ class PrintGraph(VantryTest):
             job = wait_for(lambda: CUPS.completed_jobs() - before, PRINT_TIMEOUT,
                            "the print job to complete")
         except harness.HarnessError as e:
-            boxes = self.session.boxes(self.pid)
-            self.fail("%s; boxes %r; cupsd: %s" % (e, boxes, CUPS.error_log()))
+            self.fail("%s; boxes %r; cupsd: %s"
+                      % (e, self.session.boxes(self.pid), CUPS.error_log()))
         self.assertEqual(len(job), 1, job)
         number = job.pop()
         directory, suffix = pdf_directory(), "-job_%d.pdf" % number
