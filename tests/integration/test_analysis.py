@@ -533,18 +533,13 @@ def thread_counts_and_the_reference_grid_give_the_same_load():
     # their order, with one thread or several; and the fast grid finds exactly what the
     # straightforward one finds. Generated: weekly points with distributions, splits, gaps
     # and a damaged line (messages to keep in order); daily points; weekly points with
-    # index funds (so relative series) and funds of a flat price and of 2, 3 and 9 points.
+    # index funds (so relative series). (Flat and very short funds are the unit tests'.)
     bad = generated("--funds", "12", "--years", "4", "--seed", "7", "--dists-per-year", "2",
                     "--split-prob", "0.2", "--missing-prob", "0.02")
     write(os.path.join(bad, "ZZBAD.NAV"), "NAME=Bad\n01/04/99 = 1\n01/04/99 = 2\n01/11/99 FOO = 1.0\n")
     daily = generated("--funds", "5", "--years", "3", "--daily", "--seed", "11")
     weekly = generated("--funds", "14", "--years", "9", "--seed", "12", "--dists-per-year", "3",
                        "--split-prob", "0.3", "--missing-prob", "0.03", "--index-share", "0.3")
-    write(os.path.join(weekly, "FLAT.NAV"), "NAME=Flat\n" + "".join(
-        "%02u/%02u/01 = 10.00\n" % (1 + k // 4, 1 + 7 * (k % 4)) for k in range(48)))
-    for name, count in (("TWO", 2), ("THREE", 3), ("NINE", 9)):
-        write(os.path.join(weekly, name + ".NAV"), "NAME=%s\n" % name + "".join(
-            "03/%02u/03 = %u.%02u\n" % (1 + k, 5 + k % 3, 7 * k) for k in range(count)))
     threads = [("--threads", str(n)) for n in (1, 2, 3)]
     grid = [("--reference-grid",)]
     for directory, variants in ((copy_tree(SAMPLES), threads + grid),
