@@ -9,6 +9,7 @@ Usage: test_import.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
 import datetime
 import glob
 import os
+import re
 import sys
 
 from common import case, equal, funds, load, near, near_each, read, run, run_cases, temp_dir, true
@@ -22,11 +23,7 @@ def write(path, text, newline="\n"):
 
 
 def header_value(nav_path, key):
-    with open(nav_path, encoding="latin-1") as f:
-        for line in f:
-            if line.upper().startswith(key + " ="):
-                return line.split("=", 1)[1].strip()
-    return None
+    return re.search(r"(?mi)^%s =(.*)$" % key, read(nav_path).decode("latin-1")).group(1).strip()
 
 
 def points(fund):
