@@ -13,36 +13,33 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import wait_for  # noqa: E402
 import test_program  # noqa: E402
-from test_program import resource_ids  # noqa: E402
+from test_program import R  # noqa: E402
 
 LONGEST = "CRSP Value-Weighted Excess Return Index"
 
 
 def main():
     data, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    ids = resource_ids()
     run = harness.Run()
     try:
         s = run.session("screens")
         try:
             s.start(os.path.join(data, "Vantry.exe"))
-            main = s.wait_window("NavXYZ", 60)
-            hwnd = main["hwnd"]
+            hwnd = s.wait_window("NavXYZ", 60)["hwnd"]
 
             def loaded():
                 kids = {c["id"]: c for c in s.children(hwnd)}
-                return (ids["IDC_TAB_CONTROL"] in kids and ids["IDC_PROGRESS_BAR"] not in kids
-                        and kids[ids["IDC_FUND_LIST"]]["visible"]) if ids["IDC_FUND_LIST"] in kids \
-                    else False
+                return (R["IDC_TAB_CONTROL"] in kids and R["IDC_PROGRESS_BAR"] not in kids
+                        and kids.get(R["IDC_FUND_LIST"], {}).get("visible"))
             wait_for(loaded, 300, "the load")
             os.makedirs(out, exist_ok=True)
             test_program.CONFIG["report"] = os.path.join(
                 test_program.REPO, "build", "native", "tools", "report", "vantry-report")
             row = test_program.report_order(data, 1).index(LONGEST)
-            fund_list = s.child(hwnd, ids["IDC_FUND_LIST"])["hwnd"]
+            fund_list = s.child(hwnd, R["IDC_FUND_LIST"])["hwnd"]
             s.send(fund_list, 0x0197, row, 0)  # LB_SETTOPINDEX
             s.click_centre(s.ask("lbrect", fund_list, row)["screen"], repeat=2)
-            tabs = s.child(hwnd, ids["IDC_TAB_CONTROL"])["hwnd"]
+            tabs = s.child(hwnd, R["IDC_TAB_CONTROL"])["hwnd"]
             wait_for(lambda: s.tabs(tabs)["cur"] == 3, 30, "the graph page")
             test_program.walk_pages(s, hwnd, lambda page, size, window, view: (
                 test_program.settled_capture(s, view, os.path.join(out, "%s-%s.png" %

@@ -18,27 +18,21 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # The fixture's ids (fixture.c).
 ID_STATUS, ID_TABS, ID_LIST = 101, 103, 104
 CMD_MAKE_GDI, CMD_FREE_GDI = 1002, 1003
-RUN = None
-
-
-def setUpModule():
-    global RUN
-    RUN = harness.Run()
-
-
-def tearDownModule():
-    if RUN:
-        RUN.close()
 
 
 class Probe(unittest.TestCase):
-    def setUp(self):
-        exe = harness.build_windows_program(
-            os.path.join(HERE, "fixture.c"), os.path.join(RUN.root, "bin", "fixture.exe"),
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = harness.Run()
+        cls.addClassCleanup(cls.wine.close)
+        cls.exe = harness.build_windows_program(
+            os.path.join(HERE, "fixture.c"), os.path.join(cls.wine.root, "bin", "fixture.exe"),
             gui=True, libs=("comctl32", "gdi32", "user32"))
-        self.s = RUN.session(self.id().split(".")[-1])
+
+    def setUp(self):
+        self.s = self.wine.session(self.id().split(".")[-1])
         self.addCleanup(self.s.close)
-        self.proc = self.s.start(exe)
+        self.s.start(self.exe)
         w = self.s.wait_window("E2EFixture")
         self.hwnd, self.pid = w["hwnd"], w["pid"]
 
@@ -69,7 +63,7 @@ class Probe(unittest.TestCase):
         self.assertEqual(self.s.gdi_objects(self.pid), before)
 
     def test_capture_shows_the_window_pixels(self):
-        path = os.path.join(RUN.root, "fixture.png")
+        path = os.path.join(self.wine.root, "fixture.png")
         width, height, rows = self.s.capture(self.hwnd, path)
         self.assertEqual((width, height), (600, 400))
         # The client area right of the list is painted pure red by the fixture.

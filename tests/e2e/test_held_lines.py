@@ -5,11 +5,11 @@ compatible with the screen (held lines drawn in runs, as on printed pages). The 
 benchmark's Windows build draws and compares them, on generated funds of forty years of
 weekly points.
 
-Usage: test_held_lines.py --exe build/win64/src/Vantry.exe [--report R] [--out DIR]
-[unittest args] (the benchmark is looked for in the bench folder of the same build).
+Usage: test_held_lines.py --exe build/win64/src/Vantry.exe --report R [--out DIR]
+[unittest args] (the arguments of test_program.py; the benchmark is looked for in the bench
+folder of the same build).
 """
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -19,19 +19,21 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-BENCH = None
+import test_program  # noqa: E402
+from test_program import CONFIG, REPO  # noqa: E402
 
 
 class HeldLines(unittest.TestCase):
     def test_held_lines_leave_the_graph_pages_as_drawn_at_once(self):
+        bench = os.path.join(os.path.dirname(os.path.dirname(CONFIG["exe"])), "bench",
+                             "vantry-bench-paint.exe")
+        self.assertTrue(os.path.exists(bench), "no %s (scripts/build win64 makes it)" % bench)
         data = tempfile.mkdtemp(prefix="vantry-held-lines-")
         try:
             subprocess.run([sys.executable, os.path.join(REPO, "bench", "gendata.py"), data,
                             "--funds", "6", "--years", "40", "--end-year", "2004",
                             "--seed", "3"], check=True, stdout=subprocess.DEVNULL)
-            status, out, err = harness.run_console_program(BENCH, [harness.windows_path(data)])
+            status, out, err = harness.run_console_program(bench, [harness.windows_path(data)])
         finally:
             shutil.rmtree(data, ignore_errors=True)
         for way in ("written in place", "in runs"):
@@ -41,13 +43,4 @@ class HeldLines(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser(add_help=False)
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--report")
-    parser.add_argument("--out")
-    args, rest = parser.parse_known_args()
-    BENCH = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))), "bench",
-                         "vantry-bench-paint.exe")
-    if not os.path.exists(BENCH):
-        sys.exit("test_held_lines: no %s (scripts/build win64 makes it)" % BENCH)
-    unittest.main(argv=[sys.argv[0]] + rest)
+    test_program.main()

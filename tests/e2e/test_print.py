@@ -8,6 +8,7 @@ Usage: test_print.py --exe Vantry.exe --report vantry-report [--out DIR] [unitte
 
 import contextlib
 import os
+import pathlib
 import pwd
 import random
 import re
@@ -53,23 +54,21 @@ class PrivateCups:
             os.chmod(d, 0o755)
         os.chmod(os.path.join(root, "spool", "tmp"), 0o1777)
         self.socket = os.path.join(root, "cups.sock")
-        with open(os.path.join(conf, "cupsd.conf"), "w") as f:
-            f.write("Listen %s\nLogLevel info\nBrowsing No\nWebInterface No\n"
-                    "DefaultAuthType None\n<Location />\nOrder allow,deny\nAllow all\n"
-                    "</Location>\n<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
-                    "</Policy>\n" % self.socket)
-        with open(os.path.join(conf, "cups-files.conf"), "w") as f:
-            f.write("ServerRoot {c}\nRequestRoot {r}/spool\nTempDir {r}/spool/tmp\n"
-                    "CacheDir {r}/cache\nStateDir {r}/state\nErrorLog {r}/log/error_log\n"
-                    "AccessLog {r}/log/access_log\nPageLog {r}/log/page_log\n"
-                    "Printcap {r}/printcap\nUser lp\nGroup lp\nSystemGroup root\n"
-                    .format(c=conf, r=root))
+        self.config = os.path.join(conf, "cupsd.conf")
+        pathlib.Path(self.config).write_text(
+            "Listen %s\nLogLevel info\nBrowsing No\nWebInterface No\n"
+            "DefaultAuthType None\n<Location />\nOrder allow,deny\nAllow all\n"
+            "</Location>\n<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
+            "</Policy>\n" % self.socket)
+        pathlib.Path(conf, "cups-files.conf").write_text(
+            "ServerRoot {c}\nRequestRoot {r}/spool\nTempDir {r}/spool/tmp\n"
+            "CacheDir {r}/cache\nStateDir {r}/state\nErrorLog {r}/log/error_log\n"
+            "AccessLog {r}/log/access_log\nPageLog {r}/log/page_log\n"
+            "Printcap {r}/printcap\nUser lp\nGroup lp\nSystemGroup root\n".format(c=conf, r=root))
         # cups-pdf names its files after the job number; starting the numbers at a random
         # point keeps them apart from those of another run's server.
-        self.first_job = random.randint(100000, 899999)
-        with open(os.path.join(root, "cache", "job.cache"), "w") as f:
-            f.write("NextJobId %d\n" % self.first_job)
-        self.config = os.path.join(conf, "cupsd.conf")
+        pathlib.Path(root, "cache", "job.cache").write_text(
+            "NextJobId %d\n" % random.randint(100000, 899999))
         self.pid = spawn_detached(["cupsd", "-f", "-c", self.config,
                                    "-s", os.path.join(conf, "cups-files.conf")],
                                   os.path.join(root, "log", "cupsd.out"))
@@ -100,10 +99,9 @@ class PrivateCups:
         """The server is alive: its PID is a live process started with our configuration
         (a check against the PID having been reused)."""
         try:
-            with open("/proc/%d/cmdline" % self.pid, "rb") as f:
-                cmdline = f.read()
-            with open("/proc/%d/stat" % self.pid) as f:
-                state = f.read().rsplit(")", 1)[1].split()[0]
+            cmdline = pathlib.Path("/proc/%d/cmdline" % self.pid).read_bytes()
+            stat = pathlib.Path("/proc/%d/stat" % self.pid).read_text()
+            state = stat.rsplit(")", 1)[1].split()[0]
         except OSError:
             return False
         return self.config.encode() in cmdline and state != "Z"
@@ -141,8 +139,7 @@ def pdf_directory():
 def read_ppm(path):
     """A binary PPM (P6, 8-bit, pdftoppm's header without comments) as (width, height,
     rows of (r, g, b))."""
-    with open(path, "rb") as f:
-        data = f.read()
+    data = pathlib.Path(path).read_bytes()
     header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
     if not header:
         raise harness.HarnessError("unexpected PPM header %r" % data[:20])
@@ -241,11 +238,8 @@ class PrintGraph(VantryTest):
         self.session.ask("press", dialog["hwnd"], props[0]["id"])
 
         def sheet():
-            for box in self.session.boxes(self.pid):
-                if box["hwnd"] != dialog["hwnd"] and any(
-                        "Landscape" in b["text"] for b in box["buttons"]):
-                    return box
-            return None
+            return next((b for b in self.session.boxes(self.pid) if b["hwnd"] != dialog["hwnd"]
+                         and any("Landscape" in k["text"] for k in b["buttons"])), None)
         box = wait_for(sheet, 20, "the printer's property sheet")
         self.session.click_centre(self.find_descendant(box["hwnd"], "Landscape")["rect"])
         self.session.press(box)
@@ -272,8 +266,8 @@ class PrintGraph(VantryTest):
             job = wait_for(lambda: CUPS.completed_jobs() - before, PRINT_TIMEOUT,
                            "the print job to complete")
         except harness.HarnessError as e:
-            boxes = self.session.boxes(self.pid)
-            self.fail("%s; boxes %r; cupsd: %s" % (e, boxes, CUPS.error_log()))
+            self.fail("%s; boxes %r; cupsd: %s"
+                      % (e, self.session.boxes(self.pid), CUPS.error_log()))
         self.assertEqual(len(job), 1, job)
         number = job.pop()
         directory, suffix = pdf_directory(), "-job_%d.pdf" % number

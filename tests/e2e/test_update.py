@@ -9,11 +9,11 @@ test server listens there (binding port 21 needs root, which the tests have here
 """
 
 import os
+import pathlib
 import select
 import shutil
 import subprocess
 import sys
-import time
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -34,64 +34,34 @@ FTP_SERVER = os.path.join(REPO, "tests", "integration", "ftpserver.py")
 DEFAULT_VIEW_BYTES = bytes([1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0])
 
 
-class FtpServer:
-    """The test server as a child process; its port (a free one for port 0) comes on its
-    first output line."""
-
-    def __init__(self, directory, mode, log, port=0):
-        self.log = log
-        self.proc = subprocess.Popen(
-            [PYTHON, FTP_SERVER, "--dir", directory, "--mode", mode, "--log", log,
-             "--port", str(port)],
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-        line = b""
-        deadline = time.monotonic() + 30
-        while b"\n" not in line and time.monotonic() < deadline:
-            ready, _, _ = select.select([self.proc.stdout], [], [], 0.2)
-            if ready:
-                # Unbuffered: a buffered read would take more than select saw.
-                chunk = os.read(self.proc.stdout.fileno(), 64)
-                if not chunk:
-                    break
-                line += chunk
-        if not line.startswith(b"PORT "):
-            self.stop()
-            raise harness.HarnessError("the FTP server did not start: %r" % line)
-        self.port = int(line.split()[1])
-
-    def commands(self):
-        return read(self.log).decode().splitlines() if os.path.exists(self.log) else []
-
-    def stop(self):
-        harness.end_process(self.proc)
-        self.proc.stdout.close()
-
-
 class OnlineUpdate(VantryTest):
     def setUp(self):
         super().setUp()
         self.served = os.path.join(self.session.work_dir, "served")
         os.makedirs(self.served)
-        self.server = None
+        self.log = os.path.join(self.session.work_dir, "ftp-commands.log")
 
     def start_server(self, mode="normal"):
-        """Starts the server where the program looks for it: 127.0.0.1, port 21."""
+        """Starts the test server where the program looks for it, 127.0.0.1 port 21, and
+        waits (at most 30 s) for the line that says it listens."""
         if os.geteuid() != 0:
             self.skipTest("the update server's port 21 can only be bound by root")
-        self.server = FtpServer(self.served, mode,
-                                os.path.join(self.session.work_dir, "ftp-commands.log"),
-                                port=21)
-        self.addCleanup(self.server.stop)
+        proc = subprocess.Popen([PYTHON, FTP_SERVER, "--dir", self.served, "--mode", mode,
+                                 "--log", self.log, "--port", "21"], stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        self.addCleanup(proc.stdout.close)
+        self.addCleanup(harness.end_process, proc)
+        # The server writes its line whole and flushes it: once readable, it is all there.
+        line = proc.stdout.readline() if select.select([proc.stdout], [], [], 30)[0] else b""
+        self.assertTrue(line.startswith(b"PORT "), "the FTP server did not start: %r" % line)
 
-    def report(self):
-        """The funds as the report tool loads the data directory (the chart only orders
-        them)."""
-        return test_program.report_funds(self.data, 1)
+    def commands(self):
+        """The lines the server logged: "CONNECT" and each command received."""
+        return read(self.log).decode().splitlines() if os.path.exists(self.log) else []
 
-    def fund(self, short_name):
-        found = [f for f in self.report() if f["shortName"] == short_name]
-        self.assertTrue(found, "no fund %s in the report" % short_name)
-        return found[0]
+    def funds(self):
+        """The funds by short name as the report tool loads the data directory."""
+        return {f["shortName"]: f for f in test_program.report_funds(self.data, 1)}
 
     def update_and_wait_for_reload(self, command):
         """Posts an Update command and waits until the Restart it asks for has built the
@@ -110,7 +80,7 @@ class OnlineUpdate(VantryTest):
         self.start()
         status = self.status()
         memory = self.probe("memory")
-        before = self.fund("AA")
+        before = self.funds()["AA"]
         self.assertEqual(before["lastDate"], "01/02/01")
         old_aa = read(os.path.join(self.data, "AA.NAV"))
         self.assertTrue(old_aa.endswith(b"01/02/01 = 31.88\r\n"))
@@ -118,8 +88,7 @@ class OnlineUpdate(VantryTest):
         # A week more for AA (and its last line again, which is not added twice); the
         # program's own opt, served back, lets the reload reuse the optimization.
         update = b"AA.NAV:01/09/01 = 32.50\r\nAA.NAV:01/02/01 = 31.88\r\n"
-        with open(os.path.join(self.served, "update.dat"), "wb") as f:
-            f.write(update)
+        pathlib.Path(self.served, "update.dat").write_bytes(update)
         shutil.copy(os.path.join(self.data, "opt"), os.path.join(self.served, "opt"))
 
         self.update_and_wait_for_reload("IDM_INCREMENTAL_UPDATE")
@@ -127,14 +96,14 @@ class OnlineUpdate(VantryTest):
         self.assertEqual(read(os.path.join(self.data, "AA.NAV")), new_aa)
         self.assertEqual(read(os.path.join(self.data, "update.dat")), update)
         self.assertTrue(os.path.exists(os.path.join(self.data, "opt.BAK")))
-        commands = self.server.commands()
+        commands = self.commands()
         self.assertIn("RETR update.dat", commands)
         self.assertEqual(commands[-1], "RETR opt")
         # The reloaded data set holds the new point: more memory than before, the same
         # status line, and the load code of the report tool sees the point in the files.
         self.assertGreater(self.probe("memory"), memory)
         self.assertEqual(self.status(), status)
-        after = self.fund("AA")
+        after = self.funds()["AA"]
         self.assertEqual(after["lastDate"], "01/09/01")
         self.assertEqual(after["pointCount"], before["pointCount"] + 1)
 
@@ -149,8 +118,8 @@ class OnlineUpdate(VantryTest):
         shim = harness.build_windows_program(
             os.path.join(HERE, "unzipshim.c"),
             os.path.join(test_program.RUN.root, "bin", "unzipshim.exe"))
-        with open(os.path.join(self.data, "SETTINGS"), "wb") as f:
-            f.write(DEFAULT_VIEW_BYTES + harness.windows_path(shim).encode() + b" ")
+        pathlib.Path(self.data, "SETTINGS").write_bytes(
+            DEFAULT_VIEW_BYTES + harness.windows_path(shim).encode() + b" ")
         # The archive: the sample funds, their Index and one fund more.
         names = sorted(n for n in os.listdir(self.data) if n.endswith(".NAV"))
         with zipfile.ZipFile(os.path.join(self.served, "data.zip"), "w") as z:
@@ -171,8 +140,8 @@ class OnlineUpdate(VantryTest):
             self.assertTrue(os.path.exists(os.path.join(self.data, name)), name)
         self.assertEqual(read(os.path.join(self.data, "AA.BAK")), aa)
         self.assertEqual([n for n in os.listdir(self.data) if n.startswith("unzipshim")], [])
-        self.assertIn("New Fund", [f["name"] for f in self.report()])
-        self.assertEqual(self.server.commands()[-1], "RETR data.zip")
+        self.assertEqual(self.funds()["NEWFUND"]["name"], "New Fund")
+        self.assertEqual(self.commands()[-1], "RETR data.zip")
         self.shot("after-full")
         self.exit_program()
 
@@ -181,11 +150,14 @@ class OnlineUpdate(VantryTest):
         first session with its message; the second one is cut short by closing."""
         self.start_server("silent")
         self.start()
-        before = snapshot(self.data)
+        def snapshot():
+            return {n: read(os.path.join(self.data, n)) for n in os.listdir(self.data)
+                    if os.path.isfile(os.path.join(self.data, n))}
+        before = snapshot()
         for closing in (False, True):
             self.session.post_command(self.hwnd, R["IDM_INCREMENTAL_UPDATE"])
             connects = 2 if closing else 1
-            wait_for(lambda: self.server.commands() == ["CONNECT"] * connects, 30,
+            wait_for(lambda: self.commands() == ["CONNECT"] * connects, 30,
                      "the program to connect to the server")
             # Connected, it waits for the greeting that never comes.
             wait_for(lambda: self.status() == "Update: connect", 20,
@@ -201,13 +173,7 @@ class OnlineUpdate(VantryTest):
                     text="Update: can't get greeting response within 60 seconds")
                 self.session.press(box)
                 wait_for(lambda: self.probe("worker") == 0, 20, "the session to end")
-        self.assertEqual(snapshot(self.data), before)
-
-
-def snapshot(directory):
-    """Every file of directory with its bytes."""
-    return {name: read(os.path.join(directory, name)) for name in os.listdir(directory)
-            if os.path.isfile(os.path.join(directory, name))}
+        self.assertEqual(snapshot(), before)
 
 
 if __name__ == "__main__":

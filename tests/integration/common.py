@@ -48,7 +48,6 @@ def run(*args, check=True, timeout=300):
 
 
 def load(directory, *options):
-    """The tool's JSON document of a load of directory."""
     return json.loads(run("--json", *options, directory).stdout)
 
 
@@ -70,7 +69,6 @@ def equal(got, expected, what):
 
 
 def true(condition, what):
-    """Fails the case with what unless condition holds."""
     if not condition:
         raise AssertionError(what)
 
@@ -80,12 +78,18 @@ def near(got, expected, what, tolerance=1e-9):
         raise AssertionError("%s: got %r, expected %r" % (what, got, expected))
 
 
+def near_each(got, expected, what, tolerance=1e-9):
+    """The lists got and expected alike in length and near item by item."""
+    equal(len(got), len(expected), what + ": how many")
+    for i, (g, e) in enumerate(zip(got, expected)):
+        near(g, e, "%s %d" % (what, i), tolerance)
+
+
 def temp_dir():
     return tempfile.mkdtemp(dir=ROOT)
 
 
 def copy_tree(source):
-    """A fresh copy of the directory source."""
     target = temp_dir()
     shutil.copytree(source, target, dirs_exist_ok=True)
     return target

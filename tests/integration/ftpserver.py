@@ -61,11 +61,6 @@ def log(line):
             f.write(line + "\n")
 
 
-def listing_line(size_text, name):
-    # The long format the session reads: the word at byte 24 (the group), then the size.
-    return "-rw-r--r--   1 owner    group    %8s Dec 06 19:03 %s\r\n" % (size_text, name)
-
-
 class ShortListFS(AbstractedFS):
     def format_list(self, basedir, listing, ignore_err=True):
         if listing == ["opt"]:
@@ -74,10 +69,12 @@ class ShortListFS(AbstractedFS):
 
 
 def listed_size_fs(size_text):
-    """A file system whose listings give every file the size size_text."""
+    """A file system whose listings give every file the size size_text, in the long format
+    the session reads: the word at byte 24 (the group), then the size."""
     def format_list(self, basedir, listing, ignore_err=True):
         for name in listing:
-            yield listing_line(size_text, name).encode("utf8")
+            yield b"-rw-r--r--   1 owner    group    %8s Dec 06 19:03 %s\r\n" % (
+                size_text.encode(), name.encode())
     return type("ListedSizeFS", (AbstractedFS,), {"format_list": format_list})
 
 
@@ -131,27 +128,17 @@ class MultilineHandler(greeting_handler(["220-Welcome to the update server.",
         self.respond("200 Done.")
 
 
-def start_retr(handler, file):
-    """Announces the transfer of file; returns its bytes and the data socket, made
-    blocking, or None when there is no data connection."""
-    if handler.data_channel is None:
-        handler.respond("425 No data connection.")
-        return None
-    with open(file, "rb") as f:
-        data = f.read()
-    handler.respond("150 Sending.")
-    sock = handler.data_channel.socket
-    sock.setblocking(True)
-    return data, sock
-
-
 def retr_handler(send):
-    """A handler whose RETR hands the file's bytes and the data socket to send(handler,
-    data, sock)."""
+    """A handler whose RETR, over an open data connection, announces the transfer and hands
+    the file's bytes and the data socket, made blocking, to send(handler, data, sock)."""
     def ftp_RETR(self, file):
-        started = start_retr(self, file)
-        if started:
-            send(self, *started)
+        if self.data_channel is None:
+            return self.respond("425 No data connection.")
+        with open(file, "rb") as f:
+            data = f.read()
+        self.respond("150 Sending.")
+        self.data_channel.socket.setblocking(True)
+        send(self, data, self.data_channel.socket)
     return type("RetrHandler", (LoggingHandler,), {"ftp_RETR": ftp_RETR})
 
 
@@ -181,11 +168,6 @@ class EndlessHandler(LoggingHandler):
             except OSError:
                 break
             time.sleep(0.5)
-
-
-class SilentHandler(LoggingHandler):
-    def handle(self):
-        self.on_connect()
 
 
 class NoConnectHandler(LoggingHandler):
@@ -235,7 +217,8 @@ HANDLERS = {
                AbstractedFS),
     "trickle": (retr_handler(trickle), AbstractedFS),
     "closemid": (retr_handler(close_mid), AbstractedFS),
-    "silent": (SilentHandler, AbstractedFS),
+    "silent": (type("SilentHandler", (LoggingHandler,), {"handle": LoggingHandler.on_connect}),
+               AbstractedFS),
     "short": (LoggingHandler, altered_fs(lambda data: data[:-6])),
     "long": (LoggingHandler, altered_fs(lambda data: data + b"EXTRA\r\n")),
     "noconnect": (NoConnectHandler, AbstractedFS),

@@ -9,20 +9,13 @@ Usage: test_import.py VANTRY_REPORT TESTS_DATA_DIR SAMPLES_DIR
 import datetime
 import glob
 import os
+import re
 import sys
 
-from common import case, equal, funds, load, near, read, run, run_cases, temp_dir, true
+from common import case, equal, funds, load, near, near_each, read, run, run_cases, temp_dir, true
 from common import write as write_bytes
 
 DATA, SAMPLES = sys.argv[2], sys.argv[3]
-
-
-def imported(*args):
-    return run("import", *args).stderr.decode()
-
-
-def loaded(directory, *options):
-    return load(directory, "--read-only", *options)
 
 
 def write(path, text, newline="\n"):
@@ -30,11 +23,7 @@ def write(path, text, newline="\n"):
 
 
 def header_value(nav_path, key):
-    with open(nav_path, encoding="latin-1") as f:
-        for line in f:
-            if line.upper().startswith(key + " ="):
-                return line.split("=", 1)[1].strip()
-    return None
+    return re.search(r"(?mi)^%s =(.*)$" % key, read(nav_path).decode("latin-1")).group(1).strip()
 
 
 def points(fund):
@@ -48,11 +37,10 @@ def real_series_match_the_sample_files():
     for csv in csvs:
         name = os.path.splitext(os.path.basename(csv))[0]
         sample = os.path.join(SAMPLES, name + ".NAV")
-        imported("--weekly", "--name", header_value(sample, "NAME"),
-                 "--category", header_value(sample, "CATEGORY"), csv,
-                 os.path.join(out, name + ".NAV"))
-    got = funds(loaded(out, "--file-steps", "--points"))
-    expected = funds(loaded(SAMPLES, "--file-steps", "--points"))
+        run("import", "--weekly", "--name", header_value(sample, "NAME"),
+            "--category", header_value(sample, "CATEGORY"), csv, os.path.join(out, name + ".NAV"))
+    got = funds(load(out, "--read-only", "--file-steps", "--points"))
+    expected = funds(load(SAMPLES, "--read-only", "--file-steps", "--points"))
     equal(len(got), len(csvs), "funds imported")
     for name, fund in got.items():
         for key in ("name", "category"):
@@ -114,9 +102,9 @@ def vendor_files_with_distributions_and_a_split():
     data = temp_dir()
     for i, (form, bom, newline) in enumerate(variants):
         prices = vendor_prices(os.path.join(out, "p%d.csv" % i), form, bom, newline)
-        imported("--name", "Vendor %s" % form, "--category", "growth", "--dividends",
-                 dividends, "--splits", splits, prices, os.path.join(data, "V%d.NAV" % i))
-    doc = loaded(data, "--points")
+        run("import", "--name", "Vendor %s" % form, "--category", "growth", "--dividends",
+            dividends, "--splits", splits, prices, os.path.join(data, "V%d.NAV" % i))
+    doc = load(data, "--read-only", "--points")
     equal(doc["reports"], [], "reports")
     expected = expected_values()
     for i, (form, _, _) in enumerate(variants):
@@ -125,8 +113,8 @@ def vendor_files_with_distributions_and_a_split():
         equal([p["date"] for p in fund["series"][0]["points"]],
               [d.strftime("%m/%d/%y") for d, c in zip(DAYS, CLOSE) if c is not None],
               form + " dates")
-        for k, p in enumerate(fund["series"][0]["points"]):
-            near(p["value"], expected[k], "%s value %d" % (form, k), 1e-12)
+        near_each([p["value"] for p in fund["series"][0]["points"]], expected, form + " value",
+                  1e-12)
         near(fund["distTotal"], DIV + CG, form + " distributions")
     text = read(os.path.join(data, "V0.NAV"))
     for line in (b"03/06/21 DIV = 0.25, LCG = 0.10\r\n", b"03/09/21 SPLIT 3 FOR 2\r\n"):
@@ -146,10 +134,10 @@ def month_csv(path, months, value=lambda m: 10 + m / 8):
 def extending_keeps_old_bytes_and_adds_each_date_once():
     out = temp_dir()
     nav = os.path.join(out, "EXT.NAV")
-    imported("--name", "Extended", month_csv(os.path.join(out, "a.csv"), range(1, 7)), nav)
+    run("import", "--name", "Extended", month_csv(os.path.join(out, "a.csv"), range(1, 7)), nav)
     for name, months in (("b.csv", range(4, 10)), ("c.csv", range(8, 13))):
         before = read(nav)
-        imported(month_csv(os.path.join(out, name), months), nav)
+        run("import", month_csv(os.path.join(out, name), months), nav)
         after = read(nav)
         equal(after[:len(before)], before, "old bytes after " + name)
     dates = [line.split(b" ")[0] for line in after.split(b"\r\n") if line[:1].isdigit()]
@@ -198,7 +186,7 @@ def bad_lines_are_reported_and_left_out():
                        (7, "a price of 0"), (9, "a second value"),
                        (11, "quoted field without its closing quote")):
         true("%s(%d): %s" % (csv, line, text) in err, "no report of line %d (%s): %r" % (line, text, err))
-    doc = loaded(out, "--file-steps", "--points")
+    doc = load(out, "--read-only", "--file-steps", "--points")
     # The points as read come newest first.
     equal(points(funds(doc)["BAD"]), [("05/29/20", 1012.5), ("04/30/20", 12.0),
                                       ("01/31/20", 10.0)], "points kept")
