@@ -47,7 +47,6 @@ protected:
     void SetUp() override
     {
         PlainView();
-        DefaultBenchmark[0] = 0;
         ZoomSelectionFrom = ZoomSelectionTo = 0;
         ZoomSelectionMax = 0;
         dir = MakeTempDir();
@@ -190,11 +189,7 @@ TEST_F(GraphPageTest, WithoutARefreshWorkerTheRelativeSeriesIsBuiltAndThePageDra
     EXPECT_TRUE(WasDrawn("F1  (Index)"));
 }
 
-static int WorkerBusy;
-static int IsWorkerBusy(void)
-{
-    return WorkerBusy;
-}
+int WorkerBusy;
 
 TEST_F(GraphPageTest, BenchmarkStepsWaitForTheWorkerThenTheChangedDefaultIsSaved)
 {
@@ -205,7 +200,7 @@ TEST_F(GraphPageTest, BenchmarkStepsWaitForTheWorkerThenTheChangedDefaultIsSaved
     CombinedGraphs = 1;
     RefreshLists.clear();
     StartBenchmarkRefresh = RecordRefresh;
-    WorkerRunning = IsWorkerBusy;
+    WorkerRunning = [] { return WorkerBusy; };
 
     // While a worker runs the page is drawn from the data as it stands: no default
     // benchmark, no assignment, no file, no refresh; the page is to be prepared again.

@@ -159,8 +159,11 @@ protected:
     // written beside it shows in a Snapshot of root.
     std::string root, data;
 
+    // Called again by the table-driven tests for each case.
     void SetUp() override
     {
+        StopServer();
+        ClearMessages();
         root = MakeTempDir();
         data = root + "/data";
         mkdir(data.c_str(), 0755);
@@ -343,8 +346,6 @@ TEST_F(UpdateSession, OddAndHostileServersAreCopedWithOrLeaveTheFilesAsTheyWere)
         EXPECT_EQ(progress.find("\n5 Update: login PASS\n") != std::string::npos, c.pass) << c.mode;
         EXPECT_EQ(progress.find("%)") != std::string::npos, c.percentages) << c.mode;
         EXPECT_EQ(ProgressCodes.back(), "8") << c.mode;
-        TearDown();
-        ClearMessages();
     }
 }
 
@@ -473,8 +474,6 @@ TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
         EXPECT_EQ(UpdateThread(1), 1) << chosen;
         EXPECT_EQ(ReadWholeFile(data + "/Index.BAK"), "A=B\r\n") << chosen;
         EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), NewA) << chosen;
-        TearDown();
-        ClearMessages();
     }
 }
 
@@ -522,8 +521,6 @@ TEST_F(UpdateSession, FullUpdateThatBringsNoDataSetLeavesTheFilesAsTheyWere)
         ASSERT_FALSE(Messages.empty()) << c.unzip;
         EXPECT_EQ(Messages[0].caption, c.caption) << c.unzip;
         EXPECT_EQ(Snapshot(root), expected) << c.unzip;
-        TearDown();
-        ClearMessages();
     }
 }
 
@@ -581,8 +578,6 @@ TEST_F(UpdateSession, InterruptedFullUpdateIsSettledBeforeTheNextOne)
         EXPECT_EQ(MessageTexts(), messages) << stop;
         EXPECT_EQ(Snapshot(root), expected) << stop;
         EXPECT_EQ(Commands(TheServer.log).empty(), stop == STUCK) << stop;
-        TearDown();
-        ClearMessages();
     }
 }
 
