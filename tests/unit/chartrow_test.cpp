@@ -120,37 +120,34 @@ protected:
 
 TEST_F(ChartRowTest, MeasureSetsChartWidthAndZeroLine)
 {
-    ChartKind = CHART_YTD_RETURN;
+    // YTD 10 of 40 below zero in view 0 and 20 of 40 in the benchmark view; volatility and
+    // tax efficiency with extents too.
     Extent(0, STAT_YTD, 10, 40);
-    EXPECT_EQ(MeasureFundRow(300), TextHeight + 2);
-    EXPECT_EQ(ChartWidth, 200u);
-    EXPECT_EQ(ZeroX, 50u);  // 200 x 10 / 40
+    Extent(1, STAT_YTD, 20, 40);
+    Extent(0, STAT_VOLATILITY, 4, 20);
+    ChartScaleExtremes.taxEfficiencyExtent = 90;
+    const struct { uint32_t kind, item; uint8_t benchmark; uint32_t width, zeroX; } cases[] = {
+        {CHART_YTD_RETURN, 300, 0, 200, 50},   // 200 x 10 / 40
+        {CHART_YTD_RETURN, 300, 1, 200, 100},  // the benchmark view's own extents
+        // The item must be wider than the fixed part (100) to leave any bar area.
+        {CHART_YTD_RETURN, 100, 0, 0, 0},      {CHART_YTD_RETURN, 101, 0, 1, 0},
+        // Kinds without a zero line keep it at 0 whatever their extents.
+        {CHART_VOLATILITY, 300, 0, 200, 0},    {CHART_TAX_EFFICIENCY, 300, 0, 200, 0},
+        {CHART_SIGNALS, 300, 0, 200, 0},       {CHART_NONE, 300, 0, 200, 0},
+    };
+    for (const auto &c : cases) {
+        ChartKind = c.kind;
+        ShowBenchmark = c.benchmark;
+        EXPECT_EQ(MeasureFundRow(c.item), TextHeight + 2);
+        EXPECT_EQ(ChartWidth, c.width) << "kind " << c.kind << " item " << c.item;
+        EXPECT_EQ(ZeroX, c.zeroX) << "kind " << c.kind << " item " << c.item;
+    }
     // Unsigned division truncates: 200 x 3 / 7 = 85.7.
+    ChartKind = CHART_YTD_RETURN;
+    ShowBenchmark = 0;
     Extent(0, STAT_YTD, 3, 7);
     MeasureFundRow(300);
     EXPECT_EQ(ZeroX, 85u);
-    // The item must be wider than the fixed part (100) to leave any bar area.
-    MeasureFundRow(100);
-    EXPECT_EQ(ChartWidth, 0u);
-    EXPECT_EQ(ZeroX, 0u);
-    MeasureFundRow(101);
-    EXPECT_EQ(ChartWidth, 1u);
-
-    // Kinds without a zero line keep it at 0 whatever their extents.
-    Extent(0, STAT_VOLATILITY, 4, 20);
-    ChartScaleExtremes.taxEfficiencyExtent = 90;
-    for (uint32_t kind : {CHART_VOLATILITY, CHART_TAX_EFFICIENCY, CHART_SIGNALS, CHART_NONE}) {
-        ChartKind = kind;
-        MeasureFundRow(300);
-        EXPECT_EQ(ZeroX, 0u) << "kind " << kind;
-    }
-    // The benchmark view has its own extents.
-    ChartKind = CHART_YTD_RETURN;
-    Extent(0, STAT_YTD, 10, 40);
-    Extent(1, STAT_YTD, 20, 40);
-    ShowBenchmark = 1;
-    MeasureFundRow(300);
-    EXPECT_EQ(ZeroX, 100u);
 }
 
 TEST_F(ChartRowTest, SpansFollowTheExtents)

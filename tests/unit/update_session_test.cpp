@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -101,47 +100,31 @@ int ChooseUnzip(char *path, size_t size)
     return 1;
 }
 
-// Starts the server in mode over TheServer.dir and waits (at most 20 s) for its port.
+// Starts the server in mode over TheServer.dir and waits (at most 20 s) for the port it
+// writes on its standard output, here a file.
 bool StartServer(const std::string &mode)
 {
     TheServer.log = MakeTempDir() + "/commands.log";
-    std::string script = TestsDir() + "/integration/ftpserver.py";
-    int out[2];
-    if (pipe(out) != 0)
-        return false;
+    std::string script = TestsDir() + "/integration/ftpserver.py", out = TheServer.log + ".out";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
     const char *argv[] = {Python, script.c_str(), "--dir", TheServer.dir.c_str(), "--mode",
                           mode.c_str(), "--log", TheServer.log.c_str(), nullptr};
     int rc = posix_spawn(&TheServer.pid, Python, &actions, nullptr, (char *const *)argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
     if (rc != 0) {
-        close(out[0]);
         TheServer.pid = -1;
         return false;
     }
-    std::string got;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (got.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        struct pollfd p = {out[0], POLLIN, 0};
-        if (poll(&p, 1, 200) > 0) {
-            char buffer[64];
-            ssize_t n = read(out[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            got.append(buffer, (size_t)n);
-        }
+    for (int i = 0; i < 400 && TheServer.port == 0; i++) {
+        usleep(50000);
+        sscanf(ReadWholeFile(out).c_str(), "PORT %d", &TheServer.port);
     }
-    close(out[0]);
-    if (sscanf(got.c_str(), "PORT %d", &TheServer.port) != 1)
-        return false;
     snprintf(UpdateServerHost, sizeof UpdateServerHost, "127.0.0.1");
     UpdateServerPort = (uint16_t)TheServer.port;
-    return true;
+    return TheServer.port != 0;
 }
 
 void StopServer()
