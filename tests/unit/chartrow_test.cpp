@@ -142,12 +142,6 @@ TEST_F(ChartRowTest, MeasureSetsChartWidthAndZeroLine)
         EXPECT_EQ(ChartWidth, c.width) << "kind " << c.kind << " item " << c.item;
         EXPECT_EQ(ZeroX, c.zeroX) << "kind " << c.kind << " item " << c.item;
     }
-    // Unsigned division truncates: 200 x 3 / 7 = 85.7.
-    ChartKind = CHART_YTD_RETURN;
-    ShowBenchmark = 0;
-    Extent(0, STAT_YTD, 3, 7);
-    MeasureFundRow(300);
-    EXPECT_EQ(ZeroX, 85u);
 }
 
 TEST_F(ChartRowTest, SpansFollowTheExtents)
