@@ -54,8 +54,8 @@ int32_t CanvasWidth(const std::string &text);
 // "" when the two pictures are the same, else where they first differ.
 std::string FirstDifference(const RasterImage *actual, const RasterImage *expected);
 
-// A raster of width x height filled with the fund list's light gray, for the list painters,
-// freed with the record.
+// A raster of width x height filled with the fund list's light gray, for the list painters;
+// its pixels are freed when it goes out of scope.
 const RgbColour ListGray = RGB_OF(192, 192, 192);
 struct GrayCanvas {
     RasterImage image;
