@@ -69,10 +69,8 @@ protected:
         for (uint32_t k = 0; k < n; k++)
             f->points[0][k].value = values[k];
         f->points[1] = f->points[0];
-        if (ownSeriesOne) {
-            f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
-            memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
-        }
+        if (ownSeriesOne)
+            AddSeriesOne(f);
     }
     // The row's bar, label and colours as the list's current settings give them.
     static RowBar BarOf(FundRecord *f)
