@@ -182,6 +182,12 @@ std::vector<std::string> Labels()
     return labels;
 }
 
+int SelectFails()
+{
+    SurfaceFailedSteps |= SURFACE_STEP_SELECT | SURFACE_STEP_RESTORE;
+    return 0;
+}
+
 TEST_F(DrawTest, FailingTargetsAreReportedUnderEachPrimitivesLabels)
 {
     // A GDI target in a build without the GDI operations: each primitive names its call.
@@ -206,11 +212,10 @@ TEST_F(DrawTest, FailingTargetsAreReportedUnderEachPrimitivesLabels)
     // failure is reported under the primitive's label.
     SurfaceOps ops = RasterSurfaceOps;
     ops.line = [](DrawTarget *, int32_t, int32_t, int32_t, int32_t, RgbColour) {
-        SurfaceFailedSteps |= SURFACE_STEP_SELECT | SURFACE_STEP_RESTORE;
-        return 0;
+        return SelectFails();
     };
-    ops.rectangle = [](DrawTarget *t, int32_t, int32_t, int32_t, int32_t, RgbColour, RgbColour,
-                       uint32_t) { return GdiSurfaceOps->line(t, 0, 0, 0, 0, 0); };  // as the line
+    ops.rectangle = [](DrawTarget *, int32_t, int32_t, int32_t, int32_t, RgbColour, RgbColour,
+                       uint32_t) { return SelectFails(); };
     ops.setTextAlign = [](DrawTarget *, uint32_t) { return 0; };
     GdiSurfaceOps = &ops;
     c.target.kind = SURFACE_GDI;
