@@ -198,16 +198,15 @@ TEST_F(RecalculationJobs, ACurrentFundJobWithoutSuchAFundChangesNothing)
 
 TEST_F(RecalculationJobs, SeveralThreadsGiveWhatOneGives)
 {
-    std::vector<std::string> results, codes, opts;
+    std::vector<std::string> results, opts;
+    std::vector<std::vector<std::string>> codes;
     for (uint32_t threads : {1u, 3u}) {
         for (int benchmark = 0; benchmark < 2; benchmark++) {
             std::string dir = LoadFunds(threads);
             ShowBenchmark = (uint8_t)benchmark;
             RunJob(JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1);
             results.push_back(Analysed());
-            codes.push_back(std::to_string(ProgressCodes.size()));
-            for (const std::string &c : ProgressCodes)
-                codes.back() += "|" + c;
+            codes.push_back(ProgressCodes);
             opts.push_back(ReadWholeFile(dir + "/opt"));
         }
     }
