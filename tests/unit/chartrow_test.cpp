@@ -15,59 +15,22 @@
 #include "graphics/draw.h"
 #include "graphics/raster.h"
 #include "fund_builder.h"
+#include "graph_canvas.h"
 #include "test_support.h"
 
 namespace {
-
-// A colour of its own for every bitmap slot, so that a picture tells which icon went where.
-RgbColour SlotColour(uint32_t slot)
-{
-    return RGB_OF(0x10 + slot * 9, 0x28 + slot, 0x70 - slot * 2);
-}
-
-// The list's background: the light-gray brush.
-const RgbColour Gray = RGB_OF(192, 192, 192);
-
-struct Canvas {
-    RasterImage image;
-    DrawTarget target;
-    Canvas(uint32_t w, uint32_t h)
-    {
-        CreateRasterTarget(w, h, &image, &target);
-        SurfaceFill(&target, 0, 0, (int32_t)w, (int32_t)h, Gray);
-    }
-    ~Canvas() { FreeRasterTarget(&image); }
-    RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&target, x, y); }
-};
-
-// "" when the pictures are equal, else where they first differ.
-std::string FirstDifference(Canvas &a, Canvas &b)
-{
-    for (uint32_t y = 0; y < a.image.height; y++)
-        for (uint32_t x = 0; x < a.image.width; x++)
-            if (a.At(x, y) != b.At(x, y)) {
-                char text[96];
-                snprintf(text, sizeof text, "first difference at (%u, %u): %06X, expected %06X",
-                         x, y, a.At(x, y), b.At(x, y));
-                return text;
-            }
-    return "";
-}
 
 class ChartRowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RasterStartup(RASTER_FONT_PATH); }
     static void TearDownTestSuite() { RasterShutdown(); }
 
-    BitmapRecord saved[BITMAP_COUNT];
     int32_t rowHeight = 0;
 
     void SetUp() override
     {
-        memcpy(saved, Bitmaps, sizeof saved);
         // The markers and icons are 10 x 14 pixels, the arrows 14 x 14, as the resources.
-        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
-            FillSlot(slot, slot >= BMP_ARROW_LEFT ? 14 : 10);
+        FillSlots(10);
         ResetChartScaleExtremes();
         MaxNameWidth = 60;
         ChartWidth = ZeroX = 0;
@@ -77,23 +40,12 @@ protected:
     }
     void TearDown() override
     {
-        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
-            FreeBlock(Bitmaps[slot].pixels);
-        memcpy(Bitmaps, saved, sizeof saved);
+        RestoreSlots();
         ResetChartScaleExtremes();
         MaxNameWidth = 0;
         ChartWidth = ZeroX = 0;
     }
 
-    // Gives the slot a new picture, width x 14, all in the slot's colour.
-    static void FillSlot(uint32_t slot, uint32_t width)
-    {
-        Bitmaps[slot].width = width;
-        Bitmaps[slot].height = 14;
-        Bitmaps[slot].pixels = (RgbColour *)AllocZero(width * 14, sizeof(RgbColour));
-        for (uint32_t i = 0; i < width * 14; i++)
-            Bitmaps[slot].pixels[i] = SlotColour(slot);
-    }
     // Sets a statistic's whole-number extents for a view, as the load leaves them.
     static void Extent(int view, ChartStatistic statistic, uint32_t negative, uint32_t total)
     {
@@ -117,10 +69,8 @@ protected:
         for (uint32_t k = 0; k < n; k++)
             f->points[0][k].value = values[k];
         f->points[1] = f->points[0];
-        if (ownSeriesOne) {
-            f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
-            memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
-        }
+        if (ownSeriesOne)
+            AddSeriesOne(f);
     }
     // The row's bar, label and colours as the list's current settings give them.
     static RowBar BarOf(FundRecord *f)
@@ -130,7 +80,7 @@ protected:
         ComputeRowBar(f, &bar);
         return bar;
     }
-    static void Label(Canvas &c, int32_t x, const char *text, uint32_t colour, bool right)
+    static void Label(GrayCanvas &c, int32_t x, const char *text, uint32_t colour, bool right)
     {
         SurfaceSetTextAlign(&c.target, right ? TEXT_ALIGN_RIGHT : TEXT_ALIGN_LEFT);
         DrawText(&c.target, x, 1, text, (uint32_t)strlen(text), colour);
@@ -144,18 +94,19 @@ protected:
     void ExpectRow(int32_t row, uint32_t marker, const char *name, uint32_t colour, Build build,
                    uint32_t state = 0)
     {
-        Canvas actual(320, rowHeight), expected(320, rowHeight);
+        GrayCanvas actual(320, rowHeight), expected(320, rowHeight);
         DrawFundRow(&actual.target, row, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, state);
         SurfaceCopyBitmap(&expected.target, 5, (rowHeight - 14) / 2, marker, 0);
         SurfaceSetTransparent(&expected.target, 1);
         DrawText(&expected.target, 33, 1, name, (uint32_t)strlen(name), colour);
         build(expected);
-        EXPECT_EQ(FirstDifference(actual, expected), "") << "row " << row << " " << name;
+        EXPECT_EQ(FirstDifference(&actual.image, &expected.image), "")
+            << "row " << row << " " << name;
         EXPECT_EQ(actual.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT) << "row " << row;
         EXPECT_EQ(actual.target.transparentText, 0u) << "row " << row;
         EXPECT_EQ(actual.target.clipOn, 0u) << "row " << row;
     }
-    void Bar(Canvas &c, int32_t left, int32_t right, uint32_t colour)
+    void Bar(GrayCanvas &c, int32_t left, int32_t right, uint32_t colour)
     {
         FillBox(&c.target, left, 1, right, rowHeight - 1, colour);
     }
@@ -167,37 +118,28 @@ protected:
 
 TEST_F(ChartRowTest, MeasureSetsChartWidthAndZeroLine)
 {
-    ChartKind = CHART_YTD_RETURN;
-    Extent(0, STAT_YTD, 10, 40);
-    EXPECT_EQ(MeasureFundRow(300), TextHeight + 2);
-    EXPECT_EQ(ChartWidth, 200u);
-    EXPECT_EQ(ZeroX, 50u);  // 200 x 10 / 40
-    // Unsigned division truncates: 200 x 3 / 7 = 85.7.
-    Extent(0, STAT_YTD, 3, 7);
-    MeasureFundRow(300);
-    EXPECT_EQ(ZeroX, 85u);
-    // The item must be wider than the fixed part (100) to leave any bar area.
-    MeasureFundRow(100);
-    EXPECT_EQ(ChartWidth, 0u);
-    EXPECT_EQ(ZeroX, 0u);
-    MeasureFundRow(101);
-    EXPECT_EQ(ChartWidth, 1u);
-
-    // Kinds without a zero line keep it at 0 whatever their extents.
-    Extent(0, STAT_VOLATILITY, 4, 20);
-    ChartScaleExtremes.taxEfficiencyExtent = 90;
-    for (uint32_t kind : {CHART_VOLATILITY, CHART_TAX_EFFICIENCY, CHART_SIGNALS, CHART_NONE}) {
-        ChartKind = kind;
-        MeasureFundRow(300);
-        EXPECT_EQ(ZeroX, 0u) << "kind " << kind;
-    }
-    // The benchmark view has its own extents.
-    ChartKind = CHART_YTD_RETURN;
+    // YTD 10 of 40 below zero in view 0 and 20 of 40 in the benchmark view; volatility and
+    // tax efficiency with extents too.
     Extent(0, STAT_YTD, 10, 40);
     Extent(1, STAT_YTD, 20, 40);
-    ShowBenchmark = 1;
-    MeasureFundRow(300);
-    EXPECT_EQ(ZeroX, 100u);
+    Extent(0, STAT_VOLATILITY, 4, 20);
+    ChartScaleExtremes.taxEfficiencyExtent = 90;
+    const struct { uint32_t kind, item; uint8_t benchmark; uint32_t width, zeroX; } cases[] = {
+        {CHART_YTD_RETURN, 300, 0, 200, 50},   // 200 x 10 / 40
+        {CHART_YTD_RETURN, 300, 1, 200, 100},  // the benchmark view's own extents
+        // The item must be wider than the fixed part (100) to leave any bar area.
+        {CHART_YTD_RETURN, 100, 0, 0, 0},      {CHART_YTD_RETURN, 101, 0, 1, 0},
+        // Kinds without a zero line keep it at 0 whatever their extents.
+        {CHART_VOLATILITY, 300, 0, 200, 0},    {CHART_TAX_EFFICIENCY, 300, 0, 200, 0},
+        {CHART_SIGNALS, 300, 0, 200, 0},       {CHART_NONE, 300, 0, 200, 0},
+    };
+    for (const auto &c : cases) {
+        ChartKind = c.kind;
+        ShowBenchmark = c.benchmark;
+        EXPECT_EQ(MeasureFundRow(c.item), TextHeight + 2);
+        EXPECT_EQ(ChartWidth, c.width) << "kind " << c.kind << " item " << c.item;
+        EXPECT_EQ(ZeroX, c.zeroX) << "kind " << c.kind << " item " << c.item;
+    }
 }
 
 TEST_F(ChartRowTest, SpansFollowTheExtents)
@@ -240,7 +182,7 @@ TEST_F(ChartRowTest, NegativeLabelIsClippedToTheBarArea)
     // 200 x 0.5 / 40 = 2.5 -> 2: the bar covers x0 + 3 .. x0 + 4, the zero line x0 + 5.
     // The right-aligned label would start well left of x0 = 97; the clip keeps the name
     // column (from the marker's end at 15) clear.
-    ExpectRow(0, BMP_NO_PORTFOLIO, "", 2, [&](Canvas &e) {
+    ExpectRow(0, BMP_NO_PORTFOLIO, "", 2, [&](GrayCanvas &e) {
         Bar(e, 100, 102, 2);
         Bar(e, 102, 103, 1);
         SurfaceClip(&e.target, 97, 0, 297, rowHeight);
@@ -262,7 +204,7 @@ TEST_F(ChartRowTest, NarrowListAndZeroSpanDrawNoBars)
     Extent(0, STAT_YTD, 0, 20);
     MeasureFundRow(100);
     ASSERT_EQ(ChartWidth, 0u);
-    ExpectRow(0, BMP_PORTFOLIO, "Gamma", 4, [&](Canvas &e) {
+    ExpectRow(0, BMP_PORTFOLIO, "Gamma", 4, [&](GrayCanvas &e) {
         SurfaceCopyBitmap(&e.target, 19, (rowHeight - 14) / 2, BMP_CHECK, 0);
     }, ROW_STATE_SELECTED);
 
@@ -273,7 +215,7 @@ TEST_F(ChartRowTest, NarrowListAndZeroSpanDrawNoBars)
     ASSERT_EQ(ZeroX, 0u);
     const char *labels[2] = {"0.0%", "5.0%"};
     for (int32_t row = 1; row < 3; row++)
-        ExpectRow(row, BMP_NO_PORTFOLIO, FundTable[row].name, 7, [&](Canvas &e) {
+        ExpectRow(row, BMP_NO_PORTFOLIO, FundTable[row].name, 7, [&](GrayCanvas &e) {
             Bar(e, 97, 98, 1);
             Label(e, 99, labels[row - 1], 0, false);
         });
@@ -294,7 +236,7 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
     ASSERT_EQ(ZeroX, 100u);
     // Strength -3.0: 200 x 3 / 10 = 60 left of the line in red (5); the signal 1.5:
     // 30 right of it in dark green (10); the label black whatever the category.
-    ExpectRow(0, BMP_NO_PORTFOLIO, "Delta", 8, [&](Canvas &e) {
+    ExpectRow(0, BMP_NO_PORTFOLIO, "Delta", 8, [&](GrayCanvas &e) {
         Bar(e, 137, 197, 5);
         Bar(e, 197, 227, 10);
         Bar(e, 197, 198, 1);
@@ -338,7 +280,7 @@ TEST_F(ChartRowTest, BarsFromTheLeftEdgeForVolatilityAndTaxEfficiency)
     MeasureFundRow(300);
     // 200 x 8 / 20 = 80 from the area's edge. Bond: teal bar (11), black label (1); no
     // zero line.
-    ExpectRow(0, BMP_NO_PORTFOLIO, "Epsilon", 11, [&](Canvas &e) {
+    ExpectRow(0, BMP_NO_PORTFOLIO, "Epsilon", 11, [&](GrayCanvas &e) {
         Bar(e, 97, 177, 11);
         Label(e, 99, "8.0", 1, false);
     });
@@ -382,27 +324,27 @@ TEST_F(ChartRowTest, SelectionAndFocusChanges)
     MeasureFundRow(300);
     const int32_t checkY = (rowHeight - 14) / 2;
 
-    Canvas c(320, rowHeight), expected(320, rowHeight);
+    GrayCanvas c(320, rowHeight), expected(320, rowHeight);
     DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_SELECT, ROW_STATE_SELECTED);
     SurfaceCopyBitmap(&expected.target, 19, checkY, BMP_CHECK, 0);
-    EXPECT_EQ(FirstDifference(c, expected), "");
+    EXPECT_EQ(FirstDifference(&c.image, &expected.image), "");
     DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_SELECT, 0);
     SurfaceCopyBitmap(&expected.target, 19, checkY, BMP_NO_CHECK, 0);
-    EXPECT_EQ(FirstDifference(c, expected), "");
+    EXPECT_EQ(FirstDifference(&c.image, &expected.image), "");
 
     // The focus rectangle toggles: twice leaves the picture as it was.
     DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_FOCUS, ROW_STATE_FOCUS);
-    EXPECT_NE(FirstDifference(c, expected), "");
+    EXPECT_NE(FirstDifference(&c.image, &expected.image), "");
     DrawFundRow(&c.target, 0, 0, 0, 300, rowHeight, ROW_DRAW_FOCUS, 0);
-    EXPECT_EQ(FirstDifference(c, expected), "");
+    EXPECT_EQ(FirstDifference(&c.image, &expected.image), "");
 
     // An empty list's row -1 draws only the focus rectangle, and only with the focus.
-    Canvas empty(320, rowHeight), blank(320, rowHeight), focused(320, rowHeight);
+    GrayCanvas empty(320, rowHeight), blank(320, rowHeight), focused(320, rowHeight);
     DrawFundRow(&empty.target, -1, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, 0);
-    EXPECT_EQ(FirstDifference(empty, blank), "");
+    EXPECT_EQ(FirstDifference(&empty.image, &blank.image), "");
     DrawFundRow(&empty.target, -1, 0, 0, 300, rowHeight, ROW_DRAW_ENTIRE, ROW_STATE_FOCUS);
     SurfaceFocusRect(&focused.target, 0, 0, 300, rowHeight);
-    EXPECT_EQ(FirstDifference(empty, focused), "");
+    EXPECT_EQ(FirstDifference(&empty.image, &focused.image), "");
 }
 
 TEST_F(ChartRowTest, SignalStateTestsMacdThenRocThenMovingAverage)
@@ -479,7 +421,7 @@ TEST_F(ChartRowTest, SignalsIconsAtTheirFourPlacesByTheWidthOfTheIconDrawn)
     // x0 = 97, icons 10 wide: 97, 97 + 14, 97 + 28, 97 + 42, at y1 = 1, by exclusive-or.
     using Icons = std::vector<std::pair<int32_t, uint32_t>>;
     auto expectIcons = [&](int32_t row, const Icons &icons) {
-        ExpectRow(row, BMP_NO_PORTFOLIO, FundTable[row].name, 2, [&](Canvas &e) {
+        ExpectRow(row, BMP_NO_PORTFOLIO, FundTable[row].name, 2, [&](GrayCanvas &e) {
             for (const auto &icon : icons)
                 SurfaceCopyBitmap(&e.target, icon.first, 1, icon.second, 1);
         });

@@ -2,6 +2,8 @@
 #include "graph_canvas.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
 
 #include "data/alloc.h"
 #include "data/viewflags.h"
@@ -85,6 +87,61 @@ bool WasDrawn(const std::string &text)
 int32_t CanvasWidth(const std::string &text)
 {
     return (int32_t)RasterTextWidth(text.data(), (uint32_t)text.size());
+}
+
+std::string FirstDifference(const RasterImage *actual, const RasterImage *expected)
+{
+    if (actual->width != expected->width || actual->height != expected->height)
+        return "sizes differ";
+    for (uint32_t k = 0; k < actual->width * actual->height; k++)
+        if (actual->pixels[k] != expected->pixels[k]) {
+            char text[96];
+            snprintf(text, sizeof text, "first difference at (%u, %u): %06X, expected %06X",
+                     k % actual->width, k / actual->width, actual->pixels[k], expected->pixels[k]);
+            return text;
+        }
+    return "";
+}
+
+GrayCanvas::GrayCanvas(uint32_t width, uint32_t height)
+{
+    CreateRasterTarget(width, height, &image, &target);
+    SurfaceFill(&target, 0, 0, (int32_t)width, (int32_t)height, ListGray);
+}
+
+GrayCanvas::~GrayCanvas()
+{
+    FreeRasterTarget(&image);
+}
+
+RgbColour SlotColour(uint32_t slot)
+{
+    return RGB_OF(0x10 + slot * 9, 0x28 + slot, 0x70 - slot * 2);
+}
+
+void FillSlot(uint32_t slot, uint32_t width)
+{
+    Bitmaps[slot].width = width;
+    Bitmaps[slot].height = 14;
+    Bitmaps[slot].pixels = (RgbColour *)AllocZero(width * 14, sizeof(RgbColour));
+    for (uint32_t i = 0; i < width * 14; i++)
+        Bitmaps[slot].pixels[i] = SlotColour(slot);
+}
+
+static BitmapRecord SavedSlots[BITMAP_COUNT];
+
+void FillSlots(uint32_t markerWidth)
+{
+    memcpy(SavedSlots, Bitmaps, sizeof SavedSlots);
+    for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
+        FillSlot(slot, slot >= BMP_ARROW_LEFT ? 14 : markerWidth);
+}
+
+void RestoreSlots()
+{
+    for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
+        FreeBlock(Bitmaps[slot].pixels);
+    memcpy(Bitmaps, SavedSlots, sizeof SavedSlots);
 }
 
 void PlainView()

@@ -51,6 +51,29 @@ bool WasDrawn(const std::string &text);
 // Width of a text as the canvas measures it.
 int32_t CanvasWidth(const std::string &text);
 
+// "" when the two pictures are the same, else where they first differ.
+std::string FirstDifference(const RasterImage *actual, const RasterImage *expected);
+
+// A raster of width x height filled with the fund list's light gray, for the list painters;
+// its pixels are freed when it goes out of scope.
+const RgbColour ListGray = RGB_OF(192, 192, 192);
+struct GrayCanvas {
+    RasterImage image;
+    DrawTarget target;
+    GrayCanvas(uint32_t width, uint32_t height);
+    ~GrayCanvas();
+    RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&target, x, y); }
+};
+
+// A colour of its own for every bitmap slot, so that a picture tells which icon went where.
+RgbColour SlotColour(uint32_t slot);
+// Gives the slot a new picture, width x 14 pixels, all in its colour.
+void FillSlot(uint32_t slot, uint32_t width);
+// Every slot such a picture, markerWidth wide (the arrows from BMP_ARROW_LEFT on 14); the
+// pictures the slots had are kept until RestoreSlots frees the new ones and puts them back.
+void FillSlots(uint32_t markerWidth);
+void RestoreSlots();
+
 // Every view flag off (no indicator, band, zoom or combined page, log scale): each test
 // turns on what it shows.
 void PlainView();

@@ -47,7 +47,6 @@ protected:
     void SetUp() override
     {
         PlainView();
-        DefaultBenchmark[0] = 0;
         ZoomSelectionFrom = ZoomSelectionTo = 0;
         ZoomSelectionMax = 0;
         dir = MakeTempDir();
@@ -111,8 +110,6 @@ TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
     // four columns and rows beyond it untouched.
     ExpectCanvasPixels(&canvas, {{0, 0, Black}, {199, 129, Black}, {190, 120, Gray},
                                  {200, 50, White}, {50, 130, White}});
-    EXPECT_EQ(FundPlotTop(&FundTable[2]), 14u);
-    EXPECT_EQ(FundPlotBottom(&FundTable[2]), 130u);
     EXPECT_TRUE(Messages.empty());
 
     // With F2 no longer displayed tab 4 has no fund: an internal error.
@@ -190,11 +187,7 @@ TEST_F(GraphPageTest, WithoutARefreshWorkerTheRelativeSeriesIsBuiltAndThePageDra
     EXPECT_TRUE(WasDrawn("F1  (Index)"));
 }
 
-static int WorkerBusy;
-static int IsWorkerBusy(void)
-{
-    return WorkerBusy;
-}
+int WorkerBusy;
 
 TEST_F(GraphPageTest, BenchmarkStepsWaitForTheWorkerThenTheChangedDefaultIsSaved)
 {
@@ -205,7 +198,7 @@ TEST_F(GraphPageTest, BenchmarkStepsWaitForTheWorkerThenTheChangedDefaultIsSaved
     CombinedGraphs = 1;
     RefreshLists.clear();
     StartBenchmarkRefresh = RecordRefresh;
-    WorkerRunning = IsWorkerBusy;
+    WorkerRunning = [] { return WorkerBusy; };
 
     // While a worker runs the page is drawn from the data as it stands: no default
     // benchmark, no assignment, no file, no refresh; the page is to be prepared again.

@@ -21,13 +21,6 @@
 
 namespace {
 
-std::vector<std::string> Codes;
-
-void RecordCode(uint32_t code, const char *text)
-{
-    Codes.push_back(std::to_string(code) + (code == 5 ? std::string(" ") + text : ""));
-}
-
 // Two years of weekly values from 1 January 1997: a trend with a wave of its own.
 std::string Lines(double start, double wave, int seed)
 {
@@ -62,18 +55,10 @@ std::string LoadFunds(uint32_t threads)
     EXPECT_TRUE(SetDataDir(dir.c_str()));
     ResetViewState();
     LoadAnalysisThreads = threads;
-    PlatSetProgressSink(RecordCode);
+    PlatSetProgressSink(RecordProgressCode);
     LoadThread(nullptr);
-    Codes.clear();
+    ProgressCodes.clear();
     return dir;
-}
-
-const FundRecord *Named(const char *shortName)
-{
-    for (uint32_t i = 0; i < FundCount; i++)
-        if (strcmp(FundTable[i].shortName, shortName) == 0)
-            return &FundTable[i];
-    return nullptr;
 }
 
 // Everything a job may change, of every fund: settings and statistics of both series.
@@ -98,31 +83,27 @@ void RunJob(uint32_t mode, uint32_t scope, uint32_t kind, int32_t tab)
     RecalculationJob(&job);
 }
 
-struct JobEnvironment {
-    ~JobEnvironment()
-    {
-        LoadAnalysisThreads = 0;
-        PlatSetProgressSink(nullptr);
-    }
+class RecalculationJobs : public ::testing::Test {
+protected:
+    void TearDown() override { LoadAnalysisThreads = 0; }
 };
 
-TEST(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
+TEST_F(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
 {
-    JobEnvironment env;
     std::string dir = LoadFunds(1);
     RunJob(JOB_CHANGE_KIND, JOB_ALL_FUNDS, MA_EMA, -1);
-    ASSERT_EQ(Codes.size(), 3 + FundCount + 1u);
-    EXPECT_EQ(Codes[0], "9");
-    EXPECT_EQ(Codes[1], "5 ");
+    ASSERT_EQ(ProgressCodes.size(), 3 + FundCount + 1u);
+    EXPECT_EQ(ProgressCodes[0], "9");
+    EXPECT_EQ(ProgressCodes[1], "5 ");
     for (uint32_t i = 0; i < FundCount; i++) {
         const FundRecord *f = &FundTable[i];
         EXPECT_EQ(f->maSettings[0].maKind, (uint32_t)MA_EMA) << f->shortName;
         std::string category = FundCategory(f) ? std::string("[") +
                                    CategoryTable[FundCategory(f)].name + "] " : "";
-        EXPECT_EQ(Codes[2 + i], "5 Normalize and Optimize data 1: " + category + f->name);
+        EXPECT_EQ(ProgressCodes[2 + i], "5 Normalize and Optimize data 1: " + category + f->name);
     }
-    EXPECT_EQ(Codes[2 + FundCount], "5 " + std::string(StatusLine));
-    EXPECT_EQ(Codes.back(), "8");
+    EXPECT_EQ(ProgressCodes[2 + FundCount], "5 " + std::string(StatusLine));
+    EXPECT_EQ(ProgressCodes.back(), "8");
     EXPECT_EQ(OptModeReselect, 0);
     EXPECT_EQ(OptModeRecalculate, 0);
     // The opt file was written again at the end, with every fund.
@@ -138,9 +119,8 @@ TEST(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
         ADD_FAILURE() << m;
 }
 
-TEST(RecalculationJobs, ReselectAfterRecalculateKeepsTheKinds)
+TEST_F(RecalculationJobs, ReselectAfterRecalculateKeepsTheKinds)
 {
-    JobEnvironment env;
     LoadFunds(1);
     RunJob(JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1);
     std::string after = Analysed();
@@ -148,12 +128,11 @@ TEST(RecalculationJobs, ReselectAfterRecalculateKeepsTheKinds)
     EXPECT_TRUE(after == Analysed());
 }
 
-TEST(RecalculationJobs, TheBenchmarkViewChangesOnlySeriesOneOfFundsWithAnIndexFund)
+TEST_F(RecalculationJobs, TheBenchmarkViewChangesOnlySeriesOneOfFundsWithAnIndexFund)
 {
-    JobEnvironment env;
     LoadFunds(1);
     ShowBenchmark = 1;
-    const FundRecord *follower = Named("F1"), *alone = Named("F0");
+    const FundRecord *follower = FindFund("F1"), *alone = FindFund("F0");
     ASSERT_TRUE(follower && alone);
     ASSERT_NE(follower->points[1], follower->points[0]);
     MaSettings ownBefore = follower->maSettings[0];
@@ -163,7 +142,7 @@ TEST(RecalculationJobs, TheBenchmarkViewChangesOnlySeriesOneOfFundsWithAnIndexFu
     EXPECT_EQ(follower->maSettings[1].maKind, otherKind);
     EXPECT_EQ(alone->maSettings[0].maKind, otherKind);
     // No status text of its own for a fund whose relative series is rebuilt.
-    for (const std::string &c : Codes)
+    for (const std::string &c : ProgressCodes)
         EXPECT_EQ(c.find("1: [Bond] Fund B"), std::string::npos) << c;
 }
 
@@ -176,9 +155,8 @@ std::vector<MaSettings> OwnSettings()
     return all;
 }
 
-TEST(RecalculationJobs, DisplayedAndCurrentFundScopes)
+TEST_F(RecalculationJobs, DisplayedAndCurrentFundScopes)
 {
-    JobEnvironment env;
     LoadFunds(1);
     FundTable[1].flags |= FUND_DISPLAYED;
     FundTable[3].flags |= FUND_DISPLAYED;
@@ -191,47 +169,44 @@ TEST(RecalculationJobs, DisplayedAndCurrentFundScopes)
     for (uint32_t i : {0u, 1u, 2u, 4u, 5u})
         EXPECT_EQ(memcmp(&before[i], &after[i], sizeof(MaSettings)), 0) << i;
     // The displayed funds: records 1 and 3, two status texts.
-    Codes.clear();
+    ProgressCodes.clear();
     RunJob(JOB_CHANGE_KIND, JOB_DISPLAYED_FUNDS, kind, -1);
     std::vector<MaSettings> last = OwnSettings();
     EXPECT_EQ(last[1].maKind, kind);
     EXPECT_EQ(last[3].maKind, kind);
     for (uint32_t i : {0u, 2u, 4u, 5u})
         EXPECT_EQ(memcmp(&after[i], &last[i], sizeof(MaSettings)), 0) << i;
-    EXPECT_EQ(Codes.size(), 6u);  // 9, the empty text, two funds, the status line, 8
+    EXPECT_EQ(ProgressCodes.size(), 6u);  // 9, the empty text, two funds, the status line, 8
 }
 
-TEST(RecalculationJobs, ACurrentFundJobWithoutSuchAFundChangesNothing)
+TEST_F(RecalculationJobs, ACurrentFundJobWithoutSuchAFundChangesNothing)
 {
-    JobEnvironment env;
     std::string dir = LoadFunds(1);
     std::string opt = ReadWholeFile(dir + "/opt");
     std::string before = Analysed();
     for (int32_t tab : {-1, 0, 2, 3, 9}) {
         ClearMessages();
-        Codes.clear();
+        ProgressCodes.clear();
         RunJob(JOB_RECALCULATE, JOB_CURRENT_FUND, 0, tab);
         EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Internal error: Can't find displayed fund."})
             << tab;
-        EXPECT_EQ(Codes, std::vector<std::string>{"8"}) << tab;
+        EXPECT_EQ(ProgressCodes, std::vector<std::string>{"8"}) << tab;
     }
     EXPECT_TRUE(before == Analysed());
     EXPECT_EQ(ReadWholeFile(dir + "/opt"), opt);
 }
 
-TEST(RecalculationJobs, SeveralThreadsGiveWhatOneGives)
+TEST_F(RecalculationJobs, SeveralThreadsGiveWhatOneGives)
 {
-    JobEnvironment env;
-    std::vector<std::string> results, codes, opts;
+    std::vector<std::string> results, opts;
+    std::vector<std::vector<std::string>> codes;
     for (uint32_t threads : {1u, 3u}) {
         for (int benchmark = 0; benchmark < 2; benchmark++) {
             std::string dir = LoadFunds(threads);
             ShowBenchmark = (uint8_t)benchmark;
             RunJob(JOB_RECALCULATE, JOB_ALL_FUNDS, 0, -1);
             results.push_back(Analysed());
-            codes.push_back(std::to_string(Codes.size()));
-            for (const std::string &c : Codes)
-                codes.back() += "|" + c;
+            codes.push_back(ProgressCodes);
             opts.push_back(ReadWholeFile(dir + "/opt"));
         }
     }

@@ -1,6 +1,5 @@
 // The category legend and the arrow strips, painted on the raster.
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include <string>
 #include <vector>
@@ -9,49 +8,22 @@
 #include "graphics/draw.h"
 #include "graphics/legend.h"
 #include "graphics/raster.h"
+#include "graph_canvas.h"
 #include "test_support.h"
 
 namespace {
 
-const RgbColour Gray = RGB_OF(192, 192, 192);
-
-RgbColour SlotColour(uint32_t slot)
-{
-    return RGB_OF(0x20 + slot * 7, 0x90 - slot * 3, 0x11 + slot);
-}
-
-struct Canvas {
-    RasterImage image;
-    DrawTarget target;
-    Canvas(uint32_t w, uint32_t h)
-    {
-        CreateRasterTarget(w, h, &image, &target);
-        SurfaceFill(&target, 0, 0, (int32_t)w, (int32_t)h, Gray);
-    }
-    ~Canvas() { FreeRasterTarget(&image); }
-    RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&target, x, y); }
-};
+const RgbColour Gray = ListGray;
 
 class LegendTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RasterStartup(RASTER_FONT_PATH); }
     static void TearDownTestSuite() { RasterShutdown(); }
-    BitmapRecord saved[BITMAP_COUNT];
-    void SetUp() override
-    {
-        memcpy(saved, Bitmaps, sizeof saved);
-        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++) {
-            Bitmaps[slot].width = Bitmaps[slot].height = 14;
-            Bitmaps[slot].pixels = (RgbColour *)AllocZero(14 * 14, sizeof(RgbColour));
-            for (uint32_t i = 0; i < 14 * 14; i++)
-                Bitmaps[slot].pixels[i] = SlotColour(slot);
-        }
-    }
+    void SetUp() override { FillSlots(14); }
     void TearDown() override
     {
-        for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++)
-            FreeBlock(Bitmaps[slot].pixels);
-        memcpy(Bitmaps, saved, sizeof saved);
+        RestoreSlots();
+        GdiSurfaceOps = nullptr;
     }
 };
 
@@ -59,7 +31,7 @@ protected:
 // the text mode the painter hands back.
 TEST_F(LegendTest, PaintingLeavesTheTextModeAsItFoundIt)
 {
-    Canvas c(200, 17 * LineHeight);
+    GrayCanvas c(200, 17 * LineHeight);
     PaintLegend(&c.target);
     EXPECT_EQ(c.target.transparentText, 0u);
 }
@@ -73,7 +45,7 @@ TEST_F(LegendTest, SideStripsFrameAndButtons)
                                BMP_BOLD_LEFT,  BMP_BOLD_RIGHT,  BMP_BOLD_DOUBLE_RIGHT};
     const RgbColour black = PaletteColour(1);
     for (uint32_t strip : {ARROW_STRIP_LEFT, ARROW_STRIP_RIGHT}) {
-        Canvas c(30, 100);
+        GrayCanvas c(30, 100);
         PaintArrowStrip(&c.target, strip);
         for (int32_t i = 0; i < 93; i++) {
             EXPECT_EQ(c.At(0, i), black) << i;
@@ -103,7 +75,7 @@ TEST_F(LegendTest, SideStripsFrameAndButtons)
 TEST_F(LegendTest, TopStripFrameAndBothArrows)
 {
     // (0, 0)..(2w + 5, h + 4) = (33, 18); up at (2, 2), down at (w + 3, 2) = (17, 2).
-    Canvas c(40, 30);
+    GrayCanvas c(40, 30);
     PaintArrowStrip(&c.target, ARROW_STRIP_TOP);
     const RgbColour black = PaletteColour(1), up = SlotColour(BMP_UP), down = SlotColour(BMP_DOWN);
     // The frame's corners and beyond them; each button's corners and the column after it.
@@ -114,35 +86,26 @@ TEST_F(LegendTest, TopStripFrameAndBothArrows)
         EXPECT_EQ(c.At(p.x, p.y), p.colour) << p.x << "," << p.y;
 
     // An unknown strip draws nothing.
-    Canvas other(40, 30);
+    GrayCanvas other(40, 30), blank(40, 30);
     PaintArrowStrip(&other.target, 7);
-    for (int32_t y = 0; y < 30; y++)
-        for (int32_t x = 0; x < 40; x++)
-            ASSERT_EQ(other.At(x, y), Gray);
+    EXPECT_EQ(FirstDifference(&other.image, &blank.image), "");
 }
 
-// A device whose frame rectangle fails at the step given, and whose copies succeed.
 uint32_t FrameFailure;
-int FailingFrame(DrawTarget *, int32_t, int32_t, int32_t, int32_t, RgbColour, RgbColour,
-                 uint32_t)
-{
-    SurfaceFailedSteps |= FrameFailure;
-    return 0;
-}
-int CopySucceeds(DrawTarget *, int32_t, int32_t, uint32_t, uint32_t)
-{
-    return 1;
-}
-const SurfaceOps FrameFails = {nullptr, FailingFrame, nullptr, nullptr, nullptr,
-                               nullptr, nullptr,      nullptr, nullptr, nullptr,
-                               nullptr, nullptr,      nullptr, nullptr, CopySucceeds,
-                               nullptr, nullptr};
 
 TEST_F(LegendTest, FrameFailuresAreReportedUnderTheCallThatFailed)
 {
+    // A device whose frame rectangle fails at the step given, and whose copies succeed.
     // Selecting the black pen or the hollow brush is "SelectObject"; the drawing itself is
     // "Rectangle"; either way the buttons are still copied and nothing else is reported.
-    GdiSurfaceOps = &FrameFails;
+    SurfaceOps frameFails = {};
+    frameFails.rectangle = [](DrawTarget *, int32_t, int32_t, int32_t, int32_t, RgbColour,
+                              RgbColour, uint32_t) {
+        SurfaceFailedSteps |= FrameFailure;
+        return 0;
+    };
+    frameFails.copyBitmap = [](DrawTarget *, int32_t, int32_t, uint32_t, uint32_t) { return 1; };
+    GdiSurfaceOps = &frameFails;
     DrawTarget gdi = {};
     gdi.kind = SURFACE_GDI;
     const struct {
@@ -163,8 +126,6 @@ TEST_F(LegendTest, FrameFailuresAreReportedUnderTheCallThatFailed)
         ASSERT_EQ(texts.size(), 1u) << c.label;
         EXPECT_EQ(texts[0].substr(0, texts[0].find(", GetLastError=")), c.label);
     }
-    GdiSurfaceOps = nullptr;
-    ClearMessages();
 }
 
 }  // namespace

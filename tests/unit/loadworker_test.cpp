@@ -23,13 +23,6 @@
 
 namespace {
 
-std::vector<std::string> Codes;
-
-void RecordCode(uint32_t code, const char *text)
-{
-    Codes.push_back(std::to_string(code) + (code == 5 ? std::string(" ") + text : ""));
-}
-
 std::string WeeklyLines(double start, double step, int weeks)
 {
     std::string text;
@@ -43,17 +36,27 @@ std::string WeeklyLines(double start, double step, int weeks)
     return text;
 }
 
-TEST(LoadWorker, ProgressCodesInTheirOrder)
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// Writes the files (name, bytes) into a fresh data directory and loads it, the progress
+// recorded; returns the directory.
+std::string Load(const Files &files)
 {
     std::string dir = MakeTempDir();
-    WriteFile(dir, "FUND.NAV", "NAME=Fund One\nCATEGORY=Growth\n" + WeeklyLines(10, 0.5, 12));
-    WriteFile(dir, "IDX.NAV", "NAME=The Index\nCATEGORY=Index\n" + WeeklyLines(100, 1, 12));
-    WriteFile(dir, "Index", "FUND=IDX\n");
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    ResetViewState();
-    Codes.clear();
-    PlatSetProgressSink(RecordCode);
+    for (const auto &f : files)
+        WriteFile(dir, f.first, f.second);
+    EXPECT_TRUE(SetDataDir(dir.c_str()));
+    PlatSetProgressSink(RecordProgressCode);
     LoadThread(nullptr);
+    return dir;
+}
+
+TEST(LoadWorker, ProgressCodesInTheirOrder)
+{
+    std::string dir =
+        Load({{"FUND.NAV", "NAME=Fund One\nCATEGORY=Growth\n" + WeeklyLines(10, 0.5, 12)},
+              {"IDX.NAV", "NAME=The Index\nCATEGORY=Index\n" + WeeklyLines(100, 1, 12)},
+              {"Index", "FUND=IDX\n"}});
     std::vector<std::string> expected = {
         "9", "1", "5 First read pass", "5 First read pass: FUND.NAV", "2",
         "5 First read pass: IDX.NAV", "2", "3", "5 ", "5 Second read pass",
@@ -64,7 +67,7 @@ TEST(LoadWorker, ProgressCodesInTheirOrder)
         "5 Normalize and Optimize data 1: [Index] The Index", "2",
         "3", "5 Normalize and Optimize data 2: [Growth] Fund One", "2", "2", "4",
         "5 " + std::string(StatusLine), "6", "8"};
-    EXPECT_EQ(Codes, expected);
+    EXPECT_EQ(ProgressCodes, expected);
     EXPECT_TRUE(Messages.empty());
     EXPECT_EQ(StatusLine[0], ' ');
 
@@ -101,16 +104,16 @@ TEST(LoadWorker, BadFilesGiveTheSameMessagesAndCodesOnOneThreadAsOnSeveral)
     WriteFile(dir, "F30.NAV", "NAME=D\n" + days[0]);
     WriteFile(dir, "F31.NAV", "NAME=E\nXYZ\n" + days[1] + "XYZ\n");
     ASSERT_TRUE(SetDataDir(dir.c_str()));
-    PlatSetProgressSink(RecordCode);
+    PlatSetProgressSink(RecordProgressCode);
     std::vector<std::string> texts[2], codes[2];
     for (int run = 0; run < 2; run++) {
         LoadAnalysisThreads = run == 0 ? 1 : 4;
         remove((dir + "/opt").c_str());
         ClearMessages();
-        Codes.clear();
+        ProgressCodes.clear();
         LoadThread(nullptr);
         texts[run] = MessageTexts();
-        codes[run] = Codes;
+        codes[run] = ProgressCodes;
     }
     LoadAnalysisThreads = 0;
     EXPECT_GE(texts[0].size(), 12u);
@@ -124,19 +127,12 @@ TEST(LoadWorker, BadFilesGiveTheSameMessagesAndCodesOnOneThreadAsOnSeveral)
 
 TEST(LoadWorker, AnEmptyDirectoryStillEndsWithReadyAndBusyOff)
 {
-    std::string dir = MakeTempDir();
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    ResetViewState();
-    Codes.clear();
-    PlatSetProgressSink(RecordCode);
-    LoadThread(nullptr);
-    std::vector<std::string> expected = {
-        "9", "1", "5 First read pass", "3", "5 ", "5 Second read pass", "3",
-        "5 Normalize and Optimize data", "3", "4", "5 " + std::string(StatusLine), "6", "8"};
-    EXPECT_EQ(Codes, expected);
+    Load({});
+    EXPECT_EQ(ProgressCodes, (std::vector<std::string>{
+                                 "9", "1", "5 First read pass", "3", "5 ", "5 Second read pass",
+                                 "3", "5 Normalize and Optimize data", "3", "4",
+                                 "5 " + std::string(StatusLine), "6", "8"}));
     EXPECT_EQ(FundCount, 0u);
-    EXPECT_EQ(std::string(StatusLine), "No fund files (*.NAV) in " + std::string(DataDir) +
-                                           " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]");
     EXPECT_TRUE(Messages.empty());
 }
 
@@ -158,43 +154,32 @@ TEST(LoadWorker, AxisExtentsAreWholeNumbersAroundTheExtremes)
     EXPECT_EQ(ChartScaleExtremes.totalExtent[1][STAT_YTD], 0u);
 }
 
-TEST(LoadWorker, FundsWithoutAnIndexFundFillTheBenchmarkSlot)
+// Funds whose series 1 is their series 0 scale the benchmark charts with it: a fund
+// without an index fund (a steady rise, the one positive total return), and an index fund
+// that the Index file gives an index fund of its own.
+TEST(LoadWorker, FundsWithoutARelativeSeriesScaleTheBenchmarkChartsWithSeriesZero)
 {
-    std::string dir = MakeTempDir();
-    // A steady rise: a positive total return that only this fund gives.
-    WriteFile(dir, "UP.NAV", "NAME=Up\n" + WeeklyLines(10, 1, 20));
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    LoadThread(nullptr);
-    ASSERT_EQ(FundCount, 1u);
-    double total = FundTable[0].stats[0].totalReturn;
-    ASSERT_GT(total, 0);
-    EXPECT_EQ(ChartScaleExtremes.maximum[1][STAT_TOTAL], total);
-    EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_TOTAL], total);
-}
-
-TEST(LoadWorker, AnIndexFundWithAnIndexFundOfItsOwnScalesTheBenchmarkCharts)
-{
-    std::string dir = MakeTempDir();
-    WriteFile(dir, "A.NAV", "NAME=A\nCATEGORY=Index\n" + WeeklyLines(10, 0.1, 20));
-    WriteFile(dir, "B.NAV", "NAME=B\nCATEGORY=Index\n" + WeeklyLines(10, 1, 20));
-    WriteFile(dir, "Index", "B=A\n");
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    LoadThread(nullptr);
-    const FundRecord *b = FindFund("B");
-    ASSERT_NE(b, nullptr);
-    // An index fund's series 1 is its series 0, whatever the Index file says.
-    EXPECT_EQ(b->points[1], b->points[0]);
-    EXPECT_EQ(ChartScaleExtremes.maximum[1][STAT_TOTAL], b->stats[0].totalReturn);
+    const struct { Files files; const char *fund; } cases[] = {
+        {{{"UP.NAV", "NAME=Up\n" + WeeklyLines(10, 1, 20)}}, "UP"},
+        {{{"A.NAV", "NAME=A\nCATEGORY=Index\n" + WeeklyLines(10, 0.1, 20)},
+          {"B.NAV", "NAME=B\nCATEGORY=Index\n" + WeeklyLines(10, 1, 20)}, {"Index", "B=A\n"}},
+         "B"},
+    };
+    for (const auto &c : cases) {
+        Load(c.files);
+        const FundRecord *f = FindFund(c.fund);
+        ASSERT_NE(f, nullptr) << c.fund;
+        EXPECT_GT(f->stats[0].totalReturn, 0) << c.fund;
+        EXPECT_EQ(f->points[1], f->points[0]) << c.fund;
+        EXPECT_EQ(ChartScaleExtremes.maximum[1][STAT_TOTAL], f->stats[0].totalReturn) << c.fund;
+        EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_TOTAL], f->stats[0].totalReturn) << c.fund;
+    }
 }
 
 TEST(LoadWorker, ARelativeSeriesRebuiltWithoutItsIndexFundKeepsNothingOld)
 {
-    std::string dir = MakeTempDir();
-    WriteFile(dir, "F.NAV", "NAME=F\n" + WeeklyLines(10, 0.5, 40));
-    WriteFile(dir, "I.NAV", "NAME=I\nCATEGORY=Index\n" + WeeklyLines(100, 1, 40));
-    WriteFile(dir, "Index", "F=I\n");
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    LoadThread(nullptr);
+    Load({{"F.NAV", "NAME=F\n" + WeeklyLines(10, 0.5, 40)},
+          {"I.NAV", "NAME=I\nCATEGORY=Index\n" + WeeklyLines(100, 1, 40)}, {"Index", "F=I\n"}});
     FundRecord *f = FindFund("F");
     ASSERT_NE(f->points[1], f->points[0]);
     ASSERT_NE(f->stats[1].totalReturn, 0.0);

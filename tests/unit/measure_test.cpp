@@ -186,17 +186,14 @@ TEST_F(MeasureTest, SteppingKeysMoveWithinTheTableAndRefuseAtItsEnds)
 
 class ArrowTest : public MeasureTest {
 protected:
-    BitmapRecord saved[BITMAP_COUNT];
     void SetUp() override
     {
         MeasureTest::SetUp();
-        memcpy(saved, Bitmaps, sizeof saved);
-        for (BitmapRecord &b : Bitmaps)
-            b.width = b.height = 14;
+        FillSlots(14);
     }
     void TearDown() override
     {
-        memcpy(Bitmaps, saved, sizeof saved);
+        RestoreSlots();
         MeasureTest::TearDown();
     }
 };

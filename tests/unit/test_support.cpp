@@ -1,4 +1,4 @@
-// Test environment: a message sink that records boxes, and temporary directories.
+// Test environment: sinks that record message boxes and progress, and temporary directories.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 
 std::vector<CapturedMessage> Messages;
+std::vector<std::string> ProgressCodes;
 static std::vector<std::string> TempDirs;
 
 static void RecordMessage(const char *caption, const char *text, int icon)
@@ -32,6 +33,14 @@ std::vector<std::string> MessageTexts()
     for (const auto &m : Messages)
         texts.push_back(m.text);
     return texts;
+}
+
+void RecordProgressCode(uint32_t code, const char *text)
+{
+    std::string line = std::to_string(code);
+    if (code == 5)
+        line += std::string(" ") + (text ? text : "");
+    ProgressCodes.push_back(line);
 }
 
 std::string MakeTempDir()
@@ -67,6 +76,7 @@ class SupportListener : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo &) override
     {
         ClearMessages();
+        ProgressCodes.clear();
         PlatSetMessageSink(RecordMessage);
         PlatSetProgressSink(nullptr);
         PlatSetTextWidthFunc(nullptr);
