@@ -128,13 +128,14 @@ int64_t Ticks(void)
     return now.QuadPart;
 }
 
-template <typename Call>
-auto Counted(uint32_t kind, Call call)
+// The GDI operation Op (a field of SurfaceOps) with its calls counted and timed as kind Kind.
+template <uint32_t Kind, auto Op, typename... Args>
+auto Counted(Args... args)
 {
     int64_t start = Ticks();
-    auto r = call();
-    CallCounts[kind]++;
-    CallTicks[kind] += Ticks() - start;
+    auto r = (RealOps->*Op)(args...);
+    CallCounts[Kind]++;
+    CallTicks[Kind] += Ticks() - start;
     return r;
 }
 
@@ -144,35 +145,13 @@ void CountCalls(void)
 {
     RealOps = GdiSurfaceOps;
     CountingOps = *RealOps;
-    CountingOps.line = [](DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                          RgbColour colour) {
-        return Counted(CALL_LINE, [&] { return RealOps->line(t, x1, y1, x2, y2, colour); });
-    };
-    CountingOps.rectangle = [](DrawTarget *t, int32_t left, int32_t top, int32_t right,
-                               int32_t bottom, RgbColour edge, RgbColour fill, uint32_t hollow) {
-        return Counted(CALL_RECTANGLE, [&] {
-            return RealOps->rectangle(t, left, top, right, bottom, edge, fill, hollow);
-        });
-    };
-    CountingOps.setPixel = [](DrawTarget *t, int32_t x, int32_t y, RgbColour colour) {
-        return Counted(CALL_PIXEL, [&] { return RealOps->setPixel(t, x, y, colour); });
-    };
-    CountingOps.text = [](DrawTarget *t, int32_t x, int32_t y, const char *text, uint32_t n) {
-        return Counted(CALL_TEXT, [&] { return RealOps->text(t, x, y, text, n); });
-    };
-    CountingOps.textWidth = [](DrawTarget *t, const char *text, uint32_t n) {
-        return Counted(CALL_TEXT, [&] { return RealOps->textWidth(t, text, n); });
-    };
-    CountingOps.fill = [](DrawTarget *t, int32_t left, int32_t top, int32_t right,
-                          int32_t bottom, RgbColour colour) {
-        return Counted(CALL_OTHER,
-                       [&] { return RealOps->fill(t, left, top, right, bottom, colour); });
-    };
-    CountingOps.copyBitmap = [](DrawTarget *t, int32_t x, int32_t y, uint32_t slot,
-                                uint32_t exclusiveOr) {
-        return Counted(CALL_OTHER,
-                       [&] { return RealOps->copyBitmap(t, x, y, slot, exclusiveOr); });
-    };
+    CountingOps.line = Counted<CALL_LINE, &SurfaceOps::line>;
+    CountingOps.rectangle = Counted<CALL_RECTANGLE, &SurfaceOps::rectangle>;
+    CountingOps.setPixel = Counted<CALL_PIXEL, &SurfaceOps::setPixel>;
+    CountingOps.text = Counted<CALL_TEXT, &SurfaceOps::text>;
+    CountingOps.textWidth = Counted<CALL_TEXT, &SurfaceOps::textWidth>;
+    CountingOps.fill = Counted<CALL_OTHER, &SurfaceOps::fill>;
+    CountingOps.copyBitmap = Counted<CALL_OTHER, &SurfaceOps::copyBitmap>;
     GdiSurfaceOps = &CountingOps;
 }
 
@@ -209,32 +188,19 @@ void LinesAtOnce(int on)
     GdiSurfaceOps = &atOnce;
 }
 
-// The page's pixels, copied into a 32-bit picture of our own.
+// The page's pixels as a 32-bit picture of our own (empty when GDI would not give them).
 std::vector<uint32_t> PagePixels(Page *p)
 {
     std::vector<uint32_t> pixels((size_t)PAGE_WIDTH * PAGE_HEIGHT);
     BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = PAGE_WIDTH;
-    info.bmiHeader.biHeight = -PAGE_HEIGHT;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    HBITMAP dib = CreateDIBSection(ScreenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC dc = CreateCompatibleDC(ScreenDc);
-    if (dib && dc && bits) {
-        HGDIOBJ old = SelectObject(dc, dib);
-        BitBlt(dc, 0, 0, PAGE_WIDTH, PAGE_HEIGHT, (HDC)p->dc, 0, 0, SRCCOPY);
-        GdiFlush();
-        memcpy(pixels.data(), bits, pixels.size() * sizeof pixels[0]);
-        SelectObject(dc, old);
-    } else {
+    info.bmiHeader = {sizeof info.bmiHeader, PAGE_WIDTH, -PAGE_HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    GdiFlush();
+    // GetDIBits wants the bitmap out of its context while it reads it.
+    SelectObject((HDC)p->dc, (HGDIOBJ)p->oldBitmap);
+    if (GetDIBits((HDC)p->dc, (HBITMAP)p->bitmap, 0, PAGE_HEIGHT, pixels.data(), &info,
+                  DIB_RGB_COLORS) != PAGE_HEIGHT)
         pixels.clear();
-    }
-    if (dc)
-        DeleteDC(dc);
-    if (dib)
-        DeleteObject(dib);
+    SelectObject((HDC)p->dc, (HGDIOBJ)p->bitmap);
     return pixels;
 }
 
