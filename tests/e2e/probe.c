@@ -282,25 +282,20 @@ static void CmdPostAll(const Request *q)
     Reply("");
 }
 
-/* send|post HWND MSG [WPARAM [LPARAM]] */
-static void SendOrPost(const Request *q, int post)
+/* send|post HWND MSG [WPARAM [LPARAM]] (LPARAM "-1" reads as all bits set) */
+static void CmdSend(const Request *q)
 {
-    UINT msg = (UINT)Num(q->argv[2]);
-    WPARAM w = (WPARAM)Num(q->argv[3]);
-    LPARAM l = (LPARAM)(LONG_PTR)Num(q->argv[4]); /* "-1" reads as all bits set */
     LRESULT r = 0;
-    if (post) {
-        if (Post(q->h, msg, w, l))
-            Reply("");
-    } else if (!Send(q->h, msg, w, l, &r)) {
-        Fail("SendMessageTimeout failed (%lu)", GetLastError());
-    } else {
-        Reply(",\"result\":%lld", (long long)r);
-    }
+    if (!Send(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[3]), (LPARAM)Num(q->argv[4]), &r))
+        return Fail("SendMessageTimeout failed (%lu)", GetLastError());
+    Reply(",\"result\":%lld", (long long)r);
 }
 
-static void CmdSend(const Request *q) { SendOrPost(q, 0); }
-static void CmdPost(const Request *q) { SendOrPost(q, 1); }
+static void CmdPost(const Request *q)
+{
+    if (Post(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[3]), (LPARAM)Num(q->argv[4])))
+        Reply("");
+}
 
 /* settext HWND TEXT: a window's text (an edit box's content) by WM_SETTEXT, whose string
    the system carries into the window's process. */
