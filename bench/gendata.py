@@ -6,6 +6,7 @@ arguments give the same directory, byte for byte (bench/README.md describes it).
 
 import argparse
 import datetime
+import itertools
 import math
 import os
 import random
@@ -71,10 +72,10 @@ def parse_args(argv):
         p.error("--funds must be 1 to 99999")
     if a.years < 1:
         p.error("--years must be at least 1")
-    first = a.end_year - a.years + 1
-    if first < FIRST_YEAR or a.end_year > LAST_YEAR:
+    a.first_year = a.end_year - a.years + 1
+    if a.first_year < FIRST_YEAR or a.end_year > LAST_YEAR:
         p.error("the dates must lie within %d-%d (asked for %d-%d)"
-                % (FIRST_YEAR, LAST_YEAR, first, a.end_year))
+                % (FIRST_YEAR, LAST_YEAR, a.first_year, a.end_year))
     for name in ("index_share", "assigned_share", "late_share", "gain_share",
                  "split_prob", "missing_prob"):
         if not 0.0 <= getattr(a, name) <= 1.0:
@@ -111,7 +112,7 @@ def plan_funds(rng, args):
     index_count = int(round(args.funds * args.index_share))
     if args.funds > 1 and args.index_share > 0 and index_count == 0:
         index_count = 1
-    first_year = args.end_year - args.years + 1
+    first_year = args.first_year
     funds = [{"short": "IX%04d" % (k + 1), "cat": INDEX_CATEGORY, "start": first_year}
              for k in range(index_count)]
     for k in range(args.funds - index_count):
@@ -126,12 +127,9 @@ def plan_funds(rng, args):
 def distribution_dates(points, per_year, pay_gain):
     """Per calendar year, per_year evenly spread point indexes and the last point of the
     year for a capital gain; returns {index: (pays dividend, pays gain)}."""
-    by_year = {}
-    for i, d in enumerate(points):
-        by_year.setdefault(d.year, []).append(i)
     out = {}
-    for year in sorted(by_year):
-        idx = by_year[year]
+    for _, of_year in itertools.groupby(range(len(points)), key=lambda i: points[i].year):
+        idx = list(of_year)
         step = len(idx) / float(per_year) if per_year > 0 else 0
         for j in range(per_year):
             at = int(j * step + step / 2.0)
@@ -201,7 +199,7 @@ def write_rates(rng, args, outdir, nl):
     for the money-market rate (MONEYMKT), the risk-free rate a little above it (RISKFREE)."""
     rate = rng.uniform(3.0, 7.0)
     mm, rf = [], []
-    for year in range(args.end_year - args.years + 1, args.end_year + 1):
+    for year in range(args.first_year, args.end_year + 1):
         rate = min(max(rate + (0.3 * (5.0 - rate) + rng.gauss(0.0, 0.8)), 0.1), 15.0)
         mm.append((year, rate))
         rf.append((year, min(rate + rng.uniform(0.0, 0.6), 15.9)))
@@ -215,12 +213,11 @@ def write_rates(rng, args, outdir, nl):
 def main(argv):
     args = parse_args(argv)
     rng = random.Random(args.seed)
-    first_year = args.end_year - args.years + 1
-    dates = calendar(first_year, args.end_year, args.daily)
+    dates = calendar(args.first_year, args.end_year, args.daily)
     if len(dates) > DATE_LIMIT:
         sys.stderr.write("gendata: %d distinct dates (%d-%d, %s) exceed the program's "
                          "limit of %d; use fewer years or weekly points\n"
-                         % (len(dates), first_year, args.end_year,
+                         % (len(dates), args.first_year, args.end_year,
                             "daily" if args.daily else "weekly", DATE_LIMIT))
         return 2
     if os.path.isdir(args.outdir) and os.listdir(args.outdir):
