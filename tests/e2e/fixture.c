@@ -44,7 +44,8 @@ static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     }
     case WM_SIZE: {
-        /* The status bar sizes itself; the list leaves the client area's right half red. */
+        /* The status bar takes its place when told of the size; the list leaves the right
+           half of the client area red for the capture. */
         RECT s;
         SendMessageA(Status, WM_SIZE, 0, 0);
         GetWindowRect(Status, &s);
@@ -83,7 +84,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmd, int show)
     InitCommonControlsEx(&icc);
     WNDCLASSA wc = {.lpfnWndProc = WndProc, .hInstance = instance,
                     .hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW),
-                    .hbrBackground = CreateSolidBrush(RGB(255, 0, 0)), .lpszClassName = "E2EFixture"};
+                    .hbrBackground = CreateSolidBrush(RGB(255, 0, 0)),
+                    .lpszClassName = "E2EFixture"};
     if (!RegisterClassA(&wc))
         return 0;
     HWND hwnd = CreateWindowA("E2EFixture", "Fixture", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
