@@ -156,10 +156,10 @@ void WriteFingerprint(const std::string &path)
             const struct {
                 const char *name;
                 double value;
-            } figures[] = {FIGURE(ytdReturn),   FIGURE(volatility),   FIGURE(rewardRisk),
-                           FIGURE(sharpe),      FIGURE(totalReturn),  FIGURE(return1Year),
-                           FIGURE(return5Year), FIGURE(currentStrength), FIGURE(maSignal),
-                           FIGURE(macdStrength), FIGURE(rocLatest),   FIGURE(maxMaEquity)};
+            } figures[] = {FIGURE(ytdReturn),    FIGURE(volatility),      FIGURE(rewardRisk),
+                           FIGURE(sharpe),       FIGURE(totalReturn),     FIGURE(return1Year),
+                           FIGURE(return5Year),  FIGURE(currentStrength), FIGURE(maSignal),
+                           FIGURE(macdStrength), FIGURE(rocLatest),       FIGURE(maxMaEquity)};
 #undef FIGURE
             for (const auto &g : figures)
                 fprintf(f, " s%d.%s=%.17g", s, g.name, g.value);

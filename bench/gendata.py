@@ -112,14 +112,13 @@ def plan_funds(rng, args):
     index_count = int(round(args.funds * args.index_share))
     if args.funds > 1 and args.index_share > 0 and index_count == 0:
         index_count = 1
-    first_year = args.first_year
-    funds = [{"short": "IX%04d" % (k + 1), "cat": INDEX_CATEGORY, "start": first_year}
+    funds = [{"short": "IX%04d" % (k + 1), "cat": INDEX_CATEGORY, "start": args.first_year}
              for k in range(index_count)]
     for k in range(args.funds - index_count):
         cat = CATEGORIES[rng.randrange(len(CATEGORIES))]
-        start = first_year
+        start = args.first_year
         if args.years > 2 and rng.random() < args.late_share:
-            start = rng.randint(first_year + 1, args.end_year - 2)
+            start = rng.randint(args.first_year + 1, args.end_year - 2)
         funds.append({"short": "%s%04d" % (cat[7], k + 1), "cat": cat, "start": start})
     return funds, index_count
 

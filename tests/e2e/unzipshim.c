@@ -39,10 +39,8 @@ int main(int argc, char **argv)
     snprintf(marker, sizeof marker, "%s\\unzipshim-%lu.rc", folder, GetCurrentProcessId());
     snprintf(markerTemp, sizeof markerTemp, "%s.tmp", marker);
 
-    char *unixZip = UnixPath(zip);
-    char *unixFolder = UnixPath(folder);
-    char *unixMarker = UnixPath(marker);
-    char *unixMarkerTemp = UnixPath(markerTemp);
+    char *unixZip = UnixPath(zip), *unixFolder = UnixPath(folder);
+    char *unixMarker = UnixPath(marker), *unixMarkerTemp = UnixPath(markerTemp);
     if (!unixZip || !unixFolder || !unixMarker || !unixMarkerTemp)
         return 91;
 
