@@ -1,18 +1,21 @@
 // vantry-bench-load: times the whole load of a data directory without and with the opt cache,
 // and with --recalculate the Recalculate job for all funds.
-#include <dirent.h>
 #include <errno.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,10 +29,11 @@
 #include "data/sidefiles.h"
 #include "platform/platform.h"
 
+#include "bench_support.h"
+
 namespace {
 
 const unsigned MAX_RUNS = 100;
-const unsigned SHOWN_REPORTS = 5;
 // The opt file's modification time is set to this before a cached load; a load that
 // searched any fund rewrites the file and so changes it.
 const time_t OPT_MARK_TIME = 1000000000;
@@ -59,24 +63,6 @@ struct PhaseResult {
     uint32_t optRewritten;        // loads that rewrote the opt file (a search ran)
     int failed;                   // the phase could not run at all
 };
-
-uint32_t ReportCount;
-
-void CountReport(const char *caption, const char *text, int)
-{
-    if (ReportCount < SHOWN_REPORTS)
-        fprintf(stderr, "report: %s: %s\n", caption, text);
-    else if (ReportCount == SHOWN_REPORTS)
-        fprintf(stderr, "report: (further reports counted, not shown)\n");
-    ReportCount++;
-}
-
-double Now(void)
-{
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
-}
 
 void Usage(void)
 {
@@ -114,82 +100,36 @@ int ParseOptions(int argc, char **argv, Options *o)
     return o->dataDir ? 0 : 1;
 }
 
-int CopyFile(const std::string &from, const std::string &to, uint64_t *bytes)
-{
-    FILE *in = fopen(from.c_str(), "rb");
-    if (!in)
-        return 0;
-    FILE *out = fopen(to.c_str(), "wb");
-    if (!out) {
-        fclose(in);
-        return 0;
-    }
-    char buffer[65536];
-    size_t n;
-    int ok = 1;
-    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) {
-        if (fwrite(buffer, 1, n, out) != n) {
-            ok = 0;
-            break;
-        }
-        *bytes += n;
-    }
-    if (ferror(in))
-        ok = 0;
-    fclose(in);
-    if (fclose(out) != 0)
-        ok = 0;
-    return ok;
-}
-
 // Copies the regular files of from into to, all but the opt cache. Counts the fund files.
 int CopyDataDir(const char *from, const std::string &to, uint32_t *navFiles, uint64_t *bytes,
                 int *hadOpt)
 {
-    DIR *dir = opendir(from);
-    if (!dir)
-        return 0;
-    int ok = 1;
-    struct dirent *e;
-    while (ok && (e = readdir(dir)) != nullptr) {
-        std::string source = std::string(from) + "/" + e->d_name;
-        struct stat st;
-        if (stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    namespace fs = std::filesystem;
+    std::error_code listed, ec;
+    for (const fs::directory_entry &e : fs::directory_iterator(from, listed)) {
+        std::string name = e.path().filename().string();
+        if (!e.is_regular_file(ec))
             continue;
-        if (strcmp(e->d_name, "opt") == 0) {
+        if (name == "opt") {
             *hadOpt = 1;
             continue;
         }
-        size_t len = strlen(e->d_name);
-        if (len > 4 && strcasecmp(e->d_name + len - 4, ".NAV") == 0)
+        if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".NAV") == 0)
             (*navFiles)++;
-        ok = CopyFile(source, to + "/" + e->d_name, bytes);
-        if (!ok)
-            fprintf(stderr, "vantry-bench-load: cannot copy %s: %s\n", source.c_str(),
-                    strerror(errno));
+        if (!fs::copy_file(e.path(), to + "/" + name, ec)) {
+            fprintf(stderr, "vantry-bench-load: cannot copy %s: %s\n", e.path().c_str(),
+                    ec.message().c_str());
+            return 0;
+        }
+        *bytes += e.file_size(ec);
     }
-    closedir(dir);
-    return ok;
+    return !listed;
 }
 
 void RemoveTree(const std::string &root)
 {
-    DIR *dir = opendir(root.c_str());
-    if (dir) {
-        struct dirent *e;
-        while ((e = readdir(dir)) != nullptr) {
-            if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0)
-                continue;
-            std::string path = root + "/" + e->d_name;
-            struct stat st;
-            if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-                RemoveTree(path);
-            else
-                unlink(path.c_str());
-        }
-        closedir(dir);
-    }
-    rmdir(root.c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
 }
 
 // One line per fund of what the analysis found, as name=value fields, to compare a
@@ -212,28 +152,21 @@ void WriteFingerprint(const std::string &path)
                 fprintf(f, " s%d.words%d=%08x", s, w, (unsigned)m->words[w]);
             for (int k = 0; k < 5; k++)
                 fprintf(f, " s%d.maAverage%d=%.17g", s, k + 1, m->maAverage[k]);
+#define FIGURE(name) {#name, st->name}
             const struct {
                 const char *name;
                 double value;
-            } figures[] = {
-                {"ytdReturn", st->ytdReturn},     {"volatility", st->volatility},
-                {"rewardRisk", st->rewardRisk},   {"sharpe", st->sharpe},
-                {"totalReturn", st->totalReturn}, {"return1Year", st->return1Year},
-                {"return5Year", st->return5Year}, {"currentStrength", st->currentStrength},
-                {"maSignal", st->maSignal},       {"macdStrength", st->macdStrength},
-                {"rocLatest", st->rocLatest},     {"maxMaEquity", st->maxMaEquity},
-            };
+            } figures[] = {FIGURE(ytdReturn),    FIGURE(volatility),      FIGURE(rewardRisk),
+                           FIGURE(sharpe),       FIGURE(totalReturn),     FIGURE(return1Year),
+                           FIGURE(return5Year),  FIGURE(currentStrength), FIGURE(maSignal),
+                           FIGURE(macdStrength), FIGURE(rocLatest),       FIGURE(maxMaEquity)};
+#undef FIGURE
             for (const auto &g : figures)
                 fprintf(f, " s%d.%s=%.17g", s, g.name, g.value);
         }
         fprintf(f, "\n");
     }
     fclose(f);
-}
-
-int StatOpt(const std::string &opt, struct stat *st)
-{
-    return stat(opt.c_str(), st) == 0;
 }
 
 // The loads of one phase, in this (child) process. PHASE_FIRST: every load starts without
@@ -252,14 +185,13 @@ void RunPhase(const std::string &data, const std::string &fingerprint, unsigned 
         return;
     }
     for (unsigned run = 0; run < runs; run++) {
-        struct stat before, after;
+        struct stat before = {}, after;
         if (!cached) {
             unlink(opt.c_str());
         } else {
             struct timeval mark[2] = {{OPT_MARK_TIME, 0}, {OPT_MARK_TIME, 0}};
             utimes(opt.c_str(), mark);
-            if (!StatOpt(opt, &before))
-                before.st_mtime = 0;
+            stat(opt.c_str(), &before);
         }
         double start = Now();
         LoadThread(nullptr);
@@ -274,7 +206,7 @@ void RunPhase(const std::string &data, const std::string &fingerprint, unsigned 
         r->fundCount = FundCount;
         r->dateCount = DateCount;
         r->dynamicMemory = DynamicMemoryUsed;
-        if (!StatOpt(opt, &after))
+        if (stat(opt.c_str(), &after) != 0)
             r->optMissing++;
         else if (cached && after.st_mtime != before.st_mtime)
             r->optRewritten++;
@@ -284,49 +216,35 @@ void RunPhase(const std::string &data, const std::string &fingerprint, unsigned 
         FreeOptTable();
         r->dynamicAfterFree = DynamicMemoryUsed;
     }
-    r->reports = ReportCount;
-    PlatSetMessageSink(nullptr);
+    r->reports = Reports;
 }
 
-// Runs a phase in a child process so that its peak resident memory is its own.
+// Runs a phase in a child process so that its peak resident memory is its own; the child
+// leaves its result in a page shared with this process.
 int RunPhaseInChild(const std::string &data, const std::string &fingerprint, unsigned runs,
                     Phase phase, PhaseResult *r, long *maxRssKib)
 {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
+    void *shared = mmap(nullptr, sizeof *r, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
+                        -1, 0);
+    if (shared == MAP_FAILED)
         return 0;
+    memset(shared, 0, sizeof *r);
     fflush(stdout);
     fflush(stderr);
     pid_t child = fork();
-    if (child < 0)
-        return 0;
     if (child == 0) {
-        close(pipeEnds[0]);
-        PhaseResult result;
-        RunPhase(data, fingerprint, runs, phase, &result);
-        ssize_t written = write(pipeEnds[1], &result, sizeof result);
-        close(pipeEnds[1]);
+        RunPhase(data, fingerprint, runs, phase, (PhaseResult *)shared);
         fflush(stderr);
-        _exit(written == (ssize_t)sizeof result ? 0 : 1);
+        _exit(0);
     }
-    close(pipeEnds[1]);
-    size_t got = 0;
-    while (got < sizeof *r) {
-        ssize_t n = read(pipeEnds[0], (char *)r + got, sizeof *r - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += (size_t)n;
-    }
-    close(pipeEnds[0]);
-    int status = 0;
-    struct rusage usage;
-    memset(&usage, 0, sizeof usage);
-    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    int status = -1;
+    struct rusage usage = {};
+    while (child > 0 && wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     *maxRssKib = usage.ru_maxrss;
-    if (got != sizeof *r || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    memcpy(r, shared, sizeof *r);
+    munmap(shared, sizeof *r);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         static const char *const names[] = {"first", "second", "recalculate"};
         fprintf(stderr, "vantry-bench-load: the %s phase did not finish (status %d)\n",
                 names[phase], status);
@@ -343,16 +261,12 @@ double Median(const PhaseResult *r)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-double Minimum(const PhaseResult *r)
-{
-    return *std::min_element(r->seconds, r->seconds + r->runs);
-}
-
 void PrintPhase(const char *title, const PhaseResult *r, long maxRssKib)
 {
     double median = Median(r);
     printf("%s, %u run%s:\n", title, (unsigned)r->runs, r->runs == 1 ? "" : "s");
-    printf("  wall time   median %.3f s, min %.3f s (runs:", median, Minimum(r));
+    printf("  wall time   median %.3f s, min %.3f s (runs:", median,
+           *std::min_element(r->seconds, r->seconds + r->runs));
     for (uint32_t i = 0; i < r->runs; i++)
         printf(" %.3f", r->seconds[i]);
     printf(")\n");
@@ -363,20 +277,11 @@ void PrintPhase(const char *title, const PhaseResult *r, long maxRssKib)
     printf("  reports     %u\n", (unsigned)r->reports);
 }
 
-std::vector<std::string> SplitFields(const char *line)
+std::vector<std::string> SplitFields(const std::string &line)
 {
+    std::istringstream in(line);
     std::vector<std::string> fields;
-    std::string field;
-    for (const char *p = line; *p; p++) {
-        if (*p == ' ' || *p == '\n') {
-            if (!field.empty())
-                fields.push_back(field);
-            field.clear();
-        } else {
-            field += *p;
-        }
-    }
-    if (!field.empty())
+    for (std::string field; in >> field;)
         fields.push_back(field);
     return fields;
 }
@@ -386,20 +291,20 @@ std::vector<std::string> SplitFields(const char *line)
 uint32_t CompareFingerprints(const std::string &a, const std::string &b,
                              std::vector<std::string> *shown)
 {
-    FILE *fa = fopen(a.c_str(), "r"), *fb = fopen(b.c_str(), "r");
+    std::ifstream fa(a), fb(b);
+    if (!fa || !fb) {
+        shown->push_back("  a fingerprint file is missing\n");
+        return 1;
+    }
     uint32_t differ = 0;
     std::vector<std::string> names, firsts;
     std::vector<uint32_t> counts;
-    if (!fa || !fb) {
-        shown->push_back("  a fingerprint file is missing\n");
-        differ = 1;
-    }
-    static char la[16384], lb[16384];
-    while (fa && fb) {
-        char *ra = fgets(la, sizeof la, fa), *rb = fgets(lb, sizeof lb, fb);
-        if (!ra && !rb)
+    std::string la, lb;
+    for (;;) {
+        bool gotA = (bool)std::getline(fa, la), gotB = (bool)std::getline(fb, lb);
+        if (!gotA && !gotB)
             break;
-        std::vector<std::string> x = SplitFields(ra ? la : ""), y = SplitFields(rb ? lb : "");
+        std::vector<std::string> x = SplitFields(gotA ? la : ""), y = SplitFields(gotB ? lb : "");
         if (x == y)
             continue;
         differ++;
@@ -421,16 +326,23 @@ uint32_t CompareFingerprints(const std::string &a, const std::string &b,
             counts[at]++;
         }
     }
-    for (size_t k = 0; k < names.size(); k++) {
-        char count[32];
-        snprintf(count, sizeof count, " (%u funds", (unsigned)counts[k]);
-        shown->push_back("  " + names[k] + count + "; " + firsts[k] + ")\n");
-    }
-    if (fa)
-        fclose(fa);
-    if (fb)
-        fclose(fb);
+    for (size_t k = 0; k < names.size(); k++)
+        shown->push_back("  " + names[k] + " (" + std::to_string(counts[k]) + " funds; " +
+                         firsts[k] + ")\n");
     return differ;
+}
+
+// Prints "odd: " and the text when cond holds; returns cond.
+int Odd(int cond, const char *format, ...)
+{
+    if (cond) {
+        va_list args;
+        va_start(args, format);
+        fputs("odd: ", stdout);
+        vprintf(format, args);
+        va_end(args);
+    }
+    return cond;
 }
 
 }  // namespace
@@ -459,14 +371,11 @@ int main(int argc, char **argv)
 
     const char *tmp = o.tmpDir ? o.tmpDir : getenv("TMPDIR");
     std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/vantry-bench-XXXXXX";
-    std::vector<char> name(root.begin(), root.end());
-    name.push_back(0);
-    if (!mkdtemp(name.data())) {
+    if (!mkdtemp(&root[0])) {
         fprintf(stderr, "vantry-bench-load: cannot create %s: %s\n", root.c_str(),
                 strerror(errno));
         return 2;
     }
-    root = name.data();
     std::string data = root + "/data";
     mkdir(data.c_str(), 0700);
     uint32_t navFiles = 0;
@@ -484,69 +393,58 @@ int main(int argc, char **argv)
     printf("baseline: peak RSS of this process before any load %.1f MiB\n",
            self.ru_maxrss / 1024.0);
 
-    PhaseResult first, second;
-    long firstRss = 0, secondRss = 0;
-    std::string firstPrint = root + "/first.txt", secondPrint = root + "/second.txt";
-    int ok = RunPhaseInChild(data, firstPrint, o.runs, PHASE_FIRST, &first, &firstRss);
-    if (ok)
-        PrintPhase("first load (no opt cache: every fund searched)", &first, firstRss);
-    ok = ok && RunPhaseInChild(data, secondPrint, o.runs, PHASE_SECOND, &second, &secondRss);
-    if (ok)
-        PrintPhase("second load (opt cache of the first load: no search)", &second, secondRss);
-    PhaseResult recalculated = {};
-    long recalculateRss = 0;
-    std::string recalculatePrint = root + "/recalculated.txt";
-    if (ok && o.recalculate) {
-        ok = RunPhaseInChild(data, recalculatePrint, o.runs, PHASE_RECALCULATE, &recalculated,
-                             &recalculateRss);
+    // The phases in turn, each after the one before succeeded.
+    static const struct {
+        Phase phase;
+        const char *fingerprint;
+        const char *title;
+    } phases[] = {
+        {PHASE_FIRST, "first.txt", "first load (no opt cache: every fund searched)"},
+        {PHASE_SECOND, "second.txt", "second load (opt cache of the first load: no search)"},
+        {PHASE_RECALCULATE, "recalculated.txt",
+         "Recalculate, all funds (after a load with the cache; the job alone timed)"},
+    };
+    PhaseResult results[3] = {};
+    long rss[3] = {};
+    std::string prints[3];
+    int ok = 1;
+    for (int k = 0; k < (o.recalculate ? 3 : 2) && ok; k++) {
+        prints[k] = root + "/" + phases[k].fingerprint;
+        ok = RunPhaseInChild(data, prints[k], o.runs, phases[k].phase, &results[k], &rss[k]);
         if (ok)
-            PrintPhase("Recalculate, all funds (after a load with the cache; the job alone timed)",
-                       &recalculated, recalculateRss);
+            PrintPhase(phases[k].title, &results[k], rss[k]);
     }
     if (!ok) {
         if (!o.keep)
             RemoveTree(root);
         return 1;
     }
+    const PhaseResult &first = results[0], &second = results[1], &recalculated = results[2];
 
     // Anything here is a fault of the generated data, the engine or the cache.
-    int odd = 0;
-    if (first.fundCount != navFiles || second.fundCount != navFiles) {
-        printf("odd: %u fund files but %u / %u funds loaded\n", (unsigned)navFiles,
-               (unsigned)first.fundCount, (unsigned)second.fundCount);
-        odd = 1;
-    }
-    if (first.reports || second.reports || recalculated.reports) {
-        printf("odd: the loads raised %u / %u / %u reports (first shown on standard error)\n",
+    int odd = Odd(first.fundCount != navFiles || second.fundCount != navFiles,
+                  "%u fund files but %u / %u funds loaded\n", (unsigned)navFiles,
+                  (unsigned)first.fundCount, (unsigned)second.fundCount);
+    odd |= Odd(first.reports || second.reports || recalculated.reports,
+               "the loads raised %u / %u / %u reports (first shown on standard error)\n",
                (unsigned)first.reports, (unsigned)second.reports, (unsigned)recalculated.reports);
-        odd = 1;
-    }
-    if (first.optMissing) {
-        printf("odd: %u first load(s) wrote no opt file\n", (unsigned)first.optMissing);
-        odd = 1;
-    }
-    if (second.optRewritten || second.optMissing) {
-        printf("odd: %u second load(s) searched again (rewrote the opt file), %u lost it\n",
+    odd |= Odd(first.optMissing != 0, "%u first load(s) wrote no opt file\n",
+               (unsigned)first.optMissing);
+    odd |= Odd(second.optRewritten || second.optMissing,
+               "%u second load(s) searched again (rewrote the opt file), %u lost it\n",
                (unsigned)second.optRewritten, (unsigned)second.optMissing);
-        odd = 1;
-    }
-    if (first.dynamicAfterFree || second.dynamicAfterFree) {
-        printf("odd: DynamicMemoryUsed is %u / %u bytes after freeing the data set\n",
+    odd |= Odd(first.dynamicAfterFree || second.dynamicAfterFree,
+               "DynamicMemoryUsed is %u / %u bytes after freeing the data set\n",
                (unsigned)first.dynamicAfterFree, (unsigned)second.dynamicAfterFree);
-        odd = 1;
-    }
     std::vector<std::string> shown;
-    uint32_t differ = CompareFingerprints(firstPrint, secondPrint, &shown);
+    uint32_t differ = CompareFingerprints(prints[0], prints[1], &shown);
     // A recalculation searches every fund's own series again: the same results as the
     // first load's search.
-    if (o.recalculate && CompareFingerprints(firstPrint, recalculatePrint, &shown) != 0) {
-        printf("odd: the Recalculate job's results differ from the first load's\n");
-        odd = 1;
-    }
-    if (differ) {
-        printf("odd: %u fund(s) analysed differently from the cache than after the search; "
-               "the fields that differ:\n",
-               (unsigned)differ);
+    odd |= Odd(o.recalculate && CompareFingerprints(prints[0], prints[2], &shown) != 0,
+               "the Recalculate job's results differ from the first load's\n");
+    if (Odd(differ != 0, "%u fund(s) analysed differently from the cache than after the search; "
+                         "the fields that differ:\n",
+            (unsigned)differ)) {
         for (const std::string &line : shown)
             fputs(line.c_str(), stdout);
         odd = 1;
@@ -558,7 +456,7 @@ int main(int argc, char **argv)
            "%u reports%s\n",
            (unsigned)first.fundCount, (unsigned)first.dateCount, m1,
            m1 > 0 ? first.fundCount / m1 : 0.0, m2, m2 > 0 ? second.fundCount / m2 : 0.0,
-           m2 > 0 ? m1 / m2 : 0.0, firstRss / 1024.0, secondRss / 1024.0,
+           m2 > 0 ? m1 / m2 : 0.0, rss[0] / 1024.0, rss[1] / 1024.0,
            first.dynamicMemory / 1048576.0, (unsigned)(first.reports + second.reports),
            odd ? "; ODD (see above)" : "");
     if (o.keep)

@@ -14,7 +14,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
 #include "analysis/ranking.h"
@@ -37,6 +36,8 @@
 #include "graphics/raster.h"
 #endif
 
+#include "bench_support.h"
+
 #ifndef VANTRY_RESOURCE_DIR
 #define VANTRY_RESOURCE_DIR "resources/"
 #endif
@@ -48,14 +49,6 @@ const int32_t PAGE_WIDTH = 1000, PAGE_HEIGHT = 700;
 // The legend's own window at the page's right edge.
 const int32_t LEGEND_WIDTH = 160;
 
-unsigned Reports;
-
-void CountReport(const char *caption, const char *text, int)
-{
-    if (Reports++ < 3)
-        fprintf(stderr, "report: %s: %s\n", caption, text);
-}
-
 // A picture to draw into: a raster, or a memory context with a bitmap selected.
 struct Page {
     DrawTarget target;
@@ -64,6 +57,7 @@ struct Page {
 };
 
 #ifdef _WIN32
+const char *const SurfaceName = "GDI";
 HDC ScreenDc;
 
 int StartSurface(void)
@@ -93,17 +87,15 @@ void EndSurface(void)
     ReleaseDC(nullptr, ScreenDc);
 }
 
-// 1: pages get a bitmap compatible with the screen, as the printed pages do, whose held
-// lines go to the device in runs; 0: the program's back buffer's kind.
-int CompatiblePages;
-
-// The bitmap is made for the screen as the program's back buffer is (or CompatiblePages).
-int MakePage(Page *p, int32_t width, int32_t height)
+// The bitmap is made for the screen as the program's back buffer is, or (compatible) as
+// the printed pages' are: compatible with the screen, its held lines going to the device
+// in runs.
+int MakePage(Page *p, int32_t width, int32_t height, int compatible)
 {
     memset(p, 0, sizeof *p);
     HDC dc = CreateCompatibleDC(ScreenDc);
-    HBITMAP bitmap = CompatiblePages ? CreateCompatibleBitmap(ScreenDc, width, height)
-                                     : (HBITMAP)CreateBackBitmap(ScreenDc, width, height);
+    HBITMAP bitmap = compatible ? CreateCompatibleBitmap(ScreenDc, width, height)
+                                : (HBITMAP)CreateBackBitmap(ScreenDc, width, height);
     if (!dc || !bitmap)
         return 0;
     p->dc = dc;
@@ -120,12 +112,12 @@ void FreePage(Page *p)
     DeleteDC((HDC)p->dc);
 }
 
-// With --calls every GDI operation goes through these wrappers, which count the calls of
-// each kind and the time they take, so a page's time can be split by operation.
+// With --calls every GDI operation goes through wrappers that count the calls of each kind
+// and the time they take, so a page's time can be split by operation.
 enum CallKind { CALL_LINE, CALL_RECTANGLE, CALL_PIXEL, CALL_TEXT, CALL_OTHER, CALL_KINDS };
 const char *const CallNames[CALL_KINDS] = {"lines", "rectangles", "pixels", "texts", "other"};
 const SurfaceOps *RealOps;
-LARGE_INTEGER Frequency;
+SurfaceOps CountingOps;
 uint64_t CallCounts[CALL_KINDS];
 int64_t CallTicks[CALL_KINDS];
 
@@ -136,166 +128,92 @@ int64_t Ticks(void)
     return now.QuadPart;
 }
 
-struct CallTimer {
-    uint32_t kind;
-    int64_t start;
-};
-
-CallTimer StartCall(uint32_t kind)
+// The GDI operation Op (a field of SurfaceOps) with its calls counted and timed as kind Kind.
+template <uint32_t Kind, auto Op, typename... Args>
+auto Counted(Args... args)
 {
-    return CallTimer{kind, Ticks()};
-}
-
-void EndCall(CallTimer c)
-{
-    CallCounts[c.kind]++;
-    CallTicks[c.kind] += Ticks() - c.start;
-}
-
-int CountLine(DrawTarget *t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, RgbColour colour)
-{
-    CallTimer c = StartCall(CALL_LINE);
-    int r = RealOps->line(t, x1, y1, x2, y2, colour);
-    EndCall(c);
+    int64_t start = Ticks();
+    auto r = (RealOps->*Op)(args...);
+    CallCounts[Kind]++;
+    CallTicks[Kind] += Ticks() - start;
     return r;
 }
-
-int CountRectangle(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
-                   RgbColour edgeColour, RgbColour fillColour, uint32_t hollow)
-{
-    CallTimer c = StartCall(CALL_RECTANGLE);
-    int r = RealOps->rectangle(t, left, top, right, bottom, edgeColour, fillColour, hollow);
-    EndCall(c);
-    return r;
-}
-
-int CountPixel(DrawTarget *t, int32_t x, int32_t y, RgbColour colour)
-{
-    CallTimer c = StartCall(CALL_PIXEL);
-    int r = RealOps->setPixel(t, x, y, colour);
-    EndCall(c);
-    return r;
-}
-
-int CountText(DrawTarget *t, int32_t x, int32_t y, const char *text, uint32_t length)
-{
-    CallTimer c = StartCall(CALL_TEXT);
-    int r = RealOps->text(t, x, y, text, length);
-    EndCall(c);
-    return r;
-}
-
-uint32_t CountTextWidth(DrawTarget *t, const char *text, uint32_t length)
-{
-    CallTimer c = StartCall(CALL_TEXT);
-    uint32_t r = RealOps->textWidth(t, text, length);
-    EndCall(c);
-    return r;
-}
-
-int CountFill(DrawTarget *t, int32_t left, int32_t top, int32_t right, int32_t bottom,
-              RgbColour colour)
-{
-    CallTimer c = StartCall(CALL_OTHER);
-    int r = RealOps->fill(t, left, top, right, bottom, colour);
-    EndCall(c);
-    return r;
-}
-
-int CountCopyBitmap(DrawTarget *t, int32_t x, int32_t y, uint32_t slot, uint32_t exclusiveOr)
-{
-    CallTimer c = StartCall(CALL_OTHER);
-    int r = RealOps->copyBitmap(t, x, y, slot, exclusiveOr);
-    EndCall(c);
-    return r;
-}
-
-SurfaceOps CountingOps;
 
 // Installs the wrappers over the GDI table for the operations a page draws with; the
 // setters and the clip (a few calls a page) go straight through.
 void CountCalls(void)
 {
-    QueryPerformanceFrequency(&Frequency);
     RealOps = GdiSurfaceOps;
     CountingOps = *RealOps;
-    CountingOps.line = CountLine;
-    CountingOps.rectangle = CountRectangle;
-    CountingOps.setPixel = CountPixel;
-    CountingOps.text = CountText;
-    CountingOps.textWidth = CountTextWidth;
-    CountingOps.fill = CountFill;
-    CountingOps.copyBitmap = CountCopyBitmap;
+    CountingOps.line = Counted<CALL_LINE, &SurfaceOps::line>;
+    CountingOps.rectangle = Counted<CALL_RECTANGLE, &SurfaceOps::rectangle>;
+    CountingOps.setPixel = Counted<CALL_PIXEL, &SurfaceOps::setPixel>;
+    CountingOps.text = Counted<CALL_TEXT, &SurfaceOps::text>;
+    CountingOps.textWidth = Counted<CALL_TEXT, &SurfaceOps::textWidth>;
+    CountingOps.fill = Counted<CALL_OTHER, &SurfaceOps::fill>;
+    CountingOps.copyBitmap = Counted<CALL_OTHER, &SurfaceOps::copyBitmap>;
     GdiSurfaceOps = &CountingOps;
 }
 
 // The counts and times of the calls since the last report, per draw (of DRAWS).
 void ReportCalls(void)
 {
-    const int draws = DRAWS;
     if (GdiSurfaceOps != &CountingOps)
         return;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
     for (uint32_t k = 0; k < CALL_KINDS; k++) {
         printf("    %-10s %7.0f calls, %6.2f ms a draw\n", CallNames[k],
-               (double)CallCounts[k] / draws, (double)CallTicks[k] * 1000 / Frequency.QuadPart / draws);
+               (double)CallCounts[k] / DRAWS,
+               (double)CallTicks[k] * 1000 / frequency.QuadPart / DRAWS);
         CallCounts[k] = 0;
         CallTicks[k] = 0;
     }
 }
 
-// Holding lines must not change the picture: the page is drawn with the lines held and
-// again with every line drawn at once (the holding calls made to do nothing), and the
-// two pictures are compared. Returns the number of pixels that differ.
-int HoldNothing(DrawTarget *, int32_t, int32_t, int32_t, int32_t)
+// 1: every line is drawn by GDI when the painter draws it (holding lines does nothing);
+// 0: back to the operations before.
+void LinesAtOnce(int on)
 {
-    return 1;
+    static const SurfaceOps *before;
+    static SurfaceOps atOnce;
+    if (!on) {
+        GdiSurfaceOps = before;
+        return;
+    }
+    before = GdiSurfaceOps;
+    atOnce = *before;
+    atOnce.holdLines = [](DrawTarget *, int32_t, int32_t, int32_t, int32_t) { return 1; };
+    atOnce.drawHeldLines = [](DrawTarget *) { return 1; };
+    GdiSurfaceOps = &atOnce;
 }
 
-int DrawNothingHeld(DrawTarget *)
-{
-    return 1;
-}
-
-// The page's pixels, copied into a 32-bit picture of our own.
+// The page's pixels as a 32-bit picture of our own (empty when GDI would not give them).
 std::vector<uint32_t> PagePixels(Page *p)
 {
     std::vector<uint32_t> pixels((size_t)PAGE_WIDTH * PAGE_HEIGHT);
     BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = PAGE_WIDTH;
-    info.bmiHeader.biHeight = -PAGE_HEIGHT;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    HBITMAP dib = CreateDIBSection(ScreenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC dc = CreateCompatibleDC(ScreenDc);
-    if (dib && dc && bits) {
-        HGDIOBJ old = SelectObject(dc, dib);
-        BitBlt(dc, 0, 0, PAGE_WIDTH, PAGE_HEIGHT, (HDC)p->dc, 0, 0, SRCCOPY);
-        GdiFlush();
-        memcpy(pixels.data(), bits, pixels.size() * sizeof pixels[0]);
-        SelectObject(dc, old);
-    } else {
+    info.bmiHeader = {sizeof info.bmiHeader, PAGE_WIDTH, -PAGE_HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    GdiFlush();
+    // GetDIBits wants the bitmap out of its context while it reads it.
+    SelectObject((HDC)p->dc, (HGDIOBJ)p->oldBitmap);
+    if (GetDIBits((HDC)p->dc, (HBITMAP)p->bitmap, 0, PAGE_HEIGHT, pixels.data(), &info,
+                  DIB_RGB_COLORS) != PAGE_HEIGHT)
         pixels.clear();
-    }
-    if (dc)
-        DeleteDC(dc);
-    if (dib)
-        DeleteObject(dib);
+    SelectObject((HDC)p->dc, (HGDIOBJ)p->bitmap);
     return pixels;
 }
 
+// Holding lines must not change the picture: the page is drawn with the lines held and
+// again with every line drawn at once, and the two pictures are compared. Returns the
+// number of pixels that differ (-1: not compared).
 long DifferingPixels(void (*draw)(Page *), Page *page)
 {
     draw(page);
     std::vector<uint32_t> held = PagePixels(page);
-    const SurfaceOps *real = GdiSurfaceOps;
-    SurfaceOps direct = *real;
-    direct.holdLines = HoldNothing;
-    direct.drawHeldLines = DrawNothingHeld;
-    GdiSurfaceOps = &direct;
+    LinesAtOnce(1);
     draw(page);
-    GdiSurfaceOps = real;
+    LinesAtOnce(0);
     std::vector<uint32_t> plain = PagePixels(page);
     if (held.empty() || held.size() != plain.size())
         return -1;
@@ -304,18 +222,9 @@ long DifferingPixels(void (*draw)(Page *), Page *page)
         differ += held[k] != plain[k];
     return differ;
 }
-
-// GDI batches calls; a draw is finished when the batch is done.
-void FinishDraw(void)
-{
-    GdiFlush();
-}
-
-const char *SurfaceName(void)
-{
-    return "GDI";
-}
 #else
+const char *const SurfaceName = "raster";
+
 int StartSurface(void)
 {
     return RasterStartup(RASTER_FONT_PATH) && LoadRasterBitmaps(VANTRY_RESOURCE_DIR) == BITMAP_COUNT;
@@ -327,7 +236,7 @@ void EndSurface(void)
     RasterShutdown();
 }
 
-int MakePage(Page *p, int32_t width, int32_t height)
+int MakePage(Page *p, int32_t width, int32_t height, int)
 {
     memset(p, 0, sizeof *p);
     return CreateRasterTarget((uint32_t)width, (uint32_t)height, &p->image, &p->target);
@@ -338,15 +247,6 @@ void FreePage(Page *p)
     FreeRasterTarget(&p->image);
 }
 
-void FinishDraw(void)
-{
-}
-
-const char *SurfaceName(void)
-{
-    return "raster";
-}
-
 // The raster's operations are not counted.
 void CountCalls(void)
 {
@@ -355,14 +255,7 @@ void CountCalls(void)
 void ReportCalls(void)
 {
 }
-
 #endif
-
-double Seconds(void)
-{
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 // The funds' indexes, most points first (the earlier in the table among equal counts).
 std::vector<uint32_t> FundsByPoints(void)
@@ -376,12 +269,18 @@ std::vector<uint32_t> FundsByPoints(void)
     return order;
 }
 
-void Display(const std::vector<uint32_t> &funds)
+// The graph page's settings: the fund with the most points, its moving average and the RSI
+// band, or (macd) the MACD overlay and the double MACD band; combined, the four funds with
+// the most points on one page.
+void ShowGraph(const std::vector<uint32_t> &funds, int combined, int macd)
 {
     for (uint32_t i = 0; i < FundCount; i++)
         FundTable[i].flags &= ~FUND_DISPLAYED;
-    for (uint32_t i : funds)
-        FundTable[i].flags |= FUND_DISPLAYED;
+    for (size_t k = 0; k < (combined ? 4u : 1u); k++)
+        FundTable[funds[k]].flags |= FUND_DISPLAYED;
+    CombinedGraphs = combined;
+    ShowMovingAverage = ShowRsi = !macd;
+    ShowMacd = MagnifyMacd = macd;
 }
 
 // The graph page of the displayed funds (tab 3: the first graph tab).
@@ -414,13 +313,23 @@ double TimeDraws(void (*draw)(Page *), Page *page)
 {
     double ms[DRAWS];
     for (int k = 0; k < DRAWS; k++) {
-        double start = Seconds();
+        double start = Now();
         draw(page);
-        FinishDraw();
-        ms[k] = (Seconds() - start) * 1000;
+#ifdef _WIN32
+        // GDI batches calls; a draw is finished when the batch is done.
+        GdiFlush();
+#endif
+        ms[k] = (Now() - start) * 1000;
     }
     std::sort(ms, ms + DRAWS);
     return (ms[DRAWS / 2 - 1] + ms[DRAWS / 2]) / 2;
+}
+
+// Prints the label and the median time of the graph page on page, then the page's calls.
+void TimeGraphPage(const char *label, Page *page)
+{
+    printf("%s%7.2f ms\n", label, TimeDraws(DrawGraphPage, page));
+    ReportCalls();
 }
 
 }  // namespace
@@ -442,7 +351,7 @@ int main(int argc, char **argv)
     PlatSetMessageSink(CountReport);
     if (!StartSurface()) {
         fprintf(stderr, "vantry-bench-paint: the %s surface's font or bitmaps could not be had\n",
-                SurfaceName());
+                SurfaceName);
         return 2;
     }
     if (counting)
@@ -457,61 +366,42 @@ int main(int argc, char **argv)
         return 2;
     }
     Page page, legend;
-    if (!MakePage(&page, PAGE_WIDTH, PAGE_HEIGHT) || !MakePage(&legend, LEGEND_WIDTH, PAGE_HEIGHT)) {
+    if (!MakePage(&page, PAGE_WIDTH, PAGE_HEIGHT, 0) ||
+        !MakePage(&legend, LEGEND_WIDTH, PAGE_HEIGHT, 0)) {
         fprintf(stderr, "vantry-bench-paint: no %dx%d picture\n", PAGE_WIDTH, PAGE_HEIGHT);
         return 2;
     }
     const FundRecord *first = &FundTable[funds[0]];
     printf("%s surface, %dx%d pixels, median of %d draws; graph fund %s (%u points, %u "
            "distributions)\n",
-           SurfaceName(), PAGE_WIDTH, PAGE_HEIGHT, DRAWS, first->shortName ? first->shortName : "-",
+           SurfaceName, PAGE_WIDTH, PAGE_HEIGHT, DRAWS, first->shortName ? first->shortName : "-",
            (unsigned)first->pointCount, (unsigned)first->distCount);
 
     // The whole span of every fund, not its recent years.
     ZoomOn = 0;
-    CombinedGraphs = 0;
     OverlaidGraphs = 0;
     ShowDistributions = 1;
-    Display({funds[0]});
-    ShowMovingAverage = 1, ShowMacd = ShowRoc = ShowBollinger = 0;
-    ShowRsi = 1, MagnifyMacd = 0;
-    printf("graph page, moving average, distributions, RSI:    %7.2f ms\n",
-           TimeDraws(DrawGraphPage, &page));
-    ReportCalls();
-    ShowMacd = 1, ShowMovingAverage = 0;
-    ShowRsi = 0, MagnifyMacd = 1;
-    printf("graph page, MACD, distributions, double MACD band: %7.2f ms\n",
-           TimeDraws(DrawGraphPage, &page));
-    ReportCalls();
-    ShowMovingAverage = 1, ShowMacd = 0;
-    ShowRsi = 1, MagnifyMacd = 0;
-    CombinedGraphs = 1;
-    Display({funds[0], funds[1], funds[2], funds[3]});
-    printf("combined page of four funds:                       %7.2f ms\n",
-           TimeDraws(DrawGraphPage, &page));
-    ReportCalls();
+    ShowRoc = ShowBollinger = 0;
+    ShowGraph(funds, 0, 0);
+    TimeGraphPage("graph page, moving average, distributions, RSI:    ", &page);
+    ShowGraph(funds, 0, 1);
+    TimeGraphPage("graph page, MACD, distributions, double MACD band: ", &page);
+    ShowGraph(funds, 1, 0);
+    TimeGraphPage("combined page of four funds:                       ", &page);
 #ifdef _WIN32
     // The same with every line drawn when the painter draws it, and with held lines on a
     // bitmap compatible with the screen (drawn in runs), for the gains in one run.
-    const SurfaceOps *real = GdiSurfaceOps;
-    SurfaceOps direct = *real;
-    direct.holdLines = HoldNothing;
-    GdiSurfaceOps = &direct;
+    LinesAtOnce(1);
     printf("  the same, every line drawn at once:              %7.2f ms\n",
            TimeDraws(DrawGraphPage, &page));
-    GdiSurfaceOps = real;
+    LinesAtOnce(0);
     ReportCalls();
     Page compatible;
-    CompatiblePages = 1;
-    int madeCompatible = MakePage(&compatible, PAGE_WIDTH, PAGE_HEIGHT);
-    CompatiblePages = 0;
-    if (!madeCompatible) {
+    if (!MakePage(&compatible, PAGE_WIDTH, PAGE_HEIGHT, 1)) {
         fprintf(stderr, "vantry-bench-paint: no %dx%d compatible bitmap\n", PAGE_WIDTH, PAGE_HEIGHT);
         return 2;
     }
-    printf("  the same on a compatible bitmap, lines in runs:  %7.2f ms\n",
-           TimeDraws(DrawGraphPage, &compatible));
-    ReportCalls();
+    TimeGraphPage("  the same on a compatible bitmap, lines in runs:  ", &compatible);
 #endif
     double list = TimeDraws(DrawFundList, &page), legendTime = TimeDraws(DrawLegend, &legend);
     printf("fund list page (%u funds), its rows:                %7.2f ms, legend %.2f ms, "
@@ -523,15 +413,9 @@ int main(int argc, char **argv)
     // The pictures with lines held and without, on the graph pages, on the back buffer's
     // kind of bitmap (lines written in place) and on a compatible one (lines in runs).
     for (Page *p : {&page, &compatible}) {
-        CombinedGraphs = 1;
-        Display({funds[0], funds[1], funds[2], funds[3]});
-        ShowMovingAverage = 1, ShowMacd = 0;
-        ShowRsi = 1, MagnifyMacd = 0;
+        ShowGraph(funds, 1, 0);
         long combined = DifferingPixels(DrawGraphPage, p);
-        CombinedGraphs = 0;
-        Display({funds[0]});
-        ShowMacd = 1, ShowMovingAverage = 0;
-        ShowRsi = 0, MagnifyMacd = 1;
+        ShowGraph(funds, 0, 1);
         long macd = DifferingPixels(DrawGraphPage, p);
         printf("held lines %s against lines drawn at once: %ld and %ld pixels differ "
                "(combined page, MACD page)\n",

@@ -1,25 +1,25 @@
-// What the load benchmarks share: a report sink that counts the reports (and shows the
-// first three) and a monotonic clock in seconds.
+// What the benchmarks share: a report sink that counts the reports (and shows the first
+// five) and a monotonic clock in seconds.
 #ifndef VANTRY_BENCH_SUPPORT_H
 #define VANTRY_BENCH_SUPPORT_H
 
 #include <stdio.h>
-#include <time.h>
+
+#include <chrono>
 
 // The reports that reached CountReport; a benchmark of a clean data set expects none.
 static unsigned Reports;
 
-static inline void CountReport(const char *, const char *text, int)
+static inline void CountReport(const char *caption, const char *text, int)
 {
-    if (Reports++ < 3)
-        fprintf(stderr, "report: %s\n", text);
+    if (Reports++ < 5)
+        fprintf(stderr, "report: %s: %s\n", caption, text);
 }
 
 static inline double Now(void)
 {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 #endif

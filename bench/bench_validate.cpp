@@ -2,7 +2,6 @@
 // and on two, its time per fund, and whether both gave the same bits.
 #include <stdio.h>
 #include <string.h>
-#include <time.h>
 
 #include <vector>
 
@@ -20,9 +19,7 @@
 static double Validate(uint32_t threads, std::vector<ValidationStats> *figures)
 {
     LoadAnalysisThreads = threads;
-    JobRequest job = {};
-    job.scope = JOB_ALL_FUNDS;
-    job.currentTab = -1;
+    JobRequest job = {JOB_CHANGE_KIND, JOB_ALL_FUNDS, 0, -1};
     double start = Now();
     ValidationJob(&job);
     double seconds = Now() - start;

@@ -18,17 +18,6 @@ static HBRUSH Made[GDI_BATCH];
 
 static void SetStatus(const char *text) { SendMessageA(Status, SB_SETTEXTA, 0, (LPARAM)text); }
 
-static void Layout(HWND hwnd)
-{
-    RECT c, s;
-    GetClientRect(hwnd, &c);
-    SendMessageA(Status, WM_SIZE, 0, 0);
-    GetWindowRect(Status, &s);
-    int sh = s.bottom - s.top;
-    MoveWindow(Tabs, 0, 0, c.right, 30, TRUE);
-    MoveWindow(List, 10, 40, c.right / 2, c.bottom - sh - 50 > 0 ? c.bottom - sh - 50 : 0, TRUE);
-}
-
 static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -54,16 +43,16 @@ static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         SetStatus("ready");
         return 0;
     }
-    case WM_SIZE:
-        Layout(hwnd);
+    case WM_SIZE: {
+        /* The status bar takes its place when told of the size; the list leaves the right
+           half of the client area red for the capture. */
+        RECT s;
+        SendMessageA(Status, WM_SIZE, 0, 0);
+        GetWindowRect(Status, &s);
+        int height = HIWORD(lp) - (s.bottom - s.top) - 50;
+        MoveWindow(Tabs, 0, 0, LOWORD(lp), 30, TRUE);
+        MoveWindow(List, 10, 40, LOWORD(lp) / 2, height > 0 ? height : 0, TRUE);
         return 0;
-    case WM_ERASEBKGND: {
-        RECT c;
-        GetClientRect(hwnd, &c);
-        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-        FillRect((HDC)wp, &c, red);
-        DeleteObject(red);
-        return 1;
     }
     case WM_COMMAND:
         switch (LOWORD(wp)) {
@@ -90,15 +79,13 @@ static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmd, int show)
 {
-    (void)prev;
-    (void)cmd;
+    (void)prev, (void)cmd;
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    WNDCLASSA wc = {0};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
-    wc.lpszClassName = "E2EFixture";
+    WNDCLASSA wc = {.lpfnWndProc = WndProc, .hInstance = instance,
+                    .hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW),
+                    .hbrBackground = CreateSolidBrush(RGB(255, 0, 0)),
+                    .lpszClassName = "E2EFixture"};
     if (!RegisterClassA(&wc))
         return 0;
     HWND hwnd = CreateWindowA("E2EFixture", "Fixture", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,

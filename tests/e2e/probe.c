@@ -29,23 +29,36 @@ static void Put(const char *s, size_t n)
 
 static void PutS(const char *s) { Put(s, strlen(s)); }
 
-static void PutF(const char *fmt, ...)
+static void PutV(const char *fmt, va_list ap)
 {
     char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
     int n = vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
     if (n > 0)
         Put(buf, (size_t)n < sizeof buf ? (size_t)n : sizeof buf - 1);
 }
 
-/* A JSON string from bytes; bytes above 127 are passed through (UTF-8 from the W calls,
-   or the program's ANSI text, which the harness decodes leniently). */
-static void PutJsonString(const char *s, size_t n)
+static void PutF(const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    PutV(fmt, ap);
+    va_end(ap);
+}
+
+/* The comma before a list's next element or an object's next field: none after an opening
+   bracket or a key. */
+static void PutComma(void)
+{
+    if (OutLen && Out[OutLen - 1] != '[' && Out[OutLen - 1] != ':')
+        Put(",", 1);
+}
+
+/* A JSON string from bytes (n < 0: none); bytes above 127 are passed through (UTF-8 from
+   the W calls, or the program's ANSI text, which the harness decodes leniently). */
+static void PutJsonString(const char *s, int n)
 {
     Put("\"", 1);
-    for (size_t i = 0; i < n; i++) {
+    for (int i = 0; i < n; i++) {
         unsigned char c = (unsigned char)s[i];
         if (c == '"' || c == '\\') {
             char e[2] = {'\\', (char)c};
@@ -59,17 +72,10 @@ static void PutJsonString(const char *s, size_t n)
     Put("\"", 1);
 }
 
-static void PutKeyString(const char *key, const char *s, size_t n)
+static void PutKeyString(const char *key, const char *s, int n)
 {
     PutF(",\"%s\":", key);
     PutJsonString(s, n);
-}
-
-static void PutWideAsUtf8(const char *key, const WCHAR *w, int wlen)
-{
-    static char u[8192];
-    int n = wlen > 0 ? WideCharToMultiByte(CP_UTF8, 0, w, wlen, u, sizeof u, NULL, NULL) : 0;
-    PutKeyString(key, u, n > 0 ? (size_t)n : 0);
 }
 
 static void PutRect(const char *key, const RECT *r)
@@ -95,6 +101,18 @@ static void Finish(void)
     fflush(stdout);
 }
 
+/* A whole answer: ok, and the fields fmt puts (each after a comma). */
+static void Reply(const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    Begin();
+    PutV(fmt, ap);
+    Finish();
+    va_end(ap);
+}
+
+/* Answers with an error, whatever the answer held so far. */
 static void Fail(const char *fmt, ...)
 {
     char buf[400];
@@ -105,18 +123,11 @@ static void Fail(const char *fmt, ...)
     OutLen = 0;
     OutOverflow = 0;
     PutS("{\"ok\":false,\"error\":");
-    PutJsonString(buf, strlen(buf));
-    Finish();
-}
-
-static void Ok(void)
-{
-    Begin();
+    PutJsonString(buf, (int)strlen(buf));
     Finish();
 }
 
 static unsigned long long Num(const char *s) { return s ? strtoull(s, NULL, 0) : 0; }
-static HWND Hw(const char *s) { return (HWND)(UINT_PTR)Num(s); }
 
 /* WM_GETTEXT is marshalled by the system across processes; a timeout leaves it empty. */
 static int WindowText(HWND h, char *buf, int size)
@@ -141,22 +152,54 @@ static int Send(HWND h, UINT msg, WPARAM w, LPARAM l, LRESULT *result)
     return 1;
 }
 
+/* Posts a message; on failure answers the request with the error and returns 0. */
+static int Post(HWND h, UINT msg, WPARAM w, LPARAM l)
+{
+    if (PostMessageA(h, msg, w, l))
+        return 1;
+    Fail("PostMessage failed (%lu)", GetLastError());
+    return 0;
+}
+
+static void PutThread(HWND h)
+{
+    DWORD pid = 0;
+    DWORD tid = GetWindowThreadProcessId(h, &pid);
+    PutF(",\"pid\":%lu,\"tid\":%lu", (unsigned long)pid, (unsigned long)tid);
+}
+
 static void PutWindow(HWND h)
 {
     char cls[256];
     RECT r = {0, 0, 0, 0};
     int n = GetClassNameA(h, cls, sizeof cls);
     GetWindowRect(h, &r);
+    PutComma();
     PutF("{\"hwnd\":%llu", (unsigned long long)(UINT_PTR)h);
-    PutKeyString("class", cls, n > 0 ? (size_t)n : 0);
+    PutKeyString("class", cls, n);
     PutF(",\"id\":%ld,\"visible\":%d,\"enabled\":%d", (long)GetDlgCtrlID(h),
          IsWindowVisible(h) ? 1 : 0, IsWindowEnabled(h) ? 1 : 0);
     PutRect("rect", &r);
     PutS("}");
 }
 
-/* One request's words: argv[0] is its name; h is argv[1] read as a window, rest is the line
-   after the first two words (a path or a text, which may hold spaces). */
+/* Answers with the windows proc puts, as a list under key: those EnumWindows gives, or
+   (parent) EnumChildWindows. */
+static void ReplyList(const char *key, WNDENUMPROC proc, HWND parent, LPARAM lp)
+{
+    Begin();
+    PutF(",\"%s\":[", key);
+    if (parent)
+        EnumChildWindows(parent, proc, lp);
+    else
+        EnumWindows(proc, lp);
+    PutS("]");
+    Finish();
+}
+
+/* One request's words: argv[0] is its name, absent words are NULL (read as 0); h is argv[1]
+   read as a window, rest is the line after the first two words (a path or a text, which may
+   hold spaces). */
 typedef struct {
     char **argv;
     int argc;
@@ -164,16 +207,12 @@ typedef struct {
     const char *rest;
 } Request;
 
-static DWORD ArgId(const Request *q, int i) { return q->argc > i ? (DWORD)Num(q->argv[i]) : 0; }
-
 /* find CLASS [PID] and toplevel [PID]: the first top-level window of that class, or every
    top-level window (of that process). */
 struct FindArgs {
     const char *cls;
     DWORD pid;
     HWND found;
-    int list;
-    int count;
 };
 
 static BOOL CALLBACK FindProc(HWND h, LPARAM lp)
@@ -186,70 +225,50 @@ static BOOL CALLBACK FindProc(HWND h, LPARAM lp)
     GetWindowThreadProcessId(h, &pid);
     if ((a->pid && pid != a->pid) || (a->cls && strcmp(cls, a->cls) != 0))
         return TRUE;
-    if (!a->list) {
+    if (a->cls) {
         a->found = h;
         return FALSE;
     }
-    if (a->count++)
-        PutS(",");
     PutWindow(h);
     return TRUE;
 }
 
 static void CmdFind(const Request *q)
 {
-    struct FindArgs a = {q->argv[1], ArgId(q, 2), NULL, 0, 0};
+    struct FindArgs a = {q->argv[1], (DWORD)Num(q->argv[2]), NULL};
     EnumWindows(FindProc, (LPARAM)&a);
     Begin();
     PutF(",\"hwnd\":%llu", (unsigned long long)(UINT_PTR)a.found);
-    if (a.found) {
-        DWORD pid = 0;
-        DWORD tid = GetWindowThreadProcessId(a.found, &pid);
-        PutF(",\"pid\":%lu,\"tid\":%lu", (unsigned long)pid, (unsigned long)tid);
-    }
+    if (a.found)
+        PutThread(a.found);
     Finish();
 }
 
 static void CmdTopLevel(const Request *q)
 {
-    struct FindArgs a = {NULL, ArgId(q, 1), NULL, 1, 0};
-    Begin();
-    PutS(",\"windows\":[");
-    EnumWindows(FindProc, (LPARAM)&a);
-    PutS("]");
-    Finish();
+    struct FindArgs a = {NULL, (DWORD)Num(q->argv[1]), NULL};
+    ReplyList("windows", FindProc, NULL, (LPARAM)&a);
 }
 
 static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
 {
     if (GetParent(h) != (HWND)lp)
         return TRUE; /* direct children only */
-    if (OutLen && Out[OutLen - 1] == '}')
-        PutS(",");
     PutWindow(h);
     return TRUE;
 }
 
-static void CmdChildren(const Request *q)
-{
-    Begin();
-    PutS(",\"children\":[");
-    EnumChildWindows(q->h, ChildProc, (LPARAM)q->h);
-    PutS("]");
-    Finish();
-}
+static void CmdChildren(const Request *q) { ReplyList("children", ChildProc, q->h, (LPARAM)q->h); }
 
 static void CmdInfo(const Request *q)
 {
     static char text[8192];
-    DWORD pid = 0;
-    DWORD tid = GetWindowThreadProcessId(q->h, &pid);
     int n = WindowText(q->h, text, sizeof text);
     Begin();
     PutS(",\"window\":");
     PutWindow(q->h);
-    PutKeyString("text", text, n > 0 ? (size_t)n : 0);
-    PutF(",\"pid\":%lu,\"tid\":%lu", (unsigned long)pid, (unsigned long)tid);
+    PutKeyString("text", text, n);
+    PutThread(q->h);
     Finish();
 }
 
@@ -258,30 +277,25 @@ static void CmdInfo(const Request *q)
 static void CmdPostAll(const Request *q)
 {
     for (int i = 3; i < q->argc; i++)
-        if (!PostMessageA(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[i]), 0))
-            return Fail("PostMessage failed (%lu)", GetLastError());
-    Ok();
+        if (!Post(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[i]), 0))
+            return;
+    Reply("");
 }
 
-/* send|post HWND MSG [WPARAM [LPARAM]] */
-static void SendOrPost(const Request *q, int post)
+/* send|post HWND MSG [WPARAM [LPARAM]] (LPARAM "-1" reads as all bits set) */
+static void CmdSend(const Request *q)
 {
-    UINT msg = (UINT)Num(q->argv[2]);
-    WPARAM w = q->argc > 3 ? (WPARAM)Num(q->argv[3]) : 0;
-    LPARAM l = q->argc > 4 ? (LPARAM)(LONG_PTR)strtoll(q->argv[4], NULL, 0) : 0;
     LRESULT r = 0;
-    if (post && !PostMessageA(q->h, msg, w, l))
-        return Fail("PostMessage failed (%lu)", GetLastError());
-    if (!post && !Send(q->h, msg, w, l, &r))
+    if (!Send(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[3]), (LPARAM)Num(q->argv[4]), &r))
         return Fail("SendMessageTimeout failed (%lu)", GetLastError());
-    Begin();
-    if (!post)
-        PutF(",\"result\":%lld", (long long)r);
-    Finish();
+    Reply(",\"result\":%lld", (long long)r);
 }
 
-static void CmdSend(const Request *q) { SendOrPost(q, 0); }
-static void CmdPost(const Request *q) { SendOrPost(q, 1); }
+static void CmdPost(const Request *q)
+{
+    if (Post(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[3]), (LPARAM)Num(q->argv[4])))
+        Reply("");
+}
 
 /* settext HWND TEXT: a window's text (an edit box's content) by WM_SETTEXT, whose string
    the system carries into the window's process. */
@@ -290,20 +304,19 @@ static void CmdSetText(const Request *q)
     LRESULT r = 0;
     if (!Send(q->h, WM_SETTEXT, 0, (LPARAM)q->rest, &r) || !r)
         return Fail("WM_SETTEXT failed (%lu)", GetLastError());
-    Ok();
+    Reply("");
 }
 
 /* lb HWND: count, selection, caret and top index of a list box. */
 static void CmdListBox(const Request *q)
 {
     HWND h = q->h;
-    LRESULT count = 0, selcount = 0, caret = 0, top = 0, cursel = 0;
+    LRESULT count = 0, selcount = 0, caret = 0, top = 0, cursel = 0, got = 0;
+    static int items[4096];
     if (!Send(h, LB_GETCOUNT, 0, 0, &count) || !Send(h, LB_GETSELCOUNT, 0, 0, &selcount) ||
         !Send(h, LB_GETCARETINDEX, 0, 0, &caret) || !Send(h, LB_GETTOPINDEX, 0, 0, &top) ||
         !Send(h, LB_GETCURSEL, 0, 0, &cursel))
         return Fail("list box did not answer");
-    static int items[4096];
-    LRESULT got = 0;
     if (selcount > 0 && !Send(h, LB_GETSELITEMS, (WPARAM)(selcount > 4096 ? 4096 : selcount),
                               (LPARAM)items, &got))
         return Fail("LB_GETSELITEMS did not answer");
@@ -312,8 +325,10 @@ static void CmdListBox(const Request *q)
          (long long)count, (long long)selcount, (long long)caret, (long long)top,
          (long long)cursel);
     PutS(",\"sel\":[");
-    for (LRESULT i = 0; i < got; i++)
-        PutF(i ? ",%d" : "%d", items[i]);
+    for (LRESULT i = 0; i < got; i++) {
+        PutComma();
+        PutF("%d", items[i]);
+    }
     PutS("]");
     Finish();
 }
@@ -325,10 +340,8 @@ static void CmdListRect(const Request *q)
     LRESULT res = 0;
     if (!Send(q->h, LB_GETITEMRECT, (WPARAM)Num(q->argv[2]), (LPARAM)&r, &res) || res == LB_ERR)
         return Fail("LB_GETITEMRECT failed");
-    POINT a = {r.left, r.top}, b = {r.right, r.bottom};
-    ClientToScreen(q->h, &a);
-    ClientToScreen(q->h, &b);
-    RECT s = {a.x, a.y, b.x, b.y};
+    RECT s = r;
+    MapWindowPoints(q->h, NULL, (POINT *)&s, 2);
     Begin();
     PutRect("rect", &r);
     PutRect("screen", &s);
@@ -342,6 +355,7 @@ static void ItemText(const Request *q, UINT lenMsg, UINT textMsg)
     WPARAM i = (WPARAM)Num(q->argv[2]);
     DWORD_PTR len = 0, got = 0;
     static WCHAR w[4096];
+    static char u[8192];
     /* LB_ERR and CB_ERR are both -1. */
     if (!SendMessageTimeoutW(q->h, lenMsg, i, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &len) ||
         (LRESULT)len == LB_ERR)
@@ -352,8 +366,9 @@ static void ItemText(const Request *q, UINT lenMsg, UINT textMsg)
                              &got) ||
         (LRESULT)got == LB_ERR)
         return Fail("text failed");
+    int n = got ? WideCharToMultiByte(CP_UTF8, 0, w, (int)got, u, sizeof u, NULL, NULL) : 0;
     Begin();
-    PutWideAsUtf8("text", w, (int)got);
+    PutKeyString("text", u, n);
     Finish();
 }
 
@@ -366,29 +381,12 @@ static void CmdCombo(const Request *q)
     LRESULT count = 0, cursel = 0;
     if (!Send(q->h, CB_GETCOUNT, 0, 0, &count) || !Send(q->h, CB_GETCURSEL, 0, 0, &cursel))
         return Fail("combo box did not answer");
-    Begin();
-    PutF(",\"count\":%lld,\"cursel\":%lld", (long long)count, (long long)cursel);
-    Finish();
+    Reply(",\"count\":%lld,\"cursel\":%lld", (long long)count, (long long)cursel);
 }
 
-/* Memory in the target process for the messages whose pointers the system does not marshal
-   (the tab control's items and rectangles). */
-static void *RemoteAlloc(HWND h, HANDLE *process, SIZE_T size)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    *process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (!*process)
-        return NULL;
-    void *p = VirtualAllocEx(*process, NULL, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!p) {
-        CloseHandle(*process);
-        *process = NULL;
-    }
-    return p;
-}
-
-/* tab HWND: count, current selection and focus, and every item's text, value and rectangle. */
+/* tab HWND: count, current selection and focus, and every item's text, value and rectangle.
+   The control's items and rectangles are pointers the system does not marshal, so they are
+   read and written in memory of the control's process. */
 static void CmdTab(const Request *q)
 {
     HWND h = q->h;
@@ -396,19 +394,28 @@ static void CmdTab(const Request *q)
     if (!Send(h, TCM_GETITEMCOUNT, 0, 0, &count) || !Send(h, TCM_GETCURSEL, 0, 0, &cur) ||
         !Send(h, TCM_GETCURFOCUS, 0, 0, &focus))
         return Fail("tab control did not answer");
-    HANDLE process = NULL;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     const SIZE_T textSize = 1024;
-    char *remote = (char *)RemoteAlloc(h, &process, sizeof(TCITEMA) + sizeof(RECT) + textSize);
-    if (!remote)
-        return Fail("remote memory not available (%lu)", GetLastError());
+    char *remote = process ? (char *)VirtualAllocEx(process, NULL,
+                                                    sizeof(TCITEMA) + sizeof(RECT) + textSize,
+                                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                           : NULL;
+    if (!remote) {
+        Fail("remote memory not available (%lu)", GetLastError());
+        if (process)
+            CloseHandle(process);
+        return;
+    }
     char *remoteRect = remote + sizeof(TCITEMA);
     char *remoteText = remoteRect + sizeof(RECT);
     Begin();
     PutF(",\"count\":%lld,\"cur\":%lld,\"focus\":%lld,\"items\":[", (long long)count,
          (long long)cur, (long long)focus);
     for (LRESULT i = 0; i < count && i < 256; i++) {
-        TCITEMA item;
-        memset(&item, 0, sizeof item);
+        TCITEMA item = {0}, back = {0};
         item.mask = TCIF_TEXT | TCIF_PARAM;
         item.pszText = remoteText;
         item.cchTextMax = (int)textSize;
@@ -420,8 +427,6 @@ static void CmdTab(const Request *q)
         Send(h, TCM_GETITEMRECT, (WPARAM)i, (LPARAM)remoteRect, &okRect);
         static char text[1024];
         RECT r = {0, 0, 0, 0};
-        TCITEMA back;
-        memset(&back, 0, sizeof back);
         ReadProcessMemory(process, remote, &back, sizeof back, NULL);
         ReadProcessMemory(process, remoteRect, &r, sizeof r, NULL);
         text[0] = 0;
@@ -429,8 +434,9 @@ static void CmdTab(const Request *q)
         if (ok && back.pszText)
             ReadProcessMemory(process, back.pszText, text, sizeof text - 1, NULL);
         text[sizeof text - 1] = 0;
-        PutS(i ? ",{\"text\":" : "{\"text\":");
-        PutJsonString(text, strlen(text));
+        PutComma();
+        PutS("{\"text\":");
+        PutJsonString(text, (int)strlen(text));
         PutF(",\"param\":%lld", (long long)back.lParam);
         PutRect("rect", &r);
         PutS("}");
@@ -445,63 +451,51 @@ static void CmdTab(const Request *q)
    buttons. */
 static BOOL CALLBACK BoxChildProc(HWND h, LPARAM lp)
 {
-    int *n = (int *)lp;
     char cls[64], text[1024];
+    (void)lp;
     GetClassNameA(h, cls, sizeof cls);
     if (_stricmp(cls, "Button") != 0)
         return TRUE;
     int len = WindowText(h, text, sizeof text);
-    PutS((*n)++ ? "," : "");
+    PutComma();
     PutF("{\"id\":%ld", (long)GetDlgCtrlID(h));
-    PutKeyString("text", text, len > 0 ? (size_t)len : 0);
+    PutKeyString("text", text, len);
     PutS("}");
     return TRUE;
 }
 
 static BOOL CALLBACK BoxProc(HWND h, LPARAM lp)
 {
-    struct FindArgs *a = (struct FindArgs *)lp;
     char cls[64];
     static char caption[1024], text[8192];
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
-    if (pid != a->pid || !GetClassNameA(h, cls, sizeof cls) || strcmp(cls, "#32770") != 0 ||
+    if (pid != (DWORD)lp || !GetClassNameA(h, cls, sizeof cls) || strcmp(cls, "#32770") != 0 ||
         !IsWindowVisible(h))
         return TRUE;
     int clen = GetWindowTextA(h, caption, sizeof caption);
     HWND st = GetDlgItem(h, 0xFFFF);
     int tlen = st ? WindowText(st, text, sizeof text) : 0;
-    PutS(a->count++ ? ",{" : "{");
-    PutF("\"hwnd\":%llu,\"owner\":%llu", (unsigned long long)(UINT_PTR)h,
+    PutComma();
+    PutF("{\"hwnd\":%llu,\"owner\":%llu", (unsigned long long)(UINT_PTR)h,
          (unsigned long long)(UINT_PTR)GetWindow(h, GW_OWNER));
-    PutKeyString("caption", caption, clen > 0 ? (size_t)clen : 0);
-    PutKeyString("text", text, tlen > 0 ? (size_t)tlen : 0);
+    PutKeyString("caption", caption, clen);
+    PutKeyString("text", text, tlen);
     PutS(",\"buttons\":[");
-    int n = 0;
-    EnumChildWindows(h, BoxChildProc, (LPARAM)&n);
+    EnumChildWindows(h, BoxChildProc, 0);
     PutS("]}");
     return TRUE;
 }
 
-static void CmdBoxes(const Request *q)
-{
-    struct FindArgs a = {NULL, ArgId(q, 1), NULL, 1, 0};
-    Begin();
-    PutS(",\"boxes\":[");
-    EnumWindows(BoxProc, (LPARAM)&a);
-    PutS("]");
-    Finish();
-}
+static void CmdBoxes(const Request *q) { ReplyList("boxes", BoxProc, NULL, (LPARAM)(DWORD)Num(q->argv[1])); }
 
 /* press HWND [ID]: a button of a box, by a posted command (a send would wait for the box's
    own message loop to finish, which for a modal box is the caller's). */
 static void CmdPress(const Request *q)
 {
     WPARAM id = q->argc > 2 ? (WPARAM)Num(q->argv[2]) : IDOK;
-    if (!PostMessageA(q->h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                      (LPARAM)GetDlgItem(q->h, (int)id)))
-        return Fail("PostMessage failed (%lu)", GetLastError());
-    Ok();
+    if (Post(q->h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(q->h, (int)id)))
+        Reply("");
 }
 
 /* capture HWND|0 PATH: the window's screen rectangle (0: the whole screen) as a 24-bit BMP.
@@ -523,30 +517,17 @@ static void CmdCapture(const Request *q)
         return Fail("empty rectangle %ldx%ld", (long)w, (long)hgt);
     HDC screen = GetDC(NULL);
     HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi;
-    memset(&bi, 0, sizeof bi);
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = hgt; /* bottom-up, as a BMP file stores it */
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
+    DWORD imageSize = (((DWORD)w * 3 + 3) & ~3u) * (DWORD)hgt;
+    /* bottom-up, as a BMP file stores it */
+    BITMAPINFOHEADER bi = {sizeof bi, w, hgt, 1, 24, BI_RGB, imageSize, 0, 0, 0, 0};
+    BITMAPFILEHEADER fh = {0x4D42, sizeof fh + sizeof bi + imageSize, 0, 0, sizeof fh + sizeof bi};
     void *bits = NULL;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HBITMAP bmp = CreateDIBSection(screen, (BITMAPINFO *)&bi, DIB_RGB_COLORS, &bits, NULL, 0);
     HGDIOBJ old = bmp && mem ? SelectObject(mem, bmp) : NULL;
     BOOL blit = old && BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
-    DWORD stride = ((DWORD)w * 3 + 3) & ~3u;
-    DWORD imageSize = stride * (DWORD)hgt;
-    BITMAPFILEHEADER fh;
-    memset(&fh, 0, sizeof fh);
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + imageSize;
-    bi.bmiHeader.biSizeImage = imageSize;
     FILE *f = blit ? fopen(q->rest, "wb") : NULL;
-    int written = f && fwrite(&fh, sizeof fh, 1, f) == 1 &&
-                  fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+    int written = f && fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi, sizeof bi, 1, f) == 1 &&
                   fwrite(bits, 1, imageSize, f) == imageSize;
     written = f && fclose(f) == 0 && written;
     if (old)
@@ -607,58 +588,48 @@ static long CountGdiFromTable(HANDLE process)
         read == 0)
         return -5;
     long count = 0;
-    SIZE_T n = read / sizeof entries[0];
-    for (SIZE_T i = 0; i < n; i++) {
-        /* The table is the process's own, so every live entry is its object, except the
-           stock objects (the top bit of the unique field's low byte), made at start-up. */
-        if (entries[i].Type && !(entries[i].Unique & 0x80))
-            count++;
-    }
+    /* The table is the process's own, so every live entry is its object, except the stock
+       objects (the top bit of the unique field's low byte), made at start-up. */
+    for (SIZE_T i = 0; i < read / sizeof entries[0]; i++)
+        count += entries[i].Type && !(entries[i].Unique & 0x80);
     return count;
 }
 
 /* gdi PID: the process's GDI object count by GetGuiResources and from its handle table. */
 static void CmdGdi(const Request *q)
 {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ArgId(q, 1));
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, (DWORD)Num(q->argv[1]));
     if (!process)
         return Fail("OpenProcess(%s) failed (%lu)", q->argv[1], GetLastError());
     DWORD gui = GetGuiResources(process, GR_GDIOBJECTS);
     long table = CountGdiFromTable(process);
     CloseHandle(process);
-    Begin();
-    PutF(",\"guiresources\":%lu,\"table\":%ld", (unsigned long)gui, table);
-    Finish();
+    Reply(",\"guiresources\":%lu,\"table\":%ld", (unsigned long)gui, table);
 }
 
 /* focus TID: the thread's focus window. */
 static void CmdFocus(const Request *q)
 {
-    GUITHREADINFO gi;
-    memset(&gi, 0, sizeof gi);
-    gi.cbSize = sizeof gi;
-    if (!GetGUIThreadInfo(ArgId(q, 1), &gi))
+    GUITHREADINFO gi = {.cbSize = sizeof gi};
+    if (!GetGUIThreadInfo((DWORD)Num(q->argv[1]), &gi))
         return Fail("GetGUIThreadInfo failed (%lu)", GetLastError());
-    Begin();
-    PutF(",\"focus\":%llu", (unsigned long long)(UINT_PTR)gi.hwndFocus);
-    Finish();
+    Reply(",\"focus\":%llu", (unsigned long long)(UINT_PTR)gi.hwndFocus);
 }
 
 /* move HWND X Y W H: move and size a top-level window (the same as a user's drag). */
 static void CmdMove(const Request *q)
 {
-    if (!SetWindowPos(q->h, NULL, (int)strtol(q->argv[2], NULL, 0),
-                      (int)strtol(q->argv[3], NULL, 0), (int)strtol(q->argv[4], NULL, 0),
-                      (int)strtol(q->argv[5], NULL, 0), SWP_NOZORDER | SWP_NOACTIVATE))
+    if (!SetWindowPos(q->h, NULL, (int)Num(q->argv[2]), (int)Num(q->argv[3]),
+                      (int)Num(q->argv[4]), (int)Num(q->argv[5]), SWP_NOZORDER | SWP_NOACTIVATE))
         return Fail("SetWindowPos failed (%lu)", GetLastError());
-    Ok();
+    Reply("");
 }
 
 /* show HWND SW */
 static void CmdShow(const Request *q)
 {
     ShowWindowAsync(q->h, (int)Num(q->argv[2]));
-    Ok();
+    Reply("");
 }
 
 /* The requests: name, the words they need (their own included), whether the second word
@@ -698,7 +669,8 @@ static void Answer(char *line)
     static char copy[4096];
     strcpy(copy, line);
     Request q = {NULL, 0, NULL, copy};
-    static char *argv[64];
+    static char *argv[65];
+    memset(argv, 0, sizeof argv);
     for (char *tok = strtok(line, " "); tok && q.argc < 64; tok = strtok(NULL, " "))
         argv[q.argc++] = tok;
     q.argv = argv;
@@ -709,7 +681,7 @@ static void Answer(char *line)
         while (*q.rest == ' ')
             q.rest++;
     }
-    q.h = q.argc > 1 ? Hw(argv[1]) : NULL;
+    q.h = (HWND)(UINT_PTR)Num(argv[1]);
     for (size_t i = 0; i < sizeof Requests / sizeof Requests[0]; i++) {
         if (strcmp(argv[0], Requests[i].name) != 0)
             continue;
@@ -730,9 +702,7 @@ int main(void)
        driver; the harness starts the session again when it did not. */
     HWND test = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 1, 1, NULL, NULL,
                                 GetModuleHandleA(NULL), NULL);
-    Begin();
-    PutF(",\"ready\":1,\"gui\":%d", test ? 1 : 0);
-    Finish();
+    Reply(",\"ready\":1,\"gui\":%d", test ? 1 : 0);
     if (test)
         DestroyWindow(test);
     while (fgets(line, sizeof line, stdin)) {

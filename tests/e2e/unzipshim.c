@@ -17,11 +17,9 @@ typedef char *(CDECL *UnixNameFunc)(LPCWSTR);
 /* The Unix path of a Windows path, or NULL. */
 static char *UnixPath(const char *windowsPath)
 {
-    static UnixNameFunc unixName;
+    UnixNameFunc unixName = (UnixNameFunc)(void *)GetProcAddress(GetModuleHandleA("kernel32"),
+                                                                 "wine_get_unix_file_name");
     WCHAR wide[MAX_PATH * 2];
-    if (!unixName)
-        unixName = (UnixNameFunc)(void *)GetProcAddress(GetModuleHandleA("kernel32"),
-                                                        "wine_get_unix_file_name");
     if (!unixName || !MultiByteToWideChar(CP_ACP, 0, windowsPath, -1, wide, MAX_PATH * 2))
         return NULL;
     return unixName(wide);
@@ -41,10 +39,8 @@ int main(int argc, char **argv)
     snprintf(marker, sizeof marker, "%s\\unzipshim-%lu.rc", folder, GetCurrentProcessId());
     snprintf(markerTemp, sizeof markerTemp, "%s.tmp", marker);
 
-    char *unixZip = UnixPath(zip);
-    char *unixFolder = UnixPath(folder);
-    char *unixMarker = UnixPath(marker);
-    char *unixMarkerTemp = UnixPath(markerTemp);
+    char *unixZip = UnixPath(zip), *unixFolder = UnixPath(folder);
+    char *unixMarker = UnixPath(marker), *unixMarkerTemp = UnixPath(markerTemp);
     if (!unixZip || !unixFolder || !unixMarker || !unixMarkerTemp)
         return 91;
 
@@ -54,11 +50,8 @@ int main(int argc, char **argv)
     snprintf(command, sizeof command,
              "/bin/sh -c \"/usr/bin/unzip -o -qq -d '%s' '%s'; echo $? > '%s' && mv '%s' '%s'\"",
              unixFolder, unixZip, unixMarkerTemp, unixMarkerTemp, unixMarker);
-    STARTUPINFOA startup;
-    PROCESS_INFORMATION info;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    memset(&info, 0, sizeof info);
+    STARTUPINFOA startup = {.cb = sizeof startup};
+    PROCESS_INFORMATION info = {0};
     if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info))
         return 92;
     if (info.hThread)
@@ -69,9 +62,8 @@ int main(int argc, char **argv)
     for (int waited = 0; waited < 120000; waited += 20) {
         FILE *f = fopen(marker, "r");
         if (f) {
-            int code = 93;
-            if (fscanf(f, "%d", &code) != 1)
-                code = 93;
+            int code = 93; /* unless the file holds a number */
+            fscanf(f, "%d", &code);
             fclose(f);
             DeleteFileA(marker);
             return code;
