@@ -195,20 +195,21 @@ class Display:
 
 
 class Template:
-    """A booted Wine prefix with the fonts and a virtual desktop, made once and copied per
-    session."""
+    """A booted Wine prefix with the fonts and a virtual desktop, made once (on a display of
+    its own) and copied per session."""
 
-    def __init__(self, display, root):
-        self.display = display
+    def __init__(self, root):
         self.path = os.path.join(root, "template")
         done = os.path.join(root, "template.done")
         if os.path.exists(done):
             return  # kept from an earlier run in the same root
         shutil.rmtree(self.path, ignore_errors=True)
         os.makedirs(self.path)
+        display = Display()
         env = wine_environment(display, self.path)
-        server = start_wineserver(env)
+        server = None
         try:
+            server = start_wineserver(env)
             subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=180, check=False)
             fonts = os.path.join(self.path, "drive_c", "windows", "Fonts")
@@ -227,7 +228,9 @@ class Template:
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                            check=True)
         finally:
-            stop_wineserver(env, server)
+            if server:
+                stop_wineserver(env, server)
+            display.close()
         with open(done, "w"):
             pass
 
@@ -306,11 +309,7 @@ def run_console_program(exe, args, timeout=300):
     root = tempfile.mkdtemp(prefix="vantry-console-")
     display = server = env = None
     try:
-        first = Display()
-        try:
-            template = Template(first, root)
-        finally:
-            first.close()
+        template = Template(root)
         display = Display()
         env = wine_environment(display, template.copy(os.path.join(root, "prefix")))
         server = start_wineserver(env)
@@ -443,12 +442,10 @@ class WineSession:
     def ask(self, *words, **kw):
         return self.probe.ask(*words, **kw)
 
-    def find(self, cls, pid=0):
-        answer = self.ask("find", cls, pid)
-        return answer if answer["hwnd"] else None
-
     def wait_window(self, cls, timeout=30, pid=0):
-        return wait_for(lambda: self.find(cls, pid), timeout, "a window of class %s" % cls)
+        """The probe's answer for the first window of class cls (of process pid, 0: any)."""
+        return wait_for(lambda: (lambda found: found["hwnd"] and found)(
+            self.ask("find", cls, pid)), timeout, "a window of class %s" % cls)
 
     def children(self, hwnd):
         return self.ask("children", hwnd)["children"]
@@ -502,12 +499,9 @@ class WineSession:
 
     def press(self, box, button=IDOK):
         self.ask("press", box["hwnd"], button)
-        wait_for(lambda: not any(b["hwnd"] == box["hwnd"] for b in self.boxes_any()), 20,
-                 "the message box to close")
-
-    def boxes_any(self):
-        return [w for w in self.ask("toplevel")["windows"]
-                if w["class"] == "#32770" and w["visible"]]
+        wait_for(lambda: not any(w["hwnd"] == box["hwnd"] and w["class"] == "#32770"
+                                 and w["visible"] for w in self.ask("toplevel")["windows"]),
+                 20, "the message box to close")
 
     def capture(self, hwnd, png_path):
         """The window's screen rectangle (0: the whole screen) as a PNG; returns the pixel
@@ -520,13 +514,6 @@ class WineSession:
         finally:
             os.unlink(bmp)
 
-    def screenshot(self, png_path):
-        """The whole X screen, with the virtual desktop's window frames, by ImageMagick."""
-        os.makedirs(os.path.dirname(os.path.abspath(png_path)), exist_ok=True)
-        subprocess.run(["import", "-display", self.display.name, "-window", "root", png_path],
-                       check=True, timeout=30, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-
     def gdi_objects(self, pid):
         """The process's GDI object count: GetGuiResources where it is implemented, otherwise
         the count of its entries in the GDI handle table."""
@@ -538,26 +525,24 @@ class WineSession:
         return answer["table"]
 
     def xdotool(self, *args):
-        env = dict(os.environ, DISPLAY=self.display.name)
-        subprocess.run(["xdotool"] + [str(a) for a in args], env=env, check=True, timeout=20)
+        """Runs xdotool on the session's display; returns its output."""
+        return subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=20,
+                              env=dict(os.environ, DISPLAY=self.display.name),
+                              stdout=subprocess.PIPE, text=True).stdout
 
     def key(self, *keys):
         """Real key presses (xdotool names: ctrl+y, F1, Return), to the window under the
         pointer's desktop."""
         self.xdotool("key", "--delay", "30", *keys)
 
-    def pointer(self):
-        env = dict(os.environ, DISPLAY=self.display.name)
-        out = subprocess.run(["xdotool", "getmouselocation", "--shell"], env=env, check=True,
-                             timeout=20, capture_output=True, text=True).stdout
-        where = dict(line.split("=", 1) for line in out.split() if "=" in line)
-        return int(where["X"]), int(where["Y"])
-
     def move_args(self, x, y):
         """xdotool's words for moving the pointer to (x, y) and waiting until it is there: a
         synchronous move to where the pointer already is would wait for a motion that never
         comes, so that one is a plain move."""
-        return ["mousemove"] + ([] if self.pointer() == (x, y) else ["--sync"]) + [x, y]
+        out = self.xdotool("getmouselocation", "--shell")
+        where = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        there = (int(where["X"]), int(where["Y"])) == (x, y)
+        return ["mousemove"] + ([] if there else ["--sync"]) + [x, y]
 
     def move_pointer(self, x, y):
         self.xdotool(*self.move_args(x, y))
@@ -577,8 +562,7 @@ class WineSession:
 
     def program_ended(self, proc, timeout):
         try:
-            proc.wait(timeout)
-            return True
+            return proc.wait(timeout) is not None
         except subprocess.TimeoutExpired:
             return False
 
@@ -599,19 +583,14 @@ class Run:
         self.root = root or tempfile.mkdtemp(prefix="vantry-e2e-")
         self.own_root = root is None
         os.makedirs(self.root, exist_ok=True)
-        display = None
         try:
             self.probe_exe = build_windows_program(
                 os.path.join(HERE, "probe.c"), os.path.join(self.root, "bin", "probe.exe"),
                 gui=True, libs=("user32", "gdi32", "comctl32"))
-            display = Display()
-            self.template = Template(display, self.root)
+            self.template = Template(self.root)
         except Exception:
             self.close()
             raise
-        finally:
-            if display:
-                display.close()
         self.sessions = 0
 
     def session(self, name=None):
