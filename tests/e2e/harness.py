@@ -6,6 +6,7 @@ has already served one Wine desktop gives the next desktop no display driver, so
 are never shared.) Every wait polls with a deadline; nothing sleeps a fixed time.
 """
 
+import contextlib
 import ctypes
 import json
 import os
@@ -39,11 +40,9 @@ class HarnessError(Exception):
 def become_subreaper():
     """Wine daemonises its helpers; as a child subreaper they stay our children, so they
     can be ended by PID instead of by name."""
-    try:
+    with contextlib.suppress(OSError):
         libc = ctypes.CDLL(None, use_errno=True)
         libc.prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
-    except OSError:
-        pass
 
 
 def wait_for(predicate, timeout, what, interval=0.05):
@@ -63,19 +62,13 @@ def wait_for(predicate, timeout, what, interval=0.05):
 
 def own_children():
     """PIDs whose parent is this process (read from /proc)."""
-    me = os.getpid()
-    kids = []
-    for name in os.listdir("/proc"):
-        if not name.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % name) as f:
-                stat = f.read()
-        except OSError:
-            continue
-        fields = stat[stat.rfind(")") + 2:].split()
-        if len(fields) > 1 and int(fields[1]) == me:
-            kids.append(int(name))
+    me, kids = os.getpid(), []
+    for name in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError), open("/proc/%s/stat" % name) as f:
+            # After the command name in parentheses: the state, then the parent's PID.
+            fields = f.read().rpartition(")")[2].split()
+            if len(fields) > 1 and int(fields[1]) == me:
+                kids.append(int(name))
     return kids
 
 
@@ -105,10 +98,8 @@ def end_orphans(exclude=(), timeout=5.0):
         if not kids:
             return
         for pid in kids:
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.kill(pid, sig)
-            except ProcessLookupError:
-                pass
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             kids = [p for p in kids if not reap(p)]
@@ -252,7 +243,9 @@ def start_wineserver(env):
     """The prefix's wineserver in the foreground and persistent: our own child, known PID."""
     server = subprocess.Popen([WINESERVER, "-f", "-p"], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
-    leaf = server_leaf(env["WINEPREFIX"])
+    # The server's socket directory is named by the prefix's device and inode.
+    st = os.stat(env["WINEPREFIX"])
+    leaf = "server-%x-%x" % (st.st_dev, st.st_ino)
     wait_for(lambda: server.poll() is not None or any(
         os.path.exists(os.path.join(d, "socket")) for d in server_directories(leaf)), 20,
         "the wineserver's socket")
@@ -262,33 +255,20 @@ def start_wineserver(env):
     return server
 
 
-def server_leaf(prefix):
-    """The name of the server's socket directory: the prefix's device and inode."""
-    st = os.stat(prefix)
-    return "server-%x-%x" % (st.st_dev, st.st_ino)
-
-
 def server_directories(leaf):
     """The socket directories of that name, inside the per-user folders (/tmp/.wine-UID
     upstream, /tmp/wine-XXXXXX on Debian)."""
-    found = []
-    for parent in os.listdir("/tmp"):
-        if parent.startswith(("wine-", ".wine-")):
-            path = os.path.join("/tmp", parent, leaf)
-            if os.path.isdir(path):
-                found.append(path)
-    return found
+    return [path for path in (os.path.join("/tmp", parent, leaf) for parent in os.listdir("/tmp")
+                              if parent.startswith(("wine-", ".wine-"))) if os.path.isdir(path)]
 
 
 def stop_wineserver(env, server, others=()):
     """Ends every Wine process of the prefix (wineserver -k), waits for the given Popen
     children, then ends the server and any helper left over, by PID, and removes the
     server's directory under /tmp."""
-    try:
+    with contextlib.suppress(subprocess.TimeoutExpired):
         subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=20)
-    except subprocess.TimeoutExpired:
-        pass
     for proc in others:
         end_process(proc)
     end_process(server)
@@ -296,10 +276,8 @@ def stop_wineserver(env, server, others=()):
     for path in server_directories(server.leaf):
         shutil.rmtree(path, ignore_errors=True)
         # The per-user folder goes too when this server was its only tenant.
-        try:
+        with contextlib.suppress(OSError):
             os.rmdir(os.path.dirname(path))
-        except OSError:
-            pass
 
 
 def run_console_program(exe, args, timeout=300):
@@ -379,19 +357,15 @@ class Probe:
 
     def close(self):
         if self.proc.poll() is None:
-            try:
+            with contextlib.suppress(OSError, subprocess.TimeoutExpired):
                 self.proc.stdin.write(b"quit\n")
                 self.proc.stdin.close()
                 self.proc.wait(5)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
         end_process(self.proc)
         self.sel.close()
         for pipe in (self.proc.stdin, self.proc.stdout):
-            try:
+            with contextlib.suppress(OSError):
                 pipe.close()
-            except OSError:
-                pass
         self.log.close()
 
 
@@ -468,9 +442,6 @@ class WineSession:
 
     def send(self, hwnd, msg, wparam=0, lparam=0):
         return self.ask("send", hwnd, msg, wparam, lparam)["result"]
-
-    def set_text(self, hwnd, text):
-        self.ask("settext", hwnd, text)
 
     def post(self, hwnd, msg, wparam=0, lparam=0):
         self.ask("post", hwnd, msg, wparam, lparam)

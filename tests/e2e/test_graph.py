@@ -371,7 +371,7 @@ class Jobs(GraphTest):
     def kinds(self):
         return [f["series"][0]["maKind"] for f in self.report_copy(1)]
 
-    def test_validate_reselect_and_change_run_on_the_worker_and_keep_their_results(self):
+    def test_validate_recalculate_reselect_and_change_leave_their_results(self):
         self.start(tp.BIG_LOAD_TIMEOUT)
         opt = os.path.join(self.data, "opt")
         status = self.status()

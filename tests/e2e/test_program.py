@@ -606,7 +606,7 @@ class ImportCsv(VantryTest):
         fields = {"IDC_IMPORT_PRICES": harness.windows_path(prices),
                   "IDC_IMPORT_FILE": "KOCSV", "IDC_IMPORT_NAME": "Coca-Cola from CSV"}
         for name, text in fields.items():
-            self.session.set_text(self.session.child(dialog["hwnd"], R[name])["hwnd"], text)
+            self.session.ask("settext", self.session.child(dialog["hwnd"], R[name])["hwnd"], text)
         category = self.session.child(dialog["hwnd"], R["IDC_IMPORT_CATEGORY"])["hwnd"]
         self.session.send(category, CB_SETCURSEL, 8)   # after "(None)": Equity Income
         self.shot("import-dialog")
