@@ -581,8 +581,9 @@ class BigLoad(VantryTest):
 class AnalystFigures(VantryTest):
     def test_statistics_export_writes_a_row_per_fund_and_series(self):
         self.start()
+        self.command("IDM_BETA")
         # File > Export Statistics...: the save dialog offers statistics.csv in the data
-        # directory; OK writes a row per fund and series in the list's order.
+        # directory; OK writes a row per fund and series in the list's order, here Beta's.
         self.session.post_command(self.hwnd, R["IDM_EXPORT_STATISTICS"])
         self.session.press(self.wait_dialog("Export Statistics", 20))
         exported = os.path.join(self.data, "statistics.csv")
