@@ -6,6 +6,7 @@ has already served one Wine desktop gives the next desktop no display driver, so
 are never shared.) Every wait polls with a deadline; nothing sleeps a fixed time.
 """
 
+import contextlib
 import ctypes
 import json
 import os
@@ -39,11 +40,9 @@ class HarnessError(Exception):
 def become_subreaper():
     """Wine daemonises its helpers; as a child subreaper they stay our children, so they
     can be ended by PID instead of by name."""
-    try:
+    with contextlib.suppress(OSError):
         libc = ctypes.CDLL(None, use_errno=True)
         libc.prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
-    except OSError:
-        pass
 
 
 def wait_for(predicate, timeout, what, interval=0.05):
@@ -63,19 +62,13 @@ def wait_for(predicate, timeout, what, interval=0.05):
 
 def own_children():
     """PIDs whose parent is this process (read from /proc)."""
-    me = os.getpid()
-    kids = []
-    for name in os.listdir("/proc"):
-        if not name.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % name) as f:
-                stat = f.read()
-        except OSError:
-            continue
-        fields = stat[stat.rfind(")") + 2:].split()
-        if len(fields) > 1 and int(fields[1]) == me:
-            kids.append(int(name))
+    me, kids = os.getpid(), []
+    for name in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError), open("/proc/%s/stat" % name) as f:
+            # After the command name in parentheses: the state, then the parent's PID.
+            fields = f.read().rpartition(")")[2].split()
+            if len(fields) > 1 and int(fields[1]) == me:
+                kids.append(int(name))
     return kids
 
 
@@ -105,10 +98,8 @@ def end_orphans(exclude=(), timeout=5.0):
         if not kids:
             return
         for pid in kids:
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.kill(pid, sig)
-            except ProcessLookupError:
-                pass
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             kids = [p for p in kids if not reap(p)]
@@ -195,20 +186,21 @@ class Display:
 
 
 class Template:
-    """A booted Wine prefix with the fonts and a virtual desktop, made once and copied per
-    session."""
+    """A booted Wine prefix with the fonts and a virtual desktop, made once (on a display of
+    its own) and copied per session."""
 
-    def __init__(self, display, root):
-        self.display = display
+    def __init__(self, root):
         self.path = os.path.join(root, "template")
         done = os.path.join(root, "template.done")
         if os.path.exists(done):
             return  # kept from an earlier run in the same root
         shutil.rmtree(self.path, ignore_errors=True)
         os.makedirs(self.path)
+        display = Display()
         env = wine_environment(display, self.path)
-        server = start_wineserver(env)
+        server = None
         try:
+            server = start_wineserver(env)
             subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=180, check=False)
             fonts = os.path.join(self.path, "drive_c", "windows", "Fonts")
@@ -227,7 +219,9 @@ class Template:
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                            check=True)
         finally:
-            stop_wineserver(env, server)
+            if server:
+                stop_wineserver(env, server)
+            display.close()
         with open(done, "w"):
             pass
 
@@ -249,7 +243,9 @@ def start_wineserver(env):
     """The prefix's wineserver in the foreground and persistent: our own child, known PID."""
     server = subprocess.Popen([WINESERVER, "-f", "-p"], env=env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL)
-    leaf = server_leaf(env["WINEPREFIX"])
+    # The server's socket directory is named by the prefix's device and inode.
+    st = os.stat(env["WINEPREFIX"])
+    leaf = "server-%x-%x" % (st.st_dev, st.st_ino)
     wait_for(lambda: server.poll() is not None or any(
         os.path.exists(os.path.join(d, "socket")) for d in server_directories(leaf)), 20,
         "the wineserver's socket")
@@ -259,33 +255,20 @@ def start_wineserver(env):
     return server
 
 
-def server_leaf(prefix):
-    """The name of the server's socket directory: the prefix's device and inode."""
-    st = os.stat(prefix)
-    return "server-%x-%x" % (st.st_dev, st.st_ino)
-
-
 def server_directories(leaf):
     """The socket directories of that name, inside the per-user folders (/tmp/.wine-UID
     upstream, /tmp/wine-XXXXXX on Debian)."""
-    found = []
-    for parent in os.listdir("/tmp"):
-        if parent.startswith(("wine-", ".wine-")):
-            path = os.path.join("/tmp", parent, leaf)
-            if os.path.isdir(path):
-                found.append(path)
-    return found
+    return [path for path in (os.path.join("/tmp", parent, leaf) for parent in os.listdir("/tmp")
+                              if parent.startswith(("wine-", ".wine-"))) if os.path.isdir(path)]
 
 
 def stop_wineserver(env, server, others=()):
     """Ends every Wine process of the prefix (wineserver -k), waits for the given Popen
     children, then ends the server and any helper left over, by PID, and removes the
     server's directory under /tmp."""
-    try:
+    with contextlib.suppress(subprocess.TimeoutExpired):
         subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=20)
-    except subprocess.TimeoutExpired:
-        pass
     for proc in others:
         end_process(proc)
     end_process(server)
@@ -293,10 +276,8 @@ def stop_wineserver(env, server, others=()):
     for path in server_directories(server.leaf):
         shutil.rmtree(path, ignore_errors=True)
         # The per-user folder goes too when this server was its only tenant.
-        try:
+        with contextlib.suppress(OSError):
             os.rmdir(os.path.dirname(path))
-        except OSError:
-            pass
 
 
 def run_console_program(exe, args, timeout=300):
@@ -306,11 +287,7 @@ def run_console_program(exe, args, timeout=300):
     root = tempfile.mkdtemp(prefix="vantry-console-")
     display = server = env = None
     try:
-        first = Display()
-        try:
-            template = Template(first, root)
-        finally:
-            first.close()
+        template = Template(root)
         display = Display()
         env = wine_environment(display, template.copy(os.path.join(root, "prefix")))
         server = start_wineserver(env)
@@ -380,19 +357,15 @@ class Probe:
 
     def close(self):
         if self.proc.poll() is None:
-            try:
+            with contextlib.suppress(OSError, subprocess.TimeoutExpired):
                 self.proc.stdin.write(b"quit\n")
                 self.proc.stdin.close()
                 self.proc.wait(5)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
         end_process(self.proc)
         self.sel.close()
         for pipe in (self.proc.stdin, self.proc.stdout):
-            try:
+            with contextlib.suppress(OSError):
                 pipe.close()
-            except OSError:
-                pass
         self.log.close()
 
 
@@ -443,12 +416,10 @@ class WineSession:
     def ask(self, *words, **kw):
         return self.probe.ask(*words, **kw)
 
-    def find(self, cls, pid=0):
-        answer = self.ask("find", cls, pid)
-        return answer if answer["hwnd"] else None
-
     def wait_window(self, cls, timeout=30, pid=0):
-        return wait_for(lambda: self.find(cls, pid), timeout, "a window of class %s" % cls)
+        """The probe's answer for the first window of class cls (of process pid, 0: any)."""
+        return wait_for(lambda: (lambda found: found["hwnd"] and found)(
+            self.ask("find", cls, pid)), timeout, "a window of class %s" % cls)
 
     def children(self, hwnd):
         return self.ask("children", hwnd)["children"]
@@ -471,9 +442,6 @@ class WineSession:
 
     def send(self, hwnd, msg, wparam=0, lparam=0):
         return self.ask("send", hwnd, msg, wparam, lparam)["result"]
-
-    def set_text(self, hwnd, text):
-        self.ask("settext", hwnd, text)
 
     def post(self, hwnd, msg, wparam=0, lparam=0):
         self.ask("post", hwnd, msg, wparam, lparam)
@@ -502,12 +470,9 @@ class WineSession:
 
     def press(self, box, button=IDOK):
         self.ask("press", box["hwnd"], button)
-        wait_for(lambda: not any(b["hwnd"] == box["hwnd"] for b in self.boxes_any()), 20,
-                 "the message box to close")
-
-    def boxes_any(self):
-        return [w for w in self.ask("toplevel")["windows"]
-                if w["class"] == "#32770" and w["visible"]]
+        wait_for(lambda: not any(w["hwnd"] == box["hwnd"] and w["class"] == "#32770"
+                                 and w["visible"] for w in self.ask("toplevel")["windows"]),
+                 20, "the message box to close")
 
     def capture(self, hwnd, png_path):
         """The window's screen rectangle (0: the whole screen) as a PNG; returns the pixel
@@ -520,13 +485,6 @@ class WineSession:
         finally:
             os.unlink(bmp)
 
-    def screenshot(self, png_path):
-        """The whole X screen, with the virtual desktop's window frames, by ImageMagick."""
-        os.makedirs(os.path.dirname(os.path.abspath(png_path)), exist_ok=True)
-        subprocess.run(["import", "-display", self.display.name, "-window", "root", png_path],
-                       check=True, timeout=30, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-
     def gdi_objects(self, pid):
         """The process's GDI object count: GetGuiResources where it is implemented, otherwise
         the count of its entries in the GDI handle table."""
@@ -538,26 +496,24 @@ class WineSession:
         return answer["table"]
 
     def xdotool(self, *args):
-        env = dict(os.environ, DISPLAY=self.display.name)
-        subprocess.run(["xdotool"] + [str(a) for a in args], env=env, check=True, timeout=20)
+        """Runs xdotool on the session's display; returns its output."""
+        return subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=20,
+                              env=dict(os.environ, DISPLAY=self.display.name),
+                              stdout=subprocess.PIPE, text=True).stdout
 
     def key(self, *keys):
         """Real key presses (xdotool names: ctrl+y, F1, Return), to the window under the
         pointer's desktop."""
         self.xdotool("key", "--delay", "30", *keys)
 
-    def pointer(self):
-        env = dict(os.environ, DISPLAY=self.display.name)
-        out = subprocess.run(["xdotool", "getmouselocation", "--shell"], env=env, check=True,
-                             timeout=20, capture_output=True, text=True).stdout
-        where = dict(line.split("=", 1) for line in out.split() if "=" in line)
-        return int(where["X"]), int(where["Y"])
-
     def move_args(self, x, y):
         """xdotool's words for moving the pointer to (x, y) and waiting until it is there: a
         synchronous move to where the pointer already is would wait for a motion that never
         comes, so that one is a plain move."""
-        return ["mousemove"] + ([] if self.pointer() == (x, y) else ["--sync"]) + [x, y]
+        out = self.xdotool("getmouselocation", "--shell")
+        where = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        there = (int(where["X"]), int(where["Y"])) == (x, y)
+        return ["mousemove"] + ([] if there else ["--sync"]) + [x, y]
 
     def move_pointer(self, x, y):
         self.xdotool(*self.move_args(x, y))
@@ -577,8 +533,7 @@ class WineSession:
 
     def program_ended(self, proc, timeout):
         try:
-            proc.wait(timeout)
-            return True
+            return proc.wait(timeout) is not None
         except subprocess.TimeoutExpired:
             return False
 
@@ -599,19 +554,14 @@ class Run:
         self.root = root or tempfile.mkdtemp(prefix="vantry-e2e-")
         self.own_root = root is None
         os.makedirs(self.root, exist_ok=True)
-        display = None
         try:
             self.probe_exe = build_windows_program(
                 os.path.join(HERE, "probe.c"), os.path.join(self.root, "bin", "probe.exe"),
                 gui=True, libs=("user32", "gdi32", "comctl32"))
-            display = Display()
-            self.template = Template(display, self.root)
+            self.template = Template(self.root)
         except Exception:
             self.close()
             raise
-        finally:
-            if display:
-                display.close()
         self.sessions = 0
 
     def session(self, name=None):

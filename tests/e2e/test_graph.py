@@ -10,32 +10,26 @@ import re
 import shutil
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import test_program as tp  # noqa: E402
 from harness import wait_for  # noqa: E402
-from test_program import R, THREAD_RUNNING, VantryTest  # noqa: E402
+from test_program import R, THREAD_RUNNING, VantryTest, CB_SETCURSEL, LB_SETTOPINDEX  # noqa: E402
 
 setUpModule, tearDownModule = tp.setUpModule, tp.tearDownModule
 GRAPH_MESSAGE, GRAPH_CANCEL = 0x0400, 7
-CB_SETCURSEL = 0x014E
 READOUT_POINT = re.compile(r"^(\d\d)/(\d\d)/(\d\d)=\$(\d+\.\d\d)$")
 DAYS = {1: 0, 8: 1, 15: 2, 22: 3, 29: 4}
 
 
-def period_of(month, day, year):
-    """The DatePeriod of a readout date: 60 a year from 1960, 5 a month, one a week."""
-    return ((year - 60) % 100) * 60 + (month - 1) * 5 + DAYS[day]
-
-
 def parse_point(line):
+    """A readout line's (DatePeriod, value), None for another line; the DatePeriod counts
+    60 a year from 1960, 5 a month, one a week."""
     m = READOUT_POINT.match(line)
-    if not m:
-        return None
-    month, day, year, value = int(m.group(1)), int(m.group(2)), int(m.group(3)), m.group(4)
-    return period_of(month, day, year), float(value)
+    if m:
+        month, day, year = int(m[1]), int(m[2]), int(m[3])
+        return ((year - 60) % 100) * 60 + (month - 1) * 5 + DAYS[day], float(m[4])
 
 
 def expected_result(first, second):
@@ -56,9 +50,6 @@ class GraphTest(VantryTest):
     def readout(self):
         return self.session.text(self.graph).split("\n")
 
-    def move(self, x, y):
-        self.session.move_pointer(x, y)
-
     def wait_readout(self, predicate, what):
         return wait_for(lambda: predicate(self.readout()) and self.readout(), 20, what)
 
@@ -72,22 +63,22 @@ class Measuring(GraphTest):
         self.start()
         g = self.open_graph(0)
         x1, y1 = g[0] + (g[2] - g[0]) * 2 // 5, g[1] + (g[3] - g[1]) // 4
-        self.move(g[0] + 1, g[1] + 1)
+        self.session.move_pointer(g[0] + 1, g[1] + 1)
         before = self.picture("plain.png")
 
-        self.move(x1, y1)
+        self.session.move_pointer(x1, y1)
         lines = self.wait_readout(lambda ls: parse_point(ls[0]), "the readout's first line")
         self.assertEqual(lines[1:], ["", ""])
         start = parse_point(lines[0])
         self.assertNotEqual(before, self.picture("readout.png"),
                             "the readout box is not on the picture")
         # Further right is later, higher up is worth more.
-        self.move(x1 + 120, y1 - 40)
+        self.session.move_pointer(x1 + 120, y1 - 40)
         moved = parse_point(self.wait_readout(lambda ls: ls[0] != lines[0], "a new point")[0])
         self.assertGreater(moved[0], start[0])
         self.assertGreater(moved[1], start[1])
         # Off the plot (the top frame) the readout goes.
-        self.move(x1, g[1] + 1)
+        self.session.move_pointer(x1, g[1] + 1)
         self.wait_readout(lambda ls: ls == [""], "the readout to go")
         self.assertEqual(self.probe("measure"), 0)
 
@@ -100,7 +91,7 @@ class Measuring(GraphTest):
         start = parse_point(lines[0])
         # The end follows the pointer; the second click freezes it.
         x2, y2 = x1 + 200, y1 + 30
-        self.move(x2, y2)
+        self.session.move_pointer(x2, y2)
         self.session.click(x2, y2)
         wait_for(lambda: self.probe("measure") == 2, 20, "the frozen measurement")
         lines = self.readout()
@@ -111,14 +102,14 @@ class Measuring(GraphTest):
         self.assertEqual(lines[2], expected_result(start, end))
         frozen = self.picture("frozen.png")
         # Frozen, the line ignores the pointer.
-        self.move(x1 + 50, y1 + 50)
+        self.session.move_pointer(x1 + 50, y1 + 50)
         for _ in range(5):
             self.assertEqual(self.readout(), lines)
         # The cancel message takes readout and line off the picture.
         self.session.send(self.graph, GRAPH_MESSAGE, GRAPH_CANCEL, 0)
         self.assertEqual(self.probe("measure"), 0)
         self.assertEqual(self.readout(), [""])
-        self.move(g[0] + 1, g[1] + 1)
+        self.session.move_pointer(g[0] + 1, g[1] + 1)
         after = self.picture("cancelled.png")
         self.assertNotEqual(frozen, after)
         self.assertEqual(before, after, "the cancelled measurement left pixels behind")
@@ -138,19 +129,17 @@ class Measuring(GraphTest):
             self.assertEqual(self.current_tab(), 3)
 
         for index, key in ((1, "Right"), (2, "Down"), (1, "Up"), (0, "Left"), (10, "Next"),
-                           (last, "End"), (last - 10, "Prior"), (last, "Next"), (0, "Home")):
+                           (last, "End"), (last - 10, "Prior"), (last, "Next")):
             at(index, key)
-        # At the first fund the backward keys change nothing (they beep): the next step
-        # forward still lands on the second fund.
-        for key in ("Left", "Home", "Prior"):
-            self.session.key(key)
-            at(1, "Right")
-            at(0, "Left")
-        at(last, "End")
-        for key in ("Right", "End", "Next"):
-            self.session.key(key)
-            at(last - 1, "Left")
-            at(last, "Right")
+        # At either end the keys that lead past it change nothing (they beep): the next step
+        # inward still lands on the fund beside the end.
+        for end, inward, keys in ((0, 1, ("Left", "Home", "Prior")),
+                                  (last, -1, ("Right", "End", "Next"))):
+            at(end, "Home" if end == 0 else "End")
+            for key in keys:
+                self.session.key(key)
+                at(end + inward, "Right" if inward > 0 else "Left")
+                at(end, "Left" if inward > 0 else "Right")
         self.shot("stepped")
 
 
@@ -171,19 +160,14 @@ class SearchMap(GraphTest):
 
 
 class Arrows(GraphTest):
-    def button(self, control, k):
-        """The screen centre of button k of a strip (14-pixel buttons, 15 apart, from 2)."""
-        r = self.session.rect(self.child(R[control]))
-        if control == "IDC_TOP_ARROWS":
-            return r[0] + 2 + k * 15 + 7, r[1] + 2 + 7
-        return r[0] + 2 + 7, r[1] + 2 + k * 15 + 7
-
     def zoom(self):
         return self.probe("zoom_from"), self.probe("zoom_to"), self.probe("zoom_max")
 
     def click(self, control, k):
-        x, y = self.button(control, k)
-        self.session.click(x, y)
+        """A click in the centre of button k of a strip (14-pixel buttons, 15 apart, from 2)."""
+        r = self.session.rect(self.child(R[control]))
+        x, y = (9 + k * 15, 9) if control == "IDC_TOP_ARROWS" else (9, 9 + k * 15)
+        self.session.click(r[0] + x, r[1] + y)
 
     def press(self, control, k, expect):
         """A click on button k that must leave the selection at expect (from, to, max)."""
@@ -247,9 +231,7 @@ class Legend(GraphTest):
         line = self.probe("line_height")
         self.assertGreater(line, 0)
         # The category whose first fund lies furthest down the list.
-        firsts = {}
-        for i, f in enumerate(funds):
-            firsts.setdefault(f["category"], i)
+        firsts = {f["category"]: i for i, f in reversed(list(enumerate(funds)))}
         category = max((c for c in firsts if 1 <= c <= 13), key=lambda c: firsts[c])
         target = firsts[category]
         self.assertGreater(target, 0)
@@ -266,17 +248,15 @@ class Legend(GraphTest):
         # Scrolled so that the fund is at the top, or as far as the list goes.
         self.assertTrue(0 < lb["top"] <= target, lb)
         self.assertEqual(lb["selcount"], 0, "the selection changed")
-        # The first category scrolls back to the top.
-        first = min(firsts, key=lambda c: firsts[c])
-        self.assertEqual(firsts[first], 0)
-        if first:
-            click_category(first)
+        # The first fund's category scrolls back to the top.
+        if funds[0]["category"]:
+            click_category(funds[0]["category"])
             wait_for(lambda: self.session.listbox(fund_list)["top"] == 0, 20, "the top")
 
         # Without category sort a click does nothing: a click on the first row after it
         # finds the list still at its top.
         self.command("IDM_CATEGORY_SORT")
-        self.session.send(fund_list, 0x0197, 0, 0)  # LB_SETTOPINDEX
+        self.session.send(fund_list, LB_SETTOPINDEX, 0, 0)
         click_category(category)
         self.click_row(0)
         self.wait_selcount(1)
@@ -301,14 +281,24 @@ class Dialogs(GraphTest):
         return box, combo, items, cb["cursel"]
 
     def close_dialog(self, box, combo, index, button):
-        """Chooses item index and closes the dialog with button."""
+        """Chooses item index and closes the dialog with button (press waits until it has
+        gone)."""
         self.session.send(combo, CB_SETCURSEL, index, 0)
         self.session.press(box, button)
-        wait_for(lambda: not any(b["caption"] == "Default Benchmark"
-                                 for b in self.session.boxes(self.pid)), 20, "the dialog to close")
 
-    def test_default_benchmark_dialog_lists_the_index_funds_and_ok_and_cancel(self):
+    def test_about_box_and_the_default_benchmark_dialog(self):
         self.start()
+        # About shows the dynamic memory in use.
+        memory = self.probe("memory")
+        self.assertGreater(memory, 0)
+        self.session.post_command(self.hwnd, R["IDM_ABOUT"])
+        box = self.session.wait_box(self.pid, text="bytes of dynamic memory used.")
+        self.assertEqual(box["caption"], "Vantry")
+        self.assertEqual(box["text"].split("\n")[0], "Mutual Fund Performance Analyzer.")
+        self.assertIn("%u bytes of dynamic memory used." % memory, box["text"])
+        self.session.press(box)
+
+        # Default Benchmark lists the index funds; OK stores the choice, Cancel keeps it.
         funds = tp.report_funds(self.source, 1)
         names = sorted(f["name"] for f in funds if f["category"] == 7)
         self.assertGreater(len(names), 1)
@@ -335,17 +325,12 @@ class Dialogs(GraphTest):
         self.close_dialog(box, combo, 0, harness.IDOK)
         wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
 
-    def test_a_default_benchmark_that_is_no_index_fund_warns_and_selects_nothing(self):
-        self.start()
-        funds = tp.report_funds(self.source, 1)
-        other = [f["shortName"] for f in funds if f["category"] != 7][0]
-        settings = os.path.join(self.data, "SETTINGS")
-        self.command("IDM_CATEGORY_SORT")  # writes SETTINGS
-        self.command("IDM_CATEGORY_SORT")
-        head = tp.read_bytes(settings)[:15]
+        # A stored default that is no index fund, read at the next start: the dialog warns
+        # and selects nothing; OK then clears it.
+        other = next(f["shortName"] for f in funds if f["category"] != 7)
         self.exit_program()
-        with open(settings, "wb") as f:
-            f.write(head + b" " + other.encode())
+        with open(settings, "ab") as f:
+            f.write(other.encode())
         self.start()
         self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
         self.expect_box("Can't find default index.")
@@ -353,17 +338,6 @@ class Dialogs(GraphTest):
         self.assertEqual(cursel, -1)
         self.close_dialog(box, combo, 0, harness.IDOK)
         wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
-
-    def test_about_box_shows_the_dynamic_memory_in_use(self):
-        self.start()
-        memory = self.probe("memory")
-        self.assertGreater(memory, 0)
-        self.session.post_command(self.hwnd, R["IDM_ABOUT"])
-        box = self.session.wait_box(self.pid, text="bytes of dynamic memory used.")
-        self.assertEqual(box["caption"], "Vantry")
-        self.assertEqual(box["text"].split("\n")[0], "Mutual Fund Performance Analyzer.")
-        self.assertIn("%u bytes of dynamic memory used." % memory, box["text"])
-        self.session.press(box)
 
 
 class Jobs(GraphTest):
@@ -373,30 +347,15 @@ class Jobs(GraphTest):
         self.source = tp.generated_source("jobs", "--funds", "120", "--years", "25", "--seed", "3")
         super().setUp()
 
-    def run_job(self, command, question, second=None, working="Normalize and Optimize data 1: "):
-        """Starts a job for all funds and waits for its end; with second, tries that job
-        while the first runs, expects the refusal, and returns the status texts seen
-        meanwhile (until one starts with working)."""
+    def run_job(self, command, question, during=None):
+        """Starts a job for all funds, answers its question, calls during while the job runs
+        and waits for the job's end."""
         self.session.post_command(self.hwnd, R[command])
-        box = self.session.wait_box(self.pid, text=question)
-        self.session.press(box)
-        seen = set()
-        if second:
-            self.session.post_command(self.hwnd, R[second])
-            refusal = self.session.wait_box(self.pid, text=THREAD_RUNNING)
-            self.assertEqual(self.probe("worker"), 1, "the job was not running when refused")
-            # A fund's status text shows when its work is done (the threads' texts come
-            # in the funds' order), so the wait is for a time, not a number of looks.
-            deadline = time.monotonic() + 60
-            while time.monotonic() < deadline:
-                seen.add(self.status())
-                if not self.probe("worker") or any(
-                        s.startswith(working) for s in seen):
-                    break
-            self.session.press(refusal)
+        self.session.press(self.session.wait_box(self.pid, text=question))
+        if during:
+            during()
         wait_for(lambda: self.probe("worker") == 0, tp.BIG_LOAD_TIMEOUT, "the job's end")
         wait_for(lambda: not self.session.boxes(self.pid), 20, "no box left")
-        return seen
 
     def report_copy(self, chart):
         """The report tool's funds, read from a copy of the data directory as the program
@@ -409,38 +368,41 @@ class Jobs(GraphTest):
     def kinds(self):
         return [f["series"][0]["maKind"] for f in self.report_copy(1)]
 
-    def test_change_reselect_and_recalculate_run_on_the_worker_and_refuse_a_second(self):
+    def test_validate_recalculate_reselect_and_change_leave_their_results(self):
         self.start(tp.BIG_LOAD_TIMEOUT)
         opt = os.path.join(self.data, "opt")
         status = self.status()
 
-        # Recalculate searches every fund again: long enough to try a second job meanwhile.
-        stamp = os.stat(opt).st_mtime_ns
-        seen = self.run_job("IDM_RECALCULATE", "Recalculate optimal values for *ALL* funds",
-                            second="IDM_RESELECT")
-        self.assertTrue(any(s.startswith("Normalize and Optimize data 1: ") for s in seen), seen)
-        self.assertNotEqual(os.stat(opt).st_mtime_ns, stamp)
-        self.assertEqual(self.status(), status)
-        recalculated = self.kinds()
-        self.assertGreater(len(set(recalculated)), 1, "every fund has one kind")
-        # A Reselect after a Recalculate chooses the same kinds.
-        stamp = os.stat(opt).st_mtime_ns
-        self.run_job("IDM_RESELECT", "Reselect moving average for *ALL* funds")
-        self.assertNotEqual(os.stat(opt).st_mtime_ns, stamp)
-        self.assertEqual(self.kinds(), recalculated)
+        def refused():
+            # Validate runs on the worker: a second job meanwhile is refused and Validate's
+            # status texts show (a fund's text only once its work is done).
+            self.session.post_command(self.hwnd, R["IDM_RECALCULATE"])
+            refusal = self.session.wait_box(self.pid, text=THREAD_RUNNING)
+            self.assertEqual(self.probe("worker"), 1, "the job was not running when refused")
+            wait_for(lambda: self.status().startswith("Validate: "), 60, "Validate's status")
+            self.session.press(refusal)
+        self.run_job("IDM_VALIDATE_ALL", "Validate the optimal values of *ALL* funds", refused)
+        missing = [f["shortName"] for f in self.report_copy(25)
+                   if not f["series"][0]["analyst"]["validation"]]
+        self.assertEqual(missing, [], "funds the program's validate cache left out")
+
+        # Recalculate searches every fund again (its refusals and status texts are the big
+        # load's test); a Reselect after it chooses the same kinds.
+        kinds = []
+        for command, question in (("IDM_RECALCULATE", "Recalculate optimal values"),
+                                  ("IDM_RESELECT", "Reselect moving average")):
+            stamp = os.stat(opt).st_mtime_ns
+            self.run_job(command, question + " for *ALL* funds")
+            self.assertNotEqual(os.stat(opt).st_mtime_ns, stamp, command)
+            self.assertEqual(self.status(), status)
+            kinds.append(self.kinds())
+        self.assertGreater(len(set(kinds[0])), 1, "every fund has one kind")
+        self.assertEqual(kinds[1], kinds[0])
         # Change to EMA: every fund's kind is EMA (kind 3) afterwards.
         self.run_job("IDM_EMA", "Change moving average for *ALL* funds")
         self.assertEqual(set(self.kinds()), {3})
         self.assertEqual(self.status(), status)
 
-    def test_validate_runs_on_the_worker_and_its_cache_serves_the_report_tool(self):
-        self.start(tp.BIG_LOAD_TIMEOUT)
-        seen = self.run_job("IDM_VALIDATE_ALL", "Validate the optimal values of *ALL* funds",
-                            second="IDM_RECALCULATE", working="Validate: ")
-        self.assertTrue(any(s.startswith("Validate: ") for s in seen), seen)
-        missing = [f["shortName"] for f in self.report_copy(25)
-                   if not f["series"][0]["analyst"]["validation"]]
-        self.assertEqual(missing, [], "funds the program's validate cache left out")
 
 if __name__ == "__main__":
     tp.main()
