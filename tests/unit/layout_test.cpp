@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/layout.h"
 
@@ -41,10 +42,7 @@ PageLayout Layout(const LayoutInput &in, int kind)
 
 void ExpectPlace(const LayoutRect &r, int32_t x, int32_t y, int32_t w, int32_t h, const char *what)
 {
-    EXPECT_EQ(x, r.x) << what;
-    EXPECT_EQ(y, r.y) << what;
-    EXPECT_EQ(w, r.w) << what;
-    EXPECT_EQ(h, r.h) << what;
+    EXPECT_EQ(std::make_tuple(x, y, w, h), std::make_tuple(r.x, r.y, r.w, r.h)) << what;
 }
 
 TEST(PageLayout, AWholePageWhenTheLayoutIsBuilt)

@@ -97,6 +97,9 @@ TEST(LoadFiles, DatesBeyondTheTableBecomeNotFound)
     EXPECT_EQ(f->dists[0].date, DATE_NOT_FOUND);
     EXPECT_EQ(f->splits[0] & 0xFFFF, DATE_INDEX_NONE);
     EXPECT_EQ(SplitNewShares(f->splits[0]), 2u);
+    // The message is shown once a load: the next one starts without the flag.
+    BeginDateTable();
+    EXPECT_EQ(DateOverflowShown, 0);
 }
 
 TEST(LoadFiles, FilesBeyondTheCountedRecordsAreNotRead)
