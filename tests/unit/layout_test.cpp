@@ -16,19 +16,10 @@ namespace {
 LayoutInput Page(int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
     LayoutInput in;
-    in.pageLeft = left;
-    in.pageTop = top;
-    in.pageRight = right;
-    in.pageBottom = bottom;
-    in.legendWidth = 100;
-    in.sideWidth = 14;
-    in.sideHeight = 14;
-    in.topWidth = 14;
-    in.topHeight = 14;
-    in.borderWidth = 1;
-    in.scrollBarWidth = 16;
-    in.checkWidth = 14;
-    in.portfolioWidth = 14;
+    in.pageLeft = left, in.pageTop = top, in.pageRight = right, in.pageBottom = bottom;
+    in.legendWidth = 100, in.borderWidth = 1, in.scrollBarWidth = 16;
+    in.sideWidth = in.sideHeight = in.topWidth = in.topHeight = 14;
+    in.checkWidth = in.portfolioWidth = 14;
     return in;
 }
 
