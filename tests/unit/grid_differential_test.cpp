@@ -22,39 +22,32 @@
 
 namespace {
 
-struct GridResult {
-    double cash[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
-    double best;
-    uint32_t buy, sell;
-};
-
-GridResult RunGrid(double (*score)(FundRecord *, int, uint32_t *, uint32_t *), FundRecord *f, int s)
-{
-    GridResult g;
-    g.best = score(f, s, &g.buy, &g.sell);
-    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
-        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
-            g.cash[r][c] = StrategyGrid[r][c].cash;
-    return g;
-}
+typedef double (*GridScore)(FundRecord *, int, uint32_t *, uint32_t *);
 
 // The first difference between the fast and the reference search, or "" when there is
 // none: series 0, then series 1 (whose cash earns nothing) over series 0's arrays.
 std::string GridMismatch(FundRecord *f, bool roc)
 {
+    const GridScore score[2] = {roc ? ScoreRocGrid : ScoreMaGrid,
+                                roc ? ScoreRocGridReference : ScoreMaGridReference};
     std::string found;
     for (int s = 0; s < 2 && found.empty(); s++) {
-        GridResult fast = RunGrid(roc ? ScoreRocGrid : ScoreMaGrid, f, s);
-        GridResult reference = RunGrid(roc ? ScoreRocGridReference : ScoreMaGridReference, f, s);
-        if (memcmp(&fast.best, &reference.best, sizeof fast.best) || fast.buy != reference.buy ||
-            fast.sell != reference.sell)
-            found = "series " + std::to_string(s) + " best " + std::to_string(fast.best) + " at " +
-                    std::to_string(fast.buy) + "/" + std::to_string(fast.sell);
+        double best[2], cash[2][STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
+        uint32_t buy[2], sell[2];
+        for (int r = 0; r < 2; r++) {
+            best[r] = score[r](f, s, &buy[r], &sell[r]);
+            for (uint32_t a = 0; a < STRATEGY_THRESHOLDS; a++)
+                for (uint32_t b = 0; b < STRATEGY_THRESHOLDS; b++)
+                    cash[r][a][b] = StrategyGrid[a][b].cash;
+        }
+        if (memcmp(&best[0], &best[1], sizeof best[0]) || buy[0] != buy[1] || sell[0] != sell[1])
+            found = "series " + std::to_string(s) + " best " + std::to_string(best[0]) + " at " +
+                    std::to_string(buy[0]) + "/" + std::to_string(sell[0]);
         // The ROC search fills only cells [1..4][5..8].
         for (uint32_t a = 0; a < STRATEGY_THRESHOLDS && found.empty(); a++)
             for (uint32_t b = 0; b < STRATEGY_THRESHOLDS && found.empty(); b++)
                 if ((!roc || (a >= 1 && a <= 4 && b >= 5 && b <= 8)) &&
-                    memcmp(&fast.cash[a][b], &reference.cash[a][b], sizeof(double)))
+                    memcmp(&cash[0][a][b], &cash[1][a][b], sizeof(double)))
                     found = "series " + std::to_string(s) + " cell " + std::to_string(a) + " " +
                             std::to_string(b);
         f->points[1] = f->points[0];

@@ -127,16 +127,16 @@ TEST_F(SideFiles, PortfolioWrittenLowByteFirstAndReadBack)
 {
     // 258 portfolio funds: the count needs both bytes (2 + 1 x 256).
     std::vector<std::string> names;
-    for (int i = 0; i < 260; i++)
+    std::string expected("\x02\x01", 2);
+    for (int i = 0; i < 260; i++) {
         names.push_back("F" + std::to_string(1000 + i));
+        expected += i < 258 ? names.back() + "\r\n" : "";
+    }
     Funds(names);
     for (int i = 0; i < 258; i++)
         FundTable[i].flags |= FUND_IN_PORTFOLIO;
     WritePortfolioFile();
     EXPECT_TRUE(Messages.empty());
-    std::string expected("\x02\x01", 2);
-    for (int i = 0; i < 258; i++)
-        expected += "F" + std::to_string(1000 + i) + "\r\n";
     EXPECT_EQ(ReadWholeFile(Path("PRTFOLIO")), expected);
     EXPECT_NE(access(Path("PRTFOLIO.tmp").c_str(), F_OK), 0);
 
