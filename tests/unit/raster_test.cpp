@@ -1,10 +1,10 @@
 // The in-memory surface: its font and text, the focus rectangle, bitmap copies, the BMP
 // reader on sound and damaged files, the resource bitmaps and PNG output.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>

@@ -1,9 +1,9 @@
 // The side files: PRTFOLIO, SETTINGS and Index read with their exact warnings, written
 // and read back, and writes that fail without costing the file stored before.
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
