@@ -362,11 +362,8 @@ TEST_F(SideFiles, FailedWritesKeepTheOldFile)
         c.write();
         EXPECT_EQ(ReadWholeFile(Path(c.name)), c.old) << c.name;
         ASSERT_EQ(Messages.size(), 1u) << c.name;
-        if (c.prefix) {
-            EXPECT_EQ(Messages[0].text.rfind(c.message, 0), 0u) << Messages[0].text;
-        } else {
-            EXPECT_EQ(Messages[0].text, c.message);
-        }
+        EXPECT_EQ(c.prefix ? Messages[0].text.substr(0, c.message.size()) : Messages[0].text,
+                  c.message);
     }
 
     // A data directory that does not exist: nothing is written anywhere.

@@ -141,9 +141,7 @@ TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
 {
     FundRecord *f = YearsFund(1);
     AnalystStats *a = &f->stats[0].analyst;
-    a->monthCount = 24;
-    a->maxDrawdown = -12.5;
-    a->sortino = 0.8;
+    a->monthCount = 24, a->maxDrawdown = -12.5, a->sortino = 0.8;
     a->rolling[1] = {3, -4.0, 0, 0, 0, 0, 0};
     std::vector<std::string> own = {"Max Drawdown=(12.5%)", "Sortino Ratio=0.8",
                                     "Worst 3 Years=(4.0%)"};
@@ -151,10 +149,7 @@ TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
 
     // With an index fund: beta, alpha and capture below, all in one column right of the
     // others.
-    a->benchmarkMonths = 24;
-    a->beta = 1.2;
-    a->alpha = -0.5;
-    a->upCapture = 110;
+    a->benchmarkMonths = 24, a->beta = 1.2, a->alpha = -0.5, a->upCapture = 110;
     a->downCapture = 95;
     for (const char *t : {"Beta=1.2", "Alpha=(0.5%)", "Up Capture=110.0", "Down Capture=95.0"})
         own.push_back(t);
