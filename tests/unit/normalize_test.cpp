@@ -177,7 +177,8 @@ TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
     SortSplits(f);
     EXPECT_EQ(SplitNewShares(f->splits[0]), 3u);
     EXPECT_EQ(SplitNewShares(f->splits[1]), 5u);
-    EXPECT_EQ(MessageTexts(), Texts(2, "Error: error: duplicate split, file=FUND, date=01/01/99\n"));
+    EXPECT_EQ(MessageTexts(),
+              Texts(2, "Error: error: duplicate split, file=FUND, date=01/01/99\n"));
 }
 
 TEST(LoadSorts, AFileListedOldestFirstComesOutAscending)

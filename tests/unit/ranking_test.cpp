@@ -1,7 +1,6 @@
 // The fund list's order: the name sort, each chart's ranking with stable ties, the
 // benchmark key rule, Signals, category blocks, the portfolio gathering and the hooks.
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include <string>
 #include <vector>

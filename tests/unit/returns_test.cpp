@@ -19,12 +19,13 @@ namespace {
 TEST(Guards, ZeroDivisorsGiveZero)
 {
     // {result, expected}, reported by row.
-    const double rows[][2] = {{SafeDivide(5, 0), 0},          {SafeDivide(5, 2), 2.5},
-                              {PercentRatio(1, 0), 0},        {PercentRatio(1, 4), 25},
-                              {MeanOf(9, 0), 0},              {MeanOf(9, 3), 3},
-                              {PercentOf(200, -5), 10},       {(double)CompareValues(1, 2), -1},
-                              {(double)CompareValues(2, 2), 0}, {(double)CompareValues(3, 2), 1},
-                              {AbsoluteDifference(2, 5), 3}};
+    const double rows[][2] = {{SafeDivide(5, 0), 0},     {SafeDivide(5, 2), 2.5},
+                              {PercentRatio(1, 0), 0},   {PercentRatio(1, 4), 25},
+                              {MeanOf(9, 0), 0},         {MeanOf(9, 3), 3},
+                              {PercentOf(200, -5), 10},  {AbsoluteDifference(2, 5), 3},
+                              {(double)CompareValues(1, 2), -1},
+                              {(double)CompareValues(2, 2), 0},
+                              {(double)CompareValues(3, 2), 1}};
     for (const auto &r : rows)
         EXPECT_EQ(r[0], r[1]) << "row " << &r - rows;
 }
