@@ -22,54 +22,65 @@
 
 namespace {
 
-struct GridResult {
-    double cash[STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
-    double best;
-    uint32_t buy, sell;
-};
+typedef double (*GridScore)(FundRecord *, int, uint32_t *, uint32_t *);
 
-GridResult RunGrid(double (*score)(FundRecord *, int, uint32_t *, uint32_t *), FundRecord *f, int s)
+// The first difference between the fast and the reference search, or "" when there is
+// none: series 0, then series 1 (whose cash earns nothing) over series 0's arrays.
+std::string GridMismatch(FundRecord *f, bool roc)
 {
-    GridResult g;
-    g.best = score(f, s, &g.buy, &g.sell);
-    for (uint32_t r = 0; r < STRATEGY_THRESHOLDS; r++)
-        for (uint32_t c = 0; c < STRATEGY_THRESHOLDS; c++)
-            g.cash[r][c] = StrategyGrid[r][c].cash;
-    return g;
+    const GridScore score[2] = {roc ? ScoreRocGrid : ScoreMaGrid,
+                                roc ? ScoreRocGridReference : ScoreMaGridReference};
+    std::string found;
+    for (int s = 0; s < 2 && found.empty(); s++) {
+        double best[2], cash[2][STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
+        uint32_t buy[2], sell[2];
+        for (int r = 0; r < 2; r++) {
+            best[r] = score[r](f, s, &buy[r], &sell[r]);
+            for (uint32_t a = 0; a < STRATEGY_THRESHOLDS; a++)
+                for (uint32_t b = 0; b < STRATEGY_THRESHOLDS; b++)
+                    cash[r][a][b] = StrategyGrid[a][b].cash;
+        }
+        if (memcmp(&best[0], &best[1], sizeof best[0]) || buy[0] != buy[1] || sell[0] != sell[1])
+            found = "series " + std::to_string(s) + " best " + std::to_string(best[0]) + " at " +
+                    std::to_string(buy[0]) + "/" + std::to_string(sell[0]);
+        // The ROC search fills only cells [1..4][5..8].
+        for (uint32_t a = 0; a < STRATEGY_THRESHOLDS && found.empty(); a++)
+            for (uint32_t b = 0; b < STRATEGY_THRESHOLDS && found.empty(); b++)
+                if ((!roc || (a >= 1 && a <= 4 && b >= 5 && b <= 8)) &&
+                    memcmp(&cash[0][a][b], &cash[1][a][b], sizeof(double)))
+                    found = "series " + std::to_string(s) + " cell " + std::to_string(a) + " " +
+                            std::to_string(b);
+        f->points[1] = f->points[0];
+        f->rocPoints[1] = f->rocPoints[0];
+        f->maSettings[1] = f->maSettings[0];
+        f->stats[1] = f->stats[0];
+    }
+    f->points[1] = nullptr;
+    f->rocPoints[1] = nullptr;
+    return found;
 }
 
-void ExpectSameGrid(FundRecord *f, int s, const char *what)
+// A weekly fund from 1995 on with these values.
+FundRecord *WeeklyFund(const std::vector<double> &values)
 {
-    GridResult fast = RunGrid(ScoreMaGrid, f, s);
-    GridResult reference = RunGrid(ScoreMaGridReference, f, s);
-    ASSERT_EQ(memcmp(&fast.best, &reference.best, sizeof fast.best), 0) << what;
-    ASSERT_EQ(fast.buy, reference.buy) << what;
-    ASSERT_EQ(fast.sell, reference.sell) << what;
-    ASSERT_EQ(memcmp(fast.cash, reference.cash, sizeof fast.cash), 0) << what;
+    std::vector<PointSpec> points;
+    for (size_t i = 0; i < values.size(); i++) {
+        unsigned week = (unsigned)(i % 52), year = 95 + (unsigned)(i / 52);
+        points.push_back({1 + week * 12 / 52, 1 + (week * 7) % 28, year % 100, values[i]});
+    }
+    return SingleFund(points);
 }
 
-// A weekly fund of n points from 1995 on: a random walk, a flat run, or a saw-tooth.
+// A weekly fund of n points: a random walk (shape 0), a flat run (1) or a saw-tooth (2).
 FundRecord *RandomFund(std::mt19937 &random, uint32_t n, int shape)
 {
-    std::vector<PackedDate> dates;
-    std::vector<PointSpec> points;
     std::normal_distribution<double> step(0.001, 0.03);
-    double v = 10;
-    for (uint32_t i = 0; i < n; i++) {
-        uint32_t week = i % 52, year = 95 + i / 52;
-        unsigned month = 1 + week * 12 / 52, day = 1 + (week * 7) % 28;
-        dates.push_back(Date(month, day, year % 100));
-        if (shape == 0)
-            v *= 1 + step(random);
-        else if (shape == 1)
-            v = 10;
-        else
-            v = 10 + (i % 7) * 0.25;
-        points.push_back({month, day, year % 100, v});
+    std::vector<double> values;
+    for (double v = 10; values.size() < n;) {
+        v = shape == 0 ? v * (1 + step(random)) : shape == 1 ? 10 : 10 + (values.size() % 7) * 0.25;
+        values.push_back(v);
     }
-    BuildDateTable(dates);
-    NewFundTable(1);
-    return SetFundPoints(0, "R", points);
+    return WeeklyFund(values);
 }
 
 // Points the money-market table at a test's own rates, and away again however it ends.
@@ -97,19 +108,17 @@ TEST(GridFastPath, MatchesTheReferenceBitForBit)
         uint32_t n = round >= 56 ? 2040 + random() % 1200 : 2 + random() % 400;
         FundRecord *f = RandomFund(random, n, round % 5 == 0 ? 1 : (round % 5 == 1 ? 2 : 0));
         f->recentStart = (round % 3 == 0 && n > 150) ? n - 60 : 0;
+        MaSettings *ms = &f->maSettings[0];
         for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
-            MaSettings *ms = &f->maSettings[0];
             SetMaParam(ms, MaLengthParam(kind), kind == MA_EMA ? 10 + 2 * (random() % 36) : 2 + 2 * (random() % 10));
             SetMaParam(ms, VIDYA_PERCENT, 2 + random() % 40);
             MovingAverage(f, kind, TrialPointCount(f, 0), 0);
-            ExpectSameGrid(f, 0, "series 0");
-            // Series 1 cash earns nothing: the same arrays as the relative series.
-            f->points[1] = f->points[0];
-            ExpectSameGrid(f, 1, "series 1");
-            f->points[1] = nullptr;
-            if (HasFatalFailure())
-                FAIL() << "round " << round << " kind " << kind << " n " << n;
+            ASSERT_EQ(GridMismatch(f, false), "")
+                << "round " << round << " kind " << kind << " n " << n;
         }
+        SetMaParam(ms, ROC_LENGTH, 1 + random() % 40);
+        Roc(f, TrialPointCount(f, 0), 0);
+        ASSERT_EQ(GridMismatch(f, true), "") << "ROC, round " << round << " n " << n;
     }
 }
 
@@ -129,63 +138,9 @@ TEST(GridFastPath, ValuesAndAveragesThatAreNotFinite)
             SetMaParam(&f->maSettings[0], MaLengthParam(kind), kind == MA_EMA ? 10 : 2 + 2 * (random() % 5));
             MovingAverage(f, kind, n, 0);
             f->points[0][random() % n].ma = odd[random() % 5];
-            ExpectSameGrid(f, 0, "odd values, series 0");
-            if (HasFatalFailure())
-                FAIL() << "round " << round << " kind " << kind;
+            ASSERT_EQ(GridMismatch(f, false), "") << "round " << round << " kind " << kind;
         }
     }
-}
-
-TEST(GridFastPath, RocGridMatchesTheReferenceBitForBit)
-{
-    TestRates rates;
-    std::mt19937 random(31);
-    for (int round = 0; round < 40; round++) {
-        uint32_t n = 2 + random() % 500;
-        FundRecord *f = RandomFund(random, n, round % 5 == 0 ? 1 : (round % 5 == 1 ? 2 : 0));
-        f->recentStart = (round % 3 == 0 && n > 150) ? n - 60 : 0;
-        SetMaParam(&f->maSettings[0], ROC_LENGTH, 1 + random() % 40);
-        Roc(f, TrialPointCount(f, 0), 0);
-        for (int s = 0; s < 2; s++) {
-            GridResult fast = RunGrid(ScoreRocGrid, f, s);
-            GridResult reference = RunGrid(ScoreRocGridReference, f, s);
-            EXPECT_EQ(memcmp(&fast.best, &reference.best, sizeof fast.best), 0) << round;
-            EXPECT_EQ(fast.buy, reference.buy) << round;
-            EXPECT_EQ(fast.sell, reference.sell) << round;
-            for (uint32_t a = 1; a <= 4; a++)
-                for (uint32_t b = 5; b <= 8; b++)
-                    EXPECT_EQ(memcmp(&fast.cash[a][b], &reference.cash[a][b], sizeof(double)), 0)
-                        << round << " cell " << a << " " << b;
-            // Series 1 (no money-market interest) over the same arrays.
-            f->points[1] = f->points[0];
-            f->rocPoints[1] = f->rocPoints[0];
-            f->maSettings[1] = f->maSettings[0];
-            f->stats[1] = f->stats[0];
-        }
-        f->points[1] = nullptr;
-        f->rocPoints[1] = nullptr;
-    }
-}
-
-// A weekly fund from 1995 whose points have exactly these values and averages.
-FundRecord *FundOfLevels(const std::vector<double> &values, const std::vector<double> &mas)
-{
-    std::vector<PackedDate> dates;
-    std::vector<PointSpec> points;
-    for (size_t i = 0; i < values.size(); i++) {
-        unsigned year = 95 + (unsigned)(i / 52), week = (unsigned)(i % 52);
-        unsigned month = 1 + week * 12 / 52, day = 1 + (week * 7) % 28;
-        dates.push_back(Date(month, day, year % 100));
-        points.push_back({month, day, year % 100, 1.0});
-    }
-    BuildDateTable(dates);
-    NewFundTable(1);
-    FundRecord *f = SetFundPoints(0, "L", points);
-    for (size_t i = 0; i < values.size(); i++) {
-        f->points[0][i].value = values[i];
-        f->points[0][i].ma = mas[i];
-    }
-    return f;
 }
 
 TEST(GridFastPath, ValuesOnAndBesideTheThresholdLevels)
@@ -218,14 +173,10 @@ TEST(GridFastPath, ValuesOnAndBesideTheThresholdLevels)
                 }
             }
         }
-        FundRecord *f = FundOfLevels(values, mas);
-        ASSERT_EQ(f->pointCount, values.size());
-        ExpectSameGrid(f, 0, "levels, series 0");
-        f->points[1] = f->points[0];
-        ExpectSameGrid(f, 1, "levels, series 1");
-        f->points[1] = nullptr;
-        if (HasFatalFailure())
-            FAIL() << "averages from " << averages[first];
+        FundRecord *f = WeeklyFund(values);
+        for (size_t i = 0; i < values.size(); i++)
+            f->points[0][i].ma = mas[i];
+        ASSERT_EQ(GridMismatch(f, false), "") << "averages from " << averages[first];
     }
 }
 
@@ -269,23 +220,26 @@ void MixedRates(void)
         MoneyMarketRates[k].rate = k % 4 == 1 ? -1.5 : k % 4 == 2 ? 0.0 : 3.0 + 0.3 * k;
 }
 
-// One fund of these points searched with the fast or the reference grid, the money-market
-// table set by rates.
-std::vector<unsigned char> Optimized(const std::vector<PointSpec> &points, uint32_t recentStart,
-                                     int reference, void (*rates)(void))
+// Whether one fund of these points ends with the same analysed fields searched with the
+// fast and with the reference grid, the money-market table set by rates.
+bool SameAsReference(const std::vector<PointSpec> &points, uint32_t recentStart,
+                     void (*rates)(void))
 {
-    FreeOptTable();
-    BuildTriangularWeights();
-    FundRecord *f = SingleFund(points);
-    f->recentStart = recentStart;
-    NewQuarterTable(200);
-    rates();
-    GridReferenceOnly = reference;
-    OptimizeFund(f, 0);
-    GridReferenceOnly = 0;
-    std::vector<unsigned char> fields = AnalysedFields(f, 0);
-    FreeOptTable();
-    return fields;
+    std::vector<unsigned char> fields[2];
+    for (int reference = 0; reference < 2; reference++) {
+        FreeOptTable();
+        BuildTriangularWeights();
+        FundRecord *f = SingleFund(points);
+        f->recentStart = recentStart;
+        NewQuarterTable(200);
+        rates();
+        GridReferenceOnly = reference;
+        OptimizeFund(f, 0);
+        GridReferenceOnly = 0;
+        fields[reference] = AnalysedFields(f, 0);
+        FreeOptTable();
+    }
+    return fields[0] == fields[1];
 }
 
 TEST(GridFastPath, WholeFundsMatchTheReference)
@@ -312,12 +266,9 @@ TEST(GridFastPath, WholeFundsMatchTheReference)
         for (uint32_t recentStart : {0u, (uint32_t)(funds[k].size() * 3 / 4)}) {
             if (recentStart != 0 && funds[k].size() < 50)
                 continue;
-            std::vector<PointSpec> points = PeriodPoints(funds[k]);
-            std::vector<unsigned char> fast = Optimized(points, recentStart, 0, YearlyRates);
-            std::vector<unsigned char> reference = Optimized(points, recentStart, 1, YearlyRates);
-            ASSERT_EQ(fast.size(), reference.size()) << k;
-            EXPECT_TRUE(fast == reference) << "fund " << k << " of " << funds[k].size()
-                                           << " points, recentStart " << recentStart;
+            EXPECT_TRUE(SameAsReference(PeriodPoints(funds[k]), recentStart, YearlyRates))
+                << "fund " << k << " of " << funds[k].size() << " points, recentStart "
+                << recentStart;
         }
 }
 
@@ -337,9 +288,8 @@ TEST(GridFastPath, GapsOfYearsAndNegativeRates)
             year += (month - 1) / 12;
             month = (month - 1) % 12 + 1;
         }
-        std::vector<unsigned char> fast = Optimized(points, 0, 0, MixedRates);
-        std::vector<unsigned char> reference = Optimized(points, 0, 1, MixedRates);
-        EXPECT_TRUE(fast == reference) << "round " << round << ", " << points.size() << " points";
+        EXPECT_TRUE(SameAsReference(points, 0, MixedRates))
+            << "round " << round << ", " << points.size() << " points";
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/layout.h"
 
@@ -15,19 +16,10 @@ namespace {
 LayoutInput Page(int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
     LayoutInput in;
-    in.pageLeft = left;
-    in.pageTop = top;
-    in.pageRight = right;
-    in.pageBottom = bottom;
-    in.legendWidth = 100;
-    in.sideWidth = 14;
-    in.sideHeight = 14;
-    in.topWidth = 14;
-    in.topHeight = 14;
-    in.borderWidth = 1;
-    in.scrollBarWidth = 16;
-    in.checkWidth = 14;
-    in.portfolioWidth = 14;
+    in.pageLeft = left, in.pageTop = top, in.pageRight = right, in.pageBottom = bottom;
+    in.legendWidth = 100, in.borderWidth = 1, in.scrollBarWidth = 16;
+    in.sideWidth = in.sideHeight = in.topWidth = in.topHeight = 14;
+    in.checkWidth = in.portfolioWidth = 14;
     return in;
 }
 
@@ -41,10 +33,7 @@ PageLayout Layout(const LayoutInput &in, int kind)
 
 void ExpectPlace(const LayoutRect &r, int32_t x, int32_t y, int32_t w, int32_t h, const char *what)
 {
-    EXPECT_EQ(x, r.x) << what;
-    EXPECT_EQ(y, r.y) << what;
-    EXPECT_EQ(w, r.w) << what;
-    EXPECT_EQ(h, r.h) << what;
+    EXPECT_EQ(std::make_tuple(x, y, w, h), std::make_tuple(r.x, r.y, r.w, r.h)) << what;
 }
 
 TEST(PageLayout, AWholePageWhenTheLayoutIsBuilt)

@@ -118,50 +118,30 @@ TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
     }
 }
 
-TEST(MovingAverages, ConstantSeriesGivesTheConstant)
+TEST(MovingAverages, EveryKindNeedsItsParametersKeepsToThePointLimitAndAConstant)
 {
     FundRecord *f = Fund(std::vector<double>(25, 7.5));
-    SetEveryKind(f, 4, 60);
     for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
+        const char *label = MaKindLabel(kind);
+        SetEveryKind(f, 0, 0);
         ClearMa(f);
         MovingAverage(f, kind, f->pointCount, 0);
-        for (uint32_t i = 0; i < f->pointCount; i++)
-            EXPECT_DOUBLE_EQ(f->points[0][i].ma, 7.5) << MaKindLabel(kind) << " " << i;
+        EXPECT_EQ(MaOf(f), std::vector<double>(25, -1.0)) << label << " without parameters";
+        SetEveryKind(f, 4, 60);
+        MovingAverage(f, kind, 0, 0);
+        EXPECT_EQ(MaOf(f), std::vector<double>(25, -1.0)) << label << " limit 0";
+        MovingAverage(f, kind, 3, 0);
+        for (uint32_t i = 0; i < 25; i++)
+            EXPECT_NEAR(f->points[0][i].ma, i < 3 ? 7.5 : -1.0, 1e-12) << label << " limit 3 " << i;
+        // A limit beyond the points writes them all.
+        MovingAverage(f, kind, 1000, 0);
+        for (uint32_t i = 0; i < 25; i++)
+            EXPECT_NEAR(f->points[0][i].ma, 7.5, 1e-12) << label << " " << i;
     }
     // No step at all: no reference and no useful VIDYA percent.
     double reference = -1;
     EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), 0u);
     EXPECT_EQ(reference, 0.0);
-}
-
-TEST(MovingAverages, PointLimitLeavesLaterPointsAlone)
-{
-    FundRecord *f = Fund({1, 2, 3, 4, 5, 6});
-    SetEveryKind(f, 2, 50);
-    for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
-        ClearMa(f);
-        MovingAverage(f, kind, 3, 0);
-        EXPECT_EQ(f->points[0][0].ma, 1.0) << MaKindLabel(kind);
-        EXPECT_NE(f->points[0][2].ma, -1.0) << MaKindLabel(kind);
-        for (uint32_t i = 3; i < f->pointCount; i++)
-            EXPECT_EQ(f->points[0][i].ma, -1.0) << MaKindLabel(kind) << " " << i;
-        // A limit of 0 writes nothing; one beyond the points writes them all.
-        MovingAverage(f, kind, 0, 0);
-        EXPECT_EQ(f->points[0][3].ma, -1.0) << MaKindLabel(kind);
-        MovingAverage(f, kind, 1000, 0);
-        EXPECT_NE(f->points[0][5].ma, -1.0) << MaKindLabel(kind);
-    }
-}
-
-TEST(MovingAverages, KindWithoutParametersWritesNothing)
-{
-    FundRecord *f = Fund({1, 2, 3, 4});
-    for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
-        ClearMa(f);
-        MovingAverage(f, kind, f->pointCount, 0);
-        for (uint32_t i = 0; i < f->pointCount; i++)
-            EXPECT_EQ(f->points[0][i].ma, -1.0) << MaKindLabel(kind) << " " << i;
-    }
     // No points at all: nothing to read or write.
     FundRecord *empty = Fund({});
     SetMaParam(&empty->maSettings[0], UMA_LENGTH, 2);

@@ -21,26 +21,29 @@ struct Parsed {
     FundRecord fund;
     std::string path;
     Texts first, second;  // messages of each pass
+    uint32_t counted;     // points the first pass counted
 };
 
-void AllocateArrays(FundRecord *f)
-{
-    f->points[0] = (NavPoint *)AllocZero(f->pointCount, sizeof(NavPoint));
-    f->dists = (DistRecord *)AllocZero(f->distCount, sizeof(DistRecord));
-    f->splits = (SplitRecord *)AllocZero(f->splitCount, sizeof(SplitRecord));
-}
-
-// Both passes over one file, as the load runs them, with a fresh date table.
-Parsed Parse(const std::string &text)
+// Both passes over one file, as the load runs them, with a fresh date table; the file
+// is replaced by grown (when given) between the passes.
+Parsed Parse(const std::string &text, const std::string &grown = "", bool arrays = true)
 {
     Parsed p = {};
-    p.path = WriteFile(MakeTempDir(), "FUND.NAV", text);
+    std::string dir = MakeTempDir();
+    p.path = WriteFile(dir, "FUND.NAV", text);
     BeginDateTable();
     ClearMessages();
     EXPECT_EQ(ReadNavFile(p.path.c_str(), &p.fund, NAV_FIRST_PASS), 1);
     p.first = MessageTexts();
+    p.counted = p.fund.pointCount;
     FinishDateTable();
-    AllocateArrays(&p.fund);
+    if (arrays) {
+        p.fund.points[0] = (NavPoint *)AllocZero(p.fund.pointCount, sizeof(NavPoint));
+        p.fund.dists = (DistRecord *)AllocZero(p.fund.distCount, sizeof(DistRecord));
+        p.fund.splits = (SplitRecord *)AllocZero(p.fund.splitCount, sizeof(SplitRecord));
+    }
+    if (!grown.empty())
+        WriteFile(dir, "FUND.NAV", grown);
     ClearMessages();
     EXPECT_EQ(ReadNavFile(p.path.c_str(), &p.fund, NAV_SECOND_PASS), 1);
     p.second = MessageTexts();
@@ -76,7 +79,7 @@ TEST(NavValues, RoundingCarriesAndTextAfterTheNumber)
     }
 }
 
-TEST(NavDistributions, AmountRules)
+TEST(NavDistributions, AmountsStoredOfGoodAndBadLines)
 {
     Parsed p = Parse("NAME=F\n"
                      "01/01/99 DIV = 1.0\n"
@@ -87,13 +90,10 @@ TEST(NavDistributions, AmountRules)
                      "01/07/99 DIV = .10 DIV = .20\n"
                      "01/08/99 FOO = 1.0\n"
                      "01/09/99 DIV = .5 BAR\n");
-    const std::string seven = Err(p, 5, "unexpected token: 7 DIGIT NUMBER"),
-                      foo = Err(p, 8, "unexpected token: ASCII STRING \"FOO\""),
-                      bar = Err(p, 9, "unexpected token: ASCII STRING \"BAR\"");
-    EXPECT_EQ(p.first, (Texts{seven, foo, bar}));
-    // A duplicate kind is only seen when storing.
-    EXPECT_EQ(p.second, (Texts{seven, Err(p, 7, "duplicate dist"), Err(p, 8, "missing dist"),
-                               foo, bar}));
+    // The texts for lines 5, 7, 8 and 9 are checked on the report tool's DISTS.NAV;
+    // here that the other lines give none, and the amounts that are stored.
+    EXPECT_EQ(p.first.size(), 3u);
+    EXPECT_EQ(p.second.size(), 5u);
     ASSERT_EQ(p.fund.distCount, 8u);
     // The second pass fills from the last element towards the first.
     const DistRecord *d = p.fund.dists;
@@ -181,11 +181,6 @@ TEST(NavMessages, ACommentEndsTheLineAndAnEmptyFileHasNoName)
     FreeFundArrays(&p.fund);
 }
 
-uint32_t TenPixelsPerByte(const char *, uint32_t length)
-{
-    return length * 10;
-}
-
 TEST(NavKeywords, NameUrlAndCategory)
 {
     // Case, spelling and the other categories are in the integration test's files. Inner
@@ -209,7 +204,7 @@ TEST(NavKeywords, NameUrlAndCategory)
     }
 
     // Names are measured in the first pass already, but stored only in the second.
-    PlatSetTextWidthFunc(TenPixelsPerByte);
+    PlatSetTextWidthFunc([](const char *, uint32_t length) { return length * 10; });
     MaxNameWidth = 0;
     FundRecord f = {};
     std::string path = WriteFile(MakeTempDir(), "W.NAV", "NAME=abcdefghij\nNAME=abc\n");
@@ -223,37 +218,25 @@ TEST(NavKeywords, NameUrlAndCategory)
 
 TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
 {
-    std::string dir = MakeTempDir();
-    std::string path = WriteFile(dir, "G.NAV", "NAME=G\n01/01/99 = 1\n01/01/99 DIV=.1\n");
-    FundRecord f = {};
-    BeginDateTable();
-    ASSERT_EQ(ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS), 1);
-    EXPECT_EQ(f.fileSize, 36u);
-    FinishDateTable();
-    AllocateArrays(&f);
     // The file grows between the passes: more points, a split that was not counted.
-    WriteFile(dir, "G.NAV", "NAME=G\n01/01/99 = 1\n01/02/99 = 2\n01/03/99 = 3\n"
-                            "01/04/99 SPLIT 2 FOR 1\n");
-    ClearMessages();
-    ASSERT_EQ(ReadNavFile(path.c_str(), &f, NAV_SECOND_PASS), 1);
-    EXPECT_EQ(MessageTexts(), (Texts{"Error: " + path + ": NAV phase error",
-                                     "Error: " + path + ": DIST phase error",
-                                     "Error: " + path + ": SPLIT phase error"}));
-    EXPECT_EQ(f.pointCount, 1u);
-    EXPECT_EQ(f.points[0][0].value, 1.0);
-    EXPECT_EQ(f.splitCount, 0u);
-    FreeFundArrays(&f);
+    const std::string grown = "NAME=G\n01/01/99 = 1\n01/02/99 = 2\n01/03/99 = 3\n"
+                              "01/04/99 SPLIT 2 FOR 1\n";
+    Parsed p = Parse("NAME=G\n01/01/99 = 1\n01/01/99 DIV=.1\n", grown);
+    EXPECT_EQ(p.fund.fileSize, 36u);
+    EXPECT_EQ(p.second, (Texts{"Error: " + p.path + ": NAV phase error",
+                               "Error: " + p.path + ": DIST phase error",
+                               "Error: " + p.path + ": SPLIT phase error"}));
+    EXPECT_EQ(p.fund.pointCount, 1u);
+    EXPECT_EQ(p.fund.points[0][0].value, 1.0);
+    EXPECT_EQ(p.fund.splitCount, 0u);
+    FreeFundArrays(&p.fund);
 
     // Without arrays at all the second pass stores nothing and says so in the counts.
-    f = {};
-    BeginDateTable();
-    ReadNavFile(path.c_str(), &f, NAV_FIRST_PASS);
-    EXPECT_EQ(f.pointCount, 3u);  // the grown file's three points
-    ClearMessages();
-    ReadNavFile(path.c_str(), &f, NAV_SECOND_PASS);
-    EXPECT_EQ(f.pointCount, 0u);
-    EXPECT_TRUE(Messages.empty());
-    FreeFundArrays(&f);
+    p = Parse(grown, "", false);
+    EXPECT_EQ(p.counted, 3u);
+    EXPECT_EQ(p.fund.pointCount, 0u);
+    EXPECT_TRUE(p.second.empty());
+    FreeFundArrays(&p.fund);
 }
 
 TEST(NavFiles, MissingFilesAndShortNames)

@@ -149,10 +149,7 @@ TEST(Normalize, TheExclusionMovesTheStartOfTheNavChange)
 
 TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
 {
-    BuildDateTable({Date(1, 1, 99), Date(1, 8, 99), Date(1, 15, 99)});
-    NewFundTable(1);
-    FundRecord *f = SetFundPoints(0, "S", {{1, 15, 99, 3}, {1, 1, 99, 1}, {1, 8, 99, 2},
-                                           {1, 8, 99, 4}});
+    FundRecord *f = SingleFund({{1, 15, 99, 3}, {1, 1, 99, 1}, {1, 8, 99, 2}, {1, 8, 99, 4}});
     f->points[0][1].dateWord |= NAV_MA_HOLDING;  // other bits travel with the point
     f->points[0][2].dateWord = DATE_INDEX_NONE;  // the point of value 2 lost its date
     SortPoints(f);
@@ -162,7 +159,7 @@ TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
 
     f->points[0][2].dateWord = 1;
     SortPoints(f);
-    EXPECT_EQ(MessageTexts(), Texts{"Error: error: duplicate NAV, file=S, date=01/08/99\n"});
+    EXPECT_EQ(MessageTexts(), Texts{"Error: error: duplicate NAV, file=FUND, date=01/08/99\n"});
 
     ClearMessages();
     SetDists(f, {{2, 1, 0, 0, 0, 0}, {DATE_NOT_FOUND, 2, 0, 0, 0, 0}, {0, 3, 0, 0, 0, 0}});
@@ -180,16 +177,14 @@ TEST(LoadSorts, PointsDistributionsAndSplitsByDate)
     SortSplits(f);
     EXPECT_EQ(SplitNewShares(f->splits[0]), 3u);
     EXPECT_EQ(SplitNewShares(f->splits[1]), 5u);
-    EXPECT_EQ(MessageTexts(), Texts(2, "Error: error: duplicate split, file=S, date=01/01/99\n"));
+    EXPECT_EQ(MessageTexts(),
+              Texts(2, "Error: error: duplicate split, file=FUND, date=01/01/99\n"));
 }
 
 TEST(LoadSorts, AFileListedOldestFirstComesOutAscending)
 {
     // The second pass stores it newest first.
-    BuildDateTable({Date(1, 1, 99), Date(1, 8, 99), Date(1, 15, 99), Date(1, 22, 99)});
-    NewFundTable(1);
-    FundRecord *f = SetFundPoints(0, "O", {{1, 22, 99, 4}, {1, 15, 99, 3}, {1, 8, 99, 2},
-                                           {1, 1, 99, 1}});
+    FundRecord *f = SingleFund({{1, 22, 99, 4}, {1, 15, 99, 3}, {1, 8, 99, 2}, {1, 1, 99, 1}});
     f->points[0][0].dateWord = DATE_INDEX_NONE;  // a date that did not fit sorts last
     SortPoints(f);
     EXPECT_EQ(Values(f), (std::vector<double>{1, 2, 3, 4}));
@@ -199,23 +194,16 @@ TEST(LoadSorts, AFileListedOldestFirstComesOutAscending)
     f->points[0][0].dateWord = 2, f->points[0][1].dateWord = 1, f->points[0][2].dateWord = 1,
     f->points[0][3].dateWord = 0;
     SortPoints(f);
-    EXPECT_EQ(MessageTexts(), Texts{"Error: error: duplicate NAV, file=O, date=01/08/99\n"});
+    EXPECT_EQ(MessageTexts(), Texts{"Error: error: duplicate NAV, file=FUND, date=01/08/99\n"});
 }
 
 TEST(LoadSorts, RecentBoundaryOfLongAndShortHistories)
 {
     // 150 weekly points: indexes 0..120 in 2003 (year code 43), the rest in 2004-2005.
-    std::vector<PackedDate> dates;
     std::vector<PointSpec> points;
-    for (unsigned i = 0; i < 150; i++) {
-        unsigned year = i <= 120 ? 3 : (i < 140 ? 4 : 5);
-        unsigned month = 1 + (i % 12), day = 1 + (i / 12) % 28;
-        dates.push_back(Date(month, day, year));
-        points.push_back({month, day, year, 1.0});
-    }
-    BuildDateTable(dates);
-    NewFundTable(1);
-    FundRecord *f = SetFundPoints(0, "R", points);
+    for (unsigned i = 0; i < 150; i++)
+        points.push_back({1 + (i % 12), 1 + (i / 12) % 28, i <= 120 ? 3u : i < 140 ? 4u : 5u, 1.0});
+    FundRecord *f = SingleFund(points);
     SetRecentStart(f);
     EXPECT_EQ(f->recentStart, 121u);
     EXPECT_EQ(f->recentStartShort, 0u);

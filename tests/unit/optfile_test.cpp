@@ -2,6 +2,7 @@
 // limits, the writer's order, and a failed write that must keep the old file.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "data/fund.h"
 #include "data/load.h"
 #include "data/optfile.h"
+#include "fund_builder.h"
 #include "test_support.h"
 
 namespace {
@@ -64,15 +66,13 @@ std::string ZeroLine(const std::string &name, int kind0, int kind1)
     return name + " " + Repeat("0 ", 5) + ZeroBlock(kind0) + ZeroBlock(kind1) + "\r\n";
 }
 
-void AllocateFunds(uint32_t count)
+// Zero-filled funds with these short names (null: none).
+void Funds(const std::vector<const char *> &shortNames)
 {
-    FundTable = (FundRecord *)AllocZero(count, sizeof(FundRecord));
-    FundCount = count;
-}
-
-void SetShortName(FundRecord *f, const char *name)
-{
-    f->shortName = CopyString(name, strlen(name));
+    NewFundTable((uint32_t)shortNames.size());
+    for (size_t i = 0; i < shortNames.size(); i++)
+        if (shortNames[i])
+            FundTable[i].shortName = CopyString(shortNames[i], strlen(shortNames[i]));
 }
 
 std::string Warn(const std::string &path, unsigned line, const std::string &text)
@@ -80,10 +80,19 @@ std::string Warn(const std::string &path, unsigned line, const std::string &text
     return "Warning: " + path + "(" + std::to_string(line) + "): " + text;
 }
 
-bool Exists(const std::string &path)
+// Each record as "name fileSize pointCount distCount splitCount recentStart kind0/kind1
+// saved0/saved1".
+Texts Records()
 {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    Texts all;
+    for (const OptRecord *r = OptTable; r < OptTable + OptCount; r++) {
+        char line[600];
+        snprintf(line, sizeof line, "%s %u %u %u %u %u %u/%u %u/%u", r->name, r->fileSize,
+                 r->pointCount, r->distCount, r->splitCount, r->recentStart, r->series[0].maKind,
+                 r->series[1].maKind, r->saved[0], r->saved[1]);
+        all.push_back(line);
+    }
+    return all;
 }
 
 // The one message of a failed write, whose error code follows the given start.
@@ -116,9 +125,8 @@ TEST(OptDecimal, SavedFormCutsToTenthsAndNeverGivesNegativeZero)
 
 TEST_F(OptFile, RoundTripWritesTheFileFormAndReadsBackWhatSavedDecimalSays)
 {
-    AllocateFunds(1);
+    Funds({"ABCX"});
     FundRecord *f = &FundTable[0];
-    SetShortName(f, "ABCX");
     f->fileSize = 12345, f->pointCount = 800, f->distCount = 12, f->splitCount = 3;
     f->recentStart = 456;
     MaSettings *s = &f->maSettings[0];
@@ -142,24 +150,19 @@ TEST_F(OptFile, RoundTripWritesTheFileFormAndReadsBackWhatSavedDecimalSays)
         "1 2 3 4 5 6 7 8 9 1 2 3 4 5 6 7 8 9 1 2 3 4 5 6 " +
         ZeroBlock(0) + "\r\n";
     EXPECT_EQ(ReadWholeFile(dir + "/opt"), expected);
-    EXPECT_FALSE(Exists(dir + "/opt.tmp")) << "temporary file left behind";
+    EXPECT_NE(access((dir + "/opt.tmp").c_str(), F_OK), 0) << "temporary file left behind";
 
     EXPECT_TRUE(ReadBothModes(dir + "/opt").empty());
-    ASSERT_EQ(OptCount, 1u);
-    OptRecord *r = FindOptRecord("abcx");
-    ASSERT_NE(r, nullptr);
     // The counts come back as written, or the analysis integration test's second load
-    // would search again; the name keeps its letters.
-    EXPECT_STREQ(r->name, "ABCX");
-    EXPECT_EQ(r->series[0].maKind, (uint32_t)MA_EMA);
+    // would search again; the name keeps its letters; series-1 kind 0 leaves its flag clear.
+    EXPECT_EQ(Records(), Texts{"ABCX 12345 800 12 3 456 3/0 1/0"});
+    OptRecord *r = FindOptRecord("abcx");
+    ASSERT_EQ(r, OptTable);
     // Bit for bit what the search keeps, so both loads show the same figures.
     for (int k = 0; k < 5; k++)
         EXPECT_EQ(r->series[0].maAverage[k], SavedDecimal(averages[k])) << k;
     for (int p = 0; p < 4; p++)
         EXPECT_EQ(r->series[0].words[p], s->words[p]) << p;
-    EXPECT_EQ(r->series[1].maKind, 0u);
-    EXPECT_EQ(r->saved[0], 1u);
-    EXPECT_EQ(r->saved[1], 0u) << "series-1 kind 0 must leave its flag clear";
     EXPECT_EQ(FindOptRecord("NOSUCH"), nullptr);
 }
 
@@ -178,15 +181,8 @@ TEST_F(OptFile, BadLinesAreWarnedWithTheirLineNumbersAndTheGoodOnesStored)
                      Warn(path, 3, "unexpected token: ASCII STRING \"EXTRA\""),
                      Warn(path, 5, "unexpected token: SLASH"),
                      Warn(path, 6, "unexpected token: END OF FILE")}));
-    ASSERT_EQ(OptCount, 3u);
-    EXPECT_STREQ(OptTable[0].name, "AAA");
-    EXPECT_EQ(OptTable[0].series[0].maKind, 2u);
-    EXPECT_EQ(OptTable[0].series[1].maKind, 5u);
-    EXPECT_EQ(OptTable[0].saved[0], 1u);
-    EXPECT_EQ(OptTable[0].saved[1], 1u);
-    EXPECT_STREQ(OptTable[1].name, "BBB");
-    EXPECT_EQ(OptTable[1].saved[1], 0u);
-    EXPECT_STREQ(OptTable[2].name, "HHH");
+    EXPECT_EQ(Records(), (Texts{"AAA 0 0 0 0 0 2/5 1/1", "BBB 0 0 0 0 0 1/0 1/0",
+                                "HHH 0 0 0 0 0 1/1 1/1"}));
 }
 
 TEST_F(OptFile, DigitLimitsAreSoftUpToSixDigits)
@@ -198,9 +194,7 @@ TEST_F(OptFile, DigitLimitsAreSoftUpToSixDigits)
     std::string text = "DDD 7 123456 0 0 0 " + block0 + ZeroBlock(0) + "\r\n";
     std::string path = WriteFile(dir, "opt", text);
     EXPECT_EQ(ReadBothModes(path), Texts(2, Warn(path, 1, "too many digits")));
-    ASSERT_EQ(OptCount, 1u);
-    EXPECT_EQ(OptTable[0].fileSize, 7u);
-    EXPECT_EQ(OptTable[0].pointCount, 123456u);
+    ASSERT_EQ(Records(), Texts{"DDD 7 123456 0 0 0 0/0 0/0"});
     EXPECT_EQ(GetMaParam(&OptTable[0].series[0], UMA_LENGTH), 123u & 63u);
     EXPECT_EQ(GetMaParam(&OptTable[0].series[0], VIDYA_PERCENT), 123u);
 }
@@ -220,17 +214,9 @@ TEST_F(OptFile, SevenDigitsAreUnexpectedAndZeroTheRestOfTheLine)
     expected.front() = Warn(path, 1, "unexpected token: 7 DIGIT NUMBER");
     expected.back() = Warn(path, 3, "unexpected token: 7 DIGIT NUMBER");
     EXPECT_EQ(ReadBothModes(path), expected);
-    ASSERT_EQ(OptCount, 3u);
-    EXPECT_EQ(OptTable[0].fileSize, 0u);
-    EXPECT_EQ(OptTable[0].pointCount, 0u);
-    EXPECT_EQ(OptTable[0].series[0].maKind, 0u);
-    EXPECT_EQ(OptTable[0].saved[0], 0u);
     // The next line is read normally, at line 2.
-    EXPECT_STREQ(OptTable[1].name, "FFF");
-    EXPECT_EQ(OptTable[1].series[1].maKind, 2u);
-    EXPECT_EQ(OptTable[2].fileSize, 99u);
-    EXPECT_EQ(OptTable[2].recentStart, 8u);
-    EXPECT_EQ(OptTable[2].series[1].maKind, 1u);
+    ASSERT_EQ(Records(), (Texts{"EEE 0 0 0 0 0 0/0 0/0", "FFF 0 0 0 0 0 2/2 1/1",
+                                "GGG 99 5 6 7 8 3/1 1/1"}));
     EXPECT_EQ(GetMaParam(&OptTable[2].series[1], ROC_SELL), 0u);
 }
 
@@ -240,9 +226,7 @@ TEST_F(OptFile, LinesAddedBetweenTheModesStayOutOfTheTable)
     ReadOptFile(path.c_str(), OPT_COUNT_RECORDS);
     WriteFile(dir, "opt", ZeroLine("III", 1, 1) + ZeroLine("JJJ", 1, 1));
     ReadOptFile(path.c_str(), OPT_STORE_RECORDS);
-    ASSERT_EQ(OptCount, 1u);
-    EXPECT_STREQ(OptTable[0].name, "III");
-    EXPECT_EQ(FindOptRecord("JJJ"), nullptr);
+    EXPECT_EQ(Records(), Texts{"III 0 0 0 0 0 1/1 1/1"});
 }
 
 TEST_F(OptFile, UnusedRecordsAreWrittenAheadOfTheLoadedFunds)
@@ -258,12 +242,9 @@ TEST_F(OptFile, UnusedRecordsAreWrittenAheadOfTheLoadedFunds)
     ASSERT_NE(used, nullptr);
     used->saved[0] = used->saved[1] = 0;
 
-    AllocateFunds(3);
-    SetShortName(&FundTable[0], "NEW");
+    Funds({"NEW", nullptr, "USED"});  // a record without a shortName is not written
     FundTable[0].fileSize = 77;
     FundTable[0].maSettings[1].maKind = MA_VIDYA;
-    // A record without a shortName is not written.
-    SetShortName(&FundTable[2], "USED");
     OptimizedFlag = 1;
     WriteOptFile();
 
@@ -273,8 +254,7 @@ TEST_F(OptFile, UnusedRecordsAreWrittenAheadOfTheLoadedFunds)
 
 TEST_F(OptFile, FailedWriteKeepsTheOldFile)
 {
-    AllocateFunds(1);
-    SetShortName(&FundTable[0], "ABCX");
+    Funds({"ABCX"});
     WriteFile(dir, "opt", "OLD CONTENT");
     WriteOptFile();  // without the flag nothing is written
     EXPECT_EQ(ReadWholeFile(dir + "/opt"), "OLD CONTENT");
@@ -311,7 +291,7 @@ TEST_F(OptFile, FailedWriteKeepsTheOldFile)
     OptimizedFlag = 1;
     WriteOptFile();
     ExpectOneMessageStarting("Error: Can't replace " + dir + "/opt, GetLastError=");
-    EXPECT_FALSE(Exists(dir + "/opt.tmp"));
+    EXPECT_NE(access((dir + "/opt.tmp").c_str(), F_OK), 0);
     EXPECT_EQ(ReadWholeFile(dir + "/opt/inside"), "x");
     EXPECT_EQ(OptimizedFlag, 1);
 }

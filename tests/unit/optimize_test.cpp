@@ -176,8 +176,7 @@ TEST(MaGrid, MoneyMarketInterestOnSeriesZeroCashAndTheLastFee)
         AddSeriesOne(f);
         uint32_t buy = 99, sell = 99;
         EXPECT_DOUBLE_EQ(ScoreMaGrid(f, 0, &buy, &sell), c.series0) << c.saleAt;
-        EXPECT_EQ(buy, 0u);
-        EXPECT_EQ(sell, 0u);
+        EXPECT_EQ(std::make_pair(buy, sell), std::make_pair(0u, 0u));
         EXPECT_DOUBLE_EQ(StrategyGrid[10][10].shares, 0.505);
         EXPECT_DOUBLE_EQ(ScoreMaGrid(f, 1, &buy, &sell), c.series1) << c.saleAt;
     }
@@ -200,13 +199,11 @@ TEST(MaGrid, FirstScannedWinsTiesAndTheAverageReturn)
     uint32_t buy = 99, sell = 99;
     EXPECT_EQ(ScoreMaGrid(f, 1, &buy, &sell), 1.0);
     // Buy thresholds are scanned first, then sell: (0, 8) comes before (6, 0).
-    EXPECT_EQ(buy, 0u);
-    EXPECT_EQ(sell, 8u);
-    EXPECT_EQ(StrategyGrid[0][0].cash, 0.5);
-    EXPECT_EQ(StrategyGrid[5][7].cash, 0.5);
-    EXPECT_EQ(StrategyGrid[5][8].cash, 1.0);
-    EXPECT_EQ(StrategyGrid[6][0].cash, 1.0);
-    EXPECT_EQ(StrategyGrid[10][10].cash, 1.0);
+    EXPECT_EQ(std::make_pair(buy, sell), std::make_pair(0u, 8u));
+    EXPECT_EQ(std::vector<double>({StrategyGrid[0][0].cash, StrategyGrid[5][7].cash,
+                                   StrategyGrid[5][8].cash, StrategyGrid[6][0].cash,
+                                   StrategyGrid[10][10].cash}),
+              std::vector<double>({0.5, 0.5, 1, 1, 1}));
     // The plain percent change of the mean from value(0) = 1. All 121: 48 at 0.5 and 73
     // at 1.0; thresholds up to 7: 48 and 16; up to 5: all 36 sold at half.
     EXPECT_NEAR(GridAverageReturn(f, 1, 10), (97.0 / 121 - 1) * 100, 1e-12);
@@ -232,8 +229,7 @@ TEST(MaGrid, TrialPeriodEndsAtRecentStartOrWithTheLastPoint)
     f = Fund({});
     buy = sell = 99;
     EXPECT_EQ(ScoreMaGrid(f, 0, &buy, &sell), 0.0);
-    EXPECT_EQ(buy, 0u);
-    EXPECT_EQ(sell, 0u);
+    EXPECT_EQ(std::make_pair(buy, sell), std::make_pair(0u, 0u));
     EXPECT_EQ(GridAverageReturn(f, 0, 10), 0.0);
     SimulateMa(f, 0);
     OptimizeFund(f, 0);

@@ -1,7 +1,6 @@
 // The fund list's order: the name sort, each chart's ranking with stable ties, the
 // benchmark key rule, Signals, category blocks, the portfolio gathering and the hooks.
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include <string>
 #include <vector>
@@ -10,32 +9,24 @@
 #include "data/alloc.h"
 #include "data/fund.h"
 #include "data/viewflags.h"
+#include "fund_builder.h"
 #include "test_support.h"
 
 namespace {
 
 typedef std::vector<std::string> Names;
 
-void ResetSortState()
-{
-    ResetViewState();
-    ChartKind = CHART_NONE;
-    CategorySort = GroupMode = 0;
-    SortFundsZeroLineHook = SortFundsResyncHook = nullptr;
-}
-
+// Name order unless a test asks for more; no hook is left behind for the other suites.
 class Ranking : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSortState(); }
-    void TearDown() override { ResetSortState(); }
+    void SetUp() override { ChartKind = CHART_NONE, CategorySort = GroupMode = 0; }
+    void TearDown() override { SortFundsZeroLineHook = SortFundsResyncHook = nullptr; }
 };
 
 // Zero-filled records in the given table order; name and shortName are the same text.
 void MakeFunds(const Names &names)
 {
-    FreeFundTable();
-    FundTable = (FundRecord *)AllocZero(names.size(), sizeof(FundRecord));
-    FundCount = (uint32_t)names.size();
+    NewFundTable((uint32_t)names.size());
     for (size_t i = 0; i < names.size(); i++) {
         FundTable[i].name = CopyString(names[i].c_str(), names[i].size());
         FundTable[i].shortName = CopyString(names[i].c_str(), names[i].size());
@@ -55,11 +46,6 @@ Names Order()
     for (uint32_t i = 0; i < FundCount; i++)
         names.push_back(FundTable[i].name ? FundTable[i].name : "(null)");
     return names;
-}
-
-void GiveIndex(FundRecord *f, const char *index)
-{
-    f->indexName = CopyString(index, strlen(index));
 }
 
 // count points whose last one carries holdBits; series 1 shares series 0's array unless
@@ -165,8 +151,8 @@ TEST_F(Ranking, ShowBenchmarkRanksFundsWithAnIndexByTheirRelativeFigures)
         FundTable[i].stats[1].ytdReturn = figures[i][1];
         FundTable[i].taxEfficiency = figures[i][2];
     }
-    GiveIndex(Fund("A"), "SPX");
-    GiveIndex(Fund("C"), "SPX");
+    Fund("A")->indexName = CopyString("SPX", 3);
+    Fund("C")->indexName = CopyString("SPX", 3);
     ChartKind = CHART_YTD_RETURN;
 
     SortFunds();
@@ -190,10 +176,10 @@ TEST_F(Ranking, SignalsPutsHoldersFirstAndNonHoldersLast)
     for (int i = 1; i <= 7; i++)
         Fund(("F" + std::to_string(i)).c_str())->stats[0].return6Month = 70 - 10 * i;
     GivePoints(Fund("F1"), 3, 0);                                         // 0 + 0
-    GiveIndex(Fund("F2"), "SPX");
+    Fund("F2")->indexName = CopyString("SPX", 3);
     GivePoints(Fund("F2"), 3, NAV_MA_HOLDING, true, 0);                   // 1 + 0
     GivePoints(Fund("F3"), 3, NAV_MA_HOLDING);                            // 1 + 1
-    GiveIndex(Fund("F4"), "SPX");
+    Fund("F4")->indexName = CopyString("SPX", 3);
     GivePoints(Fund("F4"), 3, NAV_MA_HOLDING, true, NAV_MA_HOLDING);      // 1 + 1
     GivePoints(Fund("F5"), 3, NAV_MACD_HOLDING | NAV_ROC_HOLDING);        // other bits
     GivePoints(Fund("F6"), 3, 0);

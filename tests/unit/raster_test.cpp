@@ -4,6 +4,7 @@
 
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -26,12 +27,6 @@ uint32_t Count(const RgbColour *pixels, uint32_t n, RgbColour colour)
     for (uint32_t i = 0; i < n; i++)
         count += pixels[i] == colour;
     return count;
-}
-
-bool Exists(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
 }
 
 class RasterTest : public ::testing::Test {
@@ -84,22 +79,17 @@ TEST_F(RasterTest, NewTargetIsWhiteWithDefaultStateAndZeroSizeFails)
 
 // The font's metrics and advances set every layout of the golden pictures; the platform's
 // fallback once the raster is down does not show there.
-TEST_F(RasterTest, ThePlatformMeasuresInTheFontOnlyWhileTheRasterIsUp)
+TEST_F(RasterTest, ThePlatformMeasuresInTheFontWhileTheRasterIsUpAndTextIsCutAtTheClip)
 {
     ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
     EXPECT_EQ(PlatTextWidth("Hello", 5), RasterTextWidth("Hello", 5));
     EXPECT_NE(RasterTextWidth("Hello", 5), 35u);
-    RasterShutdown();
-    EXPECT_EQ(PlatTextWidth("Hello", 5), 35u);
-}
-
-TEST_F(RasterTest, TextIsCutAtTheClip)
-{
-    ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
     SurfaceClip(&t, 0, 0, 25, 60);
     SurfaceText(&t, 10, 5, "MMMMMM", 6);
     EXPECT_GT(PaintedRight(), 0);
     EXPECT_LE(PaintedRight(), 25);
+    RasterShutdown();
+    EXPECT_EQ(PlatTextWidth("Hello", 5), 35u);
 }
 
 TEST_F(RasterTest, OpaqueTextFillsItsCellWhiteAndTransparentTextDoesNot)
@@ -129,11 +119,16 @@ TEST_F(RasterTest, OpaqueTextFillsItsCellWhiteAndTransparentTextDoesNot)
 
 TEST_F(RasterTest, WithoutItsFontTheRasterMeasuresFixedAdvancesAndDrawsNoText)
 {
-    EXPECT_EQ(RasterStartup("/nonexistent/vantry/font.ttf"), 0);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_NE(Messages[0].text.find("/nonexistent/vantry/font.ttf"), std::string::npos);
-    EXPECT_EQ(RasterTextWidth("abc", 3), 21u);
-    EXPECT_EQ(PlatTextWidth("abc", 3), 21u);
+    // A missing font file is reported by its path, a damaged one as such.
+    std::string bad = WriteFile(MakeTempDir(), "bad.ttf", std::string(64, 'x'));
+    for (const std::string &font : {bad, std::string("/nonexistent/vantry/font.ttf")}) {
+        ClearMessages();
+        EXPECT_EQ(RasterStartup(font.c_str()), 0);
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_NE(Messages[0].text.find(font == bad ? "damaged" : font), std::string::npos);
+        EXPECT_EQ(RasterTextWidth("abc", 3), 21u);
+        EXPECT_EQ(PlatTextWidth("abc", 3), 21u);
+    }
     EXPECT_EQ(TextHeight, 15u);
     SurfaceSetTransparent(&t, 1);
     SurfaceText(&t, 10, 10, "abc", 3);
@@ -147,13 +142,6 @@ TEST_F(RasterTest, WithoutItsFontTheRasterMeasuresFixedAdvancesAndDrawsNoText)
     EXPECT_EQ(At(30, 24), White);
     EXPECT_EQ(At(31, 24), Black);
     EXPECT_EQ(At(30, 25), Black);
-    // A damaged font file is reported as such and leaves the same fallback.
-    std::string bad = WriteFile(MakeTempDir(), "bad.ttf", std::string(64, 'x'));
-    ClearMessages();
-    EXPECT_EQ(RasterStartup(bad.c_str()), 0);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_NE(Messages[0].text.find("damaged"), std::string::npos);
-    EXPECT_EQ(RasterTextWidth("abc", 3), 21u);
 }
 
 TEST_F(RasterTest, FocusRectangleIsADottedInversionThatUndoesItself)
@@ -339,12 +327,7 @@ TEST(BmpReader, SurvivesEveryByteOfASoundFileChanged)
         }
 }
 
-class BitmapLoadTest : public ::testing::Test {
-protected:
-    void TearDown() override { FreeRasterBitmaps(); }
-};
-
-TEST_F(BitmapLoadTest, AMissingOrDamagedFileIsReportedAndLeavesItsSlotEmpty)
+TEST_F(RasterTest, AMissingOrDamagedFileIsReportedAndLeavesItsSlotEmpty)
 {
     std::string dir = MakeTempDir() + "/";
     for (uint32_t slot = 0; slot < BITMAP_COUNT; slot++) {
@@ -386,7 +369,7 @@ RgbColour Px(const BitmapRecord &b, uint32_t x, uint32_t y)
     return b.pixels[y * b.width + x];
 }
 
-TEST_F(BitmapLoadTest, TheResourceBitmapsHaveTheirSizesAndPictures)
+TEST_F(RasterTest, TheResourceBitmapsHaveTheirSizesAndPictures)
 {
     ASSERT_EQ(LoadRasterBitmaps(ResourceDir().c_str()), (uint32_t)BITMAP_COUNT);
     EXPECT_TRUE(Messages.empty());
@@ -407,12 +390,9 @@ TEST_F(BitmapLoadTest, TheResourceBitmapsHaveTheirSizesAndPictures)
     for (uint32_t s = BMP_ARROW_LEFT; s <= BMP_DOWN; s++) {
         const BitmapRecord &b = Bitmaps[s];
         EXPECT_EQ(Count(b, Black) + Count(b, White), 14u * 14u) << s;  // nothing else
-        for (uint32_t i = 0; i < 14; i++) {
-            EXPECT_EQ(Px(b, i, 0), Black);
-            EXPECT_EQ(Px(b, i, 13), Black);
-            EXPECT_EQ(Px(b, 0, i), Black);
-            EXPECT_EQ(Px(b, 13, i), Black);
-        }
+        for (uint32_t i = 0; i < 14; i++)
+            EXPECT_TRUE(Px(b, i, 0) == Black && Px(b, i, 13) == Black && Px(b, 0, i) == Black &&
+                        Px(b, 13, i) == Black) << s << " frame at " << i;
         EXPECT_EQ(Px(b, 1, 1), White) << s;
         EXPECT_GT(Count(b, Black), 52u + 10u) << s;  // more than the frame
     }
@@ -450,39 +430,34 @@ TEST_F(BitmapLoadTest, TheResourceBitmapsHaveTheirSizesAndPictures)
 // ---------------------------------------------------------------------------------------
 // PNG output.
 
-TEST_F(RasterTest, PngReplacesTheFileWhole)
+TEST_F(RasterTest, PngReplacesTheFileWholeOrLeavesNoPartialFile)
 {
     std::string dir = MakeTempDir();
-    std::string path = dir + "/picture.png";
-    WriteFile(dir, "picture.png", "old contents");
+    std::string path = WriteFile(dir, "picture.png", "old contents");
     ASSERT_EQ(WriteRasterPng(&image, path.c_str()), 1);
     EXPECT_TRUE(Messages.empty());
-    EXPECT_FALSE(Exists(path + ".tmp"));
     EXPECT_EQ(ReadWholeFile(path).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-}
-
-TEST_F(RasterTest, AFailedPngWriteLeavesNoPartialFile)
-{
-    EXPECT_EQ(WriteRasterPng(&image, "/nonexistent/vantry/picture.png"), 0);
-    EXPECT_EQ(Messages.size(), 1u);
-    // The target is a directory: the picture is made but cannot replace it.
-    std::string dir = MakeTempDir();
-    std::string path = dir + "/picture.png";
-    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
-    ClearMessages();
-    EXPECT_EQ(WriteRasterPng(&image, path.c_str()), 0);
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text, "Error: Cannot write " + path + ".");
-    EXPECT_FALSE(Exists(path + ".tmp"));
-    struct stat st;
-    EXPECT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    // An image without pixels is refused.
+    // A missing directory; a target that is a directory (the picture is made but cannot
+    // replace it); an image without pixels.
+    std::string taken = dir + "/taken.png";
+    ASSERT_EQ(mkdir(taken.c_str(), 0700), 0);
     RasterImage empty = {};
-    ClearMessages();
-    EXPECT_EQ(WriteRasterPng(&empty, (dir + "/e.png").c_str()), 0);
-    EXPECT_EQ(Messages.size(), 1u);
-    EXPECT_FALSE(Exists(dir + "/e.png"));
+    const struct {
+        RasterImage *image;
+        std::string path, message;  // "": any text
+    } cases[] = {{&image, "/nonexistent/vantry/picture.png", ""},
+                 {&image, taken, "Error: Cannot write " + taken + "."},
+                 {&empty, dir + "/e.png", ""}};
+    for (const auto &c : cases) {
+        ClearMessages();
+        EXPECT_EQ(WriteRasterPng(c.image, c.path.c_str()), 0) << c.path;
+        ASSERT_EQ(Messages.size(), 1u) << c.path;
+        EXPECT_TRUE(c.message.empty() || Messages[0].text == c.message) << Messages[0].text;
+        for (const std::string &left : {path + ".tmp", c.path + ".tmp", dir + "/e.png"})
+            EXPECT_NE(access(left.c_str(), F_OK), 0) << left;
+    }
+    struct stat st;
+    EXPECT_TRUE(stat(taken.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
 }
 
 }  // namespace

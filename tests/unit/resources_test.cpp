@@ -13,6 +13,7 @@
 
 #include "../../resources/resource.h"
 #include "graphics/surface.h"
+#include "test_support.h"
 
 namespace {
 
@@ -20,30 +21,6 @@ std::string ResourcesDir()
 {
     std::string here = __FILE__;
     return here.substr(0, here.rfind("/tests/unit/")) + "/resources/";
-}
-
-std::string ReadText(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The numbers of resource.h by name, read from the header as the resource compiler does.
-std::map<std::string, long> HeaderNames()
-{
-    std::map<std::string, long> names;
-    std::istringstream text(ReadText(ResourcesDir() + "resource.h"));
-    std::string line;
-    while (std::getline(text, line)) {
-        std::istringstream words(line);
-        std::string define, name;
-        long value;
-        if (words >> define >> name >> value && define == "#define")
-            names[name] = value;
-    }
-    return names;
 }
 
 std::vector<std::string> Lines(const std::string &text)
@@ -54,6 +31,20 @@ std::vector<std::string> Lines(const std::string &text)
     while (std::getline(in, line))
         lines.push_back(line);
     return lines;
+}
+
+// The numbers of resource.h by name, read from the header as the resource compiler does.
+std::map<std::string, long> HeaderNames()
+{
+    std::map<std::string, long> names;
+    for (const std::string &line : Lines(ReadWholeFile(ResourcesDir() + "resource.h"))) {
+        std::istringstream words(line);
+        std::string define, name;
+        long value;
+        if (words >> define >> name >> value && define == "#define")
+            names[name] = value;
+    }
+    return names;
 }
 
 std::string Trim(const std::string &s)
@@ -86,10 +77,10 @@ std::string Quoted(const std::string &line, size_t from, size_t *after)
     return line.substr(a + 1, b - a - 1);
 }
 
-struct Fixture : ::testing::Test {
+struct ResourceScript : ::testing::Test {
     void SetUp() override
     {
-        rc = ReadText(ResourcesDir() + "vantry.rc");
+        rc = ReadWholeFile(ResourcesDir() + "vantry.rc");
         ASSERT_FALSE(rc.empty());
         names = HeaderNames();
     }
@@ -102,8 +93,6 @@ struct Fixture : ::testing::Test {
     std::string rc;
     std::map<std::string, long> names;
 };
-
-typedef Fixture ResourceScript;
 
 TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
 {

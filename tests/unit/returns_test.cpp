@@ -18,17 +18,16 @@ namespace {
 
 TEST(Guards, ZeroDivisorsGiveZero)
 {
-    EXPECT_EQ(SafeDivide(5, 0), 0.0);
-    EXPECT_EQ(SafeDivide(5, 2), 2.5);
-    EXPECT_EQ(PercentRatio(1, 0), 0.0);
-    EXPECT_EQ(PercentRatio(1, 4), 25.0);
-    EXPECT_EQ(MeanOf(9, 0), 0.0);
-    EXPECT_EQ(MeanOf(9, 3), 3.0);
-    EXPECT_EQ(PercentOf(200, -5), 10.0);
-    EXPECT_EQ(CompareValues(1, 2), -1);
-    EXPECT_EQ(CompareValues(2, 2), 0);
-    EXPECT_EQ(CompareValues(3, 2), 1);
-    EXPECT_EQ(AbsoluteDifference(2, 5), 3.0);
+    // {result, expected}, reported by row.
+    const double rows[][2] = {{SafeDivide(5, 0), 0},     {SafeDivide(5, 2), 2.5},
+                              {PercentRatio(1, 0), 0},   {PercentRatio(1, 4), 25},
+                              {MeanOf(9, 0), 0},         {MeanOf(9, 3), 3},
+                              {PercentOf(200, -5), 10},  {AbsoluteDifference(2, 5), 3},
+                              {(double)CompareValues(1, 2), -1},
+                              {(double)CompareValues(2, 2), 0},
+                              {(double)CompareValues(3, 2), 1}};
+    for (const auto &r : rows)
+        EXPECT_EQ(r[0], r[1]) << "row " << &r - rows;
 }
 
 TEST(PercentChanges, ClampsAndSigns)

@@ -56,11 +56,6 @@ FundRecord *YearsFund(uint32_t years)
     return f;
 }
 
-int32_t W(const std::string &text)
-{
-    return CanvasWidth(text);
-}
-
 // The first (from the front) or last n texts, or all of them when there are fewer.
 std::vector<std::string> Part(const std::vector<std::string> &texts, size_t n, bool last)
 {
@@ -117,7 +112,8 @@ TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRi
 {
     FundRecord *f = YearsFund(23);
     // Columns of "02=22.0%" (1), the same width (2) and "82=2.0%" (3), 10 apart.
-    int32_t end2 = 15 + 2 * W("02=22.0%") + 10, end3 = end2 + 10 + W("82=2.0%");
+    int32_t end2 = 15 + 2 * CanvasWidth("02=22.0%") + 10;
+    int32_t end3 = end2 + 10 + CanvasWidth("82=2.0%");
     struct {
         int32_t right;
         size_t lines;        // the year columns' 10, 10 and 3 lines
@@ -129,13 +125,13 @@ TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRi
         {end3 - 1, 20, 15, 117},
         {end2 - 1, 10, 15, 117},
         // Not even the first: nothing, and the readout at the panel's place.
-        {15 + W("02=22.0%") - 1, 0, 15, 17},
+        {15 + CanvasWidth("02=22.0%") - 1, 0, 15, 17},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.right);
         EXPECT_EQ(Paint(f, 1000, c.right).size(), c.lines);
         for (const DrawnText &d : DrawnTexts)
-            EXPECT_LE(d.x + W(d.text), c.right) << d.text;
+            EXPECT_LE(d.x + CanvasWidth(d.text), c.right) << d.text;
         EXPECT_EQ(FundReadoutX(f), (uint32_t)c.readoutX);
         EXPECT_EQ(FundReadoutY(f), (uint32_t)c.readoutY);
     }
@@ -145,9 +141,7 @@ TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
 {
     FundRecord *f = YearsFund(1);
     AnalystStats *a = &f->stats[0].analyst;
-    a->monthCount = 24;
-    a->maxDrawdown = -12.5;
-    a->sortino = 0.8;
+    a->monthCount = 24, a->maxDrawdown = -12.5, a->sortino = 0.8;
     a->rolling[1] = {3, -4.0, 0, 0, 0, 0, 0};
     std::vector<std::string> own = {"Max Drawdown=(12.5%)", "Sortino Ratio=0.8",
                                     "Worst 3 Years=(4.0%)"};
@@ -155,10 +149,7 @@ TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
 
     // With an index fund: beta, alpha and capture below, all in one column right of the
     // others.
-    a->benchmarkMonths = 24;
-    a->beta = 1.2;
-    a->alpha = -0.5;
-    a->upCapture = 110;
+    a->benchmarkMonths = 24, a->beta = 1.2, a->alpha = -0.5, a->upCapture = 110;
     a->downCapture = 95;
     for (const char *t : {"Beta=1.2", "Alpha=(0.5%)", "Up Capture=110.0", "Down Capture=95.0"})
         own.push_back(t);
@@ -168,29 +159,23 @@ TEST_F(StatisticsTest, AnalystColumnComesLastAndIsTheFirstLeftOut)
     EXPECT_GT(column, Where("Sharpe Ratio=0.0").first);
 
     // A right edge one pixel short of the column's widest line leaves it out whole.
-    EXPECT_EQ(Part(Paint(f, 1000, column + W("Max Drawdown=(12.5%)") - 1), 1, true),
+    EXPECT_EQ(Part(Paint(f, 1000, column + CanvasWidth("Max Drawdown=(12.5%)") - 1), 1, true),
               std::vector<std::string>{"No Dist"});
 }
 
-// Three points at DatePeriods 0, 1, 2 (within a year, so the annualized return is the
-// plain percent change).
-FundRecord *StrategyFund()
+TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
 {
+    // Three points at DatePeriods 0, 1, 2 (within a year, so the annualized return is the
+    // plain percent change).
     FundRecord *f = SingleFund(PeriodPoints({1.0, 1.1, 1.2}));
     f->points[0][1].maEquity = 1.2;
     f->points[0][2].maEquity = 1.32;
     f->macdPoints[0][2].equity = 0;   // no equity: the value stands in
     f->maSettings[0].maKind = MA_EMA;
     f->maSettings[0].maAverage[MA_EMA - 1] = 7.6;
-    return f;
-}
-
-TEST_F(StatisticsTest, StrategyLinesFollowTheIndicatorAndTheTrialPeriod)
-{
-    FundRecord *f = StrategyFund();
     // No year returns and no period: the period column holds only the total, and the
     // risk column follows it. Each step: the lines expected at their rows of that column.
-    const int32_t x = 15 + W("Total=0.0%") + 10;
+    const int32_t x = 15 + CanvasWidth("Total=0.0%") + 10;
     using Lines = std::vector<std::pair<std::string, int32_t>>;
     auto expectLines = [&](const Lines &lines) {
         Paint(f);
@@ -251,9 +236,9 @@ TEST_F(StatisticsTest, RelativeSeriesShowsItsOwnFigures)
     EXPECT_TRUE(WasDrawn("Total=(3.0%)"));
     EXPECT_FALSE(WasDrawn("Total=10.0%"));
     // The readout goes just right of the last column (the risk column), at the panel's top.
-    int32_t risk = 15 + W("Total=(3.0%)") + 10;
+    int32_t risk = 15 + CanvasWidth("Total=(3.0%)") + 10;
     EXPECT_EQ(Where("Reward/Risk Ratio=0.0").first, risk);
-    EXPECT_EQ(FundReadoutX(f), (uint32_t)(risk + W("Reward/Risk Ratio=0.0") + 10));
+    EXPECT_EQ(FundReadoutX(f), (uint32_t)(risk + CanvasWidth("Reward/Risk Ratio=0.0") + 10));
     EXPECT_EQ(FundReadoutY(f), 12u);
 }
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-struct StatsTest : ::testing::Test {
+struct Stats : ::testing::Test {
     void SetUp() override
     {
         ResetChartScaleExtremes();
@@ -22,13 +22,7 @@ struct StatsTest : ::testing::Test {
     }
 };
 
-typedef StatsTest Volatility;
-typedef StatsTest PeriodReturns;
-typedef StatsTest YearReturns;
-typedef StatsTest LatestMeasures;
-typedef StatsTest FundFigures;
-
-TEST_F(Volatility, QuarterlyReturnsOfConsecutiveQuartersFromThePointsThatOpenThem)
+TEST_F(Stats, VolatilityQuarterlyReturnsOfConsecutiveQuartersFromThePointsThatOpenThem)
 {
     // A plain quarterly series is the analysis integration test's hand-made fund.
     struct {
@@ -76,7 +70,7 @@ TEST_F(Volatility, QuarterlyReturnsOfConsecutiveQuartersFromThePointsThatOpenThe
     EXPECT_EQ(f->stats[0].volatility, 0.0);
 }
 
-TEST_F(PeriodReturns, SixMonthsSearchesBackThirtyPeriods)
+TEST_F(Stats, PeriodReturnsSixMonthsSearchesBackThirtyPeriods)
 {
     // 12/29/99 is period 2399, 6/30/00 is 2429: exactly 30 periods, a plain change.
     FundRecord *f = SingleFund({{12, 29, 99, 1.0}, {3, 15, 0, 1.05}, {6, 30, 0, 1.1}});
@@ -89,7 +83,7 @@ TEST_F(PeriodReturns, SixMonthsSearchesBackThirtyPeriods)
     EXPECT_EQ(f->stats[0].rewardRisk, 0.0);
 }
 
-TEST_F(PeriodReturns, LongerPeriodsContinueFromTheShorterOnesStart)
+TEST_F(Stats, PeriodReturnsLongerPeriodsContinueFromTheShorterOnesStart)
 {
     // Yearly points at the end of June, 1989 to 2000: 11 years of 10 percent a year.
     std::vector<PointSpec> points;
@@ -108,7 +102,7 @@ TEST_F(PeriodReturns, LongerPeriodsContinueFromTheShorterOnesStart)
     EXPECT_EQ(s.longestPeriod, 10u);
 }
 
-TEST_F(PeriodReturns, AShortHistoryStopsAtTheFirstPeriodNotFound)
+TEST_F(Stats, PeriodReturnsAShortHistoryStopsAtTheFirstPeriodNotFound)
 {
     // Two years of data: the 3-year return is never computed, nor anything longer.
     FundRecord *f = SingleFund({{6, 30, 98, 1.0}, {6, 30, 99, 1.2}, {6, 30, 0, 1.44}});
@@ -130,7 +124,7 @@ TEST_F(PeriodReturns, AShortHistoryStopsAtTheFirstPeriodNotFound)
 
 // Whole years from late December to late December, the partial last year and its ytd
 // figure are checked on a hand-made fund by the analysis integration test.
-TEST_F(YearReturns, AYearEndBeforeLateDecemberBreaksTheChain)
+TEST_F(Stats, YearReturnsAYearEndBeforeLateDecemberBreaksTheChain)
 {
     FundRecord *f = SingleFund({{1, 8, 98, 1.0}, {12, 18, 98, 1.1}, {12, 27, 99, 1.2},
                                 {3, 31, 0, 1.3}});
@@ -157,17 +151,7 @@ TEST_F(YearReturns, AYearEndBeforeLateDecemberBreaksTheChain)
     EXPECT_EQ(f->stats[0].ytdReturn, 0.0);
 }
 
-void SetLast(FundRecord *f, double value, double ma, uint32_t kind, uint32_t buy, uint32_t sell)
-{
-    NavPoint &p = f->points[0][f->pointCount - 1];
-    p.value = value;
-    p.ma = ma;
-    f->maSettings[0].maKind = kind;
-    SetMaParam(&f->maSettings[0], MaBuyParam(kind), buy);
-    SetMaParam(&f->maSettings[0], MaSellParam(kind), sell);
-}
-
-TEST_F(LatestMeasures, StrengthAndSignalAgainstTheThresholds)
+TEST_F(Stats, LatestMeasuresStrengthAndSignalAgainstTheThresholds)
 {
     FundRecord *f = SingleFund({{1, 4, 99, 1}, {1, 11, 99, 1}});
     struct {
@@ -185,14 +169,18 @@ TEST_F(LatestMeasures, StrengthAndSignalAgainstTheThresholds)
         {110, 100, MA_NONE, 0, 0, 10, 0},   // without a chosen kind the thresholds are 0
     };
     for (const auto &c : cases) {
-        SetLast(f, c.value, c.ma, c.kind, c.buy, c.sell);
+        f->points[0][1].value = c.value;
+        f->points[0][1].ma = c.ma;
+        f->maSettings[0].maKind = c.kind;
+        SetMaParam(&f->maSettings[0], MaBuyParam(c.kind), c.buy);
+        SetMaParam(&f->maSettings[0], MaSellParam(c.kind), c.sell);
         ComputeSeriesStatistics(f, 0);
         EXPECT_NEAR(f->stats[0].currentStrength, c.strength, 1e-9) << c.value << " kind " << c.kind;
         EXPECT_NEAR(f->stats[0].maSignal, c.signal, 1e-9) << c.value << " kind " << c.kind;
     }
 }
 
-TEST_F(LatestMeasures, MacdStrengthAndLatestRoc)
+TEST_F(Stats, LatestMeasuresMacdStrengthAndLatestRoc)
 {
     FundRecord *f = SingleFund({{1, 4, 99, 1}, {1, 11, 99, 1}});
     struct {
@@ -209,7 +197,7 @@ TEST_F(LatestMeasures, MacdStrengthAndLatestRoc)
     }
 }
 
-TEST_F(FundFigures, SharpeAgainstTheRiskFreeRateAndTaxEfficiency)
+TEST_F(Stats, FundFiguresSharpeAgainstTheRiskFreeRateAndTaxEfficiency)
 {
     RateRecord rates[1] = {{39, 4.0}};
     RiskFreeRates = rates;
@@ -233,7 +221,7 @@ TEST_F(FundFigures, SharpeAgainstTheRiskFreeRateAndTaxEfficiency)
     RiskFreeCount = 0;
 }
 
-TEST_F(FundFigures, ScaleMaximaWholeAndRecent)
+TEST_F(Stats, FundFiguresScaleMaximaWholeAndRecent)
 {
     FundRecord *f = SingleFund({{1, 4, 99, 1.0}, {1, 11, 99, 3.0}, {1, 18, 99, 2.0},
                                 {1, 25, 99, 1.5}});
@@ -247,17 +235,15 @@ TEST_F(FundFigures, ScaleMaximaWholeAndRecent)
     f->recentStartShort = 2;
     ComputeSeriesStatistics(f, 0);
     const SeriesStats &s = f->stats[0];
-    EXPECT_EQ(s.maxValue, 3.0);
-    EXPECT_EQ(s.maxMaEquity, 9.0);
-    EXPECT_EQ(s.maxMacdEquity, 5.0);  // the projection raises it
-    EXPECT_EQ(s.maxRocEquity, 5.0);
-    EXPECT_EQ(s.maxValueRecent, 2.0);
-    EXPECT_EQ(s.maxMaEquityRecent, 5.0);
+    // The trend projection (5) raises the MACD and ROC maxima and the recent MA one.
+    EXPECT_EQ(std::vector<double>({s.maxValue, s.maxMaEquity, s.maxMacdEquity, s.maxRocEquity,
+                                   s.maxValueRecent, s.maxMaEquityRecent}),
+              std::vector<double>({3, 9, 5, 5, 2, 5}));
     f->trendProjection[0][4] = 0;
     ComputeSeriesStatistics(f, 0);
-    EXPECT_EQ(f->stats[0].maxMaEquityRecent, 2.5);
-    EXPECT_EQ(f->stats[0].maxMacdEquityRecent, 4.0);
-    EXPECT_EQ(f->stats[0].maxRocEquityRecent, 2.0);
+    EXPECT_EQ(std::vector<double>(
+                  {s.maxMaEquityRecent, s.maxMacdEquityRecent, s.maxRocEquityRecent}),
+              std::vector<double>({2.5, 4, 2}));
 }
 
 TEST(ChartExtremes, PositiveRaisesTheMaximumNegativeLowersTheMinimum)

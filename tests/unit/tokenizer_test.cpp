@@ -119,10 +119,10 @@ TEST(RestOfLine, KeepsInnerAndTrailingBlanksAndLeavesTheLineEnd)
     IoClose();
 }
 
-TEST(Numbers, DigitLimitsAndWarnings)
+TEST(Numbers, DigitLimitsAndWarningsAndDecimalsWithOneTenthAndTheSignLast)
 {
     char text[TOKEN_BUFFER_SIZE];
-    OpenText("7 123456 1234 42\n");
+    OpenText("7 123456 1234 42 12 5 1 3 0 0 999999 9 0\n");
     EXPECT_EQ(GetNumber("opt", 4, 1, text), 7u);
     EXPECT_EQ(GetNumber("opt", 4, 6, text), 123456u);
     EXPECT_TRUE(Messages.empty());
@@ -131,6 +131,10 @@ TEST(Numbers, DigitLimitsAndWarnings)
     EXPECT_EQ(Messages[0].caption, "Vantry Warning");
     EXPECT_EQ(Messages[0].text, "Warning: opt(4): too many digits");
     EXPECT_EQ(GetNumber("opt", 4, 2, text), 42u);
+    EXPECT_EQ(GetDecimal("opt", 1, text), -12.5);
+    EXPECT_EQ(GetDecimal("opt", 1, text), 3.0);
+    EXPECT_EQ(GetDecimal("opt", 1, text), 999999.9);
+    EXPECT_EQ(Messages.size(), 1u);
     IoClose();
 }
 
@@ -160,17 +164,6 @@ TEST(Numbers, APendingLineEndStaysWithItsFile)
     std::string path = WriteFile(MakeTempDir(), "N", "7");
     ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, Buffer), 1);
     EXPECT_EQ(GetToken("N", 1, text), TOKEN_NUMBER_1);
-    IoClose();
-}
-
-TEST(Numbers, DecimalsHaveOneTenthAndTheSignLast)
-{
-    char text[TOKEN_BUFFER_SIZE];
-    OpenText("12 5 1 3 0 0 999999 9 0\n");
-    EXPECT_EQ(GetDecimal("opt", 1, text), -12.5);
-    EXPECT_EQ(GetDecimal("opt", 1, text), 3.0);
-    EXPECT_EQ(GetDecimal("opt", 1, text), 999999.9);
-    EXPECT_TRUE(Messages.empty());
     IoClose();
 }
 

@@ -24,12 +24,6 @@ void RecordProgress(uint32_t code, const char *text)
         StatusTexts.push_back(text ? text : "");
 }
 
-bool Exists(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 // A data directory with update.dat, the progress codes recorded.
 std::string UpdateDir(const std::string &update)
 {
@@ -88,7 +82,7 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
             EXPECT_EQ(ApplyUpdateFile(), 0);
             for (const auto &f : c.after)
                 EXPECT_EQ(ReadWholeFile(dir + "/" + f.first), f.second) << f.first;
-            EXPECT_FALSE(Exists(dir + "/GONE.NAV"));
+            EXPECT_NE(access((dir + "/GONE.NAV").c_str(), F_OK), 0);
             if (run || !c.statuses.empty()) {
                 EXPECT_EQ(StatusTexts, run ? std::vector<std::string>() : c.statuses);
             }
@@ -106,54 +100,42 @@ TEST(UpdateFile, TargetsOutsideTheDataDirectoryAreRejected)
     // The data directory is a folder of the temporary one, with a fund file beside it
     // and one in a subfolder: neither may be written, nor through a symbolic link. Names
     // with a zero byte or a control character are errors: the zero byte would cut the
-    // name to another one (here "NUL", "COM9", which are files on this platform).
-    std::string root = MakeTempDir();
-    std::string dir = root + "/data";
-    mkdir(dir.c_str(), 0755);
-    mkdir((dir + "/sub").c_str(), 0755);
-    WriteFile(root, "OUT.NAV", "old\r\n");
-    WriteFile(dir, "sub/IN.NAV", "old\r\n");
-    for (const char *name : {"NUL", "COM9", "TAB\t.NAV"})
-        WriteFile(dir, name, "old\r\n");
+    // name to another one (here "NUL", a file on this platform). Windows opens a device
+    // for the device names whatever their extension; names that only begin like one are
+    // files.
+    std::string root = MakeTempDir(), dir = root + "/data";
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
     ASSERT_EQ(symlink((root + "/OUT.NAV").c_str(), (dir + "/LINK.NAV").c_str()), 0);
     SetDataDir(dir.c_str());
-    static const char lines[] = "../OUT.NAV:evil\r\n"
-                                "sub/IN.NAV:evil\r\n"
-                                "..\\OUT.NAV:evil\r\n"
-                                "..:evil\r\n"
-                                "LINK.NAV:evil\r\n"
-                                "NUL\0.NAV:evil\r\n"
-                                "COM9\0.NAV:evil\r\n"
-                                "TAB\t.NAV:evil\r\n";
-    WriteFile(dir, "update.dat", std::string(lines, sizeof lines - 1));
+    const struct {
+        std::string name;
+        int outcome;  // 0 refused with a message, 1 skipped silently, 2 added to
+    } targets[] = {{"../OUT.NAV", 0}, {"sub/IN.NAV", 0}, {"..\\OUT.NAV", 0}, {"..", 0},
+                   {"LINK.NAV", 1}, {std::string("NUL\0.NAV", 8), 0}, {"TAB\t.NAV", 0},
+                   {"nul.NAV", 0}, {"COM1.txt", 0}, {"Con", 0}, {"lpt9 .NAV", 0},
+                   {"CONSOLE.NAV", 2}, {"COM0", 2}};
+    std::string update;
+    std::vector<std::string> errors;
+    for (const auto &t : targets) {
+        std::string line = t.name + ":evil\r\n", cut = t.name.c_str();
+        if (t.name != ".." && t.outcome != 1)
+            WriteFile(dir, cut, "old\r\n");
+        update += line;
+        if (t.outcome == 0)  // the zero byte ends the quoted line as it ends the name
+            errors.push_back("Error: " + std::string(DataDir) + "update.dat(" +
+                             std::to_string(&t - targets + 1) + "): Syntax error, \"" +
+                             (cut.size() < t.name.size() ? cut : line) + "\".");
+    }
+    WriteFile(dir, "update.dat", update);
     EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(ReadWholeFile(root + "/OUT.NAV"), "old\r\n");
-    for (const char *name : {"sub/IN.NAV", "NUL", "COM9", "TAB\t.NAV"})
-        EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\n") << name;
-    std::string prefix = "Error: " + std::string(DataDir) + "update.dat(";
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{prefix + "1): Syntax error, \"../OUT.NAV:evil\r\n\".",
-                                        prefix + "2): Syntax error, \"sub/IN.NAV:evil\r\n\".",
-                                        prefix + "3): Syntax error, \"..\\OUT.NAV:evil\r\n\".",
-                                        prefix + "4): Syntax error, \"..:evil\r\n\".",
-                                        prefix + "6): Syntax error, \"NUL\".",
-                                        prefix + "7): Syntax error, \"COM9\".",
-                                        prefix + "8): Syntax error, \"TAB\t.NAV:evil\r\n\"."}));
-
-    // Windows opens a device for these names whatever their extension; names that only
-    // begin like one are files.
-    ClearMessages();
-    for (const char *name : {"nul.NAV", "COM1.txt", "Con", "lpt9 .NAV", "CONSOLE.NAV", "COM0"})
-        WriteFile(dir, name, "old\r\n");
-    WriteFile(dir, "update.dat",
-              "nul.NAV:evil\r\nCOM1.txt:evil\r\nCon:evil\r\nlpt9 .NAV:evil\r\n"
-              "CONSOLE.NAV:new\r\nCOM0:new\r\n");
-    EXPECT_EQ(ApplyUpdateFile(), 0);
-    EXPECT_EQ(Messages.size(), 4u);
-    for (const char *name : {"nul.NAV", "COM1.txt", "Con", "lpt9 .NAV"})
-        EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\n") << name;
-    for (const char *name : {"CONSOLE.NAV", "COM0"})
-        EXPECT_EQ(ReadWholeFile(dir + "/" + name), "old\r\nnew\r\n") << name;
+    EXPECT_EQ(MessageTexts(), errors);
+    for (const auto &t : targets) {
+        if (t.name != "..") {
+            EXPECT_EQ(ReadWholeFile(dir + "/" + t.name.c_str()),
+                      t.outcome == 2 ? "old\r\nevil\r\n" : "old\r\n") << t.name.c_str();
+        }
+    }
 }
 
 // 100,000 lines without ":", and 1,000 lines whose target cannot grow (the file size
