@@ -14,13 +14,6 @@
 
 namespace {
 
-std::vector<std::string> Sent;  // "code text" of each progress message
-
-void RecordProgress(uint32_t code, const char *text)
-{
-    Sent.push_back(std::to_string(code) + " " + (text ? text : "(null)"));
-}
-
 // The view state starts at its defaults in every test.
 class ViewState : public ::testing::Test {
 protected:
@@ -31,13 +24,12 @@ protected:
 
 TEST_F(ViewState, DefaultStatusLineIsSentAsCodeFive)
 {
-    Sent.clear();
-    PlatSetProgressSink(RecordProgress);
+    PlatSetProgressSink(RecordProgressCode);
     const char *text = BuildStatusLine();
     PlatSetProgressSink(nullptr);
     EXPECT_STREQ(text, " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]");
     EXPECT_STREQ(StatusLine, text);
-    EXPECT_EQ(Sent, std::vector<std::string>{"5  [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]"});
+    EXPECT_EQ(ProgressCodes, std::vector<std::string>{"5  [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]"});
 }
 
 // Each case starts from the defaults without the moving average, zoom and chart, sets its
