@@ -65,37 +65,28 @@ TEST(Reporting, EachFunctionHasItsTextCaptionAndIcon)
 
 TEST(Reporting, LongTextsAreCutToTheBuffer)
 {
+    // 511 characters: the prefix and the argument's start, no room left for the codes or
+    // the system's text.
     std::string longArgument(2000, 'x');
-    void (*plain[])(const char *) = {ReportInfo, ReportError, ReportInternal, ReportWarning,
-                                     ReportCrt};
-    for (auto report : plain) {
-        ClearMessages();
-        report(longArgument.c_str());
-        ASSERT_EQ(Messages.size(), 1u);
-        EXPECT_EQ(Messages[0].text.size(), 511u);
-    }
-    // Win32 and WinSock: the first line cut, no room left for the system text.
-    for (auto report : {ReportError, ReportWin32, ReportWinsock}) {
+    const struct {
+        void (*report)(const char *);
+        std::string prefix;
+    } cases[] = {{ReportInfo, ""}, {ReportError, "Error: "}, {ReportInternal, "Internal error: "},
+                 {ReportWarning, "Warning: "}, {ReportCrt, "Error: "}, {ReportWin32, "Error: "},
+                 {ReportWinsock, "Error: "}};
+    for (const auto &c : cases) {
         ClearMessages();
         PlatSetLastError(5);
-        report(longArgument.c_str());
-        ASSERT_EQ(Messages.size(), 1u);
-        EXPECT_EQ(Messages[0].text, "Error: " + longArgument.substr(0, 504));
+        c.report(longArgument.c_str());
+        EXPECT_EQ(OnlyMessage().text, c.prefix + longArgument.substr(0, 511 - c.prefix.size()));
     }
-}
-
-TEST(Reporting, SystemTextIsCutWhereTheBufferEnds)
-{
-    // Leave room for exactly three characters of the system's text.
-    const char *prefix = "Error: ";
-    const char *middle = ", GetLastError=0x00000002\n";
-    size_t argumentLength = 511 - 3 - strlen(prefix) - strlen(middle);
-    std::string argument(argumentLength, 'a');
+    // Room for exactly three characters of the system's text.
+    ClearMessages();
+    std::string argument(511 - 3 - strlen("Error: , GetLastError=0x00000002\n"), 'a');
     PlatSetLastError(2);
     ReportWin32(argument.c_str());
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text.size(), 511u);
-    EXPECT_EQ(Messages[0].text.substr(508), std::string(strerror(2)).substr(0, 3));
+    EXPECT_EQ(OnlyMessage().text.substr(508), std::string(strerror(2)).substr(0, 3));
+    EXPECT_EQ(OnlyMessage().text.size(), 511u);
 }
 
 TEST(Reporting, FormatTextAlwaysTerminates)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "analysis/movavg.h"
 #include "data/alloc.h"
 #include "data/datetable.h"
 #include "data/load.h"
@@ -64,6 +65,15 @@ FundRecord *SingleFund(const std::vector<PointSpec> &points)
     return SetFundPoints(0, "FUND", points);
 }
 
+FundRecord *SearchFund(const std::vector<double> &values)
+{
+    BuildTriangularWeights();
+    FundRecord *f = SingleFund(PeriodPoints(values));
+    NewQuarterTable(64);
+    SetMoneyMarket(6.0, 3);
+    return f;
+}
+
 void SetDists(FundRecord *f, const std::vector<DistRecord> &dists)
 {
     f->distCount = (uint32_t)dists.size();
@@ -95,6 +105,19 @@ std::vector<PointSpec> PeriodPoints(const std::vector<double> &values)
     return points;
 }
 
+std::vector<double> Ramp(unsigned n, double start, double step)
+{
+    std::vector<double> v;
+    for (unsigned i = 0; i < n; i++)
+        v.push_back(start + step * i);
+    return v;
+}
+
+bool Holds(const FundRecord *f, int series, uint32_t i, uint32_t bit)
+{
+    return (f->points[series][i].dateWord & bit) != 0;
+}
+
 void AddSeriesOne(FundRecord *f)
 {
     uint32_t n = f->pointCount;
@@ -112,4 +135,10 @@ void SetMoneyMarket(double rate, uint32_t years)
     for (uint32_t k = 0; k < years; k++)
         MoneyMarketRates[k] = {40 + k, rate};
     MoneyMarketCount = years;
+}
+
+void SetParams(MaSettings *s, const ParamList &params)
+{
+    for (const auto &p : params)
+        SetMaParam(s, p.first, p.second);
 }

@@ -148,10 +148,7 @@ void PlainView()
 {
     ShowMovingAverage = ShowMacd = MagnifyMacd = ShowRoc = ShowRsi = 0;
     ShowBollinger = ShowDistributions = ShowBenchmark = 0;
-    ZoomOn = 0;
-    LinearScale = 0;
-    CombinedGraphs = 0;
-    OverlaidGraphs = 0;
+    ZoomOn = LinearScale = CombinedGraphs = OverlaidGraphs = 0;
 }
 
 void MakeTestIcons(uint32_t width, uint32_t height)

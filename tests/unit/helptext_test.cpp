@@ -25,35 +25,30 @@ std::vector<std::string> Lines(const std::string &text)
     return lines;
 }
 
-typedef std::vector<std::string> L;
-
-TEST(HelpTextLines, CarriageReturnsEndLinesAndTakeAFollowingLineFeed)
+TEST(HelpTextLines, CarriageReturnsEndLinesAndTakeOneFollowingLineFeed)
 {
-    EXPECT_EQ(L({}), Lines(""));
-    EXPECT_EQ(L({"one"}), Lines("one"));
-    EXPECT_EQ(L({"one", "two"}), Lines("one\r\ntwo\r\n"));
-    EXPECT_EQ(L({"one", "two"}), Lines("one\r\ntwo"));
-    EXPECT_EQ(L({"one", "two"}), Lines("one\rtwo\r"));
-    // Blank lines in the middle count; only the end of the text adds no empty line.
-    EXPECT_EQ(L({"a", "", "b"}), Lines("a\r\n\r\nb\r\n"));
-    EXPECT_EQ(L({"", ""}), Lines("\r\r"));
-    // Only one line feed goes with a carriage return; a second one starts the next line.
-    EXPECT_EQ(L({"a", "\nb"}), Lines("a\r\n\nb"));
-}
-
-TEST(HelpTextLines, LineFeedsAloneDoNotEndLines)
-{
-    EXPECT_EQ(L({"first\nsecond\nthird\n"}), Lines("first\nsecond\nthird\n"));
-    // A line feed before the carriage return stays in the line it ends.
-    EXPECT_EQ(L({"a\n", "b"}), Lines("a\n\rb"));
+    const struct {
+        const char *text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}}, {"one", {"one"}}, {"one\r\ntwo\r\n", {"one", "two"}},
+        {"one\r\ntwo", {"one", "two"}}, {"one\rtwo\r", {"one", "two"}},
+        // Blank lines in the middle count; only the end of the text adds no empty line.
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}}, {"\r\r", {"", ""}},
+        // Only one line feed goes with a carriage return; a second one starts the next line.
+        {"a\r\n\nb", {"a", "\nb"}},
+        // Line feeds alone end no line; one before the carriage return stays in its line.
+        {"first\nsecond\nthird\n", {"first\nsecond\nthird\n"}}, {"a\n\rb", {"a\n", "b"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Lines(c.text), c.lines) << c.text;
 }
 
 class HelpTextRead : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = MakeTempDir();
-        ASSERT_TRUE(SetDataDir(dir.c_str()));
+        dir = MakeDataDir();
         memset(&help, 0, sizeof help);
     }
     void TearDown() override { FreeHelpText(&help); }
@@ -79,11 +74,16 @@ TEST_F(HelpTextRead, ReadsTheWholeFileWithItsLineTableCounted)
     EXPECT_EQ(0u, help.count);
 }
 
-TEST_F(HelpTextRead, AMissingKeyHelpIsSilentAndAMissingManualIsReported)
+TEST_F(HelpTextRead, AMissingOrEmptyKeyHelpIsSilentAndAMissingManualIsReported)
 {
-    EXPECT_EQ(0, ReadHelpText("KEYHELP", "KEYHELP", 0, &help));
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_EQ(0u, help.count);
+    for (bool empty : {false, true}) {
+        if (empty)
+            WriteFile(dir, "KEYHELP", "");
+        EXPECT_EQ(0, ReadHelpText("KEYHELP", "KEYHELP", 0, &help)) << empty;
+        EXPECT_TRUE(Messages.empty()) << empty;
+        EXPECT_EQ(0u, help.count) << empty;
+        EXPECT_EQ(nullptr, help.lines) << empty;
+    }
 
     EXPECT_EQ(0, ReadHelpText("README", "README", 1, &help));
     ASSERT_EQ(1u, Messages.size());
@@ -91,15 +91,6 @@ TEST_F(HelpTextRead, AMissingKeyHelpIsSilentAndAMissingManualIsReported)
     EXPECT_EQ(0u, Messages[0].text.find("Error: Opening README file, GetLastError=0x00000002"))
         << Messages[0].text;
     EXPECT_EQ(nullptr, help.text);
-}
-
-TEST_F(HelpTextRead, AnEmptyFileGivesNoLinesAndNoMessage)
-{
-    WriteFile(dir, "KEYHELP", "");
-    EXPECT_EQ(0, ReadHelpText("KEYHELP", "KEYHELP", 0, &help));
-    EXPECT_TRUE(Messages.empty());
-    EXPECT_EQ(0u, help.count);
-    EXPECT_EQ(nullptr, help.lines);
 }
 
 TEST_F(HelpTextRead, ReadingAgainReplacesTheOldText)

@@ -27,25 +27,6 @@ FundRecord *Fund(const std::vector<double> &values)
     return f;
 }
 
-std::vector<double> Ramp(unsigned n, double start, double step)
-{
-    std::vector<double> v;
-    for (unsigned i = 0; i < n; i++)
-        v.push_back(start + step * i);
-    return v;
-}
-
-bool Holds(const FundRecord *f, int series, uint32_t i, uint32_t bit)
-{
-    return (f->points[series][i].dateWord & bit) != 0;
-}
-
-void SetParams(FundRecord *f, int series, std::initializer_list<std::pair<MaParam, uint32_t>> params)
-{
-    for (const auto &p : params)
-        SetMaParam(&f->maSettings[series], p.first, p.second);
-}
-
 // Statistics of one series, each against its expected value.
 typedef std::vector<std::pair<double SeriesStats::*, double>> StatList;
 void ExpectStats(const FundRecord *f, int series, const StatList &expected)
@@ -206,9 +187,8 @@ TEST(PatternProjection, NearestPastPattern)
 
 void SetMacd(FundRecord *f, int series, uint32_t buy, uint32_t sell)
 {
-    // Fast 1, slow 3, trigger 3.
-    SetParams(f, series, {{MACD_FAST, 1}, {MACD_SLOW, 3}, {MACD_TRIGGER, 3}, {MACD_BUY, buy},
-                          {MACD_SELL, sell}});
+    SetParams(&f->maSettings[series], {{MACD_FAST, 1}, {MACD_SLOW, 3}, {MACD_TRIGGER, 3},
+                                       {MACD_BUY, buy}, {MACD_SELL, sell}});
     Macd(f, f->pointCount, series);
     MacdTrigger(f, f->pointCount, series);
 }
@@ -282,7 +262,7 @@ TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
 TEST(Roc, DifferenceOverTheLength)
 {
     FundRecord *f = Fund({1, 2, 4, 7, 3});
-    SetParams(f, 0, {{ROC_LENGTH, 2}});
+    SetMaParam(&f->maSettings[0], ROC_LENGTH, 2);
     f->recentStartShort = 4;
     Roc(f, f->pointCount, 0);
     const double roc[] = {0, 0, 3, 5, -1};
@@ -306,7 +286,7 @@ TEST(Roc, ThresholdGridAndReplay)
     // best, and (1, 7) is the first of the four.
     FundRecord *f = Fund({10, 10.3, 9.6, 14.6, 9.6});
     AddSeriesOne(f);
-    SetParams(f, 1, {{ROC_LENGTH, 1}});
+    SetMaParam(&f->maSettings[1], ROC_LENGTH, 1);
     Roc(f, f->pointCount, 1);
     ExpectStats(f, 1, {{&SeriesStats::rocMax, 5.5}, {&SeriesStats::rocMin, -5.5}});
     uint32_t buy = 0, sell = 0;
@@ -322,7 +302,7 @@ TEST(Roc, ThresholdGridAndReplay)
 
     // The replay with buy 2 (0.22) and sell 7 (0.77): bought at 10.3, held through the
     // fall of 0.7, sold at 9.6 after the fall of 5, three points later (0.7 percent).
-    SetParams(f, 1, {{ROC_BUY, 2}, {ROC_SELL, 7}});
+    SetParams(&f->maSettings[1], {{ROC_BUY, 2}, {ROC_SELL, 7}});
     SimulateRoc(f, 1);
     const double equity[] = {10, 10, 10 / 10.3 * 9.6, 10 / 10.3 * 14.6, 10 / 10.3 * 9.6 * 0.993};
     for (uint32_t i = 0; i < 5; i++) {
@@ -331,7 +311,7 @@ TEST(Roc, ThresholdGridAndReplay)
     }
     // Buy 3 (0.33): the rise of 0.3 is not enough; bought at 14.6 and sold a point
     // later (0.9 percent).
-    SetParams(f, 1, {{ROC_BUY, 3}});
+    SetMaParam(&f->maSettings[1], ROC_BUY, 3);
     SimulateRoc(f, 1);
     EXPECT_FALSE(Holds(f, 1, 1, NAV_ROC_HOLDING));
     EXPECT_EQ(f->rocPoints[1][2].equity, 10.0);
@@ -343,7 +323,7 @@ TEST(Roc, ReplayWaitsForTheLengthAndAFlatSeriesNeverBuys)
     // Length 30, thresholds (1, 5). Rising by 1 a point: ROC 0 up to point 29, then 30;
     // range 33, so buying needs more than 0.33: bought at point 30 with 1.03 and held.
     FundRecord *f = Fund(Ramp(40, 1, 1));
-    SetParams(f, 0, {{ROC_LENGTH, 30}, {ROC_BUY, 1}, {ROC_SELL, 5}});
+    SetParams(&f->maSettings[0], {{ROC_LENGTH, 30}, {ROC_BUY, 1}, {ROC_SELL, 5}});
     Roc(f, f->pointCount, 0);
     SimulateRoc(f, 0);
     for (uint32_t i = 0; i < 40; i++) {

@@ -19,13 +19,12 @@ namespace {
 
 TEST(LoadFiles, TwoPassesDropUnnamedFundsAndIndexTheDates)
 {
-    std::string dir = MakeTempDir();
+    std::string dir = MakeDataDir();
     WriteFile(dir, "B.NAV", "NAME=Bee\n01/08/99 = 2\n01/01/99 = 1\n"
                             "01/08/99 DIV = .5\n01/15/99 EXCLUDE\n01/01/99 SPLIT 3 FOR 2\n");
     WriteFile(dir, "a.nav", "NAME=Ay\n12/31/98 = 5\n");
     WriteFile(dir, "NONAME.NAV", "06/30/99 = 7\n");
     WriteFile(dir, "MONEYMKT", "99=5.0\n");
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
     uint32_t before = DynamicMemoryUsed;
     LoadDataFiles();
     // The progress codes of both passes are the load worker test's.
@@ -57,19 +56,9 @@ TEST(LoadFiles, TwoPassesDropUnnamedFundsAndIndexTheDates)
     EXPECT_EQ(DynamicMemoryUsed, before);
 }
 
-// The steps and their progress codes on an empty directory are the load worker test's;
-// no funds, dates or reports either, as the report tool's integration test shows.
-TEST(LoadFiles, AnEmptyDirectoryLeavesNoQuarterTable)
-{
-    std::string dir = MakeTempDir();
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    LoadDataFiles();
-    EXPECT_EQ(QuarterTable, nullptr);
-}
-
 TEST(LoadFiles, DatesBeyondTheTableBecomeNotFound)
 {
-    std::string dir = MakeTempDir();
+    std::string dir = MakeDataDir();
     std::string text = "NAME=Many\n";
     unsigned added = 0;
     for (unsigned y = 60; y < 160 && added < 16384; y++)
@@ -81,7 +70,6 @@ TEST(LoadFiles, DatesBeyondTheTableBecomeNotFound)
     // them is 16384 + 2 (the NAME line comes first).
     text += "12/30/59 = 2\n12/31/59 DIV = .1\n12/31/59 SPLIT 2 FOR 1\n";
     WriteFile(dir, "MANY.NAV", text);
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
     LoadDataFiles();
     EXPECT_EQ(MessageTexts(), (std::vector<std::string>{
                                   "Error: " + dir + "/MANY.NAV(16386): DATE overflow (64K)"}));
@@ -107,8 +95,7 @@ TEST(LoadFiles, FilesBeyondTheCountedRecordsAreNotRead)
     // and the overflow is still seen.
     for (bool gone : {false, true}) {
         ClearMessages();
-        std::string dir = MakeTempDir();
-        ASSERT_TRUE(SetDataDir(dir.c_str()));
+        std::string dir = MakeDataDir();
         WriteFile(dir, "A.NAV", "NAME=A\n01/01/99 = 1\n");
         if (gone) {
             ASSERT_EQ(symlink((dir + "/gone").c_str(), (dir + "/B.NAV").c_str()), 0);
@@ -125,14 +112,18 @@ TEST(LoadFiles, FilesBeyondTheCountedRecordsAreNotRead)
     }
 }
 
-TEST(LoadFiles, FilesThatCannotBeOpenedUseNoRecord)
+// The steps and their progress codes on an empty directory are the load worker test's;
+// no funds, dates or reports either, as the report tool's integration test shows.
+TEST(LoadFiles, AnEmptyDirectoryAndFilesThatCannotBeOpenedUseNoRecord)
 {
-    std::string dir = MakeTempDir();
+    std::string dir = MakeDataDir();
+    LoadDataFiles();
+    EXPECT_EQ(QuarterTable, nullptr);
+    FreeDataSet();
     // A listed name that cannot be opened: a link whose target is gone.
     ASSERT_EQ(symlink((dir + "/gone").c_str(), (dir + "/A.NAV").c_str()), 0);
     WriteFile(dir, "B.NAV", "NAME=B\n01/01/98 = 1\n");
     WriteFile(dir, "C.NAV", "NAME=C\n");
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
     LoadDataFiles();
     EXPECT_TRUE(Messages.empty());
     ASSERT_EQ(FundCount, 2u);
@@ -143,11 +134,10 @@ TEST(LoadFiles, FilesThatCannotBeOpenedUseNoRecord)
 
 TEST(LoadFiles, TheSecondPassReadsTheFirstPassFilesIntoTheirRecords)
 {
-    std::string dir = MakeTempDir();
+    std::string dir = MakeDataDir();
     WriteFile(dir, "AAA.NAV", "NAME=A\n01/01/99 = 1\n");
     WriteFile(dir, "BBB.NAV", "NAME=B\n01/01/99 = 1\n01/08/99 = 2\n");
     WriteFile(dir, "CCC.NAV", "NAME=C\n01/01/99 = 1\n01/08/99 = 2\n01/15/99 = 3\n");
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
     BeginDateTable();
     AllocateFundTable(CountNavFiles());
     ReadFundFiles(NAV_FIRST_PASS);
@@ -169,10 +159,10 @@ TEST(LoadFiles, TheSecondPassReadsTheFirstPassFilesIntoTheirRecords)
 
 TEST(DataDirectory, PathsAreBuiltWithinTheirBuffers)
 {
-    ASSERT_TRUE(SetDataDir("/data"));
-    EXPECT_STREQ(DataDir, "/data/");
-    ASSERT_TRUE(SetDataDir("/data/"));
-    EXPECT_STREQ(DataDir, "/data/");
+    for (const char *dir : {"/data", "/data/"}) {
+        ASSERT_TRUE(SetDataDir(dir));
+        EXPECT_STREQ(DataDir, "/data/") << dir;
+    }
     char path[DATA_PATH_SIZE];
     ASSERT_TRUE(DataPath("MONEYMKT", path));
     EXPECT_STREQ(path, "/data/MONEYMKT");

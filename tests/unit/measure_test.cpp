@@ -35,8 +35,7 @@ protected:
         CategorySort = GroupMode = 0;
         ClearGraphGeometry();
         MeasuredFund = nullptr;
-        ZoomSelectionFrom = ZoomSelectionTo = 0;
-        ZoomSelectionMax = 0;
+        ZoomSelectionMax = ZoomSelectionFrom = ZoomSelectionTo = 0;
     }
     void SetUp() override { Reset(); }
     void TearDown() override { Reset(); }
@@ -316,8 +315,7 @@ TEST_F(ArrowTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
     InitZoomSelection(5);
     expectZoom(Jan2000 + 7, Jan2000 + 9, 44.0, Jan2000 + 4, Jan2000 + 9);
     // The overlaid graphs scale by value whatever the overlay.
-    ZoomSelectionFrom = ZoomSelectionTo = 0;
-    ZoomSelectionMax = 0;
+    ZoomSelectionMax = ZoomSelectionFrom = ZoomSelectionTo = 0;
     OverlaidGraphs = 1;
     FundTable[2].stats[0].maxValueRecent = 6;
     InitZoomSelection(5);
@@ -356,8 +354,7 @@ TEST_F(ArrowTest, LegendRowsFindTheirCategorysFirstFundOnlyWhenTheListIsGrouped)
 
 TEST_F(MeasureTest, DefaultBenchmarkEntryAndChoiceWriteTheSettingsOnlyWhenKnown)
 {
-    std::string dir = MakeTempDir();
-    ASSERT_EQ(SetDataDir(dir.c_str()), 1);
+    std::string dir = MakeDataDir();
     std::string settings = dir + "/SETTINGS";
     ZoomFunds();
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);

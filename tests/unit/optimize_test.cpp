@@ -21,44 +21,20 @@
 
 namespace {
 
-// The mode flags and the opt table are process-wide; every test leaves them clear.
+// The mode flags and the opt table are process-wide (and clear when each test starts).
 void ClearGlobals()
 {
     FreeOptTable();
     OptModeReselect = OptModeRecalculate = OptimizedFlag = 0;
 }
-struct CleanGlobals {
-    CleanGlobals() { ClearGlobals(); }
-    ~CleanGlobals() { ClearGlobals(); }
-};
-
-FundRecord *Fund(const std::vector<double> &values)
-{
-    BuildTriangularWeights();
-    FundRecord *f = SingleFund(PeriodPoints(values));
-    NewQuarterTable(64);
-    SetMoneyMarket(6.0, 3);  // 0.1 percent per period in 2000-2002
-    return f;
-}
 
 // 1, 2, ..., 30: even steps, so the VIDYA limit is 100 for every length.
-FundRecord *RampFund()
-{
-    std::vector<double> values;
-    for (int i = 0; i < 30; i++)
-        values.push_back(1 + i);
-    return Fund(values);
-}
+const std::vector<double> Ramp30 = Ramp(30, 1, 1);
 
 void SetMa(FundRecord *f, int series, const std::vector<double> &ma)
 {
     for (uint32_t i = 0; i < f->pointCount && i < ma.size(); i++)
         f->points[series][i].ma = ma[i];
-}
-
-int Holding(const FundRecord *f, int series, uint32_t i)
-{
-    return (f->points[series][i].dateWord & NAV_MA_HOLDING) != 0;
 }
 
 // A one-record opt table whose values no search produces (odd lengths), kind WMA.
@@ -80,8 +56,6 @@ OptRecord *OneRecord(const char *name)
     r->saved[0] = 1;
     return r;
 }
-
-typedef std::vector<std::pair<MaParam, uint32_t>> ParamList;
 
 void ExpectParams(const MaSettings *s, const ParamList &expected, const char *what)
 {
@@ -122,7 +96,7 @@ TEST(TradingRule, ThresholdSignals)
 
 TEST(TradingRule, FeesOnTradesCloseTogetherAndOneTradePerPoint)
 {
-    FundRecord *f = Fund(std::vector<double>(20, 1.0));
+    FundRecord *f = SearchFund(std::vector<double>(20, 1.0));
     AddSeriesOne(f);
     Strategy s;
     StartStrategy(&s, 1.0);
@@ -171,7 +145,7 @@ TEST(MaGrid, MoneyMarketInterestOnSeriesZeroCashAndTheLastFee)
             ma[i] = values[i] = i < 10 ? 1 : (i < c.saleAt ? 2 : (i < 30 ? 4 : 1));
         ma[10] = 1;
         ma[c.saleAt] = 8;
-        FundRecord *f = Fund(values);
+        FundRecord *f = SearchFund(values);
         SetMa(f, 0, ma);
         AddSeriesOne(f);
         uint32_t buy = 99, sell = 99;
@@ -193,7 +167,7 @@ TEST(MaGrid, FirstScannedWinsTiesAndTheAverageReturn)
     std::vector<double> ma = values;
     ma[1] = 1.9;
     ma[11] = 1.08;
-    FundRecord *f = Fund(values);
+    FundRecord *f = SearchFund(values);
     AddSeriesOne(f);
     SetMa(f, 1, ma);
     uint32_t buy = 99, sell = 99;
@@ -216,7 +190,7 @@ TEST(MaGrid, TrialPeriodEndsAtRecentStartOrWithTheLastPoint)
 {
     // Nothing trades; the trial is points 0..120: two years of 6 percent, a yearly 6.
     std::vector<double> values(130, 1.0);
-    FundRecord *f = Fund(values);
+    FundRecord *f = SearchFund(values);
     SetMa(f, 0, values);
     f->recentStart = 120;
     EXPECT_EQ(TrialPointCount(f, 0), 121u);
@@ -225,8 +199,7 @@ TEST(MaGrid, TrialPeriodEndsAtRecentStartOrWithTheLastPoint)
     EXPECT_NEAR(GridAverageReturn(f, 0, 10), 6.0, 1e-9);
 
     // No points at all: nothing to score, and the search leaves the first kind.
-    CleanGlobals clean;
-    f = Fund({});
+    f = SearchFund({});
     buy = sell = 99;
     EXPECT_EQ(ScoreMaGrid(f, 0, &buy, &sell), 0.0);
     EXPECT_EQ(std::make_pair(buy, sell), std::make_pair(0u, 0u));
@@ -242,7 +215,7 @@ TEST(MaGrid, TrialPeriodEndsAtRecentStartOrWithTheLastPoint)
 // UMA thresholds 0 and 0, the averages set by hand; series 0 at 0.1 percent a period.
 FundRecord *ReplayFund(uint32_t recentStart)
 {
-    FundRecord *f = Fund({1, 1, 2, 3, 2, 2, 2, 4, 8});
+    FundRecord *f = SearchFund({1, 1, 2, 3, 2, 2, 2, 4, 8});
     SetMa(f, 0, {1, 1, 1, 2, 3, 3, 3, 3, 3});
     f->maSettings[0].maKind = MA_UMA;
     f->recentStart = recentStart;
@@ -263,7 +236,7 @@ TEST(SimulateMa, EquityTheRestartAtRecentStartAndTheChosenKindsThresholds)
     std::vector<int> holding = {0, 0, 1, 1, 0, 0, 0, 1, 1};
     for (uint32_t i = 0; i < 9; i++) {
         EXPECT_NEAR(f->points[0][i].maEquity, expected[i], 1e-12) << i;
-        EXPECT_EQ(Holding(f, 0, i), holding[i]) << i;
+        EXPECT_EQ(Holds(f, 0, i, NAV_MA_HOLDING), holding[i] == 1) << i;
     }
 
     // Holding at the restart point 3: one share from there on, sold at 2 a point later
@@ -285,17 +258,17 @@ TEST(SimulateMa, EquityTheRestartAtRecentStartAndTheChosenKindsThresholds)
 
     // WMA's buy threshold of 10 keeps the replay out at point 2 (2 is not 10 percent
     // above 1.9); point 3 buys (4 against 1) with the cash grown 3 periods.
-    f = Fund({1, 1, 2, 4});
+    f = SearchFund({1, 1, 2, 4});
     SetMa(f, 0, {1, 1, 1.9, 1});
     f->maSettings[0].maKind = MA_WMA;
     SetMaParam(&f->maSettings[0], WMA_BUY, 10);
     SimulateMa(f, 0);
-    EXPECT_EQ(Holding(f, 0, 2), 0);
-    EXPECT_EQ(Holding(f, 0, 3), 1);
+    EXPECT_FALSE(Holds(f, 0, 2, NAV_MA_HOLDING));
+    EXPECT_TRUE(Holds(f, 0, 3, NAV_MA_HOLDING));
     EXPECT_NEAR(f->points[0][3].maEquity, 1.003, 1e-12);
     SetMaParam(&f->maSettings[0], WMA_BUY, 0);
     SimulateMa(f, 0);
-    EXPECT_EQ(Holding(f, 0, 2), 1);
+    EXPECT_TRUE(Holds(f, 0, 2, NAV_MA_HOLDING));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -303,14 +276,13 @@ TEST(SimulateMa, EquityTheRestartAtRecentStartAndTheChosenKindsThresholds)
 
 TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
 {
-    CleanGlobals clean;
     // 1, 2, 4 at 0.1 percent a period. Every kind but AMA has its average below 2 at
     // point 1 by more than 10 percent and below 4 at point 2, so every strategy buys at
     // 2 with 1.001 and ends with 2.002: all tie, the first values win and "Avg" is 100.2.
     // AMA's efficiency is 1, its average is the value, nothing trades: 1.002, an average
     // a hair below 0.2 in doubles, kept truncated to tenths as the opt file holds it.
     // ROC never buys before point 30.
-    FundRecord *f = Fund({1, 2, 4});
+    FundRecord *f = SearchFund({1, 2, 4});
     OptimizeFund(f, 0);
     const MaSettings *s = &f->maSettings[0];
     EXPECT_EQ(OptimizedFlag, 1);
@@ -325,11 +297,11 @@ TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
     for (uint32_t i = 0; i < 3; i++) {
         EXPECT_DOUBLE_EQ(f->points[0][i].ma, ma[i]) << i;
         EXPECT_NEAR(f->points[0][i].maEquity, equity[i], 1e-12) << i;
-        EXPECT_EQ(Holding(f, 0, i), i > 0) << i;
+        EXPECT_EQ(Holds(f, 0, i, NAV_MA_HOLDING), i > 0) << i;
     }
 
     // Every score 0: the first values stay and every average is 0.
-    f = Fund(std::vector<double>(30, 0.0));
+    f = SearchFund(std::vector<double>(30, 0.0));
     OptimizeFund(f, 0);
     s = &f->maSettings[0];
     ExpectParams(s, InitialParams, "all zero");
@@ -342,7 +314,7 @@ TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
     // is searched again, which on the 1, 2, 4 fund gives UMA as above.
     for (uint32_t damaged : {7u, 6u}) {
         ClearGlobals();
-        f = Fund({1, 2, 4});
+        f = SearchFund({1, 2, 4});
         if (damaged == 7)
             OneRecord("FUND")->pointCount = 3, OptTable[0].series[0].maKind = 7;
         else
@@ -357,14 +329,13 @@ TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
 
 TEST(OptimizeFund, VidyaPercentStaysWithinItsFieldAndItsLimit)
 {
-    CleanGlobals clean;
     // Steps 11, 0, 11: the VIDYA limit for length 2 (the only one below 4 points) is
     // 133, above the 7-bit field. alpha = K * 0.75 / 100. Whoever buys at 12 ends below
     // 1; never buying keeps 1.003. Buy threshold r stays out at point 1 only when
     // 12 < (1 + 11 * alpha) * (1 + r/100): r = 10 needs K > 120.1, r = 9 K > 121.3; at
     // K = 122 the average reaches 11.9205 at point 2, still too close to 12 for r = 9.
     // So the best is K = 122, buy 9, sell 0, and no higher percent scores better.
-    FundRecord *f = Fund({1, 12, 12, 1});
+    FundRecord *f = SearchFund({1, 12, 12, 1});
     f->maSettings[0].maKind = MA_VIDYA;
     OptimizeFund(f, 0);
     const MaSettings *s = &f->maSettings[0];
@@ -380,11 +351,10 @@ TEST(OptimizeFund, VidyaPercentStaysWithinItsFieldAndItsLimit)
     // Stored percents up to the limit (100 on the ramp) are kept; above it the percent
     // is searched again.
     ClearGlobals();
-    f = RampFund();
+    f = SearchFund(Ramp30);
     MaSettings *w = &f->maSettings[0];
     w->maKind = MA_VIDYA;
-    SetMaParam(w, VIDYA_LENGTH, 4);
-    SetMaParam(w, VIDYA_PERCENT, 100);
+    SetParams(w, {{VIDYA_LENGTH, 4}, {VIDYA_PERCENT, 100}});
     OptimizeFund(f, 0);
     EXPECT_EQ(OptimizedFlag, 0);
     ExpectParams(w, {{VIDYA_LENGTH, 4}, {VIDYA_PERCENT, 100}}, "at the limit");
@@ -401,12 +371,11 @@ TEST(OptimizeFund, VidyaPercentStaysWithinItsFieldAndItsLimit)
     // A saved record preferring VIDYA above the limit: its length is cleared and only
     // VIDYA is searched; the other restored parameters stay.
     ClearGlobals();
-    f = RampFund();
+    f = SearchFund(Ramp30);
     w = &f->maSettings[0];
     MaSettings *r = &OneRecord("FUND")->series[0];
     r->maKind = MA_VIDYA;
-    SetMaParam(r, VIDYA_LENGTH, 4);
-    SetMaParam(r, VIDYA_PERCENT, 102);
+    SetParams(r, {{VIDYA_LENGTH, 4}, {VIDYA_PERCENT, 102}});
     OptimizeFund(f, 0);
     EXPECT_EQ(OptimizedFlag, 1);
     EXPECT_EQ(w->maKind, (uint32_t)MA_VIDYA);
@@ -418,10 +387,9 @@ TEST(OptimizeFund, VidyaPercentStaysWithinItsFieldAndItsLimit)
 
 TEST(OptimizeFund, ChangeJobRecomputesOrSearchesThatKindOnly)
 {
-    CleanGlobals clean;
     // With its parameters: no search (not even MACD is set), only the average.
     // (50 * 2 + 50 * 1) / 100 = 1.5, (150 + 75) / 100, (200 + 112.5) / 100.
-    FundRecord *f = Fund({1, 2, 3, 4});
+    FundRecord *f = SearchFund({1, 2, 3, 4});
     MaSettings *s = &f->maSettings[0];
     s->maKind = MA_EMA;
     SetMaParam(s, EMA_PERCENT, 50);
@@ -437,7 +405,7 @@ TEST(OptimizeFund, ChangeJobRecomputesOrSearchesThatKindOnly)
     std::vector<double> values;
     for (int i = 0; i < 30; i++)
         values.push_back(10 + (i % 7) - (i % 3));
-    f = Fund(values);
+    f = SearchFund(values);
     s = &f->maSettings[0];
     s->maKind = MA_EMA;
     OptimizeFund(f, 0);
@@ -458,23 +426,19 @@ TEST(OptimizeFund, ChangeJobRecomputesOrSearchesThatKindOnly)
 // above its average, AMA length 2, VIDYA length 2 at 20 percent.
 void SetAllKinds(MaSettings *s)
 {
-    const ParamList params = {{UMA_LENGTH, 2}, {WMA_LENGTH, 2},   {EMA_PERCENT, 10},
-                              {EMA_BUY, 10},   {AMA_LENGTH, 2},   {VIDYA_LENGTH, 2},
-                              {VIDYA_PERCENT, 20}};
-    for (const auto &p : params)
-        SetMaParam(s, p.first, p.second);
+    SetParams(s, {{UMA_LENGTH, 2}, {WMA_LENGTH, 2}, {EMA_PERCENT, 10}, {EMA_BUY, 10},
+                  {AMA_LENGTH, 2}, {VIDYA_LENGTH, 2}, {VIDYA_PERCENT, 20}});
     for (int k = 0; k < 5; k++)
         s->maAverage[k] = 1.5 + k;
 }
 
 TEST(OptimizeFund, KindSelectionReplaysEachKindWithItsOwnThresholds)
 {
-    CleanGlobals clean;
     // 1, 1, 1, 1.05, 0.5. At point 3 UMA and WMA average 1 and VIDYA 1.0017: they buy
     // and sell at the fall. EMA averages 1.005 and needs 10 percent above it; AMA's
     // average is the value: neither trades, both end with 1.004, and EMA comes first.
     // (Replayed with thresholds 0 and 0, EMA would buy and AMA would be chosen.)
-    FundRecord *f = Fund({1, 1, 1, 1.05, 0.5});
+    FundRecord *f = SearchFund({1, 1, 1, 1.05, 0.5});
     MaSettings *s = &f->maSettings[0];
     SetAllKinds(s);
     OptModeReselect = 1;
@@ -490,7 +454,7 @@ TEST(OptimizeFund, KindSelectionReplaysEachKindWithItsOwnThresholds)
 
     // The same values restored from a record that prefers WMA: the record's kind is
     // not taken when reselecting, the replay chooses EMA again.
-    f = Fund({1, 1, 1, 1.05, 0.5});
+    f = SearchFund({1, 1, 1, 1.05, 0.5});
     OptRecord *r = OneRecord("FUND");
     r->pointCount = 5;
     memset(r->series[0].words, 0, sizeof r->series[0].words);
@@ -535,8 +499,8 @@ TEST(OptimizeFund, RestoreTestOfSavedValues)
          [](FundRecord *, OptRecord *r) { FreeBlock(r->name), r->name = CopyString("OTHER", 5); }},
     };
     for (const RestoreCase &c : cases) {
-        CleanGlobals clean;
-        FundRecord *f = RampFund();  // short name "FUND"; the record's name is matched
+        ClearGlobals();
+        FundRecord *f = SearchFund(Ramp30);  // short name "FUND"; the record's name is matched
         OptRecord saved = *OneRecord("fund");  // without regard to case
         c.change(f, &OptTable[0]);
         OptimizeFund(f, 0);

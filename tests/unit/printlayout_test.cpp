@@ -3,6 +3,8 @@
 #include <math.h>
 #include <string.h>
 
+#include <vector>
+
 #include "graphics/printlayout.h"
 
 namespace {
@@ -78,29 +80,21 @@ TEST(PrintPlacement, TableOfPages)
     for (const PlacementCase &c : Cases) {
         SCOPED_TRACE(c.what);
         PrintPlacement p = PlacePrintedGraph(&c.g);
-        EXPECT_EQ(p.drawn, c.want.drawn);
-        EXPECT_EQ(p.x, c.want.x);
-        EXPECT_EQ(p.y, c.want.y);
-        EXPECT_EQ(p.width, c.want.width);
-        EXPECT_EQ(p.height, c.want.height);
-        if (c.want.internalText == nullptr)
-            EXPECT_EQ(p.internalText, nullptr) << p.internalText;
-        else if (p.internalText == nullptr)
-            ADD_FAILURE() << "no internal report, want " << c.want.internalText;
-        else
-            EXPECT_STREQ(p.internalText, c.want.internalText);
+        const PrintPlacement &w = c.want;
+        EXPECT_EQ(std::vector<int32_t>({p.drawn, p.x, p.y, p.width, p.height}),
+                  std::vector<int32_t>({w.drawn, w.x, w.y, w.width, w.height}));
+        // EXPECT_STREQ takes two null pointers as equal and tells which one is null.
+        EXPECT_STREQ(p.internalText, w.internalText);
     }
 }
 
 TEST(TwoColourPrinter, ColourCountComparedUnsigned)
 {
-    EXPECT_TRUE(IsTwoColourPrinter(2));
-    EXPECT_TRUE(IsTwoColourPrinter(1));
-    EXPECT_TRUE(IsTwoColourPrinter(0));
-    EXPECT_FALSE(IsTwoColourPrinter(3));
-    EXPECT_FALSE(IsTwoColourPrinter(256));
-    EXPECT_FALSE(IsTwoColourPrinter(-1));  // more than 256 colours
-    EXPECT_FALSE(IsTwoColourPrinter(-2147483647 - 1));
+    // A negative count stands for more than 256 colours.
+    const struct { int32_t colours; int two; } cases[] = {
+        {2, 1}, {1, 1}, {0, 1}, {3, 0}, {256, 0}, {-1, 0}, {-2147483647 - 1, 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(IsTwoColourPrinter(c.colours) != 0, c.two != 0) << c.colours;
 }
 
 TEST(TwoColourPrinter, LightGrayAndWhiteToWhiteTheRestToBlack)

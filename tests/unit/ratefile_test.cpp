@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "data/load.h"
 #include "data/ratefile.h"
@@ -9,10 +11,20 @@
 
 namespace {
 
+typedef std::vector<std::pair<uint32_t, double>> Rates;
+
+// A rate table as (year code, rate) pairs.
+Rates Entries(const RateRecord *table, uint32_t count)
+{
+    Rates entries;
+    for (uint32_t i = 0; i < count; i++)
+        entries.push_back({table[i].yearCode, table[i].rate});
+    return entries;
+}
+
 TEST(RateFiles, EntriesAndIgnoredLines)
 {
-    std::string dir = MakeTempDir();
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    std::string dir = MakeDataDir();
     WriteFile(dir, "MONEYMKT",
               "; yearly money-market rates\n"
               "99=5.2\n"
@@ -25,17 +37,9 @@ TEST(RateFiles, EntriesAndIgnoredLines)
               "86=4\n");
     WriteFile(dir, "RISKFREE", "70=6.4\r\n71=4.3\r\n");
     ReadRateFiles();
-    ASSERT_EQ(MoneyMarketCount, 4u);
-    EXPECT_EQ(MoneyMarketRates[0].yearCode, 39u);
-    EXPECT_EQ(MoneyMarketRates[0].rate, 5.2);
-    EXPECT_EQ(MoneyMarketRates[1].yearCode, 45u);
-    EXPECT_EQ(MoneyMarketRates[1].rate, 4.5);
-    EXPECT_EQ(MoneyMarketRates[2].rate, 7.5);
-    EXPECT_EQ(MoneyMarketRates[3].yearCode, 28u);
-    EXPECT_EQ(MoneyMarketRates[3].rate, 6.1);
-    ASSERT_EQ(RiskFreeCount, 2u);
-    EXPECT_EQ(RiskFreeRates[1].yearCode, 11u);
-    EXPECT_EQ(RiskFreeRates[1].rate, 4.3);
+    EXPECT_EQ(Entries(MoneyMarketRates, MoneyMarketCount),
+              (Rates{{39, 5.2}, {45, 4.5}, {39, 7.5}, {28, 6.1}}));
+    EXPECT_EQ(Entries(RiskFreeRates, RiskFreeCount), (Rates{{10, 6.4}, {11, 4.3}}));
     // The first entry of a year wins; absent years count at 3 percent.
     EXPECT_EQ(RateOfYear(MoneyMarketRates, MoneyMarketCount, 39), 5.2);
     EXPECT_EQ(RateOfYear(MoneyMarketRates, MoneyMarketCount, 50), 3.0);
@@ -44,45 +48,39 @@ TEST(RateFiles, EntriesAndIgnoredLines)
 
 TEST(RateFiles, RiskFreeIsReadOnlyAfterAMoneyMarketTable)
 {
-    std::string dir = MakeTempDir();
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    WriteFile(dir, "RISKFREE", "99=5.0\n");
-    ReadRateFiles();
-    EXPECT_EQ(MoneyMarketCount, 0u);
-    EXPECT_EQ(RiskFreeCount, 0u);
-    EXPECT_EQ(RiskFreeRates, nullptr);
-
-    // A MONEYMKT without a single digit line gives no table either.
-    WriteFile(dir, "MONEYMKT", "no rates here\n");
-    ReadRateFiles();
-    EXPECT_EQ(RiskFreeCount, 0u);
-
+    // No MONEYMKT, or one without a single digit line: no table, and RISKFREE is not read.
     // One whose digit lines all fail to match still opens the way to RISKFREE.
-    WriteFile(dir, "MONEYMKT", "9x\n");
-    ReadRateFiles();
-    EXPECT_EQ(MoneyMarketCount, 0u);
-    EXPECT_EQ(RiskFreeCount, 1u);
+    std::string dir = MakeDataDir();
+    WriteFile(dir, "RISKFREE", "99=5.0\n");
+    for (const char *money : {"", "no rates here\n", "9x\n"}) {
+        if (*money)
+            WriteFile(dir, "MONEYMKT", money);
+        ReadRateFiles();
+        EXPECT_EQ(MoneyMarketCount, 0u) << money;
+        EXPECT_EQ(RiskFreeCount, money[0] == '9' ? 1u : 0u) << money;
+        EXPECT_EQ(RiskFreeRates != nullptr, money[0] == '9') << money;
+    }
     EXPECT_TRUE(Messages.empty());
 }
 
 TEST(RateFiles, ALongLineIsOneLine)
 {
-    std::string dir = MakeTempDir();
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
-    // The tail of an overlong comment line would otherwise read as an entry of its own.
-    std::string comment = "x" + std::string(520, ' ') + "12=3.4 tail\n";
-    std::string entry = "70=1.0" + std::string(600, ' ') + "\n";
-    WriteFile(dir, "MONEYMKT", comment + entry + "71=2.0");
-    ReadRateFiles();
-    ASSERT_EQ(MoneyMarketCount, 2u);
-    EXPECT_EQ(MoneyMarketRates[0].yearCode, 10u);
-    EXPECT_EQ(MoneyMarketRates[1].rate, 2.0);
-
-    // A zero byte inside a line ends neither the line nor swallows the next one.
-    WriteFile(dir, "MONEYMKT", std::string("98=4.1\n9\0junk\n99=5.2\n", 21));
-    ReadRateFiles();
-    ASSERT_EQ(MoneyMarketCount, 2u);
-    EXPECT_EQ(MoneyMarketRates[1].rate, 5.2);
+    // The tail of an overlong comment line would otherwise read as an entry of its own; a
+    // zero byte inside a line ends neither the line nor swallows the next one.
+    std::string dir = MakeDataDir();
+    const struct {
+        std::string text;
+        Rates entries;
+    } cases[] = {
+        {"x" + std::string(520, ' ') + "12=3.4 tail\n70=1.0" + std::string(600, ' ') + "\n71=2.0",
+         {{10, 1.0}, {11, 2.0}}},
+        {std::string("98=4.1\n9\0junk\n99=5.2\n", 21), {{38, 4.1}, {39, 5.2}}},
+    };
+    for (const auto &c : cases) {
+        WriteFile(dir, "MONEYMKT", c.text);
+        ReadRateFiles();
+        EXPECT_EQ(Entries(MoneyMarketRates, MoneyMarketCount), c.entries);
+    }
 }
 
 }  // namespace

@@ -23,21 +23,24 @@ std::string ResourcesDir()
     return here.substr(0, here.rfind("/tests/unit/")) + "/resources/";
 }
 
-std::vector<std::string> Lines(const std::string &text)
+// The pieces of text between separators (its lines for '\n'), each without the blanks
+// around it.
+std::vector<std::string> Split(const std::string &text, char separator)
 {
-    std::vector<std::string> lines;
+    std::vector<std::string> pieces;
     std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
-    return lines;
+    for (std::string p; std::getline(in, p, separator);) {
+        size_t a = p.find_first_not_of(" \t\r"), b = p.find_last_not_of(" \t\r");
+        pieces.push_back(a == std::string::npos ? "" : p.substr(a, b - a + 1));
+    }
+    return pieces;
 }
 
 // The numbers of resource.h by name, read from the header as the resource compiler does.
 std::map<std::string, long> HeaderNames()
 {
     std::map<std::string, long> names;
-    for (const std::string &line : Lines(ReadWholeFile(ResourcesDir() + "resource.h"))) {
+    for (const std::string &line : Split(ReadWholeFile(ResourcesDir() + "resource.h"), '\n')) {
         std::istringstream words(line);
         std::string define, name;
         long value;
@@ -45,24 +48,6 @@ std::map<std::string, long> HeaderNames()
             names[name] = value;
     }
     return names;
-}
-
-std::string Trim(const std::string &s)
-{
-    size_t a = s.find_first_not_of(" \t\r");
-    size_t b = s.find_last_not_of(" \t\r");
-    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
-}
-
-// The comma-separated fields of a line, trimmed.
-std::vector<std::string> Fields(const std::string &line)
-{
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    std::string field;
-    while (std::getline(in, field, ','))
-        fields.push_back(Trim(field));
-    return fields;
 }
 
 // The text between the first pair of double quotes of a line after position from, and
@@ -138,13 +123,13 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         {IDM_DEFLATED_SHARPE, "Deflated Sharpe Ratio"}, {IDM_IMPORT_CSV, "Import CSV..."},
     };
     std::multimap<long, std::string> items;
-    for (const std::string &line : Lines(rc)) {
+    for (const std::string &line : Split(rc, '\n')) {
         size_t at = line.find("MENUITEM \"");
         if (at == std::string::npos)
             continue;
         size_t after = 0;
         std::string text = Quoted(line, at, &after);
-        std::vector<std::string> rest = Fields(line.substr(after));
+        std::vector<std::string> rest = Split(line.substr(after), ',');
         ASSERT_EQ(2u, rest.size()) << line;
         items.insert({Value(rest[1]), text});
     }
@@ -189,8 +174,8 @@ TEST_F(ResourceScript, TheAcceleratorsAreTheCommandKeys)
     std::string table = rc.substr(begin, end - begin);
     std::set<std::tuple<std::string, bool, int>> found;
     size_t lines = 0;
-    for (const std::string &line : Lines(table)) {
-        std::vector<std::string> f = Fields(line);
+    for (const std::string &line : Split(table, '\n')) {
+        std::vector<std::string> f = Split(line, ',');
         if (f.size() < 3)
             continue;  // the table's header and BEGIN
         EXPECT_EQ("VIRTKEY", f[2]) << line;
@@ -214,7 +199,7 @@ TEST_F(ResourceScript, TheBitmapsAreThoseTheDrawingCodeLoadsAndTheirFilesExist)
         IDB_UP,          IDB_DOWN,
     };
     std::map<long, std::string> files;
-    for (const std::string &line : Lines(rc)) {
+    for (const std::string &line : Split(rc, '\n')) {
         std::istringstream words(line);
         std::string name, kind;
         if (!(words >> name >> kind) || kind != "BITMAP")

@@ -59,13 +59,10 @@ TEST(SearchMap, RobustnessOfCornerEdgeAndInteriorCells)
 
 TEST(SearchMap, ChosenCellsAreTheSearchsBestAndTheReplay)
 {
-    BuildTriangularWeights();
     std::vector<double> values;
     for (int i = 0; i < 150; i++)
         values.push_back(10 + 0.03 * i + 1.5 * sin(i / 4.0) + 0.4 * sin(i * 1.7));
-    FundRecord *f = SingleFund(PeriodPoints(values));
-    NewQuarterTable(64);
-    SetMoneyMarket(6.0, 3);
+    FundRecord *f = SearchFund(values);
     f->recentStart = 120;
     OptimizeFund(f, 0);
     const MaSettings *ms = &f->maSettings[0];

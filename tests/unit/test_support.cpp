@@ -53,6 +53,14 @@ std::string MakeTempDir()
     return dir;
 }
 
+std::string MakeDataDir()
+{
+    std::string dir = MakeTempDir();
+    if (!SetDataDir(dir.c_str()))
+        abort();
+    return dir;
+}
+
 std::string WriteFile(const std::string &dir, const std::string &name, const std::string &bytes)
 {
     std::string path = dir + "/" + name;
@@ -71,7 +79,8 @@ std::string ReadWholeFile(const std::string &path)
 
 namespace {
 
-// Installs the recording sink before every test and removes its temporary files after.
+// Installs the recording sink and clears the view state and the optimizer's modes before
+// every test; frees the data set and removes the temporary files after.
 class SupportListener : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo &) override
     {
@@ -81,6 +90,7 @@ class SupportListener : public ::testing::EmptyTestEventListener {
         PlatSetProgressSink(nullptr);
         PlatSetTextWidthFunc(nullptr);
         ResetViewState();
+        OptModeReselect = OptModeRecalculate = OptimizedFlag = 0;
     }
     void OnTestEnd(const ::testing::TestInfo &) override
     {

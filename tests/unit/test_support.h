@@ -28,6 +28,9 @@ void RecordProgressCode(uint32_t code, const char *text);
 
 // A fresh temporary directory, removed with its files when the test ends.
 std::string MakeTempDir();
+// A fresh temporary directory made the data directory (SetDataDir); its path without the
+// final separator.
+std::string MakeDataDir();
 // Writes bytes to dir/name; returns the whole path.
 std::string WriteFile(const std::string &dir, const std::string &name, const std::string &bytes);
 std::string ReadWholeFile(const std::string &path);

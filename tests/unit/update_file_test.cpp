@@ -16,22 +16,12 @@
 
 namespace {
 
-std::vector<std::string> StatusTexts;
-
-void RecordProgress(uint32_t code, const char *text)
-{
-    if (code == 5)
-        StatusTexts.push_back(text ? text : "");
-}
-
-// A data directory with update.dat, the progress codes recorded.
+// A data directory with update.dat, the progress reports recorded.
 std::string UpdateDir(const std::string &update)
 {
-    std::string dir = MakeTempDir();
-    SetDataDir(dir.c_str());
+    std::string dir = MakeDataDir();
     WriteFile(dir, "update.dat", update);
-    StatusTexts.clear();
-    PlatSetProgressSink(RecordProgress);
+    PlatSetProgressSink(RecordProgressCode);
     return dir;
 }
 
@@ -44,7 +34,7 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
         const char *what;
         std::string update;
         Files before, after;
-        std::vector<std::string> statuses;  // of the first run; {}: not compared
+        std::vector<std::string> statuses;  // progress of the first run; {}: not compared
         std::string error;  // after "Error: DATADIR" on the first run; "" for none
     } cases[] = {
         // Plain lines added once to two funds: the incremental update session's test.
@@ -53,7 +43,7 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
         {"line ends compared", "A.NAV:01/02/24 10.00\r\nA.NAV:01/04/24 11.00",
          {{"A.NAV", "01/02/24 10.00\n"}},
          {{"A.NAV", "01/02/24 10.00\n01/02/24 10.00\r\n01/04/24 11.00"}},
-         {"Update: A.NAV:01/02/24 10.00\r\n", "Update: A.NAV:01/04/24 11.00"},
+         {"5 Update: A.NAV:01/02/24 10.00\r\n", "5 Update: A.NAV:01/04/24 11.00"},
          ""},
         // A's last line is the text without its line end: only the line end is missing.
         // B's last line is another one: the text must not run on into it.
@@ -65,10 +55,10 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
          ""},
         // A missing target is skipped silently and never created.
         {"missing target", "GONE.NAV:01/03/24 1.00\r\nA.NAV:x\r\n", {{"A.NAV", ""}},
-         {{"A.NAV", "x\r\n"}}, {"Update: A.NAV:x\r\n"}, ""},
+         {{"A.NAV", "x\r\n"}}, {"5 Update: A.NAV:x\r\n"}, ""},
         // A syntax error names its line and the run goes on.
         {"syntax error", "A.NAV:one\r\nno colon here\r\nA.NAV:two\r\n", {{"A.NAV", ""}},
-         {{"A.NAV", "one\r\ntwo\r\n"}}, {"Update: A.NAV:one\r\n", "Update: A.NAV:two\r\n"},
+         {{"A.NAV", "one\r\ntwo\r\n"}}, {"5 Update: A.NAV:one\r\n", "5 Update: A.NAV:two\r\n"},
          "update.dat(2): Syntax error, \"no colon here\r\n\"."},
     };
     for (const auto &c : cases) {
@@ -78,13 +68,13 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
             WriteFile(dir, f.first, f.second);
         for (int run = 0; run < 2; run++) {
             ClearMessages();
-            StatusTexts.clear();
+            ProgressCodes.clear();
             EXPECT_EQ(ApplyUpdateFile(), 0);
             for (const auto &f : c.after)
                 EXPECT_EQ(ReadWholeFile(dir + "/" + f.first), f.second) << f.first;
             EXPECT_NE(access((dir + "/GONE.NAV").c_str(), F_OK), 0);
             if (run || !c.statuses.empty()) {
-                EXPECT_EQ(StatusTexts, run ? std::vector<std::string>() : c.statuses);
+                EXPECT_EQ(ProgressCodes, run ? std::vector<std::string>() : c.statuses);
             }
             std::vector<std::string> errors;
             if (!c.error.empty())
@@ -171,8 +161,7 @@ TEST(UpdateFile, TenErrorsAreShownAndTheRestCounted)
 
 TEST(UpdateFile, MissingUpdateFileFails)
 {
-    std::string dir = MakeTempDir();
-    SetDataDir(dir.c_str());
+    std::string dir = MakeDataDir();
     EXPECT_EQ(ApplyUpdateFile(), 1);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].caption, "Vantry C Run-time Library Error");

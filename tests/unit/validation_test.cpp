@@ -130,12 +130,9 @@ TEST(WalkForward, ChoicesForcedByASteadyRiseAndASteadyFall)
 
 TEST(ValidateFile, FiguresComeBackBitForBitForTheSameDataAndSettingsOnly)
 {
-    std::string dir = MakeTempDir();
-    ASSERT_TRUE(SetDataDir(dir.c_str()));
+    std::string dir = MakeDataDir();
     DataDirWritable = 1;
-    std::vector<double> values;
-    for (int i = 0; i < 30; i++)
-        values.push_back(1 + i / 7.0);
+    std::vector<double> values = Ramp(30, 1, 1 / 7.0);
     const ValidationStats saved = {VALIDATION_DONE | VALIDATION_WALK | VALIDATION_CSCV, MA_EMA,
                                    {0, 0, 0, 0}, 3, 4356, 0.1 + 0.2, -1.0 / 3, 1e-300,
                                    2.0 / 3, 0.123456789012345678, M_PI / 10, 1 - 1e-16};
