@@ -49,8 +49,7 @@ protected:
         PlainView();
         ZoomSelectionFrom = ZoomSelectionTo = 0;
         ZoomSelectionMax = 0;
-        dir = MakeTempDir();
-        ASSERT_EQ(SetDataDir(dir.c_str()), 1);
+        dir = MakeDataDir();
         OpenCanvas(&canvas, 204, 134);
     }
     void TearDown() override

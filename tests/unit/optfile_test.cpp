@@ -22,12 +22,7 @@ typedef std::vector<std::string> Texts;
 
 class OptFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = MakeTempDir();
-        ASSERT_EQ(SetDataDir(dir.c_str()), 1);
-        OptimizedFlag = 0;
-    }
+    void SetUp() override { dir = MakeDataDir(); }
     void TearDown() override
     {
         FreeOptTable();

@@ -24,8 +24,7 @@ class SideFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = MakeTempDir();
-        ASSERT_EQ(SetDataDir(dir.c_str()), 1);
+        dir = MakeDataDir();
     }
 
     // The fund table of a load, one zero-filled record per shortName.
