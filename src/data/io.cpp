@@ -105,20 +105,39 @@ static int ReadFill(uint32_t *got)
     return 1;
 }
 
-int IoXGetB(void)
+// Refills a used-up fill; the bytes left in it after that (0 at the end of the file or
+// after a read error).
+static uint32_t BytesLeft(IoState *s)
 {
-    IoState *s = &Io;
     if (s->count == 0) {
         s->position = 0;
         uint32_t got = 0;
-        if (!ReadFill(&got)) {
+        if (!ReadFill(&got))
             ReportPathWin32("ReadFile(%s)");
-            return -1;
-        }
-        if (got == 0)
-            return -1;
         s->count = got;
     }
+    return s->count;
+}
+
+const unsigned char *IoFill(uint32_t *count)
+{
+    IoState *s = &Io;
+    *count = BytesLeft(s);
+    return s->buffer + s->position;
+}
+
+void IoTake(uint32_t n)
+{
+    IoState *s = &Io;
+    s->position += n;
+    s->count -= n;
+}
+
+int IoXGetB(void)
+{
+    IoState *s = &Io;
+    if (BytesLeft(s) == 0)
+        return -1;
     s->count--;
     return s->buffer[s->position++];
 }

@@ -28,6 +28,13 @@ int IoXGetB(void);
 // Pushes back the byte just read; only within the current buffer fill. 1, or 0 with
 // "IoUngetB(%s)" when no byte of the fill has been taken.
 int IoUngetB(void);
+// The bytes of the current fill not yet taken, the fill refilled first when it is used up:
+// *count of them at the result. *count is 0 at the end of the file and after a read error
+// (reported as IoXGetB reports it). IoTake(n) then takes the first n of them (n at most
+// *count), as n calls of IoXGetB would, so that IoUngetB works after it as after them. A
+// scanner thus makes two calls a token instead of one a byte.
+const unsigned char *IoFill(uint32_t *count);
+void IoTake(uint32_t n);
 // Appends a byte, flushing a full buffer first. 1, or the 0 of a failed flush.
 int IoXPutB(int byte);
 // Writes the buffered bytes. A failed write still empties the buffer. 1 / 0.

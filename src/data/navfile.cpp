@@ -143,17 +143,37 @@ static double RoundedNav(uint32_t integer, const uint8_t *f, unsigned n)
     return ComposeValue(integer, frac4);
 }
 
-// date = number: the NAV line.
-static void ReadNavLine(NavParse *p, PackedDate date)
+// The NAV line of date takes an element: first pass, the date is noted and counted;
+// second pass, the index of its point, or -1 (see TakeElement).
+static long TakeNavElement(NavParse *p, PackedDate date)
 {
-    long at = -1;
     if (p->pass == NAV_FIRST_PASS) {
         NoteDate(p, date);
         p->points++;
-    } else {
-        at = TakeElement(&p->points, &p->pointsOverrun, p->fund->points[0]);
+        return -1;
     }
+    return TakeElement(&p->points, &p->pointsOverrun, p->fund->points[0]);
+}
 
+// Stores the point at of a NAV line: its date, and its value when the line had one
+// (have), from the integer part and the n fraction digits whose first five are in f.
+static void StoreNavPoint(NavParse *p, long at, PackedDate date, int have, uint32_t integer,
+                          const uint8_t *f, unsigned n)
+{
+    if (at < 0)
+        return;
+    NavPoint *point = &p->fund->points[0][at];
+    point->dateWord = date & 0xFFFF;
+    if (have)
+        point->value = RoundedNav(integer, f, n);
+    else
+        point->dateWord |= NAV_NO_VALUE;
+}
+
+// date = number: the NAV line.
+static void ReadNavLine(NavParse *p, PackedDate date)
+{
+    long at = TakeNavElement(p, date);
     int have = 0;
     uint32_t integer = 0;
     uint8_t f[5] = {0, 0, 0, 0, 0};
@@ -179,17 +199,81 @@ static void ReadNavLine(NavParse *p, PackedDate date)
     } else {
         EndLineAfter(p, kind), lineTaken = 1;
     }
-
-    if (at >= 0) {
-        NavPoint *point = &p->fund->points[0][at];
-        point->dateWord = date & 0xFFFF;
-        if (have)
-            point->value = RoundedNav(integer, f, n);
-        else
-            point->dateWord |= NAV_NO_VALUE;
-    }
+    StoreNavPoint(p, at, date, have, integer, f, n);
     if (!lineTaken)
         SkipRestOfLine(p);
+}
+
+// A run of 1 to most digits at *q, before end, not followed by another digit: its value,
+// and *q past it; -1 (and *q anywhere) otherwise. The first five digits go into f when
+// it is given.
+static int64_t TakeDigitRun(const unsigned char **q, const unsigned char *end, unsigned most,
+                            uint8_t *f = nullptr, unsigned *count = nullptr)
+{
+    int64_t value = 0;
+    unsigned n = 0;
+    for (; *q < end && **q >= '0' && **q <= '9'; (*q)++, n++) {
+        if (n == most)
+            return -1;
+        if (f && n < 5)
+            f[n] = (uint8_t)(**q - '0');
+        value = value * 10 + (**q - '0');
+    }
+    if (count)
+        *count = n;
+    return n == 0 ? -1 : value;
+}
+
+static const unsigned char *PastBlanks(const unsigned char *q, const unsigned char *end)
+{
+    while (q < end && (*q == ' ' || *q == '\t'))
+        q++;
+    return q;
+}
+
+// Most lines of a fund file are "MM/DD/YY = 12.34" and a CR LF or LF. Such a line is
+// read here straight from the byte layer's fill, giving what the token-by-token reading
+// gives (the date, the value, the line count; no message can arise), without a call into
+// the layer for every byte. Any other line (blanks elsewhere, a part with more digits
+// than a number token holds, a date the token reading would reject, no fraction, a line
+// that does not end within the fill) is left untouched for the token reading. 1 when
+// the line was read.
+static int ReadPlainNavLine(NavParse *p)
+{
+    if (LineEndPending())
+        return 0;
+    uint32_t count;
+    const unsigned char *start = IoFill(&count), *end = start + count, *q = start;
+    int64_t part[3];
+    for (int i = 0; i < 3; i++) {
+        if ((part[i] = TakeDigitRun(&q, end, 2)) < 0 || (i < 2 && (q == end || *q++ != '/')))
+            return 0;
+    }
+    if (part[0] < 1 || part[0] > 12 || part[1] < 1 || part[1] > 31)
+        return 0;
+    q = PastBlanks(q, end);
+    if (q == end || *q++ != '=')
+        return 0;
+    q = PastBlanks(q, end);
+    int64_t integer = TakeDigitRun(&q, end, 9);
+    if (integer < 0 || q == end || *q++ != '.')
+        return 0;
+    uint8_t f[5] = {0, 0, 0, 0, 0};
+    unsigned n = 0;
+    if (TakeDigitRun(&q, end, 9, f, &n) < 0)
+        return 0;
+    if (q < end && *q == '\n')
+        q++;
+    else if (end - q >= 2 && q[0] == '\r' && q[1] == '\n')
+        q += 2;
+    else
+        return 0;
+    IoTake((uint32_t)(q - start));
+    PackedDate date = MakePackedDate(YearCodeOfTwoDigitYear((uint32_t)part[2]),
+                                     (uint32_t)part[0], (uint32_t)part[1]);
+    StoreNavPoint(p, TakeNavElement(p, date), date, 1, (uint32_t)integer, f, n);
+    p->line++;
+    return 1;
 }
 
 // A share count of a SPLIT line: 1 to 3 digits, 1 to 255.
@@ -499,6 +583,8 @@ static int ReadNav(const char *path, FundRecord *fund, int pass, NavDateSink sin
     }
 
     for (;;) {
+        if (ReadPlainNavLine(&p))
+            continue;
         int kind = NextToken(&p);
         if (kind == TOKEN_END_OF_FILE)
             break;

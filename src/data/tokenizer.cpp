@@ -18,6 +18,11 @@ void ResetTokenizer(void)
     PendingLineEnd = 0;
 }
 
+int LineEndPending(void)
+{
+    return PendingLineEnd != 0 && PendingFile == IoOpenCount;
+}
+
 // The pending line end, taken; 0 when none is pending for the file now open.
 static int TakePendingLineEnd(void)
 {
@@ -174,7 +179,7 @@ int GetRestOfLine(const char *fileName, unsigned line, char *buffer)
 
 void SkipToLineEnd(void)
 {
-    if (PendingLineEnd && PendingFile == IoOpenCount)
+    if (LineEndPending())
         return;
     int c;
     do

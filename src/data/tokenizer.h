@@ -44,6 +44,8 @@ uint32_t DigitSlotsValue(int n);
 
 // Forgets a line end left pending by GetNumber; called when a new file is opened.
 void ResetTokenizer(void);
+// Whether GetNumber left a line end pending for the file now open (the next token).
+int LineEndPending(void);
 // Reads the next token into buffer (512 bytes: at most 511 characters and a zero).
 // fileName and line only serve the "token too long" message.
 int GetToken(const char *fileName, unsigned line, char *buffer);

@@ -2,6 +2,8 @@
 // both passes and the countdown bound of the second pass.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -254,6 +256,53 @@ TEST(NavFiles, MissingFilesAndShortNames)
         char name[16];
         EXPECT_EQ(ShortNameOfPath(c.path, name, sizeof name), c.length) << c.path;
         EXPECT_STREQ(name, c.name) << c.path;
+    }
+}
+
+// Plain NAV lines are read straight from the byte layer's fills; every other line goes
+// token by token. A leading blank sends any line the token way, so each file is read
+// twice, as written and with a blank before every line, and must give the same points,
+// distributions, line numbers and messages, whatever line ends where in a fill.
+TEST(NavValues, PlainLinesReadAsTheTokensReadThem)
+{
+    const char *lines[] = {
+        "01/04/80 = 39.26",     "1/4/80=39.26",          "01/05/80\t=\t 39.265",
+        "1/6/80 = 123456789.123456789", "01/07/80 = 99999.99995", "01/08/80 = 1234567890.5",
+        "01/09/80 = 39.2650000001", "01/10/80 = 39.26abc", "01/11/80 = 39. 26",
+        "01/12/80 = .26",       "01/13/80 = 39",         "01/14/80 = 39.",
+        "13/04/80 = 39.26",     "01/32/80 = 1.5",        "001/04/80 = 1.5",
+        "01/15/080 = 1.5",      "01/16/80 = 2.5 ; note", "01/17/80 DIV 0.25",
+        "01/18/80 = 1a.5",      "0/1/80 = 1.5",          "01/19/80 SPLIT 2 FOR 1",
+    };
+    const char *ends[] = {"\r\n", "\n", "\r"};
+    for (unsigned shift = 0; shift < 24; shift += 5) {
+        std::string plain = "NAME=P" + std::string(shift, 'x') + "\n", blank = plain;
+        for (unsigned round = 0; round < 30; round++)
+            for (unsigned i = 0; i < sizeof lines / sizeof *lines; i++) {
+                std::string line = lines[i] + std::string(ends[(i + round) % 3]);
+                plain += line;
+                blank += " " + line;
+            }
+        Parsed a = Parse(plain), b = Parse(blank);
+        auto same = [&](const Texts &x, const Texts &y) {
+            Texts z = y;
+            for (std::string &t : z)
+                if (t.find(b.path) != std::string::npos)
+                    t.replace(t.find(b.path), b.path.size(), a.path);
+            return x == z;
+        };
+        EXPECT_TRUE(same(a.first, b.first) && same(a.second, b.second)) << shift;
+        ASSERT_EQ(a.fund.pointCount, b.fund.pointCount) << shift;
+        ASSERT_GT(a.fund.pointCount, 300u);
+        for (uint32_t i = 0; i < a.fund.pointCount; i++) {
+            const NavPoint &x = a.fund.points[0][i], &y = b.fund.points[0][i];
+            ASSERT_EQ(x.dateWord, y.dateWord) << shift << " " << i;
+            ASSERT_EQ(memcmp(&x.value, &y.value, sizeof x.value), 0) << shift << " " << i;
+        }
+        EXPECT_EQ(a.fund.distCount, b.fund.distCount);
+        EXPECT_EQ(a.fund.splitCount, b.fund.splitCount);
+        FreeFundArrays(&a.fund);
+        FreeFundArrays(&b.fund);
     }
 }
 
