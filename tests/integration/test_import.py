@@ -43,9 +43,9 @@ def real_series_match_the_sample_files():
     expected = funds(load(SAMPLES, "--read-only", "--file-steps", "--points"))
     equal(len(got), len(csvs), "funds imported")
     for name, fund in got.items():
-        for key in ("name", "category"):
-            equal(fund[key], expected[name][key], name + " " + key)
-        equal(points(fund), points(expected[name]), name + " points")
+        equal([fund["name"], fund["category"], points(fund)],
+              [expected[name]["name"], expected[name]["category"], points(expected[name])],
+              name + ": name, category and points")
 
 
 # One vendor's daily prices, 1 to 12 March 2021: every weekday, the 8th without a value.
@@ -56,17 +56,15 @@ SPLIT_DAY = datetime.date(2021, 3, 9)                       # 3 for 2
 
 
 def expected_values():
-    """The load's total return: splits on or before a point, then the distributions on or
-    before it reinvested at its NAV; one unit invested at the first point."""
-    shares, values, split_used, dist_used = 1 / CLOSE[0], [], False, False
+    """The load's total return of one unit invested at the first point. The 9th is the
+    first point on or after the split and the distributions (the 8th has no price): the
+    split applies first, then the distributions are reinvested at its NAV."""
+    shares, values = 1 / CLOSE[0], []
     for day, nav in zip(DAYS, CLOSE):
-        if nav is None:
-            continue
-        if day >= SPLIT_DAY and not split_used:
-            shares, split_used = shares * 3 / 2, True
-        if day >= DIV_DAY and not dist_used:
-            shares, dist_used = shares + shares * (DIV + CG) / nav, True
-        values.append(shares * nav)
+        if day == SPLIT_DAY:
+            shares *= 3 / 2 * (1 + (DIV + CG) / nav)
+        if nav is not None:
+            values.append(shares * nav)
     return values
 
 
@@ -151,8 +149,7 @@ def extending_keeps_old_bytes_and_adds_each_date_once():
 @case
 def an_overlap_that_disagrees_writes_nothing():
     out = temp_dir()
-    nav = write(os.path.join(out, "OLD.NAV"),
-                "NAME = Old\r\n01/31/20 = 10.12\r\n02/28/20 = 10.5\r\n", newline="")
+    nav = write_bytes(os.path.join(out, "OLD.NAV"), "NAME = Old\r\n01/31/20 = 10.12\r\n02/28/20 = 10.5\r\n")
     # The file's two decimals round the CSV's four: 10.1249 agrees, 10.1260 does not.
     for close, agrees in ((10.1249, True), (10.1151, True), (10.126, False),
                           (10.114, False)):
