@@ -189,30 +189,24 @@ def load_and_check(nav_files):
 
 def odd_fixtures():
     d99 = lambda m, d: "%02d/%02d/99" % (m, d)
+    token = "unexpected token: "
+    missing_name = [(SECOND, EOF, "missing fund name")]
     return [
-        fixture(
-            "DISTS.NAV",
-            reports=[
-                (SECOND, "01/15/99 DIV", "duplicate dist"),
-                (SECOND, "01/18/99 CG", "duplicate dist"),
-                (SECOND, "01/20/99 FOO", "missing dist"),
-                (BOTH, "01/20/99 FOO", 'unexpected token: ASCII STRING "FOO"'),
-                (BOTH, "02/01/99", 'unexpected token: ASCII STRING "CG"'),
-                (BOTH, "02/02/99", "unexpected token: 5 DIGIT NUMBER"),
-                (BOTH, "02/03/99", "unexpected token: 7 DIGIT NUMBER"),
-                (BOTH, "02/04/99", 'unexpected token: ASCII STRING "BAR"'),
-                (BOTH, "02/05/99", "unexpected token: DOT"),
-            ],
+        fixture("DISTS.NAV", reports=[
+            (SECOND, "01/15/99 DIV", "duplicate dist"), (SECOND, "01/18/99 CG", "duplicate dist"),
+            (SECOND, "01/20/99 FOO", "missing dist"),
+            (BOTH, "01/20/99 FOO", token + 'ASCII STRING "FOO"'),
+            (BOTH, "02/01/99", token + 'ASCII STRING "CG"'),
+            (BOTH, "02/02/99", token + "5 DIGIT NUMBER"),
+            (BOTH, "02/03/99", token + "7 DIGIT NUMBER"),
+            (BOTH, "02/04/99", token + 'ASCII STRING "BAR"'), (BOTH, "02/05/99", token + "DOT")],
             dates=[d99(1, d) for d in (4, 5, 6, 7, 15, 18, 19, 20)]
             + [d99(2, d) for d in (1, 2, 3, 4, 5, 8, 9)],
             fund=dict(name="Distribution Oddities", url="http://funds.example/dists",
                       category=6, distCount=13),
-            points={"01/04/99": nav(10, 0, 0), "02/09/99": nav(10, 50, 0)},
-        ),
-        fixture(
-            "VALUES.NAV",
-            reports=[(BOTH, start, "incorrect date format")
-                     for start in ("13/01/99", "00/10/99", "01/32/99", "01/00/99")],
+            points={"01/04/99": nav(10, 0, 0), "02/09/99": nav(10, 50, 0)}),
+        fixture("VALUES.NAV", reports=[(BOTH, start, "incorrect date format") for start in
+                                       ("13/01/99", "00/10/99", "01/32/99", "01/00/99")],
             dates=["03/%02d/99" % d for d in (1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 15, 16, 17,
                                               18, 19, 22, 24, 25)] + ["02/31/99", "05/04/05"],
             fund=dict(name="Value Oddities", category=11),
@@ -231,60 +225,32 @@ def odd_fixtures():
                 "03/16/99": nav(1, 23, 40),       # 1.234: three digits
                 "03/25/99": nav(4, 75, 0), "03/17/99": nav(5, 25, 0),
                 **dict.fromkeys(("03/18/99", "03/19/99", "03/22/99", "03/24/99"), NO_VALUE),
-                "02/31/99": nav(10, 0, 0), "05/04/05": nav(7, 50, 0),
-            },
-        ),
-        fixture(
-            "SPLITS.NAV",
-            reports=[
-                (SECOND, "04/06/99", "duplicate exclude"),
-                (BOTH, "04/09/99", 'unexpected token: ASCII STRING "BY"'),
-                (BOTH, "04/12/99", "unexpected token: 4 DIGIT NUMBER"),
-                (BOTH, "04/13/99", "unexpected token: 4 DIGIT NUMBER"),
-                (BOTH, "04/14/99", 'unexpected token: ASCII STRING "X"'),
-            ],
+                "02/31/99": nav(10, 0, 0), "05/04/05": nav(7, 50, 0)}),
+        fixture("SPLITS.NAV", reports=[
+            (SECOND, "04/06/99", "duplicate exclude"),
+            (BOTH, "04/09/99", token + 'ASCII STRING "BY"'),
+            (BOTH, "04/12/99", token + "4 DIGIT NUMBER"),
+            (BOTH, "04/13/99", token + "4 DIGIT NUMBER"),
+            (BOTH, "04/14/99", token + 'ASCII STRING "X"')],
             dates=[d99(4, d) for d in (1, 5, 6, 7, 8, 9, 12, 13, 14, 15)],
-            fund=dict(name="Split And Exclude", category=15, splitCount=2,
-                      excludeDate="04/05/99"),
-            points={"04/01/99": nav(20, 0, 0), "04/15/99": nav(10, 0, 0)},
-        ),
-        fixture(
-            "WORDS.NAV",
-            reports=[
-                (BOTH, "FOO bar", 'unexpected token: ASCII STRING "FOO"'),
-                (BOTH, "= 5", "unexpected token: EQUALS"),
-                (BOTH, "123/01", "unexpected token: 3 DIGIT NUMBER"),
-                (BOTH, "3M", 'unexpected token: ASCII STRING "3M"'),
-                (BOTH, "1234567890", 'unexpected token: ASCII STRING "1234567890"'),
-                (BOTH, ". 5", "unexpected token: DOT"),
-                (BOTH, "/ 1", "unexpected token: SLASH"),
-                (BOTH, "01/15/1999", "unexpected token: 4 DIGIT NUMBER"),
-                (BOTH, "01-15-99", 'unexpected token: ASCII STRING "-15-99"'),
-                (BOTH, "NAME is", 'unexpected token: ASCII STRING "is"'),
-            ],
+            fund=dict(name="Split And Exclude", category=15, splitCount=2, excludeDate="04/05/99"),
+            points={"04/01/99": nav(20, 0, 0), "04/15/99": nav(10, 0, 0)}),
+        fixture("WORDS.NAV", reports=[(BOTH, start, token + message) for start, message in (
+            ("FOO bar", 'ASCII STRING "FOO"'), ("= 5", "EQUALS"), ("123/01", "3 DIGIT NUMBER"),
+            ("3M", 'ASCII STRING "3M"'), ("1234567890", 'ASCII STRING "1234567890"'),
+            (". 5", "DOT"), ("/ 1", "SLASH"), ("01/15/1999", "4 DIGIT NUMBER"),
+            ("01-15-99", 'ASCII STRING "-15-99"'), ("NAME is", 'ASCII STRING "is"'))],
             dates=["05/06/99"],
             fund=dict(name="Words And Tokens", url="http://funds.example/words"),
-            points={"05/06/99": nav(1, 50, 0)},
-        ),
-        fixture(
-            "NONAME.NAV",
-            reports=[(SECOND, EOF, "missing fund name")],
-            dates=[d99(6, d) for d in (1, 2, 3, 4, 7)],
-        ),
-        fixture(
-            "COMMENTS.NAV",
-            reports=[(SECOND, EOF, "missing fund name")],
-        ),
+            points={"05/06/99": nav(1, 50, 0)}),
+        fixture("NONAME.NAV", reports=missing_name, dates=[d99(6, d) for d in (1, 2, 3, 4, 7)]),
+        fixture("COMMENTS.NAV", reports=missing_name),
         *(fixture(name, dates=SAME_ORDER_POINTS, points=dict(SAME_ORDER_POINTS),
                   fund=dict(name=title, distCount=1, splitCount=1))
           for name, title in (("NEWEST.NAV", "Newest First"), ("OLDEST.NAV", "Oldest First"))),
-        fixture(
-            "YEARS.NAV",
-            dates=YEARS_DATES,
-            fund=dict(name="Years Across The Century", firstDate="01/01/60",
-                      lastDate="12/31/59"),
-            points={d: nav(1, 0, 0) for d in YEARS_DATES},
-        ),
+        fixture("YEARS.NAV", dates=YEARS_DATES, points={d: nav(1, 0, 0) for d in YEARS_DATES},
+                fund=dict(name="Years Across The Century", firstDate="01/01/60",
+                          lastDate="12/31/59")),
     ]
 
 
@@ -381,8 +347,6 @@ def generated_files_in_one_directory():
     eof = "unexpected token: END OF FILE"
     missing = (SECOND, 2, "missing fund name")
     load_and_check([
-        cut_file("CUTNAV.NAV", b"NAME=Cut After Value\n01/02/99 = 10.5", "01/02/99",
-                 "Cut After Value", value=nav(10, 50, 0)),
         cut_file("CUTEQ.NAV", b"NAME=Cut After Equals\r\n01/02/99 =", "01/02/99",
                  "Cut After Equals", value=NO_VALUE),
         NavFile("CUTDOT.NAV", b"NAME=Cut In Amount\r01/02/99 = 1\r01/03/99 DIV = .",
@@ -396,8 +360,6 @@ def generated_files_in_one_directory():
                  reports=[(BOTH, 2, eof), missing]),
         cut_file("CUTSPLIT.NAV", b"NAME=Cut In Split\n01/06/99 SPLIT 2 FOR", "01/06/99",
                  "Cut In Split", reports=[(BOTH, 2, eof)]),
-        cut_file("CUTCR.NAV", b"NAME=Cut After CR\n01/07/99 = 4.25\r", "01/07/99",
-                 "Cut After CR", value=nav(4, 25, 0)),
         cut_file("CUTLAST.NAV", b"01/08/99 = 1\nNAME = Name On The Last Line", "01/08/99",
                  "Name On The Last Line", value=nav(1, 0, 0)),
         cut_file("CUTDIST.NAV", b"NAME=Cut After Amount\n01/11/99 DIV = .5", "01/11/99",
