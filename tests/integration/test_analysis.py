@@ -16,7 +16,7 @@ import subprocess
 import sys
 
 import common
-from common import (case, copy_tree, equal, fund, generated, load, near, near_each, read, run,
+from common import (case, copy_tree, equal, fund, load, near, near_each, read, run,
                     run_cases, snapshot, temp_dir, true, write)
 
 DATA, SAMPLES = sys.argv[2], sys.argv[3]
@@ -118,52 +118,44 @@ EQ_PERIODS = [period(*d) for d in EQ_DATES]
 
 
 @case
-def normalized_values_changes_and_the_relative_series():
+def eq_values_figures_and_relative_series():
     doc = load(copy_data("analysis"), "--points", "--read-only")
     equal(doc["reports"], [], "reports")
     eq = fund(doc, "EQ")
-    points = eq["series"][0]["points"]
-    equal(points[0]["date"], "12/28/98", "first date")
-    near_each([p["value"] for p in points], EQ_VALUES, "EQ value", 1e-12)
-    near_each([p["change"] for p in points], [0.0] + [percent_change(a, b) for a, b in
-                                                      zip(EQ_VALUES, EQ_VALUES[1:])],
+    s, rel = eq["series"]
+    equal(s["points"][0]["date"], "12/28/98", "first date")
+    near_each([p["value"] for p in s["points"]], EQ_VALUES, "EQ value", 1e-12)
+    near_each([p["change"] for p in s["points"]],
+              [0.0] + [percent_change(a, b) for a, b in zip(EQ_VALUES, EQ_VALUES[1:])],
               "EQ change", 1e-12)
-    # The relative series of EQ against its index fund IDX.
-    rel = eq["series"][1]
-    changes = [0.0] + [percent_change(EQ_VALUES[i - 1], EQ_VALUES[i]) -
-                       percent_change(IDX_NAV[i - 1], IDX_NAV[i]) for i in range(1, 8)]
-    values = chain(1.0, [c / 100 for c in changes[1:]])
-    near_each([p["change"] for p in rel["points"]], changes, "relative change", 1e-12)
-    near_each([p["value"] for p in rel["points"]], values, "relative value", 1e-12)
-    total = yearly_rate(values[0], values[-1], EQ_PERIODS[-1] - EQ_PERIODS[0])
-    near(rel["totalReturn"], total, "relative total return")
-    # The relative series is an excess return already: no risk-free rate is taken off.
-    near(rel["sharpe"], total / quarterly_deviation(values), "relative sharpe")
-
-
-@case
-def fund_figures():
-    eq = fund(load(copy_data("analysis"), "--read-only"), "EQ")
-    s = eq["series"][0]
     near(eq["distTotal"], 0.5, "distTotal")
     equal([eq[k] for k in ("category", "indexName", "recentStart", "recentStartShort")],
           [5, "IDX", 0, 0], "category Growth, index fund and recent boundary")
-    volatility = quarterly_deviation(EQ_VALUES)
+    volatility, whole = quarterly_deviation(EQ_VALUES), EQ_PERIODS[7] - EQ_PERIODS[0]
     # One year back from 6/26/00 (period 2428): the first point at or before period 2368
     # is 4/5/99 (2355).
     one_year = yearly_rate(EQ_VALUES[2], EQ_VALUES[7], EQ_PERIODS[7] - EQ_PERIODS[2])
     for key, value in (("volatility", volatility), ("return1Year", one_year),
-                       ("totalReturn", yearly_rate(EQ_VALUES[0], EQ_VALUES[7],
-                                                   EQ_PERIODS[7] - EQ_PERIODS[0])),
+                       ("totalReturn", yearly_rate(EQ_VALUES[0], EQ_VALUES[7], whole)),
                        ("rewardRisk", one_year / volatility)):
         near(s[key], value, key)
-
     years = {y["year"]: y for y in s["yearReturns"]}
     equal(sorted(years), [1998, 1999, 2000], "years")
     equal([years[y]["valid"] for y in (1998, 1999)], [False, True], "1998 (one point), 1999 valid")
     near(years[1999]["percent"], percent_change(EQ_VALUES[0], EQ_VALUES[5]), "1999")
     near(years[2000]["percent"], percent_change(EQ_VALUES[5], EQ_VALUES[7]), "2000")
     near(s["ytdReturn"], years[2000]["percent"], "ytd")
+
+    # The relative series of EQ against its index fund IDX.
+    changes = [0.0] + [percent_change(EQ_VALUES[i - 1], EQ_VALUES[i]) -
+                       percent_change(IDX_NAV[i - 1], IDX_NAV[i]) for i in range(1, 8)]
+    values = chain(1.0, [c / 100 for c in changes[1:]])
+    near_each([p["change"] for p in rel["points"]], changes, "relative change", 1e-12)
+    near_each([p["value"] for p in rel["points"]], values, "relative value", 1e-12)
+    total = yearly_rate(values[0], values[-1], whole)
+    near(rel["totalReturn"], total, "relative total return")
+    # The relative series is an excess return already: no risk-free rate is taken off.
+    near(rel["sharpe"], total / quarterly_deviation(values), "relative sharpe")
 
 
 @case
@@ -444,19 +436,16 @@ def a_progress_bar_only_on_a_terminal():
 
 @case
 def thread_counts_give_the_same_load():
-    # Every analysed field of every fund, both series, every point, and the messages in
-    # their order, with one thread or several: the samples (relative series) and generated
-    # weekly points with distributions, splits, gaps and a damaged line. (The fast grid
-    # against the straightforward one is the unit tests' grid differential.)
-    bad = generated("--funds", "12", "--years", "4", "--seed", "7", "--dists-per-year", "2",
-                    "--split-prob", "0.2", "--missing-prob", "0.02")
-    write(os.path.join(bad, "ZZBAD.NAV"), "NAME=Bad\n01/04/99 = 1\n01/04/99 = 2\n01/11/99 FOO = 1.0\n")
-    for directory in (copy_tree(SAMPLES), bad):
-        first = run("--json", "--points", "--read-only", directory)
-        for n in ("1", "2", "3"):
-            p = run("--json", "--points", "--read-only", "--threads", n, directory)
-            true(p.stdout == first.stdout, "%s: %s threads give another document" % (directory, n))
-            equal(p.stderr, first.stderr, "%s: messages with %s threads" % (directory, n))
+    # Every analysed field of every fund of the samples, both series, every point, and the
+    # messages, with one thread or several. (Bad files' messages on several threads are
+    # the load worker units', the fast grid against the straightforward one their grid
+    # differential.)
+    directory = copy_tree(SAMPLES)
+    first = run("--json", "--points", "--read-only", directory)
+    for n in ("1", "2", "3"):
+        p = run("--json", "--points", "--read-only", "--threads", n, directory)
+        true(p.stdout == first.stdout, "%s threads give another document" % n)
+        equal(p.stderr, first.stderr, "messages with %s threads" % n)
 
 
 @case
@@ -493,11 +482,6 @@ def the_samples_load_cleanly_and_their_search_maps_agree_with_the_kept_threshold
     equal([r for r in doc["reports"] if r["kind"] != "Info"], [], "reports of samples/")
     equal(len(doc["funds"]), len([n for n in os.listdir(SAMPLES) if n.upper().endswith(".NAV")]),
           "every sample fund loaded")
-    related = [f for f in doc["funds"] if f["indexName"]]
-    true(related, "samples/ assigns no index fund")
-    for f in related:
-        true(f["series"][1]["totalReturn"] != f["series"][0]["totalReturn"],
-             "%s has no relative series" % f["shortName"])
     # The search maps (docs/statistics.md): per series the chosen kind's trial grid, its
     # evaluation grid when there is an evaluation period, and the other kinds' grids; each
     # kind's kept thresholds are the best cell of its own grid.
