@@ -76,13 +76,15 @@ Cut = collections.namedtuple("Cut", "full keep")
 class NavFile:
     """One fund file and what loading it must give. reports: (BOTH or SECOND, where,
     message) in the parser's order, where a line number, the start of the line, or EOF; a
-    message ("cut", text) may be cut to fit the report buffer. fund: None when the file
-    is dropped, else its expected fields. points: date -> value or NO_VALUE."""
+    message ("cut", text) may be cut to fit the report buffer. dates: those the file puts
+    into the date table, by default the points' dates. fund: None when the file is dropped,
+    else its expected fields. points: date -> value or NO_VALUE."""
 
-    def __init__(self, name, data, reports=(), dates=(), fund=None, points=None):
+    def __init__(self, name, data, reports=(), dates=None, fund=None, points=None):
         self.name, self.data, self.reports = name, data, list(reports)
         self.short_name = name.split(".")[0]
-        self.dates, self.fund, self.points = set(dates), fund, points
+        self.dates = set(points or ()) if dates is None else set(dates)
+        self.fund, self.points = fund, points
         if fund is not None:
             ordered = sorted(points or (), key=date_key)
             for key, default in (("url", None), ("category", 0), ("distCount", 0),
@@ -207,8 +209,6 @@ def odd_fixtures():
             points={"01/04/99": nav(10, 0, 0), "02/09/99": nav(10, 50, 0)}),
         fixture("VALUES.NAV", reports=[(BOTH, start, "incorrect date format") for start in
                                        ("13/01/99", "00/10/99", "01/32/99", "01/00/99")],
-            dates=["03/%02d/99" % d for d in (1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 15, 16, 17,
-                                              18, 19, 22, 24, 25)] + ["02/31/99", "05/04/05"],
             fund=dict(name="Value Oddities", category=11),
             points={
                 "03/01/99": nav(10, 12, 35),      # 10.12345: the fifth digit rounds up
@@ -240,15 +240,14 @@ def odd_fixtures():
             ("3M", 'ASCII STRING "3M"'), ("1234567890", 'ASCII STRING "1234567890"'),
             (". 5", "DOT"), ("/ 1", "SLASH"), ("01/15/1999", "4 DIGIT NUMBER"),
             ("01-15-99", 'ASCII STRING "-15-99"'), ("NAME is", 'ASCII STRING "is"'))],
-            dates=["05/06/99"],
             fund=dict(name="Words And Tokens", url="http://funds.example/words"),
             points={"05/06/99": nav(1, 50, 0)}),
         fixture("NONAME.NAV", reports=missing_name, dates=[d99(6, d) for d in (1, 2, 3, 4, 7)]),
         fixture("COMMENTS.NAV", reports=missing_name),
-        *(fixture(name, dates=SAME_ORDER_POINTS, points=dict(SAME_ORDER_POINTS),
+        *(fixture(name, points=SAME_ORDER_POINTS,
                   fund=dict(name=title, distCount=1, splitCount=1))
           for name, title in (("NEWEST.NAV", "Newest First"), ("OLDEST.NAV", "Oldest First"))),
-        fixture("YEARS.NAV", dates=YEARS_DATES, points={d: nav(1, 0, 0) for d in YEARS_DATES},
+        fixture("YEARS.NAV", points={d: nav(1, 0, 0) for d in YEARS_DATES},
                 fund=dict(name="Years Across The Century", firstDate="01/01/60",
                           lastDate="12/31/59")),
     ]
@@ -298,7 +297,6 @@ def boundary_file():
     data += b"FOO\n10/06/99 = 4\r"
     return NavFile("BOUNDS.NAV", bytes(data),
                    reports=[(BOTH, 8, 'unexpected token: ASCII STRING "FOO"')],
-                   dates=["10/01/99", "10/04/99", "10/05/99", "10/06/99"],
                    fund=dict(name="Buffer Boundaries"),
                    points={"10/01/99": nav(1, 25, 0), "10/04/99": nav(2, 50, 0),
                            "10/05/99": nav(3, 14, 16), "10/06/99": nav(4, 0, 0)})
@@ -334,10 +332,9 @@ def long_file():
 def cut_file(name, data, date=None, title=None, reports=(), value=None, **fund):
     """A file that ends inside or right after a line; date is its one date, value the point
     of that date (None for no point)."""
-    dates = [date] if date else []
-    points = {} if value is None else {date: value}
-    kept = None if title is None else dict(fund, name=title)
-    return NavFile(name, data, reports=reports, dates=dates, fund=kept, points=points)
+    return NavFile(name, data, reports=reports, dates=[date] if date else [],
+                   fund=None if title is None else dict(fund, name=title),
+                   points={} if value is None else {date: value})
 
 
 @case
