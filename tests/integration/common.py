@@ -22,16 +22,15 @@ def case(function):
 
 def run_cases():
     """Runs every case; returns the exit status (1 when one failed)."""
-    passed = failed = 0
+    failed = 0
     for test in CASES:
         try:
             test()
             print("ok   " + test.__name__)
-            passed += 1
         except Exception as e:  # noqa: BLE001 - every failure is reported, the run goes on
             print("FAIL %s: %s" % (test.__name__, e))
             failed += 1
-    print("%d passed, %d failed" % (passed, failed))
+    print("%d passed, %d failed" % (len(CASES) - failed, failed))
     return 1 if failed else 0
 
 

@@ -154,14 +154,11 @@ def an_overlap_that_disagrees_writes_nothing():
                     "date,value\n2020-01-31,%.4f\n2020-02-28,10.5\n2020-03-31,11\n" % close)
         before = read(nav)
         p = run("import", csv, nav, check=False)
-        after = read(nav)
-        equal(p.returncode, 0 if agrees else 1, "exit for %.4f" % close)
-        if agrees:
-            equal(after, before + b"03/31/20 = 11.00\r\n", "appended for %.4f" % close)
-            write_bytes(nav, before)
-        else:
-            equal(after, before, "file after %.4f" % close)
-            true(csv + "(2): close" in p.stderr.decode(), "no line-numbered report: %r" % p.stderr)
+        equal((p.returncode, read(nav)), (0, before + b"03/31/20 = 11.00\r\n") if agrees
+              else (1, before), "exit and file after %.4f" % close)
+        write_bytes(nav, before)
+        true(agrees or csv + "(2): close" in p.stderr.decode(),
+             "no line-numbered report: %r" % p.stderr)
 
 
 @case
@@ -210,9 +207,9 @@ def failures_write_nothing():
         true(message in p.stderr.decode(), "%s: no %r in %r" % (args, message, p.stderr))
         if message == "not a split ratio":
             continue   # a bad line: reported, left out, the rest written
-        equal(p.returncode, 1, "exit of %s" % args)
-        equal(os.path.exists(os.path.join(out, "NEW.NAV")), False, "NEW.NAV after %s" % args)
-        equal(read(existing), b"NAME = Keep\r\n01/31/19 = 5.00\r\n", "KEEP.NAV after %s" % args)
+        equal((p.returncode, os.path.exists(os.path.join(out, "NEW.NAV")), read(existing)),
+              (1, False, b"NAME = Keep\r\n01/31/19 = 5.00\r\n"),
+              "exit, NEW.NAV and KEEP.NAV after %s" % args)
     equal(glob.glob(os.path.join(out, "*.tmp")), [], "temporary files left")
 
 

@@ -125,11 +125,6 @@ def reports_of_file(texts, path):
     return [t for t in texts if t.startswith(heads)]
 
 
-def check_all_named(texts, paths):
-    equal([t for t in texts if not any(reports_of_file([t], p) for p in paths)], [],
-          "reports that name none of the fund files")
-
-
 def points_of(fund):
     """The points of series 0 as (date, value or NO_VALUE) pairs."""
     return [(p["date"], NO_VALUE if p["noValue"] else p["value"])
@@ -152,24 +147,29 @@ def folder_with(files):
     return folder
 
 
-def check_all_errors(doc):
-    for r in doc["reports"]:
-        true(len(r["text"]) <= REPORT_ROOM, "a report of %d characters does not fit its buffer: %s"
-             % (len(r["text"]), short(r["text"])))
-    equal([r for r in doc["reports"] if r["kind"] != "Error"], [], "reports of a kind other than Error")
-
-
-def check_load(folder, nav_files):
-    """Loads a directory that holds exactly nav_files (and no other fund file) and checks
-    what it gives."""
-    doc = load(folder)
-    check_all_errors(doc)
-    equal(doc["dataDir"], folder, "dataDir")
+def check_reports(doc, paths):
+    """Every report an Error that fits its buffer and names one of the files at paths;
+    gives their texts."""
     texts = [r["text"] for r in doc["reports"]]
+    for t in texts:
+        true(len(t) <= REPORT_ROOM, "a report of %d characters does not fit its buffer: %s"
+             % (len(t), short(t)))
+    equal([r for r in doc["reports"] if r["kind"] != "Error"], [], "reports of a kind other than Error")
+    equal([t for t in texts if not any(reports_of_file([t], p) for p in paths)], [],
+          "reports that name none of the fund files")
+    return texts
+
+
+def check_load(nav_files, folder=None):
+    """Loads folder (by default a fresh one) holding exactly nav_files and no other fund
+    file, and checks what it gives."""
+    folder = folder or folder_with((f.name, f.data) for f in nav_files)
+    doc = load(folder)
+    equal(doc["dataDir"], folder, "dataDir")
     paths = [os.path.join(folder, f.name) for f in nav_files]
+    texts = check_reports(doc, paths)
     for f, path in zip(nav_files, paths):
         check_report_list(reports_of_file(texts, path), f.expected_reports(path), f.name)
-    check_all_named(texts, paths)
     dates = sorted(set().union(*(f.dates for f in nav_files)), key=date_key)
     equal((doc["dateCount"], doc["firstDate"], doc["lastDate"]),
           (len(dates), dates[0] if dates else None, dates[-1] if dates else None), "date table")
@@ -179,11 +179,6 @@ def check_load(folder, nav_files):
     funds = common.funds(doc)
     for f in kept:
         check_fund(funds[f.short_name], f)
-
-
-def load_and_check(nav_files):
-    folder = folder_with((f.name, f.data) for f in nav_files)
-    check_load(folder, nav_files)
 
 
 # ---------------------------------------------------------------------------------------
@@ -274,12 +269,12 @@ def all_fixtures_together():
           b"NAME=Inside A Folder\n01/01/98 = 1\nFOO\n")
     for name in ("README.TXT", "OLD.BAK", "X.NAVY"):
         write(os.path.join(folder, name), b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
-    check_load(folder, nav_files)
+    check_load(nav_files, folder)
 
 
 @case
 def empty_directory():
-    load_and_check([])   # no fund, no report, an empty date table
+    check_load([])   # no fund, no report, an empty date table
 
 
 # ---------------------------------------------------------------------------------------
@@ -343,7 +338,7 @@ def generated_files_in_one_directory():
     long lines, all in one directory and one load."""
     eof = "unexpected token: END OF FILE"
     missing = (SECOND, 2, "missing fund name")
-    load_and_check([
+    check_load([
         cut_file("CUTEQ.NAV", b"NAME=Cut After Equals\r\n01/02/99 =", "01/02/99",
                  "Cut After Equals", value=NO_VALUE),
         NavFile("CUTDOT.NAV", b"NAME=Cut In Amount\r01/02/99 = 1\r01/03/99 DIV = .",
@@ -469,13 +464,11 @@ def binary_junk():
     }
     folder = folder_with(junk.items())
     doc = load(folder)
-    check_all_errors(doc)
-    texts = [r["text"] for r in doc["reports"]]
+    texts = check_reports(doc, [os.path.join(folder, name) for name in junk])
     funds = common.funds(doc)
     for name, data in junk.items():
         path = os.path.join(folder, name)
         check_any_file(name, data, path, reports_of_file(texts, path), funds.get(name[:-4]))
-    check_all_named(texts, [os.path.join(folder, name) for name in junk])
     true(set(funds) <= {n[:-4] for n in junk}, "unknown funds %s" % short(sorted(funds)))
 
 
