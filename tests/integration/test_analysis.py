@@ -99,7 +99,7 @@ IDX_NAV = [100, 100, 105, 105, 110, 110, 110, 121]
 
 
 # One unit invested: 0.1 shares, each earning 0.5 / 10.50 of a share on 7/5/99, then
-# doubled.
+# doubled by the split from 10/4/99 on.
 REINVESTED = 0.1 * (1 + 0.5 / 10.5)
 EQ_VALUES = [n * nav for n, nav in zip([0.1] * 3 + [REINVESTED] + [2 * REINVESTED] * 4, EQ_NAV)]
 EQ_PERIODS = [period(*d) for d in EQ_DATES]
@@ -155,6 +155,8 @@ def ranking_view_overrides_and_the_settings_file():
     equal(expected, [f["shortName"] for f in sorted(
         doc["funds"], key=lambda f: -f["series"][0]["totalReturn"])], "ranked by total return")
     equal(doc["view"]["ChartKind"], 4, "chart override")
+    # The benchmark view reaches the view state the ranking follows.
+    equal(load(directory, "--read-only", "--benchmark")["view"]["ShowBenchmark"], 1, "benchmark")
     # The table mode lists the same order and fits 80 columns.
     table = run(*by_total, directory).stdout.decode()
     rows = [line.split()[0] for line in table.splitlines()[1:4]]
@@ -261,6 +263,8 @@ def read_only_writes_nothing_whatever_is_drawn_or_listed():
     equal(sorted(os.listdir(directory)), sorted(list(before) + ["opt"]), "files after a load")
 
 
+# --- The analyst's figures (docs/statistics.md), worked out here --------------------------
+
 @case
 def drawdown_and_ranks_of_hand_made_funds():
     directory = temp_dir()
@@ -286,8 +290,6 @@ def drawdown_and_ranks_of_hand_made_funds():
     equal([r["Total Return"] for r in ranks], [1, 51], "Total Return ranks")
     equal([r["Max Drawdown"] for r in ranks], [1, 1], "tied Max Drawdown ranks")
 
-
-# --- The analyst's figures (docs/statistics.md), worked out here --------------------------
 
 def calendar_year(yy):
     """The year of a two-digit year of the data files (1960-2059)."""

@@ -404,7 +404,8 @@ def check_any_file(name, data, path, texts, fund):
         lines = [l for l, _, _ in part]
         true(lines == sorted(lines), "%s: line numbers go backwards within a pass" % name)
     missing = [(l, m) for l, m, _ in parsed if m == "missing fund name"]
-    equal(missing, [] if fund else [(eof_line, "missing fund name")], "%s: missing fund name" % name)
+    equal(missing, [] if fund is not None else [(eof_line, "missing fund name")],
+          "%s: missing fund name" % name)
     if fund is None:
         equal(parsed[-1][1], "missing fund name", "%s: the last report of a dropped file" % name)
     else:
