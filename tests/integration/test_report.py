@@ -406,11 +406,8 @@ def check_any_file(name, data, path, texts, fund):
     missing = [(l, m) for l, m, _ in parsed if m == "missing fund name"]
     equal(missing, [] if fund is not None else [(eof_line, "missing fund name")],
           "%s: missing fund name" % name)
-    if fund is None:
-        equal(parsed[-1][1], "missing fund name", "%s: the last report of a dropped file" % name)
-    else:
-        equal((fund.get("fileSize"), len(points_of(fund))),
-              (len(data), fund.get("pointCount")), "%s file size and number of points" % name)
+    true(fund is not None or parsed[-1][1] == "missing fund name",
+         "%s: reports after the missing fund name" % name)
 
 
 JUNK_PIECES = [b"NAME", b"name", b"URL", b"CATEGORY", b"DIV", b"CG", b"LCG", b"SCG", b"MCG",
