@@ -96,7 +96,7 @@ def vendor_files_with_distributions_and_a_split():
                       "Date,Dividends,Capital Gains\n2021-03-02,0,0\n%s,%.2f,%.2f\n"
                       % (DIV_DAY.isoformat(), DIV, CG))
     splits = write(os.path.join(out, "split.csv"),
-                   "Date,Stock Splits\r\n%s,3:2\r\n" % SPLIT_DAY.isoformat(), newline="\r\n")
+                   "Date,Stock Splits\n%s,3:2\n" % SPLIT_DAY.isoformat(), newline="\r\n")
     data = temp_dir()
     for i, (form, bom, newline) in enumerate(variants):
         prices = vendor_prices(os.path.join(out, "p%d.csv" % i), form, bom, newline)

@@ -125,16 +125,11 @@ def reports_of_file(texts, path):
     return [t for t in texts if t.startswith(heads)]
 
 
-def points_of(fund):
-    """The points of series 0 as (date, value or NO_VALUE) pairs."""
-    return [(p["date"], NO_VALUE if p["noValue"] else p["value"])
-            for p in fund["series"][0]["points"]]
-
-
 def check_fund(got, nav_file):
     for key, value in sorted(dict(nav_file.fund, fileSize=len(nav_file.data)).items()):
         equal(got.get(key), value, "%s %s" % (nav_file.name, key))
-    points = points_of(got)  # as many as dates: no date twice
+    points = [(p["date"], NO_VALUE if p["noValue"] else p["value"])  # of series 0
+              for p in got["series"][0]["points"]]
     equal((len(points), dict(points)), (len(nav_file.points), nav_file.points),
           "%s points" % nav_file.name)
 
