@@ -302,12 +302,6 @@ def matching_lines(path, pattern):
         return [m for m in (re.match(pattern, line) for line in f) if m]
 
 
-def rate_table(path):
-    """A rate file's yearly rates by calendar year (two-digit years, 1960-2059)."""
-    return {calendar_year(int(m.group(1)) % 100): float(m.group(2))
-            for m in matching_lines(path, r"(\d+)=(\d+(?:\.\d)?)")}
-
-
 def monthly_risk_free(rates, year):
     return (1 + rates.get(year, 3.0) / 100) ** (1 / 12) - 1
 
@@ -331,7 +325,8 @@ def sp500_against_nasdaq_as_worked_out_here():
     csv_path = os.path.join(temp_dir(), "statistics.csv")
     doc = load(directory, "--read-only", "--csv", csv_path)
     sp = fund(doc, "SP500M")
-    rates = rate_table(os.path.join(directory, "RISKFREE"))
+    rates = {calendar_year(int(m.group(1)) % 100): float(m.group(2))  # yearly, by year
+             for m in matching_lines(os.path.join(directory, "RISKFREE"), r"(\d+)=(\d+(?:\.\d)?)")}
     fund_ends = nav_month_ends(os.path.join(directory, "SP500M.NAV"))
     index_ends = nav_month_ends(os.path.join(directory, "NASDAQ.NAV"))
     fr, ir = monthly(fund_ends), monthly(index_ends)
