@@ -36,8 +36,8 @@ FAILURES = [
     ("two graphs uncombined", ["--graph", "MSFT", "--graph", "IBM"], 2),
     ("unknown fund", ["--graph", "NOSUCH"], 1),
     ("no room for the graph", ["--graph", "MSFT", "--size", "4x4"], 1),
-    ("missing bitmaps", ["--fund-list", "--resources", os.path.dirname(os.path.abspath(__file__))],
-     1),
+    ("missing bitmaps (this folder has none)",
+     ["--fund-list", "--resources", os.path.dirname(os.path.abspath(__file__))], 1),
 ]
 
 
