@@ -29,41 +29,29 @@ CASES = [
     ("fund-list-signals", ["--fund-list", "--chart", "12", "--size", "800x400"]),
 ]
 
+# The tool's failures: label, options, exit status; no picture may be left behind.
+FAILURES = [
+    ("bad size", ["--fund-list", "--size", "0x10"], 2),
+    ("both page kinds", ["--fund-list", "--graph", "MSFT"], 2),
+    ("two graphs uncombined", ["--graph", "MSFT", "--graph", "IBM"], 2),
+    ("unknown fund", ["--graph", "NOSUCH"], 1),
+    ("no room for the graph", ["--graph", "MSFT", "--size", "4x4"], 1),
+    ("missing bitmaps (this folder has none)",
+     ["--fund-list", "--resources", os.path.dirname(os.path.abspath(__file__))], 1),
+]
 
-def fresh_copy(data_dir, scratch):
-    return shutil.copytree(data_dir, tempfile.mkdtemp(prefix="data-", dir=scratch),
+
+def draw(report, data_dir, scratch, options, path):
+    """Draws into path from a fresh copy of data_dir; gives the exit status and stderr."""
+    data = shutil.copytree(data_dir, tempfile.mkdtemp(prefix="data-", dir=scratch),
                            dirs_exist_ok=True)
-
-
-def draw(report, data, options, path):
-    args = [report, "--read-only", "--png", path] + options + [data]
-    run = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+    run = subprocess.run([report, "--read-only", "--png", path] + options + [data],
+                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
     return run.returncode, run.stderr.decode("utf-8", "replace")
 
 
-def check_failures(report, data_dir, scratch):
-    """The tool's failures: exit status and no picture left under the path."""
-    problems = []
-    failures = [
-        ("bad size", ["--fund-list", "--size", "0x10"], 2),
-        ("both page kinds", ["--fund-list", "--graph", "MSFT"], 2),
-        ("two graphs uncombined", ["--graph", "MSFT", "--graph", "IBM"], 2),
-        ("unknown fund", ["--graph", "NOSUCH"], 1),
-        ("no room for the graph", ["--graph", "MSFT", "--size", "4x4"], 1),
-        ("missing bitmaps", ["--fund-list", "--resources", scratch], 1),
-    ]
-    for label, options, status in failures:
-        path = os.path.join(scratch, label.replace(" ", "-") + ".png")
-        code, err = draw(report, fresh_copy(data_dir, scratch), options, path)
-        if code != status:
-            problems.append("%s: exit status %d, expected %d\n%s" % (label, code, status, err))
-        if os.path.exists(path) or os.path.exists(path + ".tmp"):
-            problems.append("%s: a picture was left at %s" % (label, path))
-    return problems
-
-
 def main(argv):
-    if len(argv) not in (5, 6) or (len(argv) == 6 and argv[5] != "--regen"):
+    if len(argv) not in (5, 6) or argv[5:] not in ([], ["--regen"]):
         print(__doc__, file=sys.stderr)
         return 2
     report, pngdiff, data_dir, golden_dir = argv[1:5]
@@ -72,30 +60,32 @@ def main(argv):
     problems = []
     try:
         for name, options in CASES:
-            golden = os.path.join(golden_dir, name + ".png")
-            actual = os.path.join(scratch, name + ".png")
-            code, err = draw(report, fresh_copy(data_dir, scratch), options, actual)
+            golden, actual = (os.path.join(d, name + ".png") for d in (golden_dir, scratch))
+            code, err = draw(report, data_dir, scratch, options, actual)
             if code != 0 or not os.path.exists(actual):
                 problems.append("%s: vantry-report exited with %d\n%s" % (name, code, err))
-                continue
-            if regen:
+            elif regen:
                 shutil.copy(actual, golden)
                 print("wrote %s" % golden)
-                continue
-            if not os.path.exists(golden):
+            elif not os.path.exists(golden):
                 problems.append("%s: no %s; scripts/regen-golden draws it" % (name, golden))
-                continue
-            diff = subprocess.run([pngdiff, actual, golden], stdout=subprocess.PIPE,
-                                  stderr=subprocess.STDOUT)
-            if diff.returncode != 0:
-                kept = os.path.join(tempfile.gettempdir(), "vantry-golden-" + name + ".png")
-                shutil.copy(actual, kept)
-                problems.append("%s: %s  (the new picture is kept at %s)"
-                                % (name, diff.stdout.decode().strip(), kept))
             else:
-                print("ok %s" % name)
-        if not regen:
-            problems += check_failures(report, data_dir, scratch)
+                diff = subprocess.run([pngdiff, actual, golden], stdout=subprocess.PIPE,
+                                      stderr=subprocess.STDOUT)
+                kept = os.path.join(tempfile.gettempdir(), "vantry-golden-" + name + ".png")
+                if diff.returncode != 0:
+                    shutil.copy(actual, kept)
+                    problems.append("%s: %s  (the new picture is kept at %s)"
+                                    % (name, diff.stdout.decode().strip(), kept))
+                else:
+                    print("ok %s" % name)
+        for label, options, status in [] if regen else FAILURES:
+            path = os.path.join(scratch, label.replace(" ", "-") + ".png")
+            code, err = draw(report, data_dir, scratch, options, path)
+            if code != status:
+                problems.append("%s: exit status %d, expected %d\n%s" % (label, code, status, err))
+            if os.path.exists(path) or os.path.exists(path + ".tmp"):
+                problems.append("%s: a picture was left at %s" % (label, path))
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
     for p in problems:

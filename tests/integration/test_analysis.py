@@ -16,7 +16,7 @@ import subprocess
 import sys
 
 import common
-from common import (case, copy_tree, equal, fund, generated, load, near, near_each, read, run,
+from common import (case, copy_tree, equal, fund, load, near, near_each, read, run,
                     run_cases, snapshot, temp_dir, true, write)
 
 DATA, SAMPLES = sys.argv[2], sys.argv[3]
@@ -41,9 +41,6 @@ def copy_data(name):
 # --- The arithmetic, in this test's own words --------------------------------------------
 
 def percent_change(a, b):
-    a, b = max(a, 0.0), max(b, 0.0)
-    if a == 0 or a == b:
-        return 0.0
     return (b - a) / a * 100
 
 
@@ -74,9 +71,23 @@ def period(month, day, year):
     return code * 60 + (month - 1) * 5 + min((day - 1) // 7, 4)
 
 
+def chain(start, returns):
+    values = [start]
+    for r in returns:
+        values.append(values[-1] * (1 + r))
+    return values
+
+
 def population_deviation(samples):
     mean = sum(samples) / len(samples)
     return math.sqrt(sum((s - mean) ** 2 for s in samples) / len(samples))
+
+
+def quarterly_deviation(values):
+    """The deviation of EQ's quarterly samples: Jan->Apr, Apr->Jul, Jul->Oct 1999, Oct
+    1999->Jan 2000."""
+    return population_deviation([percent_change(values[a], values[b])
+                                 for a, b in ((1, 2), (2, 3), (3, 4), (4, 6))])
 
 
 # EQ.NAV as a table: date, NAV. A 0.50 distribution on 5/10/99 is reinvested at the next
@@ -87,85 +98,35 @@ EQ_NAV = [10.0, 10.0, 11.0, 10.5, 5.5, 6.0, 6.0, 6.6]
 IDX_NAV = [100, 100, 105, 105, 110, 110, 110, 121]
 
 
-def eq_values():
-    shares = 1 / 10.0
-    values = []
-    for i, nav in enumerate(EQ_NAV):
-        if i == 3:
-            shares += shares * 0.5 / nav
-        if i == 4:
-            shares *= 2
-        values.append(shares * nav)
-    return values
-
-
-EQ_VALUES = eq_values()
+# One unit invested: 0.1 shares, each earning 0.5 / 10.50 of a share on 7/5/99, then
+# doubled by the split from 10/4/99 on.
+REINVESTED = 0.1 * (1 + 0.5 / 10.5)
+EQ_VALUES = [n * nav for n, nav in zip([0.1] * 3 + [REINVESTED] + [2 * REINVESTED] * 4, EQ_NAV)]
 EQ_PERIODS = [period(*d) for d in EQ_DATES]
 
 
 @case
-def normalized_values_changes_and_the_relative_series():
+def eq_values_figures_and_relative_series():
     doc = load(copy_data("analysis"), "--points", "--read-only")
     equal(doc["reports"], [], "reports")
-    eq, bnd = fund(doc, "EQ"), fund(doc, "BND")
-    points = eq["series"][0]["points"]
-    equal(points[0]["date"], "12/28/98", "first date")
-    near_each([p["value"] for p in points], EQ_VALUES, "EQ value", 1e-12)
-    near_each([p["change"] for p in points], [0.0] + [percent_change(a, b) for a, b in
-                                                      zip(EQ_VALUES, EQ_VALUES[1:])],
-              "EQ change", 1e-12)
-    # The bond fund lists its dates newest first; the load sorts them.
-    points = bnd["series"][0]["points"]
-    equal([p["date"] for p in points], ["07/05/99", "10/04/99", "01/03/00", "06/26/00"],
-          "BND dates")
-    near_each([p["value"] for p in points], [1.0, 1.1, 1.2, 1.3], "BND value", 1e-12)
-    # The relative series of EQ against its index fund IDX.
-    rel = eq["series"][1]
-    changes = [0.0] + [percent_change(EQ_VALUES[i - 1], EQ_VALUES[i]) -
-                       percent_change(IDX_NAV[i - 1], IDX_NAV[i]) for i in range(1, 8)]
-    values = chain(1.0, [c / 100 for c in changes[1:]])
-    near_each([p["change"] for p in rel["points"]], changes, "relative change", 1e-12)
-    near_each([p["value"] for p in rel["points"]], values, "relative value", 1e-12)
-    total = yearly_rate(values[0], values[-1], EQ_PERIODS[-1] - EQ_PERIODS[0])
-    near(rel["totalReturn"], total, "relative total return")
-    quarters = [percent_change(values[a], values[b]) for a, b in ((1, 2), (2, 3), (3, 4), (4, 6))]
-    # The relative series is an excess return already: no risk-free rate is taken off.
-    near(rel["sharpe"], total / population_deviation(quarters), "relative sharpe")
-    # A fund without an index fund repeats its own series.
-    equal(bnd["series"][1]["totalReturn"], bnd["series"][0]["totalReturn"], "BND series 1")
-
-
-@case
-def fund_figures():
-    doc = load(copy_data("analysis"), "--read-only")
     eq = fund(doc, "EQ")
-    s = eq["series"][0]
-    for key, value in (("navChange", 6.6 * 2 - 10), ("distTotal", 0.5),
-                       ("taxEfficiency", 3.2 / (3.2 + 0.5) * 100)):
-        near(eq[key], value, key)
+    s, rel = eq["series"]
+    equal(s["points"][0]["date"], "12/28/98", "first date")
+    near_each([p["value"] for p in s["points"]], EQ_VALUES, "EQ value", 1e-12)
+    near_each([p["change"] for p in s["points"]],
+              [0.0] + [percent_change(a, b) for a, b in zip(EQ_VALUES, EQ_VALUES[1:])],
+              "EQ change", 1e-12)
+    near(eq["distTotal"], 0.5, "distTotal")
     equal([eq[k] for k in ("category", "indexName", "recentStart", "recentStartShort")],
           [5, "IDX", 0, 0], "category Growth, index fund and recent boundary")
-
-    # Quarterly samples: Jan->Apr, Apr->Jul, Jul->Oct 1999, Oct 1999->Jan 2000.
-    quarters = [percent_change(EQ_VALUES[a], EQ_VALUES[b]) for a, b in
-                ((1, 2), (2, 3), (3, 4), (4, 6))]
-    volatility = population_deviation(quarters)
-    last = EQ_PERIODS[-1]
-    one_year = yearly_rate(EQ_VALUES[2], EQ_VALUES[7], last - EQ_PERIODS[2])
-    total = yearly_rate(EQ_VALUES[0], EQ_VALUES[7], last - EQ_PERIODS[0])
-    # Risk-free: 2 periods of 1998 at 5%, 1999 whole at 4%, 28 periods of 2000 at 6%.
-    growth = (1 + 5.0 * 2 / 60 / 100) * 1.04 * (1 + 6.0 * 28 / 60 / 100)
-    riskfree = yearly_rate(1.0, growth, last - EQ_PERIODS[0])
-    for key, value in (
-            ("volatility", volatility),
-            # Six months back from 6/26/00 (period 2428) is 12/27/99 (2398): a plain change.
-            ("return6Month", percent_change(EQ_VALUES[5], EQ_VALUES[7])),
-            # One year back: the first point at or before period 2368 is 4/5/99 (2355).
-            ("return1Year", one_year), ("totalReturn", total),
-            ("rewardRisk", one_year / volatility), ("sharpe", (total - riskfree) / volatility)):
+    volatility, whole = quarterly_deviation(EQ_VALUES), EQ_PERIODS[7] - EQ_PERIODS[0]
+    # One year back from 6/26/00 (period 2428): the first point at or before period 2368
+    # is 4/5/99 (2355).
+    one_year = yearly_rate(EQ_VALUES[2], EQ_VALUES[7], EQ_PERIODS[7] - EQ_PERIODS[2])
+    for key, value in (("volatility", volatility), ("return1Year", one_year),
+                       ("totalReturn", yearly_rate(EQ_VALUES[0], EQ_VALUES[7], whole)),
+                       ("rewardRisk", one_year / volatility)):
         near(s[key], value, key)
-    equal(s["longestPeriod"], 1, "longest period")
-
     years = {y["year"]: y for y in s["yearReturns"]}
     equal(sorted(years), [1998, 1999, 2000], "years")
     equal([years[y]["valid"] for y in (1998, 1999)], [False, True], "1998 (one point), 1999 valid")
@@ -173,30 +134,31 @@ def fund_figures():
     near(years[2000]["percent"], percent_change(EQ_VALUES[5], EQ_VALUES[7]), "2000")
     near(s["ytdReturn"], years[2000]["percent"], "ytd")
 
+    # The relative series of EQ against its index fund IDX.
+    changes = [0.0] + [percent_change(EQ_VALUES[i - 1], EQ_VALUES[i]) -
+                       percent_change(IDX_NAV[i - 1], IDX_NAV[i]) for i in range(1, 8)]
+    values = chain(1.0, [c / 100 for c in changes[1:]])
+    near_each([p["change"] for p in rel["points"]], changes, "relative change", 1e-12)
+    near_each([p["value"] for p in rel["points"]], values, "relative value", 1e-12)
+    total = yearly_rate(values[0], values[-1], whole)
+    near(rel["totalReturn"], total, "relative total return")
+    # The relative series is an excess return already: no risk-free rate is taken off.
+    near(rel["sharpe"], total / quarterly_deviation(values), "relative sharpe")
+
 
 @case
 def ranking_view_overrides_and_the_settings_file():
-    def ranked(doc, figure, what):
-        """The funds listed best first by figure(fund); returns their short names."""
-        names = [f["shortName"] for f in doc["funds"]]
-        equal(names, [f["shortName"] for f in sorted(doc["funds"], key=lambda f: -figure(f))],
-              what)
-        return names
-
     directory = copy_data("analysis")
-    doc = load(directory, "--read-only", "--chart", "4", "--category-sort", "0")
-    expected = ranked(doc, lambda f: f["series"][0]["totalReturn"], "ranked by total return")
+    by_total = ("--read-only", "--chart", "4", "--category-sort", "0")
+    doc = load(directory, *by_total)
+    expected = [f["shortName"] for f in doc["funds"]]
+    equal(expected, [f["shortName"] for f in sorted(
+        doc["funds"], key=lambda f: -f["series"][0]["totalReturn"])], "ranked by total return")
     equal(doc["view"]["ChartKind"], 4, "chart override")
-    # The default view: YTD chart, grouped by category (Growth 5, Index 7, Bond 11).
-    doc = load(directory, "--read-only")
-    equal(doc["view"]["ChartKind"], 1, "default chart")
-    equal([f["shortName"] for f in doc["funds"]], ["EQ", "IDX", "BND"], "category order")
-    # With the benchmark view EQ is ranked by its relative figures.
-    doc = load(directory, "--read-only", "--chart", "4", "--category-sort", "0", "--benchmark")
-    ranked(doc, lambda f: f["series"][1 if f["indexName"] else 0]["totalReturn"],
-           "benchmark ranking")
+    # The benchmark view reaches the view state the ranking follows.
+    equal(load(directory, "--read-only", "--benchmark")["view"]["ShowBenchmark"], 1, "benchmark")
     # The table mode lists the same order and fits 80 columns.
-    table = run("--read-only", "--chart", "4", "--category-sort", "0", directory).stdout.decode()
+    table = run(*by_total, directory).stdout.decode()
     rows = [line.split()[0] for line in table.splitlines()[1:4]]
     equal(rows, expected, "table order")
     equal([line for line in table.splitlines() if len(line) > 80], [], "lines wider than 80 columns")
@@ -206,10 +168,9 @@ def ranking_view_overrides_and_the_settings_file():
     write(os.path.join(directory, "SETTINGS"), flags + b"C:\\unzip.exe IDX")
     doc = load(directory, "--read-only")
     view = doc["view"]
-    equal((view["ZoomOn"], view["LinearScale"], view["ShowMovingAverage"], view["ShowBollinger"],
-           view["CategorySort"], view["ChartKind"]), (0, 1, 0, 1, 0, 14), "view from SETTINGS")
-    equal(view["DefaultBenchmark"], "IDX", "default benchmark")
-    ranked(doc, lambda f: f["series"][0]["sharpe"], "ranked by Sharpe")
+    equal([view[k] for k in ("ZoomOn", "LinearScale", "ShowMovingAverage", "ShowBollinger",
+                             "CategorySort", "ChartKind", "DefaultBenchmark")],
+          [0, 1, 0, 1, 0, 14, "IDX"], "view from SETTINGS")
 
 
 @case
@@ -220,21 +181,16 @@ def damaged_side_files_warn_and_the_load_goes_on():
                        ("Index", "EQ=IDX\nBROKEN LINE\nBND=GONE\n"), ("opt", b"= 1 2\r\n")):
         write(os.path.join(directory, name), data)
     doc = load(directory, "--read-only")
-    texts = [r["text"] for r in doc["reports"]]
     d = directory + "/"
-    expected = [
+    equal([r["text"] for r in doc["reports"]], [
         "Warning: %sopt(1): unexpected token: EQUALS" % d,
         "Warning: %sopt(1): unexpected token: EQUALS" % d,
         "Warning: %sPRTFOLIO: Premature end of file." % d,
         "Warning: Portfolio fund(s) not found: NOSUCH.",
         "Warning: %sSETTINGS(1): Syntax error, \"illegal byte value\"." % d,
         "Warning: %sIndex(2): Syntax error: BROKEN LINE\n" % d,
-        "Warning: Can't find index GONE for fund BND.",
-    ]
-    equal(texts, expected, "side-file warnings")
+        "Warning: Can't find index GONE for fund BND."], "side-file warnings")
     equal(len(doc["funds"]), 3, "all funds loaded")
-    equal(fund(doc, "EQ")["inPortfolio"], True, "EQ in the portfolio")
-    equal(fund(doc, "BND")["indexName"], None, "BND without index")
 
 
 @case
@@ -276,8 +232,7 @@ def the_cache_stays_stable_with_shared_and_odd_names():
         shutil.copy(os.path.join(directory, "BND.NAV"), os.path.join(directory, name))
     sizes = []
     for _ in range(3):
-        doc = load(directory)
-        equal(doc["reports"], [], "reports")
+        equal(load(directory)["reports"], [], "reports")
         lines = read(os.path.join(directory, "opt")).split(b"\r\n")
         sizes.append(len(lines))
         names = [line.split(b" ")[0] for line in lines if line]
@@ -293,105 +248,31 @@ def read_only_writes_nothing_whatever_is_drawn_or_listed():
     before = snapshot(directory)
     picture = os.path.join(temp_dir(), "page.png")
     drawn = ["--png", picture, "--resources", os.path.join(os.path.dirname(SAMPLES), "resources")]
-    for options in (["--json", "--points"], [], ["--chart", "14", "--group", "1"],
-                    ["--json", "--benchmark", "--category-sort", "0"],
+    for options in (["--json", "--points"], ["--chart", "14", "--group", "1"],
                     drawn + ["--fund-list", "--chart", "3", "--group", "1"],
                     drawn + ["--graph", "AAPL", "--benchmark", "--macd", "--rsi"],
-                    drawn + ["--graph", "SP500M"],
                     drawn + ["--graph", "CRSPVWX", "--search-map"],
                     drawn + ["--graph", "SP500M", "--graph", "GOLD", "--combined",
                              "--benchmark", "--distributions"],
                     drawn + ["--graph", "NASDAQ", "--graph", "LPP40", "--overlaid",
                              "--benchmark", "--linear", "--zoom", "0"]):
         run("--read-only", *options, directory)
-        after = snapshot(directory)
-        changed = [n for n in set(before) | set(after) if before.get(n) != after.get(n)]
-        equal(sorted(changed), [], "files changed by --read-only %s" % " ".join(options))
+        equal(sorted({n for n, _ in snapshot(directory).items() ^ before.items()}), [],
+              "files changed by --read-only %s" % " ".join(options))
     load(directory)
     equal(sorted(os.listdir(directory)), sorted(list(before) + ["opt"]), "files after a load")
 
 
 # --- The analyst's figures (docs/statistics.md), worked out here --------------------------
 
-MONTH_ENDS_2001 = ["01/31/01", "02/28/01", "03/31/01", "04/30/01", "05/31/01", "06/30/01",
-                   "07/31/01", "08/31/01", "09/28/01", "10/31/01", "11/30/01", "12/31/01",
-                   "01/31/02"]
-
-
-def write_fund(directory, short, category, values, dates=MONTH_ENDS_2001):
-    write(os.path.join(directory, short + ".NAV"), "NAME=%s Fund\nCATEGORY=%s\n" % (
-        short, category) + "".join("%s = %.4f\n" % (d, v) for d, v in zip(dates, values)))
-
-
-def chain(start, returns):
-    values = [start]
-    for r in returns:
-        values.append(values[-1] * (1 + r))
-    return values
-
-
-def written_returns(values):
-    """The returns of values as a fund file keeps them (four decimals)."""
-    kept = [round(v, 4) for v in values]
-    return [b / a - 1 for a, b in zip(kept, kept[1:])]
-
-
-def geometric_mean(returns):
-    return math.prod(1 + r for r in returns) ** (1 / len(returns)) - 1
-
-
-def tracking(differences):
-    """Tracking error (percent a year) and information ratio of monthly differences."""
-    mean = sum(differences) / len(differences)
-    te = math.sqrt(sum((x - mean) ** 2 for x in differences) / (len(differences) - 1) * 12)
-    return te * 100, mean * 12 / te
-
-
-def capture_ratio(fund_returns, index_returns, months):
-    """Up or down capture over the months given (indexes or keys of both return lists)."""
-    return (geometric_mean([fund_returns[m] for m in months])
-            / geometric_mean([index_returns[m] for m in months]) * 100)
-
-
-def calendar_year(yy):
-    """The year of a two-digit year of the data files (1960-2059)."""
-    return 1900 + yy if yy >= 60 else 2000 + yy
-
-
-def matching_lines(path, pattern):
-    """The matches of pattern at the starts of the lines of a text file, in file order."""
-    with open(path) as f:
-        return [m for m in (re.match(pattern, line) for line in f) if m]
-
-
-def rate_table(path):
-    """A rate file's yearly rates by calendar year (two-digit years, 1960-2059)."""
-    return {calendar_year(int(m.group(1)) % 100): float(m.group(2))
-            for m in matching_lines(path, r"(\d+)=(\d+(?:\.\d)?)")}
-
-
-def monthly_risk_free(rates, year):
-    return (1 + rates.get(year, 3.0) / 100) ** (1 / 12) - 1
-
-
 @case
-def drawdown_capture_beta_and_ranks_of_hand_made_funds():
+def drawdown_and_ranks_of_hand_made_funds():
     directory = temp_dir()
-    for name in ("MONEYMKT", "RISKFREE"):
-        write(os.path.join(directory, name), "01=6.0\n02=6.0\n")
-    rf = monthly_risk_free({2001: 6.0}, 2001)
-    index_returns = [0.02, -0.01, 0.03, -0.04, 0.05, 0.01, -0.02, 0.015, 0.0, 0.025, -0.03, 0.01]
-    write_fund(directory, "IDX", "Index", chain(1000, index_returns))
-    # Excess returns twice the index fund's, no more: beta 2, alpha 0, R squared 100.
-    write_fund(directory, "TWICE", "Equity Income",
-               chain(1000, [rf + 2 * (r - rf) for r in index_returns]))
-    write_fund(directory, "BACK", "Growth", [10, 5, 10, 12])     # falls 50 %, recovers
-    write_fund(directory, "DOWN", "Growth", [10, 8, 5, 6])       # falls 50 %, stays down
-    # Capture over four months: the index fund rises in the first and third.
-    index4, fund4 = [0.10, -0.05, 0.04, -0.02], [0.12, -0.03, 0.05, -0.04]
-    write_fund(directory, "IX4", "Index", chain(100, index4))
-    write_fund(directory, "F4", "Sector", chain(100, fund4))
-    write(os.path.join(directory, "Index"), "TWICE=IDX\nF4=IX4\n")
+    # Two Growth funds that fall 50 %: BACK recovers, DOWN stays down.
+    for short, values in (("BACK", [10, 5, 10, 12]), ("DOWN", [10, 8, 5, 6])):
+        lines = ["%s = %d" % p for p in zip(("01/31/01", "02/28/01", "03/31/01", "04/30/01"), values)]
+        write(os.path.join(directory, short + ".NAV"),
+              "\n".join(["NAME=" + short, "CATEGORY=Growth"] + lines) + "\n")
     doc = load(directory, "--read-only")
     equal(doc["reports"], [], "reports")
 
@@ -409,19 +290,20 @@ def drawdown_capture_beta_and_ranks_of_hand_made_funds():
     equal([r["Total Return"] for r in ranks], [1, 51], "Total Return ranks")
     equal([r["Max Drawdown"] for r in ranks], [1, 1], "tied Max Drawdown ranks")
 
-    twice = fund(doc, "TWICE")["analyst"]
-    equal(twice["benchmarkMonths"], 12, "months against IDX")
-    te, ir = tracking([rf + 2 * (r - rf) - r for r in index_returns])
-    for key, value, tolerance in (("beta", 2.0, 1e-6), ("alpha", 0.0, 1e-5),
-                                  ("rSquared", 100.0, 1e-6), ("trackingError", te, 1e-6),
-                                  ("informationRatio", ir, 1e-6)):
-        near(twice[key], value, "TWICE " + key, tolerance)
 
-    capture = fund(doc, "F4")["analyst"]
-    f, i = written_returns(chain(100, fund4)), written_returns(chain(100, index4))
-    near(capture["upCapture"], capture_ratio(f, i, [0, 2]), "up capture")
-    near(capture["downCapture"], capture_ratio(f, i, [1, 3]), "down capture")
-    equal(fund(doc, "IX4")["analyst"]["benchmarkMonths"], 0, "an index fund without one")
+def calendar_year(yy):
+    """The year of a two-digit year of the data files (1960-2059)."""
+    return 1900 + yy if yy >= 60 else 2000 + yy
+
+
+def matching_lines(path, pattern):
+    """The matches of pattern at the starts of the lines of a text file, in file order."""
+    with open(path) as f:
+        return [m for m in (re.match(pattern, line) for line in f) if m]
+
+
+def monthly_risk_free(rates, year):
+    return (1 + rates.get(year, 3.0) / 100) ** (1 / 12) - 1
 
 
 def nav_month_ends(path):
@@ -443,49 +325,52 @@ def sp500_against_nasdaq_as_worked_out_here():
     csv_path = os.path.join(temp_dir(), "statistics.csv")
     doc = load(directory, "--read-only", "--csv", csv_path)
     sp = fund(doc, "SP500M")
-    rates = rate_table(os.path.join(directory, "RISKFREE"))
+    rates = {calendar_year(int(m.group(1)) % 100): float(m.group(2))  # yearly, by year
+             for m in matching_lines(os.path.join(directory, "RISKFREE"), r"(\d+)=(\d+(?:\.\d)?)")}
     fund_ends = nav_month_ends(os.path.join(directory, "SP500M.NAV"))
     index_ends = nav_month_ends(os.path.join(directory, "NASDAQ.NAV"))
     fr, ir = monthly(fund_ends), monthly(index_ends)
     months = sorted(set(fr) & set(ir))
-    rf = {m: monthly_risk_free(rates, m[0]) for m in months}
-    x = [fr[m] - rf[m] for m in months]
-    y = [ir[m] - rf[m] for m in months]
+    excess = {m: fr[m] - monthly_risk_free(rates, m[0]) for m in fr}
+    x = [excess[m] for m in months]
+    y = [ir[m] - monthly_risk_free(rates, m[0]) for m in months]
     mx, my = sum(x) / len(x), sum(y) / len(y)
     sxy = sum((a - mx) * (b - my) for a, b in zip(x, y))
     sxx = sum((a - mx) ** 2 for a in x)
     syy = sum((b - my) ** 2 for b in y)
     beta = sxy / syy
-    te, information = tracking([fr[m] - ir[m] for m in months])
+    # Tracking error (a year) and information ratio of the monthly differences.
+    d = [fr[m] - ir[m] for m in months]
+    md = sum(d) / len(d)
+    te = math.sqrt(sum((v - md) ** 2 for v in d) / (len(d) - 1) * 12)
+
+    def capture(up):
+        """Up or down capture: the ratio of the geometric means over those months."""
+        chosen = [m for m in months if (ir[m] > 0 if up else ir[m] < 0)]
+        mean = lambda r: math.prod(1 + r[m] for m in chosen) ** (1 / len(chosen)) - 1
+        return mean(fr) / mean(ir) * 100
     expected = {
         "benchmarkMonths": len(months), "beta": beta,
         "alpha": ((1 + mx - beta * my) ** 12 - 1) * 100,
-        "rSquared": sxy * sxy / (sxx * syy) * 100, "trackingError": te,
-        "informationRatio": information,
-        "upCapture": capture_ratio(fr, ir, [m for m in months if ir[m] > 0]),
-        "downCapture": capture_ratio(fr, ir, [m for m in months if ir[m] < 0]),
+        "rSquared": sxy * sxy / (sxx * syy) * 100, "trackingError": te * 100,
+        "informationRatio": md * 12 / te,
+        "upCapture": capture(True), "downCapture": capture(False),
     }
     for key, value in expected.items():
         near(sp["analyst"][key], value, "SP500M " + key, 1e-9)
+    equal(fund(doc, "NASDAQ")["analyst"]["benchmarkMonths"], 0, "an index fund without one")
 
     own = sp["series"][0]["analyst"]
-    all_months = sorted(fr)
-    excess = [fr[m] - monthly_risk_free(rates, m[0]) for m in all_months]
+    excess = list(excess.values())
     downside = math.sqrt(sum(min(0, e) ** 2 for e in excess) / len(excess))
     mean_r = sum(fr.values()) / len(fr)
     vol = math.sqrt(sum((r - mean_r) ** 2 for r in fr.values()) / (len(fr) - 1))
-    keys = sorted(fund_ends)
-    peak, worst = fund_ends[keys[0]], 0.0
-    for k in keys:
-        peak = max(peak, fund_ends[k])
-        worst = min(worst, (fund_ends[k] / peak - 1) * 100)
     for key, value in (("monthlyVolatility", vol * math.sqrt(12) * 100),
                        ("downsideDeviation", downside * math.sqrt(12) * 100),
-                       ("sortino", sum(excess) / len(excess) * 12 / (downside * math.sqrt(12))),
-                       ("maxDrawdown", worst)):
+                       ("sortino", sum(excess) / len(excess) * 12 / (downside * math.sqrt(12)))):
         near(own[key], value, "SP500M " + key)
     windows = sorted(((fund_ends[(y + 3, m)] / fund_ends[(y, m)]) ** (12 / 36) - 1) * 100
-                     for (y, m) in keys if (y + 3, m) in fund_ends)
+                     for (y, m) in fund_ends if (y + 3, m) in fund_ends)
     three = own["rolling"][1]
     equal(three["count"], len(windows), "3-year windows")
     near(three["worst"], windows[0], "worst 3-year return")
@@ -498,7 +383,6 @@ def sp500_against_nasdaq_as_worked_out_here():
           [(f["shortName"], s) for f in doc["funds"] for s in ("0", "1")], "CSV rows")
     row = rows[2 * doc["funds"].index(sp)]
     near(float(row["beta"]), sp["analyst"]["beta"], "CSV beta", 0)
-    near(float(row["volatility"]), sp["series"][0]["volatility"], "CSV volatility", 0)
     mm, dd, yy = own["drawdownPeak"].split("/")
     equal(row["drawdownPeak"], "%d-%s-%s" % (calendar_year(int(yy)), mm, dd), "CSV drawdown peak")
 
@@ -508,10 +392,11 @@ def a_progress_bar_only_on_a_terminal():
     import pty
     directory = copy_data("analysis")
     master, slave = pty.openpty()
-    p = subprocess.Popen([common.TOOL, "--read-only", directory], stdout=subprocess.PIPE,
+    p = subprocess.Popen([common.TOOL, "--read-only", directory], stdout=subprocess.DEVNULL,
                          stderr=slave)
     os.close(slave)
-    out, seen = p.communicate(timeout=120)[0], b""
+    p.wait(timeout=120)
+    seen = b""
     try:  # the terminal reads as ended (EOF or EIO) once the tool has closed its side
         while chunk := os.read(master, 65536):
             seen += chunk
@@ -521,40 +406,27 @@ def a_progress_bar_only_on_a_terminal():
     equal(p.returncode, 0, "exit status on a terminal")
     for piece in (b"\r[", b"%", b"Normalize and Optimize data"):
         true(piece in seen, "no %r in the terminal's output: %r" % (piece, seen[:200]))
-    true(b"EQ" in out, "no table on standard output")
     # Not a terminal: no bar at all.
     err = run("--read-only", directory).stderr
     true(b"\r[" not in err and b"%" not in err, "a progress bar on a pipe: %r" % err[:200])
 
 
 @case
-def thread_counts_and_the_reference_grid_give_the_same_load():
-    # Every analysed field of every fund, both series, every point, and the messages in
-    # their order, with one thread or several; and the fast grid finds exactly what the
-    # straightforward one finds. Generated: weekly points with distributions, splits, gaps
-    # and a damaged line (messages to keep in order); daily points; weekly points with
-    # index funds (so relative series). (Flat and very short funds are the unit tests'.)
-    bad = generated("--funds", "12", "--years", "4", "--seed", "7", "--dists-per-year", "2",
-                    "--split-prob", "0.2", "--missing-prob", "0.02")
-    write(os.path.join(bad, "ZZBAD.NAV"), "NAME=Bad\n01/04/99 = 1\n01/04/99 = 2\n01/11/99 FOO = 1.0\n")
-    daily = generated("--funds", "5", "--years", "3", "--daily", "--seed", "11")
-    weekly = generated("--funds", "14", "--years", "9", "--seed", "12", "--dists-per-year", "3",
-                       "--split-prob", "0.3", "--missing-prob", "0.03", "--index-share", "0.3")
-    threads = [("--threads", str(n)) for n in (1, 2, 3)]
-    grid = [("--reference-grid",)]
-    for directory, variants in ((copy_tree(SAMPLES), threads + grid),
-                                (copy_data("analysis"), threads + grid), (bad, threads),
-                                (daily, grid), (weekly, grid)):
-        first = run("--json", "--points", "--read-only", directory)
-        for options in variants:
-            p = run("--json", "--points", "--read-only", *options, directory)
-            true(p.stdout == first.stdout, "%s: %s gives another document" % (directory, options))
-            if options in threads:
-                equal(p.stderr, first.stderr, "%s: messages with %s" % (directory, options))
+def thread_counts_give_the_same_load():
+    # Every analysed field of every fund of the samples, both series, every point, and the
+    # messages, with one thread or several. (Bad files' messages on several threads are
+    # the load worker units', the fast grid against the straightforward one their grid
+    # differential.)
+    directory = copy_tree(SAMPLES)
+    first = run("--json", "--points", "--read-only", directory)
+    for n in ("1", "2", "3"):
+        p = run("--json", "--points", "--read-only", "--threads", n, directory)
+        true(p.stdout == first.stdout, "%s threads give another document" % n)
+        equal(p.stderr, first.stderr, "messages with %s threads" % n)
 
 
 @case
-def validation_alike_on_any_thread_count_cached_and_dropped_for_a_changed_fund():
+def validation_alike_on_any_thread_count_and_cached():
     directory = temp_dir()
     for name in ("HD.NAV", "MSCIWLD.NAV", "FCEL.NAV", "MONEYMKT", "RISKFREE"):
         shutil.copy(os.path.join(SAMPLES, name), directory)
@@ -579,11 +451,6 @@ def validation_alike_on_any_thread_count_cached_and_dropped_for_a_changed_fund()
     equal(float(rows[("HD", "0")]["pbo"]), one["HD"]["pbo"], "the CSV's pbo")
     equal(rows[("FCEL", "0")]["pbo"], "", "no PBO in the CSV without one")
     equal(figures(), one, "a second load restores every figure from the cache")
-    # One point less: HD is no longer the fund that was validated.
-    nav = os.path.join(directory, "HD.NAV")
-    write(nav, b"\n".join(read(nav).splitlines()[:-1]) + b"\n")
-    again = figures()
-    equal((again["HD"], again["MSCIWLD"]), (None, one["MSCIWLD"]), "after HD.NAV changed")
 
 
 @case
@@ -592,11 +459,6 @@ def the_samples_load_cleanly_and_their_search_maps_agree_with_the_kept_threshold
     equal([r for r in doc["reports"] if r["kind"] != "Info"], [], "reports of samples/")
     equal(len(doc["funds"]), len([n for n in os.listdir(SAMPLES) if n.upper().endswith(".NAV")]),
           "every sample fund loaded")
-    related = [f for f in doc["funds"] if f["indexName"]]
-    true(related, "samples/ assigns no index fund")
-    for f in related:
-        true(f["series"][1]["totalReturn"] != f["series"][0]["totalReturn"],
-             "%s has no relative series" % f["shortName"])
     # The search maps (docs/statistics.md): per series the chosen kind's trial grid, its
     # evaluation grid when there is an evaluation period, and the other kinds' grids; each
     # kind's kept thresholds are the best cell of its own grid.

@@ -43,9 +43,9 @@ def real_series_match_the_sample_files():
     expected = funds(load(SAMPLES, "--read-only", "--file-steps", "--points"))
     equal(len(got), len(csvs), "funds imported")
     for name, fund in got.items():
-        for key in ("name", "category"):
-            equal(fund[key], expected[name][key], name + " " + key)
-        equal(points(fund), points(expected[name]), name + " points")
+        equal([fund["name"], fund["category"], points(fund)],
+              [expected[name]["name"], expected[name]["category"], points(expected[name])],
+              name + ": name, category and points")
 
 
 # One vendor's daily prices, 1 to 12 March 2021: every weekday, the 8th without a value.
@@ -56,17 +56,15 @@ SPLIT_DAY = datetime.date(2021, 3, 9)                       # 3 for 2
 
 
 def expected_values():
-    """The load's total return: splits on or before a point, then the distributions on or
-    before it reinvested at its NAV; one unit invested at the first point."""
-    shares, values, split_used, dist_used = 1 / CLOSE[0], [], False, False
+    """The load's total return of one unit invested at the first point. The 9th is the
+    first point on or after the split and the distributions (the 8th has no price): the
+    split applies first, then the distributions are reinvested at its NAV."""
+    shares, values = 1 / CLOSE[0], []
     for day, nav in zip(DAYS, CLOSE):
-        if nav is None:
-            continue
-        if day >= SPLIT_DAY and not split_used:
-            shares, split_used = shares * 3 / 2, True
-        if day >= DIV_DAY and not dist_used:
-            shares, dist_used = shares + shares * (DIV + CG) / nav, True
-        values.append(shares * nav)
+        if day == SPLIT_DAY:
+            shares *= 3 / 2 * (1 + (DIV + CG) / nav)
+        if nav is not None:
+            values.append(shares * nav)
     return values
 
 
@@ -98,7 +96,7 @@ def vendor_files_with_distributions_and_a_split():
                       "Date,Dividends,Capital Gains\n2021-03-02,0,0\n%s,%.2f,%.2f\n"
                       % (DIV_DAY.isoformat(), DIV, CG))
     splits = write(os.path.join(out, "split.csv"),
-                   "Date,Stock Splits\r\n%s,3:2\r\n" % SPLIT_DAY.isoformat(), newline="\r\n")
+                   "Date,Stock Splits\n%s,3:2\n" % SPLIT_DAY.isoformat(), newline="\r\n")
     data = temp_dir()
     for i, (form, bom, newline) in enumerate(variants):
         prices = vendor_prices(os.path.join(out, "p%d.csv" % i), form, bom, newline)
@@ -106,27 +104,24 @@ def vendor_files_with_distributions_and_a_split():
             dividends, "--splits", splits, prices, os.path.join(data, "V%d.NAV" % i))
     doc = load(data, "--read-only", "--points")
     equal(doc["reports"], [], "reports")
-    expected = expected_values()
+    dates = [d.strftime("%m/%d/%y") for d, c in zip(DAYS, CLOSE) if c is not None]
     for i, (form, _, _) in enumerate(variants):
         fund = funds(doc)["V%d" % i]
-        equal(fund["category"], 5, form + " category")
-        equal([p["date"] for p in fund["series"][0]["points"]],
-              [d.strftime("%m/%d/%y") for d, c in zip(DAYS, CLOSE) if c is not None],
-              form + " dates")
-        near_each([p["value"] for p in fund["series"][0]["points"]], expected, form + " value",
-                  1e-12)
+        points = fund["series"][0]["points"]
+        equal([fund["category"], [p["date"] for p in points]], [5, dates], form + " category, dates")
+        near_each([p["value"] for p in points], expected_values(), form + " value", 1e-12)
         near(fund["distTotal"], DIV + CG, form + " distributions")
     text = read(os.path.join(data, "V0.NAV"))
     for line in (b"03/06/21 DIV = 0.25, LCG = 0.10\r\n", b"03/09/21 SPLIT 3 FOR 2\r\n"):
         true(line in text, "V0.NAV lacks %r" % line)
 
 
-def month_csv(path, months, value=lambda m: 10 + m / 8):
+def month_csv(path, months):
     """Month-end prices of 2020 for the months given, as date,value."""
     rows = ["date,value"]
     for m in months:
         day = datetime.date(2020 + m // 12, m % 12 + 1, 1) - datetime.timedelta(days=1)
-        rows.append("%s,%.4f" % (day.isoformat(), value(m)))
+        rows.append("%s,%.4f" % (day.isoformat(), 10 + m / 8))
     return write(path, "\n".join(rows) + "\n")
 
 
@@ -142,17 +137,15 @@ def extending_keeps_old_bytes_and_adds_each_date_once():
         equal(after[:len(before)], before, "old bytes after " + name)
     dates = [line.split(b" ")[0] for line in after.split(b"\r\n") if line[:1].isdigit()]
     equal((len(dates), len(set(dates))), (12, 12), "lines and dates: one a month, none twice")
-    # Nothing new: a message and no write.
-    p = run("import", month_csv(os.path.join(out, "d.csv"), range(3, 12)), nav, check=False)
-    equal(p.returncode, 0, "nothing new exit")
+    # Nothing new: exit status 0 and no write.
+    run("import", month_csv(os.path.join(out, "d.csv"), range(3, 12)), nav)
     equal(read(nav), after, "file after an import with nothing new")
 
 
 @case
 def an_overlap_that_disagrees_writes_nothing():
     out = temp_dir()
-    nav = write(os.path.join(out, "OLD.NAV"),
-                "NAME = Old\r\n01/31/20 = 10.12\r\n02/28/20 = 10.5\r\n", newline="")
+    nav = write_bytes(os.path.join(out, "OLD.NAV"), "NAME = Old\r\n01/31/20 = 10.12\r\n02/28/20 = 10.5\r\n")
     # The file's two decimals round the CSV's four: 10.1249 agrees, 10.1260 does not.
     for close, agrees in ((10.1249, True), (10.1151, True), (10.126, False),
                           (10.114, False)):
@@ -160,14 +153,11 @@ def an_overlap_that_disagrees_writes_nothing():
                     "date,value\n2020-01-31,%.4f\n2020-02-28,10.5\n2020-03-31,11\n" % close)
         before = read(nav)
         p = run("import", csv, nav, check=False)
-        after = read(nav)
-        equal(p.returncode, 0 if agrees else 1, "exit for %.4f" % close)
-        if agrees:
-            equal(after, before + b"03/31/20 = 11.00\r\n", "appended for %.4f" % close)
-            write_bytes(nav, before)
-        else:
-            equal(after, before, "file after %.4f" % close)
-            true(csv + "(2): close" in p.stderr.decode(), "no line-numbered report: %r" % p.stderr)
+        equal((p.returncode, read(nav)), (0, before + b"03/31/20 = 11.00\r\n") if agrees
+              else (1, before), "exit and file after %.4f" % close)
+        write_bytes(nav, before)
+        true(agrees or csv + "(2): close" in p.stderr.decode(),
+             "no line-numbered report: %r" % p.stderr)
 
 
 @case
@@ -177,10 +167,7 @@ def bad_lines_are_reported_and_left_out():
                 "Date,Close\n2020-01-31,10\n2020-13-01,11\n1959-12-31,9\n2060-01-04,9\n"
                 "2020-02-28,abc\n2020-03-31,0\n2020-04-30,12\n2020-04-30,13\n2020-05-29,\"1,012.5\"\n"
                 "\"2020-06-30,14\n")
-    nav = os.path.join(out, "BAD.NAV")
-    p = run("import", csv, nav, check=False)
-    equal(p.returncode, 0, "exit")
-    err = p.stderr.decode()
+    err = run("import", csv, os.path.join(out, "BAD.NAV")).stderr.decode()
     for line, text in ((3, "not a date"), (4, "date outside 1960-2059"),
                        (5, "date outside 1960-2059"), (6, "not a number"),
                        (7, "a price of 0"), (9, "a second value"),
@@ -216,9 +203,9 @@ def failures_write_nothing():
         true(message in p.stderr.decode(), "%s: no %r in %r" % (args, message, p.stderr))
         if message == "not a split ratio":
             continue   # a bad line: reported, left out, the rest written
-        equal(p.returncode, 1, "exit of %s" % args)
-        equal(os.path.exists(os.path.join(out, "NEW.NAV")), False, "NEW.NAV after %s" % args)
-        equal(read(existing), b"NAME = Keep\r\n01/31/19 = 5.00\r\n", "KEEP.NAV after %s" % args)
+        equal((p.returncode, os.path.exists(os.path.join(out, "NEW.NAV")), read(existing)),
+              (1, False, b"NAME = Keep\r\n01/31/19 = 5.00\r\n"),
+              "exit, NEW.NAV and KEEP.NAV after %s" % args)
     equal(glob.glob(os.path.join(out, "*.tmp")), [], "temporary files left")
 
 
