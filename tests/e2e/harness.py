@@ -10,7 +10,7 @@ import contextlib
 import ctypes
 import json
 import os
-import selectors
+import select
 import shutil
 import signal
 import struct
@@ -91,10 +91,10 @@ def end_process(proc, timeout=5.0):
         proc.wait(timeout)
 
 
-def end_orphans(exclude=(), timeout=5.0):
+def end_orphans(timeout=5.0):
     """Ends the daemonised helpers that were re-parented to us, by PID."""
     for sig in (signal.SIGTERM, signal.SIGKILL):
-        kids = [p for p in own_children() if p not in exclude]
+        kids = own_children()
         if not kids:
             return
         for pid in kids:
@@ -109,10 +109,7 @@ def end_orphans(exclude=(), timeout=5.0):
 
 
 def build_windows_program(source, output, gui=False, libs=()):
-    """Compiles one of the harness's C programs with mingw-w64 when it is older than its
-    source."""
-    if os.path.exists(output) and os.path.getmtime(output) >= os.path.getmtime(source):
-        return output
+    """Compiles one of the harness's C programs with mingw-w64."""
     os.makedirs(os.path.dirname(output), exist_ok=True)
     cmd = [MINGW_CC, "-O1", "-Wall", "-Wextra", "-o", output, source]
     if gui:
@@ -133,9 +130,6 @@ def bmp_to_png(bmp_path, png_path):
         data = f.read()
     offset = struct.unpack_from("<I", data, 10)[0]
     width, height = struct.unpack_from("<ii", data, 18)
-    bits = struct.unpack_from("<H", data, 28)[0]
-    if bits != 24:
-        raise HarnessError("unexpected BMP depth %d" % bits)
     stride = (width * 3 + 3) & ~3
     rows = [[(line[3 * x + 2], line[3 * x + 1], line[3 * x]) for x in range(width)]
             for line in (data[offset + (height - 1 - y) * stride:][:width * 3]
@@ -157,27 +151,22 @@ def bmp_to_png(bmp_path, png_path):
 class Display:
     """A private Xvfb server; it chooses a free display number itself (-displayfd)."""
 
-    def __init__(self, width=SCREEN[0], height=SCREEN[1]):
+    def __init__(self):
         read_fd, write_fd = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % SCREEN,
+             "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
-        number = b""
-        sel = selectors.DefaultSelector()
-        sel.register(read_fd, selectors.EVENT_READ)
-        deadline = time.monotonic() + 20
+        number, deadline = b"", time.monotonic() + 20
         while not number.endswith(b"\n"):
-            if time.monotonic() > deadline or not sel.select(deadline - time.monotonic()):
-                self.close()
-                raise HarnessError("Xvfb did not report its display")
-            piece = os.read(read_fd, 16)
+            left = deadline - time.monotonic()
+            piece = (os.read(read_fd, 16)
+                     if left > 0 and select.select([read_fd], [], [], left)[0] else b"")
             if not piece:
                 self.close()
-                raise HarnessError("Xvfb ended before reporting its display")
+                raise HarnessError("Xvfb did not report its display in time")
             number += piece
-        sel.close()
         os.close(read_fd)
         self.name = ":" + number.decode().strip()
 
@@ -186,15 +175,11 @@ class Display:
 
 
 class Template:
-    """A booted Wine prefix with the fonts and a virtual desktop, made once (on a display of
-    its own) and copied per session."""
+    """A booted Wine prefix with the fonts and a virtual desktop, made once a run (on a
+    display of its own) and copied per session."""
 
     def __init__(self, root):
         self.path = os.path.join(root, "template")
-        done = os.path.join(root, "template.done")
-        if os.path.exists(done):
-            return  # kept from an earlier run in the same root
-        shutil.rmtree(self.path, ignore_errors=True)
         os.makedirs(self.path)
         display = Display()
         env = wine_environment(display, self.path)
@@ -222,8 +207,6 @@ class Template:
             if server:
                 stop_wineserver(env, server)
             display.close()
-        with open(done, "w"):
-            pass
 
     def copy(self, destination):
         subprocess.run(["cp", "-a", self.path, destination], check=True, timeout=60)
@@ -231,12 +214,8 @@ class Template:
 
 
 def wine_environment(display, prefix):
-    env = dict(os.environ)
-    env.update({
-        "DISPLAY": display.name, "WINEPREFIX": prefix, "WINEDEBUG": "-all",
-        "WINEARCH": "win64", "LC_ALL": "C.UTF-8", "WINEDLLOVERRIDES": "mscoree,mshtml=",
-    })
-    return env
+    return dict(os.environ, DISPLAY=display.name, WINEPREFIX=prefix, WINEDEBUG="-all",
+                WINEARCH="win64", LC_ALL="C.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
 
 
 def start_wineserver(env):
@@ -321,8 +300,6 @@ class Probe:
         self.proc = subprocess.Popen([WINE, exe], env=env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=self.log)
         self.buffer = b""
-        self.sel = selectors.DefaultSelector()
-        self.sel.register(self.proc.stdout, selectors.EVENT_READ)
         first = self._answer(60)
         if not first.get("ready"):
             raise HarnessError("probe did not start: %r" % first)
@@ -337,7 +314,7 @@ class Probe:
                 if line.startswith(b"{"):
                     return json.loads(line.decode("utf-8", "replace"))
             left = deadline - time.monotonic()
-            if left <= 0 or not self.sel.select(left):
+            if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
                 raise HarnessError("probe gave no answer in %.0f s" % timeout)
             piece = os.read(self.proc.stdout.fileno(), 65536)
             if not piece:
@@ -362,7 +339,6 @@ class Probe:
                 self.proc.stdin.close()
                 self.proc.wait(5)
         end_process(self.proc)
-        self.sel.close()
         for pipe in (self.proc.stdin, self.proc.stdout):
             with contextlib.suppress(OSError):
                 pipe.close()
@@ -404,10 +380,11 @@ class WineSession:
             self.close()
             raise HarnessError("Wine's desktop never came up with its display driver")
 
-    def start(self, exe, cwd=None, log_name="program.log"):
-        """Starts a Windows program; returns its Popen (the wine64 loader process)."""
+    def start(self, exe, log_name="program.log"):
+        """Starts a Windows program in its own folder; returns its Popen (the wine64 loader
+        process)."""
         log = open(os.path.join(self.work_dir, log_name), "a")
-        proc = subprocess.Popen([WINE, exe], env=self.env, cwd=cwd or os.path.dirname(exe),
+        proc = subprocess.Popen([WINE, exe], env=self.env, cwd=os.path.dirname(exe),
                                 stdout=log, stderr=log, stdin=subprocess.DEVNULL)
         log.close()
         self.programs.append(proc)
@@ -416,10 +393,10 @@ class WineSession:
     def ask(self, *words, **kw):
         return self.probe.ask(*words, **kw)
 
-    def wait_window(self, cls, timeout=30, pid=0):
-        """The probe's answer for the first window of class cls (of process pid, 0: any)."""
+    def wait_window(self, cls, timeout=30):
+        """The probe's answer for the first window of class cls."""
         return wait_for(lambda: (lambda found: found["hwnd"] and found)(
-            self.ask("find", cls, pid)), timeout, "a window of class %s" % cls)
+            self.ask("find", cls)), timeout, "a window of class %s" % cls)
 
     def children(self, hwnd):
         return self.ask("children", hwnd)["children"]
@@ -443,8 +420,9 @@ class WineSession:
     def send(self, hwnd, msg, wparam=0, lparam=0):
         return self.ask("send", hwnd, msg, wparam, lparam)["result"]
 
-    def post(self, hwnd, msg, wparam=0, lparam=0):
-        self.ask("post", hwnd, msg, wparam, lparam)
+    def post(self, hwnd, msg, *wparams):
+        """One posted message per wParam (0 when none is given), back to back."""
+        self.ask("post", hwnd, msg, *(wparams or (0,)))
 
     def command(self, hwnd, command_id):
         """A menu or accelerator command, sent: it returns when the program has handled it."""
@@ -452,7 +430,7 @@ class WineSession:
 
     def post_command(self, hwnd, command_id):
         """A command that may open a modal box, posted so that the probe does not wait on it."""
-        self.post(hwnd, WM_COMMAND, command_id, 0)
+        self.post(hwnd, WM_COMMAND, command_id)
 
     def listbox(self, hwnd):
         return self.ask("lb", hwnd)
@@ -470,9 +448,8 @@ class WineSession:
 
     def press(self, box, button=IDOK):
         self.ask("press", box["hwnd"], button)
-        wait_for(lambda: not any(w["hwnd"] == box["hwnd"] and w["class"] == "#32770"
-                                 and w["visible"] for w in self.ask("toplevel")["windows"]),
-                 20, "the message box to close")
+        wait_for(lambda: not self.ask("info", box["hwnd"], check=False).get(
+            "window", {}).get("visible"), 20, "the message box to close")
 
     def capture(self, hwnd, png_path):
         """The window's screen rectangle (0: the whole screen) as a PNG; returns the pixel
@@ -489,11 +466,10 @@ class WineSession:
         """The process's GDI object count: GetGuiResources where it is implemented, otherwise
         the count of its entries in the GDI handle table."""
         answer = self.ask("gdi", pid)
-        if answer["guiresources"]:
-            return answer["guiresources"]
-        if answer["table"] < 0:
+        count = answer["guiresources"] or answer["table"]
+        if count < 0:
             raise HarnessError("no way to count GDI objects: %r" % answer)
-        return answer["table"]
+        return count
 
     def xdotool(self, *args):
         """Runs xdotool on the session's display; returns its output."""
@@ -522,14 +498,8 @@ class WineSession:
         """A click in the middle of the screen rectangle r."""
         self.click((r[0] + r[2]) // 2, (r[1] + r[3]) // 2, **kw)
 
-    def click(self, x, y, button=1, repeat=1, modifiers=()):
-        args = self.move_args(x, y)
-        for m in modifiers:
-            args += ["keydown", m]
-        args += ["click", "--repeat", repeat, "--delay", "80", button]
-        for m in modifiers:
-            args += ["keyup", m]
-        self.xdotool(*args)
+    def click(self, x, y, repeat=1):
+        self.xdotool(*self.move_args(x, y), "click", "--repeat", repeat, "--delay", "80", 1)
 
     def program_ended(self, proc, timeout):
         try:
@@ -549,11 +519,9 @@ class WineSession:
 class Run:
     """What a whole run shares: the template prefix and the probe."""
 
-    def __init__(self, root=None):
+    def __init__(self):
         become_subreaper()
-        self.root = root or tempfile.mkdtemp(prefix="vantry-e2e-")
-        self.own_root = root is None
-        os.makedirs(self.root, exist_ok=True)
+        self.root = tempfile.mkdtemp(prefix="vantry-e2e-")
         try:
             self.probe_exe = build_windows_program(
                 os.path.join(HERE, "probe.c"), os.path.join(self.root, "bin", "probe.exe"),
@@ -562,14 +530,10 @@ class Run:
         except Exception:
             self.close()
             raise
-        self.sessions = 0
 
-    def session(self, name=None):
-        self.sessions += 1
-        work = os.path.join(self.root, name or "session%d" % self.sessions)
-        return WineSession(self.template, work, self.probe_exe)
+    def session(self, name):
+        return WineSession(self.template, os.path.join(self.root, name), self.probe_exe)
 
     def close(self):
         end_orphans()
-        if self.own_root:
-            shutil.rmtree(self.root, ignore_errors=True)
+        shutil.rmtree(self.root, ignore_errors=True)

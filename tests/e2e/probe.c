@@ -207,47 +207,15 @@ typedef struct {
     const char *rest;
 } Request;
 
-/* find CLASS [PID] and toplevel [PID]: the first top-level window of that class, or every
-   top-level window (of that process). */
-struct FindArgs {
-    const char *cls;
-    DWORD pid;
-    HWND found;
-};
-
-static BOOL CALLBACK FindProc(HWND h, LPARAM lp)
-{
-    struct FindArgs *a = (struct FindArgs *)lp;
-    char cls[256];
-    DWORD pid = 0;
-    if (!GetClassNameA(h, cls, sizeof cls))
-        return TRUE;
-    GetWindowThreadProcessId(h, &pid);
-    if ((a->pid && pid != a->pid) || (a->cls && strcmp(cls, a->cls) != 0))
-        return TRUE;
-    if (a->cls) {
-        a->found = h;
-        return FALSE;
-    }
-    PutWindow(h);
-    return TRUE;
-}
-
+/* find CLASS: the first top-level window of that class, with its process and thread. */
 static void CmdFind(const Request *q)
 {
-    struct FindArgs a = {q->argv[1], (DWORD)Num(q->argv[2]), NULL};
-    EnumWindows(FindProc, (LPARAM)&a);
+    HWND found = FindWindowA(q->argv[1], NULL);
     Begin();
-    PutF(",\"hwnd\":%llu", (unsigned long long)(UINT_PTR)a.found);
-    if (a.found)
-        PutThread(a.found);
+    PutF(",\"hwnd\":%llu", (unsigned long long)(UINT_PTR)found);
+    if (found)
+        PutThread(found);
     Finish();
-}
-
-static void CmdTopLevel(const Request *q)
-{
-    struct FindArgs a = {NULL, (DWORD)Num(q->argv[1]), NULL};
-    ReplyList("windows", FindProc, NULL, (LPARAM)&a);
 }
 
 static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
@@ -260,21 +228,24 @@ static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
 
 static void CmdChildren(const Request *q) { ReplyList("children", ChildProc, q->h, (LPARAM)q->h); }
 
+/* info HWND: the window, its text and the focus window of its thread (0 when unknown). */
 static void CmdInfo(const Request *q)
 {
     static char text[8192];
     int n = WindowText(q->h, text, sizeof text);
+    GUITHREADINFO gi = {.cbSize = sizeof gi};
+    GetGUIThreadInfo(GetWindowThreadProcessId(q->h, NULL), &gi);
     Begin();
     PutS(",\"window\":");
     PutWindow(q->h);
     PutKeyString("text", text, n);
-    PutThread(q->h);
+    PutF(",\"focus\":%llu", (unsigned long long)(UINT_PTR)gi.hwndFocus);
     Finish();
 }
 
-/* postall HWND MSG WPARAM...: one message per wParam, posted back to back, so that a
-   burst of commands reaches the program within a fraction of a millisecond. */
-static void CmdPostAll(const Request *q)
+/* post HWND MSG WPARAM...: one message per wParam, posted back to back, so that a burst
+   of commands reaches the program within a fraction of a millisecond. */
+static void CmdPost(const Request *q)
 {
     for (int i = 3; i < q->argc; i++)
         if (!Post(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[i]), 0))
@@ -282,19 +253,13 @@ static void CmdPostAll(const Request *q)
     Reply("");
 }
 
-/* send|post HWND MSG [WPARAM [LPARAM]] (LPARAM "-1" reads as all bits set) */
+/* send HWND MSG [WPARAM [LPARAM]] (LPARAM "-1" reads as all bits set) */
 static void CmdSend(const Request *q)
 {
     LRESULT r = 0;
     if (!Send(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[3]), (LPARAM)Num(q->argv[4]), &r))
         return Fail("SendMessageTimeout failed (%lu)", GetLastError());
     Reply(",\"result\":%lld", (long long)r);
-}
-
-static void CmdPost(const Request *q)
-{
-    if (Post(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[3]), (LPARAM)Num(q->argv[4])))
-        Reply("");
 }
 
 /* settext HWND TEXT: a window's text (an edit box's content) by WM_SETTEXT, whose string
@@ -348,43 +313,33 @@ static void CmdListRect(const Request *q)
     Finish();
 }
 
-/* lbtext HWND INDEX, cbtext HWND INDEX: an item's stored text of a list box or a combo box;
-   across processes only the W calls are converted. */
-static void ItemText(const Request *q, UINT lenMsg, UINT textMsg)
-{
-    WPARAM i = (WPARAM)Num(q->argv[2]);
-    DWORD_PTR len = 0, got = 0;
-    static WCHAR w[4096];
-    static char u[8192];
-    /* LB_ERR and CB_ERR are both -1. */
-    if (!SendMessageTimeoutW(q->h, lenMsg, i, 0, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &len) ||
-        (LRESULT)len == LB_ERR)
-        return Fail("text length failed");
-    if (len >= 4096)
-        return Fail("item too long");
-    if (!SendMessageTimeoutW(q->h, textMsg, i, (LPARAM)w, SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS,
-                             &got) ||
-        (LRESULT)got == LB_ERR)
-        return Fail("text failed");
-    int n = got ? WideCharToMultiByte(CP_UTF8, 0, w, (int)got, u, sizeof u, NULL, NULL) : 0;
-    Begin();
-    PutKeyString("text", u, n);
-    Finish();
-}
-
-static void CmdListText(const Request *q) { ItemText(q, LB_GETTEXTLEN, LB_GETTEXT); }
-static void CmdComboText(const Request *q) { ItemText(q, CB_GETLBTEXTLEN, CB_GETLBTEXT); }
-
-/* cb HWND: count and selection of a combo box. */
+/* cb HWND: count, selection and every item's stored text of a combo box; across processes
+   only the W calls are converted. */
 static void CmdCombo(const Request *q)
 {
     LRESULT count = 0, cursel = 0;
+    static WCHAR w[4096];
+    static char u[8192];
     if (!Send(q->h, CB_GETCOUNT, 0, 0, &count) || !Send(q->h, CB_GETCURSEL, 0, 0, &cursel))
         return Fail("combo box did not answer");
-    Reply(",\"count\":%lld,\"cursel\":%lld", (long long)count, (long long)cursel);
+    Begin();
+    PutF(",\"count\":%lld,\"cursel\":%lld,\"items\":[", (long long)count, (long long)cursel);
+    for (LRESULT i = 0; i < count; i++) {
+        DWORD_PTR len = 0, got = 0;
+        if (!SendMessageTimeoutW(q->h, CB_GETLBTEXTLEN, (WPARAM)i, 0, SMTO_ABORTIFHUNG,
+                                 SEND_TIMEOUT_MS, &len) || (LRESULT)len == CB_ERR || len >= 4096 ||
+            !SendMessageTimeoutW(q->h, CB_GETLBTEXT, (WPARAM)i, (LPARAM)w, SMTO_ABORTIFHUNG,
+                                 SEND_TIMEOUT_MS, &got) || (LRESULT)got == CB_ERR)
+            return Fail("text of item %lld failed", (long long)i);
+        int n = got ? WideCharToMultiByte(CP_UTF8, 0, w, (int)got, u, sizeof u, NULL, NULL) : 0;
+        PutComma();
+        PutJsonString(u, n);
+    }
+    PutS("]");
+    Finish();
 }
 
-/* tab HWND: count, current selection and focus, and every item's text, value and rectangle.
+/* tab HWND: count, current selection and focus, and every item's text and rectangle.
    The control's items and rectangles are pointers the system does not marshal, so they are
    read and written in memory of the control's process. */
 static void CmdTab(const Request *q)
@@ -416,7 +371,7 @@ static void CmdTab(const Request *q)
          (long long)cur, (long long)focus);
     for (LRESULT i = 0; i < count && i < 256; i++) {
         TCITEMA item = {0}, back = {0};
-        item.mask = TCIF_TEXT | TCIF_PARAM;
+        item.mask = TCIF_TEXT;
         item.pszText = remoteText;
         item.cchTextMax = (int)textSize;
         char zero = 0;
@@ -437,7 +392,6 @@ static void CmdTab(const Request *q)
         PutComma();
         PutS("{\"text\":");
         PutJsonString(text, (int)strlen(text));
-        PutF(",\"param\":%lld", (long long)back.lParam);
         PutRect("rect", &r);
         PutS("}");
     }
@@ -607,28 +561,12 @@ static void CmdGdi(const Request *q)
     Reply(",\"guiresources\":%lu,\"table\":%ld", (unsigned long)gui, table);
 }
 
-/* focus TID: the thread's focus window. */
-static void CmdFocus(const Request *q)
-{
-    GUITHREADINFO gi = {.cbSize = sizeof gi};
-    if (!GetGUIThreadInfo((DWORD)Num(q->argv[1]), &gi))
-        return Fail("GetGUIThreadInfo failed (%lu)", GetLastError());
-    Reply(",\"focus\":%llu", (unsigned long long)(UINT_PTR)gi.hwndFocus);
-}
-
 /* move HWND X Y W H: move and size a top-level window (the same as a user's drag). */
 static void CmdMove(const Request *q)
 {
     if (!SetWindowPos(q->h, NULL, (int)Num(q->argv[2]), (int)Num(q->argv[3]),
                       (int)Num(q->argv[4]), (int)Num(q->argv[5]), SWP_NOZORDER | SWP_NOACTIVATE))
         return Fail("SetWindowPos failed (%lu)", GetLastError());
-    Reply("");
-}
-
-/* show HWND SW */
-static void CmdShow(const Request *q)
-{
-    ShowWindowAsync(q->h, (int)Num(q->argv[2]));
     Reply("");
 }
 
@@ -641,27 +579,21 @@ static const struct {
     const char *usage;
     void (*answer)(const Request *q);
 } Requests[] = {
-    {"find", 2, 0, "find CLASS [PID]", CmdFind},
-    {"toplevel", 1, 0, "toplevel [PID]", CmdTopLevel},
+    {"find", 2, 0, "find CLASS", CmdFind},
     {"children", 2, 1, "children HWND", CmdChildren},
     {"info", 2, 1, "info HWND", CmdInfo},
     {"send", 3, 1, "send HWND MSG [WPARAM [LPARAM]]", CmdSend},
-    {"post", 3, 1, "post HWND MSG [WPARAM [LPARAM]]", CmdPost},
-    {"postall", 4, 1, "postall HWND MSG WPARAM...", CmdPostAll},
+    {"post", 4, 1, "post HWND MSG WPARAM...", CmdPost},
     {"settext", 2, 1, "settext HWND TEXT", CmdSetText},
     {"lb", 2, 1, "lb HWND", CmdListBox},
     {"lbrect", 3, 1, "lbrect HWND INDEX", CmdListRect},
-    {"lbtext", 3, 1, "lbtext HWND INDEX", CmdListText},
-    {"cbtext", 3, 1, "cbtext HWND INDEX", CmdComboText},
     {"cb", 2, 1, "cb HWND", CmdCombo},
     {"tab", 2, 1, "tab HWND", CmdTab},
     {"boxes", 2, 0, "boxes PID", CmdBoxes},
     {"press", 2, 1, "press HWND [ID]", CmdPress},
     {"capture", 3, 0, "capture HWND|0 PATH", CmdCapture},
     {"gdi", 2, 0, "gdi PID", CmdGdi},
-    {"focus", 2, 0, "focus TID", CmdFocus},
     {"move", 6, 1, "move HWND X Y W H", CmdMove},
-    {"show", 3, 1, "show HWND SW", CmdShow},
 };
 
 static void Answer(char *line)

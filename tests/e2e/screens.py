@@ -8,48 +8,31 @@ fund list's order)
 
 import os
 import sys
+import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import harness  # noqa: E402
-from harness import wait_for  # noqa: E402
-import test_program  # noqa: E402
-from test_program import R  # noqa: E402
+import test_program as tp  # noqa: E402
 
-LONGEST = "CRSP Value-Weighted Excess Return Index"
+setUpModule, tearDownModule = tp.setUpModule, tp.tearDownModule
 
 
-def main():
-    data, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    run = harness.Run()
-    try:
-        s = run.session("screens")
-        try:
-            s.start(os.path.join(data, "Vantry.exe"))
-            hwnd = s.wait_window("NavXYZ", 60)["hwnd"]
-
-            def loaded():
-                kids = {c["id"]: c for c in s.children(hwnd)}
-                return (R["IDC_TAB_CONTROL"] in kids and R["IDC_PROGRESS_BAR"] not in kids
-                        and kids.get(R["IDC_FUND_LIST"], {}).get("visible"))
-            wait_for(loaded, 300, "the load")
-            os.makedirs(out, exist_ok=True)
-            test_program.CONFIG["report"] = os.path.join(
-                test_program.REPO, "build", "native", "tools", "report", "vantry-report")
-            row = test_program.report_order(data, 1).index(LONGEST)
-            fund_list = s.child(hwnd, R["IDC_FUND_LIST"])["hwnd"]
-            s.send(fund_list, 0x0197, row, 0)  # LB_SETTOPINDEX
-            s.click_centre(s.ask("lbrect", fund_list, row)["screen"], repeat=2)
-            tabs = s.child(hwnd, R["IDC_TAB_CONTROL"])["hwnd"]
-            wait_for(lambda: s.tabs(tabs)["cur"] == 3, 30, "the graph page")
-            test_program.walk_pages(s, hwnd, lambda page, size, window, view: (
-                test_program.settled_capture(s, view, os.path.join(out, "%s-%s.png" %
-                                                                   (page, size)))))
-            print("Screenshots of the Funds, Key Help, Manual and graph pages are in %s" % out)
-        finally:
-            s.close()
-    finally:
-        run.close()
+class Screens(tp.VantryTest):
+    def test_pages_at_every_size(self):
+        self.start(300)
+        self.open_graph(tp.report_order(self.data, 1).index(
+            "CRSP Value-Weighted Excess Return Index"))
+        tp.walk_pages(self.session, self.hwnd, lambda page, size, window, view: (
+            tp.settled_capture(self.session, view,
+                               os.path.join(tp.CONFIG["out"], "%s-%s.png" % (page, size)))))
 
 
 if __name__ == "__main__":
-    main()
+    data, out = (os.path.abspath(a) for a in sys.argv[1:3])
+    tp.CONFIG.update(exe=os.path.join(data, "Vantry.exe"), out=out, report=os.path.join(
+        tp.REPO, "build", "native", "tools", "report", "vantry-report"))
+    Screens.source = data
+    os.makedirs(out, exist_ok=True)
+    if unittest.main(argv=sys.argv[:1], verbosity=2, exit=False).result.wasSuccessful():
+        print("Screenshots of the Funds, Key Help, Manual and graph pages are in %s" % out)
+    else:
+        sys.exit(1)
