@@ -220,18 +220,16 @@ TEST_F(FundGraphTest, TwoDistributionsBeforeOnePointAreDrawnAtTwoSuccessivePoint
 
 TEST_F(FundGraphTest, TitleCarriesTheCategoryAndTheIndexFundUnderTheRelativeSeries)
 {
-    NewFundTable(2);
-    BuildDateTable(std::vector<PackedDate>{Date(1, 1, 0), Date(1, 8, 0)});
-    FundRecord *f = SetFundPoints(0, "FUND", {{1, 1, 0, 1.0}, {1, 8, 0, 1.0}});
-    FundRecord *index = SetFundPoints(1, "IDX", {{1, 1, 0, 1.0}, {1, 8, 0, 1.0}});
-    SetFundCategory(index, CATEGORY_INDEX);
+    MakeFunds({8, 8});
+    FundRecord *f = &FundTable[0];
+    SetFundCategory(&FundTable[1], CATEGORY_INDEX);
     AddSeriesOne(f);
-    f->indexName = CopyString("idx", 3);
+    f->indexName = CopyString("f1", 2);
     Paint(f, 2, PeriodOfPoint(f, 0), PeriodOfPoint(f, 1), 1);
-    // "FUND" of category 0 has no category part; "vs. " starts at 1 + its width and a blank.
-    DrawnText title = FirstNamed("FUND"), indexTitle = FirstNamed("IDX  (Index)");
+    // "F0" of category 0 has no category part; "vs. " starts at 1 + its width and a blank.
+    DrawnText title = FirstNamed("F0"), indexTitle = FirstNamed("F1  (Index)");
     EXPECT_EQ(std::make_pair(title.x, title.colour), std::make_pair(2, PaletteColour(1)));
-    int32_t vsX = 1 + CanvasWidth("FUND") + CanvasWidth(" ");
+    int32_t vsX = 1 + CanvasWidth("F0") + CanvasWidth(" ");
     EXPECT_EQ(FirstNamed("vs. ").x, vsX);
     EXPECT_EQ(std::make_pair(indexTitle.x, indexTitle.colour),
               std::make_pair(vsX + CanvasWidth("vs. "), PaletteColour(7)));
@@ -241,7 +239,7 @@ TEST_F(FundGraphTest, TitleCarriesTheCategoryAndTheIndexFundUnderTheRelativeSeri
     SetFundCategory(f, 3);
     Paint(f, 2, PeriodOfPoint(f, 0), PeriodOfPoint(f, 1), 0);
     EXPECT_FALSE(WasDrawn("vs. "));
-    EXPECT_EQ(FirstNamed("FUND  (Global Equity)").colour, PaletteColour(4));
+    EXPECT_EQ(FirstNamed("F0  (Global Equity)").colour, PaletteColour(4));
 }
 
 TEST_F(FundGraphTest, MovingAverageLabelNamesKindParameterAndThresholds)

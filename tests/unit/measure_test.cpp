@@ -132,12 +132,8 @@ TEST_F(MeasureTest, ResultIsThePercentChangeWithinAPeriodElseAnnualizedEitherWay
 
 TEST_F(MeasureTest, FundUnderThePointerIsTheTabsFundOrTheFirstStackedOneThere)
 {
-    BuildDateTable({Date(1, 1, 0), Date(1, 8, 0)});
-    NewFundTable(3);
-    for (uint32_t i = 0; i < 3; i++)
-        SetFundPoints(i, ("F" + std::to_string(i)).c_str(), {{1, 1, 0, 1.0}, {1, 8, 0, 1.1}});
-    FundTable[0].flags |= FUND_DISPLAYED;
-    FundTable[2].flags |= FUND_DISPLAYED;
+    MakeFunds({8, 8, 8});
+    Display({0, 2});
     SetFundPlotRows(&FundTable[0], 10, 50);
     SetFundPlotRows(&FundTable[2], 40, 90);  // overlaps fund 0's rows 40..50
     PlotLeft = 20;
