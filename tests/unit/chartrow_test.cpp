@@ -350,18 +350,17 @@ TEST_F(ChartRowTest, SignalStateTestsMacdThenRocThenMovingAverage)
     NewFundTable(1);
     FundRecord *f = Fund(0, "S", 1);
     Values(f, {1, 2, 3}, false);
-    f->points[0][2].dateWord |= NAV_ROC_HOLDING | NAV_MA_HOLDING;  // MACD bit clear
-    EXPECT_EQ(SignalState(f, 0), 2);  // nothing on
-    ShowMovingAverage = 1;
-    EXPECT_EQ(SignalState(f, 0), 1);
-    ShowRoc = 1;
-    f->points[0][2].dateWord &= ~NAV_ROC_HOLDING;
-    EXPECT_EQ(SignalState(f, 0), 0);  // ROC comes before the moving average
-    f->points[0][2].dateWord |= NAV_ROC_HOLDING;
-    ShowMacd = 1;
-    EXPECT_EQ(SignalState(f, 0), 0);  // MACD before both
-    f->points[0][2].dateWord |= NAV_MACD_HOLDING;
-    EXPECT_EQ(SignalState(f, 0), 1);
+    // The indicators on and the last point's holding bits: nothing on gives 2, ROC comes
+    // before the moving average and MACD before both.
+    const uint32_t ma = NAV_MA_HOLDING, roc = NAV_ROC_HOLDING, macd = NAV_MACD_HOLDING;
+    const struct { uint8_t ma, roc, macd; uint32_t bits; int state; } cases[] = {
+        {0, 0, 0, ma | roc, 2}, {1, 0, 0, ma | roc, 1}, {1, 1, 0, ma, 0},
+        {1, 1, 1, ma | roc, 0}, {1, 1, 1, ma | roc | macd, 1}};
+    for (const auto &c : cases) {
+        ShowMovingAverage = c.ma, ShowRoc = c.roc, ShowMacd = c.macd;
+        f->points[0][2].dateWord = c.bits;
+        EXPECT_EQ(SignalState(f, 0), c.state) << "case " << (&c - cases);
+    }
     // Without a relative series of its own, series 1 does not exist.
     EXPECT_EQ(SignalState(f, 1), 2);
 }
