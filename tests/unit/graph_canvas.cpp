@@ -1,4 +1,5 @@
-// The painter tests' canvas: the raster's operations with the texts recorded.
+// The painter tests' canvas (the raster's operations with the texts recorded) and the
+// slots, funds and files they share.
 #include "graph_canvas.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // A raster canvas for the painter tests that also records every text drawn on it, and
-// fixed font metrics so that layouts can be worked out by hand.
+// fixed font metrics so that layouts can be worked out by hand; with the bitmap slots,
+// funds and resource files those tests share.
 #ifndef VANTRY_GRAPH_CANVAS_H
 #define VANTRY_GRAPH_CANVAS_H
 
