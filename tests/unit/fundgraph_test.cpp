@@ -85,35 +85,33 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
 {
     const struct {
         const char *name;
-        uint8_t rsi, dists, benchmark, macd, magnify, roc;
+        uint8_t on[6];                // RSI, distributions, benchmark, MACD, magnified, ROC
         std::vector<int32_t> lines;   // the black rows of column 190 below the title line
         int32_t plotBottom;           // P + 1
         uint32_t from = 0;            // the first point of the range painted, up to 19
     } cases[] = {
-        {"none", 0, 0, 0, 0, 0, 0, {}, 130},
-        {"RSI", 1, 0, 0, 0, 0, 0, {105}, 106},
-        {"distributions", 0, 1, 0, 0, 0, 0, {105}, 106},
-        {"benchmark", 0, 0, 1, 0, 0, 0, {105}, 106},
-        {"RSI, distributions, benchmark, MACD", 1, 1, 1, 1, 0, 0, {33, 57, 81, 105}, 34},
-        {"ROC and benchmark", 0, 0, 1, 0, 0, 1, {81, 105}, 82},
-        {"MACD and ROC: MACD only", 0, 0, 0, 1, 0, 1, {105}, 106},
-        {"distributions, benchmark, MACD", 0, 1, 1, 1, 0, 0, {57, 81, 105}, 58},
-        {"distributions, benchmark, magnified MACD", 0, 1, 1, 1, 1, 0, {34, 81, 105}, 35},
-        {"magnified MACD: a fifth of H off the price plot", 0, 0, 0, 1, 1, 0, {82}, 83},
+        {"none", {0, 0, 0, 0, 0, 0}, {}, 130},
+        {"RSI", {1, 0, 0, 0, 0, 0}, {105}, 106},
+        {"distributions", {0, 1, 0, 0, 0, 0}, {105}, 106},
+        {"benchmark", {0, 0, 1, 0, 0, 0}, {105}, 106},
+        {"RSI, distributions, benchmark, MACD", {1, 1, 1, 1, 0, 0}, {33, 57, 81, 105}, 34},
+        {"ROC and benchmark", {0, 0, 1, 0, 0, 1}, {81, 105}, 82},
+        {"MACD and ROC: MACD only", {0, 0, 0, 1, 0, 1}, {105}, 106},
+        {"distributions, benchmark, MACD", {0, 1, 1, 1, 0, 0}, {57, 81, 105}, 58},
+        {"distributions, benchmark, magnified MACD", {0, 1, 1, 1, 1, 0}, {34, 81, 105}, 35},
+        {"magnified MACD: a fifth of H off the price plot", {0, 0, 0, 1, 1, 0}, {82}, 83},
         // The distribution band needs a distribution in the visible range.
-        {"distribution before the range", 0, 1, 0, 0, 0, 0, {}, 130, 6},
-        {"distribution at the range's first point", 0, 1, 0, 0, 0, 0, {105}, 106, 5},
+        {"distribution before the range", {0, 1, 0, 0, 0, 0}, {}, 130, 6},
+        {"distribution at the range's first point", {0, 1, 0, 0, 0, 0}, {105}, 106, 5},
     };
+    uint8_t *const flags[6] = {&ShowRsi, &ShowDistributions, &ShowBenchmark, &ShowMacd,
+                               &MagnifyMacd, &ShowRoc};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Reopen();
         FundRecord *f = BandFund();
-        ShowRsi = c.rsi;
-        ShowDistributions = c.dists;
-        ShowBenchmark = c.benchmark;
-        ShowMacd = c.macd;
-        MagnifyMacd = c.magnify;
-        ShowRoc = c.roc;
+        for (int k = 0; k < 6; k++)
+            *flags[k] = c.on[k];
         Paint(f, 2, PeriodOfPoint(f, c.from), PeriodOfPoint(f, 19));
         // Column 190 lies right of the plot (x0 + W = 183) and left of the right axes'
         // ticks (194..198): only the frame, the title line and the band lines cross it.
