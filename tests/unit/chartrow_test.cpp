@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/stats.h"
@@ -102,9 +103,9 @@ protected:
         build(expected);
         EXPECT_EQ(FirstDifference(&actual.image, &expected.image), "")
             << "row " << row << " " << name;
-        EXPECT_EQ(actual.target.textAlign, (uint32_t)TEXT_ALIGN_LEFT) << "row " << row;
-        EXPECT_EQ(actual.target.transparentText, 0u) << "row " << row;
-        EXPECT_EQ(actual.target.clipOn, 0u) << "row " << row;
+        EXPECT_EQ(std::make_tuple(actual.target.textAlign, actual.target.transparentText,
+                                  actual.target.clipOn),
+                  std::make_tuple((uint32_t)TEXT_ALIGN_LEFT, 0u, 0u)) << "row " << row;
     }
     void Bar(GrayCanvas &c, int32_t left, int32_t right, uint32_t colour)
     {
@@ -137,8 +138,8 @@ TEST_F(ChartRowTest, MeasureSetsChartWidthAndZeroLine)
         ChartKind = c.kind;
         ShowBenchmark = c.benchmark;
         EXPECT_EQ(MeasureFundRow(c.item), TextHeight + 2);
-        EXPECT_EQ(ChartWidth, c.width) << "kind " << c.kind << " item " << c.item;
-        EXPECT_EQ(ZeroX, c.zeroX) << "kind " << c.kind << " item " << c.item;
+        EXPECT_EQ(std::make_pair(ChartWidth, ZeroX), std::make_pair(c.width, c.zeroX))
+            << "kind " << c.kind << " item " << c.item;
     }
 }
 
@@ -247,12 +248,11 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
     ShowMovingAverage = 0;
     ShowMacd = 1;
     RowBar bar = BarOf(f);
-    ASSERT_EQ(ZeroX, 0u);
-    EXPECT_EQ(bar.barLeft, 0);
-    EXPECT_EQ(bar.barRight, 100);  // 200 x 2 / 4
-    EXPECT_EQ(bar.barColour, 9u);
-    EXPECT_EQ(bar.secondLeft, bar.secondRight);
-    EXPECT_EQ(bar.labelColour, 1u);
+    EXPECT_EQ(ZeroX, 0u);
+    // 0..200 x 2 / 4 in green, no second bar, a black label.
+    EXPECT_EQ(std::make_tuple(bar.barLeft, bar.barRight, bar.barColour,
+                              bar.secondRight - bar.secondLeft, bar.labelColour),
+              std::make_tuple(0, 100, 9u, 0, 1u));
 
     // No indicator on: no value, no bar, no label.
     ShowMacd = 0;
@@ -264,8 +264,7 @@ TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)
     ShowMovingAverage = 1;
     f->stats[0].maSignal = 40.0;
     bar = BarOf(f);
-    EXPECT_EQ(bar.secondLeft, 100);
-    EXPECT_EQ(bar.secondRight, 200);
+    EXPECT_EQ(std::make_pair(bar.secondLeft, bar.secondRight), std::make_pair(100, 200));
 }
 
 TEST_F(ChartRowTest, BarsFromTheLeftEdgeForVolatilityAndTaxEfficiency)
@@ -289,8 +288,7 @@ TEST_F(ChartRowTest, BarsFromTheLeftEdgeForVolatilityAndTaxEfficiency)
     ChartKind = CHART_TAX_EFFICIENCY;
     ChartScaleExtremes.taxEfficiencyExtent = 50;
     RowBar bar = BarOf(f);
-    EXPECT_EQ(bar.barLeft, 0);
-    EXPECT_EQ(bar.barRight, 0);
+    EXPECT_EQ(std::make_pair(bar.barLeft, bar.barRight), std::make_pair(0, 0));
     EXPECT_STREQ(bar.label, "-4.0%");
 }
 
@@ -352,18 +350,17 @@ TEST_F(ChartRowTest, SignalStateTestsMacdThenRocThenMovingAverage)
     NewFundTable(1);
     FundRecord *f = Fund(0, "S", 1);
     Values(f, {1, 2, 3}, false);
-    f->points[0][2].dateWord |= NAV_ROC_HOLDING | NAV_MA_HOLDING;  // MACD bit clear
-    EXPECT_EQ(SignalState(f, 0), 2);  // nothing on
-    ShowMovingAverage = 1;
-    EXPECT_EQ(SignalState(f, 0), 1);
-    ShowRoc = 1;
-    f->points[0][2].dateWord &= ~NAV_ROC_HOLDING;
-    EXPECT_EQ(SignalState(f, 0), 0);  // ROC comes before the moving average
-    f->points[0][2].dateWord |= NAV_ROC_HOLDING;
-    ShowMacd = 1;
-    EXPECT_EQ(SignalState(f, 0), 0);  // MACD before both
-    f->points[0][2].dateWord |= NAV_MACD_HOLDING;
-    EXPECT_EQ(SignalState(f, 0), 1);
+    // The indicators on and the last point's holding bits: nothing on gives 2, ROC comes
+    // before the moving average and MACD before both.
+    const uint32_t ma = NAV_MA_HOLDING, roc = NAV_ROC_HOLDING, macd = NAV_MACD_HOLDING;
+    const struct { uint8_t ma, roc, macd; uint32_t bits; int state; } cases[] = {
+        {0, 0, 0, ma | roc, 2}, {1, 0, 0, ma | roc, 1}, {1, 1, 0, ma, 0},
+        {1, 1, 1, ma | roc, 0}, {1, 1, 1, ma | roc | macd, 1}};
+    for (const auto &c : cases) {
+        ShowMovingAverage = c.ma, ShowRoc = c.roc, ShowMacd = c.macd;
+        f->points[0][2].dateWord = c.bits;
+        EXPECT_EQ(SignalState(f, 0), c.state) << "case " << (&c - cases);
+    }
     // Without a relative series of its own, series 1 does not exist.
     EXPECT_EQ(SignalState(f, 1), 2);
 }

@@ -19,13 +19,11 @@ namespace {
 const RgbColour White = RGB_OF(255, 255, 255);
 const RgbColour Black = RGB_OF(0, 0, 0);
 
-// A raster target of its own per test, the one DrawSurface points at.
-struct Canvas {
-    RasterImage image;
-    DrawTarget target;
-};
+// A plain raster target of its own per test (no text recorder), the one DrawSurface
+// points at.
+using Canvas = GraphCanvas;
 
-void OpenCanvas(Canvas *c, uint32_t width, uint32_t height)
+void OpenRaster(Canvas *c, uint32_t width, uint32_t height)
 {
     ASSERT_EQ(CreateRasterTarget(width, height, &c->image, &c->target), 1);
 }
@@ -52,7 +50,7 @@ protected:
     Canvas c;
     void SetUp() override
     {
-        OpenCanvas(&c, 40, 30);
+        OpenRaster(&c, 40, 30);
         DrawSurface = &c.target;
         FullColourDisplay = 1;
     }
@@ -122,7 +120,7 @@ TEST_F(DrawTest, BoxCornersGivenTheOtherWayRoundMakeTheSameBox)
 TEST_F(DrawTest, ExclusiveOrDrawingTwiceRestoresThePicture)
 {
     Canvas before;
-    OpenCanvas(&before, 40, 30);
+    OpenRaster(&before, 40, 30);
     for (Canvas *k : {&c, &before}) {
         FillBox(&k->target, 0, 0, 20, 30, 3);
         FillBox(&k->target, 20, 0, 40, 30, 12);
@@ -267,9 +265,9 @@ protected:
     {
         DrawTest::SetUp();
         FreeRasterTarget(&c.image);
-        OpenCanvas(&c, 240, 480);
+        OpenRaster(&c, 240, 480);
         DrawSurface = &c.target;
-        OpenCanvas(&expected, 240, 480);
+        OpenRaster(&expected, 240, 480);
         ASSERT_EQ(RasterStartup(RASTER_FONT_PATH), 1);
         TextHeight = 16;
     }
@@ -351,7 +349,7 @@ TEST_F(AxisTest, TallLinearAxisRowsDoNotWrap)
     // 10), so step 100 and ticks for 100 .. 199900 at i / 5 rows up: 20, 40, ... 39980.
     // From i = 107400 on, i * 40000 passes 2^32; the rows must still be i / 5.
     Canvas tall;
-    OpenCanvas(&tall, 60, 40010);
+    OpenRaster(&tall, 60, 40010);
     DrawSurface = &tall.target;
     LinearAxisLeft(10, 40005, 40000, 200000, 1);
     std::vector<int> rows;

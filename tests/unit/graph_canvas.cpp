@@ -1,4 +1,5 @@
-// The painter tests' canvas: the raster's operations with the texts recorded.
+// The painter tests' canvas (the raster's operations with the texts recorded) and the
+// slots, funds and files they share.
 #include "graph_canvas.h"
 
 #include <gtest/gtest.h>
@@ -6,9 +7,11 @@
 #include <string.h>
 
 #include "data/alloc.h"
+#include "data/fund.h"
 #include "data/viewflags.h"
 #include "graphics/draw.h"
 #include "graphics/raster.h"
+#include "fund_builder.h"
 
 std::vector<DrawnText> DrawnTexts;
 
@@ -119,13 +122,20 @@ RgbColour SlotColour(uint32_t slot)
     return RGB_OF(0x10 + slot * 9, 0x28 + slot, 0x70 - slot * 2);
 }
 
+// Gives the slot a width x height picture all in one colour.
+static void PaintSlot(uint32_t slot, uint32_t width, uint32_t height, RgbColour colour)
+{
+    BitmapRecord *b = &Bitmaps[slot];
+    b->width = width;
+    b->height = height;
+    b->pixels = (RgbColour *)AllocZero(width * height, sizeof(RgbColour));
+    for (uint32_t i = 0; i < width * height; i++)
+        b->pixels[i] = colour;
+}
+
 void FillSlot(uint32_t slot, uint32_t width)
 {
-    Bitmaps[slot].width = width;
-    Bitmaps[slot].height = 14;
-    Bitmaps[slot].pixels = (RgbColour *)AllocZero(width * 14, sizeof(RgbColour));
-    for (uint32_t i = 0; i < width * 14; i++)
-        Bitmaps[slot].pixels[i] = SlotColour(slot);
+    PaintSlot(slot, width, 14, SlotColour(slot));
 }
 
 static BitmapRecord SavedSlots[BITMAP_COUNT];
@@ -153,13 +163,8 @@ void PlainView()
 
 void MakeTestIcons(uint32_t width, uint32_t height)
 {
-    for (uint32_t slot : {BMP_BUY, BMP_SELL}) {
-        Bitmaps[slot].width = width;
-        Bitmaps[slot].height = height;
-        Bitmaps[slot].pixels = (RgbColour *)AllocZero(width * height, sizeof(RgbColour));
-        for (uint32_t k = 0; k < width * height; k++)
-            Bitmaps[slot].pixels[k] = 0xFFFFFF;
-    }
+    for (uint32_t slot : {BMP_BUY, BMP_SELL})
+        PaintSlot(slot, width, height, 0xFFFFFF);
 }
 
 void FreeTestIcons()
@@ -168,4 +173,29 @@ void FreeTestIcons()
         FreeBlock(Bitmaps[slot].pixels);
         Bitmaps[slot] = BitmapRecord();
     }
+}
+
+void MakeFunds(const std::vector<uint32_t> &first, const std::vector<uint32_t> &end)
+{
+    std::vector<PointSpec> all = PeriodPoints(std::vector<double>(10, 1.0));
+    SingleFund(all);   // the date table of the ten periods; the funds are made anew below
+    NewFundTable((uint32_t)first.size());
+    for (uint32_t i = 0; i < first.size(); i++) {
+        std::string name = "F" + std::to_string(i);
+        uint32_t last = i < end.size() ? end[i] : 10;
+        SetFundPoints(i, name.c_str(),
+                      std::vector<PointSpec>(all.begin() + first[i], all.begin() + last));
+    }
+}
+
+void Display(std::initializer_list<uint32_t> funds)
+{
+    for (uint32_t i : funds)
+        FundTable[i].flags |= FUND_DISPLAYED;
+}
+
+std::string ResourceDir()
+{
+    std::string here = __FILE__;
+    return here.substr(0, here.rfind("/tests/unit/")) + "/resources/";
 }

@@ -1,5 +1,6 @@
 // A raster canvas for the painter tests that also records every text drawn on it, and
-// fixed font metrics so that layouts can be worked out by hand.
+// fixed font metrics so that layouts can be worked out by hand; with the bitmap slots,
+// funds and resource files those tests share.
 #ifndef VANTRY_GRAPH_CANVAS_H
 #define VANTRY_GRAPH_CANVAS_H
 
@@ -86,5 +87,15 @@ extern SurfaceOps CanvasOps;
 // FreeTestIcons.
 void MakeTestIcons(uint32_t width, uint32_t height);
 void FreeTestIcons();
+
+// A table of funds over one date table of ten DatePeriods from January 2000: fund i is
+// named "F<i>" and has the points of periods first[i] up to (not including) end[i], or
+// to the last period where end has no entry for it, all of value 1.0.
+void MakeFunds(const std::vector<uint32_t> &first, const std::vector<uint32_t> &end = {});
+// Sets FUND_DISPLAYED on the funds given by their indexes.
+void Display(std::initializer_list<uint32_t> funds);
+
+// The repository's resources directory with a trailing '/', found from this file's path.
+std::string ResourceDir();
 
 #endif

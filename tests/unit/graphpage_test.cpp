@@ -21,25 +21,6 @@ namespace {
 
 const RgbColour Gray = 0xC0C0C0, Black = 0x000000, White = 0xFFFFFF;
 
-// A table of funds over one date table of ten DatePeriods from January 2000. Fund i is
-// named "F<i>" and has the points of periods first[i]..9, all of value 1.0.
-void MakeFunds(const std::vector<uint32_t> &first)
-{
-    std::vector<PointSpec> all = PeriodPoints(std::vector<double>(10, 1.0));
-    SingleFund(all);   // the date table of the ten periods; the funds are made anew below
-    NewFundTable((uint32_t)first.size());
-    for (uint32_t i = 0; i < first.size(); i++) {
-        std::string name = "F" + std::to_string(i);
-        SetFundPoints(i, name.c_str(), std::vector<PointSpec>(all.begin() + first[i], all.end()));
-    }
-}
-
-void Display(std::initializer_list<uint32_t> funds)
-{
-    for (uint32_t i : funds)
-        FundTable[i].flags |= FUND_DISPLAYED;
-}
-
 class GraphPageTest : public ::testing::Test {
 protected:
     GraphCanvas canvas;
@@ -47,8 +28,7 @@ protected:
     void SetUp() override
     {
         PlainView();
-        ZoomSelectionFrom = ZoomSelectionTo = 0;
-        ZoomSelectionMax = 0;
+        ZoomSelectionMax = ZoomSelectionFrom = ZoomSelectionTo = 0;
         dir = MakeDataDir();
         OpenCanvas(&canvas, 204, 134);
     }
@@ -57,8 +37,7 @@ protected:
         CloseCanvas(&canvas);
         StartBenchmarkRefresh = nullptr;
         FreeBenchmarkList();
-        ZoomSelectionFrom = ZoomSelectionTo = 0;
-        ZoomSelectionMax = 0;
+        ZoomSelectionMax = ZoomSelectionFrom = ZoomSelectionTo = 0;
     }
     int Prepare(uint32_t tab = 3)
     {
@@ -322,10 +301,9 @@ TEST_F(GraphPageTest, StackedCombinedGraphsShareTheHeightInCellsFourPixelsApart)
     CombinedGraphs = 1;
     EXPECT_EQ(Prepare(3), 1);
     // Cells of (268 - 4 - 4) / 2 = 130 rows: 0..129 and 134..263.
-    EXPECT_EQ(FundPlotTop(&FundTable[0]), 14u);
-    EXPECT_EQ(FundPlotBottom(&FundTable[0]), 130u);
-    EXPECT_EQ(FundPlotTop(&FundTable[1]), 134u + 11 + 3);
-    EXPECT_EQ(FundPlotBottom(&FundTable[1]), 264u);
+    EXPECT_EQ(std::vector<uint32_t>({FundPlotTop(&FundTable[0]), FundPlotBottom(&FundTable[0]),
+                                     FundPlotTop(&FundTable[1]), FundPlotBottom(&FundTable[1])}),
+              std::vector<uint32_t>({14, 130, 134 + 11 + 3, 264}));
     ExpectCanvasPixels(&canvas, {{0, 134, Black}, {100, 131, Gray}, {0, 131, Gray}});
     // The shared range from the earliest first point to the latest last one, the shared
     // maximum 2.2 rounded up.

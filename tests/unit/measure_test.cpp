@@ -6,7 +6,6 @@
 
 #include <string.h>
 
-#include "analysis/returns.h"
 #include "app/benchmarkchoice.h"
 #include "data/alloc.h"
 #include "data/load.h"
@@ -129,17 +128,12 @@ TEST_F(MeasureTest, ResultIsThePercentChangeWithinAPeriodElseAnnualizedEitherWay
     double forward = MeasuredReturn(Jan2000, 10.0, Jan2000 + 60, 20.0);
     EXPECT_NEAR(forward, 100.0, 0.01);
     EXPECT_EQ(forward, MeasuredReturn(Jan2000 + 60, 20.0, Jan2000, 10.0));
-    EXPECT_EQ(forward, AnnualizedReturn(10.0, 20.0, 60));
 }
 
 TEST_F(MeasureTest, FundUnderThePointerIsTheTabsFundOrTheFirstStackedOneThere)
 {
-    BuildDateTable({Date(1, 1, 0), Date(1, 8, 0)});
-    NewFundTable(3);
-    for (uint32_t i = 0; i < 3; i++)
-        SetFundPoints(i, ("F" + std::to_string(i)).c_str(), {{1, 1, 0, 1.0}, {1, 8, 0, 1.1}});
-    FundTable[0].flags |= FUND_DISPLAYED;
-    FundTable[2].flags |= FUND_DISPLAYED;
+    MakeFunds({8, 8, 8});
+    Display({0, 2});
     SetFundPlotRows(&FundTable[0], 10, 50);
     SetFundPlotRows(&FundTable[2], 40, 90);  // overlaps fund 0's rows 40..50
     PlotLeft = 20;
@@ -274,17 +268,12 @@ TEST_F(ArrowTest, TopStripRaisesTheScaleAndLowersItDownToOne)
 // from 4; maxima 3, 7 and 5 (and 30, 70, 50 for the moving-average overlay).
 void ZoomFunds()
 {
-    std::vector<PointSpec> all = PeriodPoints(std::vector<double>(10, 1.0));
-    SingleFund(all);   // the date table of the ten periods; the funds are made anew below
-    NewFundTable(3);
-    SetFundPoints(0, "A", std::vector<PointSpec>(all.begin() + 2, all.end()));
-    SetFundPoints(1, "B", std::vector<PointSpec>(all.begin(), all.begin() + 7));
-    SetFundPoints(2, "C", std::vector<PointSpec>(all.begin() + 4, all.end()));
+    MakeFunds({2, 0, 4}, {10, 7});
+    Display({0, 1, 2});
     const double maxima[3] = {3, 7, 5};
     for (uint32_t i = 0; i < 3; i++) {
         FundTable[i].stats[0].maxValue = maxima[i];
         FundTable[i].stats[0].maxMaEquity = 10 * maxima[i];
-        FundTable[i].flags |= FUND_DISPLAYED;
     }
 }
 
@@ -365,11 +354,11 @@ TEST_F(MeasureTest, DefaultBenchmarkEntryAndChoiceWriteTheSettingsOnlyWhenKnown)
     // Empty: "(None)"; the index fund by short name without regard to case.
     EXPECT_EQ(DefaultBenchmarkEntry(&found), nullptr);
     EXPECT_EQ(found, 1);
-    strcpy(DefaultBenchmark, "b");
+    strcpy(DefaultBenchmark, "f1");
     EXPECT_EQ(DefaultBenchmarkEntry(&found), &FundTable[1]);
     EXPECT_EQ(found, 1);
     // A fund that is not an index fund, or none at all: a warning and no selection.
-    for (const char *name : {"A", "GONE"}) {
+    for (const char *name : {"F0", "GONE"}) {
         strcpy(DefaultBenchmark, name);
         ClearMessages();
         EXPECT_EQ(DefaultBenchmarkEntry(&found), nullptr);
@@ -388,8 +377,8 @@ TEST_F(MeasureTest, DefaultBenchmarkEntryAndChoiceWriteTheSettingsOnlyWhenKnown)
     // Both write the settings file: the fifteen view-state bytes, a blank and the name.
     ClearMessages();
     EXPECT_EQ(ChooseDefaultBenchmark("BROAD index"), 1);
-    EXPECT_STREQ(DefaultBenchmark, "B");
-    EXPECT_EQ(ReadWholeFile(settings).substr(15), " B");
+    EXPECT_STREQ(DefaultBenchmark, "F1");
+    EXPECT_EQ(ReadWholeFile(settings).substr(15), " F1");
     EXPECT_EQ(ChooseDefaultBenchmark("(none)"), 1);
     EXPECT_STREQ(DefaultBenchmark, "");
     EXPECT_EQ(ReadWholeFile(settings).substr(15), " ");

@@ -27,9 +27,7 @@ protected:
     std::pair<int32_t, int32_t> Where(const std::string &text)
     {
         std::vector<DrawnText> found = TextsNamed(text);
-        if (found.size() != 1)
-            return {-1, -1};
-        return {found[0].x, found[0].y};
+        return found.size() == 1 ? std::make_pair(found[0].x, found[0].y) : std::make_pair(-1, -1);
     }
     // Paints f's panel afresh at (15, 12) and gives the texts in the order drawn.
     std::vector<std::string> Paint(FundRecord *f, int32_t bottom = 1000, int32_t right = 800,
@@ -104,8 +102,7 @@ TEST_F(StatisticsTest, LinesStopAtTheLimitAndWithoutRoomTheReadoutIsAtX)
         EXPECT_LE(d.y, 32) << d.text;
     // Not even one line of room (12 + 12 > 23): nothing, and the readout at (x, y).
     EXPECT_TRUE(Paint(f, 12 + 11).empty());
-    EXPECT_EQ(FundReadoutX(f), 15u);
-    EXPECT_EQ(FundReadoutY(f), 12u);
+    EXPECT_EQ(std::make_pair(FundReadoutX(f), FundReadoutY(f)), std::make_pair(15u, 12u));
 }
 
 TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRight)
@@ -117,7 +114,7 @@ TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRi
     struct {
         int32_t right;
         size_t lines;        // the year columns' 10, 10 and 3 lines
-        int32_t readoutX, readoutY;
+        uint32_t readoutX, readoutY;
     } cases[] = {
         // Two columns fit exactly; the readout finds no room right of them and goes half
         // a line under the lowest line (10 lines from 12, TextHeight 10).
@@ -132,8 +129,8 @@ TEST_F(StatisticsTest, ColumnsThatWouldCrossTheRightEdgeAreLeftOutWholeFromTheRi
         EXPECT_EQ(Paint(f, 1000, c.right).size(), c.lines);
         for (const DrawnText &d : DrawnTexts)
             EXPECT_LE(d.x + CanvasWidth(d.text), c.right) << d.text;
-        EXPECT_EQ(FundReadoutX(f), (uint32_t)c.readoutX);
-        EXPECT_EQ(FundReadoutY(f), (uint32_t)c.readoutY);
+        EXPECT_EQ(std::make_pair(FundReadoutX(f), FundReadoutY(f)),
+                  std::make_pair(c.readoutX, c.readoutY));
     }
 }
 
@@ -238,8 +235,8 @@ TEST_F(StatisticsTest, RelativeSeriesShowsItsOwnFigures)
     // The readout goes just right of the last column (the risk column), at the panel's top.
     int32_t risk = 15 + CanvasWidth("Total=(3.0%)") + 10;
     EXPECT_EQ(Where("Reward/Risk Ratio=0.0").first, risk);
-    EXPECT_EQ(FundReadoutX(f), (uint32_t)(risk + CanvasWidth("Reward/Risk Ratio=0.0") + 10));
-    EXPECT_EQ(FundReadoutY(f), 12u);
+    EXPECT_EQ(std::make_pair(FundReadoutX(f), FundReadoutY(f)),
+              std::make_pair((uint32_t)(risk + CanvasWidth("Reward/Risk Ratio=0.0") + 10), 12u));
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ TEST_F(ViewState, DefaultStatusLineIsSentAsCodeFive)
 {
     PlatSetProgressSink(RecordProgressCode);
     const char *text = BuildStatusLine();
-    PlatSetProgressSink(nullptr);
     EXPECT_STREQ(text, " [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]");
     EXPECT_STREQ(StatusLine, text);
     EXPECT_EQ(ProgressCodes, std::vector<std::string>{"5  [Logarithmic]  [MA]  [Zoom]  [Chart=YTD Return]"});
