@@ -42,7 +42,7 @@ std::string Lines(double start, double wave, int seed)
 // A directory of five funds and an index fund that two of them follow, loaded.
 std::string LoadFunds(uint32_t threads)
 {
-    std::string dir = MakeTempDir();
+    std::string dir = MakeDataDir();
     const char *categories[] = {"Growth", "Bond", "Sector", "Growth", "Balanced Bond"};
     for (int k = 0; k < 5; k++) {
         char name[16];
@@ -52,7 +52,6 @@ std::string LoadFunds(uint32_t threads)
     }
     WriteFile(dir, "IX.NAV", "NAME=The Index\nCATEGORY=Index\n" + Lines(100, 0.015, 9));
     WriteFile(dir, "Index", "F1=IX\nF3=IX\n");
-    EXPECT_TRUE(SetDataDir(dir.c_str()));
     ResetViewState();
     LoadAnalysisThreads = threads;
     PlatSetProgressSink(RecordProgressCode);

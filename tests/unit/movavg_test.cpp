@@ -1,5 +1,5 @@
 // Moving averages: worked examples of the five kinds, constant series, the point limit,
-// the VIDYA percent limit and its reference volatility, the weight table.
+// the VIDYA percent limit and its reference volatility, the averages side by side.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <string.h>
@@ -42,14 +42,6 @@ std::vector<double> MaOf(const FundRecord *f)
     return ma;
 }
 
-TEST(TriangularWeights, SumsOfTheFirstIntegers)
-{
-    BuildTriangularWeights();
-    const uint32_t sums[][2] = {{0, 0}, {1, 1}, {2, 3}, {3, 6}, {10, 55}, {60, 1830}};
-    for (const auto &s : sums)
-        EXPECT_EQ(TriangularWeights[s[0]], s[1]) << s[0];
-}
-
 struct AverageCase {
     const char *what;
     uint32_t kind;
@@ -65,7 +57,7 @@ TEST(MovingAverages, WorkedExamples)
         // The mean of the values before the point; fewer of them near the start.
         {"UMA 4", MA_UMA, UMA_LENGTH, 4, {1, 2, 3, 4, 5, 6}, {1, 1, 1.5, 2, 2.5, 3.5}},
         {"UMA 2", MA_UMA, UMA_LENGTH, 2, {1, 3, 5, 7}, {1, 1, 2, 4}},
-        // Weights 1 (oldest) to i: 1*1/1, (1*1 + 2*2)/3.
+        // Weights 1 (oldest) to i over their sum: 1*1/1, (1*1 + 2*2)/3.
         {"WMA 2", MA_WMA, WMA_LENGTH, 2, {1, 2, 3}, {1, 1, 5.0 / 3}},
         // The full window slides: (1*2 + 2*3 + 3*4)/6 = 20/6, (1*3 + 2*4 + 3*5)/6 = 26/6.
         {"WMA 3", MA_WMA, WMA_LENGTH, 3, {1, 2, 3, 4, 5, 6},
