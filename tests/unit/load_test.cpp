@@ -39,14 +39,13 @@ TEST(LoadFiles, TwoPassesDropUnnamedFundsAndIndexTheDates)
     ASSERT_EQ(DateCount, 5u);
     EXPECT_EQ(DateTable[4], Date(6, 30, 99));
 
-    // The points, distributions, splits and exclusion hold indexes into the table now.
+    // The points (1/1 and 1/8), distribution, exclusion and split hold indexes into the
+    // table now.
     const FundRecord *b = &FundTable[1];
     ASSERT_EQ(b->pointCount, 2u);
-    EXPECT_EQ(b->points[0][0].dateWord, 1u);  // 01/01/99
-    EXPECT_EQ(b->points[0][1].dateWord, 2u);  // 01/08/99
-    EXPECT_EQ(b->dists[0].date, 2u);
-    EXPECT_EQ(b->excludeDate, 3u);
-    EXPECT_EQ(b->splits[0], 1u | (3u << 16) | (2u << 24));
+    EXPECT_EQ(std::vector<uint32_t>({b->points[0][0].dateWord, b->points[0][1].dateWord,
+                                     b->dists[0].date, b->excludeDate, b->splits[0]}),
+              std::vector<uint32_t>({1, 2, 2, 3, 1u | (3u << 16) | (2u << 24)}));
     EXPECT_TRUE(b->bandPoints[0] && b->macdPoints[0] && b->rocPoints[0]) << "indicator arrays";
     EXPECT_EQ(MoneyMarketCount, 1u);
     // Periods 12/31/98 (2339) to 6/30/99 (2369): 31 / 15 + 2 quarters.
