@@ -107,15 +107,13 @@ TEST(OptDecimal, SavedFormCutsToTenthsAndNeverGivesNegativeZero)
     const Case cases[] = {
         {0.0, 0.0},      {3.99, 3.9},       {-12.37, -12.3},    {7.0, 7.0},
         {100.05, 100.0}, {0.96, 0.9},       {-0.05, 0.0},       {-0.1, -0.1},
-        {999999.94, 999999.9}, {2.5e6, 999999.9}, {-3.0e9, -999999.9},
+        {999999.94, 999999.9}, {2.5e6, 999999.9}, {-3.0e9, -999999.9}, {NAN, 0.0}, {-0.0, 0.0},
     };
     for (const Case &c : cases) {
         double got = SavedDecimal(c.x);
         EXPECT_DOUBLE_EQ(got, c.saved) << c.x;
         EXPECT_EQ(signbit(got) != 0, c.saved < 0) << c.x;
     }
-    EXPECT_EQ(SavedDecimal(NAN), 0.0);
-    EXPECT_FALSE(signbit(SavedDecimal(-0.0)));
 }
 
 TEST_F(OptFile, RoundTripWritesTheFileFormAndReadsBackWhatSavedDecimalSays)
