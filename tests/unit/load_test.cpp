@@ -75,13 +75,13 @@ TEST(LoadFiles, DatesBeyondTheTableBecomeNotFound)
     ASSERT_EQ(FundCount, 1u);
     const FundRecord *f = &FundTable[0];
     ASSERT_EQ(f->pointCount, 16385u);
-    EXPECT_EQ(DateCount, 16384u);
-    // Filled from the end: the file's last point is element 0.
-    EXPECT_EQ(f->points[0][0].dateWord & 0xFFFF, DATE_INDEX_NONE);
-    EXPECT_EQ(f->points[0][1].dateWord & 0xFFFF, 16383u);
-    EXPECT_EQ(f->dists[0].date, DATE_NOT_FOUND);
-    EXPECT_EQ(f->splits[0] & 0xFFFF, DATE_INDEX_NONE);
-    EXPECT_EQ(SplitNewShares(f->splits[0]), 2u);
+    // Filled from the end: the file's last point is element 0. Date count, the last
+    // point's date, the one before, the distribution's and split's dates, the split.
+    EXPECT_EQ(std::vector<uint32_t>({DateCount, f->points[0][0].dateWord & 0xFFFF,
+                                     f->points[0][1].dateWord & 0xFFFF, f->dists[0].date,
+                                     f->splits[0] & 0xFFFF, SplitNewShares(f->splits[0])}),
+              std::vector<uint32_t>({16384, DATE_INDEX_NONE, 16383, DATE_NOT_FOUND,
+                                     DATE_INDEX_NONE, 2}));
     // The message is shown once a load: the next one starts without the flag.
     BeginDateTable();
     EXPECT_EQ(DateOverflowShown, 0);
