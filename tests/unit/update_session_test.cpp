@@ -229,13 +229,12 @@ TEST_F(UpdateSession, OddAndHostileServersAreCopedWithOrLeaveTheFilesAsTheyWere)
 {
     const std::string badList = "Error: Update: Can't understand LIST response.";
     const std::string noGreeting = "Error: Update: can't get greeting response within 2 seconds";
-    // "the listing announced <the file's size> bytes, <arrived> arrived."
-    auto announced = [](size_t arrived) {
-        return "Error: Update: update.dat: the listing announced " +
-               std::to_string(strlen(UpdateDat)) + " bytes, " + std::to_string(arrived) +
-               " arrived.";
-    };
     const size_t whole = strlen(UpdateDat);
+    // The message of a transfer that ended when arrived bytes of the listed whole had come.
+    auto announced = [whole](size_t arrived) {
+        return "Error: Update: update.dat: the listing announced " + std::to_string(whole) +
+               " bytes, " + std::to_string(arrived) + " arrived.";
+    };
     const struct {
         const char *mode;
         int result;
