@@ -112,12 +112,11 @@ TEST(WalkForward, ChoicesForcedByASteadyRiseAndASteadyFall)
         {1.01, 0.0, (pow(1.01, 59) - 1) * 100},
         {0.99, 6.0, (1.001 * 1.059 - 1) * 100},
     };
-    BuildTriangularWeights();
     for (const auto &c : cases) {
         std::vector<double> values;
         for (int i = 0; i < 8 * 60; i++)
             values.push_back(pow(c.step, i));
-        FundRecord *f = SingleFund(PeriodPoints(values));
+        FundRecord *f = SearchFund(values);
         SetMoneyMarket(c.rate, 8);
         ValidationStats v = {};
         WalkForward(f, &v);
