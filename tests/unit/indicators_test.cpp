@@ -209,10 +209,9 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
         f->macdPoints[0][i] = {-9, -9, -9};
     Macd(f, 2, 0);
     MacdTrigger(f, 2, 0);
-    EXPECT_DOUBLE_EQ(f->macdPoints[0][1].macd, 1.0);
-    EXPECT_DOUBLE_EQ(f->macdPoints[0][1].trigger, 0.5);
-    EXPECT_EQ(f->macdPoints[0][2].macd, -9.0);
-    EXPECT_EQ(f->macdPoints[0][2].trigger, -9.0);
+    const MacdPoint *m = f->macdPoints[0];
+    EXPECT_EQ(std::vector<double>({m[1].macd, m[1].trigger, m[2].macd, m[2].trigger}),
+              std::vector<double>({1.0, 0.5, -9.0, -9.0}));
     ExpectStats(f, 0, {{&SeriesStats::macdMax, 1.1}, {&SeriesStats::macdMin, 0}});
 }
 

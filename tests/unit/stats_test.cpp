@@ -122,10 +122,10 @@ TEST_F(Stats, YearReturnsAYearEndBeforeLateDecemberBreaksTheChain)
                                 {3, 31, 0, 1.3}});
     ComputeSeriesStatistics(f, 0);
     const YearReturn *y = f->yearReturns[0];
-    // The first, partial year needs its own last point in late December.
-    EXPECT_EQ(y[0].valid, 0u);
-    EXPECT_EQ(y[1].valid, 0u);  // 12/18/98 is too early to start a whole year
-    EXPECT_EQ(y[2].valid, 1u);
+    // The first, partial year needs its own last point in late December; 12/18/98 is too
+    // early to start a whole year.
+    EXPECT_EQ(std::vector<uint32_t>({y[0].valid, y[1].valid, y[2].valid}),
+              std::vector<uint32_t>({0, 0, 1}));
     EXPECT_NEAR(y[2].percent, PercentChange(1.2, 1.3), 1e-12);
 
     // All data within one year: valid, and the ytd figure when it is the table's last year.
