@@ -90,13 +90,6 @@ Texts Records()
     return all;
 }
 
-// The one message of a failed write, whose error code follows the given start.
-void ExpectOneMessageStarting(const std::string &start)
-{
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text.rfind(start, 0), 0u) << Messages[0].text;
-}
-
 }  // namespace
 
 TEST(OptDecimal, SavedFormCutsToTenthsAndNeverGivesNegativeZero)
@@ -257,7 +250,9 @@ TEST_F(OptFile, FailedWriteKeepsTheOldFile)
     OptimizedFlag = 1;
     WriteOptFile();
     EXPECT_EQ(ReadWholeFile(dir + "/opt"), "OLD CONTENT");
-    ExpectOneMessageStarting("Error: Can't open " + dir + "/opt.tmp, GetLastError=");
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + dir + "/opt.tmp, GetLastError=", 0), 0u)
+        << Messages[0].text;
     EXPECT_EQ(OptimizedFlag, 1) << "a failed write must be retried later";
     ASSERT_EQ(rmdir((dir + "/opt.tmp").c_str()), 0);
 
@@ -283,7 +278,9 @@ TEST_F(OptFile, FailedWriteKeepsTheOldFile)
     WriteFile(dir + "/opt", "inside", "x");
     OptimizedFlag = 1;
     WriteOptFile();
-    ExpectOneMessageStarting("Error: Can't replace " + dir + "/opt, GetLastError=");
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].text.rfind("Error: Can't replace " + dir + "/opt, GetLastError=", 0), 0u)
+        << Messages[0].text;
     EXPECT_NE(access((dir + "/opt.tmp").c_str(), F_OK), 0);
     EXPECT_EQ(ReadWholeFile(dir + "/opt/inside"), "x");
     EXPECT_EQ(OptimizedFlag, 1);

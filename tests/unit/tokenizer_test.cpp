@@ -17,10 +17,9 @@ unsigned char Buffer[IO_BUFFER_SIZE];
 
 void OpenText(const std::string &bytes)
 {
-    std::string path = WriteFile(MakeTempDir(), "T.NAV", bytes);
-    static std::string kept;
-    kept = path;
-    ASSERT_EQ(IoOpen(kept.c_str(), IO_GENERIC_READ, Buffer), 1);
+    static std::string path;  // the Io layer keeps the pointer
+    path = WriteFile(MakeTempDir(), "T.NAV", bytes);
+    ASSERT_EQ(IoOpen(path.c_str(), IO_GENERIC_READ, Buffer), 1);
     ResetTokenizer();
 }
 
