@@ -12,15 +12,12 @@
 
 namespace {
 
-// Printing, and the years 1960 to 2059 in the order of their codes, are in every date of
-// the report tool's JSON and in its integration test's file of years across the century.
-TEST(PackedDates, FieldsAndOrder)
+// Printing, the fields and the years 1960 to 2059 in the order of their codes, are in
+// every date of the report tool's JSON and in its integration test's file of years across
+// the century.
+TEST(PackedDates, OrderIsYearMonthDay)
 {
-    PackedDate d = Date(12, 31, 99);
-    EXPECT_EQ(PackedYearCode(d), 39u);
-    EXPECT_EQ(PackedMonth(d), 12u);
-    EXPECT_EQ(PackedDay(d), 31u);
-    // The whole word would order by day first; dates compare by year, month, day.
+    // The whole word would order by day first.
     EXPECT_LT(ComparePackedDates(Date(12, 31, 98), Date(1, 1, 99)), 0);
     EXPECT_GT(ComparePackedDates(Date(1, 1, 0), Date(12, 31, 99)), 0);
     EXPECT_EQ(ComparePackedDates(Date(5, 5, 5), Date(5, 5, 5)), 0);
@@ -34,10 +31,15 @@ TEST(PackedDates, PeriodSlotsOfTheMonth)
     for (const auto &s : slots)
         EXPECT_EQ(PackedDatePeriod(Date(3, s[0], 99)), 2350 + (int)s[1]) << s[0];
     EXPECT_EQ(PackedDatePeriod(Date(12, 31, 59)), 99 * 60 + 55 + 4);
+    // Of a table index; an index that is not in the table has period 0.
+    BeginDateTable();
+    AddDate(Date(1, 29, 99), "f", 1);
+    EXPECT_EQ(DatePeriodOf(0), 39 * 60 + 4);
+    EXPECT_EQ(YearCodeOf(0), 39u);
+    EXPECT_EQ(DatePeriodOf(DATE_INDEX_NONE), 0);
+    EXPECT_EQ(DatePeriodOf(DATE_NOT_FOUND), 0);
 }
 
-// Dates across the century in the order of the year codes are also loaded from a file
-// in the report tool's integration test.
 TEST(DateTableOrder, RandomInsertionsMatchASortedSet)
 {
     std::mt19937 random(7);
@@ -59,6 +61,9 @@ TEST(DateTableOrder, RandomInsertionsMatchASortedSet)
         ASSERT_EQ(FindDate(reference[i]), i);
     CheckDateOrder();
     EXPECT_TRUE(Messages.empty());
+    std::swap(DateTable[1], DateTable[2]);
+    CheckDateOrder();
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Error: Date array not sorted!"});
 }
 
 TEST(DateTableLookup, MissesSetTheHintNextToTheGap)
@@ -103,29 +108,6 @@ TEST(DateTableFinish, ShrinksToItsEntriesAndSetsTheLastYear)
     EXPECT_EQ(DateCount, 0u);
     EXPECT_EQ(LastYearCode, 0u);
     EXPECT_EQ(DynamicMemoryUsed, before);
-}
-
-TEST(DateTableFinish, AnUnsortedTableIsReported)
-{
-    BeginDateTable();
-    AddDate(Date(1, 1, 99), "f", 1);
-    AddDate(Date(1, 2, 99), "f", 1);
-    AddDate(Date(1, 3, 99), "f", 1);
-    std::swap(DateTable[1], DateTable[2]);
-    CheckDateOrder();
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text, "Error: Date array not sorted!");
-}
-
-TEST(DateTableIndexes, PeriodsAndYearsOfIndexes)
-{
-    BeginDateTable();
-    AddDate(Date(1, 29, 99), "f", 1);
-    EXPECT_EQ(DatePeriodOf(0), 39 * 60 + 4);
-    EXPECT_EQ(YearCodeOf(0), 39u);
-    // An index that is not in the table has period 0.
-    EXPECT_EQ(DatePeriodOf(DATE_INDEX_NONE), 0);
-    EXPECT_EQ(DatePeriodOf(DATE_NOT_FOUND), 0);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 // The seven reporting functions: texts, captions, icons, and the 512-character bound.
-#include <errno.h>
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -59,8 +58,6 @@ TEST(Reporting, EachFunctionHasItsTextCaptionAndIcon)
     ClearMessages();
     ReportFileError("C:\\d\\X.NAV", 3, "missing dist");
     EXPECT_EQ(OnlyMessage().text, "Error: C:\\d\\X.NAV(3): missing dist");
-    errno = ENOENT;
-    EXPECT_EQ(PlatLastError(), PLAT_ERROR_FILE_NOT_FOUND);
 }
 
 TEST(Reporting, LongTextsAreCutToTheBuffer)

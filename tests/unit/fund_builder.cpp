@@ -36,18 +36,24 @@ void NewFundTable(uint32_t count)
     FundCount = count;
 }
 
+// The point and indicator arrays of one series, zero-filled.
+static void AllocSeries(FundRecord *f, int series)
+{
+    uint32_t n = f->pointCount;
+    f->points[series] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
+    f->bandPoints[series] = (BandPoint *)AllocZero(n, sizeof(BandPoint));
+    f->macdPoints[series] = (MacdPoint *)AllocZero(n, sizeof(MacdPoint));
+    f->rocPoints[series] = (RocPoint *)AllocZero(n, sizeof(RocPoint));
+}
+
 FundRecord *SetFundPoints(uint32_t i, const char *shortName, const std::vector<PointSpec> &points)
 {
     FundRecord *f = &FundTable[i];
     f->shortName = CopyString(shortName, strlen(shortName));
     f->name = CopyString(shortName, strlen(shortName));
-    uint32_t n = (uint32_t)points.size();
-    f->pointCount = n;
-    f->points[0] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
-    f->bandPoints[0] = (BandPoint *)AllocZero(n, sizeof(BandPoint));
-    f->macdPoints[0] = (MacdPoint *)AllocZero(n, sizeof(MacdPoint));
-    f->rocPoints[0] = (RocPoint *)AllocZero(n, sizeof(RocPoint));
-    for (uint32_t k = 0; k < n; k++) {
+    f->pointCount = (uint32_t)points.size();
+    AllocSeries(f, 0);
+    for (uint32_t k = 0; k < f->pointCount; k++) {
         const PointSpec &p = points[k];
         f->points[0][k].dateWord = IndexOf(p.month, p.day, p.year) | (p.noValue ? NAV_NO_VALUE : 0);
         f->points[0][k].value = p.value;
@@ -120,12 +126,8 @@ bool Holds(const FundRecord *f, int series, uint32_t i, uint32_t bit)
 
 void AddSeriesOne(FundRecord *f)
 {
-    uint32_t n = f->pointCount;
-    f->points[1] = (NavPoint *)AllocZero(n, sizeof(NavPoint));
-    f->bandPoints[1] = (BandPoint *)AllocZero(n, sizeof(BandPoint));
-    f->macdPoints[1] = (MacdPoint *)AllocZero(n, sizeof(MacdPoint));
-    f->rocPoints[1] = (RocPoint *)AllocZero(n, sizeof(RocPoint));
-    memcpy(f->points[1], f->points[0], n * sizeof(NavPoint));
+    AllocSeries(f, 1);
+    memcpy(f->points[1], f->points[0], f->pointCount * sizeof(NavPoint));
 }
 
 void SetMoneyMarket(double rate, uint32_t years)

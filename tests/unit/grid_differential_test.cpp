@@ -5,6 +5,7 @@
 #include <math.h>
 #include <string.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -83,24 +84,19 @@ FundRecord *RandomFund(std::mt19937 &random, uint32_t n, int shape)
     return WeeklyFund(values);
 }
 
-// Points the money-market table at a test's own rates, and away again however it ends.
-struct TestRates {
-    RateRecord rates[3] = {{35, 5.5}, {36, 5.0}, {38, 4.8}};
-    TestRates()
-    {
-        MoneyMarketRates = rates;
-        MoneyMarketCount = 3;
-    }
-    ~TestRates()
-    {
-        MoneyMarketRates = nullptr;
-        MoneyMarketCount = 0;
-    }
-};
+// A money-market table of these entries (counted, freed with the data set).
+void SetRates(const std::vector<RateRecord> &rates)
+{
+    SetMoneyMarket(0, (uint32_t)rates.size());
+    std::copy(rates.begin(), rates.end(), MoneyMarketRates);
+}
+
+// Rates of 1995, 1996 and 1998 for the weekly funds: 1997 counts at the default.
+const std::vector<RateRecord> Rates1995 = {{35, 5.5}, {36, 5.0}, {38, 4.8}};
 
 TEST(GridFastPath, MatchesTheReferenceBitForBit)
 {
-    TestRates rates;
+    SetRates(Rates1995);
     BuildTriangularWeights();
     std::mt19937 random(4242);
     for (int round = 0; round < 60; round++) {
@@ -125,7 +121,7 @@ TEST(GridFastPath, MatchesTheReferenceBitForBit)
 TEST(GridFastPath, ValuesAndAveragesThatAreNotFinite)
 {
     // Not finite values and averages here and there among ordinary ones.
-    TestRates rates;
+    SetRates(Rates1995);
     BuildTriangularWeights();
     std::mt19937 random(77);
     const double odd[] = {NAN, INFINITY, -INFINITY, 1e305, -3.0};
@@ -148,7 +144,7 @@ TEST(GridFastPath, ValuesOnAndBesideTheThresholdLevels)
     // The fast path decides most signals from the ratio of value to average and confirms
     // only those near a level with the rule's own expressions: values exactly on each
     // level m +- t% of m and one step beside it, for averages of every size and sign.
-    TestRates rates;
+    SetRates(Rates1995);
     std::vector<double> averages = {10.0, 0.37, 123456.789, 1e-300, 3e-310, 0.0, -4.0, 1e301};
     std::mt19937 random(5);
     std::uniform_real_distribution<double> size(-2.0, 5.0);
@@ -203,27 +199,9 @@ std::vector<unsigned char> AnalysedFields(const FundRecord *f, int s)
     return bytes;
 }
 
-// A money-market rate of its own for each of twelve years from 2000, so that a growth that
-// took another year's rate shows.
-void YearlyRates(void)
-{
-    SetMoneyMarket(4.5, 12);
-    for (uint32_t k = 0; k < MoneyMarketCount; k++)
-        MoneyMarketRates[k].rate = 2.0 + 0.7 * k;
-}
-
-// Forty years of rates from 2000: positive, negative and zero in turn.
-void MixedRates(void)
-{
-    SetMoneyMarket(0, 40);
-    for (uint32_t k = 0; k < MoneyMarketCount; k++)
-        MoneyMarketRates[k].rate = k % 4 == 1 ? -1.5 : k % 4 == 2 ? 0.0 : 3.0 + 0.3 * k;
-}
-
 // Whether one fund of these points ends with the same analysed fields searched with the
-// fast and with the reference grid, the money-market table set by rates.
-bool SameAsReference(const std::vector<PointSpec> &points, uint32_t recentStart,
-                     void (*rates)(void))
+// fast and with the reference grid.
+bool SameAsReference(const std::vector<PointSpec> &points, uint32_t recentStart)
 {
     std::vector<unsigned char> fields[2];
     for (int reference = 0; reference < 2; reference++) {
@@ -232,7 +210,6 @@ bool SameAsReference(const std::vector<PointSpec> &points, uint32_t recentStart,
         FundRecord *f = SingleFund(points);
         f->recentStart = recentStart;
         NewQuarterTable(200);
-        rates();
         GridReferenceOnly = reference;
         OptimizeFund(f, 0);
         GridReferenceOnly = 0;
@@ -247,6 +224,12 @@ TEST(GridFastPath, WholeFundsMatchTheReference)
     // The whole search and analysis of a fund: the grids, the money-market walk across
     // years, the trials' average returns side by side. Random walks, a flat series, a
     // saw-tooth, very short funds, with and without a trial period.
+    // A rate of its own for each of twelve years from 2000, so that a growth that took
+    // another year's rate shows.
+    std::vector<RateRecord> rates;
+    for (uint32_t k = 0; k < 12; k++)
+        rates.push_back({40 + k, 2.0 + 0.7 * k});
+    SetRates(rates);
     std::mt19937 random(99);
     std::normal_distribution<double> step(0.0005, 0.02);
     std::vector<std::vector<double>> funds;
@@ -266,7 +249,7 @@ TEST(GridFastPath, WholeFundsMatchTheReference)
         for (uint32_t recentStart : {0u, (uint32_t)(funds[k].size() * 3 / 4)}) {
             if (recentStart != 0 && funds[k].size() < 50)
                 continue;
-            EXPECT_TRUE(SameAsReference(PeriodPoints(funds[k]), recentStart, YearlyRates))
+            EXPECT_TRUE(SameAsReference(PeriodPoints(funds[k]), recentStart))
                 << "fund " << k << " of " << funds[k].size() << " points, recentStart "
                 << recentStart;
         }
@@ -276,6 +259,11 @@ TEST(GridFastPath, GapsOfYearsAndNegativeRates)
 {
     // Points up to three years apart (a year's step of the money-market growth spanning
     // more than a year) and negative and zero rates: the whole search either way.
+    // Forty years of rates from 2000: positive, negative and zero in turn.
+    std::vector<RateRecord> rates;
+    for (uint32_t k = 0; k < 40; k++)
+        rates.push_back({40 + k, k % 4 == 1 ? -1.5 : k % 4 == 2 ? 0.0 : 3.0 + 0.3 * k});
+    SetRates(rates);
     std::mt19937 random(78);
     std::normal_distribution<double> step(0.0, 0.08);
     for (int round = 0; round < 6; round++) {
@@ -288,7 +276,7 @@ TEST(GridFastPath, GapsOfYearsAndNegativeRates)
             year += (month - 1) / 12;
             month = (month - 1) % 12 + 1;
         }
-        EXPECT_TRUE(SameAsReference(points, 0, MixedRates))
+        EXPECT_TRUE(SameAsReference(points, 0))
             << "round " << round << ", " << points.size() << " points";
     }
 }

@@ -19,13 +19,7 @@
 
 namespace {
 
-// Series 0 cash earns 6 percent a year: 0.1 percent per period within 2000.
-FundRecord *Fund(const std::vector<double> &values)
-{
-    FundRecord *f = SingleFund(PeriodPoints(values));
-    SetMoneyMarket(6.0, 1);
-    return f;
-}
+// The funds are SearchFund's: series 0 cash earns 6 percent a year, 0.1 percent a period.
 
 // Statistics of one series, each against its expected value.
 typedef std::vector<std::pair<double SeriesStats::*, double>> StatList;
@@ -58,7 +52,7 @@ TEST(Rsi, WindowOfTheLastNineSteps)
          {0, 0, 0, 0, 0, 0, 0, 0, 0, 84, 59, 62, 62, 62, 62, 62, 62, 62, 75}},
     };
     for (const auto &c : cases) {
-        FundRecord *f = Fund(c.values);
+        FundRecord *f = SearchFund(c.values);
         for (uint32_t i = 0; i < f->pointCount; i++)
             f->points[0][i].dateWord |= NAV_RSI_MASK | NAV_MA_HOLDING;
         Rsi(f, 0);
@@ -98,7 +92,7 @@ TEST(Bollinger, NothingBeforePointTwentyThenTheLastTwentyAroundTheMiddle)
         {fall, 21, {m20, width20, m21, 2 * m21, m20 + width20, 3 * m21}},
     };
     for (const auto &c : cases) {
-        FundRecord *f = Fund(c.values);
+        FundRecord *f = SearchFund(c.values);
         f->recentStartShort = c.recentStartShort;
         for (uint32_t i = 0; i < 22; i++)
             f->bandPoints[0][i] = {-1, -1};
@@ -141,7 +135,7 @@ TEST(TrendProjection, WeightedSlopesOfTheLastSteps)
         {"none", {}, {0, 0, 0, 0, 0}},
     };
     for (const auto &c : cases) {
-        FundRecord *f = Fund(c.values);
+        FundRecord *f = SearchFund(c.values);
         f->trendProjection[0][2] = 9;
         TrendProjection(f, 0);
         for (int k = 0; k < 5; k++)
@@ -171,7 +165,7 @@ TEST(PatternProjection, NearestPastPattern)
         {"ten points", Ramp(10, 1, 1), 77, {-3, -3, -3, -3, -3}},
     };
     for (const auto &c : cases) {
-        FundRecord *f = Fund(c.values);
+        FundRecord *f = SearchFund(c.values);
         f->patternMatch[0] = 77;
         for (int k = 0; k < 5; k++)
             f->patternProjection[0][k] = -3;
@@ -197,7 +191,7 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
 {
     // Fast factor 2/(1+1) = 1 (the value itself), slow and trigger factor 2/(3+1) = 0.5.
     // Slow: 2, 3, 5.5, 3.75; MACD 0, 1, 2.5, -1.75; trigger 0, 0.5, 1.5, -0.125.
-    FundRecord *f = Fund({2, 4, 8, 2});
+    FundRecord *f = SearchFund({2, 4, 8, 2});
     f->recentStartShort = 3;
     SetMacd(f, 0, 0, 0);
     const double macd[] = {0, 1, 2.5, -1.75};
@@ -215,10 +209,9 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
         f->macdPoints[0][i] = {-9, -9, -9};
     Macd(f, 2, 0);
     MacdTrigger(f, 2, 0);
-    EXPECT_DOUBLE_EQ(f->macdPoints[0][1].macd, 1.0);
-    EXPECT_DOUBLE_EQ(f->macdPoints[0][1].trigger, 0.5);
-    EXPECT_EQ(f->macdPoints[0][2].macd, -9.0);
-    EXPECT_EQ(f->macdPoints[0][2].trigger, -9.0);
+    const MacdPoint *m = f->macdPoints[0];
+    EXPECT_EQ(std::vector<double>({m[1].macd, m[1].trigger, m[2].macd, m[2].trigger}),
+              std::vector<double>({1.0, 0.5, -9.0, -9.0}));
     ExpectStats(f, 0, {{&SeriesStats::macdMax, 1.1}, {&SeriesStats::macdMin, 0}});
 }
 
@@ -231,7 +224,7 @@ TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
     // Point 3: 2 > 1.0979, buy 0.5 shares at 8. Point 4: 0.9 is below 0.95 by less than
     // the margin: held. Point 5: -2.45 < -0.8479, sold at 2 two points after the
     // purchase (0.8 percent). Point 7: -0.9 is above -0.94375 by less than the margin.
-    FundRecord *f = Fund({4, 4, 4, 8, 7.8, 2, 2, 1.425});
+    FundRecord *f = SearchFund({4, 4, 4, 8, 7.8, 2, 2, 1.425});
     AddSeriesOne(f);
     f->recentStartShort = 5;
     SetMacd(f, 1, 2, 2);
@@ -248,7 +241,7 @@ TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
 
     // 4, 8, 8, 8: MACD 2 against trigger 1 at point 1, but point 1 is before the slow
     // length; later the MACD stays below its trigger. Nothing is bought.
-    f = Fund({4, 8, 8, 8});
+    f = SearchFund({4, 8, 8, 8});
     SetMacd(f, 0, 0, 0);
     SimulateMacd(f, 0);
     for (uint32_t i = 0; i < 4; i++)
@@ -261,7 +254,7 @@ TEST(Macd, ReplayBuysAboveTheTriggerFromTheSlowLength)
 
 TEST(Roc, DifferenceOverTheLength)
 {
-    FundRecord *f = Fund({1, 2, 4, 7, 3});
+    FundRecord *f = SearchFund({1, 2, 4, 7, 3});
     SetMaParam(&f->maSettings[0], ROC_LENGTH, 2);
     f->recentStartShort = 4;
     Roc(f, f->pointCount, 0);
@@ -284,7 +277,7 @@ TEST(Roc, ThresholdGridAndReplay)
     // and 6 sell at 9.6 and everyone buys at 14.6 and sells at 9.6. Sell thresholds 7
     // and 8 hold from 10.3 to the last sale at 9.6, 3 points later (0.7 percent): the
     // best, and (1, 7) is the first of the four.
-    FundRecord *f = Fund({10, 10.3, 9.6, 14.6, 9.6});
+    FundRecord *f = SearchFund({10, 10.3, 9.6, 14.6, 9.6});
     AddSeriesOne(f);
     SetMaParam(&f->maSettings[1], ROC_LENGTH, 1);
     Roc(f, f->pointCount, 1);
@@ -322,7 +315,7 @@ TEST(Roc, ReplayWaitsForTheLengthAndAFlatSeriesNeverBuys)
 {
     // Length 30, thresholds (1, 5). Rising by 1 a point: ROC 0 up to point 29, then 30;
     // range 33, so buying needs more than 0.33: bought at point 30 with 1.03 and held.
-    FundRecord *f = Fund(Ramp(40, 1, 1));
+    FundRecord *f = SearchFund(Ramp(40, 1, 1));
     SetParams(&f->maSettings[0], {{ROC_LENGTH, 30}, {ROC_BUY, 1}, {ROC_SELL, 5}});
     Roc(f, f->pointCount, 0);
     SimulateRoc(f, 0);
@@ -354,7 +347,7 @@ TEST(Indicators, MissingArraysAreSkipped)
 {
     // A fund whose indicator arrays could not be allocated: nothing is written and
     // nothing is read past the points.
-    FundRecord *f = Fund(Ramp(30, 1, 1));
+    FundRecord *f = SearchFund(Ramp(30, 1, 1));
     FreeBlock(f->bandPoints[0]), FreeBlock(f->macdPoints[0]), FreeBlock(f->rocPoints[0]);
     f->bandPoints[0] = nullptr, f->macdPoints[0] = nullptr, f->rocPoints[0] = nullptr;
     BollingerMiddle(f, 0);

@@ -86,8 +86,8 @@ TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
 
     // A directory cannot be read as a file.
     EXPECT_EQ(IoOpen(dir.c_str(), IO_GENERIC_READ, Buffer), 0);
+    // A Win32 error, by its code.
     ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].caption, "Vantry WIN32 API Error");
     EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + dir + ", GetLastError=0x", 0), 0u);
 
     // Writing into a directory that does not exist is a failure worth telling.

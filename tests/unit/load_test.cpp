@@ -39,14 +39,13 @@ TEST(LoadFiles, TwoPassesDropUnnamedFundsAndIndexTheDates)
     ASSERT_EQ(DateCount, 5u);
     EXPECT_EQ(DateTable[4], Date(6, 30, 99));
 
-    // The points, distributions, splits and exclusion hold indexes into the table now.
+    // The points (1/1 and 1/8), distribution, exclusion and split hold indexes into the
+    // table now.
     const FundRecord *b = &FundTable[1];
     ASSERT_EQ(b->pointCount, 2u);
-    EXPECT_EQ(b->points[0][0].dateWord, 1u);  // 01/01/99
-    EXPECT_EQ(b->points[0][1].dateWord, 2u);  // 01/08/99
-    EXPECT_EQ(b->dists[0].date, 2u);
-    EXPECT_EQ(b->excludeDate, 3u);
-    EXPECT_EQ(b->splits[0], 1u | (3u << 16) | (2u << 24));
+    EXPECT_EQ(std::vector<uint32_t>({b->points[0][0].dateWord, b->points[0][1].dateWord,
+                                     b->dists[0].date, b->excludeDate, b->splits[0]}),
+              std::vector<uint32_t>({1, 2, 2, 3, 1u | (3u << 16) | (2u << 24)}));
     EXPECT_TRUE(b->bandPoints[0] && b->macdPoints[0] && b->rocPoints[0]) << "indicator arrays";
     EXPECT_EQ(MoneyMarketCount, 1u);
     // Periods 12/31/98 (2339) to 6/30/99 (2369): 31 / 15 + 2 quarters.
@@ -76,13 +75,13 @@ TEST(LoadFiles, DatesBeyondTheTableBecomeNotFound)
     ASSERT_EQ(FundCount, 1u);
     const FundRecord *f = &FundTable[0];
     ASSERT_EQ(f->pointCount, 16385u);
-    EXPECT_EQ(DateCount, 16384u);
-    // Filled from the end: the file's last point is element 0.
-    EXPECT_EQ(f->points[0][0].dateWord & 0xFFFF, DATE_INDEX_NONE);
-    EXPECT_EQ(f->points[0][1].dateWord & 0xFFFF, 16383u);
-    EXPECT_EQ(f->dists[0].date, DATE_NOT_FOUND);
-    EXPECT_EQ(f->splits[0] & 0xFFFF, DATE_INDEX_NONE);
-    EXPECT_EQ(SplitNewShares(f->splits[0]), 2u);
+    // Filled from the end: the file's last point is element 0. Date count, the last
+    // point's date, the one before, the distribution's and split's dates, the split.
+    EXPECT_EQ(std::vector<uint32_t>({DateCount, f->points[0][0].dateWord & 0xFFFF,
+                                     f->points[0][1].dateWord & 0xFFFF, f->dists[0].date,
+                                     f->splits[0] & 0xFFFF, SplitNewShares(f->splits[0])}),
+              std::vector<uint32_t>({16384, DATE_INDEX_NONE, 16383, DATE_NOT_FOUND,
+                                     DATE_INDEX_NONE, 2}));
     // The message is shown once a load: the next one starts without the flag.
     BeginDateTable();
     EXPECT_EQ(DateOverflowShown, 0);
@@ -105,7 +104,6 @@ TEST(LoadFiles, FilesBeyondTheCountedRecordsAreNotRead)
         AllocateFundTable(1);
         ReadFundFiles(NAV_FIRST_PASS);
         EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Fund overflow!"})) << gone;
-        EXPECT_EQ(Messages[0].caption, "Vantry");
         EXPECT_EQ(FundCount, 1u);
         EXPECT_EQ(DateCount, 1u) << "only A.NAV's date";
         FreeDataSet();

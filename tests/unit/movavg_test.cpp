@@ -1,5 +1,5 @@
 // Moving averages: worked examples of the five kinds, constant series, the point limit,
-// the VIDYA percent limit and its reference volatility, the weight table.
+// the VIDYA percent limit and its reference volatility, the averages side by side.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <string.h>
@@ -12,12 +12,6 @@
 #include "test_support.h"
 
 namespace {
-
-FundRecord *Fund(const std::vector<double> &values)
-{
-    BuildTriangularWeights();
-    return SingleFund(PeriodPoints(values));
-}
 
 // The UMA, WMA, AMA and VIDYA lengths, and the EMA and VIDYA percents, of series 0.
 void SetEveryKind(FundRecord *f, uint32_t length, uint32_t percent)
@@ -42,14 +36,6 @@ std::vector<double> MaOf(const FundRecord *f)
     return ma;
 }
 
-TEST(TriangularWeights, SumsOfTheFirstIntegers)
-{
-    BuildTriangularWeights();
-    const uint32_t sums[][2] = {{0, 0}, {1, 1}, {2, 3}, {3, 6}, {10, 55}, {60, 1830}};
-    for (const auto &s : sums)
-        EXPECT_EQ(TriangularWeights[s[0]], s[1]) << s[0];
-}
-
 struct AverageCase {
     const char *what;
     uint32_t kind;
@@ -65,7 +51,7 @@ TEST(MovingAverages, WorkedExamples)
         // The mean of the values before the point; fewer of them near the start.
         {"UMA 4", MA_UMA, UMA_LENGTH, 4, {1, 2, 3, 4, 5, 6}, {1, 1, 1.5, 2, 2.5, 3.5}},
         {"UMA 2", MA_UMA, UMA_LENGTH, 2, {1, 3, 5, 7}, {1, 1, 2, 4}},
-        // Weights 1 (oldest) to i: 1*1/1, (1*1 + 2*2)/3.
+        // Weights 1 (oldest) to i over their sum: 1*1/1, (1*1 + 2*2)/3.
         {"WMA 2", MA_WMA, WMA_LENGTH, 2, {1, 2, 3}, {1, 1, 5.0 / 3}},
         // The full window slides: (1*2 + 2*3 + 3*4)/6 = 20/6, (1*3 + 2*4 + 3*5)/6 = 26/6.
         {"WMA 3", MA_WMA, WMA_LENGTH, 3, {1, 2, 3, 4, 5, 6},
@@ -86,7 +72,7 @@ TEST(MovingAverages, WorkedExamples)
          {5, 3, 6 - 26.0 / 9, 6 - 28.0 / 9, 6 - 28.0 / 9 - 0.4}},
     };
     for (const AverageCase &c : cases) {
-        FundRecord *f = Fund(c.values);
+        FundRecord *f = SearchFund(c.values);
         SetMaParam(&f->maSettings[0], c.param, c.value);
         MovingAverage(f, c.kind, f->pointCount, 0);
         std::vector<double> ma = MaOf(f);
@@ -102,7 +88,7 @@ TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
     // 50: point 1 path 2, alpha = 50 * 0.6 / 100 = 0.3, 0.7 * 1 + 0.3 * 3 = 1.6; point 2
     // path 3, alpha 0.45, 0.55 * 1.6 + 0.45 * 2 = 1.78; point 3 path 1 + 2 = 3 again,
     // 0.55 * 1.78 + 0.45 * 4 = 2.779.
-    FundRecord *f = Fund({1, 3, 2, 4});
+    FundRecord *f = SearchFund({1, 3, 2, 4});
     SetEveryKind(f, 2, 50);
     double reference = -1;
     // The largest path of two steps is 3: 1 / (3 / (10/3)) = 1.111..., 111 percent.
@@ -120,7 +106,7 @@ TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
 
 TEST(MovingAverages, EveryKindNeedsItsParametersKeepsToThePointLimitAndAConstant)
 {
-    FundRecord *f = Fund(std::vector<double>(25, 7.5));
+    FundRecord *f = SearchFund(std::vector<double>(25, 7.5));
     for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
         const char *label = MaKindLabel(kind);
         SetEveryKind(f, 0, 0);
@@ -143,7 +129,7 @@ TEST(MovingAverages, EveryKindNeedsItsParametersKeepsToThePointLimitAndAConstant
     EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), 0u);
     EXPECT_EQ(reference, 0.0);
     // No points at all: nothing to read or write.
-    FundRecord *empty = Fund({});
+    FundRecord *empty = SearchFund({});
     SetMaParam(&empty->maSettings[0], UMA_LENGTH, 2);
     MovingAverage(empty, MA_UMA, 5, 0);
     EXPECT_EQ(VidyaPercentLimit(empty, 0, nullptr), 0u);
@@ -153,7 +139,7 @@ TEST(MovingAverages, WmaLengthBeyondTheWeightTable)
 {
     // A length of 63 fits the 6-bit field (a damaged opt file) but not the 61-entry
     // table; the weights are summed directly and a constant stays constant.
-    FundRecord *f = Fund(std::vector<double>(70, 2.0));
+    FundRecord *f = SearchFund(std::vector<double>(70, 2.0));
     SetMaParam(&f->maSettings[0], WMA_LENGTH, 63);
     ASSERT_EQ(GetMaParam(&f->maSettings[0], WMA_LENGTH), 63u);
     Wma(f, f->pointCount, 0);
@@ -184,7 +170,7 @@ TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
         {"one point", {5}, 2, 0, 0, 0},
     };
     for (const LimitCase &c : cases) {
-        FundRecord *f = Fund(c.values);
+        FundRecord *f = SearchFund(c.values);
         SetMaParam(&f->maSettings[0], VIDYA_LENGTH, c.length);
         double reference = -1;
         EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), c.limit) << c.what;
@@ -206,7 +192,7 @@ TEST(AverageLanes, GiveTheBitsOfTheAveragesOneAtATime)
         x *= 1 + 0.03 * sin(i * 0.7) + 0.01 * cos(i * 2.3);
         values.push_back(i % 50 < 10 ? 12.0 : x);  // flat stretches too
     }
-    FundRecord *f = Fund(values);
+    FundRecord *f = SearchFund(values);
     MaSettings *ms = &f->maSettings[0];
     std::vector<double> ratio(values.size()), lane[AVERAGE_LANES];
     for (std::vector<double> &l : lane)

@@ -100,21 +100,18 @@ TEST(NavDistributions, AmountsStoredOfGoodAndBadLines)
     // The second pass fills from the last element towards the first.
     const DistRecord *d = p.fund.dists;
     EXPECT_EQ(d[7].date, Date(1, 1, 99));
-    EXPECT_EQ(d[7].div, 1.0);
-    EXPECT_EQ(d[6].lcg, 12 / 100.0 + 34 / 10000.0);  // dropped, not rounded
-    EXPECT_EQ(d[6].div, 0.0);
-    EXPECT_EQ(d[5].scg, 50 / 100.0);
-    EXPECT_EQ(d[5].mcg, 25 / 100.0);
-    EXPECT_EQ(d[5].lcg, 1234 + 12 / 100.0 + 50 / 10000.0);
-    EXPECT_EQ(d[4].div, 0.0);  // seven fraction digits are more than an amount may have
-    EXPECT_EQ(d[3].div, 10 / 100.0);
-    EXPECT_EQ(d[3].lcg, 20 / 100.0);
-    EXPECT_EQ(d[2].div, 10 / 100.0);  // the first of the duplicates stays
+    EXPECT_EQ(std::vector<double>({d[7].div, d[6].lcg, d[6].div, d[5].scg, d[5].mcg, d[5].lcg,
+                                   d[4].div, d[3].div, d[3].lcg, d[2].div, d[0].div}),
+              std::vector<double>({1.0, 12 / 100.0 + 34 / 10000.0,  // dropped, not rounded
+                                   0.0, 50 / 100.0, 25 / 100.0, 1234 + 12 / 100.0 + 50 / 10000.0,
+                                   0.0,  // seven fraction digits are more than an amount may have
+                                   10 / 100.0, 20 / 100.0,
+                                   10 / 100.0,  // the first of the duplicates stays
+                                   0.5}));      // the amount before the bad word is kept
     // An unknown kind leaves an all-zero distribution whose date is in the table.
     EXPECT_EQ(d[1].date, Date(1, 8, 99));
     EXPECT_NE(FindDate(Date(1, 8, 99)), DATE_NOT_FOUND);
     EXPECT_EQ(d[1].div + d[1].lcg, 0.0);
-    EXPECT_EQ(d[0].div, 0.5);  // the amount before the bad word is kept
     FreeFundArrays(&p.fund);
 }
 

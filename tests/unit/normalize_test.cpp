@@ -22,16 +22,13 @@ std::vector<double> Values(const FundRecord *f, int series = 0)
     return v;
 }
 
-// Weekly January-February 1999 points with the given values (a negative value: missing).
-FundRecord *WeeklyFund(const std::vector<double> &values)
+// One point a period with the given values (a negative value: missing).
+FundRecord *PeriodFund(const std::vector<double> &values)
 {
-    std::vector<PointSpec> points;
-    for (size_t i = 0; i < values.size(); i++) {
-        unsigned day = 1 + 7 * (unsigned)i;
-        unsigned month = 1 + (day - 1) / 28;
-        day = 1 + (day - 1) % 28;
-        points.push_back({month, day, 99, values[i] < 0 ? 0 : values[i], values[i] < 0});
-    }
+    std::vector<PointSpec> points = PeriodPoints(values);
+    for (PointSpec &p : points)
+        if (p.value < 0)
+            p.value = 0, p.noValue = true;
     return SingleFund(points);
 }
 
@@ -49,7 +46,7 @@ TEST(FillMissing, InnerRunsFollowAStraightLineAndEndRunsCopyTheirNeighbour)
         {{-1, -1, -1}, {0, 0, 0}},
     };
     for (const auto &c : cases) {
-        FundRecord *f = WeeklyFund(c.values);
+        FundRecord *f = PeriodFund(c.values);
         FillMissingValues(f);
         EXPECT_EQ(Values(f), c.filled);
         // The flag stays set on the filled points.
@@ -60,7 +57,7 @@ TEST(FillMissing, InnerRunsFollowAStraightLineAndEndRunsCopyTheirNeighbour)
 
 TEST(FillMissing, EntriesWithoutADateAreRemoved)
 {
-    FundRecord *f = WeeklyFund({1, 2, 3, 4});
+    FundRecord *f = PeriodFund({1, 2, 3, 4});
     f->points[0][1].dateWord = DATE_INDEX_NONE;
     f->points[0][3].dateWord = DATE_INDEX_NONE | NAV_NO_VALUE;
     SetDists(f, {{DATE_NOT_FOUND, 1, 0, 0, 0, 0}, {2, 0.5, 0, 0, 0, 0}});
@@ -78,7 +75,7 @@ TEST(Normalize, ExtremesOfTheChangesWholeAndRecent)
     // The values, their changes and the NAV change of a fund with a distribution and a
     // split are worked out in the analysis integration test; here the changes' extremes:
     // +25, -20 and +50.
-    FundRecord *f = WeeklyFund({20, 25, 20, 30});
+    FundRecord *f = PeriodFund({20, 25, 20, 30});
     NormalizeFund(f);
     EXPECT_DOUBLE_EQ(f->stats[0].maxChange, 50.0);
     EXPECT_DOUBLE_EQ(f->stats[0].minChange, -20.0);
@@ -87,7 +84,7 @@ TEST(Normalize, ExtremesOfTheChangesWholeAndRecent)
     EXPECT_DOUBLE_EQ(f->stats[0].minChangeRecent, -20.0);
 
     // With a boundary the recent pair starts there: +20 and +8.3, the minimum stays 0.
-    f = WeeklyFund({20, 10, 12, 13});
+    f = PeriodFund({20, 10, 12, 13});
     f->recentStartShort = 2;
     NormalizeFund(f);
     EXPECT_DOUBLE_EQ(f->stats[0].minChange, -50.0);
@@ -99,7 +96,7 @@ TEST(Normalize, SplitsMultiplyTheSharesUnlessAlreadyInTheFirstNav)
 {
     // 2-for-1 on the third point: the shares double, no change there, and the last NAV
     // in first-day shares is 6 * 2 - 10.
-    FundRecord *f = WeeklyFund({10, 10, 5, 6});
+    FundRecord *f = PeriodFund({10, 10, 5, 6});
     SetSplits(f, {f->points[0][2].dateWord | (2u << 16) | (1u << 24)});
     NormalizeFund(f);
     EXPECT_EQ(Values(f), (std::vector<double>{1.0, 1.0, 0.2 * 5, 0.2 * 6}));
@@ -107,7 +104,7 @@ TEST(Normalize, SplitsMultiplyTheSharesUnlessAlreadyInTheFirstNav)
     EXPECT_DOUBLE_EQ(f->navChange, 2.0);
 
     // On the first point the split is already in its NAV.
-    f = WeeklyFund({10, 12});
+    f = PeriodFund({10, 12});
     SetSplits(f, {f->points[0][0].dateWord | (2u << 16) | (1u << 24)});
     NormalizeFund(f);
     EXPECT_EQ(Values(f), (std::vector<double>{1.0, 0.1 * 12}));
@@ -132,7 +129,7 @@ TEST(Normalize, DistributionsAreReinvestedAtTheNextNav)
 
 TEST(Normalize, TheExclusionMovesTheStartOfTheNavChange)
 {
-    FundRecord *f = WeeklyFund({10, 20, 30, 40});
+    FundRecord *f = PeriodFund({10, 20, 30, 40});
     // Excluded up to the second point: start at the third (30); the split on the second
     // point is before the start and does not count, the one on the fourth does.
     f->excludeDate = f->points[0][1].dateWord;
@@ -141,7 +138,7 @@ TEST(Normalize, TheExclusionMovesTheStartOfTheNavChange)
     NormalizeFund(f);
     EXPECT_DOUBLE_EQ(f->navChange, 40 * 2 - 30);
 
-    f = WeeklyFund({10, 20});
+    f = PeriodFund({10, 20});
     f->excludeDate = f->points[0][1].dateWord;
     NormalizeFund(f);
     EXPECT_EQ(f->navChange, 0.0);

@@ -241,6 +241,11 @@ TEST_F(Ranking, PortfolioGatheringKeepsTheOrderOfBothParts)
     GroupMode = 0;
     SortFunds();
     EXPECT_EQ(Order(), Names({"A", "B", "C", "D", "E", "F"}));
+
+    // An empty table sorts in every mode without touching a record.
+    FreeFundTable();
+    ChartKind = CHART_SIGNALS, CategorySort = GroupMode = 1;
+    SortFunds();
 }
 
 namespace {
@@ -261,17 +266,6 @@ TEST_F(Ranking, RankingThenGroupingWithTheHooksBetweenAndAfter)
     SortFundsZeroLineHook = SortFundsResyncHook = RecordOrder;
     SortFunds();
     // The zero line sees the ranked table, the re-sync the final one.
-    ASSERT_EQ(HookOrders.size(), 2u);
-    EXPECT_EQ(HookOrders[0], Names({"B", "C", "A"}));
-    EXPECT_EQ(HookOrders[1], Names({"C", "A", "B"}));
+    EXPECT_EQ(HookOrders, (std::vector<Names>{{"B", "C", "A"}, {"C", "A", "B"}}));
     EXPECT_EQ(Order(), Names({"C", "A", "B"}));
-}
-
-TEST_F(Ranking, EmptyTableIsFine)
-{
-    FreeFundTable();
-    ChartKind = CHART_SIGNALS;
-    CategorySort = GroupMode = 1;
-    SortFunds();
-    EXPECT_EQ(FundCount, 0u);
 }

@@ -93,32 +93,12 @@ TEST(AnnualizedReturns, EndsForEveryInput)
     EXPECT_TRUE(isfinite(AnnualizedReturn(5e-324, 1.0, 61)));
 }
 
-// Rate tables for the calendar cases below.
-RateRecord Rates[3];
-
-void SetRiskFree(std::initializer_list<RateRecord> rates)
-{
-    uint32_t n = 0;
-    for (RateRecord r : rates)
-        Rates[n++] = r;
-    RiskFreeRates = n ? Rates : nullptr;
-    RiskFreeCount = n;
-}
-
-struct RateTablesReset {
-    ~RateTablesReset()
-    {
-        RiskFreeRates = MoneyMarketRates = nullptr;
-        RiskFreeCount = MoneyMarketCount = 0;
-    }
-};
-
 TEST(RiskFree, PartYearsAtBothEndsAndWholeYearsBetween)
 {
-    RateTablesReset reset;
     BuildDateTable(
         {Date(3, 15, 98), Date(9, 20, 98), Date(1, 5, 99), Date(1, 3, 0), Date(6, 10, 0)});
-    SetRiskFree({{38, 5.0}, {39, 4.0}, {40, 6.0}});
+    RateRecord rates[3] = {{38, 5.0}, {39, 4.0}, {40, 6.0}};
+    RiskFreeRates = rates, RiskFreeCount = 3;
     // 03/15/98 (period 2292) to 06/10/00 (2426): 1998 from period 2292 to 2340 at 5%
     // gives 1.04, 1999 whole at 4% gives 1.0816, 2000 from 2400 to 2426 at 6% gives
     // 1.0816 * 1.026.
@@ -129,17 +109,14 @@ TEST(RiskFree, PartYearsAtBothEndsAndWholeYearsBetween)
     // From the first week of January to the first week of the next January: 1999 whole.
     EXPECT_NEAR(RiskFreeReturn(2, 3), 4.0, 1e-9);
     // A year missing from the table counts at 3 percent.
-    SetRiskFree({});
+    RiskFreeRates = nullptr, RiskFreeCount = 0;
     EXPECT_NEAR(RiskFreeReturn(2, 3), 3.0, 1e-9);
 }
 
 TEST(MoneyMarket, GrowthWalksYearByYear)
 {
-    RateTablesReset reset;
-    BuildDateTable({Date(3, 15, 98), Date(11, 20, 98), Date(2, 10, 99), Date(8, 1, 99)});
-    RateRecord mm[1] = {{38, 6.0}};
-    MoneyMarketRates = mm;
-    MoneyMarketCount = 1;
+    BuildDateTable({Date(3, 15, 0), Date(11, 20, 0), Date(2, 10, 1), Date(8, 1, 1)});
+    SetMoneyMarket(6.0, 1);
     NavPoint points[4] = {};
     for (uint32_t i = 0; i < 4; i++)
         points[i].dateWord = i;
@@ -148,7 +125,7 @@ TEST(MoneyMarket, GrowthWalksYearByYear)
     f.pointCount = 4;
     // Same year: 40 periods at 6%.
     EXPECT_DOUBLE_EQ(MoneyMarketGrowth(&f, 100, 0, 1), 104.0);
-    // 1998's rate up to the first point of 1999 (54 periods), then 1999 at the default
+    // 2000's rate up to the first point of 2001 (54 periods), then 2001 at the default
     // 3% for 29 periods.
     EXPECT_DOUBLE_EQ(MoneyMarketGrowth(&f, 100, 0, 3), 105.4 + 105.4 * 0.03 * 29 / 60);
     EXPECT_EQ(MoneyMarketGrowth(&f, 100, 2, 2), 100.0);

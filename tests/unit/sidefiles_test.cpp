@@ -218,7 +218,6 @@ TEST_F(SideFiles, SettingsWrittenAndReadBackGiveTheSameViewState)
     EXPECT_TRUE(Messages.empty());
     EXPECT_EQ(ReadWholeFile(Path("SETTINGS")),
               Bytes({0, 1, 0, 1, 1, 0, 12, 1, 1, 1, 1, 1, 1, 1, 1}) + "C:\\unzip.exe SPX");
-    EXPECT_NE(access(Path("SETTINGS.tmp").c_str(), F_OK), 0);
 
     std::string written = ViewBytes();
     ResetViewState();
@@ -249,48 +248,41 @@ TEST_F(SideFiles, SettingsWrittenAndReadBackGiveTheSameViewState)
 // ---------------------------------------------------------------------------------------
 // Index
 
-TEST_F(SideFiles, IndexAssignsLoadedIndexFunds)
+TEST_F(SideFiles, IndexAssignsLoadedIndexFundsAndQuotesBadLinesWithTheirEnds)
 {
-    // CCC's index is not loaded: its old one is cleared, with a warning.
+    // Lines without both names are quoted with their line end (the last line has none)
+    // and the lines after them still read. CCC's index is not loaded: its old one is
+    // cleared, with a warning.
     Funds({"AAA", "BBB", "SPX", "CCC"});
     SetIndex(&FundTable[3], "SPX");
-    WriteFile(dir, "Index", "AAA=SPX\nbbb=spx\r\nNOTLOADED=SPX\nCCC=GONE\n");
-    ReadIndexFile();
-    EXPECT_EQ(MessageTexts(), Texts({"Warning: Can't find index GONE for fund CCC."}));
-    EXPECT_EQ(FundTable[3].indexName, nullptr);
-    EXPECT_STREQ(FundTable[0].indexName, "SPX");
-    EXPECT_STREQ(FundTable[1].indexName, "spx") << "the file's own spelling is kept";
-    EXPECT_EQ(FundTable[2].indexName, nullptr);
-}
-
-TEST_F(SideFiles, IndexSyntaxErrorsQuoteTheLineWithItsEnd)
-{
-    Funds({"AAA", "SPX"});
-    WriteFile(dir, "Index", "NOEQUALS\n=SPX\nAAA=\n\nAAA=SPX\nLAST");
+    WriteFile(dir, "Index",
+              "NOEQUALS\n=SPX\nAAA=\n\nAAA=SPX\nbbb=spx\r\nNOTLOADED=SPX\nCCC=GONE\nLAST");
     ReadIndexFile();
     const std::string at = "Warning: " + Path("Index");
     EXPECT_EQ(MessageTexts(), Texts({at + "(1): Syntax error: NOEQUALS\n",
                                      at + "(2): Syntax error: =SPX\n",
                                      at + "(3): Syntax error: AAA=\n",
                                      at + "(4): Syntax error: \n",
-                                     at + "(6): Syntax error: LAST"}));
+                                     "Warning: Can't find index GONE for fund CCC.",
+                                     at + "(9): Syntax error: LAST"}));
+    EXPECT_EQ(FundTable[3].indexName, nullptr);
     EXPECT_STREQ(FundTable[0].indexName, "SPX");
-}
+    EXPECT_STREQ(FundTable[1].indexName, "spx") << "the file's own spelling is kept";
+    EXPECT_EQ(FundTable[2].indexName, nullptr);
 
-TEST_F(SideFiles, IndexNamesAreCutTo39AndLongLinesTo511)
-{
+    // Names are cut to 39 characters; line 2 is 600 characters: the 89 past the first 511
+    // must not come back as a line.
     const std::string name39(39, 'L');
     Funds({name39, "AAA", "SPX"});
-    // Line 2 is 600 characters: the 89 past the first 511 must not come back as a line.
-    const std::string longLine = "AAA=" + std::string(596, 'S');
-    WriteFile(dir, "Index", name39 + "LLLLLL=SPX" + std::string(40, 'X') + "\n" + longLine +
-                                "\nBAD\n");
+    ClearMessages();
+    WriteFile(dir, "Index", name39 + "LLLLLL=SPX" + std::string(40, 'X') + "\nAAA=" +
+                                std::string(596, 'S') + "\nBAD\n");
     ReadIndexFile();
     const std::string cutIndex = ("SPX" + std::string(40, 'X')).substr(0, 39);
     EXPECT_EQ(MessageTexts(),
               Texts({"Warning: Can't find index " + cutIndex + " for fund " + name39 + ".",
                      "Warning: Can't find index " + std::string(39, 'S') + " for fund AAA.",
-                     "Warning: " + Path("Index") + "(3): Syntax error: BAD\n"}));
+                     at + "(3): Syntax error: BAD\n"}));
 }
 
 TEST_F(SideFiles, IndexWrittenSortedByShortNameAndTheTableKeepsItsOrder)

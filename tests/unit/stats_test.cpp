@@ -70,56 +70,48 @@ TEST_F(Stats, VolatilityQuarterlyReturnsOfConsecutiveQuartersFromThePointsThatOp
     EXPECT_EQ(f->stats[0].volatility, 0.0);
 }
 
-TEST_F(Stats, PeriodReturnsSixMonthsSearchesBackThirtyPeriods)
-{
-    // 12/29/99 is period 2399, 6/30/00 is 2429: exactly 30 periods, a plain change.
-    FundRecord *f = SingleFund({{12, 29, 99, 1.0}, {3, 15, 0, 1.05}, {6, 30, 0, 1.1}});
-    ComputeSeriesStatistics(f, 0);
-    EXPECT_NEAR(f->stats[0].return6Month, 10.0, 1e-12);
-    EXPECT_EQ(f->stats[0].longestPeriod, 6u);
-    EXPECT_EQ(f->stats[0].return1Year, 0.0);
-    EXPECT_NEAR(f->stats[0].totalReturn, 10.0, 1e-12);
-    // Without quarterly samples the volatility is 0 and so are the ratios.
-    EXPECT_EQ(f->stats[0].rewardRisk, 0.0);
-}
-
-TEST_F(Stats, PeriodReturnsLongerPeriodsContinueFromTheShorterOnesStart)
+TEST_F(Stats, PeriodReturnsSearchBackAndStopAtTheFirstPeriodNotFound)
 {
     // Yearly points at the end of June, 1989 to 2000: 11 years of 10 percent a year.
-    std::vector<PointSpec> points;
+    std::vector<PointSpec> yearly;
     double v = 1.0;
     for (unsigned y = 89; y <= 100; y++, v *= 1.1)
-        points.push_back({6, 30, y % 100, v});
-    FundRecord *f = SingleFund(points);
-    ComputeSeriesStatistics(f, 0);
-    const SeriesStats &s = f->stats[0];
-    // The six months' search finds the point a year back (no point in between).
-    for (double SeriesStats::*field :
-         {&SeriesStats::return6Month, &SeriesStats::return1Year, &SeriesStats::return3Year,
-          &SeriesStats::return5Year, &SeriesStats::return7Year, &SeriesStats::return10Year,
-          &SeriesStats::totalReturn})
-        EXPECT_NEAR(s.*field, 10.0, 1e-9);
-    EXPECT_EQ(s.longestPeriod, 10u);
-}
-
-TEST_F(Stats, PeriodReturnsAShortHistoryStopsAtTheFirstPeriodNotFound)
-{
-    // Two years of data: the 3-year return is never computed, nor anything longer.
-    FundRecord *f = SingleFund({{6, 30, 98, 1.0}, {6, 30, 99, 1.2}, {6, 30, 0, 1.44}});
-    f->stats[0].return3Year = 77;  // a value from before is left as it was
-    ComputeSeriesStatistics(f, 0);
-    EXPECT_NEAR(f->stats[0].return1Year, 20.0, 1e-9);
-    EXPECT_EQ(f->stats[0].return3Year, 77.0);
-    EXPECT_EQ(f->stats[0].longestPeriod, 1u);
-
-    // One point: no period returns at all.
-    f = SingleFund({{6, 30, 0, 5.0}});
-    f->stats[0].ytdReturn = 3;
-    ComputeSeriesStatistics(f, 0);
-    EXPECT_EQ(f->stats[0].longestPeriod, 0u);
-    EXPECT_EQ(f->stats[0].totalReturn, 0.0);
-    EXPECT_EQ(f->stats[0].ytdReturn, 3.0);
-    EXPECT_EQ(f->yearReturns[0], nullptr);
+        yearly.push_back({6, 30, y % 100, v});
+    typedef double SeriesStats::*Field;
+    const Field m6 = &SeriesStats::return6Month, y1 = &SeriesStats::return1Year,
+                y3 = &SeriesStats::return3Year, total = &SeriesStats::totalReturn;
+    const double kept = 77;  // a figure from before, left as it was where none is computed
+    const struct {
+        const char *what;
+        std::vector<PointSpec> points;
+        uint32_t longestPeriod;
+        std::vector<std::pair<Field, double>> figures;
+    } cases[] = {
+        // 12/29/99 is period 2399, 6/30/00 is 2429: exactly 30 periods, a plain change.
+        // Without quarterly samples the volatility is 0 and so are the ratios.
+        {"six months", {{12, 29, 99, 1.0}, {3, 15, 0, 1.05}, {6, 30, 0, 1.1}}, 6,
+         {{m6, 10}, {y1, 0}, {total, 10}, {&SeriesStats::rewardRisk, 0}}},
+        // The six months' search finds the point a year back (no point in between), and
+        // each longer period continues from the shorter one's start.
+        {"yearly", yearly, 10,
+         {{m6, 10}, {y1, 10}, {y3, 10}, {&SeriesStats::return5Year, 10},
+          {&SeriesStats::return7Year, 10}, {&SeriesStats::return10Year, 10}, {total, 10}}},
+        // Two years of data: the 3-year return is never computed, nor anything longer.
+        {"two years", {{6, 30, 98, 1.0}, {6, 30, 99, 1.2}, {6, 30, 0, 1.44}}, 1,
+         {{y1, 20}, {y3, kept}}},
+        // One point: no period returns, no ytd figure, no year returns at all.
+        {"one point", {{6, 30, 0, 5.0}}, 0, {{total, 0}, {&SeriesStats::ytdReturn, kept}}},
+    };
+    for (const auto &c : cases) {
+        FundRecord *f = SingleFund(c.points);
+        f->stats[0].return3Year = f->stats[0].ytdReturn = kept;
+        ComputeSeriesStatistics(f, 0);
+        EXPECT_EQ(f->stats[0].longestPeriod, c.longestPeriod) << c.what;
+        for (const auto &figure : c.figures)
+            EXPECT_NEAR(f->stats[0].*figure.first, figure.second, 1e-9)
+                << c.what << " figure " << &figure - c.figures.data();
+        EXPECT_EQ(f->yearReturns[0] == nullptr, c.points.size() == 1) << c.what;
+    }
 }
 
 // Whole years from late December to late December, the partial last year and its ytd
@@ -130,10 +122,10 @@ TEST_F(Stats, YearReturnsAYearEndBeforeLateDecemberBreaksTheChain)
                                 {3, 31, 0, 1.3}});
     ComputeSeriesStatistics(f, 0);
     const YearReturn *y = f->yearReturns[0];
-    // The first, partial year needs its own last point in late December.
-    EXPECT_EQ(y[0].valid, 0u);
-    EXPECT_EQ(y[1].valid, 0u);  // 12/18/98 is too early to start a whole year
-    EXPECT_EQ(y[2].valid, 1u);
+    // The first, partial year needs its own last point in late December; 12/18/98 is too
+    // early to start a whole year.
+    EXPECT_EQ(std::vector<uint32_t>({y[0].valid, y[1].valid, y[2].valid}),
+              std::vector<uint32_t>({0, 0, 1}));
     EXPECT_NEAR(y[2].percent, PercentChange(1.2, 1.3), 1e-12);
 
     // All data within one year: valid, and the ytd figure when it is the table's last year.
@@ -244,18 +236,6 @@ TEST_F(Stats, FundFiguresScaleMaximaWholeAndRecent)
     EXPECT_EQ(std::vector<double>(
                   {s.maxMaEquityRecent, s.maxMacdEquityRecent, s.maxRocEquityRecent}),
               std::vector<double>({2.5, 4, 2}));
-}
-
-TEST(ChartExtremes, PositiveRaisesTheMaximumNegativeLowersTheMinimum)
-{
-    ResetChartScaleExtremes();
-    for (double v : {5.0, -3.0, 2.0, 0.0})
-        TrackChartExtreme(0, STAT_TOTAL, v);
-    TrackChartExtreme(1, STAT_TOTAL, -7);
-    EXPECT_EQ(ChartScaleExtremes.maximum[0][STAT_TOTAL], 5.0);
-    EXPECT_EQ(ChartScaleExtremes.minimum[0][STAT_TOTAL], -3.0);
-    EXPECT_EQ(ChartScaleExtremes.minimum[1][STAT_TOTAL], -7.0);
-    EXPECT_EQ(ChartScaleExtremes.maximum[1][STAT_TOTAL], 0.0);
 }
 
 }  // namespace
