@@ -237,13 +237,16 @@ static const unsigned char *PastBlanks(const unsigned char *q, const unsigned ch
 // the layer for every byte. Any other line (blanks elsewhere, a part with more digits
 // than a number token holds, a date the token reading would reject, no fraction, a line
 // that does not end within the fill) is left untouched for the token reading. 1 when
-// the line was read.
+// the line was read, 0 when it was left, -1 at the end of the file (or after a read
+// error, which the layer has reported: reading on would only report it again).
 static int ReadPlainNavLine(NavParse *p)
 {
     if (LineEndPending())
         return 0;
     uint32_t count;
     const unsigned char *start = IoFill(&count), *end = start + count, *q = start;
+    if (count == 0)
+        return -1;
     int64_t part[3];
     for (int i = 0; i < 3; i++) {
         if ((part[i] = TakeDigitRun(&q, end, 2)) < 0 || (i < 2 && (q == end || *q++ != '/')))
@@ -583,7 +586,10 @@ static int ReadNav(const char *path, FundRecord *fund, int pass, NavDateSink sin
     }
 
     for (;;) {
-        if (ReadPlainNavLine(&p))
+        int plain = ReadPlainNavLine(&p);
+        if (plain < 0)
+            break;
+        if (plain > 0)
             continue;
         int kind = NextToken(&p);
         if (kind == TOKEN_END_OF_FILE)

@@ -243,6 +243,12 @@ TEST(NavFiles, MissingFilesAndShortNames)
     FundRecord f = {};
     EXPECT_EQ(ReadNavFile("/nonexistent/X.NAV", &f, NAV_FIRST_PASS), 0);
     EXPECT_TRUE(Messages.empty());
+    // The process's memory opens, but its first page cannot be read: one report, and
+    // the file ends there.
+    EXPECT_EQ(ReadNavFile("/proc/self/mem", &f, NAV_FIRST_PASS), 1);
+    Texts texts = MessageTexts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find("ReadFile(/proc/self/mem)"), std::string::npos) << texts[0];
     const struct {
         const char *path, *name;
         size_t length;
