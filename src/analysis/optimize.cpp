@@ -2,6 +2,8 @@
 // analysis that follows it.
 #include "analysis/optimize.h"
 
+#include <math.h>
+
 #include "analysis/grid.h"
 #include "analysis/indicators.h"
 #include "analysis/movavg.h"
@@ -12,6 +14,7 @@
 #include "data/optfile.h"
 
 uint32_t OptimizeSearches;
+int ExactKindAverages;
 
 // The saved values of an opt record fit the fund when the trial period is the same: the
 // same recentStart, or, without one on either side, the same data counts.
@@ -39,33 +42,65 @@ static int KindIsReady(FundRecord *fund, int series, uint32_t kind)
     return 0;
 }
 
-// The best parameter of one kind so far and the "Avg" figure's running sum. The average
-// returns of the trials are computed a few at a time, side by side, from the grids' mean
-// cash, and added to the sum in the trials' order.
-#define PENDING_TRIALS 8
+// The best parameter of one kind so far and what its "Avg" figure is made of: the grids'
+// mean cash of the trials, whose average returns are found when the kind's search is
+// over (the straightforward reference adds each trial's return to sum at once).
+// KIND_TRIALS_MAX: VIDYA's ten lengths times its even percents, the most trials of a kind.
+#define KIND_TRIALS_MAX (10 * (VIDYA_PERCENT_MAX / 2 + 1))
 struct KindSearch {
     double best;
     uint32_t parameter, percent, buy, sell;
     double sum;
     uint32_t trials;
-    double pending[PENDING_TRIALS];
-    uint32_t pendingCount;
+    double cash[KIND_TRIALS_MAX];
+    uint32_t kept;
+    int summed;  // part of the returns is in sum already
 };
 
-static void AddPendingAverages(const FundRecord *fund, int series, KindSearch *k)
+// Adds the returns of the kept mean cash to sum, each to the last bit, in the trials'
+// order.
+static void AddKeptReturns(const FundRecord *fund, int series, KindSearch *k)
 {
-    double returns[PENDING_TRIALS];
+    double returns[KIND_TRIALS_MAX];
     uint32_t n = TrialPointCount(fund, series);
     if (n == 0) {
-        for (uint32_t i = 0; i < k->pendingCount; i++)
+        for (uint32_t i = 0; i < k->kept; i++)
             returns[i] = 0;
     } else {
-        AnnualizedReturns(fund->points[series][0].value, k->pending,
-                          TrialPeriodSpan(fund, series), returns, k->pendingCount);
+        AnnualizedReturns(fund->points[series][0].value, k->cash, TrialPeriodSpan(fund, series),
+                          returns, k->kept);
     }
-    for (uint32_t i = 0; i < k->pendingCount; i++)
+    for (uint32_t i = 0; i < k->kept; i++)
         k->sum += returns[i];
-    k->pendingCount = 0;
+    k->kept = 0;
+    k->summed = 1;
+}
+
+// Whether every value within b of x saves as the tenths x saves as: SavedDecimal cuts
+// |x| * 10 to a whole number, so x must lie clear of the cuts (and of the sign's and the
+// six digits' limits, which lie on cuts too).
+static int TenthsAreCertain(double x, double b)
+{
+    double t = fabs(x) * 10;
+    return isfinite(t) && t < 9999980 && fabs(t - floor(t + 0.5)) > 10 * b + 1e-6;
+}
+
+// The kind's "Avg" figure, as the opt file keeps it (tenths), so that a later load that
+// restores it shows the very same number. It needs the returns' mean only to the tenth
+// it is cut to: the estimated sum gives it unless the mean lies too close to a cut, when
+// every return is searched.
+static double KindAverage(const FundRecord *fund, int series, KindSearch *k)
+{
+    if (!ExactKindAverages && !k->summed && k->kept > 0 && TrialPointCount(fund, series) > 0) {
+        double bound;
+        double sum = EstimatedReturnSum(fund->points[series][0].value, k->cash, k->kept,
+                                        TrialPeriodSpan(fund, series), &bound);
+        double mean = MeanOf(sum, k->trials);
+        if (TenthsAreCertain(mean, bound / k->trials))
+            return SavedDecimal(mean);
+    }
+    AddKeptReturns(fund, series, k);
+    return SavedDecimal(MeanOf(k->sum, k->trials));
 }
 
 // Scores the average just computed into ma over the trial points.
@@ -83,10 +118,11 @@ static void ScoreTrial(FundRecord *fund, int series, KindSearch *k, uint32_t par
     }
     if (GridReferenceOnly) {
         k->sum += GridAverageReturn(fund, series, STRATEGY_THRESHOLDS - 1);
+        k->summed = 1;
     } else {
-        k->pending[k->pendingCount++] = GridMeanCash(STRATEGY_THRESHOLDS - 1);
-        if (k->pendingCount == PENDING_TRIALS)
-            AddPendingAverages(fund, series, k);
+        if (k->kept == KIND_TRIALS_MAX)
+            AddKeptReturns(fund, series, k);
+        k->cash[k->kept++] = GridMeanCash(STRATEGY_THRESHOLDS - 1);
     }
     k->trials++;
 }
@@ -99,7 +135,7 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
     uint32_t count = fund->pointCount;
     uint32_t kind = ms->maKind;
     ms->maKind = t;
-    KindSearch k = {0.0, t == MA_EMA ? 10u : 2u, 2, 0, 0, 0.0, 0, {}, 0};
+    KindSearch k = {0.0, t == MA_EMA ? 10u : 2u, 2, 0, 0, 0.0, 0, {}, 0, 0};
     MaParam length = MaLengthParam(t);
     // The averages of several parameters at once (not for the straightforward
     // reference, nor without the memory: then one at a time).
@@ -182,13 +218,10 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
         break;
     }
     FreeBlock(block);
-    AddPendingAverages(fund, series, &k);
     SetMaParam(ms, length, k.parameter);
     SetMaParam(ms, MaBuyParam(t), k.buy);
     SetMaParam(ms, MaSellParam(t), k.sell);
-    // The figure is kept as the opt file keeps it (tenths), so that a later load that
-    // restores it shows the very same number.
-    ms->maAverage[t - 1] = SavedDecimal(MeanOf(k.sum, k.trials));
+    ms->maAverage[t - 1] = KindAverage(fund, series, &k);
     ms->maKind = kind;
 }
 

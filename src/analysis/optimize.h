@@ -10,6 +10,9 @@
 // The number of series whose parameters were searched (not restored) since the program
 // started; the report tool shows how many a load searched.
 extern uint32_t OptimizeSearches;
+// For the tests: when set, the kinds' "Avg" figures come from every trial's searched
+// return, never from the estimated mean (which must give the same tenths).
+extern int ExactKindAverages;
 
 // The analysis of one series: restores the saved values of the fund's opt record when
 // they still fit, searches the parameters and thresholds of the kinds that need it and

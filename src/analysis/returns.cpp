@@ -1,6 +1,7 @@
 // Return arithmetic shared by the statistics, the strategies, the charts and the graphs.
 #include "analysis/returns.h"
 
+#include <float.h>
 #include <math.h>
 
 #include "data/datetable.h"
@@ -252,6 +253,36 @@ void AnnualizedReturns(double start, const double *ends, int32_t w, double *resu
         for (uint32_t l = 0; l < lanes; l++)
             results[first + l] = r[l].result;
     }
+}
+
+double EstimatedReturnSum(double start, const double *ends, uint32_t count, int32_t w,
+                          double *bound)
+{
+    double sum = 0, size = 0, margins = 0;
+    for (uint32_t i = 0; i < count; i++) {
+        ReturnSearch r;
+        StartReturnSearch(&r, start, ends[i], w);
+        double value = r.result;
+        if (r.searching) {
+            int usable;
+            double root = GrowthRoot(&r, w, &usable);
+            // The search's midpoints outside the margin go to the root's side, so its
+            // bracket keeps the margin's band and closes in on a point of it (give or
+            // take the last step's unit).
+            double margin = 2 * ROOT_MARGIN * (100 + fabs(root));
+            if (usable && root - margin > r.lo && root + margin < r.hi) {
+                value = root;
+                margins += margin;
+            } else {
+                value = AnnualizedReturn(start, ends[i], w);
+            }
+        }
+        sum += value;
+        size += fabs(value);
+    }
+    // Each of the two sums rounds at every addition.
+    *bound = margins + 2 * count * DBL_EPSILON * size;
+    return sum;
 }
 
 int32_t FirstPeriodOfNextYear(uint32_t index)

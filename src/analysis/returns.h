@@ -59,6 +59,12 @@ double AnnualizedReturn(double start, double end, int32_t w);
 // searches run side by side, which is several times faster than one after the other.
 void AnnualizedReturns(double start, const double *ends, int32_t w, double *results,
                        uint32_t count);
+// The sum of AnnualizedReturn(start, ends[i], w) over count ends, in their order, without
+// most of the searches: a return whose bracket holds the growth's root with room to spare
+// is taken as the root, which lies within 1e-12 of 100 + r of the search's result; the
+// others are searched. *bound: how far the sum may lie from the sum of the results.
+double EstimatedReturnSum(double start, const double *ends, uint32_t count, int32_t w,
+                          double *bound);
 // DatePeriod of the first DateTable entry after index whose year differs.
 int32_t FirstPeriodOfNextYear(uint32_t index);
 // DatePeriod of the earliest DateTable entry of index's year.

@@ -200,23 +200,26 @@ std::vector<unsigned char> AnalysedFields(const FundRecord *f, int s)
 }
 
 // Whether one fund of these points ends with the same analysed fields searched with the
-// fast and with the reference grid.
+// reference grid, with the fast grid, and with the fast grid finding every trial's return
+// for the kinds' "Avg" figures.
 bool SameAsReference(const std::vector<PointSpec> &points, uint32_t recentStart)
 {
-    std::vector<unsigned char> fields[2];
-    for (int reference = 0; reference < 2; reference++) {
+    std::vector<unsigned char> fields[3];
+    for (int way = 0; way < 3; way++) {
         FreeOptTable();
         BuildTriangularWeights();
         FundRecord *f = SingleFund(points);
         f->recentStart = recentStart;
         NewQuarterTable(200);
-        GridReferenceOnly = reference;
+        GridReferenceOnly = way == 0;
+        ExactKindAverages = way == 2;
         OptimizeFund(f, 0);
         GridReferenceOnly = 0;
-        fields[reference] = AnalysedFields(f, 0);
+        ExactKindAverages = 0;
+        fields[way] = AnalysedFields(f, 0);
         FreeOptTable();
     }
-    return fields[0] == fields[1];
+    return fields[0] == fields[1] && fields[0] == fields[2];
 }
 
 TEST(GridFastPath, WholeFundsMatchTheReference)

@@ -135,7 +135,7 @@ TEST(MoneyMarket, GrowthWalksYearByYear)
 
 }  // namespace
 
-TEST(AnnualizedReturns, SideBySideGiveTheSameBitsAsOneByOne)
+TEST(AnnualizedReturns, SideBySideGiveTheSameBitsAsOneByOneAndTheEstimatedSumItsBound)
 {
     // The searches run eight at a time in lockstep, and their early steps are decided
     // without compounding; each must still take exactly its own steps: gains and losses,
@@ -165,11 +165,17 @@ TEST(AnnualizedReturns, SideBySideGiveTheSameBitsAsOneByOne)
                 ends[i + 4] = 2.5 * pow(1e-3, w / 60.0);
             }
             AnnualizedReturns(2.5, ends.data(), w, results.data(), count);
+            double sum = 0, bound;
             for (uint32_t i = 0; i < count; i++) {
                 double one = AnnualizedReturn(2.5, ends[i], w);
                 EXPECT_EQ(memcmp(&one, &results[i], sizeof one), 0)
                     << "w " << w << " end " << ends[i] << ": " << one << " vs " << results[i];
+                sum += one;
             }
+            // The sum taken from the growths' roots lies within its bound of theirs.
+            double estimate = EstimatedReturnSum(2.5, ends.data(), count, w, &bound);
+            EXPECT_LE(fabs(estimate - sum), bound) << "w " << w << " count " << count;
+            EXPECT_LT(bound, 1e-9 * (1 + fabs(sum))) << "w " << w << " count " << count;
         }
     }
 }
