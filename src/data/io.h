@@ -32,7 +32,7 @@ int IoUngetB(void);
 // *count of them at the result. *count is 0 at the end of the file and after a read error
 // (reported as IoXGetB reports it). IoTake(n) then takes the first n of them (n at most
 // *count), as n calls of IoXGetB would, so that IoUngetB works after it as after them. A
-// scanner thus makes two calls a token instead of one a byte.
+// reader that scans the fill itself makes two calls a line instead of one a byte.
 const unsigned char *IoFill(uint32_t *count);
 void IoTake(uint32_t n);
 // Appends a byte, flushing a full buffer first. 1, or the 0 of a failed flush.
