@@ -465,17 +465,14 @@ def binary_junk():
 
 @case
 def usage_errors():
+    """No arguments, no directory, an unknown option, a directory that does not exist, a
+    file in place of the directory."""
     folder = temp_dir()
-    missing = os.path.join(folder, "no-such-directory")
-    write(os.path.join(folder, "PLAIN.NAV"), b"NAME=Plain File\n")
-    for args, what in (([], "no arguments"),
-                       (["--json"], "no directory"),
-                       (["--bogus", folder], "an unknown option"),
-                       ([missing], "a directory that does not exist"),
-                       ([os.path.join(folder, "PLAIN.NAV")], "a file in place of the directory")):
+    plain = write(os.path.join(folder, "PLAIN.NAV"), b"NAME=Plain File\n")
+    for args in ([], ["--json"], ["--bogus", folder], [folder + "/no-such-directory"], [plain]):
         proc = run(*args, check=False)
-        equal(proc.returncode, 2, "exit status for %s" % what)
-        true(proc.stderr.strip() != b"", "%s: nothing on standard error" % what)
+        equal(proc.returncode, 2, "exit status for %r" % args)
+        true(proc.stderr.strip() != b"", "%r: nothing on standard error" % args)
 
 
 @case

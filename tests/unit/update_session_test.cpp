@@ -182,7 +182,7 @@ TEST_F(UpdateSession, IncrementalStepsCommandsAndBackupsOfASecondSession)
 
     // What the first session writes is checked with the odd servers' sessions below.
     EXPECT_EQ(UpdateThread(0), 1);
-    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>());
     std::vector<std::string> expected = {"Update: incremental update.", "Update: connect",
                                          "Update: login USER", "Update: login PASS",
                                          "Update: set transfer type to binary"};
@@ -522,24 +522,22 @@ TEST_F(UpdateSession, FullUpdateWithoutADataSetKeepsTheFilesAndSettlesAnInterrup
 // ---------------------------------------------------------------------------------------
 // The server setting and the program start the session relies on.
 
+// Each setting over what the one before left: a bad one changes neither host nor port.
 TEST(UpdateServerSetting, HostAndPortAreParsedOrLeftAlone)
 {
     snprintf(UpdateServerHost, sizeof UpdateServerHost, "before");
     UpdateServerPort = 21;
-    EXPECT_EQ(SetUpdateServer("127.0.0.1:2121"), 1);
-    EXPECT_STREQ(UpdateServerHost, "127.0.0.1");
-    EXPECT_EQ(UpdateServerPort, 2121);
-    EXPECT_EQ(SetUpdateServer("mirror.example.org"), 1);  // the port stays
-    EXPECT_STREQ(UpdateServerHost, "mirror.example.org");
-    EXPECT_EQ(UpdateServerPort, 2121);
+    // The result, then the server as it stands.
+    auto set = [](const char *setting) {
+        int ok = SetUpdateServer(setting);
+        return std::to_string(ok) + " " + UpdateServerHost + ":" + std::to_string(UpdateServerPort);
+    };
+    EXPECT_EQ(set("127.0.0.1:2121"), "1 127.0.0.1:2121");
+    EXPECT_EQ(set("mirror.example.org"), "1 mirror.example.org:2121");  // the port stays
     for (const char *bad : {"", ":21", "host:", "host:0", "host:65536", "host:21x", "host:-1",
-                            "host:123456"}) {
-        EXPECT_EQ(SetUpdateServer(bad), 0) << bad;
-        EXPECT_STREQ(UpdateServerHost, "mirror.example.org") << bad;
-        EXPECT_EQ(UpdateServerPort, 2121) << bad;
-    }
-    EXPECT_EQ(SetUpdateServer("h:65535"), 1);
-    EXPECT_EQ(UpdateServerPort, 65535);
+                            "host:123456"})
+        EXPECT_EQ(set(bad), "0 mirror.example.org:2121") << bad;
+    EXPECT_EQ(set("h:65535"), "1 h:65535");
 }
 
 TEST(UpdatePlatform, ProgramsGetTheirWordsAsWindowsSplitsThemAndReportTheirExitCode)
