@@ -8,9 +8,9 @@ Serves DIR to the account datakeeper / Owl42Cat on 127.0.0.1:port (port 0: a fre
 prints "PORT <n>" on standard output once it listens. It ends by itself after LIFETIME
 seconds, so a test that loses track of it leaves nothing running. The log gets one line
 per connection ("CONNECT") and per command received (the command line as sent, e.g. "USER
-datakeeper"). The modes are those of HANDLERS and FILE_SYSTEMS below,
-each described there; "normal" is pyftpdlib as it is (its listing puts the group at byte
-24, then the size).
+datakeeper"). The modes are those of HANDLERS and FILE_SYSTEMS below, each described
+there; "normal" is pyftpdlib as it is (its listing puts the group at byte 24, then the
+size).
 """
 
 import argparse

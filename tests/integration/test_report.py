@@ -233,9 +233,9 @@ def odd_fixtures():
         *(fixture(name, points=SAME_ORDER_POINTS,
                   fund=dict(name=title, distCount=1, splitCount=1))
           for name, title in (("NEWEST.NAV", "Newest First"), ("OLDEST.NAV", "Oldest First"))),
-        fixture("YEARS.NAV", points=dict.fromkeys(("01/01/00", "12/31/99", "06/15/59", "01/01/60",
-                                                    "12/31/59", "02/29/00", "01/31/61"),
-                                                   nav(1, 0, 0)),
+        fixture("YEARS.NAV",
+                points=dict.fromkeys(("01/01/00", "12/31/99", "06/15/59", "01/01/60", "12/31/59",
+                                      "02/29/00", "01/31/61"), nav(1, 0, 0)),
                 fund=dict(name="Years Across The Century", firstDate="01/01/60",
                           lastDate="12/31/59")),
     ]
