@@ -34,10 +34,10 @@ def run_cases():
     return 1 if failed else 0
 
 
-def run(*args, check=True, timeout=300):
+def run(*args, check=True):
     """The report tool with args; with check, a non-zero exit fails the case."""
     p = subprocess.run([TOOL, *args], stdin=subprocess.DEVNULL, capture_output=True,
-                       timeout=timeout)
+                       timeout=300)
     if check and p.returncode != 0:
         raise AssertionError("%s: exit %d: %s" % (" ".join(args[:2]), p.returncode,
                                                   p.stderr.decode(errors="replace")))

@@ -2,16 +2,15 @@
 """A real FTP server (pyftpdlib) for the update tests, with the odd behaviours of servers
 the update session must cope with.
 
-    ftpserver.py --dir DIR [--host 127.0.0.1] [--port 0] [--mode MODE] [--log FILE]
-                 [--lifetime SECONDS]
+    ftpserver.py --dir DIR --log FILE [--port 0] [--mode MODE]
 
-Serves DIR to the account datakeeper / Owl42Cat on host:port (port 0: a free one) and
-prints "PORT <n>" on standard output once it listens. It ends by itself after --lifetime
-seconds (default 300), so a test that loses track of it leaves nothing running. --log
-appends one line per connection ("CONNECT") and per command received (the command line
-as sent, e.g. "USER datakeeper"). The modes are those of HANDLERS and FILE_SYSTEMS below,
-each described there; "normal" is pyftpdlib as it is (its listing puts the group at byte
-24, then the size).
+Serves DIR to the account datakeeper / Owl42Cat on 127.0.0.1:port (port 0: a free one) and
+prints "PORT <n>" on standard output once it listens. It ends by itself after LIFETIME
+seconds, so a test that loses track of it leaves nothing running. The log gets one line
+per connection ("CONNECT") and per command received (the command line as sent, e.g. "USER
+datakeeper"). The modes are those of HANDLERS and FILE_SYSTEMS below, each described
+there; "normal" is pyftpdlib as it is (its listing puts the group at byte 24, then the
+size).
 """
 
 import argparse
@@ -28,15 +27,15 @@ from pyftpdlib.servers import FTPServer
 
 ACCOUNT = "datakeeper"
 PASSWORD = "Owl42Cat"
+LIFETIME = 300
 
 LOG_PATH = None
 INTRUDERS = []  # the "foreign" mode's connections, kept open
 
 
 def log(line):
-    if LOG_PATH:
-        with open(LOG_PATH, "a") as f:
-            f.write(line + "\n")
+    with open(LOG_PATH, "a") as f:
+        f.write(line + "\n")
 
 
 class LoggingHandler(FTPHandler):
@@ -224,11 +223,9 @@ def main():
     global LOG_PATH
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
-    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--mode", default="normal", choices=sorted({**HANDLERS, **FILE_SYSTEMS}))
-    parser.add_argument("--log")
-    parser.add_argument("--lifetime", type=float, default=300)
+    parser.add_argument("--log", required=True)
     args = parser.parse_args()
     LOG_PATH = args.log
 
@@ -238,9 +235,9 @@ def main():
                           {"authorizer": authorizer,
                            "abstracted_fs": FILE_SYSTEMS.get(args.mode, AbstractedFS)})
     # pyftpdlib's log lines go to standard error; the tests read only standard output.
-    server = FTPServer((args.host, args.port), server_handler)
+    server = FTPServer(("127.0.0.1", args.port), server_handler)
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
-    end = time.monotonic() + args.lifetime
+    end = time.monotonic() + LIFETIME
     while time.monotonic() < end:
         server.ioloop.loop(timeout=0.5, blocking=False)
     server.close_all()

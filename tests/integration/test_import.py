@@ -55,19 +55,6 @@ DIV_DAY, DIV, CG = datetime.date(2021, 3, 6), 0.25, 0.10   # a Saturday
 SPLIT_DAY = datetime.date(2021, 3, 9)                       # 3 for 2
 
 
-def expected_values():
-    """The load's total return of one unit invested at the first point. The 9th is the
-    first point on or after the split and the distributions (the 8th has no price): the
-    split applies first, then the distributions are reinvested at its NAV."""
-    shares, values = 1 / CLOSE[0], []
-    for day, nav in zip(DAYS, CLOSE):
-        if day == SPLIT_DAY:
-            shares *= 3 / 2 * (1 + (DIV + CG) / nav)
-        if nav is not None:
-            values.append(shares * nav)
-    return values
-
-
 DATE_FORMS = {
     "iso": lambda d: d.isoformat(),
     "us": lambda d: d.strftime("%m/%d/%Y"),
@@ -105,11 +92,20 @@ def vendor_files_with_distributions_and_a_split():
     doc = load(data, "--read-only", "--points")
     equal(doc["reports"], [], "reports")
     dates = [d.strftime("%m/%d/%y") for d, c in zip(DAYS, CLOSE) if c is not None]
+    # The load's total return of one unit invested at the first point. The 9th is the
+    # first point on or after the split and the distributions (the 8th has no price): the
+    # split applies first, then the distributions are reinvested at its NAV.
+    shares, values = 1 / CLOSE[0], []
+    for day, nav in zip(DAYS, CLOSE):
+        if day == SPLIT_DAY:
+            shares *= 3 / 2 * (1 + (DIV + CG) / nav)
+        if nav is not None:
+            values.append(shares * nav)
     for i, (form, _, _) in enumerate(variants):
         fund = funds(doc)["V%d" % i]
         points = fund["series"][0]["points"]
         equal([fund["category"], [p["date"] for p in points]], [5, dates], form + " category, dates")
-        near_each([p["value"] for p in points], expected_values(), form + " value", 1e-12)
+        near_each([p["value"] for p in points], values, form + " value", 1e-12)
         near(fund["distTotal"], DIV + CG, form + " distributions")
     text = read(os.path.join(data, "V0.NAV"))
     for line in (b"03/06/21 DIV = 0.25, LCG = 0.10\r\n", b"03/09/21 SPLIT 3 FOR 2\r\n"):

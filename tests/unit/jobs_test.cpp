@@ -41,12 +41,10 @@ std::string LoadFunds(uint32_t threads)
 {
     std::string dir = MakeDataDir();
     const char *categories[] = {"Growth", "Bond", "Sector", "Growth", "Balanced Bond"};
-    for (int k = 0; k < 5; k++) {
-        char name[16];
-        snprintf(name, sizeof name, "F%d.NAV", k);
-        WriteFile(dir, name, std::string("NAME=Fund ") + (char)('A' + k) + "\nCATEGORY=" +
-                                 categories[k] + "\n" + Lines(10 + k, 0.02 + 0.01 * k, k));
-    }
+    for (int k = 0; k < 5; k++)
+        WriteFile(dir, "F" + std::to_string(k) + ".NAV",
+                  std::string("NAME=Fund ") + (char)('A' + k) + "\nCATEGORY=" + categories[k] +
+                      "\n" + Lines(10 + k, 0.02 + 0.01 * k, k));
     WriteFile(dir, "IX.NAV", "NAME=The Index\nCATEGORY=Index\n" + Lines(100, 0.015, 9));
     WriteFile(dir, "Index", "F1=IX\nF3=IX\n");
     ResetViewState();
@@ -86,7 +84,7 @@ protected:
 
 TEST_F(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
 {
-    std::string dir = LoadFunds(1);
+    LoadFunds(1);
     RunJob(JOB_CHANGE_KIND, JOB_ALL_FUNDS, MA_EMA, -1);
     std::vector<std::string> expected = {"9", "5 "};
     for (uint32_t i = 0; i < FundCount; i++) {
@@ -100,17 +98,13 @@ TEST_F(RecalculationJobs, AChangeJobSetsTheKindOfEveryFundInTableOrder)
     EXPECT_EQ(ProgressCodes, expected);
     EXPECT_EQ(OptModeReselect, 0);
     EXPECT_EQ(OptModeRecalculate, 0);
-    // The opt file was written again at the end, with every fund.
-    std::string opt = ReadWholeFile(dir + "/opt");
-    for (const char *name : {"F0 ", "F4 ", "IX "})
-        EXPECT_NE(opt.find(name), std::string::npos) << name;
     // Every kind's parameters were there from the load, so nothing was searched; the new
-    // kind is kept all the same, and the next load restores it.
+    // kind is kept all the same, in the opt file written again at the end, from which the
+    // next load restores it for every fund.
     LoadThread(nullptr);
     for (uint32_t i = 0; i < FundCount; i++)
         EXPECT_EQ(FundTable[i].maSettings[0].maKind, (uint32_t)MA_EMA) << FundTable[i].shortName;
-    for (const std::string &m : MessageTexts())
-        ADD_FAILURE() << m;
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>());
 }
 
 TEST_F(RecalculationJobs, ReselectAfterRecalculateKeepsTheKinds)
@@ -127,7 +121,6 @@ TEST_F(RecalculationJobs, TheBenchmarkViewChangesOnlySeriesOneOfFundsWithAnIndex
     LoadFunds(1);
     ShowBenchmark = 1;
     const FundRecord *follower = FindFund("F1"), *alone = FindFund("F0");
-    ASSERT_TRUE(follower && alone);
     ASSERT_NE(follower->points[1], follower->points[0]);
     MaSettings ownBefore = follower->maSettings[0];
     uint32_t otherKind = follower->maSettings[1].maKind == MA_WMA ? MA_AMA : MA_WMA;

@@ -182,7 +182,7 @@ TEST_F(UpdateSession, IncrementalStepsCommandsAndBackupsOfASecondSession)
 
     // What the first session writes is checked with the odd servers' sessions below.
     EXPECT_EQ(UpdateThread(0), 1);
-    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : Messages[0].text);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>());
     std::vector<std::string> expected = {"Update: incremental update.", "Update: connect",
                                          "Update: login USER", "Update: login PASS",
                                          "Update: set transfer type to binary"};
@@ -282,6 +282,7 @@ TEST_F(UpdateSession, OddAndHostileServersAreCopedWithOrLeaveTheFilesAsTheyWere)
          "RETR update.dat", true, true},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
         SetUp();
         LayOutIncremental(data);
         std::map<std::string, std::string> expected = Snapshot(root);
@@ -292,24 +293,23 @@ TEST_F(UpdateSession, OddAndHostileServersAreCopedWithOrLeaveTheFilesAsTheyWere)
             expected["/data/opt"] = "new opt bytes";
             expected["/data/update.dat"] = UpdateDat;
         }
-        ASSERT_TRUE(StartServer(c.mode)) << c.mode;
+        ASSERT_TRUE(StartServer(c.mode));
         auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(UpdateThread(0), c.result) << c.mode;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.mode;
+        EXPECT_EQ(UpdateThread(0), c.result);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
         EXPECT_EQ(MessageTexts(), c.message.empty() ? std::vector<std::string>()
-                                                    : std::vector<std::string>{c.message})
-            << c.mode;
-        EXPECT_EQ(Snapshot(root), expected) << c.mode;
+                                                    : std::vector<std::string>{c.message});
+        EXPECT_EQ(Snapshot(root), expected);
         std::vector<std::string> commands = Commands(TheServer.log);
-        ASSERT_FALSE(commands.empty()) << c.mode;
-        EXPECT_EQ(commands.back(), c.lastCommand) << c.mode;
-        EXPECT_EQ(commands.size() > 2 && commands[2] == "PASS Owl42Cat", c.pass) << c.mode;
+        ASSERT_FALSE(commands.empty());
+        EXPECT_EQ(commands.back(), c.lastCommand);
+        EXPECT_EQ(commands.size() > 2 && commands[2] == "PASS Owl42Cat", c.pass);
         std::string progress;
         for (const std::string &p : ProgressCodes)
             progress += p + "\n";
-        EXPECT_EQ(progress.find("\n5 Update: login PASS\n") != std::string::npos, c.pass) << c.mode;
-        EXPECT_EQ(progress.find("%)") != std::string::npos, c.percentages) << c.mode;
-        EXPECT_EQ(ProgressCodes.back(), "8") << c.mode;
+        EXPECT_EQ(progress.find("\n5 Update: login PASS\n") != std::string::npos, c.pass);
+        EXPECT_EQ(progress.find("%)") != std::string::npos, c.percentages);
+        EXPECT_EQ(ProgressCodes.back(), "8");
     }
 }
 
@@ -396,6 +396,7 @@ TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
     // which is kept in SETTINGS after the fifteen view-state bytes.
     const std::string unzip = MakeUnzip();
     for (bool chosen : {false, true}) {
+        SCOPED_TRACE(chosen);
         SetUp();
         std::string pif = WriteFile(unzip.substr(0, unzip.rfind('/')), "unzip.PIF",
                                     std::string(128, '\0'));
@@ -404,7 +405,7 @@ TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
         ChooseAnswer = unzip;
         ASSERT_TRUE(StartServer("normal"));
 
-        EXPECT_EQ(UpdateThread(1), 1) << chosen;
+        EXPECT_EQ(UpdateThread(1), 1);
         EXPECT_EQ(ChooseCalls, chosen ? 1 : 0);
         // The program that cannot start is reported as in the cancelled update below.
         EXPECT_EQ(Messages.size(), chosen ? 1u : 0u);
@@ -420,17 +421,16 @@ TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
                              {"/A.BAK", OldA}, {"/B.BAK", OldB}, {"/opt.BAK", "old opt"},
                              {"/Index.BAK", "A=B\r\n"}, {"/opt.NAV.BAK", OptFund},
                              {"/Index.NAV.BAK", IndexFund},
-                             {"/data.zip", ReadWholeFile(TheServer.dir + "/data.zip")}}))
-            << chosen;
+                             {"/data.zip", ReadWholeFile(TheServer.dir + "/data.zip")}}));
         // The close-on-exit flag at offset 99 of the information file, nothing else.
         std::string flagged(128, '\0');
         flagged[99] = 0x10;
-        EXPECT_EQ(ReadWholeFile(pif), flagged) << chosen;
-        EXPECT_EQ(Commands(TheServer.log).back(), "RETR data.zip") << chosen;
+        EXPECT_EQ(ReadWholeFile(pif), flagged);
+        EXPECT_EQ(Commands(TheServer.log).back(), "RETR data.zip");
         // A second update without an Index in the archive keeps the user's one backup.
-        EXPECT_EQ(UpdateThread(1), 1) << chosen;
-        EXPECT_EQ(ReadWholeFile(data + "/Index.BAK"), "A=B\r\n") << chosen;
-        EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), NewA) << chosen;
+        EXPECT_EQ(UpdateThread(1), 1);
+        EXPECT_EQ(ReadWholeFile(data + "/Index.BAK"), "A=B\r\n");
+        EXPECT_EQ(ReadWholeFile(data + "/A.BAK"), NewA);
     }
 }
 
@@ -438,67 +438,56 @@ TEST_F(UpdateSession, FullUpdateUnpacksTheArchiveWithTheUnzipProgram)
 // data directory as it was before, older backups included; only data.zip is new: the
 // dialog cancelled with no program set, a program that cannot start and then the dialog
 // cancelled, an unzip that fails on an archive that is none, an empty archive.
-TEST_F(UpdateSession, FullUpdateThatBringsNoDataSetLeavesTheFilesAsTheyWere)
+//
+// What a full update cut off by the program's end leaves (the data set under pending
+// names, with or without the archive's files unpacked) is settled by the next session
+// before it moves anything: every set-aside file is back under its name or, when the
+// unpacking brought its name, its backup. That session's own unzip fails here, so the
+// directory must be the settled one. A pending file that cannot be settled stops it.
+TEST_F(UpdateSession, FullUpdateWithoutADataSetKeepsTheFilesAndSettlesAnInterruptedOne)
 {
     const std::string unzip = MakeUnzip();
+    const std::string corrupt = "Error: Update: " + unzip +
+                                " ended with exit code 9; the data files are kept as they were.";
+    const std::map<std::string, std::string> unpacked = {
+        {"A.NAV", NewA}, {"C.NAV", NewC}, {"opt", "zipped opt"}};
+    enum Stop { NONE, AT_DIALOG, AFTER_UNZIP, STUCK };  // where an earlier update was cut off
     const struct {
         const char *unzip;  // "": none set
         Archive archive;
+        Stop stop;
         int chooseCalls;
         std::vector<std::string> messages;  // their form tells their kind (and caption)
     } cases[] = {
-        {"", GOOD_ZIP, 1, {"Update: No unzip program specified."}},
-        {"/nonexistent/unzip", GOOD_ZIP, 1,
+        {"", GOOD_ZIP, NONE, 1, {"Update: No unzip program specified."}},
+        {"/nonexistent/unzip", GOOD_ZIP, NONE, 1,
          {"Error: Update: CreateProcess /nonexistent/unzip, GetLastError=0x00000002\n"
           "No such file or directory",
           "Update: No unzip program specified."}},
         // Debian's unzip ends with 9 when the file is no zip archive...
-        {unzip.c_str(), CORRUPT_ZIP, 0,
-         {"Error: Update: " + unzip +
-          " ended with exit code 9; the data files are kept as they were."}},
+        {unzip.c_str(), CORRUPT_ZIP, NONE, 0, {corrupt}},
         // ...and with 1, a warning, when it is empty.
-        {unzip.c_str(), EMPTY_ZIP, 0,
+        {unzip.c_str(), EMPTY_ZIP, NONE, 0,
          {"Error: Update: " + unzip +
           " unpacked no fund file; the data files are kept as they were."}},
+        {unzip.c_str(), CORRUPT_ZIP, AT_DIALOG, 0, {corrupt}},
+        {unzip.c_str(), CORRUPT_ZIP, AFTER_UNZIP, 0, {corrupt}},
+        {unzip.c_str(), CORRUPT_ZIP, STUCK, 0, {}},  // the messages name the data directory
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.unzip << ", archive " << c.archive << ", stop "
+                                        << c.stop);
         SetUp();
         ASSERT_NO_FATAL_FAILURE(LayOutFull(data, c.archive));
         std::map<std::string, std::string> expected = Snapshot(root);
-        expected["/data/data.zip"] = ReadWholeFile(TheServer.dir + "/data.zip");
-        SetUnzipProgram(*c.unzip ? c.unzip : nullptr);
-        ASSERT_TRUE(StartServer("normal"));
-        EXPECT_EQ(UpdateThread(1), 0) << c.unzip;
-        EXPECT_EQ(ChooseCalls, c.chooseCalls) << c.unzip;
-        EXPECT_EQ(MessageTexts(), c.messages) << c.unzip;
-        EXPECT_EQ(Snapshot(root), expected) << c.unzip;
-    }
-}
-
-// What a full update cut off by the program's end leaves (the data set under pending
-// names, with or without the archive's files unpacked), settled by the next session
-// before it moves anything: every set-aside file is back under its name or, when the
-// unpacking brought its name, its backup. That session's own unzip fails here, so the
-// directory must be the settled one. A pending file that cannot be settled stops it.
-TEST_F(UpdateSession, InterruptedFullUpdateIsSettledBeforeTheNextOne)
-{
-    const std::string unzip = MakeUnzip();
-    const std::map<std::string, std::string> user = {
-        {"A.NAV", OldA}, {"B.NAV", OldB}, {"opt", "old opt"}, {"Index", "A=B\r\n"},
-        {"opt.NAV", OptFund}, {"Index.NAV", IndexFund}};
-    const std::map<std::string, std::string> unpacked = {
-        {"A.NAV", NewA}, {"C.NAV", NewC}, {"opt", "zipped opt"}};
-    enum Stop { AT_DIALOG, AFTER_UNZIP, STUCK };
-    for (Stop stop : {AT_DIALOG, AFTER_UNZIP, STUCK}) {
-        SetUp();
-        ASSERT_NO_FATAL_FAILURE(LayOutFull(data, CORRUPT_ZIP));
-        for (const auto &f : user)
-            rename((data + "/" + f.first).c_str(), (data + "/" + f.first + ".pending").c_str());
-        std::map<std::string, std::string> expected;
-        for (const auto &f : user)
-            expected["/data/" + f.first] = f.second;
-        expected["/data/A.BAK"] = "an older backup";
-        if (stop != AT_DIALOG) {
+        std::vector<std::string> messages = c.messages;
+        if (c.stop != NONE) {
+            // Every file of the data set set aside; the older backup stays.
+            for (const auto &f : expected)
+                if (f.first != "/data/A.BAK")
+                    rename((root + f.first).c_str(), (root + f.first + ".pending").c_str());
+        }
+        if (c.stop == AFTER_UNZIP || c.stop == STUCK) {
             for (const auto &f : unpacked) {
                 WriteFile(data, f.first, f.second);
                 expected["/data/" + f.first] = f.second;
@@ -506,10 +495,7 @@ TEST_F(UpdateSession, InterruptedFullUpdateIsSettledBeforeTheNextOne)
             expected["/data/A.BAK"] = OldA;
             expected["/data/opt.BAK"] = "old opt";
         }
-        std::vector<std::string> messages = {
-            "Error: Update: " + unzip +
-            " ended with exit code 9; the data files are kept as they were."};
-        if (stop == STUCK) {
+        if (c.stop == STUCK) {
             // A backup that is a folder cannot be replaced.
             unlink((data + "/A.BAK").c_str());
             mkdir((data + "/A.BAK").c_str(), 0755);
@@ -523,36 +509,35 @@ TEST_F(UpdateSession, InterruptedFullUpdateIsSettledBeforeTheNextOne)
         } else {
             expected["/data/data.zip"] = ReadWholeFile(TheServer.dir + "/data.zip");
         }
-        SetUnzipProgram(unzip.c_str());
+        SetUnzipProgram(*c.unzip ? c.unzip : nullptr);
         ASSERT_TRUE(StartServer("normal"));
-        EXPECT_EQ(UpdateThread(1), 0) << stop;
-        EXPECT_EQ(MessageTexts(), messages) << stop;
-        EXPECT_EQ(Snapshot(root), expected) << stop;
-        EXPECT_EQ(Commands(TheServer.log).empty(), stop == STUCK) << stop;
+        EXPECT_EQ(UpdateThread(1), 0);
+        EXPECT_EQ(ChooseCalls, c.chooseCalls);
+        EXPECT_EQ(MessageTexts(), messages);
+        EXPECT_EQ(Snapshot(root), expected);
+        EXPECT_EQ(Commands(TheServer.log).empty(), c.stop == STUCK);
     }
 }
 
 // ---------------------------------------------------------------------------------------
 // The server setting and the program start the session relies on.
 
+// Each setting over what the one before left: a bad one changes neither host nor port.
 TEST(UpdateServerSetting, HostAndPortAreParsedOrLeftAlone)
 {
     snprintf(UpdateServerHost, sizeof UpdateServerHost, "before");
     UpdateServerPort = 21;
-    EXPECT_EQ(SetUpdateServer("127.0.0.1:2121"), 1);
-    EXPECT_STREQ(UpdateServerHost, "127.0.0.1");
-    EXPECT_EQ(UpdateServerPort, 2121);
-    EXPECT_EQ(SetUpdateServer("mirror.example.org"), 1);  // the port stays
-    EXPECT_STREQ(UpdateServerHost, "mirror.example.org");
-    EXPECT_EQ(UpdateServerPort, 2121);
+    // The result, then the server as it stands.
+    auto set = [](const char *setting) {
+        int ok = SetUpdateServer(setting);
+        return std::to_string(ok) + " " + UpdateServerHost + ":" + std::to_string(UpdateServerPort);
+    };
+    EXPECT_EQ(set("127.0.0.1:2121"), "1 127.0.0.1:2121");
+    EXPECT_EQ(set("mirror.example.org"), "1 mirror.example.org:2121");  // the port stays
     for (const char *bad : {"", ":21", "host:", "host:0", "host:65536", "host:21x", "host:-1",
-                            "host:123456"}) {
-        EXPECT_EQ(SetUpdateServer(bad), 0) << bad;
-        EXPECT_STREQ(UpdateServerHost, "mirror.example.org") << bad;
-        EXPECT_EQ(UpdateServerPort, 2121) << bad;
-    }
-    EXPECT_EQ(SetUpdateServer("h:65535"), 1);
-    EXPECT_EQ(UpdateServerPort, 65535);
+                            "host:123456"})
+        EXPECT_EQ(set(bad), "0 mirror.example.org:2121") << bad;
+    EXPECT_EQ(set("h:65535"), "1 h:65535");
 }
 
 TEST(UpdatePlatform, ProgramsGetTheirWordsAsWindowsSplitsThemAndReportTheirExitCode)
