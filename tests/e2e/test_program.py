@@ -97,7 +97,6 @@ class VantryTest(unittest.TestCase):
         shutil.copy(CONFIG["exe"], os.path.join(self.data, "Vantry.exe"))
         for name in ("KEYHELP", "README"):
             shutil.copy(os.path.join(REPO, "resources", name), self.data)
-        self.proc = None
 
     # --- starting and waiting ---------------------------------------------------------
 
@@ -146,11 +145,6 @@ class VantryTest(unittest.TestCase):
         """One of the program's figures, as a signed 64-bit number."""
         value = self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE[name], 0)
         return value - (1 << 64) if value >= 1 << 63 else value
-
-    def wait_dialog(self, caption, timeout=30):
-        return wait_for(lambda: next((b for b in self.session.boxes(self.pid)
-                                      if b["caption"] == caption), None),
-                        timeout, "the %s dialog" % caption)
 
     def shot(self, name):
         """A screenshot of the main window kept as an artefact; returns its pixel rows."""
@@ -573,7 +567,7 @@ class AnalystFigures(VantryTest):
         # File > Export Statistics...: the save dialog offers statistics.csv in the data
         # directory; OK writes a row per fund and series in the list's order, here Beta's.
         self.session.post_command(self.hwnd, R["IDM_EXPORT_STATISTICS"])
-        self.session.press(self.wait_dialog("Export Statistics", 20))
+        self.session.press(self.session.wait_box(self.pid, caption="Export Statistics"))
         exported = os.path.join(self.data, "statistics.csv")
         wait_for(lambda: os.path.exists(exported), 20, "statistics.csv")
         with open(exported, newline="") as f:
@@ -591,7 +585,7 @@ class ImportCsv(VantryTest):
         count = self.session.listbox(self.child(R["IDC_FUND_LIST"]))["count"]
 
         self.session.post_command(self.hwnd, R["IDM_IMPORT_CSV"])
-        dialog = self.wait_dialog("Import CSV")
+        dialog = self.session.wait_box(self.pid, 30, caption="Import CSV")
         fields = {"IDC_IMPORT_PRICES": harness.windows_path(prices),
                   "IDC_IMPORT_FILE": "KOCSV", "IDC_IMPORT_NAME": "Coca-Cola from CSV"}
         for name, text in fields.items():
