@@ -268,18 +268,12 @@ def run_console_program(exe, args, timeout=300):
     session = None
     try:
         session = WineSession(Template(root), os.path.join(root, "session"))
-        # Output through files: Wine's helper processes keep a pipe open after the
-        # program has ended.
-        out_path, err_path = os.path.join(root, "out.txt"), os.path.join(root, "err.txt")
-        with open(out_path, "w") as out, open(err_path, "w") as err:
-            session.programs.append(subprocess.Popen(
-                [WINE, exe] + list(args), env=session.env, stdout=out, stderr=err,
-                stdin=subprocess.DEVNULL))
         try:
-            status = session.programs[0].wait(timeout=timeout)
+            status = session.start(exe, *args).wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             status = "a timeout"
-        with open(out_path) as out, open(err_path) as err:
+        log = os.path.join(session.work_dir, "program.")
+        with open(log + "out") as out, open(log + "err") as err:
             return status, out.read(), err.read()
     finally:
         if session:
@@ -372,13 +366,15 @@ class WineSession:
             self.close()
             raise
 
-    def start(self, exe, log_name="program.log"):
-        """Starts a Windows program in its own folder; returns its Popen (the wine64 loader
-        process)."""
-        log = open(os.path.join(self.work_dir, log_name), "a")
-        proc = subprocess.Popen([WINE, exe], env=self.env, cwd=os.path.dirname(exe),
-                                stdout=log, stderr=log, stdin=subprocess.DEVNULL)
-        log.close()
+    def start(self, exe, *args):
+        """Starts a Windows program in its own folder, its output appended to program.out
+        and program.err in the session's folder; returns its Popen (the wine64 loader
+        process). Output goes through files: Wine's helper processes keep a pipe open
+        after the program has ended."""
+        log = os.path.join(self.work_dir, "program.")
+        with open(log + "out", "a") as out, open(log + "err", "a") as err:
+            proc = subprocess.Popen([WINE, exe, *args], env=self.env, cwd=os.path.dirname(exe),
+                                    stdout=out, stderr=err, stdin=subprocess.DEVNULL)
         self.programs.append(proc)
         return proc
 
@@ -449,8 +445,7 @@ class WineSession:
     def capture(self, hwnd, png_path):
         """The window's screen rectangle (0: the whole screen) as a PNG; returns the pixel
         rows."""
-        os.makedirs(os.path.dirname(os.path.abspath(png_path)), exist_ok=True)
-        bmp = png_path[:-4] + ".bmp" if png_path.endswith(".png") else png_path + ".bmp"
+        bmp = os.path.splitext(png_path)[0] + ".bmp"
         self.ask("capture", hwnd, windows_path(bmp))
         try:
             return bmp_to_png(bmp, png_path)
@@ -490,12 +485,6 @@ class WineSession:
 
     def click(self, x, y, repeat=1):
         self.xdotool(*self.move_args(x, y), "click", "--repeat", repeat, "--delay", "80", 1)
-
-    def program_ended(self, proc, timeout):
-        try:
-            return proc.wait(timeout) is not None
-        except subprocess.TimeoutExpired:
-            return False
 
     def close(self):
         if self.probe:

@@ -206,9 +206,8 @@ static void CmdFind(const Request *q)
 
 static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
 {
-    if (GetParent(h) != (HWND)lp)
-        return TRUE; /* direct children only */
-    PutWindow(h);
+    if (GetParent(h) == (HWND)lp) /* direct children only */
+        PutWindow(h);
     return TRUE;
 }
 

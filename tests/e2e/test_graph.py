@@ -49,10 +49,6 @@ class GraphTest(VantryTest):
     def wait_readout(self, predicate, what):
         return wait_for(lambda: predicate(self.readout()) and self.readout(), 20, what)
 
-    def picture(self, name):
-        """The graph window captured as name beside the screenshots: (width, height, rows)."""
-        return self.session.capture(self.graph, os.path.join(tp.CONFIG["out"], name))
-
 
 class Measuring(GraphTest):
     def test_readout_follows_the_pointer_and_two_clicks_freeze_the_result(self):
@@ -60,12 +56,12 @@ class Measuring(GraphTest):
         g = self.open_graph(0)
         x1, y1 = g[0] + (g[2] - g[0]) * 2 // 5, g[1] + (g[3] - g[1]) // 4
         self.session.move_pointer(g[0] + 1, g[1] + 1)
-        before = self.picture("plain.png")
+        before = self.shot("plain", self.graph)
 
         self.session.move_pointer(x1, y1)
         lines = self.wait_readout(lambda ls: parse_point(ls[0]), "the readout's first line")
         self.assertEqual(lines[1:], ["", ""])
-        self.assertNotEqual(before, self.picture("readout.png"),
+        self.assertNotEqual(before, self.shot("readout", self.graph),
                             "the readout box is not on the picture")
         # Elsewhere another point (which date and value a pixel gives is the measure unit
         # tests').
@@ -93,7 +89,7 @@ class Measuring(GraphTest):
         end = parse_point(lines[1])
         self.assertGreater(end[0], start[0])
         self.assertEqual(lines[2], expected_result(start, end))
-        frozen = self.picture("frozen.png")
+        frozen = self.shot("frozen", self.graph)
         # Frozen, the line ignores the pointer.
         self.session.move_pointer(x1 + 50, y1 + 50)
         for _ in range(5):
@@ -103,7 +99,7 @@ class Measuring(GraphTest):
         self.assertEqual(self.probe("measure"), 0)
         self.assertEqual(self.readout(), [""])
         self.session.move_pointer(g[0] + 1, g[1] + 1)
-        after = self.picture("cancelled.png")
+        after = self.shot("cancelled", self.graph)
         self.assertNotEqual(frozen, after)
         self.assertEqual(before, after, "the cancelled measurement left pixels behind")
 
@@ -134,15 +130,16 @@ class SearchMap(GraphTest):
         self.start()
         self.open_graph(0)
         self.focus_desktop()
-        graph = self.picture("graph.png")
+        graph = self.shot("graph", self.graph)
         self.session.key("ctrl+k")
         wait_for(lambda: "[Search Map]" in self.status(), 20, "the status line's search map")
         # The map is drawn once the status line is built; the screen follows on its paint.
-        wait_for(lambda: self.picture("search-map.png") != graph, 20, "the search map on screen")
+        wait_for(lambda: self.shot("search-map", self.graph) != graph, 20,
+                 "the search map on screen")
         self.assertEqual(self.current_tab(), 3)
         self.command("IDM_SEARCH_MAP")
         self.assertNotIn("[Search Map]", self.status())
-        wait_for(lambda: self.picture("graph-again.png") == graph, 20, "the same graph again")
+        wait_for(lambda: self.shot("graph-again", self.graph) == graph, 20, "the same graph again")
 
 
 class Arrows(GraphTest):
@@ -166,12 +163,13 @@ class Arrows(GraphTest):
         self.open_graph(0)
         self.assertEqual(self.zoom(), (0, 0, 0))
         # The first click makes the selection from the page's fund, then acts.
-        before = self.picture("z0.png")
+        before = self.shot("z0", self.graph)
         self.click("IDC_TOP_ARROWS", 0)
         wait_for(lambda: self.zoom() != (0, 0, 0), 20, "the zoom selection")
         # Which range and scale the first use takes is the arrow unit tests'.
         frm, to, top = self.zoom()
-        wait_for(lambda: self.picture("z1.png") != before, 20, "the page drawn on the new scale")
+        wait_for(lambda: self.shot("z1", self.graph) != before, 20,
+                 "the page drawn on the new scale")
         top -= 1000
         self.press("IDC_TOP_ARROWS", 1, (frm, to, top))
 
@@ -291,7 +289,7 @@ class Jobs(GraphTest):
         """Starts a job for all funds, answers its question, calls during while the job runs
         and waits for the job's end."""
         self.session.post_command(self.hwnd, R[command])
-        self.session.press(self.session.wait_box(self.pid, text=question))
+        self.expect_box(question)
         if during:
             during()
         wait_for(lambda: self.probe("worker") == 0, tp.BIG_LOAD_TIMEOUT, "the job's end")

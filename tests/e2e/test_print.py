@@ -21,7 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import test_program  # noqa: E402
 from harness import wait_for  # noqa: E402
-from test_program import CONFIG, R, VantryTest  # noqa: E402
+from test_program import R, VantryTest  # noqa: E402
 
 PRINTER = "VantryPDF"
 CUPS_PDF_PPD = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"
@@ -238,8 +238,7 @@ class PrintGraph(VantryTest):
         self.addCleanup(os.unlink, path)
         self.assertEqual(self.session.boxes(self.pid), [], "a box after printing")
         base = os.path.join(self.session.work_dir, name)
-        shot = os.path.join(CONFIG["out"], "%s-%s" % (self.id().split(".")[-1], name))
-        for options, out in (([], base), (["-png"], shot)):
+        for options, out in (([], base), (["-png"], self.artefact(name))):
             subprocess.run(["pdftoppm", "-r", str(RENDER_DPI), "-singlefile"] + options
                            + [path, out], check=True, timeout=60)
         return read_ppm(base + ".ppm")
@@ -272,8 +271,7 @@ class PrintGraph(VantryTest):
         # The graph window from the screen without its 2-pixel frame: the back buffer's
         # picture that the print copies.
         w, h = picture
-        shot = os.path.join(CONFIG["out"], "%s-graph.png" % self.id().split(".")[-1])
-        cw, ch, rows = self.session.capture(self.graph, shot)
+        cw, ch, rows = self.shot("graph", self.graph)
         screen = [row[2:cw - 2] for row in rows[2:ch - 2]]
         self.assertEqual((len(screen[0]), len(screen)), (w, h), "the graph window's size")
         printed = cell_means(page, box, 24, 24)

@@ -20,8 +20,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import harness  # noqa: E402
 import test_program  # noqa: E402
-from harness import wait_for, WM_CLOSE  # noqa: E402
-from test_program import R, REPO, VantryTest, LOAD_TIMEOUT, read_bytes as read  # noqa: E402
+from harness import wait_for  # noqa: E402
+from test_program import R, REPO, VantryTest, read_bytes as read  # noqa: E402
 
 setUpModule = test_program.setUpModule
 tearDownModule = test_program.tearDownModule
@@ -60,17 +60,11 @@ class OnlineUpdate(VantryTest):
         return read(self.log).decode().splitlines() if os.path.exists(self.log) else []
 
     def update_and_wait_for_reload(self, command):
-        """Posts an Update command and waits until the Restart it asks for has built the
-        layout anew (a new tab control) and every worker has ended; the status line is then
-        as before."""
-        before, status = self.child(R["IDC_TAB_CONTROL"]), self.status()
+        """Posts an Update command and waits for the Restart it asks for, after which the
+        status line is as before."""
+        tab, status = self.child(R["IDC_TAB_CONTROL"]), self.status()
         self.session.post_command(self.hwnd, R[command])
-
-        def reloaded():
-            tab = self.child(R["IDC_TAB_CONTROL"])
-            return (tab is not None and tab != before and self.loaded()
-                    and self.probe("worker") == 0)
-        wait_for(reloaded, LOAD_TIMEOUT, "the update and the reload after it", 0.1)
+        self.wait_restart(tab)
         self.assertEqual(self.status(), status)
 
     def test_incremental_update_adds_the_new_points_and_reloads(self):
@@ -138,9 +132,7 @@ class OnlineUpdate(VantryTest):
                      "the status 'Update: connect'")
             self.assertEqual(self.probe("worker"), 1)
             if closing:
-                self.session.post(self.hwnd, WM_CLOSE)
-                self.assertTrue(self.session.program_ended(self.proc, 30),
-                                "the program did not end while the session hung")
+                self.exit_program(30)
             else:
                 box = self.session.wait_box(
                     self.pid, timeout=120,
