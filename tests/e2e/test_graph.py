@@ -213,21 +213,18 @@ def settings_tail(path):
 
 
 class Dialogs(GraphTest):
-    def dialog(self, command=True):
-        """Opens the Default Benchmark dialog (without command: waits for it); returns it,
-        its list, the list's items and the item chosen."""
+    def benchmark_dialog(self, choose, button, command=True):
+        """Opens the Default Benchmark dialog (without command: waits for it), chooses the
+        item called choose and closes the dialog with button (press waits until it has
+        gone); returns the items and the item chosen when the dialog opened."""
         if command:
             self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
         box = self.session.wait_box(self.pid, caption="Default Benchmark")
-        combo = self.session.child(box["hwnd"], 1002)["hwnd"]
+        combo = self.session.child(box["hwnd"], R["IDC_BENCHMARK_CHOICE"])["hwnd"]
         cb = self.session.ask("cb", combo)
-        return box, combo, cb["items"], cb["cursel"]
-
-    def close_dialog(self, box, combo, index, button):
-        """Chooses item index and closes the dialog with button (press waits until it has
-        gone)."""
-        self.session.send(combo, CB_SETCURSEL, index, 0)
+        self.session.send(combo, CB_SETCURSEL, cb["items"].index(choose), 0)
         self.session.press(box, button)
+        return cb["items"], cb["cursel"]
 
     def test_about_box_and_the_default_benchmark_dialog(self):
         self.start()
@@ -246,20 +243,17 @@ class Dialogs(GraphTest):
         names = sorted(f["name"] for f in funds if f["category"] == 7)
         settings = os.path.join(self.data, "SETTINGS")
 
-        box, combo, items, cursel = self.dialog()
+        items, cursel = self.benchmark_dialog(names[1], harness.IDOK)
         self.assertEqual(items[0], "(None)")
         self.assertEqual(sorted(items[1:], key=str.upper), sorted(names, key=str.upper))
         self.assertEqual(cursel, 0)
-        chosen = items.index(names[1])
-        self.close_dialog(box, combo, chosen, harness.IDOK)
         short = [f["shortName"] for f in funds if f["name"] == names[1]][0]
         wait_for(lambda: os.path.exists(settings), 20, "SETTINGS")
         self.assertEqual(settings_tail(settings), b" " + short.encode())
 
         # Opened again it shows the choice; Cancel after another choice keeps it.
-        box, combo, _, cursel = self.dialog()
-        self.assertEqual(cursel, chosen)
-        self.close_dialog(box, combo, 0, harness.IDCANCEL)
+        _, cursel = self.benchmark_dialog("(None)", harness.IDCANCEL)
+        self.assertEqual(cursel, items.index(names[1]))
         self.assertEqual(settings_tail(settings), b" " + short.encode())
 
         # A stored default that is no index fund, read at the next start: the dialog warns
@@ -272,9 +266,8 @@ class Dialogs(GraphTest):
         self.start()
         self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
         self.expect_box("Can't find default index.")
-        box, combo, _, cursel = self.dialog(command=False)
+        _, cursel = self.benchmark_dialog("(None)", harness.IDOK, command=False)
         self.assertEqual(cursel, -1)
-        self.close_dialog(box, combo, 0, harness.IDOK)
         wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
 
 
