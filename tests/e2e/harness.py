@@ -91,10 +91,15 @@ def end_process(proc, timeout=5.0):
         proc.wait(timeout)
 
 
+# PIDs of our children that outlive every session (a server the whole run shares), which
+# end_orphans leaves alone.
+KEEP = set()
+
+
 def end_orphans(timeout=5.0):
     """Ends the daemonised helpers that were re-parented to us, by PID."""
     for sig in (signal.SIGTERM, signal.SIGKILL):
-        kids = own_children()
+        kids = [pid for pid in own_children() if pid not in KEEP]
         if not kids:
             return
         for pid in kids:
@@ -158,17 +163,13 @@ class Display:
              "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
-        number, deadline = b"", time.monotonic() + 20
-        while not number.endswith(b"\n"):
-            left = deadline - time.monotonic()
-            piece = (os.read(read_fd, 16)
-                     if left > 0 and select.select([read_fd], [], [], left)[0] else b"")
-            if not piece:
-                self.close()
-                raise HarnessError("Xvfb did not report its display in time")
-            number += piece
-        os.close(read_fd)
-        self.name = ":" + number.decode().strip()
+        # Xvfb writes the number and its newline at once, when it is ready.
+        with os.fdopen(read_fd, "rb") as pipe:
+            number = pipe.readline().strip() if select.select([pipe], [], [], 20)[0] else b""
+        if not number:
+            self.close()
+            raise HarnessError("Xvfb did not report its display in time")
+        self.name = ":" + number.decode()
 
     def close(self):
         end_process(self.proc)
@@ -264,30 +265,19 @@ def run_console_program(exe, args, timeout=300):
     (exit status, or "a timeout", standard output, standard error)."""
     become_subreaper()
     root = tempfile.mkdtemp(prefix="vantry-console-")
-    display = server = env = None
+    session = None
     try:
-        template = Template(root)
-        display = Display()
-        env = wine_environment(display, template.copy(os.path.join(root, "prefix")))
-        server = start_wineserver(env)
-        # Output through files: Wine's helper processes keep a pipe open after the
-        # program has ended.
-        out_path, err_path = os.path.join(root, "out.txt"), os.path.join(root, "err.txt")
-        with open(out_path, "w") as out, open(err_path, "w") as err:
-            program = subprocess.Popen([WINE, exe] + list(args), env=env, stdout=out,
-                                       stderr=err, stdin=subprocess.DEVNULL)
+        session = WineSession(Template(root), os.path.join(root, "session"))
         try:
-            status = program.wait(timeout=timeout)
+            status = session.start(exe, *args).wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            end_process(program)
             status = "a timeout"
-        with open(out_path) as out, open(err_path) as err:
+        log = os.path.join(session.work_dir, "program.")
+        with open(log + "out") as out, open(log + "err") as err:
             return status, out.read(), err.read()
     finally:
-        if server:
-            stop_wineserver(env, server)
-        if display:
-            display.close()
+        if session:
+            session.close()
         end_orphans()
         shutil.rmtree(root, ignore_errors=True)
 
@@ -346,47 +336,45 @@ class Probe:
 
 
 class WineSession:
-    """One Wine prefix (a copy of the template) with its server and probe; starts programs
-    in it and ends everything by PID."""
+    """One Wine prefix (a copy of the template) with its server and, given probe_exe, the
+    probe; starts programs in it and ends everything by PID."""
 
-    def __init__(self, template, work_dir, probe_exe):
+    def __init__(self, template, work_dir, probe_exe=None):
         self.work_dir = work_dir
         os.makedirs(work_dir, exist_ok=True)
-        self.display = display = Display()
+        self.display = Display()
+        self.prefix = self.probe = self.server = None
+        self.programs = []
         try:
             self.prefix = template.copy(os.path.join(work_dir, "prefix"))
-        except Exception:
-            display.close()
-            raise
-        self.env = wine_environment(display, self.prefix)
-        self.programs = []
-        self.probe = None
-        self.server = None
-        # Now and then Wine's desktop comes up without its display driver (every window of
-        # that server then fails); the probe says so at once and the server is started anew.
-        for _ in range(4):
-            self.server = start_wineserver(self.env)
-            try:
+            self.env = wine_environment(self.display, self.prefix)
+            # Now and then Wine's desktop comes up without its display driver (every window
+            # of that server then fails); the probe says so at once and the server is
+            # started anew.
+            for _ in range(4):
+                self.server = start_wineserver(self.env)
+                if not probe_exe:
+                    return
                 self.probe = Probe(self.env, probe_exe, os.path.join(work_dir, "probe.log"))
-            except Exception:
-                self.close()
-                raise
-            if self.probe.gui:
-                break
-            self.probe.close()
-            self.probe = None
-            stop_wineserver(self.env, self.server)
-        else:
-            self.close()
+                if self.probe.gui:
+                    return
+                self.probe.close()
+                self.probe = None
+                stop_wineserver(self.env, self.server)
             raise HarnessError("Wine's desktop never came up with its display driver")
+        except Exception:
+            self.close()
+            raise
 
-    def start(self, exe, log_name="program.log"):
-        """Starts a Windows program in its own folder; returns its Popen (the wine64 loader
-        process)."""
-        log = open(os.path.join(self.work_dir, log_name), "a")
-        proc = subprocess.Popen([WINE, exe], env=self.env, cwd=os.path.dirname(exe),
-                                stdout=log, stderr=log, stdin=subprocess.DEVNULL)
-        log.close()
+    def start(self, exe, *args):
+        """Starts a Windows program in its own folder, its output appended to program.out
+        and program.err in the session's folder; returns its Popen (the wine64 loader
+        process). Output goes through files: Wine's helper processes keep a pipe open
+        after the program has ended."""
+        log = os.path.join(self.work_dir, "program.")
+        with open(log + "out", "a") as out, open(log + "err", "a") as err:
+            proc = subprocess.Popen([WINE, exe, *args], env=self.env, cwd=os.path.dirname(exe),
+                                    stdout=out, stderr=err, stdin=subprocess.DEVNULL)
         self.programs.append(proc)
         return proc
 
@@ -441,10 +429,13 @@ class WineSession:
     def boxes(self, pid):
         return self.ask("boxes", pid)["boxes"]
 
-    def wait_box(self, pid, timeout=20, text=None):
-        return wait_for(lambda: next((b for b in self.boxes(pid) if text is None or
-                                      text in b["text"]), None),
-                        timeout, "a message box" + (" saying %r" % text if text else ""))
+    def wait_box(self, pid, timeout=20, text=None, caption=None):
+        """The first box or dialog of the process whose text holds text and whose caption is
+        caption (each only when given)."""
+        def found():
+            return next((b for b in self.boxes(pid) if (text is None or text in b["text"])
+                         and caption in (None, b["caption"])), None)
+        return wait_for(found, timeout, "a box with caption %r and text %r" % (caption, text))
 
     def press(self, box, button=IDOK):
         self.ask("press", box["hwnd"], button)
@@ -454,8 +445,7 @@ class WineSession:
     def capture(self, hwnd, png_path):
         """The window's screen rectangle (0: the whole screen) as a PNG; returns the pixel
         rows."""
-        os.makedirs(os.path.dirname(os.path.abspath(png_path)), exist_ok=True)
-        bmp = png_path[:-4] + ".bmp" if png_path.endswith(".png") else png_path + ".bmp"
+        bmp = os.path.splitext(png_path)[0] + ".bmp"
         self.ask("capture", hwnd, windows_path(bmp))
         try:
             return bmp_to_png(bmp, png_path)
@@ -463,13 +453,8 @@ class WineSession:
             os.unlink(bmp)
 
     def gdi_objects(self, pid):
-        """The process's GDI object count: GetGuiResources where it is implemented, otherwise
-        the count of its entries in the GDI handle table."""
-        answer = self.ask("gdi", pid)
-        count = answer["guiresources"] or answer["table"]
-        if count < 0:
-            raise HarnessError("no way to count GDI objects: %r" % answer)
-        return count
+        """The process's GDI object count, from its entries in the GDI handle table."""
+        return self.ask("gdi", pid)["count"]
 
     def xdotool(self, *args):
         """Runs xdotool on the session's display; returns its output."""
@@ -501,18 +486,13 @@ class WineSession:
     def click(self, x, y, repeat=1):
         self.xdotool(*self.move_args(x, y), "click", "--repeat", repeat, "--delay", "80", 1)
 
-    def program_ended(self, proc, timeout):
-        try:
-            return proc.wait(timeout) is not None
-        except subprocess.TimeoutExpired:
-            return False
-
     def close(self):
         if self.probe:
             self.probe.close()
         if self.server:
             stop_wineserver(self.env, self.server, self.programs)
-        shutil.rmtree(self.prefix, ignore_errors=True)
+        if self.prefix:
+            shutil.rmtree(self.prefix, ignore_errors=True)
         self.display.close()
 
 

@@ -27,8 +27,6 @@ static void Put(const char *s, size_t n)
     OutLen += n;
 }
 
-static void PutS(const char *s) { Put(s, strlen(s)); }
-
 static void PutV(const char *fmt, va_list ap)
 {
     char buf[512];
@@ -87,16 +85,16 @@ static void Begin(void)
 {
     OutLen = 0;
     OutOverflow = 0;
-    PutS("{\"ok\":true");
+    PutF("{\"ok\":true");
 }
 
 static void Finish(void)
 {
     if (OutOverflow) {
         OutLen = 0;
-        PutS("{\"ok\":false,\"error\":\"reply too long\"");
+        PutF("{\"ok\":false,\"error\":\"reply too long\"");
     }
-    PutS("}\n");
+    PutF("}\n");
     fwrite(Out, 1, OutLen, stdout);
     fflush(stdout);
 }
@@ -122,7 +120,7 @@ static void Fail(const char *fmt, ...)
     va_end(ap);
     OutLen = 0;
     OutOverflow = 0;
-    PutS("{\"ok\":false,\"error\":");
+    PutF("{\"ok\":false,\"error\":");
     PutJsonString(buf, (int)strlen(buf));
     Finish();
 }
@@ -161,26 +159,16 @@ static int Post(HWND h, UINT msg, WPARAM w, LPARAM l)
     return 0;
 }
 
-static void PutThread(HWND h)
-{
-    DWORD pid = 0;
-    DWORD tid = GetWindowThreadProcessId(h, &pid);
-    PutF(",\"pid\":%lu,\"tid\":%lu", (unsigned long)pid, (unsigned long)tid);
-}
-
 static void PutWindow(HWND h)
 {
-    char cls[256];
     RECT r = {0, 0, 0, 0};
-    int n = GetClassNameA(h, cls, sizeof cls);
     GetWindowRect(h, &r);
     PutComma();
-    PutF("{\"hwnd\":%llu", (unsigned long long)(UINT_PTR)h);
-    PutKeyString("class", cls, n);
-    PutF(",\"id\":%ld,\"visible\":%d,\"enabled\":%d", (long)GetDlgCtrlID(h),
-         IsWindowVisible(h) ? 1 : 0, IsWindowEnabled(h) ? 1 : 0);
+    PutF("{\"hwnd\":%llu,\"id\":%ld,\"visible\":%d,\"enabled\":%d",
+         (unsigned long long)(UINT_PTR)h, (long)GetDlgCtrlID(h), IsWindowVisible(h) ? 1 : 0,
+         IsWindowEnabled(h) ? 1 : 0);
     PutRect("rect", &r);
-    PutS("}");
+    PutF("}");
 }
 
 /* Answers with the windows proc puts, as a list under key: those EnumWindows gives, or
@@ -193,7 +181,7 @@ static void ReplyList(const char *key, WNDENUMPROC proc, HWND parent, LPARAM lp)
         EnumChildWindows(parent, proc, lp);
     else
         EnumWindows(proc, lp);
-    PutS("]");
+    PutF("]");
     Finish();
 }
 
@@ -207,22 +195,19 @@ typedef struct {
     const char *rest;
 } Request;
 
-/* find CLASS: the first top-level window of that class, with its process and thread. */
+/* find CLASS: the first top-level window of that class (0: none yet) and its process. */
 static void CmdFind(const Request *q)
 {
     HWND found = FindWindowA(q->argv[1], NULL);
-    Begin();
-    PutF(",\"hwnd\":%llu", (unsigned long long)(UINT_PTR)found);
-    if (found)
-        PutThread(found);
-    Finish();
+    DWORD pid = 0;
+    GetWindowThreadProcessId(found, &pid);
+    Reply(",\"hwnd\":%llu,\"pid\":%lu", (unsigned long long)(UINT_PTR)found, (unsigned long)pid);
 }
 
 static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
 {
-    if (GetParent(h) != (HWND)lp)
-        return TRUE; /* direct children only */
-    PutWindow(h);
+    if (GetParent(h) == (HWND)lp) /* direct children only */
+        PutWindow(h);
     return TRUE;
 }
 
@@ -236,7 +221,7 @@ static void CmdInfo(const Request *q)
     GUITHREADINFO gi = {.cbSize = sizeof gi};
     GetGUIThreadInfo(GetWindowThreadProcessId(q->h, NULL), &gi);
     Begin();
-    PutS(",\"window\":");
+    PutF(",\"window\":");
     PutWindow(q->h);
     PutKeyString("text", text, n);
     PutF(",\"focus\":%llu", (unsigned long long)(UINT_PTR)gi.hwndFocus);
@@ -276,45 +261,40 @@ static void CmdSetText(const Request *q)
 static void CmdListBox(const Request *q)
 {
     HWND h = q->h;
-    LRESULT count = 0, selcount = 0, caret = 0, top = 0, cursel = 0, got = 0;
+    LRESULT count = 0, selcount = 0, caret = 0, top = 0, got = 0;
     static int items[4096];
     if (!Send(h, LB_GETCOUNT, 0, 0, &count) || !Send(h, LB_GETSELCOUNT, 0, 0, &selcount) ||
-        !Send(h, LB_GETCARETINDEX, 0, 0, &caret) || !Send(h, LB_GETTOPINDEX, 0, 0, &top) ||
-        !Send(h, LB_GETCURSEL, 0, 0, &cursel))
+        !Send(h, LB_GETCARETINDEX, 0, 0, &caret) || !Send(h, LB_GETTOPINDEX, 0, 0, &top))
         return Fail("list box did not answer");
     if (selcount > 0 && !Send(h, LB_GETSELITEMS, (WPARAM)(selcount > 4096 ? 4096 : selcount),
                               (LPARAM)items, &got))
         return Fail("LB_GETSELITEMS did not answer");
     Begin();
-    PutF(",\"count\":%lld,\"selcount\":%lld,\"caret\":%lld,\"top\":%lld,\"cursel\":%lld",
-         (long long)count, (long long)selcount, (long long)caret, (long long)top,
-         (long long)cursel);
-    PutS(",\"sel\":[");
+    PutF(",\"count\":%lld,\"selcount\":%lld,\"caret\":%lld,\"top\":%lld,\"sel\":[",
+         (long long)count, (long long)selcount, (long long)caret, (long long)top);
     for (LRESULT i = 0; i < got; i++) {
         PutComma();
         PutF("%d", items[i]);
     }
-    PutS("]");
+    PutF("]");
     Finish();
 }
 
-/* lbrect HWND INDEX: an item's rectangle in the list's client and in screen coordinates. */
+/* lbrect HWND INDEX: an item's rectangle in screen coordinates. */
 static void CmdListRect(const Request *q)
 {
     RECT r = {0, 0, 0, 0};
     LRESULT res = 0;
     if (!Send(q->h, LB_GETITEMRECT, (WPARAM)Num(q->argv[2]), (LPARAM)&r, &res) || res == LB_ERR)
         return Fail("LB_GETITEMRECT failed");
-    RECT s = r;
-    MapWindowPoints(q->h, NULL, (POINT *)&s, 2);
+    MapWindowPoints(q->h, NULL, (POINT *)&r, 2);
     Begin();
-    PutRect("rect", &r);
-    PutRect("screen", &s);
+    PutRect("screen", &r);
     Finish();
 }
 
-/* cb HWND: count, selection and every item's stored text of a combo box; across processes
-   only the W calls are converted. */
+/* cb HWND: selection and every item's stored text of a combo box; across processes only the
+   W calls are converted. */
 static void CmdCombo(const Request *q)
 {
     LRESULT count = 0, cursel = 0;
@@ -323,7 +303,7 @@ static void CmdCombo(const Request *q)
     if (!Send(q->h, CB_GETCOUNT, 0, 0, &count) || !Send(q->h, CB_GETCURSEL, 0, 0, &cursel))
         return Fail("combo box did not answer");
     Begin();
-    PutF(",\"count\":%lld,\"cursel\":%lld,\"items\":[", (long long)count, (long long)cursel);
+    PutF(",\"cursel\":%lld,\"items\":[", (long long)cursel);
     for (LRESULT i = 0; i < count; i++) {
         DWORD_PTR len = 0, got = 0;
         if (!SendMessageTimeoutW(q->h, CB_GETLBTEXTLEN, (WPARAM)i, 0, SMTO_ABORTIFHUNG,
@@ -335,67 +315,63 @@ static void CmdCombo(const Request *q)
         PutComma();
         PutJsonString(u, n);
     }
-    PutS("]");
+    PutF("]");
     Finish();
 }
 
-/* tab HWND: count, current selection and focus, and every item's text and rectangle.
-   The control's items and rectangles are pointers the system does not marshal, so they are
-   read and written in memory of the control's process. */
+/* tab HWND: count, current selection, and every item's text and rectangle. The control's
+   items and rectangles are pointers the system does not marshal, so they are read and
+   written in memory of the control's process, laid out as a RemoteTab. */
+typedef struct {
+    TCITEMA item;
+    RECT rect;
+    char text[1024];
+} RemoteTab;
+
 static void CmdTab(const Request *q)
 {
     HWND h = q->h;
-    LRESULT count = 0, cur = 0, focus = 0;
-    if (!Send(h, TCM_GETITEMCOUNT, 0, 0, &count) || !Send(h, TCM_GETCURSEL, 0, 0, &cur) ||
-        !Send(h, TCM_GETCURFOCUS, 0, 0, &focus))
+    LRESULT count = 0, cur = 0;
+    if (!Send(h, TCM_GETITEMCOUNT, 0, 0, &count) || !Send(h, TCM_GETCURSEL, 0, 0, &cur))
         return Fail("tab control did not answer");
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
     HANDLE process =
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    const SIZE_T textSize = 1024;
-    char *remote = process ? (char *)VirtualAllocEx(process, NULL,
-                                                    sizeof(TCITEMA) + sizeof(RECT) + textSize,
-                                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
-                           : NULL;
+    RemoteTab *remote = process ? VirtualAllocEx(process, NULL, sizeof(RemoteTab),
+                                                 MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                                : NULL;
     if (!remote) {
         Fail("remote memory not available (%lu)", GetLastError());
         if (process)
             CloseHandle(process);
         return;
     }
-    char *remoteRect = remote + sizeof(TCITEMA);
-    char *remoteText = remoteRect + sizeof(RECT);
     Begin();
-    PutF(",\"count\":%lld,\"cur\":%lld,\"focus\":%lld,\"items\":[", (long long)count,
-         (long long)cur, (long long)focus);
+    PutF(",\"count\":%lld,\"cur\":%lld,\"items\":[", (long long)count, (long long)cur);
     for (LRESULT i = 0; i < count && i < 256; i++) {
-        TCITEMA item = {0}, back = {0};
-        item.mask = TCIF_TEXT;
-        item.pszText = remoteText;
-        item.cchTextMax = (int)textSize;
-        char zero = 0;
-        WriteProcessMemory(process, remoteText, &zero, 1, NULL);
-        WriteProcessMemory(process, remote, &item, sizeof item, NULL);
+        static RemoteTab local;
+        TCITEMA item = {.mask = TCIF_TEXT, .pszText = remote->text,
+                        .cchTextMax = sizeof local.text};
         LRESULT ok = 0, okRect = 0;
-        Send(h, TCM_GETITEMA, (WPARAM)i, (LPARAM)remote, &ok);
-        Send(h, TCM_GETITEMRECT, (WPARAM)i, (LPARAM)remoteRect, &okRect);
-        static char text[1024];
-        RECT r = {0, 0, 0, 0};
-        ReadProcessMemory(process, remote, &back, sizeof back, NULL);
-        ReadProcessMemory(process, remoteRect, &r, sizeof r, NULL);
-        text[0] = 0;
+        WriteProcessMemory(process, &remote->item, &item, sizeof item, NULL);
+        Send(h, TCM_GETITEMA, (WPARAM)i, (LPARAM)&remote->item, &ok);
+        Send(h, TCM_GETITEMRECT, (WPARAM)i, (LPARAM)&remote->rect, &okRect);
+        memset(&local, 0, sizeof local);
+        ReadProcessMemory(process, remote, &local, sizeof local, NULL);
         /* The control may answer with its own buffer rather than the one offered. */
-        if (ok && back.pszText)
-            ReadProcessMemory(process, back.pszText, text, sizeof text - 1, NULL);
-        text[sizeof text - 1] = 0;
+        if (!ok || !local.item.pszText)
+            local.text[0] = 0;
+        else if (local.item.pszText != remote->text)
+            ReadProcessMemory(process, local.item.pszText, local.text, sizeof local.text, NULL);
+        local.text[sizeof local.text - 1] = 0;
         PutComma();
-        PutS("{\"text\":");
-        PutJsonString(text, (int)strlen(text));
-        PutRect("rect", &r);
-        PutS("}");
+        PutF("{\"text\":");
+        PutJsonString(local.text, (int)strlen(local.text));
+        PutRect("rect", &local.rect);
+        PutF("}");
     }
-    PutS("]");
+    PutF("]");
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
     Finish();
@@ -414,7 +390,7 @@ static BOOL CALLBACK BoxChildProc(HWND h, LPARAM lp)
     PutComma();
     PutF("{\"id\":%ld", (long)GetDlgCtrlID(h));
     PutKeyString("text", text, len);
-    PutS("}");
+    PutF("}");
     return TRUE;
 }
 
@@ -431,17 +407,19 @@ static BOOL CALLBACK BoxProc(HWND h, LPARAM lp)
     HWND st = GetDlgItem(h, 0xFFFF);
     int tlen = st ? WindowText(st, text, sizeof text) : 0;
     PutComma();
-    PutF("{\"hwnd\":%llu,\"owner\":%llu", (unsigned long long)(UINT_PTR)h,
-         (unsigned long long)(UINT_PTR)GetWindow(h, GW_OWNER));
+    PutF("{\"hwnd\":%llu", (unsigned long long)(UINT_PTR)h);
     PutKeyString("caption", caption, clen);
     PutKeyString("text", text, tlen);
-    PutS(",\"buttons\":[");
+    PutF(",\"buttons\":[");
     EnumChildWindows(h, BoxChildProc, 0);
-    PutS("]}");
+    PutF("]}");
     return TRUE;
 }
 
-static void CmdBoxes(const Request *q) { ReplyList("boxes", BoxProc, NULL, (LPARAM)(DWORD)Num(q->argv[1])); }
+static void CmdBoxes(const Request *q)
+{
+    ReplyList("boxes", BoxProc, NULL, (LPARAM)(DWORD)Num(q->argv[1]));
+}
 
 /* press HWND [ID]: a button of a box, by a posted command (a send would wait for the box's
    own message loop to finish, which for a modal box is the caller's). */
@@ -457,15 +435,8 @@ static void CmdPress(const Request *q)
 static void CmdCapture(const Request *q)
 {
     RECT r;
-    if (q->h) {
-        if (!IsWindow(q->h) || !GetWindowRect(q->h, &r))
-            return Fail("no window %s", q->argv[1]);
-    } else {
-        r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-        r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-        r.right = r.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        r.bottom = r.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    }
+    if (!GetWindowRect(q->h ? q->h : GetDesktopWindow(), &r))
+        return Fail("no window %s", q->argv[1]);
     int w = r.right - r.left, hgt = r.bottom - r.top;
     if (w <= 0 || hgt <= 0)
         return Fail("empty rectangle %ldx%ld", (long)w, (long)hgt);
@@ -486,19 +457,14 @@ static void CmdCapture(const Request *q)
     written = f && fclose(f) == 0 && written;
     if (old)
         SelectObject(mem, old);
-    if (bmp)
-        DeleteObject(bmp);
-    if (mem)
-        DeleteDC(mem);
+    DeleteObject(bmp);
+    DeleteDC(mem);
     ReleaseDC(NULL, screen);
     if (!blit)
         return Fail("no capture of the screen (%lu)", GetLastError());
     if (!written)
         return Fail("cannot write %s", q->rest);
-    Begin();
-    PutF(",\"width\":%d,\"height\":%d", w, hgt);
-    PutRect("rect", &r);
-    Finish();
+    Reply("");
 }
 
 /* The system's GDI handle table as Wine keeps it: one entry per handle, its type byte zero
@@ -549,16 +515,18 @@ static long CountGdiFromTable(HANDLE process)
     return count;
 }
 
-/* gdi PID: the process's GDI object count by GetGuiResources and from its handle table. */
+/* gdi PID: the process's GDI object count from its handle table. */
 static void CmdGdi(const Request *q)
 {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, (DWORD)Num(q->argv[1]));
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                                 (DWORD)Num(q->argv[1]));
     if (!process)
         return Fail("OpenProcess(%s) failed (%lu)", q->argv[1], GetLastError());
-    DWORD gui = GetGuiResources(process, GR_GDIOBJECTS);
-    long table = CountGdiFromTable(process);
+    long count = CountGdiFromTable(process);
     CloseHandle(process);
-    Reply(",\"guiresources\":%lu,\"table\":%ld", (unsigned long)gui, table);
+    if (count < 0)
+        return Fail("no GDI handle table to count (step %ld)", -count);
+    Reply(",\"count\":%ld", count);
 }
 
 /* move HWND X Y W H: move and size a top-level window (the same as a user's drag). */

@@ -39,8 +39,8 @@ class Probe(unittest.TestCase):
 
         def ready():
             status = self.s.child(self.hwnd, ID_STATUS)
-            return status and self.s.text(status["hwnd"]) == "ready" and status["hwnd"]
-        self.status = wait_for(ready, 20, "the fixture's status bar")
+            return status and self.s.text(status["hwnd"]) == "ready"
+        wait_for(ready, 20, "the fixture's status bar to say ready")
 
     def test_gdi_count_follows_objects_made_and_freed(self):
         before = self.s.gdi_objects(self.pid)

@@ -13,7 +13,6 @@ import pwd
 import random
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -22,7 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import test_program  # noqa: E402
 from harness import wait_for  # noqa: E402
-from test_program import CONFIG, R, VantryTest  # noqa: E402
+from test_program import R, VantryTest  # noqa: E402
 
 PRINTER = "VantryPDF"
 CUPS_PDF_PPD = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"
@@ -39,7 +38,7 @@ class PrivateCups:
     def __init__(self):
         # A short path: a unix socket's name is limited to about a hundred bytes.
         self.root = root = tempfile.mkdtemp(prefix="vantry-cups-", dir="/tmp")
-        self.pid = None
+        self.proc = None
         try:
             self._start(root, os.path.join(root, "etc"))
         except Exception:
@@ -54,8 +53,7 @@ class PrivateCups:
             os.chmod(d, 0o755)
         os.chmod(os.path.join(root, "spool", "tmp"), 0o1777)
         self.socket = os.path.join(root, "cups.sock")
-        self.config = os.path.join(conf, "cupsd.conf")
-        pathlib.Path(self.config).write_text(
+        pathlib.Path(conf, "cupsd.conf").write_text(
             "Listen %s\nLogLevel info\nBrowsing No\nWebInterface No\n"
             "DefaultAuthType None\n<Location />\nOrder allow,deny\nAllow all\n"
             "</Location>\n<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
@@ -69,14 +67,17 @@ class PrivateCups:
         # point keeps them apart from those of another run's server.
         pathlib.Path(root, "cache", "job.cache").write_text(
             "NextJobId %d\n" % random.randint(100000, 899999))
-        self.pid = spawn_detached(["cupsd", "-f", "-c", self.config,
-                                   "-s", os.path.join(conf, "cups-files.conf")],
-                                  os.path.join(root, "log", "cupsd.out"))
-        # Until setsid has become cupsd its command line is not yet ours: while starting, the
-        # process counts as ended only once it is gone.
-        wait_for(lambda: os.path.exists(self.socket) or not os.path.isdir("/proc/%d" % self.pid),
-                 30, "cupsd's socket")
-        if not self.running():
+        # A session of its own keeps it from the terminal's signals; the Wine sessions'
+        # cleanup, which ends our other children, leaves it alone.
+        with open(os.path.join(root, "log", "cupsd.out"), "w") as log:
+            self.proc = subprocess.Popen(
+                ["cupsd", "-f", "-c", os.path.join(conf, "cupsd.conf"),
+                 "-s", os.path.join(conf, "cups-files.conf")],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+        harness.KEEP.add(self.proc.pid)
+        wait_for(lambda: os.path.exists(self.socket) or self.proc.poll() is not None, 30,
+                 "cupsd's socket")
+        if self.proc.poll() is not None:
             raise harness.HarnessError("cupsd ended at start: %s" % self.error_log())
         self.env = dict(os.environ, CUPS_SERVER=self.socket)
         # lpadmin -d sets the server's default; lpoptions -d would write the user's files.
@@ -97,39 +98,11 @@ class PrivateCups:
         path = os.path.join(self.root, "log", "error_log")
         return open(path, errors="replace").read()[-3000:] if os.path.exists(path) else ""
 
-    def running(self):
-        """The server is alive: its PID is a live process started with our configuration
-        (a check against the PID having been reused)."""
-        try:
-            cmdline = pathlib.Path("/proc/%d/cmdline" % self.pid).read_bytes()
-            stat = pathlib.Path("/proc/%d/stat" % self.pid).read_text()
-            state = stat.rsplit(")", 1)[1].split()[0]
-        except OSError:
-            return False
-        return self.config.encode() in cmdline and state != "Z"
-
     def close(self):
-        if self.pid:
-            for sig in (signal.SIGTERM, signal.SIGKILL):
-                if not self.running():
-                    break
-                os.kill(self.pid, sig)
-                with contextlib.suppress(harness.HarnessError):
-                    wait_for(lambda: not self.running(), 10, "cupsd to end")
+        if self.proc:
+            harness.end_process(self.proc)
+            harness.KEEP.discard(self.proc.pid)
         shutil.rmtree(self.root, ignore_errors=True)
-
-
-def spawn_detached(args, log_path):
-    """Starts args in a session of its own and returns its PID. The Wine sessions end
-    every child of this process when they close; the server, which must outlive them, is
-    therefore a child of a shell that ends at once (started before this process becomes a
-    child subreaper, it goes to init). Without job control the background command is no
-    group leader, so setsid makes its session without forking again: $! is its PID."""
-    out = subprocess.run(["sh", "-c", 'setsid "$@" </dev/null >>"$0" 2>&1 & echo $!', log_path]
-                         + args, check=True, capture_output=True, text=True, timeout=30).stdout
-    if not out.strip():
-        raise harness.HarnessError("could not start %s" % args[0])
-    return int(out)
 
 
 def pdf_directory():
@@ -216,9 +189,8 @@ class PrintGraph(VantryTest):
     def choose_landscape(self, dialog):
         """Landscape through the print dialog's printer properties, as a user sets it: the
         Properties button, the Landscape button of the printer's property sheet, OK."""
-        props = [b for b in dialog["buttons"] if "Properties" in b["text"]]
-        self.assertTrue(props, dialog["buttons"])
-        self.session.ask("press", dialog["hwnd"], props[0]["id"])
+        props = next(b for b in dialog["buttons"] if "Properties" in b["text"])
+        self.session.ask("press", dialog["hwnd"], props["id"])
 
         def sheet():
             return next((b for b in self.session.boxes(self.pid) if b["hwnd"] != dialog["hwnd"]
@@ -245,7 +217,7 @@ class PrintGraph(VantryTest):
             self.session.click_centre(self.session.rect(self.graph))
             wait_for(self.graph_focused, 20, "the focus on the graph window")
         self.session.key("ctrl+p")
-        dialog = self.wait_dialog("Print")
+        dialog = self.session.wait_box(self.pid, 30, caption="Print")
         if landscape:
             self.choose_landscape(dialog)
         self.session.press(dialog)
@@ -266,8 +238,7 @@ class PrintGraph(VantryTest):
         self.addCleanup(os.unlink, path)
         self.assertEqual(self.session.boxes(self.pid), [], "a box after printing")
         base = os.path.join(self.session.work_dir, name)
-        shot = os.path.join(CONFIG["out"], "%s-%s" % (self.id().split(".")[-1], name))
-        for options, out in (([], base), (["-png"], shot)):
+        for options, out in (([], base), (["-png"], self.artefact(name))):
             subprocess.run(["pdftoppm", "-r", str(RENDER_DPI), "-singlefile"] + options
                            + [path, out], check=True, timeout=60)
         return read_ppm(base + ".ppm")
@@ -287,9 +258,7 @@ class PrintGraph(VantryTest):
         width, height, page = self.print_graph("landscape" if landscape else "portrait",
                                                landscape)
         self.assertEqual(width > height, landscape, "the page's orientation")
-        box = ink_box(page)
-        self.assertIsNotNone(box, "a blank page")
-        left, top, right, bottom = box
+        left, top, right, bottom = box = ink_box(page)
         w, h = picture
         if landscape:
             left, top, right, bottom, width, height, w, h = \
@@ -302,8 +271,7 @@ class PrintGraph(VantryTest):
         # The graph window from the screen without its 2-pixel frame: the back buffer's
         # picture that the print copies.
         w, h = picture
-        shot = os.path.join(CONFIG["out"], "%s-graph.png" % self.id().split(".")[-1])
-        cw, ch, rows = self.session.capture(self.graph, shot)
+        cw, ch, rows = self.shot("graph", self.graph)
         screen = [row[2:cw - 2] for row in rows[2:ch - 2]]
         self.assertEqual((len(screen[0]), len(screen)), (w, h), "the graph window's size")
         printed = cell_means(page, box, 24, 24)

@@ -97,7 +97,6 @@ class VantryTest(unittest.TestCase):
         shutil.copy(CONFIG["exe"], os.path.join(self.data, "Vantry.exe"))
         for name in ("KEYHELP", "README"):
             shutil.copy(os.path.join(REPO, "resources", name), self.data)
-        self.proc = None
 
     # --- starting and waiting ---------------------------------------------------------
 
@@ -127,6 +126,18 @@ class VantryTest(unittest.TestCase):
     def wait_loaded(self, timeout=LOAD_TIMEOUT):
         wait_for(self.loaded, timeout, "the load to finish and the layout to appear", 0.1)
 
+    def wait_restart(self, tab_before):
+        """Waits for a Restart to build the layout anew (a new tab control) and end its workers."""
+        def restarted():
+            # The Restart destroys the layout's windows while this looks at them.
+            try:
+                tab = self.child(R["IDC_TAB_CONTROL"])
+                return (tab not in (None, tab_before) and self.loaded()
+                        and self.probe("worker") == 0)
+            except harness.HarnessError:
+                return False
+        wait_for(restarted, LOAD_TIMEOUT, "the layout built anew by a Restart", 0.1)
+
     def status(self):
         bar = self.child(R["IDC_STATUS_BAR"])
         return self.session.text(bar) if bar else ""
@@ -147,15 +158,13 @@ class VantryTest(unittest.TestCase):
         value = self.session.send(self.hwnd, WM_VANTRY_PROBE, PROBE[name], 0)
         return value - (1 << 64) if value >= 1 << 63 else value
 
-    def wait_dialog(self, caption, timeout=30):
-        return wait_for(lambda: next((b for b in self.session.boxes(self.pid)
-                                      if b["caption"] == caption), None),
-                        timeout, "the %s dialog" % caption)
+    def artefact(self, name):
+        """Where this test keeps a picture called name, beside the other screenshots."""
+        return os.path.join(CONFIG["out"], "%s-%s" % (self.id().split(".")[-1], name))
 
-    def shot(self, name):
-        """A screenshot of the main window kept as an artefact; returns its pixel rows."""
-        path = os.path.join(CONFIG["out"], "%s-%s.png" % (self.id().split(".")[-1], name))
-        return self.session.capture(self.hwnd, path)
+    def shot(self, name, hwnd=None):
+        """A screenshot of the main window (or hwnd) kept as an artefact: (width, height, rows)."""
+        return self.session.capture(hwnd or self.hwnd, self.artefact(name + ".png"))
 
     def focus_desktop(self):
         """Real key presses go to the window under the pointer's desktop: put the pointer on
@@ -199,14 +208,19 @@ class VantryTest(unittest.TestCase):
         self.graph = self.child(R["IDC_GRAPH"])
         return self.session.rect(self.graph)
 
-    def expect_box(self, text, press=harness.IDOK):
+    def expect_box(self, text):
+        """Waits for a box that says text and presses its OK; returns the box."""
         box = self.session.wait_box(self.pid, text=text)
-        self.session.press(box, press)
+        self.session.press(box)
         return box
 
-    def exit_program(self):
+    def exit_program(self, timeout=60):
+        """Closes the main window; the program must end within timeout seconds."""
         self.session.post(self.hwnd, WM_CLOSE)
-        self.assertTrue(self.session.program_ended(self.proc, 60), "the program did not end")
+        try:
+            self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.fail("the program did not end within %d s" % timeout)
 
 
 # The window sizes a new user meets: small, a common screen's and the whole screen (None:
@@ -393,12 +407,10 @@ class FundListAndGraphs(VantryTest):
         reach = {}
 
         def save(page, size, window, view):
-            settled_capture(self.session, view, os.path.join(
-                CONFIG["out"], "%s-%s-%s.png" % (self.id().split(".")[-1], page, size)))
+            settled_capture(self.session, view, self.artefact("%s-%s.png" % (page, size)))
             if page != "funds":
                 return
-            width, _, rows = self.session.capture(
-                window, os.path.join(CONFIG["out"], "list-%s.png" % size))
+            width, _, rows = self.shot("list-" + size, window)
             frame = self.session.rect(window)
             item = self.session.ask("lbrect", window, 0)["screen"]
             inside = range(item[0] - frame[0], item[2] - frame[0])
@@ -573,7 +585,7 @@ class AnalystFigures(VantryTest):
         # File > Export Statistics...: the save dialog offers statistics.csv in the data
         # directory; OK writes a row per fund and series in the list's order, here Beta's.
         self.session.post_command(self.hwnd, R["IDM_EXPORT_STATISTICS"])
-        self.session.press(self.wait_dialog("Export Statistics", 20))
+        self.session.press(self.session.wait_box(self.pid, caption="Export Statistics"))
         exported = os.path.join(self.data, "statistics.csv")
         wait_for(lambda: os.path.exists(exported), 20, "statistics.csv")
         with open(exported, newline="") as f:
@@ -591,7 +603,7 @@ class ImportCsv(VantryTest):
         count = self.session.listbox(self.child(R["IDC_FUND_LIST"]))["count"]
 
         self.session.post_command(self.hwnd, R["IDM_IMPORT_CSV"])
-        dialog = self.wait_dialog("Import CSV")
+        dialog = self.session.wait_box(self.pid, 30, caption="Import CSV")
         fields = {"IDC_IMPORT_PRICES": harness.windows_path(prices),
                   "IDC_IMPORT_FILE": "KOCSV", "IDC_IMPORT_NAME": "Coca-Cola from CSV"}
         for name, text in fields.items():
@@ -599,16 +611,10 @@ class ImportCsv(VantryTest):
         category = self.session.child(dialog["hwnd"], R["IDC_IMPORT_CATEGORY"])["hwnd"]
         self.session.send(category, CB_SETCURSEL, 8)   # after "(None)": Equity Income
         self.shot("import-dialog")
+        tab = self.child(R["IDC_TAB_CONTROL"])
         self.session.press(dialog, harness.IDOK)
-
-        def reloaded():
-            # The Restart destroys the layout's windows while this looks at them.
-            try:
-                return self.loaded() and self.session.listbox(
-                    self.child(R["IDC_FUND_LIST"]))["count"] == count + 1
-            except harness.HarnessError:
-                return False
-        wait_for(reloaded, LOAD_TIMEOUT, "the restart to list one fund more", 0.2)
+        self.wait_restart(tab)
+        self.assertEqual(self.session.listbox(self.child(R["IDC_FUND_LIST"]))["count"], count + 1)
         written = os.path.join(self.data, "KOCSV.NAV")
         self.assertTrue(read_bytes(written).startswith(
             b"NAME = Coca-Cola from CSV\r\nCATEGORY = Equity Income\r\n"))
