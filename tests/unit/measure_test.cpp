@@ -343,8 +343,7 @@ TEST_F(ArrowTest, LegendRowsFindTheirCategorysFirstFundOnlyWhenTheListIsGrouped)
 
 TEST_F(MeasureTest, DefaultBenchmarkEntryAndChoiceWriteTheSettingsOnlyWhenKnown)
 {
-    std::string dir = MakeDataDir();
-    std::string settings = dir + "/SETTINGS";
+    std::string settings = MakeDataDir() + "/SETTINGS";
     ZoomFunds();
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
     FreeBlock(FundTable[1].name);
