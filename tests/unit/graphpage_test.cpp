@@ -206,8 +206,7 @@ TEST_F(GraphPageTest, VisibleRangeStartsAtTheRecentPointUnderZoomAndYieldsToASel
     auto expectRange = [&](int32_t from, int32_t to) {
         int32_t gotFrom, gotTo;
         FundVisibleRange(f, &gotFrom, &gotTo);
-        EXPECT_EQ(gotFrom, base + from);
-        EXPECT_EQ(gotTo, base + to);
+        EXPECT_EQ(std::make_pair(gotFrom, gotTo), std::make_pair(base + from, base + to));
     };
     f->recentStart = 120;
     f->recentStartShort = 0;

@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include <tuple>
+
 #include "app/benchmarkchoice.h"
 #include "data/alloc.h"
 #include "data/load.h"
@@ -281,11 +283,9 @@ TEST_F(ArrowTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
 {
     ZoomFunds();
     auto expectZoom = [](int32_t from, int32_t to, double max, int32_t start, int32_t end) {
-        EXPECT_EQ(ZoomSelectionFrom, from);
-        EXPECT_EQ(ZoomSelectionTo, to);
-        EXPECT_EQ(ZoomSelectionMax, max);
-        EXPECT_EQ(DataSpanStart, start);
-        EXPECT_EQ(DataSpanEnd, end);
+        EXPECT_EQ(std::make_tuple(ZoomSelectionFrom, ZoomSelectionTo, ZoomSelectionMax,
+                                  DataSpanStart, DataSpanEnd),
+                  std::make_tuple(from, to, max, start, end));
     };
     CombinedGraphs = 1;
     InitZoomSelection(3);
