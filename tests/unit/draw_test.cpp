@@ -102,7 +102,6 @@ TEST_F(DrawTest, LinesLeaveTheirEndPointUnpaintedAndAreCutToTheSurface)
     EXPECT_EQ(Painted(&c).size(), 30u);
     for (int i = 0; i < 30; i++)
         EXPECT_EQ(PixelAt(&c, i, i), Black) << i;
-
 }
 
 TEST_F(DrawTest, BoxCornersGivenTheOtherWayRoundMakeTheSameBox)
