@@ -11,11 +11,13 @@
 
 namespace {
 
+// A place as a tuple, which the test framework compares and prints.
 std::tuple<int32_t, int32_t, int32_t, int32_t> Place(const LayoutRect &r)
 {
     return std::make_tuple(r.x, r.y, r.w, r.h);
 }
 
+// The page's windows, each the member of the layout that holds its place.
 const auto FundList = &PageLayout::fundList, Legend = &PageLayout::legend;
 const auto KeyHelp = &PageLayout::keyHelp, Manual = &PageLayout::manual;
 const auto Graph = &PageLayout::graph, TopArrows = &PageLayout::topArrows;
