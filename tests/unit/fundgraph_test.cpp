@@ -27,6 +27,15 @@ int32_t PeriodOfPoint(const FundRecord *f, uint32_t i)
 const RgbColour Black = 0x000000, White = 0xFFFFFF;
 using Rows = std::vector<int32_t>;
 
+// The rows first..last.
+Rows Span(int32_t first, int32_t last)
+{
+    Rows rows;
+    for (int32_t y = first; y <= last; y++)
+        rows.push_back(y);
+    return rows;
+}
+
 // The standard graph of these tests: a 200 x 130 canvas, the graph on its edges
 // (0, 0, 199, 129), TextHeight 10, CharWidth 5. So the title line is at row 11, plotTop
 // 14, H = 129 - 11 - 2 = 116 and every band H/5 = 23 rows under its line; the plot runs
@@ -70,15 +79,6 @@ FundRecord *Flat(uint32_t n)
     return SingleFund(PeriodPoints(std::vector<double>(n, 1.0)));
 }
 
-// Twenty flat points with one distribution at point 5.
-FundRecord *BandFund()
-{
-    FundRecord *f = Flat(20);
-    SetDists(f, {{f->points[0][5].dateWord & 0xFFFF, 0.5, 0, 0, 0, 0.5}});
-    f->distTotal = 0.5;
-    return f;
-}
-
 // Bands are cut from the bottom line 129 upward: each takes its line at b - 23 - 1, so
 // 105, 81, 57, 33; a magnified MACD band takes 2H/5 = 46 rows, its line at b - 47.
 TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
@@ -109,7 +109,10 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Reopen();
-        FundRecord *f = BandFund();
+        // Twenty flat points with one distribution at point 5.
+        FundRecord *f = Flat(20);
+        SetDists(f, {{f->points[0][5].dateWord & 0xFFFF, 0.5, 0, 0, 0, 0.5}});
+        f->distTotal = 0.5;
         for (int k = 0; k < 6; k++)
             *flags[k] = c.on[k];
         Paint(f, 2, PeriodOfPoint(f, c.from), PeriodOfPoint(f, 19));
@@ -202,12 +205,12 @@ TEST_F(FundGraphTest, TwoDistributionsBeforeOnePointAreDrawnAtTwoSuccessivePoint
     f->distTotal = 1.0;
     PaintWhole(f, 2);
     // First at point 3: 22 * 0.5 / 2 = 5.5, a red box of 5 rows 123..127 on columns 70..72.
-    EXPECT_EQ(RowsOf(71, 106, 128, red), (Rows{123, 124, 125, 126, 127}));
+    EXPECT_EQ(RowsOf(71, 106, 128, red), Span(123, 127));
     EXPECT_EQ(RowsOf(70, 106, 128, red), RowsOf(72, 106, 128, red));
     // Second at point 4: the running total 1.0 reaches row 128 - 11 = 117; the part's own
     // five rows grow to six to close the gap: red 117..122 over a black column 124..128.
-    EXPECT_EQ(RowsOf(89, 106, 128, red), (Rows{117, 118, 119, 120, 121, 122}));
-    EXPECT_EQ(RowsOf(89, 124, 128, Black), (Rows{124, 125, 126, 127, 128}));
+    EXPECT_EQ(RowsOf(89, 106, 128, red), Span(117, 122));
+    EXPECT_EQ(RowsOf(89, 124, 128, Black), Span(124, 128));
     // Nothing at point 5 (x 108).
     EXPECT_TRUE(RowsOf(108, 106, 128, red).empty());
     // The key once, however many distributions.
@@ -261,7 +264,8 @@ TEST_F(FundGraphTest, MovingAverageLabelNamesKindParameterAndThresholds)
         SetMaParam(ms, MaSellParam(c.kind), c.sell);
         PaintWhole(f, 2);
         DrawnText d = FirstNamed(c.label);
-        EXPECT_EQ(std::make_tuple(d.x, d.y, d.align), std::make_tuple(198, 0, (uint32_t)TEXT_ALIGN_RIGHT));
+        EXPECT_EQ(std::make_tuple(d.x, d.y, d.align),
+                  std::make_tuple(198, 0, (uint32_t)TEXT_ALIGN_RIGHT));
     }
     // Kind 0, or the overlay off: no label.
     DrawnTexts.clear();
@@ -306,18 +310,21 @@ TEST_F(FundGraphTest, BenchmarkChangeBarsRiseBlueAndFallRedFromTheZeroRow)
     PaintWhole(f, 2);
     EXPECT_EQ(RowsOf(150, 106, 128, Black), (Rows{122}));
     // +1.0 of 2 units: up to 121 - trunc(16 / 2) = 113, painted 122..114.
-    EXPECT_EQ(RowsOf(71, 106, 128, blue), (Rows{114, 115, 116, 117, 118, 119, 120, 121, 122}));
+    EXPECT_EQ(RowsOf(71, 106, 128, blue), Span(114, 122));
     // -0.5 of 1 unit: down to 123 + trunc(6 * 0.5) = 126, painted 122..125.
-    EXPECT_EQ(RowsOf(89, 106, 128, red), (Rows{122, 123, 124, 125}));
+    EXPECT_EQ(RowsOf(89, 106, 128, red), Span(122, 125));
     // No change, no bar: point 5 (x 108) only crosses the zero line.
     EXPECT_EQ(RowsOf(108, 106, 128, Black), (Rows{122}));
 }
 
 // MACD signals at the price point: ten points of 1.0 over a MACD band (line 105): P = 105,
-// span 93, 1.0 at 104 - trunc(93 / (ln 2 + 1)) = 50.
+// span 93, 1.0 at 104 - trunc(93 / (ln 2 + 1)) = 50. The icons are 4 x 14 in their slots'
+// colours, which the exclusive-or copy turns into their complements on the white plot: a
+// buy on rows 50 - 28 .. 50 - 15, a sell on rows 50 + 14 .. 50 + 27.
 TEST_F(FundGraphTest, MacdSignalsRememberTheHoldingOfPointsBeforeTheRange)
 {
-    MakeTestIcons(4, 5);
+    FillSlots(4);
+    const RgbColour buy = White ^ SlotColour(BMP_BUY), sell = White ^ SlotColour(BMP_SELL);
     ShowMacd = 1;
     FundRecord *f = Flat(10);
     for (uint32_t i = 5; i < 8; i++)
@@ -325,13 +332,13 @@ TEST_F(FundGraphTest, MacdSignalsRememberTheHoldingOfPointsBeforeTheRange)
     // From point 6: R = 3 + 5 = 8, point 6 at 15, point 8 at 15 + 2 * 168 / 8 = 57. Point
     // 5's holding is remembered, so point 6 is no change; point 8 sells.
     Paint(f, 2, PeriodOfPoint(f, 6), PeriodOfPoint(f, 9));
-    EXPECT_TRUE(RowsOf(14, 38, 46, Black).empty());
-    EXPECT_EQ(RowsOf(56, 55, 59, Black), (Rows{55, 56, 57, 58, 59}));
-    // From point 5 the buy is drawn above it: icon rows 40..44 at 15.
+    EXPECT_TRUE(RowsOf(14, 14, 49, buy).empty());
+    EXPECT_EQ(RowsOf(56, 51, 104, sell), Span(64, 77));
+    // From point 5 the buy is drawn above it at 15.
     Reopen();
     Paint(f, 2, PeriodOfPoint(f, 5), PeriodOfPoint(f, 9));
-    EXPECT_EQ(RowsOf(14, 40, 44, Black), (Rows{40, 41, 42, 43, 44}));
-    FreeTestIcons();
+    EXPECT_EQ(RowsOf(14, 14, 49, buy), Span(22, 35));
+    RestoreSlots();
 }
 
 // The evaluation period's equity line starts on the price line: the equity of point

@@ -12,6 +12,7 @@
 #include "graphics/draw.h"
 #include "graphics/raster.h"
 #include "fund_builder.h"
+#include "test_support.h"
 
 std::vector<DrawnText> DrawnTexts;
 
@@ -23,8 +24,7 @@ static int RecordText(DrawTarget *t, int32_t x, int32_t y, const char *text, uin
 
 SurfaceOps CanvasOps;
 
-void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height, uint32_t textHeight,
-                uint32_t lineHeight, uint32_t charWidth)
+void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height)
 {
     CreateRasterTarget(width, height, &c->image, &c->target);
     CanvasOps = RasterSurfaceOps;
@@ -36,9 +36,9 @@ void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height, uint32_t textHe
     // The page painter draws every graph with a transparent text background.
     SurfaceSetTransparent(&c->target, 1);
     DrawnTexts.clear();
-    TextHeight = textHeight;
-    LineHeight = lineHeight;
-    CharWidth = charWidth;
+    TextHeight = 10;
+    LineHeight = 12;
+    CharWidth = 5;
 }
 
 void CloseCanvas(GraphCanvas *c)
@@ -50,11 +50,9 @@ void CloseCanvas(GraphCanvas *c)
     TextHeight = LineHeight = CharWidth = 0;
 }
 
-RgbColour PixelAt(const GraphCanvas *c, int32_t x, int32_t y)
+RgbColour PixelAt(GraphCanvas *c, int32_t x, int32_t y)
 {
-    if (x < 0 || y < 0 || (uint32_t)x >= c->image.width || (uint32_t)y >= c->image.height)
-        return 0xFFFFFFFFu;
-    return c->image.pixels[(uint32_t)y * c->image.width + (uint32_t)x];
+    return SurfaceGetPixel(&c->target, x, y);
 }
 
 std::vector<DrawnText> TextsNamed(const std::string &text)
@@ -76,7 +74,7 @@ DrawnText FirstNamed(const std::string &text)
     return found[0];
 }
 
-void ExpectCanvasPixels(const GraphCanvas *c, std::initializer_list<PixelProbe> probes)
+void ExpectCanvasPixels(GraphCanvas *c, std::initializer_list<PixelProbe> probes)
 {
     for (const PixelProbe &p : probes)
         EXPECT_EQ(PixelAt(c, p.x, p.y) == p.colour, p.is) << p.x << "," << p.y;
@@ -90,6 +88,14 @@ bool WasDrawn(const std::string &text)
 int32_t CanvasWidth(const std::string &text)
 {
     return (int32_t)RasterTextWidth(text.data(), (uint32_t)text.size());
+}
+
+std::vector<std::string> ReportedLabels()
+{
+    std::vector<std::string> labels;
+    for (const std::string &text : MessageTexts())
+        labels.push_back(text.substr(0, text.find(", GetLastError=")));
+    return labels;
 }
 
 std::string FirstDifference(const RasterImage *actual, const RasterImage *expected)
@@ -109,7 +115,7 @@ std::string FirstDifference(const RasterImage *actual, const RasterImage *expect
 GrayCanvas::GrayCanvas(uint32_t width, uint32_t height)
 {
     CreateRasterTarget(width, height, &image, &target);
-    SurfaceFill(&target, 0, 0, (int32_t)width, (int32_t)height, ListGray);
+    SurfaceFill(&target, 0, 0, (int32_t)width, (int32_t)height, RGB_OF(192, 192, 192));
 }
 
 GrayCanvas::~GrayCanvas()
@@ -122,20 +128,14 @@ RgbColour SlotColour(uint32_t slot)
     return RGB_OF(0x10 + slot * 9, 0x28 + slot, 0x70 - slot * 2);
 }
 
-// Gives the slot a width x height picture all in one colour.
-static void PaintSlot(uint32_t slot, uint32_t width, uint32_t height, RgbColour colour)
+void FillSlot(uint32_t slot, uint32_t width)
 {
     BitmapRecord *b = &Bitmaps[slot];
     b->width = width;
-    b->height = height;
-    b->pixels = (RgbColour *)AllocZero(width * height, sizeof(RgbColour));
-    for (uint32_t i = 0; i < width * height; i++)
-        b->pixels[i] = colour;
-}
-
-void FillSlot(uint32_t slot, uint32_t width)
-{
-    PaintSlot(slot, width, 14, SlotColour(slot));
+    b->height = 14;
+    b->pixels = (RgbColour *)AllocZero(width * 14, sizeof(RgbColour));
+    for (uint32_t i = 0; i < width * 14; i++)
+        b->pixels[i] = SlotColour(slot);
 }
 
 static BitmapRecord SavedSlots[BITMAP_COUNT];
@@ -159,20 +159,6 @@ void PlainView()
     ShowMovingAverage = ShowMacd = MagnifyMacd = ShowRoc = ShowRsi = 0;
     ShowBollinger = ShowDistributions = ShowBenchmark = 0;
     ZoomOn = LinearScale = CombinedGraphs = OverlaidGraphs = 0;
-}
-
-void MakeTestIcons(uint32_t width, uint32_t height)
-{
-    for (uint32_t slot : {BMP_BUY, BMP_SELL})
-        PaintSlot(slot, width, height, 0xFFFFFF);
-}
-
-void FreeTestIcons()
-{
-    for (uint32_t slot : {BMP_BUY, BMP_SELL}) {
-        FreeBlock(Bitmaps[slot].pixels);
-        Bitmaps[slot] = BitmapRecord();
-    }
 }
 
 void MakeFunds(const std::vector<uint32_t> &first, const std::vector<uint32_t> &end)

@@ -30,19 +30,19 @@ struct GraphCanvas {
 // A white width x height raster that records texts (and paints them in the raster's way:
 // without a font nothing, each character RASTER_FALLBACK_ADVANCE pixels wide), made the
 // DrawSurface, with a transparent text background as the page painter sets it. Sets
-// TextHeight, LineHeight and CharWidth to the given values.
-void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height, uint32_t textHeight = 10,
-                uint32_t lineHeight = 12, uint32_t charWidth = 5);
+// TextHeight 10, LineHeight 12 and CharWidth 5.
+void OpenCanvas(GraphCanvas *c, uint32_t width, uint32_t height);
 // Frees the pixels, clears DrawSurface and the recorder, restores the metrics to 0.
 void CloseCanvas(GraphCanvas *c);
-RgbColour PixelAt(const GraphCanvas *c, int32_t x, int32_t y);
+// The pixel at (x, y); 0xFFFFFFFF outside the picture.
+RgbColour PixelAt(GraphCanvas *c, int32_t x, int32_t y);
 struct PixelProbe {
     int32_t x, y;
     RgbColour colour;
     bool is = true;   // false: the pixel must be any other colour
 };
 // A test failure for each probe whose pixel is not (or, with is false, is) its colour.
-void ExpectCanvasPixels(const GraphCanvas *c, std::initializer_list<PixelProbe> probes);
+void ExpectCanvasPixels(GraphCanvas *c, std::initializer_list<PixelProbe> probes);
 // The texts equal to text, in the order drawn.
 std::vector<DrawnText> TextsNamed(const std::string &text);
 // The first text equal to text; a test failure and one at (-1, -1) if there is none.
@@ -52,18 +52,19 @@ bool WasDrawn(const std::string &text);
 // Width of a text as the canvas measures it.
 int32_t CanvasWidth(const std::string &text);
 
+// The messages reported, each cut before ", GetLastError=".
+std::vector<std::string> ReportedLabels();
+
 // "" when the two pictures are the same, else where they first differ.
 std::string FirstDifference(const RasterImage *actual, const RasterImage *expected);
 
 // A raster of width x height filled with the fund list's light gray, for the list painters;
 // its pixels are freed when it goes out of scope.
-const RgbColour ListGray = RGB_OF(192, 192, 192);
 struct GrayCanvas {
     RasterImage image;
     DrawTarget target;
     GrayCanvas(uint32_t width, uint32_t height);
     ~GrayCanvas();
-    RgbColour At(int32_t x, int32_t y) { return SurfaceGetPixel(&target, x, y); }
 };
 
 // A colour of its own for every bitmap slot, so that a picture tells which icon went where.
@@ -81,12 +82,6 @@ void PlainView();
 
 // The canvas's operations, which a test may change (to make a call fail) while it is open.
 extern SurfaceOps CanvasOps;
-
-// Buy and sell icons of width x height pixels, every pixel white (so that the
-// exclusive-or copy turns white into black), for the signal-icon tests; freed by
-// FreeTestIcons.
-void MakeTestIcons(uint32_t width, uint32_t height);
-void FreeTestIcons();
 
 // A table of funds over one date table of ten DatePeriods from January 2000: fund i is
 // named "F<i>" and has the points of periods first[i] up to (not including) end[i], or

@@ -64,11 +64,10 @@ TEST_F(LegendTest, StripsAreTheirButtonsInAFrame)
             SurfaceCopyBitmap(&expected.target, 17, 2, BMP_DOWN, 0);
         } else if (strip != 7) {
             Frame(expected, 18, 93);
-            for (uint32_t k = 0; k < 6; k++) {
-                uint32_t slot = strip == ARROW_STRIP_LEFT ? left[k] : right[k];
-                EXPECT_EQ(ArrowButtonSlot(strip, k), slot) << "button " << k;
-                SurfaceCopyBitmap(&expected.target, 2, 2 + 15 * (int32_t)k, slot, 0);
-            }
+            // Every slot has a colour of its own, so the picture tells which button went where.
+            for (uint32_t k = 0; k < 6; k++)
+                SurfaceCopyBitmap(&expected.target, 2, 2 + 15 * (int32_t)k,
+                                  strip == ARROW_STRIP_LEFT ? left[k] : right[k], 0);
         }
         EXPECT_EQ(FirstDifference(&c.image, &expected.image), "") << "strip " << strip;
     }
@@ -105,9 +104,8 @@ TEST_F(LegendTest, FrameFailuresAreReportedUnderTheCallThatFailed)
         ClearMessages();
         FrameFailure = c.steps;
         PaintArrowStrip(&gdi, c.strip);
-        std::vector<std::string> texts = MessageTexts();
-        ASSERT_EQ(texts.size(), 1u) << c.label;
-        EXPECT_EQ(texts[0].substr(0, texts[0].find(", GetLastError=")), c.label);
+        EXPECT_EQ(ReportedLabels(), std::vector<std::string>{c.label})
+            << "strip " << c.strip << " steps " << c.steps;
     }
 }
 

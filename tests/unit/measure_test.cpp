@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include <tuple>
+
 #include "app/benchmarkchoice.h"
 #include "data/alloc.h"
 #include "data/load.h"
@@ -36,8 +38,17 @@ protected:
         MeasuredFund = nullptr;
         ZoomSelectionMax = ZoomSelectionFrom = ZoomSelectionTo = 0;
     }
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
+    // Every bitmap slot 14 pixels wide, as the arrow buttons are.
+    void SetUp() override
+    {
+        Reset();
+        FillSlots(14);
+    }
+    void TearDown() override
+    {
+        RestoreSlots();
+        Reset();
+    }
 };
 
 std::string DateAt(int32_t x)
@@ -177,21 +188,7 @@ TEST_F(MeasureTest, SteppingKeysMoveWithinTheTableAndRefuseAtItsEnds)
 // ---------------------------------------------------------------------------------------
 // The arrow strips and the legend.
 
-class ArrowTest : public MeasureTest {
-protected:
-    void SetUp() override
-    {
-        MeasureTest::SetUp();
-        FillSlots(14);
-    }
-    void TearDown() override
-    {
-        RestoreSlots();
-        MeasureTest::TearDown();
-    }
-};
-
-TEST_F(ArrowTest, ButtonsAreHitInsideTheirPicturesOnly)
+TEST_F(MeasureTest, ArrowButtonsAreHitInsideTheirPicturesOnly)
 {
     // Side strips: x 2..15; button k rows 2 + 15k .. 15(k + 1). The top strip the same
     // across.
@@ -207,7 +204,7 @@ TEST_F(ArrowTest, ButtonsAreHitInsideTheirPicturesOnly)
             << "strip " << c.strip << " at " << c.x << "," << c.y;
 }
 
-TEST_F(ArrowTest, SideStripsMoveTheRangeByWeeksAndYearsWithinTheData)
+TEST_F(MeasureTest, SideStripsMoveTheRangeByWeeksAndYearsWithinTheData)
 {
     // Year boundaries are multiples of 60; the data span 2400 (or start) .. 3000. Buttons
     // 0..2 move by a week, 3..5 to the year boundary before or after; no move at the
@@ -248,7 +245,7 @@ TEST_F(ArrowTest, SideStripsMoveTheRangeByWeeksAndYearsWithinTheData)
     }
 }
 
-TEST_F(ArrowTest, TopStripRaisesTheScaleAndLowersItDownToOne)
+TEST_F(MeasureTest, TopStripRaisesTheScaleAndLowersItDownToOne)
 {
     const struct {
         double max;
@@ -277,15 +274,13 @@ void ZoomFunds()
     }
 }
 
-TEST_F(ArrowTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
+TEST_F(MeasureTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
 {
     ZoomFunds();
     auto expectZoom = [](int32_t from, int32_t to, double max, int32_t start, int32_t end) {
-        EXPECT_EQ(ZoomSelectionFrom, from);
-        EXPECT_EQ(ZoomSelectionTo, to);
-        EXPECT_EQ(ZoomSelectionMax, max);
-        EXPECT_EQ(DataSpanStart, start);
-        EXPECT_EQ(DataSpanEnd, end);
+        EXPECT_EQ(std::make_tuple(ZoomSelectionFrom, ZoomSelectionTo, ZoomSelectionMax,
+                                  DataSpanStart, DataSpanEnd),
+                  std::make_tuple(from, to, max, start, end));
     };
     CombinedGraphs = 1;
     InitZoomSelection(3);
@@ -311,7 +306,7 @@ TEST_F(ArrowTest, FirstUseTakesTheRangeAndScaleOfTheFundsInView)
     EXPECT_EQ(ZoomSelectionMax, 6.0);
 }
 
-TEST_F(ArrowTest, LegendRowsFindTheirCategorysFirstFundOnlyWhenTheListIsGrouped)
+TEST_F(MeasureTest, LegendRowsFindTheirCategorysFirstFundOnlyWhenTheListIsGrouped)
 {
     ZoomFunds();
     SetFundCategory(&FundTable[0], 3);
@@ -343,8 +338,7 @@ TEST_F(ArrowTest, LegendRowsFindTheirCategorysFirstFundOnlyWhenTheListIsGrouped)
 
 TEST_F(MeasureTest, DefaultBenchmarkEntryAndChoiceWriteTheSettingsOnlyWhenKnown)
 {
-    std::string dir = MakeDataDir();
-    std::string settings = dir + "/SETTINGS";
+    std::string settings = MakeDataDir() + "/SETTINGS";
     ZoomFunds();
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
     FreeBlock(FundTable[1].name);

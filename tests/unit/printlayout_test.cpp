@@ -102,18 +102,12 @@ TEST(TwoColourPrinter, LightGrayAndWhiteToWhiteTheRestToBlack)
     const struct {
         uint32_t colour, want;
     } cases[] = {
-        {0x00C0C0C0, 0x00FFFFFF},  // the light-gray background
-        {0x00FFFFFF, 0x00FFFFFF},
+        {0x00C0C0C0, 0x00FFFFFF}, {0x00FFFFFF, 0x00FFFFFF},  // the light-gray background, white
         {0x02C0C0C0, 0x00FFFFFF},  // the flag byte is no part of the colour
-        {0x00000000, 0x00000000},
-        {0x00808080, 0x00000000},  // dark gray
-        {0x00C0C0C1, 0x00000000},  // one step off light gray
-        {0x00C0C1C0, 0x00000000},
-        {0x00C1C0C0, 0x00000000},
-        {0x00FFFFFE, 0x00000000},  // one step off white
-        {0x000000FF, 0x00000000},  // red
-        {0x00FF0000, 0x00000000},  // blue
-        {0x0000FFFF, 0x00000000},  // yellow
+        {0x00000000, 0}, {0x00808080, 0},                    // black, dark gray
+        {0x00C0C0C1, 0}, {0x00C0C1C0, 0}, {0x00C1C0C0, 0},  // one step off light gray
+        {0x00FFFFFE, 0},                                     // one step off white
+        {0x000000FF, 0}, {0x00FF0000, 0}, {0x0000FFFF, 0},  // red, blue, yellow
     };
     for (const auto &c : cases)
         EXPECT_EQ(TwoColourOf(c.colour), c.want) << std::hex << c.colour;

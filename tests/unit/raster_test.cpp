@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/alloc.h"
@@ -66,10 +67,9 @@ protected:
 TEST_F(RasterTest, NewTargetIsWhiteWithDefaultStateAndZeroSizeFails)
 {
     EXPECT_EQ(CountOf(White), 160u * 60u);
-    EXPECT_EQ(t.kind, (uint32_t)SURFACE_RASTER);
-    EXPECT_EQ(t.textAlign, (uint32_t)TEXT_ALIGN_LEFT);
-    EXPECT_EQ(t.textColour, Black);
-    EXPECT_EQ(t.transparentText + t.xorMode + t.clipOn, 0u);
+    EXPECT_EQ(std::make_tuple(t.kind, t.textAlign, t.textColour,
+                              t.transparentText + t.xorMode + t.clipOn),
+              std::make_tuple((uint32_t)SURFACE_RASTER, (uint32_t)TEXT_ALIGN_LEFT, Black, 0u));
     EXPECT_EQ(DynamicMemoryUsed, memoryBefore + 160u * 60u * 4u);
     RasterImage none;
     DrawTarget other;
@@ -105,10 +105,8 @@ TEST_F(RasterTest, OpaqueTextFillsItsCellWhiteAndTransparentTextDoesNot)
             bool cell = x >= 10 && x < 10 + (int32_t)width && y >= 10 &&
                         y < 10 + (int32_t)TextHeight;
             RgbColour p = At(x, y);
-            if (cell)
-                EXPECT_TRUE(p == White || p == RGB_OF(200, 0, 0)) << x << "," << y;
-            else
-                EXPECT_EQ(p, Black) << x << "," << y;
+            EXPECT_TRUE(cell ? p == White || p == RGB_OF(200, 0, 0) : p == Black)
+                << std::hex << p << " at " << std::dec << x << "," << y;
         }
     SurfaceSetTransparent(&t, 1);
     SurfaceText(&t, 80, 10, "Hi", 2);
@@ -165,7 +163,6 @@ TEST_F(RasterTest, BitmapCopiesPlainAndExclusiveOrAreClipped)
     // A 2 x 3 bitmap of its own in the Buy slot.
     BitmapRecord *b = &Bitmaps[BMP_BUY];
     b->pixels = (RgbColour *)AllocZero(6, sizeof(RgbColour));
-    ASSERT_NE(b->pixels, nullptr);
     b->width = 2;
     b->height = 3;
     const RgbColour p[6] = {RGB_OF(255, 0, 255), Black, RGB_OF(0, 255, 255), RGB_OF(1, 2, 3),
@@ -253,8 +250,7 @@ TEST(BmpReader, DecodesFourAndTwentyFourBitPictures)
         uint32_t w = 0, h = 0;
         RgbColour *p = Decode(c.file, &w, &h);
         ASSERT_NE(p, nullptr);
-        EXPECT_EQ(w, 3u);
-        EXPECT_EQ(h, 2u);
+        EXPECT_EQ(std::make_pair(w, h), std::make_pair(3u, 2u));
         EXPECT_EQ(std::vector<RgbColour>(p, p + 6), c.pixels);
         FreeBlock(p);
     }
@@ -331,9 +327,9 @@ TEST_F(RasterTest, AMissingOrDamagedFileIsReportedAndLeavesItsSlotEmpty)
             WriteFile(dir, "bmp" + std::to_string(BitmapResourceIds[slot]) + ".bmp",
                       Sound4Bit.substr(0, Sound4Bit.size() - (slot == BMP_CHECK ? 3 : 0)));
     EXPECT_EQ(LoadRasterBitmaps(dir.c_str()), 20u);
-    EXPECT_EQ(MessageTexts(),
-              (std::vector<std::string>{"Error: Cannot read the bitmap file " + dir + "bmp105.bmp.",
-                                        "Error: The bitmap file " + dir + "bmp110.bmp is damaged."}));
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>(
+                                  {"Error: Cannot read the bitmap file " + dir + "bmp105.bmp.",
+                                   "Error: The bitmap file " + dir + "bmp110.bmp is damaged."}));
     EXPECT_EQ(Bitmaps[BMP_SELL].pixels, nullptr);
     EXPECT_EQ(Bitmaps[BMP_CHECK].pixels, nullptr);
     EXPECT_EQ(Bitmaps[BMP_CHECK].width, 0u);
