@@ -230,10 +230,12 @@ TEST(GridFastPath, WholeFundsMatchTheReference)
                                               {700, 0}, {200, 1}, {240, 2}};
     for (const auto &k : funds) {
         std::vector<double> values = RandomValues(random, k.first, k.second);
-        for (uint32_t recentStart : {0u, k.first * 3 / 4})
-            if (recentStart == 0 || k.first >= 50)
+        for (uint32_t recentStart : {0u, k.first * 3 / 4}) {
+            if (recentStart == 0 || k.first >= 50) {
                 EXPECT_TRUE(SameAsReference(PeriodPoints(values), recentStart))
                     << k.first << " points, recentStart " << recentStart;
+            }
+        }
     }
 
     // Points up to three years apart: a year's step of the money-market growth spanning

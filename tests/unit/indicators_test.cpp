@@ -39,7 +39,6 @@ TEST(Rsi, WindowOfTheLastNineSteps)
         std::vector<double> values;
         std::vector<uint32_t> rsi;
     } cases[] = {
-        {"nine points", Ramp(9, 1, 1), std::vector<uint32_t>(9, 0)},
         {"rising", Ramp(15, 1, 1), {0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 100, 100, 100, 100, 100}},
         {"falling", Ramp(15, 20, -1), std::vector<uint32_t>(15, 0)},
         // Steps +3, seven of +1, then -2, -3, +2 and seven of +1.

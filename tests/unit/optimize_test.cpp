@@ -284,7 +284,6 @@ TEST(OptimizeFund, ThreePointFundAllScoresZeroAndKindsWithoutAnAverage)
     FundRecord *f = SearchFund({1, 2, 4});
     OptimizeFund(f, 0);
     const MaSettings *s = &f->maSettings[0];
-    EXPECT_EQ(OptimizedFlag, 1);
     ExpectParams(s, InitialParams, "three points");
     const double average[] = {100.2, 100.2, 100.2, 0.1, 100.2};
     for (int k = 0; k < 5; k++)
