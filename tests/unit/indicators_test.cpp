@@ -283,8 +283,7 @@ TEST(Roc, ThresholdGridAndReplay)
     ExpectStats(f, 1, {{&SeriesStats::rocMax, 5.5}, {&SeriesStats::rocMin, -5.5}});
     uint32_t buy = 0, sell = 0;
     EXPECT_NEAR(ScoreRocGrid(f, 1, &buy, &sell), 10 * 9.6 / 10.3 * 0.993, 1e-9);
-    EXPECT_EQ(buy, 1u);
-    EXPECT_EQ(sell, 7u);
+    EXPECT_EQ(std::make_pair(buy, sell), std::make_pair(1u, 7u));
     EXPECT_EQ(StrategyGrid[2][8].cash, StrategyGrid[1][7].cash);
     // Bought at 14.6 only (the first purchase is free), sold a point later.
     EXPECT_NEAR(StrategyGrid[3][5].cash, 10 * 9.6 / 14.6 * 0.991, 1e-9);
@@ -338,8 +337,7 @@ TEST(Roc, ReplayWaitsForTheLengthAndAFlatSeriesNeverBuys)
     }
     uint32_t buy = 0, sell = 0;
     EXPECT_NEAR(ScoreRocGrid(f, 0, &buy, &sell), 2 * 1.039, 1e-12);
-    EXPECT_EQ(buy, 1u);
-    EXPECT_EQ(sell, 5u);
+    EXPECT_EQ(std::make_pair(buy, sell), std::make_pair(1u, 5u));
 }
 
 TEST(Indicators, MissingArraysAreSkipped)
