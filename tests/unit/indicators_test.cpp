@@ -98,10 +98,8 @@ TEST(Bollinger, NothingBeforePointTwentyThenTheLastTwentyAroundTheMiddle)
         BollingerMiddle(f, 0);
         BollingerWidth(f, 0);
         const BandPoint *p = f->bandPoints[0];
-        for (uint32_t i = 0; i < 20; i++) {
-            EXPECT_EQ(p[i].middle, 0.0) << i;
-            EXPECT_EQ(p[i].width, 0.0) << i;
-        }
+        for (uint32_t i = 0; i < 20; i++)
+            EXPECT_EQ(std::make_pair(p[i].middle, p[i].width), std::make_pair(0.0, 0.0)) << i;
         const double got[6] = {p[20].middle, p[20].width, p[21].middle, p[21].width,
                                f->stats[0].maxBand, f->stats[0].maxBandRecent};
         for (int k = 0; k < 6; k++)
