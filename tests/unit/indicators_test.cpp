@@ -199,7 +199,8 @@ TEST(Macd, FastMinusSlowAndItsTrigger)
     }
     // Point 3 alone is recent; maxima start at 0.
     ExpectStats(f, 0, {{&SeriesStats::macdMax, 2.5 * 1.1}, {&SeriesStats::macdMin, -1.75 * 1.1},
-                       {&SeriesStats::macdMaxRecent, 0}, {&SeriesStats::macdMinRecent, -1.75 * 1.1}});
+                       {&SeriesStats::macdMaxRecent, 0},
+                       {&SeriesStats::macdMinRecent, -1.75 * 1.1}});
 
     // A limit of 2 leaves points 2 and 3 and takes the extremes of points 0 and 1 only.
     for (uint32_t i = 0; i < 4; i++)

@@ -164,7 +164,8 @@ TEST(AverageLanes, GiveTheBitsOfTheAveragesOneAtATime)
             one(n);
             for (uint32_t i = 0; i < n; i++)
                 ASSERT_EQ(memcmp(&lane[l][i], &f->points[0][i].ma, sizeof(double)), 0)
-                    << "lanes " << used << " n " << n << " percent " << percents[l] << " point " << i;
+                    << "lanes " << used << " n " << n << " percent " << percents[l]
+                    << " point " << i;
         }
     };
     for (uint32_t n : {1u, 37u, 300u})

@@ -117,7 +117,8 @@ TEST(Normalize, DistributionsAreReinvestedAtTheNextNav)
     BuildDateTable({Date(1, 1, 99), Date(1, 4, 99), Date(1, 8, 99), Date(1, 15, 99)});
     NewFundTable(1);
     FundRecord *f = SetFundPoints(0, "D", {{1, 1, 99, 10}, {1, 8, 99, 9}, {1, 15, 99, 9}});
-    SetDists(f, {{IndexOf(1, 1, 99), 5, 0, 0, 0, 0}, {IndexOf(1, 4, 99), 0.5, 0.25, 0.125, 0.125, 0}});
+    SetDists(f, {{IndexOf(1, 1, 99), 5, 0, 0, 0, 0},
+                 {IndexOf(1, 4, 99), 0.5, 0.25, 0.125, 0.125, 0}});
     NormalizeFund(f);
     EXPECT_EQ(f->dists[1].total, 1.0);
     EXPECT_EQ(f->dists[0].total, 5.0);
