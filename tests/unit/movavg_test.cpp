@@ -22,12 +22,6 @@ void SetEveryKind(FundRecord *f, uint32_t length, uint32_t percent)
     SetMaParam(&f->maSettings[0], VIDYA_PERCENT, percent);
 }
 
-void ClearMa(FundRecord *f)
-{
-    for (uint32_t i = 0; i < f->pointCount; i++)
-        f->points[0][i].ma = -1;
-}
-
 std::vector<double> MaOf(const FundRecord *f)
 {
     std::vector<double> ma;
@@ -36,71 +30,50 @@ std::vector<double> MaOf(const FundRecord *f)
     return ma;
 }
 
-struct AverageCase {
-    const char *what;
-    uint32_t kind;
-    MaParam param;
-    uint32_t value;
-    std::vector<double> values;
-    std::vector<double> expected;
-};
-
 TEST(MovingAverages, WorkedExamples)
 {
-    const AverageCase cases[] = {
+    // Every kind's length and percent are set; each kind reads its own.
+    const struct {
+        const char *what;
+        uint32_t kind, length, percent;
+        std::vector<double> values, expected;
+    } cases[] = {
         // The mean of the values before the point; fewer of them near the start.
-        {"UMA 4", MA_UMA, UMA_LENGTH, 4, {1, 2, 3, 4, 5, 6}, {1, 1, 1.5, 2, 2.5, 3.5}},
-        {"UMA 2", MA_UMA, UMA_LENGTH, 2, {1, 3, 5, 7}, {1, 1, 2, 4}},
+        {"UMA 4", MA_UMA, 4, 0, {1, 2, 3, 4, 5, 6}, {1, 1, 1.5, 2, 2.5, 3.5}},
+        {"UMA 2", MA_UMA, 2, 0, {1, 3, 5, 7}, {1, 1, 2, 4}},
         // Weights 1 (oldest) to i over their sum: 1*1/1, (1*1 + 2*2)/3.
-        {"WMA 2", MA_WMA, WMA_LENGTH, 2, {1, 2, 3}, {1, 1, 5.0 / 3}},
+        {"WMA 2", MA_WMA, 2, 0, {1, 2, 3}, {1, 1, 5.0 / 3}},
         // The full window slides: (1*2 + 2*3 + 3*4)/6 = 20/6, (1*3 + 2*4 + 3*5)/6 = 26/6.
-        {"WMA 3", MA_WMA, WMA_LENGTH, 3, {1, 2, 3, 4, 5, 6},
-         {1, 1, 5.0 / 3, 14.0 / 6, 20.0 / 6, 26.0 / 6}},
+        {"WMA 3", MA_WMA, 3, 0, {1, 2, 3, 4, 5, 6}, {1, 1, 5.0 / 3, 14.0 / 6, 20.0 / 6, 26.0 / 6}},
+        // A length of 63 fits the 6-bit field (a damaged opt file) but not the 61-entry
+        // table; the weights are summed directly and a constant stays constant.
+        {"WMA 63", MA_WMA, 63, 0, std::vector<double>(70, 2.0), std::vector<double>(70, 2.0)},
         // The point's own value is included: (50*4 + 50*2)/100.
-        {"EMA 50", MA_EMA, EMA_PERCENT, 50, {2, 4}, {2, 3}},
+        {"EMA 50", MA_EMA, 0, 50, {2, 4}, {2, 3}},
         // (10*20 + 90*10)/100 = 11, (10*20 + 90*11)/100 = 11.9.
-        {"EMA 10", MA_EMA, EMA_PERCENT, 10, {10, 20, 20}, {10, 11, 11.9}},
+        {"EMA 10", MA_EMA, 0, 10, {10, 20, 20}, {10, 11, 11.9}},
         // Point 1: change 2 over a path of 2, c = 1, the average jumps by the move, to 3.
         // Point 2: change |2 - 1| = 1 over a path of 3, c = 1/9: 3 - 1/9.
         // Point 3: change |4 - 3| = 1 over the last two steps (1 + 2), c = 1/9: + 2/9.
         // Point 4: change |4.2 - 2| = 2.2 over 2 + 0.2, c = 1; the average (28/9) lags
         // below 4 by more than twice the move of 0.2, so c doubles: + 0.2 * 2.
-        {"AMA 2", MA_AMA, AMA_LENGTH, 2, {1, 3, 2, 4, 4.2},
-         {1, 3, 26.0 / 9, 28.0 / 9, 28.0 / 9 + 0.4}},
+        {"AMA 2", MA_AMA, 2, 0, {1, 3, 2, 4, 4.2}, {1, 3, 26.0 / 9, 28.0 / 9, 28.0 / 9 + 0.4}},
         // The mirror image falls by the same amounts, doubling on the way down.
-        {"AMA 2 falling", MA_AMA, AMA_LENGTH, 2, {5, 3, 4, 2, 1.8},
+        {"AMA 2 falling", MA_AMA, 2, 0, {5, 3, 4, 2, 1.8},
          {5, 3, 6 - 26.0 / 9, 6 - 28.0 / 9, 6 - 28.0 / 9 - 0.4}},
+        // Steps 2, 1, 2: the reference (VIDYA limits below) is 10/3. Point 1 path 2, alpha
+        // = 50 * 0.6 / 100 = 0.3, 0.7 * 1 + 0.3 * 3 = 1.6; point 2 path 3, alpha 0.45,
+        // 0.55 * 1.6 + 0.45 * 2 = 1.78; point 3 path 1 + 2 = 3 again, 0.55 * 1.78 + 0.45 * 4.
+        {"VIDYA 2 at 50", MA_VIDYA, 2, 50, {1, 3, 2, 4}, {1, 1.6, 1.78, 2.779}},
     };
-    for (const AverageCase &c : cases) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
         FundRecord *f = SearchFund(c.values);
-        SetMaParam(&f->maSettings[0], c.param, c.value);
+        SetEveryKind(f, c.length, c.percent);
+        ASSERT_EQ(GetMaParam(&f->maSettings[0], WMA_LENGTH), c.length);  // the field holds it
         MovingAverage(f, c.kind, f->pointCount, 0);
-        std::vector<double> ma = MaOf(f);
-        ASSERT_EQ(ma.size(), c.expected.size()) << c.what;
-        for (size_t i = 0; i < ma.size(); i++)
-            EXPECT_NEAR(ma[i], c.expected[i], 1e-12) << c.what << " point " << i;
-    }
-}
-
-TEST(MovingAverages, VidyaFollowsTheVolatilityOfTheLastSteps)
-{
-    // Steps 2, 1, 2: the reference is the mean step 5/3 times the length 2. With percent
-    // 50: point 1 path 2, alpha = 50 * 0.6 / 100 = 0.3, 0.7 * 1 + 0.3 * 3 = 1.6; point 2
-    // path 3, alpha 0.45, 0.55 * 1.6 + 0.45 * 2 = 1.78; point 3 path 1 + 2 = 3 again,
-    // 0.55 * 1.78 + 0.45 * 4 = 2.779.
-    FundRecord *f = SearchFund({1, 3, 2, 4});
-    SetEveryKind(f, 2, 50);
-    double reference = -1;
-    // The largest path of two steps is 3: 1 / (3 / (10/3)) = 1.111..., 111 percent.
-    EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), 111u);
-    EXPECT_NEAR(reference, 10.0 / 3, 1e-12);
-    // The kind dispatcher takes the reference from the limit itself.
-    const std::vector<double> expected = {1, 1.6, 1.78, 2.779};
-    for (bool dispatched : {false, true}) {
-        ClearMa(f);
-        dispatched ? MovingAverage(f, MA_VIDYA, f->pointCount, 0) : Vidya(f, f->pointCount, 0, reference);
-        for (size_t i = 0; i < expected.size(); i++)
-            EXPECT_NEAR(f->points[0][i].ma, expected[i], 1e-12) << dispatched << " point " << i;
+        for (size_t i = 0; i < c.expected.size(); i++)
+            EXPECT_DOUBLE_EQ(f->points[0][i].ma, c.expected[i]) << "point " << i;
     }
 }
 
@@ -110,7 +83,8 @@ TEST(MovingAverages, EveryKindNeedsItsParametersKeepsToThePointLimitAndAConstant
     for (uint32_t kind = MA_UMA; kind <= MA_VIDYA; kind++) {
         const char *label = MaKindLabel(kind);
         SetEveryKind(f, 0, 0);
-        ClearMa(f);
+        for (uint32_t i = 0; i < 25; i++)
+            f->points[0][i].ma = -1;
         MovingAverage(f, kind, f->pointCount, 0);
         EXPECT_EQ(MaOf(f), std::vector<double>(25, -1.0)) << label << " without parameters";
         SetEveryKind(f, 4, 60);
@@ -124,10 +98,6 @@ TEST(MovingAverages, EveryKindNeedsItsParametersKeepsToThePointLimitAndAConstant
         for (uint32_t i = 0; i < 25; i++)
             EXPECT_NEAR(f->points[0][i].ma, 7.5, 1e-12) << label << " " << i;
     }
-    // No step at all: no reference and no useful VIDYA percent.
-    double reference = -1;
-    EXPECT_EQ(VidyaPercentLimit(f, 0, &reference), 0u);
-    EXPECT_EQ(reference, 0.0);
     // No points at all: nothing to read or write.
     FundRecord *empty = SearchFund({});
     SetMaParam(&empty->maSettings[0], UMA_LENGTH, 2);
@@ -135,30 +105,15 @@ TEST(MovingAverages, EveryKindNeedsItsParametersKeepsToThePointLimitAndAConstant
     EXPECT_EQ(VidyaPercentLimit(empty, 0, nullptr), 0u);
 }
 
-TEST(MovingAverages, WmaLengthBeyondTheWeightTable)
-{
-    // A length of 63 fits the 6-bit field (a damaged opt file) but not the 61-entry
-    // table; the weights are summed directly and a constant stays constant.
-    FundRecord *f = SearchFund(std::vector<double>(70, 2.0));
-    SetMaParam(&f->maSettings[0], WMA_LENGTH, 63);
-    ASSERT_EQ(GetMaParam(&f->maSettings[0], WMA_LENGTH), 63u);
-    Wma(f, f->pointCount, 0);
-    for (uint32_t i = 0; i < f->pointCount; i++)
-        EXPECT_DOUBLE_EQ(f->points[0][i].ma, 2.0) << i;
-}
-
-struct LimitCase {
-    const char *what;
-    std::vector<double> values;
-    uint32_t length;
-    uint32_t limit;
-    uint32_t searched;  // the largest percent the search tries
-    double reference;
-};
-
 TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
 {
-    const LimitCase cases[] = {
+    const struct {
+        const char *what;
+        std::vector<double> values;
+        uint32_t length, limit;
+        uint32_t searched;  // the largest percent the search tries
+        double reference;
+    } cases[] = {
         // Even steps of 1: reference 2, largest two-step path 2, ratio 1.
         {"even steps", {1, 2, 3, 4, 5}, 2, 100, 100, 2},
         // Steps 10, 0, 10: reference 20/3 * 2, largest path 10: 4/3 gives 133, more
@@ -166,10 +121,14 @@ TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
         {"beyond the field", {1, 11, 11, 21}, 2, 133, 127, 40.0 / 3},
         // One step of 1 and length 20: reference 20, path 1: 2000.
         {"long length", {1, 2}, 20, 2000, 127, 20},
-        // A single point has no step.
+        // Steps 2, 1, 2: mean step 5/3 times the length 2; the largest two-step path is 3:
+        // 1 / (3 / (10/3)) = 1.111..., 111 percent.
+        {"uneven steps", {1, 3, 2, 4}, 2, 111, 111, 10.0 / 3},
+        // A single point has no step; a constant series no path.
         {"one point", {5}, 2, 0, 0, 0},
+        {"no step", {7.5, 7.5, 7.5}, 4, 0, 0, 0},
     };
-    for (const LimitCase &c : cases) {
+    for (const auto &c : cases) {
         FundRecord *f = SearchFund(c.values);
         SetMaParam(&f->maSettings[0], VIDYA_LENGTH, c.length);
         double reference = -1;
@@ -205,7 +164,8 @@ TEST(AverageLanes, GiveTheBitsOfTheAveragesOneAtATime)
             one(n);
             for (uint32_t i = 0; i < n; i++)
                 ASSERT_EQ(memcmp(&lane[l][i], &f->points[0][i].ma, sizeof(double)), 0)
-                    << "lanes " << used << " n " << n << " percent " << percents[l] << " point " << i;
+                    << "lanes " << used << " n " << n << " percent " << percents[l]
+                    << " point " << i;
         }
     };
     for (uint32_t n : {1u, 37u, 300u})

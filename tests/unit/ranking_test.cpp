@@ -33,13 +33,6 @@ void MakeFunds(const Names &names)
     }
 }
 
-FundRecord *Fund(const char *name)
-{
-    FundRecord *f = FindFund(name);
-    EXPECT_NE(f, nullptr) << name;
-    return f;
-}
-
 Names Order()
 {
     Names names;
@@ -64,12 +57,8 @@ void GivePoints(FundRecord *f, uint32_t count, uint32_t holdBits, bool ownSeries
     }
 }
 
-struct FieldCase {
-    uint32_t chart;
-    double SeriesStats::*field;  // null: the fund's taxEfficiency
-};
-
-}  // namespace
+std::vector<Names> HookOrders;
+void RecordOrder() { HookOrders.push_back(Order()); }
 
 TEST_F(Ranking, NameSortIsCaseInsensitiveAndStable)
 {
@@ -82,15 +71,18 @@ TEST_F(Ranking, NameSortIsCaseInsensitiveAndStable)
 
     // Chart 0 ranks nothing.
     MakeFunds({"B", "A"});
-    Fund("A")->stats[0].ytdReturn = -5;
-    Fund("B")->stats[0].ytdReturn = 5;
+    FindFund("A")->stats[0].ytdReturn = -5;
+    FindFund("B")->stats[0].ytdReturn = 5;
     SortFunds();
     EXPECT_EQ(Order(), Names({"A", "B"}));
 }
 
 TEST_F(Ranking, EveryStatisticChartRanksDescendingWithTiesInNameOrder)
 {
-    const FieldCase cases[] = {
+    const struct {
+        uint32_t chart;
+        double SeriesStats::*field;  // null: the fund's taxEfficiency
+    } cases[] = {
         {1, &SeriesStats::ytdReturn},     {2, &SeriesStats::volatility},
         {3, &SeriesStats::rewardRisk},    {4, &SeriesStats::totalReturn},
         {5, nullptr},                     {6, &SeriesStats::return6Month},
@@ -99,7 +91,7 @@ TEST_F(Ranking, EveryStatisticChartRanksDescendingWithTiesInNameOrder)
         {11, &SeriesStats::return10Year}, {12, &SeriesStats::return6Month},
         {14, &SeriesStats::sharpe},
     };
-    for (const FieldCase &c : cases) {
+    for (const auto &c : cases) {
         // Only the chart's own field is set, so any other field would leave name order.
         MakeFunds({"C", "A", "D", "B", "E"});
         const double values[5] = {3, 1, 2, 3, -4};  // C, A, D, B, E
@@ -151,8 +143,8 @@ TEST_F(Ranking, ShowBenchmarkRanksFundsWithAnIndexByTheirRelativeFigures)
         FundTable[i].stats[1].ytdReturn = figures[i][1];
         FundTable[i].taxEfficiency = figures[i][2];
     }
-    Fund("A")->indexName = CopyString("SPX", 3);
-    Fund("C")->indexName = CopyString("SPX", 3);
+    FindFund("A")->indexName = CopyString("SPX", 3);
+    FindFund("C")->indexName = CopyString("SPX", 3);
     ChartKind = CHART_YTD_RETURN;
 
     SortFunds();
@@ -160,8 +152,8 @@ TEST_F(Ranking, ShowBenchmarkRanksFundsWithAnIndexByTheirRelativeFigures)
     ShowBenchmark = 1;
     SortFunds();
     EXPECT_EQ(Order(), Names({"A", "B", "C"}));
-    EXPECT_EQ(KeySeries(Fund("A")), 1);
-    EXPECT_EQ(KeySeries(Fund("B")), 0);
+    EXPECT_EQ(KeySeries(FindFund("A")), 1);
+    EXPECT_EQ(KeySeries(FindFund("B")), 0);
 
     // Tax efficiency has one value per fund whatever the benchmark flag.
     ChartKind = CHART_TAX_EFFICIENCY;
@@ -174,16 +166,16 @@ TEST_F(Ranking, SignalsPutsHoldersFirstAndNonHoldersLast)
     // By return6Month: F1 > F2 > ... > F7.
     MakeFunds({"F7", "F6", "F5", "F4", "F3", "F2", "F1"});
     for (int i = 1; i <= 7; i++)
-        Fund(("F" + std::to_string(i)).c_str())->stats[0].return6Month = 70 - 10 * i;
-    GivePoints(Fund("F1"), 3, 0);                                         // 0 + 0
-    Fund("F2")->indexName = CopyString("SPX", 3);
-    GivePoints(Fund("F2"), 3, NAV_MA_HOLDING, true, 0);                   // 1 + 0
-    GivePoints(Fund("F3"), 3, NAV_MA_HOLDING);                            // 1 + 1
-    Fund("F4")->indexName = CopyString("SPX", 3);
-    GivePoints(Fund("F4"), 3, NAV_MA_HOLDING, true, NAV_MA_HOLDING);      // 1 + 1
-    GivePoints(Fund("F5"), 3, NAV_MACD_HOLDING | NAV_ROC_HOLDING);        // other bits
-    GivePoints(Fund("F6"), 3, 0);
-    Fund("F6")->points[0][0].dateWord = NAV_MA_HOLDING;                   // not the last
+        FindFund(("F" + std::to_string(i)).c_str())->stats[0].return6Month = 70 - 10 * i;
+    GivePoints(FindFund("F1"), 3, 0);                                         // 0 + 0
+    FindFund("F2")->indexName = CopyString("SPX", 3);
+    GivePoints(FindFund("F2"), 3, NAV_MA_HOLDING, true, 0);                   // 1 + 0
+    GivePoints(FindFund("F3"), 3, NAV_MA_HOLDING);                            // 1 + 1
+    FindFund("F4")->indexName = CopyString("SPX", 3);
+    GivePoints(FindFund("F4"), 3, NAV_MA_HOLDING, true, NAV_MA_HOLDING);      // 1 + 1
+    GivePoints(FindFund("F5"), 3, NAV_MACD_HOLDING | NAV_ROC_HOLDING);        // other bits
+    GivePoints(FindFund("F6"), 3, 0);
+    FindFund("F6")->points[0][0].dateWord = NAV_MA_HOLDING;                   // not the last
     // F7 has no points.
     ChartKind = CHART_SIGNALS;
 
@@ -214,7 +206,7 @@ TEST_F(Ranking, CategoryBlocksInCategoryOrderWithCategoryZeroLast)
     const uint32_t category[] = {0, 1, 15, 1, 1, 0, 3};  // G, F, ..., A
     for (int i = 0; i < 7; i++)
         SetFundCategory(&FundTable[i], category[i]);
-    Fund("D")->flags |= FUND_IN_PORTFOLIO;
+    FindFund("D")->flags |= FUND_IN_PORTFOLIO;
     CategorySort = 1;
 
     SortFunds();
@@ -232,7 +224,7 @@ TEST_F(Ranking, PortfolioGatheringKeepsTheOrderOfBothParts)
 {
     MakeFunds({"A", "B", "C", "D", "E", "F"});
     for (const char *name : {"B", "D", "F"})
-        Fund(name)->flags |= FUND_IN_PORTFOLIO;
+        FindFund(name)->flags |= FUND_IN_PORTFOLIO;
     GroupMode = 1;
     SortFunds();
     EXPECT_EQ(Order(), Names({"A", "C", "E", "B", "D", "F"}));
@@ -247,11 +239,6 @@ TEST_F(Ranking, PortfolioGatheringKeepsTheOrderOfBothParts)
     ChartKind = CHART_SIGNALS, CategorySort = GroupMode = 1;
     SortFunds();
 }
-
-namespace {
-std::vector<Names> HookOrders;
-void RecordOrder() { HookOrders.push_back(Order()); }
-}  // namespace
 
 TEST_F(Ranking, RankingThenGroupingWithTheHooksBetweenAndAfter)
 {
@@ -269,3 +256,5 @@ TEST_F(Ranking, RankingThenGroupingWithTheHooksBetweenAndAfter)
     EXPECT_EQ(HookOrders, (std::vector<Names>{{"B", "C", "A"}, {"C", "A", "B"}}));
     EXPECT_EQ(Order(), Names({"C", "A", "B"}));
 }
+
+}  // namespace

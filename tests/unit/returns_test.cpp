@@ -16,27 +16,25 @@
 
 namespace {
 
-TEST(Guards, ZeroDivisorsGiveZero)
+TEST(Guards, ZeroDivisorsClampsAndShortSpansGiveExactResults)
 {
     // {result, expected}, reported by row.
-    const double rows[][2] = {{SafeDivide(5, 0), 0},     {SafeDivide(5, 2), 2.5},
-                              {PercentRatio(1, 0), 0},   {PercentRatio(1, 4), 25},
-                              {MeanOf(9, 0), 0},         {MeanOf(9, 3), 3},
-                              {PercentOf(200, -5), 10},  {AbsoluteDifference(2, 5), 3},
-                              {(double)CompareValues(1, 2), -1},
-                              {(double)CompareValues(2, 2), 0},
-                              {(double)CompareValues(3, 2), 1}};
+    const double rows[][2] = {
+        {SafeDivide(5, 0), 0}, {SafeDivide(5, 2), 2.5}, {PercentRatio(1, 0), 0},
+        {PercentRatio(1, 4), 25}, {MeanOf(9, 0), 0}, {MeanOf(9, 3), 3}, {PercentOf(200, -5), 10},
+        {AbsoluteDifference(2, 5), 3}, {(double)CompareValues(1, 2), -1},
+        {(double)CompareValues(2, 2), 0}, {(double)CompareValues(3, 2), 1},
+        // Nothing from a start of 0 or below; an end below 0 counts as 0.
+        {PercentChange(0, 7), 0}, {PercentChange(-5, 5), 0}, {PercentChange(100, 150), 50},
+        {PercentChange(200, 100), -50}, {PercentChange(3, 3), 0}, {PercentChange(4, -1), -100},
+        // Up to a year a plain change; bad ends give 0 (-1 and -2 both clamp to 0).
+        {AnnualizedReturn(1, 2, 60), 100}, {AnnualizedReturn(2, 1, 30), -50},
+        {AnnualizedReturn(1, 0, 120), -100}, {AnnualizedReturn(1, 1, 120), 0},
+        {AnnualizedReturn(1, 2, 0), 0}, {AnnualizedReturn(-1, -2, 120), 0},
+        {AnnualizedReturn(INFINITY, 1, 120), 0}, {AnnualizedReturn(1, INFINITY, 120), 0},
+        {AnnualizedReturn(NAN, 1, 120), 0}, {AnnualizedReturn(1, NAN, 120), 0}};
     for (const auto &r : rows)
         EXPECT_EQ(r[0], r[1]) << "row " << &r - rows;
-}
-
-TEST(PercentChanges, ClampsAndSigns)
-{
-    // The last row: a negative end counts as 0.
-    const double cases[][3] = {{0, 7, 0},       {-5, 5, 0}, {100, 150, 50},
-                               {200, 100, -50}, {3, 3, 0},  {4, -1, -100}};
-    for (const auto &c : cases)
-        EXPECT_EQ(PercentChange(c[0], c[1]), c[2]) << c[0] << " to " << c[1];
 }
 
 TEST(Compounding, WholeYearsThenSimpleInterest)
@@ -46,17 +44,6 @@ TEST(Compounding, WholeYearsThenSimpleInterest)
                                {10, 120, 121},  {10, 0, 100},    {10, -30, 100}};
     for (const auto &c : cases)
         EXPECT_DOUBLE_EQ(CompoundAtRate(100, c[0], (int)c[1]), c[2]) << c[0] << " " << c[1];
-}
-
-TEST(AnnualizedReturns, ShortSpansAreNotAnnualizedAndBadEndsGiveZero)
-{
-    // {start, end, periods, return}; -1 and -2 both clamp to 0.
-    const double cases[][4] = {
-        {1, 2, 60, 100},       {2, 1, 30, -50},       {1, 0, 120, -100},  {1, 1, 120, 0},
-        {1, 2, 0, 0},          {-1, -2, 120, 0},      {INFINITY, 1, 120, 0},
-        {1, INFINITY, 120, 0}, {NAN, 1, 120, 0},      {1, NAN, 120, 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(AnnualizedReturn(c[0], c[1], (int)c[2]), c[3]) << c[0] << " " << c[1] << " " << c[2];
 }
 
 TEST(AnnualizedReturns, BisectionFindsTheCompoundRate)

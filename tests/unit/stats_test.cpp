@@ -143,9 +143,10 @@ TEST_F(Stats, YearReturnsAYearEndBeforeLateDecemberBreaksTheChain)
     EXPECT_EQ(f->stats[0].ytdReturn, 0.0);
 }
 
-TEST_F(Stats, LatestMeasuresStrengthAndSignalAgainstTheThresholds)
+TEST_F(Stats, LatestMeasuresStrengthSignalMacdStrengthAndRoc)
 {
     FundRecord *f = SingleFund({{1, 4, 99, 1}, {1, 11, 99, 1}});
+    f->rocPoints[0][1].roc = -0.125;
     struct {
         double value, ma;
         uint32_t kind, buy, sell;
@@ -170,23 +171,17 @@ TEST_F(Stats, LatestMeasuresStrengthAndSignalAgainstTheThresholds)
         EXPECT_NEAR(f->stats[0].currentStrength, c.strength, 1e-9) << c.value << " kind " << c.kind;
         EXPECT_NEAR(f->stats[0].maSignal, c.signal, 1e-9) << c.value << " kind " << c.kind;
     }
-}
-
-TEST_F(Stats, LatestMeasuresMacdStrengthAndLatestRoc)
-{
-    FundRecord *f = SingleFund({{1, 4, 99, 1}, {1, 11, 99, 1}});
     struct {
         double macd, trigger, strength;
-    } cases[] = {{0.0005, 0, 5}, {0.02, 0, 100}, {-0.02, 0, -100}, {0.3, 0.3, 0},
-                 {0.3, 0.2, 50}, {0.1, -0.2, 100}, {-0.25, -0.2, -25}};
-    for (const auto &c : cases) {
+    } macdCases[] = {{0.0005, 0, 5}, {0.02, 0, 100}, {-0.02, 0, -100}, {0.3, 0.3, 0},
+                     {0.3, 0.2, 50}, {0.1, -0.2, 100}, {-0.25, -0.2, -25}};
+    for (const auto &c : macdCases) {
         f->macdPoints[0][1].macd = c.macd;
         f->macdPoints[0][1].trigger = c.trigger;
-        f->rocPoints[0][1].roc = -0.125;
         ComputeSeriesStatistics(f, 0);
         EXPECT_NEAR(f->stats[0].macdStrength, c.strength, 1e-9) << c.macd << " " << c.trigger;
-        EXPECT_EQ(f->stats[0].rocLatest, -0.125);
     }
+    EXPECT_EQ(f->stats[0].rocLatest, -0.125);
 }
 
 TEST_F(Stats, FundFiguresSharpeAgainstTheRiskFreeRateAndTaxEfficiency)
