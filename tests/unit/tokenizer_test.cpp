@@ -23,17 +23,20 @@ void OpenText(const std::string &bytes)
     ResetTokenizer();
 }
 
-// Every token up to and including the end of file, as (display name, text).
-Tokens TokensOf(const std::string &bytes)
+// Every token up to and including the end of file, as (display name, text). With
+// restOfLine each line starts with GetRestOfLine, whose text is kept whatever it returns.
+Tokens TokensOf(const std::string &bytes, bool restOfLine = false)
 {
     OpenText(bytes);
     Tokens tokens;
     char text[TOKEN_BUFFER_SIZE];
+    bool rest = restOfLine;
     for (int i = 0; i < 10000; i++) {
-        int kind = GetToken("T.NAV", 1, text);
-        tokens.push_back({TokenName(kind), kind == TOKEN_STRING ? text : ""});
+        int kind = rest ? GetRestOfLine("T.NAV", 1, text) : GetToken("T.NAV", 1, text);
+        tokens.push_back({TokenName(kind), kind == TOKEN_STRING || rest ? text : ""});
         if (kind == TOKEN_END_OF_FILE)
             break;
+        rest = restOfLine && (kind == TOKEN_CARRIAGE_RETURN || kind == TOKEN_LINE_FEED);
     }
     IoClose();
     return tokens;
@@ -98,24 +101,10 @@ TEST(LongTokens, AreCutAt511CharactersAndReportedOnce)
 
 TEST(RestOfLine, KeepsInnerAndTrailingBlanksAndLeavesTheLineEnd)
 {
-    OpenText("  Fund  Name \t\r\nnext\n\n");
-    char text[TOKEN_BUFFER_SIZE];
-    EXPECT_EQ(GetRestOfLine("T", 1, text), TOKEN_STRING);
-    EXPECT_STREQ(text, "Fund  Name \t");
-    EXPECT_EQ(GetToken("T", 1, text), TOKEN_CARRIAGE_RETURN);
-    EXPECT_EQ(GetRestOfLine("T", 2, text), TOKEN_STRING);
-    EXPECT_STREQ(text, "next");
-    EXPECT_EQ(GetToken("T", 2, text), TOKEN_LINE_FEED);
-    EXPECT_EQ(GetRestOfLine("T", 3, text), TOKEN_LINE_FEED);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(GetRestOfLine("T", 4, text), TOKEN_END_OF_FILE);
-    IoClose();
-
-    OpenText(" ;=/.x y\rz");
-    EXPECT_EQ(GetRestOfLine("T", 1, text), TOKEN_STRING);
-    EXPECT_STREQ(text, ";=/.x y");
-    EXPECT_EQ(GetToken("T", 1, text), TOKEN_CARRIAGE_RETURN);
-    IoClose();
+    // An empty line gives its line end; the file's end gives END OF FILE.
+    EXPECT_EQ(TokensOf("  Fund  Name \t\r\nnext\n\n", true),
+              (Tokens{Word("Fund  Name \t"), Cr, Word("next"), Lf, Lf, Eof}));
+    EXPECT_EQ(TokensOf(" ;=/.x y\rz", true), (Tokens{Word(";=/.x y"), Cr, Word("z"), Eof}));
 }
 
 TEST(Numbers, DigitLimitsAndWarningsAndDecimalsWithOneTenthAndTheSignLast)
