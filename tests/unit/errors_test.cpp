@@ -1,4 +1,5 @@
-// The seven reporting functions: texts, captions, icons, and the 512-character bound.
+// The seven reporting functions: texts, captions, icons, and the 512-character bound
+// (ReportFileError's form is in every file message of the tokenizer and parser tests).
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -64,15 +65,11 @@ TEST(Reporting, EachFunctionHasItsTextCaptionAndIconAndCutsLongTexts)
         c.report(longArgument.c_str());
         EXPECT_EQ(OnlyMessage().text, prefix + longArgument.substr(0, 511 - prefix.size()));
     }
-    ClearMessages();
-    ReportFileError("C:\\d\\X.NAV", 3, "missing dist");
-    EXPECT_EQ(OnlyMessage().text, "Error: C:\\d\\X.NAV(3): missing dist");
 }
 
 TEST(Reporting, TheSystemsTextIsCutToTheBuffer)
 {
     // Room for exactly three characters of the system's text.
-    ClearMessages();
     std::string argument(511 - 3 - strlen("Error: , GetLastError=0x00000002\n"), 'a');
     PlatSetLastError(2);
     ReportWin32(argument.c_str());

@@ -80,8 +80,7 @@ TEST(IoRead, PushBackWorksOnlyWithinTheCurrentFillAndRewindStartsOver)
 TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
 {
     std::string dir = MakeTempDir();
-    std::string missing = dir + "/NONE.NAV";
-    EXPECT_EQ(IoOpen(missing.c_str(), IO_GENERIC_READ, Buffer), 0);
+    EXPECT_EQ(IoOpen((dir + "/NONE.NAV").c_str(), IO_GENERIC_READ, Buffer), 0);
     EXPECT_TRUE(Messages.empty());
 
     // A directory cannot be read as a file.

@@ -225,11 +225,11 @@ TEST(NavPasses, TheSecondPassNeverWritesPastTheFirstPassCounts)
     EXPECT_TRUE(p.second.empty());
 }
 
-TEST(NavFiles, MissingFilesAndShortNames)
+// A file that cannot be opened is skipped silently (the load test's link whose target is
+// gone).
+TEST(NavFiles, UnreadableFilesAndShortNames)
 {
     FundRecord f = {};
-    EXPECT_EQ(ReadNavFile("/nonexistent/X.NAV", &f, NAV_FIRST_PASS), 0);
-    EXPECT_TRUE(Messages.empty());
     // The process's memory opens, but its first page cannot be read: one report, and
     // the file ends there.
     EXPECT_EQ(ReadNavFile("/proc/self/mem", &f, NAV_FIRST_PASS), 1);

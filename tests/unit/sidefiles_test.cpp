@@ -24,21 +24,11 @@ typedef std::vector<std::string> Texts;
 
 class SideFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = MakeDataDir();
-    }
-
+    void SetUp() override { dir = MakeDataDir(); }
     std::string Path(const char *name) const { return dir + "/" + name; }
 
     std::string dir;
 };
-
-bool InPortfolio(const char *shortName)
-{
-    const FundRecord *f = FindFund(shortName);
-    return f && (f->flags & FUND_IN_PORTFOLIO);
-}
 
 void SetIndex(FundRecord *f, const char *name)
 {
@@ -110,8 +100,8 @@ TEST_F(SideFiles, PortfolioReadMarksTheNamedFundsAndWarns)
         WriteFile(dir, "PRTFOLIO", c.bytes);
         ReadPortfolioFile();
         std::string marked;
-        for (const char *name : {"AAA", "BBB", "CCC"})
-            marked += InPortfolio(name) ? '1' : '0';
+        for (uint32_t i = 0; i < FundCount; i++)
+            marked += (FundTable[i].flags & FUND_IN_PORTFOLIO) ? '1' : '0';
         EXPECT_EQ(marked, c.inPortfolio) << c.bytes.size();
         EXPECT_EQ(MessageTexts(), c.messages) << c.bytes.size();
     }
@@ -304,7 +294,7 @@ TEST_F(SideFiles, MissingFilesAreSilentAndChangeNothing)
     ReadSettingsFile();
     ReadIndexFile();
     EXPECT_TRUE(Messages.empty());
-    EXPECT_FALSE(InPortfolio("AAA"));
+    EXPECT_FALSE(FundTable[0].flags & FUND_IN_PORTFOLIO);
     EXPECT_EQ(ChartKind, 4u);
     EXPECT_EQ(FundTable[0].indexName, nullptr);
 }
