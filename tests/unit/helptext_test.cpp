@@ -46,14 +46,10 @@ TEST(HelpTextLines, CarriageReturnsEndLinesAndTakeOneFollowingLineFeed)
 
 class HelpTextRead : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = MakeDataDir();
-        memset(&help, 0, sizeof help);
-    }
+    void SetUp() override { dir = MakeDataDir(); }
     void TearDown() override { FreeHelpText(&help); }
     std::string dir;
-    HelpText help;
+    HelpText help = {};
 };
 
 TEST_F(HelpTextRead, ReadsTheWholeFileWithItsLineTableCountedAndReplacesItOnTheNextRead)

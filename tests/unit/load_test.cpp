@@ -152,13 +152,13 @@ TEST(LoadFiles, TheSecondPassReadsTheFirstPassFilesIntoTheirRecords)
 
 TEST(DataDirectory, PathsAreBuiltWithinTheirBuffers)
 {
+    // A final separator is added only where it is missing; the paths joined to it are in
+    // every message of the side-file tests.
     for (const char *dir : {"/data", "/data/"}) {
         ASSERT_TRUE(SetDataDir(dir));
         EXPECT_STREQ(DataDir, "/data/") << dir;
     }
     char path[DATA_PATH_SIZE];
-    ASSERT_TRUE(DataPath("MONEYMKT", path));
-    EXPECT_STREQ(path, "/data/MONEYMKT");
     EXPECT_FALSE(SetDataDir(std::string(600, 'd').c_str()));
     ASSERT_TRUE(SetDataDir(std::string(500, 'd').c_str()));
     EXPECT_FALSE(DataPath(std::string(600, 'n').c_str(), path));
