@@ -14,15 +14,7 @@ namespace {
 
 // Printing, the fields and the years 1960 to 2059 in the order of their codes, are in
 // every date of the report tool's JSON and in its integration test's file of years across
-// the century.
-TEST(PackedDates, OrderIsYearMonthDay)
-{
-    // The whole word would order by day first.
-    EXPECT_LT(ComparePackedDates(Date(12, 31, 98), Date(1, 1, 99)), 0);
-    EXPECT_GT(ComparePackedDates(Date(1, 1, 0), Date(12, 31, 99)), 0);
-    EXPECT_EQ(ComparePackedDates(Date(5, 5, 5), Date(5, 5, 5)), 0);
-}
-
+// the century; that dates order by year, month, then day, is the look-up test's below.
 TEST(PackedDates, PeriodSlotsOfTheMonth)
 {
     // year code 39 (1999), March: 39 * 60 + 2 * 5 = 2350; one slot each from the 8th,
@@ -76,6 +68,7 @@ TEST(DateTableLookup, MissesSetTheHintNextToTheGap)
     EXPECT_EQ(FindDate(Date(1, 1, 99)), 0u);
     EXPECT_EQ(FindDate(Date(1, 9, 99)), 4u);
     EXPECT_EQ(FindDate(Date(1, 5, 99)), 2u);
+    // The year decides before the month, the month before the day.
     EXPECT_EQ(FindDate(Date(12, 1, 98)), DATE_NOT_FOUND);
     EXPECT_EQ(DateHint, 0u);
     EXPECT_EQ(FindDate(Date(2, 1, 99)), DATE_NOT_FOUND);

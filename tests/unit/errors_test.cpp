@@ -1,4 +1,5 @@
-// The seven reporting functions: texts, captions, icons, and the 512-character bound.
+// The seven reporting functions: texts, captions, icons, and the 512-character bound
+// (ReportFileError's form is in every file message of the tokenizer and parser tests).
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -17,8 +18,9 @@ const CapturedMessage &OnlyMessage()
     return Messages.empty() ? none : Messages.back();
 }
 
-// Each function with the error code it reads set first (0xABCDEF: all eight hex digits).
-TEST(Reporting, EachFunctionHasItsTextCaptionAndIcon)
+// Each function with the error code it reads set first (0xABCDEF: all eight hex digits),
+// then with an argument too long for the 511 characters a text may have.
+TEST(Reporting, EachFunctionHasItsTextCaptionAndIconAndCutsLongTexts)
 {
     const std::string system5 = strerror(5), system111 = strerror(111);
     struct Case {
@@ -46,39 +48,28 @@ TEST(Reporting, EachFunctionHasItsTextCaptionAndIcon)
         {ReportWinsock, 111, "Vantry Winsock Error",
          "Error: Fund overflow!, WSAGetLastError=111\n" + system111, PLAT_ICON_STOP},
     };
+    const std::string longArgument(2000, 'x');
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
         ClearMessages();
         PlatSetLastError(c.lastError);
         c.report("Fund overflow!");
         const CapturedMessage &m = OnlyMessage();
-        EXPECT_EQ(m.caption, c.caption) << c.text;
+        EXPECT_EQ(m.caption, c.caption);
         EXPECT_EQ(m.text, c.text);
-        EXPECT_EQ(m.icon, c.icon) << c.text;
+        EXPECT_EQ(m.icon, c.icon);
+        // The prefix and the argument's start fill the text: no room is left for the codes
+        // or the system's text.
+        std::string prefix = c.text.substr(0, c.text.find("Fund overflow!"));
+        ClearMessages();
+        c.report(longArgument.c_str());
+        EXPECT_EQ(OnlyMessage().text, prefix + longArgument.substr(0, 511 - prefix.size()));
     }
-    ClearMessages();
-    ReportFileError("C:\\d\\X.NAV", 3, "missing dist");
-    EXPECT_EQ(OnlyMessage().text, "Error: C:\\d\\X.NAV(3): missing dist");
 }
 
-TEST(Reporting, LongTextsAreCutToTheBuffer)
+TEST(Reporting, TheSystemsTextIsCutToTheBuffer)
 {
-    // 511 characters: the prefix and the argument's start, no room left for the codes or
-    // the system's text.
-    std::string longArgument(2000, 'x');
-    const struct {
-        void (*report)(const char *);
-        std::string prefix;
-    } cases[] = {{ReportInfo, ""}, {ReportError, "Error: "}, {ReportInternal, "Internal error: "},
-                 {ReportWarning, "Warning: "}, {ReportCrt, "Error: "}, {ReportWin32, "Error: "},
-                 {ReportWinsock, "Error: "}};
-    for (const auto &c : cases) {
-        ClearMessages();
-        PlatSetLastError(5);
-        c.report(longArgument.c_str());
-        EXPECT_EQ(OnlyMessage().text, c.prefix + longArgument.substr(0, 511 - c.prefix.size()));
-    }
     // Room for exactly three characters of the system's text.
-    ClearMessages();
     std::string argument(511 - 3 - strlen("Error: , GetLastError=0x00000002\n"), 'a');
     PlatSetLastError(2);
     ReportWin32(argument.c_str());

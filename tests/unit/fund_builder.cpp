@@ -36,6 +36,16 @@ void NewFundTable(uint32_t count)
     FundCount = count;
 }
 
+void NamedFunds(const std::vector<std::string> &names)
+{
+    NewFundTable((uint32_t)names.size());
+    for (size_t i = 0; i < names.size(); i++)
+        if (!names[i].empty()) {
+            FundTable[i].name = CopyString(names[i].c_str(), names[i].size());
+            FundTable[i].shortName = CopyString(names[i].c_str(), names[i].size());
+        }
+}
+
 // The point and indicator arrays of one series, zero-filled.
 static void AllocSeries(FundRecord *f, int series)
 {

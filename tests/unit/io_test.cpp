@@ -80,8 +80,7 @@ TEST(IoRead, PushBackWorksOnlyWithinTheCurrentFillAndRewindStartsOver)
 TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
 {
     std::string dir = MakeTempDir();
-    std::string missing = dir + "/NONE.NAV";
-    EXPECT_EQ(IoOpen(missing.c_str(), IO_GENERIC_READ, Buffer), 0);
+    EXPECT_EQ(IoOpen((dir + "/NONE.NAV").c_str(), IO_GENERIC_READ, Buffer), 0);
     EXPECT_TRUE(Messages.empty());
 
     // A directory cannot be read as a file.
@@ -95,8 +94,8 @@ TEST(IoOpenFailures, MissingFileIsSilentOtherFailuresAreReported)
     std::string nowhere = dir + "/no/such/opt";
     EXPECT_EQ(IoOpen(nowhere.c_str(), IO_GENERIC_WRITE, Buffer), 0);
     ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].text.rfind("Error: Can't open " + nowhere + ", GetLastError=0x00000002\n", 0),
-              0u);
+    const std::string opening = "Error: Can't open " + nowhere + ", GetLastError=0x00000002\n";
+    EXPECT_EQ(Messages[0].text.rfind(opening, 0), 0u);
 }
 
 // What is written reaches the file whole: the opt cache the analysis integration test

@@ -1,5 +1,6 @@
 // The resource script against its contract: every command in the menu with its exact
 // text, the accelerator keys, and the bitmaps in the order the drawing code loads them.
+#include <ctype.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -55,11 +56,50 @@ std::string Quoted(const std::string &line, size_t from, size_t *after)
     return line.substr(a + 1, b - a - 1);
 }
 
+// Every menu command with its text; the texts carry the hints of their keys.
+const std::vector<std::pair<int, std::string>> Commands = {
+    {IDM_YTD_RETURN, "Year-To-Date Return - Ctrl-y"}, {IDM_SIGNALS, "Signals - Ctrl-a,a"},
+    {IDM_6_MONTH_RETURN, "6-Month Return - Ctrl-6,6"}, {IDM_EXIT, "Exit - Ctrl-q"},
+    {IDM_1_YEAR_RETURN, "1-Year Return - Ctrl-1"}, {IDM_3_YEAR_RETURN, "3-Year Return - Ctrl-3"},
+    {IDM_5_YEAR_RETURN, "5-Year Return - Ctrl-5"}, {IDM_7_YEAR_RETURN, "7-Year Return - Ctrl-7"},
+    {IDM_10_YEAR_RETURN, "10-Year Return - Ctrl-0"}, {IDM_ZOOM, "Zoom - Ctrl-z"},
+    {IDM_CURRENT_STRENGTH, "Current Strength"}, {IDM_TOTAL_RETURN, "Total Return - Ctrl-t"},
+    {IDM_VOLATILITY, "Volatility - Ctrl-v"}, {IDM_REWARD_RISK, "Reward/Risk Ratio - Ctrl-r"},
+    {IDM_SHARPE_RATIO, "Sharpe Ratio"}, {IDM_TAX_EFFICIENCY, "Tax Efficiency - Ctrl-x"},
+    {IDM_NO_CHART, "No Chart - Ctrl-n"}, {IDM_CATEGORY_SORT, "Category Sort - Ctrl-c"},
+    {IDM_MOVING_AVERAGE, "Moving Average - Ctrl-m"},
+    {IDM_MACD, "MACD - Moving Average Convergence/Divergence"},
+    {IDM_MAGNIFY_MACD, "Magnify MACD"}, {IDM_ROC, "ROC - Rate Of Change"},
+    {IDM_BOLLINGER, "Bollinger Bands"}, {IDM_DISTRIBUTIONS, "Distributions - Ctrl-d"},
+    {IDM_BENCHMARK, "Benchmark - Ctrl-b,b"}, {IDM_LOG_LINEAR, "Log/Linear - Ctrl-l"},
+    {IDM_COMBINED_GRAPHS, "Combined Graphs"}, {IDM_OVERLAID_GRAPHS, "Overlaid Graphs"},
+    {IDM_RSI, "RSI - Relative Strength Index"}, {IDM_WEB_PAGE, "Web Page"},
+    {IDM_SELECT_FUND, "Select Fund - Ctrl-s"}, {IDM_GROUP, "Group - Ctrl-g"},
+    {IDM_UMA, "Unweighted UMA"}, {IDM_WMA, "Weighted WMA"},
+    {IDM_EMA, "Exponential EMA"}, {IDM_AMA, "Adaptive AMA"},
+    {IDM_VIDYA, "Variable VIDYA"}, {IDM_RESELECT, "Reselect Moving Average"},
+    {IDM_RECALCULATE, "Recalculate Optimal Values"},
+    {IDM_DEFAULT_BENCHMARK, "Default Benchmark"}, {IDM_RESET_BENCHMARK, "Reset Benchmark"},
+    {IDM_INCREMENTAL_UPDATE, "Incremental Update"}, {IDM_FULL_UPDATE, "Full Update"},
+    {IDM_RESTART, "Restart"}, {IDM_PRINT, "Print Fund Graph - Ctrl-p"},
+    {IDM_KEY_HELP, "Keystroke Help - Ctrl-h,<F1>"}, {IDM_MANUAL, "On-line Manual"},
+    {IDM_ABOUT, "About Vantry"}, {IDM_MAX_DRAWDOWN, "Max Drawdown"},
+    {IDM_SORTINO_RATIO, "Sortino Ratio"}, {IDM_BETA, "Beta"},
+    {IDM_ALPHA, "Alpha"}, {IDM_UP_CAPTURE, "Up Capture"},
+    {IDM_DOWN_CAPTURE, "Down Capture"}, {IDM_TRACKING_ERROR, "Tracking Error"},
+    {IDM_INFORMATION_RATIO, "Information Ratio"}, {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
+    {IDM_EXPORT_STATISTICS, "Export Statistics..."}, {IDM_SEARCH_MAP, "Search Map - Ctrl-k"},
+    {IDM_VALIDATE_ALL, "Validate All Funds"},
+    {IDM_VALIDATE_DISPLAYED, "Validate Displayed Funds"},
+    {IDM_VALIDATE_CURRENT, "Validate Current Fund"}, {IDM_WALK_FORWARD, "Walk-Forward Return"},
+    {IDM_OVERFIT_PROBABILITY, "Overfit Probability"},
+    {IDM_DEFLATED_SHARPE, "Deflated Sharpe Ratio"}, {IDM_IMPORT_CSV, "Import CSV..."},
+};
+
 struct ResourceScript : ::testing::Test {
     void SetUp() override
     {
         rc = ReadWholeFile(ResourceDir() + "vantry.rc");
-        ASSERT_FALSE(rc.empty());
         names = HeaderNames();
     }
     long Value(const std::string &name)
@@ -74,44 +114,6 @@ struct ResourceScript : ::testing::Test {
 
 TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
 {
-    const std::vector<std::pair<int, std::string>> commands = {
-        {IDM_YTD_RETURN, "Year-To-Date Return - Ctrl-y"}, {IDM_SIGNALS, "Signals - Ctrl-a,a"},
-        {IDM_6_MONTH_RETURN, "6-Month Return - Ctrl-6,6"}, {IDM_EXIT, "Exit - Ctrl-q"},
-        {IDM_1_YEAR_RETURN, "1-Year Return - Ctrl-1"}, {IDM_3_YEAR_RETURN, "3-Year Return - Ctrl-3"},
-        {IDM_5_YEAR_RETURN, "5-Year Return - Ctrl-5"}, {IDM_7_YEAR_RETURN, "7-Year Return - Ctrl-7"},
-        {IDM_10_YEAR_RETURN, "10-Year Return - Ctrl-0"}, {IDM_ZOOM, "Zoom - Ctrl-z"},
-        {IDM_CURRENT_STRENGTH, "Current Strength"}, {IDM_TOTAL_RETURN, "Total Return - Ctrl-t"},
-        {IDM_VOLATILITY, "Volatility - Ctrl-v"}, {IDM_REWARD_RISK, "Reward/Risk Ratio - Ctrl-r"},
-        {IDM_SHARPE_RATIO, "Sharpe Ratio"}, {IDM_TAX_EFFICIENCY, "Tax Efficiency - Ctrl-x"},
-        {IDM_NO_CHART, "No Chart - Ctrl-n"}, {IDM_CATEGORY_SORT, "Category Sort - Ctrl-c"},
-        {IDM_MOVING_AVERAGE, "Moving Average - Ctrl-m"},
-        {IDM_MACD, "MACD - Moving Average Convergence/Divergence"},
-        {IDM_MAGNIFY_MACD, "Magnify MACD"}, {IDM_ROC, "ROC - Rate Of Change"},
-        {IDM_BOLLINGER, "Bollinger Bands"}, {IDM_DISTRIBUTIONS, "Distributions - Ctrl-d"},
-        {IDM_BENCHMARK, "Benchmark - Ctrl-b,b"}, {IDM_LOG_LINEAR, "Log/Linear - Ctrl-l"},
-        {IDM_COMBINED_GRAPHS, "Combined Graphs"}, {IDM_OVERLAID_GRAPHS, "Overlaid Graphs"},
-        {IDM_RSI, "RSI - Relative Strength Index"}, {IDM_WEB_PAGE, "Web Page"},
-        {IDM_SELECT_FUND, "Select Fund - Ctrl-s"}, {IDM_GROUP, "Group - Ctrl-g"},
-        {IDM_UMA, "Unweighted UMA"}, {IDM_WMA, "Weighted WMA"},
-        {IDM_EMA, "Exponential EMA"}, {IDM_AMA, "Adaptive AMA"},
-        {IDM_VIDYA, "Variable VIDYA"}, {IDM_RESELECT, "Reselect Moving Average"},
-        {IDM_RECALCULATE, "Recalculate Optimal Values"},
-        {IDM_DEFAULT_BENCHMARK, "Default Benchmark"}, {IDM_RESET_BENCHMARK, "Reset Benchmark"},
-        {IDM_INCREMENTAL_UPDATE, "Incremental Update"}, {IDM_FULL_UPDATE, "Full Update"},
-        {IDM_RESTART, "Restart"}, {IDM_PRINT, "Print Fund Graph - Ctrl-p"},
-        {IDM_KEY_HELP, "Keystroke Help - Ctrl-h,<F1>"}, {IDM_MANUAL, "On-line Manual"},
-        {IDM_ABOUT, "About Vantry"}, {IDM_MAX_DRAWDOWN, "Max Drawdown"},
-        {IDM_SORTINO_RATIO, "Sortino Ratio"}, {IDM_BETA, "Beta"},
-        {IDM_ALPHA, "Alpha"}, {IDM_UP_CAPTURE, "Up Capture"},
-        {IDM_DOWN_CAPTURE, "Down Capture"}, {IDM_TRACKING_ERROR, "Tracking Error"},
-        {IDM_INFORMATION_RATIO, "Information Ratio"}, {IDM_WORST_3_YEAR, "Worst 3-Year Return"},
-        {IDM_EXPORT_STATISTICS, "Export Statistics..."}, {IDM_SEARCH_MAP, "Search Map - Ctrl-k"},
-        {IDM_VALIDATE_ALL, "Validate All Funds"},
-        {IDM_VALIDATE_DISPLAYED, "Validate Displayed Funds"},
-        {IDM_VALIDATE_CURRENT, "Validate Current Fund"}, {IDM_WALK_FORWARD, "Walk-Forward Return"},
-        {IDM_OVERFIT_PROBABILITY, "Overfit Probability"},
-        {IDM_DEFLATED_SHARPE, "Deflated Sharpe Ratio"}, {IDM_IMPORT_CSV, "Import CSV..."},
-    };
     std::multimap<long, std::string> items;
     for (const std::string &line : Split(rc, '\n')) {
         size_t at = line.find("MENUITEM \"");
@@ -123,14 +125,12 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
         ASSERT_EQ(2u, rest.size()) << line;
         items.insert({Value(rest[1]), text});
     }
-    EXPECT_EQ(commands.size(), items.size()) << "the menu holds commands not in the table";
-    for (const auto &c : commands) {
+    // These commands once each and nothing else: Enter and Tab are keys only.
+    EXPECT_EQ(Commands.size(), items.size()) << "the menu holds commands not in the table";
+    for (const auto &c : Commands) {
         ASSERT_EQ(1u, items.count(c.first)) << c.second;
         EXPECT_EQ(c.second, items.find(c.first)->second);
     }
-    // Enter and Tab are keys only.
-    for (int key : {IDM_ENTER, IDM_TAB})
-        EXPECT_EQ(0u, items.count(key)) << key;
     // The menu is resource 113 by its name.
     for (const char *header :
          {"IDR_MAIN_MENU MENU", "IDR_ACCELERATORS ACCELERATORS", "IDI_VANTRY ICON \"vantry.ico\""})
@@ -139,25 +139,21 @@ TEST_F(ResourceScript, EveryCommandIsInTheMenuOnceWithItsText)
 
 TEST_F(ResourceScript, TheAcceleratorsAreTheCommandKeys)
 {
-    // (key, with Ctrl) -> command; plain letters and digits as the resource writes them.
-    const std::set<std::tuple<std::string, bool, int>> expected = {
-        {"\"Y\"", true, IDM_YTD_RETURN},      {"\"6\"", false, IDM_6_MONTH_RETURN},
-        {"\"6\"", true, IDM_6_MONTH_RETURN},  {"\"1\"", true, IDM_1_YEAR_RETURN},
-        {"\"3\"", true, IDM_3_YEAR_RETURN},   {"\"5\"", true, IDM_5_YEAR_RETURN},
-        {"\"7\"", true, IDM_7_YEAR_RETURN},   {"\"0\"", true, IDM_10_YEAR_RETURN},
-        {"\"A\"", false, IDM_SIGNALS},        {"\"A\"", true, IDM_SIGNALS},
-        {"\"T\"", true, IDM_TOTAL_RETURN},    {"\"V\"", true, IDM_VOLATILITY},
-        {"\"R\"", true, IDM_REWARD_RISK},     {"\"X\"", true, IDM_TAX_EFFICIENCY},
-        {"\"N\"", true, IDM_NO_CHART},        {"\"C\"", true, IDM_CATEGORY_SORT},
-        {"\"Q\"", true, IDM_EXIT},            {"\"Z\"", false, IDM_ZOOM},
-        {"\"Z\"", true, IDM_ZOOM},            {"\"M\"", true, IDM_MOVING_AVERAGE},
-        {"\"D\"", true, IDM_DISTRIBUTIONS},   {"\"B\"", false, IDM_BENCHMARK},
-        {"\"B\"", true, IDM_BENCHMARK},       {"\"L\"", true, IDM_LOG_LINEAR},
-        {"\"S\"", true, IDM_SELECT_FUND},     {"\"G\"", true, IDM_GROUP},
-        {"\"P\"", true, IDM_PRINT},           {"\"H\"", true, IDM_KEY_HELP},
-        {"VK_F1", false, IDM_KEY_HELP},       {"VK_RETURN", false, IDM_ENTER},
-        {"VK_TAB", false, IDM_TAB},           {"\"K\"", true, IDM_SEARCH_MAP},
-    };
+    // (key, with Ctrl) -> command, as the menu texts' hints give them ("Ctrl-a,a" is
+    // Ctrl+A and A alone, "<F1>" the F1 key); Z alone zooms too, and Enter and Tab are
+    // keys without a menu item.
+    std::set<std::tuple<std::string, bool, int>> expected = {
+        {"\"Z\"", false, IDM_ZOOM}, {"VK_RETURN", false, IDM_ENTER}, {"VK_TAB", false, IDM_TAB}};
+    for (const auto &c : Commands) {
+        size_t at = c.second.find(" - Ctrl-");
+        if (at == std::string::npos)
+            continue;
+        std::vector<std::string> keys = Split(c.second.substr(at + 8), ',');
+        for (size_t k = 0; k < keys.size(); k++) {
+            std::string letter = "\"" + std::string(1, (char)toupper(keys[k][0])) + "\"";
+            expected.insert({keys[k] == "<F1>" ? "VK_F1" : letter, k == 0, c.first});
+        }
+    }
     size_t begin = rc.find("ACCELERATORS");
     ASSERT_NE(std::string::npos, begin);
     size_t end = rc.find("\nEND", begin);

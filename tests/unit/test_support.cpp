@@ -79,8 +79,9 @@ std::string ReadWholeFile(const std::string &path)
 
 namespace {
 
-// Installs the recording sink and clears the view state and the optimizer's modes before
-// every test; frees the data set and removes the temporary files after.
+// Installs the recording sink and clears the view state, the optimizer's modes and the
+// "no fund files" flag a load of an empty directory leaves set before every test; frees the
+// data set and removes the temporary files after.
 class SupportListener : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo &) override
     {
@@ -91,6 +92,7 @@ class SupportListener : public ::testing::EmptyTestEventListener {
         PlatSetTextWidthFunc(nullptr);
         ResetViewState();
         OptModeReselect = OptModeRecalculate = OptimizedFlag = 0;
+        NoNavFiles = 0;
     }
     void OnTestEnd(const ::testing::TestInfo &) override
     {

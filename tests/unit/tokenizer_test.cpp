@@ -23,17 +23,20 @@ void OpenText(const std::string &bytes)
     ResetTokenizer();
 }
 
-// Every token up to and including the end of file, as (display name, text).
-Tokens TokensOf(const std::string &bytes)
+// Every token up to and including the end of file, as (display name, text). With
+// restOfLine each line starts with GetRestOfLine, whose text is kept whatever it returns.
+Tokens TokensOf(const std::string &bytes, bool restOfLine = false)
 {
     OpenText(bytes);
     Tokens tokens;
     char text[TOKEN_BUFFER_SIZE];
+    bool rest = restOfLine;
     for (int i = 0; i < 10000; i++) {
-        int kind = GetToken("T.NAV", 1, text);
-        tokens.push_back({TokenName(kind), kind == TOKEN_STRING ? text : ""});
+        int kind = rest ? GetRestOfLine("T.NAV", 1, text) : GetToken("T.NAV", 1, text);
+        tokens.push_back({TokenName(kind), kind == TOKEN_STRING || rest ? text : ""});
         if (kind == TOKEN_END_OF_FILE)
             break;
+        rest = restOfLine && (kind == TOKEN_CARRIAGE_RETURN || kind == TOKEN_LINE_FEED);
     }
     IoClose();
     return tokens;
@@ -59,8 +62,8 @@ TEST(TokenBoundaries, DatesNumbersWordsAndLineEnds)
     } cases[] = {
         {"12/31/99", {Num(2), Slash, Num(2), Slash, Num(2), Eof}},
         {"10.25", {Num(2), Dot, Num(2), Eof}},
-        {"3M", {Word("3M"), Eof}},
-        {"1234567890", {Word("1234567890"), Eof}},
+        // Nine digits are still a number; "3M" and ten digits are words, as the report
+        // tool's integration test shows with WORDS.NAV.
         {"123456789", {Num(9), Eof}},
         {"NAME=X", {Word("NAME"), Equals, Word("X"), Eof}},
         {" \t01/15/99\tDIV = .10",
@@ -98,37 +101,22 @@ TEST(LongTokens, AreCutAt511CharactersAndReportedOnce)
 
 TEST(RestOfLine, KeepsInnerAndTrailingBlanksAndLeavesTheLineEnd)
 {
-    OpenText("  Fund  Name \t\r\nnext\n\n");
-    char text[TOKEN_BUFFER_SIZE];
-    EXPECT_EQ(GetRestOfLine("T", 1, text), TOKEN_STRING);
-    EXPECT_STREQ(text, "Fund  Name \t");
-    EXPECT_EQ(GetToken("T", 1, text), TOKEN_CARRIAGE_RETURN);
-    EXPECT_EQ(GetRestOfLine("T", 2, text), TOKEN_STRING);
-    EXPECT_STREQ(text, "next");
-    EXPECT_EQ(GetToken("T", 2, text), TOKEN_LINE_FEED);
-    EXPECT_EQ(GetRestOfLine("T", 3, text), TOKEN_LINE_FEED);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(GetRestOfLine("T", 4, text), TOKEN_END_OF_FILE);
-    IoClose();
-
-    OpenText(" ;=/.x y\rz");
-    EXPECT_EQ(GetRestOfLine("T", 1, text), TOKEN_STRING);
-    EXPECT_STREQ(text, ";=/.x y");
-    EXPECT_EQ(GetToken("T", 1, text), TOKEN_CARRIAGE_RETURN);
-    IoClose();
+    // An empty line gives its line end; the file's end gives END OF FILE.
+    EXPECT_EQ(TokensOf("  Fund  Name \t\r\nnext\n\n", true),
+              (Tokens{Word("Fund  Name \t"), Cr, Word("next"), Lf, Lf, Eof}));
+    EXPECT_EQ(TokensOf(" ;=/.x y\rz", true), (Tokens{Word(";=/.x y"), Cr, Word("z"), Eof}));
 }
 
-TEST(Numbers, DigitLimitsAndWarningsAndDecimalsWithOneTenthAndTheSignLast)
+// Decimals of one tenth with the sign last come back bit for bit in the opt file's round
+// trip; here the digit limits at their edges and the largest decimal.
+TEST(Numbers, DigitLimitsAndWarningsAndTheLargestDecimal)
 {
     char text[TOKEN_BUFFER_SIZE];
-    OpenText("7 123456 1234 42 12 5 1 3 0 0 999999 9 0\n");
-    EXPECT_EQ(GetNumber("opt", 4, 1, text), 7u);
+    OpenText("123456 1234 42 999999 9 0\n");
     EXPECT_EQ(GetNumber("opt", 4, 6, text), 123456u);
     EXPECT_EQ(GetNumber("opt", 4, 2, text), 1234u);
     EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Warning: opt(4): too many digits"}));
     EXPECT_EQ(GetNumber("opt", 4, 2, text), 42u);
-    EXPECT_EQ(GetDecimal("opt", 1, text), -12.5);
-    EXPECT_EQ(GetDecimal("opt", 1, text), 3.0);
     EXPECT_EQ(GetDecimal("opt", 1, text), 999999.9);
     EXPECT_EQ(Messages.size(), 1u);
     IoClose();

@@ -40,9 +40,10 @@ Matrix BlockSums(const std::vector<double> &means, uint32_t perBlock, std::mt199
     return m;
 }
 
-double Pbo(const Matrix &m, uint32_t strategies, uint32_t perBlock, const uint32_t *weight = nullptr)
+double Pbo(const Matrix &m, uint32_t strategies, uint32_t perBlock,
+           const uint32_t *weight = nullptr, uint32_t blocks = CSCV_BLOCKS)
 {
-    return CscvOverfitProbability(m.sum.data(), m.squares.data(), weight, strategies, CSCV_BLOCKS,
+    return CscvOverfitProbability(m.sum.data(), m.squares.data(), weight, strategies, blocks,
                                   perBlock);
 }
 
@@ -77,7 +78,7 @@ TEST(Overfit, ProbabilityOfBacktestOverfitting)
     EXPECT_EQ(Pbo(noisy, 5, 6, weight), Pbo(copies, 8, 6));
     // Too few strategies, or an odd number of blocks: no figure.
     EXPECT_EQ(Pbo(noisy, 1, 6), -1.0);
-    EXPECT_EQ(CscvOverfitProbability(noisy.sum.data(), noisy.squares.data(), nullptr, 5, 15, 6), -1.0);
+    EXPECT_EQ(Pbo(noisy, 5, 6, nullptr, 15), -1.0);
 }
 
 TEST(Overfit, NormalDistributionAndTheDeflatedSharpeRatioOfThePapersExample)
@@ -142,7 +143,7 @@ TEST(ValidateFile, FiguresComeBackBitForBitForTheSameDataAndSettingsOnly)
         {"unchanged", [](FundRecord *) {}, true},
         {"a value", [](FundRecord *f) { f->points[0][9].value += 1e-12; }, false},
         {"another kind", [](FundRecord *f) { f->maSettings[0].maKind = MA_AMA; }, false},
-        {"another parameter", [](FundRecord *f) { SetMaParam(&f->maSettings[0], EMA_BUY, 3); }, false},
+        {"another parameter", [](FundRecord *f) { SetMaParam(f->maSettings, EMA_BUY, 3); }, false},
         {"a split", [](FundRecord *f) { f->splitCount = 1; }, false},
     };
     for (const auto &c : cases) {
@@ -164,7 +165,7 @@ TEST(ValidateFile, FiguresComeBackBitForBitForTheSameDataAndSettingsOnly)
     WriteFile(dir, "validate", "FUND 1 2 three\r\n" + good);
     ClearMessages();
     ReadValidateFile();
-    EXPECT_EQ(MessageTexts(), std::vector<std::string>(
-                                  {"Warning: " + dir + "/validate(1): unreadable validation line"}));
+    const std::string warning = "Warning: " + dir + "/validate(1): unreadable validation line";
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{warning});
     FreeValidateLines();
 }
