@@ -55,17 +55,12 @@ static double ClockHz(void)
 
 int main(int argc, char **argv)
 {
-    int fastOnly = argc == 3 && strcmp(argv[1], "--fast-only") == 0;
-    if (argc != 2 + fastOnly) {
-        fputs("usage: vantry-bench-grid [--fast-only] DATADIR   (a copy it may write an opt file into)\n", stderr);
+    int fastOnly;
+    const char *dir = BenchDataDir(argc, argv, "--fast-only",
+                                   "vantry-bench-grid [--fast-only] DATADIR   (a copy it may "
+                                   "write an opt file into)", &fastOnly);
+    if (!dir)
         return 2;
-    }
-    const char *dir = argv[1 + fastOnly];
-    if (!SetDataDir(dir) || !PlatIsDirectory(dir)) {
-        fprintf(stderr, "vantry-bench-grid: %s is not a directory\n", dir);
-        return 2;
-    }
-    PlatSetMessageSink(CountReport);
     uint32_t cores = std::thread::hardware_concurrency();
     uint64_t steps[3];
     double fastOne = FirstLoad(dir, 0, 1, &steps[1]);

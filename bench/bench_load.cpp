@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -277,17 +276,9 @@ void PrintPhase(const char *title, const PhaseResult *r, long maxRssKib)
     printf("  reports     %u\n", (unsigned)r->reports);
 }
 
-std::vector<std::string> SplitFields(const std::string &line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> fields;
-    for (std::string field; in >> field;)
-        fields.push_back(field);
-    return fields;
-}
-
-// The funds whose searched and cached results differ. Adds to shown, per differing field
-// name, the number of funds and the first fund's two values.
+// The funds whose searched (a) and cached (b) results differ. Adds to shown, per differing
+// field name, the number of funds and the first fund's two values. Every fund has the same
+// fields, so the two files are walked field by field.
 uint32_t CompareFingerprints(const std::string &a, const std::string &b,
                              std::vector<std::string> *shown)
 {
@@ -296,39 +287,44 @@ uint32_t CompareFingerprints(const std::string &a, const std::string &b,
         shown->push_back("  a fingerprint file is missing\n");
         return 1;
     }
+    struct Field {
+        std::string name, first;
+        uint32_t funds;
+    };
+    std::vector<Field> fields;
     uint32_t differ = 0;
-    std::vector<std::string> names, firsts;
-    std::vector<uint32_t> counts;
-    std::string la, lb;
+    std::string x, y, fund;
+    bool fundDiffers = false;
     for (;;) {
-        bool gotA = (bool)std::getline(fa, la), gotB = (bool)std::getline(fb, lb);
+        bool gotA = (bool)(fa >> x), gotB = (bool)(fb >> y);
         if (!gotA && !gotB)
             break;
-        std::vector<std::string> x = SplitFields(gotA ? la : ""), y = SplitFields(gotB ? lb : "");
-        if (x == y)
-            continue;
-        differ++;
-        if (x.size() != y.size() || x.empty() || x[0] != y[0]) {
+        std::string name = x.substr(0, x.find('='));
+        if (!gotA || !gotB || name != y.substr(0, y.find('=')) || (name == "fund" && x != y)) {
+            differ++;
             shown->push_back("  the two loads list different funds\n");
             break;
         }
-        for (size_t k = 1; k < x.size(); k++) {
-            if (x[k] == y[k])
-                continue;
-            std::string name = x[k].substr(0, x[k].find('='));
-            size_t at = std::find(names.begin(), names.end(), name) - names.begin();
-            if (at == names.size()) {
-                names.push_back(name);
-                counts.push_back(0);
-                firsts.push_back(x[0] + ": " + x[k].substr(name.size() + 1) + " searched, " +
-                                 y[k].substr(name.size() + 1) + " cached");
-            }
-            counts[at]++;
+        if (name == "fund") {
+            fund = x;
+            fundDiffers = false;
         }
+        if (x == y)
+            continue;
+        differ += !fundDiffers;
+        fundDiffers = true;
+        auto field = std::find_if(fields.begin(), fields.end(),
+                                  [&](const Field &f) { return f.name == name; });
+        if (field == fields.end()) {
+            std::string values = x.substr(name.size() + 1) + " searched, " +
+                                 y.substr(name.size() + 1) + " cached";
+            field = fields.insert(field, {name, fund + ": " + values, 0});
+        }
+        field->funds++;
     }
-    for (size_t k = 0; k < names.size(); k++)
-        shown->push_back("  " + names[k] + " (" + std::to_string(counts[k]) + " funds; " +
-                         firsts[k] + ")\n");
+    for (const Field &f : fields)
+        shown->push_back("  " + f.name + " (" + std::to_string(f.funds) + " funds; " + f.first +
+                         ")\n");
     return differ;
 }
 

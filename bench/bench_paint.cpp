@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include "analysis/ranking.h"
@@ -158,7 +159,7 @@ void CountCalls(void)
 // The counts and times of the calls since the last report, per draw (of DRAWS).
 void ReportCalls(void)
 {
-    if (GdiSurfaceOps != &CountingOps)
+    if (!RealOps)
         return;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -261,8 +262,7 @@ void ReportCalls(void)
 std::vector<uint32_t> FundsByPoints(void)
 {
     std::vector<uint32_t> order(FundCount);
-    for (uint32_t i = 0; i < FundCount; i++)
-        order[i] = i;
+    std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(), [](uint32_t a, uint32_t b) {
         return FundTable[a].pointCount > FundTable[b].pointCount;
     });
@@ -303,11 +303,6 @@ void DrawFundList(Page *page)
     }
 }
 
-void DrawLegend(Page *page)
-{
-    PaintLegend(&page->target);
-}
-
 // The median of DRAWS draws of one page, in milliseconds.
 double TimeDraws(void (*draw)(Page *), Page *page)
 {
@@ -336,19 +331,12 @@ void TimeGraphPage(const char *label, Page *page)
 
 int main(int argc, char **argv)
 {
-    int counting = argc == 3 && strcmp(argv[1], "--calls") == 0;
-    if (argc != 2 + counting) {
-        fputs("usage: vantry-bench-paint [--calls] DATADIR   (read only: nothing is written "
-              "there)\n",
-              stderr);
+    int counting;
+    const char *dir = BenchDataDir(argc, argv, "--calls",
+                                   "vantry-bench-paint [--calls] DATADIR   (read only: nothing "
+                                   "is written there)", &counting);
+    if (!dir)
         return 2;
-    }
-    const char *dir = argv[1 + counting];
-    if (!SetDataDir(dir) || !PlatIsDirectory(dir)) {
-        fprintf(stderr, "vantry-bench-paint: %s is not a directory\n", dir);
-        return 2;
-    }
-    PlatSetMessageSink(CountReport);
     if (!StartSurface()) {
         fprintf(stderr, "vantry-bench-paint: the %s surface's font or bitmaps could not be had\n",
                 SurfaceName);
@@ -392,10 +380,8 @@ int main(int argc, char **argv)
     // The same with every line drawn when the painter draws it, and with held lines on a
     // bitmap compatible with the screen (drawn in runs), for the gains in one run.
     LinesAtOnce(1);
-    printf("  the same, every line drawn at once:              %7.2f ms\n",
-           TimeDraws(DrawGraphPage, &page));
+    TimeGraphPage("  the same, every line drawn at once:              ", &page);
     LinesAtOnce(0);
-    ReportCalls();
     Page compatible;
     if (!MakePage(&compatible, PAGE_WIDTH, PAGE_HEIGHT, 1)) {
         fprintf(stderr, "vantry-bench-paint: no %dx%d compatible bitmap\n", PAGE_WIDTH, PAGE_HEIGHT);
@@ -403,7 +389,8 @@ int main(int argc, char **argv)
     }
     TimeGraphPage("  the same on a compatible bitmap, lines in runs:  ", &compatible);
 #endif
-    double list = TimeDraws(DrawFundList, &page), legendTime = TimeDraws(DrawLegend, &legend);
+    double list = TimeDraws(DrawFundList, &page);
+    double legendTime = TimeDraws([](Page *p) { PaintLegend(&p->target); }, &legend);
     printf("fund list page (%u funds), its rows:                %7.2f ms, legend %.2f ms, "
            "together %.2f ms\n",
            (unsigned)FundCount, list, legendTime, list + legendTime);

@@ -31,15 +31,10 @@ static double Validate(uint32_t threads, std::vector<ValidationStats> *figures)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        fputs("usage: vantry-bench-validate DATADIR   (nothing in it is written)\n", stderr);
+    int none;
+    if (!BenchDataDir(argc, argv, nullptr,
+                      "vantry-bench-validate DATADIR   (nothing in it is written)", &none))
         return 2;
-    }
-    if (!SetDataDir(argv[1]) || !PlatIsDirectory(argv[1])) {
-        fprintf(stderr, "vantry-bench-validate: %s is not a directory\n", argv[1]);
-        return 2;
-    }
-    PlatSetMessageSink(CountReport);
     DataDirWritable = 0;
     double start = Now();
     LoadThread(nullptr);
