@@ -63,17 +63,6 @@ struct PhaseResult {
     int failed;                   // the phase could not run at all
 };
 
-void Usage(void)
-{
-    fprintf(stderr,
-            "usage: vantry-bench-load [--runs N] [--keep] [--recalculate] [--tmp DIR] DATADIR\n"
-            "  Copies DATADIR (without its opt file) to a working directory and times\n"
-            "  N full loads without the opt cache, then N loads with the cache the\n"
-            "  first loads wrote, and with --recalculate N Recalculate jobs for all\n"
-            "  funds. N is 1 to %u (3). --keep leaves the working copy.\n",
-            MAX_RUNS);
-}
-
 int ParseOptions(int argc, char **argv, Options *o)
 {
     for (int i = 1; i < argc; i++) {
@@ -227,7 +216,6 @@ int RunPhaseInChild(const std::string &data, const std::string &fingerprint, uns
                         -1, 0);
     if (shared == MAP_FAILED)
         return 0;
-    memset(shared, 0, sizeof *r);
     fflush(stdout);
     fflush(stderr);
     pid_t child = fork();
@@ -347,7 +335,13 @@ int main(int argc, char **argv)
 {
     Options o;
     if (ParseOptions(argc, argv, &o) != 0) {
-        Usage();
+        fprintf(stderr,
+                "usage: vantry-bench-load [--runs N] [--keep] [--recalculate] [--tmp DIR] DATADIR\n"
+                "  Copies DATADIR (without its opt file) to a working directory and times\n"
+                "  N full loads without the opt cache, then N loads with the cache the\n"
+                "  first loads wrote, and with --recalculate N Recalculate jobs for all\n"
+                "  funds. N is 1 to %u (3). --keep leaves the working copy.\n",
+                MAX_RUNS);
         return 2;
     }
     if (!PlatIsDirectory(o.dataDir)) {
