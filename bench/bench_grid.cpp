@@ -81,8 +81,8 @@ int main(int argc, char **argv)
     printf("first load, reference grid, 1 thread: %8.3f s\n", reference);
     printf("first load, fast grid, 1 thread:      %8.3f s  (%.2fx the reference)\n", fastOne,
            reference / fastOne);
-    printf("first load, fast grid, %u threads:     %8.3f s  (%.2fx the reference, %.2fx from 1 to %u)\n",
-           cores, fastAll, reference / fastAll, fastOne / fastAll, cores);
+    printf("first load, fast grid, %u threads:     %8.3f s  (%.2fx the reference, %.2fx from 1 "
+           "to %u)\n", cores, fastAll, reference / fastAll, fastOne / fastAll, cores);
     printf("grid: %.3g strategy-point updates in the first load\n", updates);
     double hz = ClockHz();
     // The single-core limit as estimated here: one strategy-point update (a compare and
@@ -90,8 +90,8 @@ int main(int argc, char **argv)
     // through every point can reach at best. The reference steps them all; the fast path
     // touches only the strategies that trade, so its rate, counted as the updates it
     // stands for, may pass the limit. Both count the whole load's time.
-    printf("throughput (1 thread): reference %.3g updates/s, fast %.3g updates/s", updates / reference,
-           updates / fastOne);
+    printf("throughput (1 thread): reference %.3g updates/s, fast %.3g updates/s",
+           updates / reference, updates / fastOne);
     if (hz > 0)
         printf(" against an estimated single-core limit of %.3g/s (%.0f%% and %.0f%%)", hz,
                100 * updates / reference / hz, 100 * updates / fastOne / hz);

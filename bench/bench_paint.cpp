@@ -1,14 +1,14 @@
 // vantry-bench-paint: the time to draw three pages of a loaded data directory with the
 // program's painters, the median of 20 draws each: the graph page of the fund with the
-// most points over its whole span (moving average, distributions and RSI bands; and again with the MACD
-// overlay and a double MACD band), a combined page of the four funds with the most
-// points, and the Funds page's list with its legend. Natively it draws on the raster
+// most points over its whole span (moving average, distributions and RSI bands; and again
+// with the MACD overlay and a double MACD band), a combined page of the four funds with the
+// most points, and the Funds page's list with its legend. Natively it draws on the raster
 // surface; the Windows build draws on the GDI surface of a memory device context with the
 // program's back buffer's kind of bitmap (on a full-colour screen a DIB section, whose held
 // lines are written in place), and flushes GDI after each draw; there it also draws the
 // combined page with every line drawn by GDI when the painter draws it (no held lines),
-// and checks that the graph pages come out pixel for pixel the same both ways. --calls adds, per page,
-// the GDI operations' calls and time by kind.
+// and checks that the graph pages come out pixel for pixel the same both ways. --calls
+// adds, per page, the GDI operations' calls and time by kind.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -156,7 +156,8 @@ void CountCalls(void)
     GdiSurfaceOps = &CountingOps;
 }
 
-// The counts and times of the calls since the last report, per draw (of DRAWS).
+// The counts and times of the calls since the last report, per draw (of DRAWS); nothing
+// without --calls.
 void ReportCalls(void)
 {
     if (!RealOps)
@@ -194,7 +195,8 @@ std::vector<uint32_t> PagePixels(Page *p)
 {
     std::vector<uint32_t> pixels((size_t)PAGE_WIDTH * PAGE_HEIGHT);
     BITMAPINFO info = {};
-    info.bmiHeader = {sizeof info.bmiHeader, PAGE_WIDTH, -PAGE_HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = {sizeof info.bmiHeader, PAGE_WIDTH, -PAGE_HEIGHT, 1, 32, BI_RGB,
+                      0, 0, 0, 0, 0};
     GdiFlush();
     // GetDIBits wants the bitmap out of its context while it reads it.
     SelectObject((HDC)p->dc, (HGDIOBJ)p->oldBitmap);
@@ -228,7 +230,8 @@ const char *const SurfaceName = "raster";
 
 int StartSurface(void)
 {
-    return RasterStartup(RASTER_FONT_PATH) && LoadRasterBitmaps(VANTRY_RESOURCE_DIR) == BITMAP_COUNT;
+    return RasterStartup(RASTER_FONT_PATH) &&
+           LoadRasterBitmaps(VANTRY_RESOURCE_DIR) == BITMAP_COUNT;
 }
 
 void EndSurface(void)
@@ -384,7 +387,8 @@ int main(int argc, char **argv)
     LinesAtOnce(0);
     Page compatible;
     if (!MakePage(&compatible, PAGE_WIDTH, PAGE_HEIGHT, 1)) {
-        fprintf(stderr, "vantry-bench-paint: no %dx%d compatible bitmap\n", PAGE_WIDTH, PAGE_HEIGHT);
+        fprintf(stderr, "vantry-bench-paint: no %dx%d compatible bitmap\n", PAGE_WIDTH,
+                PAGE_HEIGHT);
         return 2;
     }
     TimeGraphPage("  the same on a compatible bitmap, lines in runs:  ", &compatible);

@@ -47,7 +47,8 @@ int main(int argc, char **argv)
     printf("validate, 2 threads: %.2f s (%.1f ms a fund, %.2fx)\n", t2, t2 * 1000 / n, t1 / t2);
     int same = one.size() == two.size() &&
                (one.empty() || memcmp(one.data(), two.data(), one.size() * sizeof one[0]) == 0);
-    printf("%s\n", same ? "same bits on 1 and 2 threads" : "odd: the figures differ between 1 and 2 threads");
+    printf("%s\n", same ? "same bits on 1 and 2 threads"
+                        : "odd: the figures differ between 1 and 2 threads");
     FreeDataSet();
     FreeOptTable();
     return same && Reports == 0 ? 0 : 1;
