@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/jobs.h"
@@ -141,16 +142,14 @@ void WriteFingerprint(const std::string &path)
             for (int k = 0; k < 5; k++)
                 fprintf(f, " s%d.maAverage%d=%.17g", s, k + 1, m->maAverage[k]);
 #define FIGURE(name) {#name, st->name}
-            const struct {
-                const char *name;
-                double value;
-            } figures[] = {FIGURE(ytdReturn),    FIGURE(volatility),      FIGURE(rewardRisk),
-                           FIGURE(sharpe),       FIGURE(totalReturn),     FIGURE(return1Year),
-                           FIGURE(return5Year),  FIGURE(currentStrength), FIGURE(maSignal),
-                           FIGURE(macdStrength), FIGURE(rocLatest),       FIGURE(maxMaEquity)};
+            const std::pair<const char *, double> figures[] = {
+                FIGURE(ytdReturn),    FIGURE(volatility),      FIGURE(rewardRisk),
+                FIGURE(sharpe),       FIGURE(totalReturn),     FIGURE(return1Year),
+                FIGURE(return5Year),  FIGURE(currentStrength), FIGURE(maSignal),
+                FIGURE(macdStrength), FIGURE(rocLatest),       FIGURE(maxMaEquity)};
 #undef FIGURE
-            for (const auto &g : figures)
-                fprintf(f, " s%d.%s=%.17g", s, g.name, g.value);
+            for (const auto &figure : figures)
+                fprintf(f, " s%d.%s=%.17g", s, figure.first, figure.second);
         }
         fprintf(f, "\n");
     }
