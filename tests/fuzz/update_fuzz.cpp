@@ -38,7 +38,7 @@ static Snapshot TakeSnapshot(const std::string &dir)
     Snapshot files;
     std::error_code ec;
     for (const auto &e : std::filesystem::directory_iterator(dir, ec))
-        files[e.path().filename()] = FuzzReadFile(e.path().c_str());
+        files[e.path().filename().string()] = FuzzReadFile(e.path().c_str());
     FUZZ_CHECK(!ec);
     return files;
 }
