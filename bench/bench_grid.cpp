@@ -55,17 +55,12 @@ static double ClockHz(void)
 
 int main(int argc, char **argv)
 {
-    int fastOnly = argc == 3 && strcmp(argv[1], "--fast-only") == 0;
-    if (argc != 2 + fastOnly) {
-        fputs("usage: vantry-bench-grid [--fast-only] DATADIR   (a copy it may write an opt file into)\n", stderr);
+    int fastOnly;
+    const char *dir = BenchDataDir(argc, argv, "--fast-only",
+                                   "vantry-bench-grid [--fast-only] DATADIR   (a copy it may "
+                                   "write an opt file into)", &fastOnly);
+    if (!dir)
         return 2;
-    }
-    const char *dir = argv[1 + fastOnly];
-    if (!SetDataDir(dir) || !PlatIsDirectory(dir)) {
-        fprintf(stderr, "vantry-bench-grid: %s is not a directory\n", dir);
-        return 2;
-    }
-    PlatSetMessageSink(CountReport);
     uint32_t cores = std::thread::hardware_concurrency();
     uint64_t steps[3];
     double fastOne = FirstLoad(dir, 0, 1, &steps[1]);
@@ -86,8 +81,8 @@ int main(int argc, char **argv)
     printf("first load, reference grid, 1 thread: %8.3f s\n", reference);
     printf("first load, fast grid, 1 thread:      %8.3f s  (%.2fx the reference)\n", fastOne,
            reference / fastOne);
-    printf("first load, fast grid, %u threads:     %8.3f s  (%.2fx the reference, %.2fx from 1 to %u)\n",
-           cores, fastAll, reference / fastAll, fastOne / fastAll, cores);
+    printf("first load, fast grid, %u threads:     %8.3f s  (%.2fx the reference, %.2fx from 1 "
+           "to %u)\n", cores, fastAll, reference / fastAll, fastOne / fastAll, cores);
     printf("grid: %.3g strategy-point updates in the first load\n", updates);
     double hz = ClockHz();
     // The single-core limit as estimated here: one strategy-point update (a compare and
@@ -95,8 +90,8 @@ int main(int argc, char **argv)
     // through every point can reach at best. The reference steps them all; the fast path
     // touches only the strategies that trade, so its rate, counted as the updates it
     // stands for, may pass the limit. Both count the whole load's time.
-    printf("throughput (1 thread): reference %.3g updates/s, fast %.3g updates/s", updates / reference,
-           updates / fastOne);
+    printf("throughput (1 thread): reference %.3g updates/s, fast %.3g updates/s",
+           updates / reference, updates / fastOne);
     if (hz > 0)
         printf(" against an estimated single-core limit of %.3g/s (%.0f%% and %.0f%%)", hz,
                100 * updates / reference / hz, 100 * updates / fastOne / hz);

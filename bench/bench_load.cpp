@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/jobs.h"
@@ -63,17 +63,6 @@ struct PhaseResult {
     uint32_t optRewritten;        // loads that rewrote the opt file (a search ran)
     int failed;                   // the phase could not run at all
 };
-
-void Usage(void)
-{
-    fprintf(stderr,
-            "usage: vantry-bench-load [--runs N] [--keep] [--recalculate] [--tmp DIR] DATADIR\n"
-            "  Copies DATADIR (without its opt file) to a working directory and times\n"
-            "  N full loads without the opt cache, then N loads with the cache the\n"
-            "  first loads wrote, and with --recalculate N Recalculate jobs for all\n"
-            "  funds. N is 1 to %u (3). --keep leaves the working copy.\n",
-            MAX_RUNS);
-}
 
 int ParseOptions(int argc, char **argv, Options *o)
 {
@@ -153,16 +142,14 @@ void WriteFingerprint(const std::string &path)
             for (int k = 0; k < 5; k++)
                 fprintf(f, " s%d.maAverage%d=%.17g", s, k + 1, m->maAverage[k]);
 #define FIGURE(name) {#name, st->name}
-            const struct {
-                const char *name;
-                double value;
-            } figures[] = {FIGURE(ytdReturn),    FIGURE(volatility),      FIGURE(rewardRisk),
-                           FIGURE(sharpe),       FIGURE(totalReturn),     FIGURE(return1Year),
-                           FIGURE(return5Year),  FIGURE(currentStrength), FIGURE(maSignal),
-                           FIGURE(macdStrength), FIGURE(rocLatest),       FIGURE(maxMaEquity)};
+            const std::pair<const char *, double> figures[] = {
+                FIGURE(ytdReturn),    FIGURE(volatility),      FIGURE(rewardRisk),
+                FIGURE(sharpe),       FIGURE(totalReturn),     FIGURE(return1Year),
+                FIGURE(return5Year),  FIGURE(currentStrength), FIGURE(maSignal),
+                FIGURE(macdStrength), FIGURE(rocLatest),       FIGURE(maxMaEquity)};
 #undef FIGURE
-            for (const auto &g : figures)
-                fprintf(f, " s%d.%s=%.17g", s, g.name, g.value);
+            for (const auto &figure : figures)
+                fprintf(f, " s%d.%s=%.17g", s, figure.first, figure.second);
         }
         fprintf(f, "\n");
     }
@@ -228,7 +215,6 @@ int RunPhaseInChild(const std::string &data, const std::string &fingerprint, uns
                         -1, 0);
     if (shared == MAP_FAILED)
         return 0;
-    memset(shared, 0, sizeof *r);
     fflush(stdout);
     fflush(stderr);
     pid_t child = fork();
@@ -277,17 +263,9 @@ void PrintPhase(const char *title, const PhaseResult *r, long maxRssKib)
     printf("  reports     %u\n", (unsigned)r->reports);
 }
 
-std::vector<std::string> SplitFields(const std::string &line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> fields;
-    for (std::string field; in >> field;)
-        fields.push_back(field);
-    return fields;
-}
-
-// The funds whose searched and cached results differ. Adds to shown, per differing field
-// name, the number of funds and the first fund's two values.
+// The funds whose searched (a) and cached (b) results differ. Adds to shown, per differing
+// field name, the number of funds and the first fund's two values. Every fund has the same
+// fields, so the two files are walked field by field.
 uint32_t CompareFingerprints(const std::string &a, const std::string &b,
                              std::vector<std::string> *shown)
 {
@@ -296,39 +274,44 @@ uint32_t CompareFingerprints(const std::string &a, const std::string &b,
         shown->push_back("  a fingerprint file is missing\n");
         return 1;
     }
+    struct Field {
+        std::string name, first;
+        uint32_t funds;
+    };
+    std::vector<Field> fields;
     uint32_t differ = 0;
-    std::vector<std::string> names, firsts;
-    std::vector<uint32_t> counts;
-    std::string la, lb;
+    std::string x, y, fund;
+    bool fundDiffers = false;
     for (;;) {
-        bool gotA = (bool)std::getline(fa, la), gotB = (bool)std::getline(fb, lb);
+        bool gotA = (bool)(fa >> x), gotB = (bool)(fb >> y);
         if (!gotA && !gotB)
             break;
-        std::vector<std::string> x = SplitFields(gotA ? la : ""), y = SplitFields(gotB ? lb : "");
-        if (x == y)
-            continue;
-        differ++;
-        if (x.size() != y.size() || x.empty() || x[0] != y[0]) {
+        std::string name = x.substr(0, x.find('='));
+        if (!gotA || !gotB || name != y.substr(0, y.find('=')) || (name == "fund" && x != y)) {
+            differ++;
             shown->push_back("  the two loads list different funds\n");
             break;
         }
-        for (size_t k = 1; k < x.size(); k++) {
-            if (x[k] == y[k])
-                continue;
-            std::string name = x[k].substr(0, x[k].find('='));
-            size_t at = std::find(names.begin(), names.end(), name) - names.begin();
-            if (at == names.size()) {
-                names.push_back(name);
-                counts.push_back(0);
-                firsts.push_back(x[0] + ": " + x[k].substr(name.size() + 1) + " searched, " +
-                                 y[k].substr(name.size() + 1) + " cached");
-            }
-            counts[at]++;
+        if (name == "fund") {
+            fund = x;
+            fundDiffers = false;
         }
+        if (x == y)
+            continue;
+        differ += !fundDiffers;
+        fundDiffers = true;
+        auto field = std::find_if(fields.begin(), fields.end(),
+                                  [&](const Field &f) { return f.name == name; });
+        if (field == fields.end()) {
+            std::string values = x.substr(name.size() + 1) + " searched, " +
+                                 y.substr(name.size() + 1) + " cached";
+            field = fields.insert(field, {name, fund + ": " + values, 0});
+        }
+        field->funds++;
     }
-    for (size_t k = 0; k < names.size(); k++)
-        shown->push_back("  " + names[k] + " (" + std::to_string(counts[k]) + " funds; " +
-                         firsts[k] + ")\n");
+    for (const Field &f : fields)
+        shown->push_back("  " + f.name + " (" + std::to_string(f.funds) + " funds; " + f.first +
+                         ")\n");
     return differ;
 }
 
@@ -351,7 +334,13 @@ int main(int argc, char **argv)
 {
     Options o;
     if (ParseOptions(argc, argv, &o) != 0) {
-        Usage();
+        fprintf(stderr,
+                "usage: vantry-bench-load [--runs N] [--keep] [--recalculate] [--tmp DIR] DATADIR\n"
+                "  Copies DATADIR (without its opt file) to a working directory and times\n"
+                "  N full loads without the opt cache, then N loads with the cache the\n"
+                "  first loads wrote, and with --recalculate N Recalculate jobs for all\n"
+                "  funds. N is 1 to %u (3). --keep leaves the working copy.\n",
+                MAX_RUNS);
         return 2;
     }
     if (!PlatIsDirectory(o.dataDir)) {

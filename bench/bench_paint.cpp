@@ -1,19 +1,20 @@
 // vantry-bench-paint: the time to draw three pages of a loaded data directory with the
 // program's painters, the median of 20 draws each: the graph page of the fund with the
-// most points over its whole span (moving average, distributions and RSI bands; and again with the MACD
-// overlay and a double MACD band), a combined page of the four funds with the most
-// points, and the Funds page's list with its legend. Natively it draws on the raster
+// most points over its whole span (moving average, distributions and RSI bands; and again
+// with the MACD overlay and a double MACD band), a combined page of the four funds with the
+// most points, and the Funds page's list with its legend. Natively it draws on the raster
 // surface; the Windows build draws on the GDI surface of a memory device context with the
 // program's back buffer's kind of bitmap (on a full-colour screen a DIB section, whose held
 // lines are written in place), and flushes GDI after each draw; there it also draws the
 // combined page with every line drawn by GDI when the painter draws it (no held lines),
-// and checks that the graph pages come out pixel for pixel the same both ways. --calls adds, per page,
-// the GDI operations' calls and time by kind.
+// and checks that the graph pages come out pixel for pixel the same both ways. --calls
+// adds, per page, the GDI operations' calls and time by kind.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 #include "analysis/ranking.h"
@@ -155,10 +156,11 @@ void CountCalls(void)
     GdiSurfaceOps = &CountingOps;
 }
 
-// The counts and times of the calls since the last report, per draw (of DRAWS).
+// The counts and times of the calls since the last report, per draw (of DRAWS); nothing
+// without --calls.
 void ReportCalls(void)
 {
-    if (GdiSurfaceOps != &CountingOps)
+    if (!RealOps)
         return;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
@@ -193,7 +195,8 @@ std::vector<uint32_t> PagePixels(Page *p)
 {
     std::vector<uint32_t> pixels((size_t)PAGE_WIDTH * PAGE_HEIGHT);
     BITMAPINFO info = {};
-    info.bmiHeader = {sizeof info.bmiHeader, PAGE_WIDTH, -PAGE_HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = {sizeof info.bmiHeader, PAGE_WIDTH, -PAGE_HEIGHT, 1, 32, BI_RGB,
+                      0, 0, 0, 0, 0};
     GdiFlush();
     // GetDIBits wants the bitmap out of its context while it reads it.
     SelectObject((HDC)p->dc, (HGDIOBJ)p->oldBitmap);
@@ -227,7 +230,8 @@ const char *const SurfaceName = "raster";
 
 int StartSurface(void)
 {
-    return RasterStartup(RASTER_FONT_PATH) && LoadRasterBitmaps(VANTRY_RESOURCE_DIR) == BITMAP_COUNT;
+    return RasterStartup(RASTER_FONT_PATH) &&
+           LoadRasterBitmaps(VANTRY_RESOURCE_DIR) == BITMAP_COUNT;
 }
 
 void EndSurface(void)
@@ -261,8 +265,7 @@ void ReportCalls(void)
 std::vector<uint32_t> FundsByPoints(void)
 {
     std::vector<uint32_t> order(FundCount);
-    for (uint32_t i = 0; i < FundCount; i++)
-        order[i] = i;
+    std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(), [](uint32_t a, uint32_t b) {
         return FundTable[a].pointCount > FundTable[b].pointCount;
     });
@@ -303,11 +306,6 @@ void DrawFundList(Page *page)
     }
 }
 
-void DrawLegend(Page *page)
-{
-    PaintLegend(&page->target);
-}
-
 // The median of DRAWS draws of one page, in milliseconds.
 double TimeDraws(void (*draw)(Page *), Page *page)
 {
@@ -336,19 +334,12 @@ void TimeGraphPage(const char *label, Page *page)
 
 int main(int argc, char **argv)
 {
-    int counting = argc == 3 && strcmp(argv[1], "--calls") == 0;
-    if (argc != 2 + counting) {
-        fputs("usage: vantry-bench-paint [--calls] DATADIR   (read only: nothing is written "
-              "there)\n",
-              stderr);
+    int counting;
+    const char *dir = BenchDataDir(argc, argv, "--calls",
+                                   "vantry-bench-paint [--calls] DATADIR   (read only: nothing "
+                                   "is written there)", &counting);
+    if (!dir)
         return 2;
-    }
-    const char *dir = argv[1 + counting];
-    if (!SetDataDir(dir) || !PlatIsDirectory(dir)) {
-        fprintf(stderr, "vantry-bench-paint: %s is not a directory\n", dir);
-        return 2;
-    }
-    PlatSetMessageSink(CountReport);
     if (!StartSurface()) {
         fprintf(stderr, "vantry-bench-paint: the %s surface's font or bitmaps could not be had\n",
                 SurfaceName);
@@ -392,18 +383,18 @@ int main(int argc, char **argv)
     // The same with every line drawn when the painter draws it, and with held lines on a
     // bitmap compatible with the screen (drawn in runs), for the gains in one run.
     LinesAtOnce(1);
-    printf("  the same, every line drawn at once:              %7.2f ms\n",
-           TimeDraws(DrawGraphPage, &page));
+    TimeGraphPage("  the same, every line drawn at once:              ", &page);
     LinesAtOnce(0);
-    ReportCalls();
     Page compatible;
     if (!MakePage(&compatible, PAGE_WIDTH, PAGE_HEIGHT, 1)) {
-        fprintf(stderr, "vantry-bench-paint: no %dx%d compatible bitmap\n", PAGE_WIDTH, PAGE_HEIGHT);
+        fprintf(stderr, "vantry-bench-paint: no %dx%d compatible bitmap\n", PAGE_WIDTH,
+                PAGE_HEIGHT);
         return 2;
     }
     TimeGraphPage("  the same on a compatible bitmap, lines in runs:  ", &compatible);
 #endif
-    double list = TimeDraws(DrawFundList, &page), legendTime = TimeDraws(DrawLegend, &legend);
+    double list = TimeDraws(DrawFundList, &page);
+    double legendTime = TimeDraws([](Page *p) { PaintLegend(&p->target); }, &legend);
     printf("fund list page (%u funds), its rows:                %7.2f ms, legend %.2f ms, "
            "together %.2f ms\n",
            (unsigned)FundCount, list, legendTime, list + legendTime);

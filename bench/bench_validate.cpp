@@ -31,15 +31,10 @@ static double Validate(uint32_t threads, std::vector<ValidationStats> *figures)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        fputs("usage: vantry-bench-validate DATADIR   (nothing in it is written)\n", stderr);
+    int none;
+    if (!BenchDataDir(argc, argv, nullptr,
+                      "vantry-bench-validate DATADIR   (nothing in it is written)", &none))
         return 2;
-    }
-    if (!SetDataDir(argv[1]) || !PlatIsDirectory(argv[1])) {
-        fprintf(stderr, "vantry-bench-validate: %s is not a directory\n", argv[1]);
-        return 2;
-    }
-    PlatSetMessageSink(CountReport);
     DataDirWritable = 0;
     double start = Now();
     LoadThread(nullptr);
@@ -52,7 +47,8 @@ int main(int argc, char **argv)
     printf("validate, 2 threads: %.2f s (%.1f ms a fund, %.2fx)\n", t2, t2 * 1000 / n, t1 / t2);
     int same = one.size() == two.size() &&
                (one.empty() || memcmp(one.data(), two.data(), one.size() * sizeof one[0]) == 0);
-    printf("%s\n", same ? "same bits on 1 and 2 threads" : "odd: the figures differ between 1 and 2 threads");
+    printf("%s\n", same ? "same bits on 1 and 2 threads"
+                        : "odd: the figures differ between 1 and 2 threads");
     FreeDataSet();
     FreeOptTable();
     return same && Reports == 0 ? 0 : 1;

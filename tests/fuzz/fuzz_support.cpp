@@ -1,20 +1,20 @@
 // The fuzz targets' environment: sinks, the temporary data directory and checks.
 #include "fuzz_support.h"
 
-#include <dirent.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <filesystem>
+
+#include "data/datadir.h"
 #include "data/load.h"
 #include "platform/platform.h"
 
 const char *FuzzWatchedText;
 uint32_t FuzzWatchedCount;
-
-static char Sandbox[64];
+char FuzzSandbox[64];
 
 static void CountMessage(const char *, const char *text, int)
 {
@@ -24,47 +24,26 @@ static void CountMessage(const char *, const char *text, int)
 
 static void DropProgress(uint32_t, const char *) {}
 
-// Deletes the files of dir (the targets create no folders in it).
-static void EmptyDirectory(const char *dir)
-{
-    DIR *d = opendir(dir);
-    if (!d)
-        return;
-    while (struct dirent *e = readdir(d)) {
-        if (strcmp(e->d_name, ".") && strcmp(e->d_name, ".."))
-            unlink((std::string(dir) + "/" + e->d_name).c_str());
-    }
-    closedir(d);
-}
-
-static void RemoveSandbox(void)
-{
-    std::string data = std::string(Sandbox) + "/data";
-    EmptyDirectory(data.c_str());
-    rmdir(data.c_str());
-    EmptyDirectory(Sandbox);
-    rmdir(Sandbox);
-}
-
 void FuzzBegin(void)
 {
     PlatSetMessageSink(CountMessage);
     PlatSetProgressSink(DropProgress);
-    if (!Sandbox[0]) {
-        strcpy(Sandbox, "/tmp/vantry-fuzz-XXXXXX");
-        if (!mkdtemp(Sandbox) || mkdir((std::string(Sandbox) + "/data").c_str(), 0700) != 0)
+    if (!FuzzSandbox[0]) {
+        strcpy(FuzzSandbox, "/tmp/vantry-fuzz-XXXXXX");
+        std::string data = mkdtemp(FuzzSandbox) ? std::string(FuzzSandbox) + "/data" : "";
+        if (data.empty() || mkdir(data.c_str(), 0700) != 0 || !SetDataDir(data.c_str()))
             FuzzFail("temporary directory", __FILE__, __LINE__);
-        atexit(RemoveSandbox);
-        SetDataDir((std::string(Sandbox) + "/data").c_str());
+        atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(FuzzSandbox, ec);
+        });
     }
-    EmptyDirectory((std::string(Sandbox) + "/data").c_str());
+    // The targets create no folders in the data directory, only files.
+    std::error_code ec;
+    for (const auto &e : std::filesystem::directory_iterator(DataDir, ec))
+        std::filesystem::remove(e.path(), ec);
     FuzzWatchedCount = 0;
     FuzzWatchedText = nullptr;
-}
-
-const char *FuzzSandbox(void)
-{
-    return Sandbox;
 }
 
 void FuzzWriteFile(const char *name, const void *data, size_t size)

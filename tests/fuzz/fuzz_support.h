@@ -13,12 +13,13 @@
 extern const char *FuzzWatchedText;
 extern uint32_t FuzzWatchedCount;
 
+// The folder that holds the data directory (ends without a separator).
+extern char FuzzSandbox[64];
+
 // Installs the sinks, creates the process's temporary directory on the first call (a
 // folder "data" inside a folder of its own, removed at exit), makes it DataDir and
 // deletes every file left in it. Clears the watched text and its count.
 void FuzzBegin(void);
-// The folder that holds the data directory (ends without a separator).
-const char *FuzzSandbox(void);
 // Writes size bytes to DataDir + name.
 void FuzzWriteFile(const char *name, const void *data, size_t size);
 // The whole content of a file (empty when it cannot be read).

@@ -25,19 +25,14 @@ static const SideFile SideFiles[] = {
     {"Index", ReadIndexFile, WriteIndexFile},
 };
 
-// A fresh view state and three loaded funds.
-static void MakeFunds(void)
+// The file read against a fresh view state and three loaded funds, written back.
+static std::string ReadAndWrite(const SideFile *file)
 {
     static const char *const names[] = {"GROWTH", "Bond", "SP500"};
     ResetViewState();
     AllocateFundTable(3);
     for (uint32_t i = 0; i < FundCount; i++)
         FundTable[i].shortName = CopyString(names[i], strlen(names[i]));
-}
-
-static std::string ReadAndWrite(const SideFile *file)
-{
-    MakeFunds();
     file->read();
     file->write();
     FreeDataSet();

@@ -5,9 +5,10 @@
 // longer than the merge's line reader takes, one of them its last, without a line end.
 #include "fuzz_support.h"
 
-#include <dirent.h>
 #include <string.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "data/load.h"
@@ -35,24 +36,19 @@ typedef std::map<std::string, std::string> Snapshot;
 static Snapshot TakeSnapshot(const std::string &dir)
 {
     Snapshot files;
-    DIR *d = opendir(dir.c_str());
-    FUZZ_CHECK(d);
-    while (struct dirent *e = readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != "..")
-            files[name] = FuzzReadFile((dir + "/" + name).c_str());
-    }
-    closedir(d);
+    std::error_code ec;
+    for (const auto &e : std::filesystem::directory_iterator(dir, ec))
+        files[e.path().filename().string()] = FuzzReadFile(e.path().c_str());
+    FUZZ_CHECK(!ec);
     return files;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzBegin();
-    std::string sandbox = FuzzSandbox();
+    std::string sandbox = FuzzSandbox;
     Snapshot outside = {{"data", ""}, {Outside, "keep\n"}};
-    FILE *f = fopen((sandbox + "/" + Outside).c_str(), "wb");
-    FUZZ_CHECK(f && fputs("keep\n", f) >= 0 && fclose(f) == 0);
+    FUZZ_CHECK(std::ofstream(sandbox + "/" + Outside) << outside[Outside] << std::flush);
     for (const InitialFile &t : Targets)
         FuzzWriteFile(t.name, t.text, strlen(t.text));
     std::string longLines = "NAME Delta\n" + std::string(520, 'x') + "01/04/99 12\n" +
