@@ -189,12 +189,6 @@ struct FastGrid {
 };
 
 typedef double Pair __attribute__((vector_size(16)));
-typedef int64_t PairMask __attribute__((vector_size(16)));
-
-static inline PairMask MaskOf(int first, int second)
-{
-    return PairMask{-(int64_t)(first != 0), -(int64_t)(second != 0)};
-}
 
 // Whether LessFee charges a trade at i after the previous trade at last.
 static inline int FeeDue(uint32_t i, uint32_t last)
@@ -210,14 +204,18 @@ static inline Pair LessFeePair(Pair amount, uint32_t i, uint32_t last0, uint32_t
     // Two trades each ten points or more after their strategy's last: no fee to divide.
     if (!(due0 | due1))
         return amount;
-    Pair fee = {fabs(TradingFeeTable[due0 ? i - last0 : 0]), fabs(TradingFeeTable[due1 ? i - last1 : 0])};
+    // The table's percentages are above 0 but for the first, which stands for no fee.
+    Pair fee = {TradingFeeTable[due0 ? i - last0 : 0], TradingFeeTable[due1 ? i - last1 : 0]};
     Pair less = amount - amount * fee / 100;
-    return MaskOf(due0, due1) ? less : amount;
+    return fee > 0 ? less : amount;
 }
 
 // WalkGrowth(w, value[l], from[l], to) of two lanes: year by year in lockstep, a lane
 // that has reached to standing still (its step spans no periods). A step over more than
-// a year (a gap in the data) is taken by CompoundAtRate itself.
+// a year (a gap in the data) is taken by CompoundAtRate itself. The rule's step of a part
+// year adds value * |rate| / 100 * span / 60 or, for a negative rate, takes it away; the
+// product with the signed rate is that amount with the rate's sign, to the last bit, so
+// both cases are one addition.
 static inline Pair WalkGrowthPair(const MoneyMarketWalk *w, Pair value, uint32_t from0,
                                   uint32_t from1, uint32_t to)
 {
@@ -227,22 +225,23 @@ static inline Pair WalkGrowthPair(const MoneyMarketWalk *w, Pair value, uint32_t
         from0 = to;
     if (from1 >= w->count)
         from1 = to;
-    while (from0 != to || from1 != to) {
+    for (;;) {
         uint32_t j0 = w->yearEnd[from0] < to ? w->yearEnd[from0] : to;
         uint32_t j1 = w->yearEnd[from1] < to ? w->yearEnd[from1] : to;
         int32_t span0 = w->period[j0] - w->period[from0], span1 = w->period[j1] - w->period[from1];
-        double rate0 = w->rate[from0], rate1 = w->rate[from1];
+        Pair rate = {w->rate[from0], w->rate[from1]};
         if (span0 >= 60 || span1 >= 60) {
-            value = Pair{CompoundAtRate(value[0], rate0, span0), CompoundAtRate(value[1], rate1, span1)};
+            value = Pair{CompoundAtRate(value[0], rate[0], span0), CompoundAtRate(value[1], rate[1], span1)};
         } else {
-            Pair share = value * Pair{fabs(rate0), fabs(rate1)} / 100 * Pair{(double)span0, (double)span1} / 60;
-            Pair grown = MaskOf(rate0 >= 0, rate1 >= 0) ? value + share : value - share;
-            value = MaskOf(span0 > 0, span1 > 0) ? grown : value;
+            Pair span = {(double)span0, (double)span1};
+            Pair grown = value + value * rate / 100 * span / 60;
+            value = span > 0 ? grown : value;
         }
+        if (((j0 ^ to) | (j1 ^ to)) == 0)
+            return value;
         from0 = j0;
         from1 = j1;
     }
-    return value;
 }
 
 // CashAmount of strategies k0 and k1 at point i. w: the fund's money-market walk (null:
