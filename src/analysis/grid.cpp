@@ -216,15 +216,11 @@ static inline Pair LessFeePair(Pair amount, uint32_t i, uint32_t last0, uint32_t
 // year adds value * |rate| / 100 * span / 60 or, for a negative rate, takes it away; the
 // product with the signed rate is that amount with the rate's sign, to the last bit, so
 // both cases are one addition.
+// The grid's points are all below the walk's count (the trial points are the fund's first
+// ones), so unlike WalkGrowth it needs no check of the indexes.
 static inline Pair WalkGrowthPair(const MoneyMarketWalk *w, Pair value, uint32_t from0,
                                   uint32_t from1, uint32_t to)
 {
-    if (to >= w->count)
-        return value;
-    if (from0 >= w->count)
-        from0 = to;
-    if (from1 >= w->count)
-        from1 = to;
     for (;;) {
         uint32_t j0 = w->yearEnd[from0] < to ? w->yearEnd[from0] : to;
         uint32_t j1 = w->yearEnd[from1] < to ? w->yearEnd[from1] : to;
