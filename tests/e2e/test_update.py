@@ -86,6 +86,8 @@ class OnlineUpdate(VantryTest):
         self.assertEqual(read(os.path.join(self.data, "AA.NAV")), old_aa + b"01/09/01 = 32.50\r\n")
         self.assertEqual(read(os.path.join(self.data, "update.dat")), update)
         self.assertTrue(os.path.exists(os.path.join(self.data, "opt.BAK")))
+        # The served opt is the local one byte for byte: only the server saw it fetched.
+        self.assertEqual(self.commands()[-1], "RETR opt")
         # The reloaded data set holds the new point: more memory.
         self.assertGreater(self.probe("memory"), memory)
         self.shot("after-incremental")

@@ -41,7 +41,8 @@ void NamedFunds(const std::vector<std::string> &names)
     NewFundTable((uint32_t)names.size());
     for (size_t i = 0; i < names.size(); i++)
         if (!names[i].empty()) {
-            FundTable[i].name = CopyString(names[i].c_str(), names[i].size());
+            std::string name = names[i] + " fund";
+            FundTable[i].name = CopyString(name.c_str(), name.size());
             FundTable[i].shortName = CopyString(names[i].c_str(), names[i].size());
         }
 }

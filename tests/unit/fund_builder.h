@@ -24,8 +24,9 @@ uint32_t IndexOf(unsigned month, unsigned day, unsigned twoDigitYear);
 
 // A FundTable of count zero-filled records (freed by the test environment).
 void NewFundTable(uint32_t count);
-// A FundTable of zero-filled records with these names (name and shortName alike), in
-// this order; an empty text leaves its record without either.
+// A FundTable of zero-filled records with these short names, in this order, each named
+// "<short name> fund" (so that a file written with the one for the other shows); an
+// empty text leaves its record without either.
 void NamedFunds(const std::vector<std::string> &names);
 // Fills record i with a name and points whose dates must already be in the DateTable; the
 // series-0 indicator arrays are allocated too.

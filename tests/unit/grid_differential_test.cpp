@@ -217,11 +217,13 @@ TEST(GridFastPath, WholeFundsMatchTheReference)
 {
     // The whole search and analysis of a fund: the grids, the money-market walk across
     // years, the trials' average returns side by side. Forty years of rates from 2000,
-    // positive, negative and zero in turn, each year's unlike its neighbours' so that a
-    // growth that took the year before's or after's rate shows.
+    // negative every fourth year and zero in 2002, no two alike, so that a growth that
+    // took another year's rate shows.
     std::vector<RateRecord> rates;
-    for (uint32_t k = 0; k < 40; k++)
-        rates.push_back({40 + k, k % 4 == 1 ? -1.5 : k % 4 == 2 ? 0.0 : 3.0 + 0.3 * k});
+    for (uint32_t k = 0; k < 40; k++) {
+        double rate = k % 4 == 1 ? -1.5 - 0.1 * k : k % 4 == 2 ? 0.05 * (k - 2) : 3.0 + 0.3 * k;
+        rates.push_back({40 + k, rate});
+    }
     SetRates(rates);
     std::mt19937 random(99);
     // A point a period: random walks, very short ones among them, a flat series and a

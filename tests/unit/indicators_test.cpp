@@ -41,6 +41,8 @@ TEST(Rsi, WindowOfTheLastNineSteps)
     } cases[] = {
         {"rising", Ramp(15, 1, 1), {0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 100, 100, 100, 100, 100}},
         {"falling", Ramp(15, 20, -1), std::vector<uint32_t>(15, 0)},
+        // Ends inside the first window: no RSI yet, and the bits set before are cleared.
+        {"nine points", Ramp(9, 1, 1), std::vector<uint32_t>(9, 0)},
         // Steps +3, seven of +1, then -2, -3, +2 and seven of +1.
         // Point 9: gains 10, losses 2: 100 - trunc(100 / 6) = 84; the +3 leaves.
         // Point 10: gains 7, losses 5: 100 - trunc(100 / 2.4) = 59; a +1 leaves.

@@ -32,7 +32,6 @@ std::vector<double> MaOf(const FundRecord *f)
 
 TEST(MovingAverages, WorkedExamples)
 {
-    // Every kind's length and percent are set; each kind reads its own.
     const struct {
         const char *what;
         uint32_t kind, length, percent;
@@ -69,9 +68,15 @@ TEST(MovingAverages, WorkedExamples)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         FundRecord *f = SearchFund(c.values);
-        SetEveryKind(f, c.length, c.percent);
-        ASSERT_EQ(GetMaParam(&f->maSettings[0], WMA_LENGTH), c.length);  // the field holds it
+        // The other kinds' parameters differ, so a kind reading another's shows.
+        SetEveryKind(f, 6, 30);
+        MaParam own = MaLengthParam(c.kind);
+        SetMaParam(&f->maSettings[0], own, c.kind == MA_EMA ? c.percent : c.length);
+        if (c.kind == MA_VIDYA)
+            SetMaParam(&f->maSettings[0], VIDYA_PERCENT, c.percent);
+        ASSERT_EQ(GetMaParam(&f->maSettings[0], own), c.kind == MA_EMA ? c.percent : c.length);
         MovingAverage(f, c.kind, f->pointCount, 0);
+        ASSERT_EQ(MaOf(f).size(), c.expected.size());
         for (size_t i = 0; i < c.expected.size(); i++)
             EXPECT_DOUBLE_EQ(f->points[0][i].ma, c.expected[i]) << "point " << i;
     }

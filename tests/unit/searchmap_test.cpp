@@ -65,6 +65,7 @@ TEST(SearchMap, ChosenCellsAreTheSearchsBestAndTheReplay)
     f->recentStart = 120;
     OptimizeFund(f, 0);
     uint32_t kind = f->maSettings[0].maKind;
+    ASSERT_NE(kind, (uint32_t)MA_NONE);
     double replayed = f->points[0][f->pointCount - 1].maEquity;
     std::vector<NavPoint> before(f->points[0], f->points[0] + f->pointCount);
 

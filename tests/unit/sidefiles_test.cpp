@@ -177,7 +177,8 @@ TEST_F(SideFiles, SettingsUnzipProgramAndDefaultBenchmark)
     const char *cases[][4] = {{"C:\\tools\\unzip.exe SPX", "C:\\tools\\unzip.exe", "SPX", ""},
                               {" ", "C:\\tools\\unzip.exe", "SPX", ""},
                               {" GONE", "C:\\tools\\unzip.exe", "", ""},
-                              {"D:\\unzip.exe", "D:\\unzip.exe", "", "premature"}};
+                              {"D:\\unzip.exe", "D:\\unzip.exe", "", "premature"},
+                              {" SPX", "D:\\unzip.exe", "SPX", ""}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c[0]);
         ClearMessages();
