@@ -481,7 +481,7 @@ class BigLoad(VantryTest):
     """A generated directory large enough that the load lasts while the test acts."""
 
     def setUp(self):
-        self.source = generated_source("big", "--funds", "200", "--years", "25", "--seed", "1")
+        self.source = generated_source("big", "--funds", "500", "--years", "25", "--seed", "1")
         super().setUp()
 
     def refuse_during(self, phases):
