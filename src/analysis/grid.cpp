@@ -216,6 +216,7 @@ static inline Pair LessFeePair(Pair amount, uint32_t i, uint32_t last0, uint32_t
 // year adds value * |rate| / 100 * span / 60 or, for a negative rate, takes it away; the
 // product with the signed rate is that amount with the rate's sign, to the last bit, so
 // both cases are one addition.
+//
 // The grid's points are all below the walk's count (the trial points are the fund's first
 // ones), so unlike WalkGrowth it needs no check of the indexes.
 static inline Pair WalkGrowthPair(const MoneyMarketWalk *w, Pair value, uint32_t from0,
@@ -233,7 +234,7 @@ static inline Pair WalkGrowthPair(const MoneyMarketWalk *w, Pair value, uint32_t
             Pair grown = value + value * rate / 100 * span / 60;
             value = span > 0 ? grown : value;
         }
-        if (((j0 ^ to) | (j1 ^ to)) == 0)
+        if (j0 == to && j1 == to)
             return value;
         from0 = j0;
         from1 = j1;
