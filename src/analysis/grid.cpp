@@ -181,101 +181,143 @@ static void SignalSets(double x, double m, GridSet *buys, GridSet *sells)
 // the rule's arithmetic side by side in the two lanes of a vector. Each lane takes the
 // very steps of SellShares, BuyShares and WalkGrowth; a lane that needs no step (no fee,
 // no interest in a year) keeps its value by selection, never by an added zero.
+//
+// With a money-market walk, the cash of series 0 is not walked from the sale when the
+// strategy buys again: the walk's steps end at every first point of a year, so the grid
+// takes each year's step for its strategies out of the fund at once when the scan passes
+// that point (grownTo: the DatePeriod the cash has been grown to), and a purchase takes
+// only the step from there, within its own year. Every step has the same operands as the
+// walk's, in the same order. The lanes go in pairs, so a strategy in the fund beside one
+// out of it is grown too, without use: its cash and grownTo are replaced when it sells.
 
 #define GRID_CELLS (STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS)
+#define GRID_LANES (GRID_CELLS + 1)  // the cells and one more, so that pairs cover them all
 struct FastGrid {
-    double cash[GRID_CELLS], shares[GRID_CELLS];
-    uint32_t lastTrade[GRID_CELLS], lastSale[GRID_CELLS];
+    double cash[GRID_LANES], shares[GRID_LANES], grownTo[GRID_LANES], feeFrom[GRID_LANES];
+    uint32_t lastSale[GRID_LANES];
 };
+
+// feeFrom: the point of a strategy's last trade, as a number, from which its next trade's
+// fee counts. The rule's lastTrade of 0 stands for no trade yet, so a trade at point 0
+// (like none) leaves a point far enough back that no fee is due.
+#define FEE_FROM_NONE (-2.0 * FEE_POINTS)
+static inline double FeeFromOf(uint32_t i)
+{
+    return i != 0 ? (double)i : FEE_FROM_NONE;
+}
 
 typedef double Pair __attribute__((vector_size(16)));
 
-// Whether LessFee charges a trade at i after the previous trade at last.
-static inline int FeeDue(uint32_t i, uint32_t last)
+// LessFee of two amounts traded at point i by strategies whose fees count from from. The
+// fee table's percentages for trades d = 1..9 points apart are 0.9 down to 0.1, that is
+// (10 - d) / 10 to the last bit (each is the double nearest the exact quotient).
+static inline Pair LessFeePair(Pair amount, double i, Pair from)
 {
-    return last != 0 && i - last - 1 < FEE_POINTS;  // 1 <= i - last <= 9
-}
-
-// LessFee of two amounts traded at point i by strategies whose previous trades were at
-// last0 and last1.
-static inline Pair LessFeePair(Pair amount, uint32_t i, uint32_t last0, uint32_t last1)
-{
-    int due0 = FeeDue(i, last0), due1 = FeeDue(i, last1);
-    // Two trades each ten points or more after their strategy's last: no fee to divide.
-    if (!(due0 | due1))
-        return amount;
-    // The table's percentages are above 0 but for the first, which stands for no fee.
-    Pair fee = {TradingFeeTable[due0 ? i - last0 : 0], TradingFeeTable[due1 ? i - last1 : 0]};
+    // Computed in both lanes, due or not: which trades pay a fee is as unpredictable as
+    // the prices.
+    Pair d = i - from;
+    auto due = d <= FEE_POINTS;
+    Pair fee = (10 - d) / 10;
     Pair less = amount - amount * fee / 100;
-    return fee > 0 ? less : amount;
+    return due ? less : amount;
 }
 
-// WalkGrowth(w, value[l], from[l], to) of two lanes: year by year in lockstep, a lane
-// that has reached to standing still (its step spans no periods). A step over more than
-// a year (a gap in the data) is taken by CompoundAtRate itself. The rule's step of a part
-// year adds value * |rate| / 100 * span / 60 or, for a negative rate, takes it away; the
-// product with the signed rate is that amount with the rate's sign, to the last bit, so
-// both cases are one addition.
-//
-// The grid's points are all below the walk's count (the trial points are the fund's first
-// ones), so unlike WalkGrowth it needs no check of the indexes.
-static inline Pair WalkGrowthPair(const MoneyMarketWalk *w, Pair value, uint32_t from0,
-                                  uint32_t from1, uint32_t to)
+// CompoundAtRate(value[l], rate, span[l]) of two lanes for spans of less than a year:
+// the part year's interest, where the span is more than 0.
+static inline Pair PartYearPair(Pair value, double rate, Pair span)
 {
-    for (;;) {
-        uint32_t j0 = w->yearEnd[from0] < to ? w->yearEnd[from0] : to;
-        uint32_t j1 = w->yearEnd[from1] < to ? w->yearEnd[from1] : to;
-        int32_t span0 = w->period[j0] - w->period[from0], span1 = w->period[j1] - w->period[from1];
-        Pair rate = {w->rate[from0], w->rate[from1]};
-        if (span0 >= 60 || span1 >= 60) {
-            value = Pair{CompoundAtRate(value[0], rate[0], span0), CompoundAtRate(value[1], rate[1], span1)};
-        } else {
-            Pair span = {(double)span0, (double)span1};
-            Pair grown = value + value * rate / 100 * span / 60;
-            value = span > 0 ? grown : value;
+    Pair grown = value + value * rate / 100 * span / 60;
+    return span > 0 ? grown : value;
+}
+
+// The walk's step that ends at the first point y of a year, for the strategies out of the
+// fund (and the pairs they share): from where each lane's cash was grown to, at the rate
+// of the year before y. Those out of the fund were grown to since, the first point of that
+// year, or later, so a span is at most one whole year and a part; spans of two years or
+// more (gaps in the data) go to CompoundAtRate itself.
+static void GrowToYear(FastGrid *g, const MoneyMarketWalk *w, uint32_t y, double since,
+                       const GridSet *holding)
+{
+    double rate = w->rate[y - 1], to = w->period[y];
+    if (to - since >= 120) {
+        for (uint32_t k = 0; k < GRID_LANES; k++) {
+            g->cash[k] = CompoundAtRate(g->cash[k], rate, (int32_t)(to - g->grownTo[k]));
+            g->grownTo[k] = to;
         }
-        if (j0 == to && j1 == to)
-            return value;
-        from0 = j0;
-        from1 = j1;
+        return;
+    }
+    for (uint32_t k = 0; k < GRID_LANES; k += 2) {
+        // Pairs start at even bits, so none spans the two words.
+        uint64_t word = k < 64 ? holding->lo : holding->hi;
+        if (((word >> (k & 63)) & 3) == 3)
+            continue;
+        Pair cash = {g->cash[k], g->cash[k + 1]};
+        Pair span = to - Pair{g->grownTo[k], g->grownTo[k + 1]};
+        auto whole = span >= 60;
+        Pair grown = cash + cash * rate / 100;
+        cash = PartYearPair(whole ? grown : cash, rate, whole ? span - 60 : span);
+        g->cash[k] = cash[0];
+        g->cash[k + 1] = cash[1];
+        g->grownTo[k] = to;
+        g->grownTo[k + 1] = to;
     }
 }
 
-// CashAmount of strategies k0 and k1 at point i. w: the fund's money-market walk (null:
-// series 1, or series 0 without a prepared walk).
+// A point where strategies trade, with what their steps read of it.
+struct TradePoint {
+    uint32_t i;
+    double at;       // i as a number
+    double feeFrom;  // the feeFrom a trade at i leaves
+    double x;        // the series' value
+    double period;   // with a walk: the DatePeriod of i
+    double rate;     // with a walk: the money-market rate of i's year
+};
+
+static TradePoint TradePointOf(const MoneyMarketWalk *w, const NavPoint *p, uint32_t i)
+{
+    return TradePoint{i, (double)i, FeeFromOf(i), p[i].value, w ? (double)w->period[i] : 0,
+                      w ? w->rate[i] : 0};
+}
+
+// CashAmount of strategies k0 and k1 at point t. w: the fund's money-market walk (null:
+// series 1, or series 0 without a prepared walk). With a walk the cash has been grown to
+// a point of t's year, so a part year is what remains (DatePeriods within a year differ
+// by at most 59).
 static inline Pair CashAmountPair(const FastGrid *g, uint32_t k0, uint32_t k1,
                                   const MoneyMarketWalk *w, const FundRecord *fund, int series,
-                                  uint32_t i)
+                                  const TradePoint *t)
 {
     Pair cash = {g->cash[k0], g->cash[k1]};
     if (w)
-        return WalkGrowthPair(w, cash, g->lastSale[k0], g->lastSale[k1], i);
+        return PartYearPair(cash, t->rate, t->period - Pair{g->grownTo[k0], g->grownTo[k1]});
     if (series == 0)
-        return Pair{GrowCash(fund, cash[0], g->lastSale[k0], i), GrowCash(fund, cash[1], g->lastSale[k1], i)};
+        return Pair{GrowCash(fund, cash[0], g->lastSale[k0], t->i), GrowCash(fund, cash[1], g->lastSale[k1], t->i)};
     return cash;
 }
 
-// SellShares of strategies k0 and k1 at point i, value x.
-static inline void SellPair(FastGrid *g, uint32_t k0, uint32_t k1, uint32_t i, double x)
+// SellShares of strategies k0 and k1 at point t.
+static inline void SellPair(FastGrid *g, uint32_t k0, uint32_t k1, const TradePoint *t)
 {
-    Pair cash = LessFeePair(Pair{g->shares[k0], g->shares[k1]} * x, i, g->lastTrade[k0], g->lastTrade[k1]);
+    Pair cash = LessFeePair(Pair{g->shares[k0], g->shares[k1]} * t->x, t->at,
+                            Pair{g->feeFrom[k0], g->feeFrom[k1]});
     g->cash[k0] = cash[0];
     g->cash[k1] = cash[1];
-    g->lastSale[k0] = g->lastTrade[k0] = i;
-    g->lastSale[k1] = g->lastTrade[k1] = i;
+    g->lastSale[k0] = t->i;
+    g->lastSale[k1] = t->i;
+    g->feeFrom[k0] = g->feeFrom[k1] = t->feeFrom;
+    g->grownTo[k0] = g->grownTo[k1] = t->period;
 }
 
-// BuyShares of strategies k0 and k1 at point i, value x, with their CashAmount.
+// BuyShares of strategies k0 and k1 at point t, with their CashAmount.
 static inline void BuyPair(FastGrid *g, uint32_t k0, uint32_t k1, const MoneyMarketWalk *w,
-                           const FundRecord *fund, int series, uint32_t i, double x)
+                           const FundRecord *fund, int series, const TradePoint *t)
 {
-    Pair amount = CashAmountPair(g, k0, k1, w, fund, series, i);
-    amount = LessFeePair(amount, i, g->lastTrade[k0], g->lastTrade[k1]);
-    Pair shares = x == 0 ? Pair{0, 0} : amount / x;  // SafeDivide
+    Pair amount = CashAmountPair(g, k0, k1, w, fund, series, t);
+    amount = LessFeePair(amount, t->at, Pair{g->feeFrom[k0], g->feeFrom[k1]});
+    Pair shares = t->x == 0 ? Pair{0, 0} : amount / t->x;  // SafeDivide
     g->shares[k0] = shares[0];
     g->shares[k1] = shares[1];
-    g->lastTrade[k0] = i;
-    g->lastTrade[k1] = i;
+    g->feeFrom[k0] = g->feeFrom[k1] = t->feeFrom;
 }
 
 // Takes the lowest strategy out of a set that holds one, or gives other when it is empty
@@ -294,23 +336,23 @@ static inline uint32_t TakeLowest(GridSet *set, uint32_t other)
     return word ? k : other;
 }
 
-// The sales of the strategies in selling at point i, value x, two at a time (a last
-// odd one in both lanes).
-static void SellSet(FastGrid *g, GridSet selling, uint32_t i, double x)
+// The sales of the strategies in selling at point t, two at a time (a last odd one in both
+// lanes).
+static void SellSet(FastGrid *g, GridSet selling, const TradePoint *t)
 {
     while (selling.lo | selling.hi) {
         uint32_t k0 = TakeLowest(&selling, 0);
-        SellPair(g, k0, TakeLowest(&selling, k0), i, x);
+        SellPair(g, k0, TakeLowest(&selling, k0), t);
     }
 }
 
-// The purchases of the strategies in buying at point i, value x, two at a time.
+// The purchases of the strategies in buying at point t, two at a time.
 static void BuySet(FastGrid *g, GridSet buying, const MoneyMarketWalk *w, const FundRecord *fund,
-                   int series, uint32_t i, double x)
+                   int series, const TradePoint *t)
 {
     while (buying.lo | buying.hi) {
         uint32_t k0 = TakeLowest(&buying, 0);
-        BuyPair(g, k0, TakeLowest(&buying, k0), w, fund, series, i, x);
+        BuyPair(g, k0, TakeLowest(&buying, k0), w, fund, series, t);
     }
 }
 
@@ -320,19 +362,19 @@ static void BuySet(FastGrid *g, GridSet buying, const MoneyMarketWalk *w, const 
 static void FinishFastGrid(FastGrid *g, const GridSet *holding, const MoneyMarketWalk *w,
                            const FundRecord *fund, int series, uint32_t last)
 {
-    double lastValue = fund->points[series][last].value;
+    TradePoint t = TradePointOf(w, fund->points[series], last);
     uint8_t waiting[GRID_CELLS + 1];
     uint32_t count = 0;
     for (uint32_t k = 0; k < GRID_CELLS; k++) {
         uint64_t bit = (uint64_t)1 << (k & 63);
         if ((k < 64 ? holding->lo : holding->hi) & bit)
-            g->cash[k] = g->shares[k] * lastValue;
+            g->cash[k] = g->shares[k] * t.x;
         else if (series == 0 && g->lastSale[k] != last)
             waiting[count++] = (uint8_t)k;
     }
     waiting[count] = waiting[count - (count != 0)];
     for (uint32_t k = 0; k < count; k += 2) {
-        Pair cash = CashAmountPair(g, waiting[k], waiting[k + 1], w, fund, series, last);
+        Pair cash = CashAmountPair(g, waiting[k], waiting[k + 1], w, fund, series, &t);
         g->cash[waiting[k]] = cash[0];
         g->cash[waiting[k + 1]] = cash[1];
     }
@@ -430,6 +472,25 @@ static CodeSets MakeCodeSets(void)
 }
 static const CodeSets CodeTable = MakeCodeSets();
 
+// The buy and sell levels of each code (indexed by the code's byte): k and 0 for a buy
+// code k, 0 and k for a sell code -k, 0 and 0 for 0; a special code has both above any
+// level, which makes its point one where strategies may trade and ends both runs.
+struct CodeLevels {
+    uint8_t buy[256], sell[256];
+};
+
+static CodeLevels MakeCodeLevels(void)
+{
+    CodeLevels t = {};
+    for (uint32_t k = 1; k <= STRATEGY_THRESHOLDS; k++) {
+        t.buy[k] = (uint8_t)k;
+        t.sell[(uint8_t)-(int32_t)k] = (uint8_t)k;
+    }
+    t.buy[CODE_SPECIAL] = t.sell[CODE_SPECIAL] = 255;
+    return t;
+}
+static const CodeLevels LevelTable = MakeCodeLevels();
+
 // The points of a stretch of codes where a strategy may trade, as indexes into code;
 // returns their count. After a point of buy code k every strategy of the rows below k
 // holds, and nothing but a sell code makes one of them sell: until then a buy code of k
@@ -442,15 +503,11 @@ static uint32_t TradingPoints(const int8_t *code, uint32_t count, uint32_t *boug
 {
     uint32_t up = *bought, down = *sold, points = 0;
     for (uint32_t j = 0; j < count; j++) {
-        int32_t c = code[j];
-        uint32_t special = c == CODE_SPECIAL;
-        uint32_t b = c > 0 && !special ? (uint32_t)c : 0;
-        uint32_t s = c < 0 ? (uint32_t)-c : 0;
+        uint32_t b = LevelTable.buy[(uint8_t)code[j]], s = LevelTable.sell[(uint8_t)code[j]];
         trading[points] = (uint16_t)j;
-        points += special | (b > up) | (s > down);
-        // A point the rule's expressions decide may buy or sell in any row or column.
-        up = (special | (s != 0)) ? 0 : (b > up ? b : up);
-        down = (special | (b != 0)) ? 0 : (s > down ? s : down);
+        points += (b > up) | (s > down);
+        up = (b > up ? b : up) & (0 - (uint32_t)(s == 0));
+        down = (s > down ? s : down) & (0 - (uint32_t)(b == 0));
     }
     *bought = up;
     *sold = down;
@@ -472,14 +529,19 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
     // so the signals of a point are two sets of strategies; a strategy trades only where
     // its own state's signal holds, and between trades nothing changes. The holding set
     // mirrors the strategies' holding flags.
+    const MoneyMarketWalk *walk = series == 0 ? WalkOf(fund) : nullptr;
     FastGrid g;
-    for (uint32_t k = 0; k < GRID_CELLS; k++) {
+    for (uint32_t k = 0; k < GRID_LANES; k++) {
         g.cash[k] = p[0].value;
         g.shares[k] = 0;
-        g.lastTrade[k] = 0;
+        g.grownTo[k] = walk ? walk->period[0] : 0;
+        g.feeFrom[k] = FEE_FROM_NONE;
         g.lastSale[k] = 0;
     }
-    const MoneyMarketWalk *walk = series == 0 ? WalkOf(fund) : nullptr;
+    // The first point of the next year, where every lane's cash takes the walk's step, and
+    // the DatePeriod of this year's first point.
+    uint32_t nextYear = walk ? walk->yearEnd[0] : n;
+    double yearStart = walk ? walk->period[0] : 0;
     GridSet holding = {0, 0};
     int8_t code[CODE_CHUNK];
     uint16_t trading[CODE_CHUNK];
@@ -492,6 +554,10 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
             uint32_t j = trading[q];
             int32_t c = code[j];
             uint32_t i = first + j;
+            for (; nextYear <= i; nextYear = walk->yearEnd[nextYear]) {
+                GrowToYear(&g, walk, nextYear, yearStart, &holding);
+                yearStart = walk->period[nextYear];
+            }
             GridSet buys, sells;
             if (c == CODE_SPECIAL) {
                 SignalSets(p[i].value, p[i].ma, &buys, &sells);
@@ -499,6 +565,7 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
                 buys = CodeTable.buys[c + STRATEGY_THRESHOLDS];
                 sells = CodeTable.sells[c + STRATEGY_THRESHOLDS];
             }
+            TradePoint t = TradePointOf(walk, p, i);
             GridSet selling = {sells.lo & holding.lo, sells.hi & holding.hi};
             GridSet buying = {buys.lo & ~holding.lo, buys.hi & ~holding.hi};
             holding.lo ^= selling.lo | buying.lo;
@@ -506,10 +573,14 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
             // Above the average only buy signals hold and below it only sell signals; a
             // special point may have both.
             if (c <= 0 || c == CODE_SPECIAL)
-                SellSet(&g, selling, i, p[i].value);
+                SellSet(&g, selling, &t);
             if (c > 0)
-                BuySet(&g, buying, walk, fund, series, i, p[i].value);
+                BuySet(&g, buying, walk, fund, series, &t);
         }
+    }
+    for (; nextYear < n; nextYear = walk->yearEnd[nextYear]) {
+        GrowToYear(&g, walk, nextYear, yearStart, &holding);
+        yearStart = walk->period[nextYear];
     }
     FinishFastGrid(&g, &holding, walk, fund, series, n - 1);
     StrategyGridCells &grid = StrategyGrid;
@@ -518,7 +589,7 @@ double ScoreMaGrid(FundRecord *fund, int series, uint32_t *buy, uint32_t *sell)
         s->holding = (uint32_t)(((k < 64 ? holding.lo : holding.hi) >> (k & 63)) & 1);
         s->cash = g.cash[k];
         s->shares = g.shares[k];
-        s->lastTrade = g.lastTrade[k];
+        s->lastTrade = g.feeFrom[k] > 0 ? (uint32_t)g.feeFrom[k] : 0;
         s->lastSale = g.lastSale[k];
     }
     return BestOfGrid(buy, sell);

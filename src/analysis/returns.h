@@ -10,7 +10,9 @@
 #include "data/fund.h"
 
 // Percent of the amount traded charged for a trade k points after the previous one
-// (used for 1 <= k <= 9).
+// (used for 1 <= k <= 9). The strategy grid computes entry k as (10 - k) / 10, which is
+// each entry to the last bit; a change here must change it too (its tests compare it with
+// the rule).
 extern const double TradingFeeTable[10];
 
 // 0 when b is 0, else a / b. (Inline, as the next two: the searches call them
