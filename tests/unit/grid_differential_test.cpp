@@ -27,33 +27,40 @@ namespace {
 typedef double (*GridScore)(FundRecord *, int, uint32_t *, uint32_t *);
 
 // The first difference between the fast and the reference search, or "" when there is
-// none: series 0, then series 1 (whose cash earns nothing) over series 0's arrays.
+// none: series 0, then series 1 (whose cash earns nothing) over series 0's arrays. The
+// moving-average grid runs fast twice: as the processor allows (wide where it can) and
+// in the baseline build.
 std::string GridMismatch(FundRecord *f, bool roc)
 {
-    const GridScore score[2] = {roc ? ScoreRocGrid : ScoreMaGrid,
+    const GridScore score[3] = {roc ? ScoreRocGrid : ScoreMaGrid, roc ? ScoreRocGrid : ScoreMaGrid,
                                 roc ? ScoreRocGridReference : ScoreMaGridReference};
     std::string found;
     for (int s = 0; s < 2 && found.empty(); s++) {
-        double best[2], cash[2][STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
-        uint32_t buy[2], sell[2];
-        for (int r = 0; r < 2; r++) {
+        double best[3], cash[3][STRATEGY_THRESHOLDS][STRATEGY_THRESHOLDS];
+        uint32_t buy[3], sell[3];
+        for (int r = 0; r < 3; r++) {
+            GridBaselineOnly = r == 1;
             best[r] = score[r](f, s, &buy[r], &sell[r]);
+            GridBaselineOnly = 0;
             for (uint32_t a = 0; a < STRATEGY_THRESHOLDS; a++)
                 for (uint32_t b = 0; b < STRATEGY_THRESHOLDS; b++)
                     cash[r][a][b] = StrategyGrid[a][b].cash;
         }
-        auto differ = [&](const std::string &what) {
-            found = "series " + std::to_string(s) + what;
-        };
-        if (memcmp(&best[0], &best[1], sizeof best[0]) || buy[0] != buy[1] || sell[0] != sell[1])
-            differ(" best " + std::to_string(best[0]) + " at " + std::to_string(buy[0]) + "/" +
-                   std::to_string(sell[0]));
-        // The ROC search fills only cells [1..4][5..8].
-        for (uint32_t a = 0; a < STRATEGY_THRESHOLDS && found.empty(); a++)
-            for (uint32_t b = 0; b < STRATEGY_THRESHOLDS && found.empty(); b++)
-                if ((!roc || (a >= 1 && a <= 4 && b >= 5 && b <= 8)) &&
-                    memcmp(&cash[0][a][b], &cash[1][a][b], sizeof(double)))
-                    differ(" cell " + std::to_string(a) + " " + std::to_string(b));
+        for (int r = 0; r < 2 && found.empty(); r++) {
+            auto differ = [&](const std::string &what) {
+                found = "series " + std::to_string(s) + (r ? " baseline" : "") + what;
+            };
+            if (memcmp(&best[r], &best[2], sizeof best[0]) || buy[r] != buy[2] ||
+                sell[r] != sell[2])
+                differ(" best " + std::to_string(best[r]) + " at " + std::to_string(buy[r]) + "/" +
+                       std::to_string(sell[r]));
+            // The ROC search fills only cells [1..4][5..8].
+            for (uint32_t a = 0; a < STRATEGY_THRESHOLDS && found.empty(); a++)
+                for (uint32_t b = 0; b < STRATEGY_THRESHOLDS && found.empty(); b++)
+                    if ((!roc || (a >= 1 && a <= 4 && b >= 5 && b <= 8)) &&
+                        memcmp(&cash[r][a][b], &cash[2][a][b], sizeof(double)))
+                        differ(" cell " + std::to_string(a) + " " + std::to_string(b));
+        }
         f->points[1] = f->points[0];
         f->rocPoints[1] = f->rocPoints[0];
         f->maSettings[1] = f->maSettings[0];
@@ -197,12 +204,12 @@ std::vector<unsigned char> AnalysedFields(const FundRecord *f, int s)
 }
 
 // Whether one fund of these points ends with the same analysed fields searched with the
-// reference grid, with the fast grid, and with the fast grid finding every trial's return
-// for the kinds' "Avg" figures.
+// reference grid, with the fast grid, with the fast grid finding every trial's return
+// for the kinds' "Avg" figures, and with the fast grid's baseline build.
 bool SameAsReference(const std::vector<PointSpec> &points, uint32_t recentStart)
 {
-    std::vector<unsigned char> fields[3];
-    for (int way = 0; way < 3; way++) {
+    std::vector<unsigned char> fields[4];
+    for (int way = 0; way < 4; way++) {
         FreeOptTable();
         BuildTriangularWeights();
         FundRecord *f = SingleFund(points);
@@ -210,13 +217,15 @@ bool SameAsReference(const std::vector<PointSpec> &points, uint32_t recentStart)
         NewQuarterTable(200);
         GridReferenceOnly = way == 0;
         ExactKindAverages = way == 2;
+        GridBaselineOnly = way == 3;
         OptimizeFund(f, 0);
         GridReferenceOnly = 0;
         ExactKindAverages = 0;
+        GridBaselineOnly = 0;
         fields[way] = AnalysedFields(f, 0);
         FreeOptTable();
     }
-    return fields[0] == fields[1] && fields[0] == fields[2];
+    return fields[0] == fields[1] && fields[0] == fields[2] && fields[0] == fields[3];
 }
 
 TEST(GridFastPath, WholeFundsMatchTheReference)

@@ -1,0 +1,588 @@
+// The fast grid of the searches: all 121 threshold strategies of a series' trial points
+// in one scan, bit for bit the straightforward reference's results.
+//
+// This file is built twice: for the processor the build targets, and, where the build
+// can, a second time with FAST_GRID_WIDE for processors with 512-bit vectors, whose eight
+// lanes take the year steps of the money market together; WideGridAvailable tells at run
+// time whether this processor has them. Both builds round every operation alike (the
+// build never fuses a multiplication and an addition), so their results are the same.
+#include "analysis/fastgrid.h"
+
+#include <float.h>
+#include <math.h>
+#include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "analysis/returns.h"
+
+#if defined(FAST_GRID_WIDE)
+#define RUN_FAST_GRID RunFastGridWide
+#else
+#define RUN_FAST_GRID RunFastGrid
+#endif
+
+// The 121 strategies as the bits of a pair of words: bit r * 11 + c is the strategy of
+// buy threshold r and sell threshold c, so bit order is the grid's row order.
+struct GridSet {
+    uint64_t lo, hi;
+};
+
+static void AddToSet(GridSet *set, uint32_t k)
+{
+    if (k < 64)
+        set->lo |= (uint64_t)1 << k;
+    else
+        set->hi |= (uint64_t)1 << (k - 64);
+}
+
+// RowsUpTo[t]: the strategies of buy thresholds 1..t; ColumnsUpTo[t]: of sell thresholds
+// 1..t; Row0 and Column0 those of threshold 0.
+struct GridSets {
+    GridSet rowsUpTo[STRATEGY_THRESHOLDS], columnsUpTo[STRATEGY_THRESHOLDS];
+    GridSet row0, column0;
+};
+
+static GridSets MakeGridSets(void)
+{
+    GridSets g = {};
+    for (uint32_t t = 1; t < STRATEGY_THRESHOLDS; t++) {
+        g.rowsUpTo[t] = g.rowsUpTo[t - 1];
+        g.columnsUpTo[t] = g.columnsUpTo[t - 1];
+        for (uint32_t u = 0; u < STRATEGY_THRESHOLDS; u++) {
+            AddToSet(&g.rowsUpTo[t], t * STRATEGY_THRESHOLDS + u);
+            AddToSet(&g.columnsUpTo[t], u * STRATEGY_THRESHOLDS + t);
+        }
+    }
+    for (uint32_t u = 0; u < STRATEGY_THRESHOLDS; u++) {
+        AddToSet(&g.row0, u);
+        AddToSet(&g.column0, u * STRATEGY_THRESHOLDS);
+    }
+    return g;
+}
+static const GridSets Sets = MakeGridSets();
+
+// For an average m above 0, the level m + t% of m grows with t (each rounding step keeps
+// the order), so the buy signals of thresholds 1..10 hold for 1..T and no further; and
+// the sell level m - t% of m falls with t, so the sell signals hold for 1..S. T (signal
+// MaBuySignal, estimate e = (x - m) * 100 / m) and S (MaSellSignal, -e) are found from the
+// estimate, each step confirmed by the rule's own expression.
+static uint32_t LevelsReached(double x, double m, double e, int (*signal)(double, double, uint32_t))
+{
+    uint32_t t = e >= 10 ? 10 : e >= 1 ? (uint32_t)e : 0;
+    while (t < STRATEGY_THRESHOLDS - 1 && signal(x, m, t + 1))
+        t++;
+    while (t > 0 && !signal(x, m, t))
+        t--;
+    return t;
+}
+
+// How many of the thresholds 1..10 a ratio e = (x - m) * 100 / m passes, from e alone;
+// LEVELS_UNDECIDED when e lies too close to a whole number to tell. For an average m
+// above 0 of normal size and a finite x, e is within a few units of the last place of
+// the exact ratio, and the rule's level m + t% of m is within as little of m (1 + t/100),
+// so both differ from the exact comparison by less than 1e-13 of a threshold: a ratio
+// farther than LEVEL_MARGIN from every whole number decides all of the rule's buy
+// comparisons (and -e all of its sell comparisons) as the rule's own expressions would.
+#define LEVELS_UNDECIDED 11u
+#define LEVEL_MARGIN 1e-6
+static uint32_t LevelsPassed(double e)
+{
+    // Clamped to 0..10.5 and compared without branches: e falls on either side of a
+    // level unpredictably from point to point.
+    double c = e > 0 ? e : 0;
+    c = c < STRATEGY_THRESHOLDS - 0.5 ? c : STRATEGY_THRESHOLDS - 0.5;
+    uint32_t t = (uint32_t)c;
+    double part = c - t;
+    int undecided = (e >= 1 - LEVEL_MARGIN) & (e < STRATEGY_THRESHOLDS - 1 + LEVEL_MARGIN) &
+                    ((part < LEVEL_MARGIN) | (part > 1 - LEVEL_MARGIN));
+    return undecided ? LEVELS_UNDECIDED : t;
+}
+
+// The strategies whose buy (*buys) and sell (*sells) signal holds at value x, average m.
+static void SignalSets(double x, double m, GridSet *buys, GridSet *sells)
+{
+    if (m >= DBL_MIN && m <= 1e300 && fabs(x) <= 1e300) {
+        double e = (x - m) * 100 / m;
+        uint32_t t = LevelsPassed(e);
+        *buys = Sets.rowsUpTo[t != LEVELS_UNDECIDED ? t : LevelsReached(x, m, e, MaBuySignal)];
+        t = LevelsPassed(-e);
+        *sells =
+            Sets.columnsUpTo[t != LEVELS_UNDECIDED ? t : LevelsReached(x, m, -e, MaSellSignal)];
+    } else {
+        // Zero, negative, tiny, huge or not finite: every threshold on its own.
+        *buys = GridSet{0, 0};
+        *sells = GridSet{0, 0};
+        for (uint32_t t = 1; t < STRATEGY_THRESHOLDS; t++) {
+            if (MaBuySignal(x, m, t)) {
+                buys->lo |= Sets.rowsUpTo[t].lo & ~Sets.rowsUpTo[t - 1].lo;
+                buys->hi |= Sets.rowsUpTo[t].hi & ~Sets.rowsUpTo[t - 1].hi;
+            }
+            if (MaSellSignal(x, m, t)) {
+                sells->lo |= Sets.columnsUpTo[t].lo & ~Sets.columnsUpTo[t - 1].lo;
+                sells->hi |= Sets.columnsUpTo[t].hi & ~Sets.columnsUpTo[t - 1].hi;
+            }
+        }
+    }
+    // Threshold 0 as masks, not branches: x is above or below m at random.
+    uint64_t above = 0 - (uint64_t)MaBuySignal(x, m, 0);
+    uint64_t below = 0 - (uint64_t)MaSellSignal(x, m, 0);
+    buys->lo |= Sets.row0.lo & above;
+    buys->hi |= Sets.row0.hi & above;
+    sells->lo |= Sets.column0.lo & below;
+    sells->hi |= Sets.column0.hi & below;
+}
+
+// ---------------------------------------------------------------------------------------
+// The fast grid's strategies: each field in an array of its own, indexed by the bit of
+// the GridSet (r * 11 + c), so that two strategies trading at the same point go through
+// the rule's arithmetic side by side in the two lanes of a vector. Each lane takes the
+// very steps of SellShares, BuyShares and WalkGrowth; a lane that needs no step (no fee,
+// no interest in a year) keeps its value by selection, never by an added zero.
+//
+// With a money-market walk, the cash of series 0 is not walked from the sale when the
+// strategy buys again: the walk's steps end at every first point of a year, so the grid
+// takes each year's step for its strategies out of the fund at once when the scan passes
+// that point (grownTo: the DatePeriod the cash has been grown to), and a purchase takes
+// only the step from there, within its own year. Every step has the same operands as the
+// walk's, in the same order. The lanes go in pairs, so a strategy in the fund beside one
+// out of it is grown too, without use: its cash and grownTo are replaced when it sells.
+
+#define GRID_CELLS (STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS)
+#define GRID_LANES 128  // the cells and more, so that groups of eight cover them all
+struct FastGrid {
+    double cash[GRID_LANES], shares[GRID_LANES], grownTo[GRID_LANES], feeFrom[GRID_LANES];
+    uint32_t lastSale[GRID_LANES];
+};
+
+// feeFrom: the point of a strategy's last trade, as a number, from which its next trade's
+// fee counts. The rule's lastTrade of 0 stands for no trade yet, so a trade at point 0
+// (like none) leaves a point far enough back that no fee is due.
+#define FEE_FROM_NONE (-2.0 * FEE_POINTS)
+static inline double FeeFromOf(uint32_t i)
+{
+    return i != 0 ? (double)i : FEE_FROM_NONE;
+}
+
+typedef double Pair __attribute__((vector_size(16)));
+
+// The lanes that take a year's step together: eight in the wide build, else two (wider
+// vectors than the processor's would go through memory).
+#if defined(FAST_GRID_WIDE)
+#define YEAR_LANES 8
+#else
+#define YEAR_LANES 2
+#endif
+typedef double YearLanes __attribute__((vector_size(YEAR_LANES * sizeof(double))));
+
+// LessFee of two amounts traded at point i by strategies whose fees count from from. The
+// fee table's percentages for trades d = 1..9 points apart are 0.9 down to 0.1, that is
+// (10 - d) / 10 to the last bit (each is the double nearest the exact quotient).
+static inline Pair LessFeePair(Pair amount, double i, Pair from)
+{
+    // Computed in both lanes, due or not: which trades pay a fee is as unpredictable as
+    // the prices.
+    Pair d = i - from;
+    auto due = d <= FEE_POINTS;
+    Pair fee = (10 - d) / 10;
+    Pair less = amount - amount * fee / 100;
+    return due ? less : amount;
+}
+
+// CompoundAtRate(value[l], rate, span[l]) of two lanes for spans of less than a year:
+// the part year's interest, where the span is more than 0.
+static inline Pair PartYearPair(Pair value, double rate, Pair span)
+{
+    Pair grown = value + value * rate / 100 * span / 60;
+    return span > 0 ? grown : value;
+}
+
+// The walk's step that ends at the first point y of a year, for the strategies out of the
+// fund (and the pairs they share): from where each lane's cash was grown to, at the rate
+// of the year before y. Those out of the fund were grown to since, the first point of that
+// year, or later, so a span is at most one whole year and a part; spans of two years or
+// more (gaps in the data) go to CompoundAtRate itself.
+static void GrowToYear(FastGrid *g, const MoneyMarketWalk *w, uint32_t y, double since,
+                       const GridSet *holding)
+{
+    double rate = w->rate[y - 1], to = w->period[y];
+    if (to - since >= 120) {
+        for (uint32_t k = 0; k < GRID_LANES; k++) {
+            g->cash[k] = CompoundAtRate(g->cash[k], rate, (int32_t)(to - g->grownTo[k]));
+            g->grownTo[k] = to;
+        }
+        return;
+    }
+    const uint64_t all = ((uint64_t)1 << YEAR_LANES) - 1;
+    for (uint32_t k = 0; k < GRID_LANES; k += YEAR_LANES) {
+        // Groups start at multiples of their size, so none spans the two words.
+        uint64_t word = k < 64 ? holding->lo : holding->hi;
+        if (((word >> (k & 63)) & all) == all)
+            continue;
+        YearLanes cash, span;
+        memcpy(&cash, g->cash + k, sizeof cash);
+        memcpy(&span, g->grownTo + k, sizeof span);
+        span = to - span;
+        auto whole = span >= 60;
+        YearLanes grown = cash + cash * rate / 100;
+        cash = whole ? grown : cash;
+        span = whole ? span - 60 : span;
+        grown = cash + cash * rate / 100 * span / 60;
+        cash = span > 0 ? grown : cash;
+        memcpy(g->cash + k, &cash, sizeof cash);
+        for (uint32_t l = 0; l < YEAR_LANES; l++)
+            g->grownTo[k + l] = to;
+    }
+}
+
+// A point where strategies trade, with what their steps read of it.
+struct TradePoint {
+    uint32_t i;
+    double at;       // i as a number
+    double feeFrom;  // the feeFrom a trade at i leaves
+    double x;        // the series' value
+    double period;   // with a walk: the DatePeriod of i
+    double rate;     // with a walk: the money-market rate of i's year
+};
+
+static TradePoint TradePointOf(const MoneyMarketWalk *w, const NavPoint *p, uint32_t i)
+{
+    return TradePoint{i, (double)i, FeeFromOf(i), p[i].value, w ? (double)w->period[i] : 0,
+                      w ? w->rate[i] : 0};
+}
+
+// CashAmount of strategies k0 and k1 at point t. w: the fund's money-market walk (null:
+// series 1, or series 0 without a prepared walk). With a walk the cash has been grown to
+// a point of t's year, so a part year is what remains (DatePeriods within a year differ
+// by at most 59).
+static inline Pair CashAmountPair(const FastGrid *g, uint32_t k0, uint32_t k1,
+                                  const MoneyMarketWalk *w, const FundRecord *fund, int series,
+                                  const TradePoint *t)
+{
+    Pair cash = {g->cash[k0], g->cash[k1]};
+    if (w)
+        return PartYearPair(cash, t->rate, t->period - Pair{g->grownTo[k0], g->grownTo[k1]});
+    if (series == 0)
+        return Pair{GrowCash(fund, cash[0], g->lastSale[k0], t->i),
+                    GrowCash(fund, cash[1], g->lastSale[k1], t->i)};
+    return cash;
+}
+
+// SellShares of strategies k0 and k1 at point t.
+static inline void SellPair(FastGrid *g, uint32_t k0, uint32_t k1, const TradePoint *t)
+{
+    Pair cash = LessFeePair(Pair{g->shares[k0], g->shares[k1]} * t->x, t->at,
+                            Pair{g->feeFrom[k0], g->feeFrom[k1]});
+    g->cash[k0] = cash[0];
+    g->cash[k1] = cash[1];
+    g->lastSale[k0] = t->i;
+    g->lastSale[k1] = t->i;
+    g->feeFrom[k0] = g->feeFrom[k1] = t->feeFrom;
+    g->grownTo[k0] = g->grownTo[k1] = t->period;
+}
+
+// BuyShares of strategies k0 and k1 at point t, with their CashAmount.
+static inline void BuyPair(FastGrid *g, uint32_t k0, uint32_t k1, const MoneyMarketWalk *w,
+                           const FundRecord *fund, int series, const TradePoint *t)
+{
+    Pair amount = CashAmountPair(g, k0, k1, w, fund, series, t);
+    amount = LessFeePair(amount, t->at, Pair{g->feeFrom[k0], g->feeFrom[k1]});
+    Pair shares = t->x == 0 ? Pair{0, 0} : amount / t->x;  // SafeDivide
+    g->shares[k0] = shares[0];
+    g->shares[k1] = shares[1];
+    g->feeFrom[k0] = g->feeFrom[k1] = t->feeFrom;
+}
+
+// Takes the lowest strategy out of a set that holds one, or gives other when it is empty
+// (and leaves it so). Without branches: which strategies trade is as unpredictable as
+// the prices.
+static inline uint32_t TakeLowest(GridSet *set, uint32_t other)
+{
+    uint64_t inLo = set->lo != 0;
+    uint64_t word = inLo ? set->lo : set->hi;
+    // Bit 63 of either word is no strategy's (there are 121): it only keeps the count
+    // defined for an empty word, whose result is not used.
+    uint32_t k = (inLo ? 0 : 64) + (uint32_t)__builtin_ctzll(word | (uint64_t)1 << 63);
+    uint64_t rest = word & (word - 1);
+    set->lo = inLo ? rest : 0;
+    set->hi = inLo ? set->hi : rest;
+    return word ? k : other;
+}
+
+// The sales of the strategies in selling at point t, two at a time (a last odd one in both
+// lanes).
+static void SellSet(FastGrid *g, GridSet selling, const TradePoint *t)
+{
+    while (selling.lo | selling.hi) {
+        uint32_t k0 = TakeLowest(&selling, 0);
+        SellPair(g, k0, TakeLowest(&selling, k0), t);
+    }
+}
+
+// The purchases of the strategies in buying at point t, two at a time.
+static void BuySet(FastGrid *g, GridSet buying, const MoneyMarketWalk *w, const FundRecord *fund,
+                   int series, const TradePoint *t)
+{
+    while (buying.lo | buying.hi) {
+        uint32_t k0 = TakeLowest(&buying, 0);
+        BuyPair(g, k0, TakeLowest(&buying, k0), w, fund, series, t);
+    }
+}
+
+// FinishStrategy of every strategy at point last, with the holding set: the cash of those
+// holding is their shares' value; the others, for series 0 and unless they sold at last,
+// grow their cash from their last sale, two at a time.
+static void FinishFastGrid(FastGrid *g, const GridSet *holding, const MoneyMarketWalk *w,
+                           const FundRecord *fund, int series, uint32_t last)
+{
+    TradePoint t = TradePointOf(w, fund->points[series], last);
+    uint8_t waiting[GRID_CELLS + 1];
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < GRID_CELLS; k++) {
+        uint64_t bit = (uint64_t)1 << (k & 63);
+        if ((k < 64 ? holding->lo : holding->hi) & bit)
+            g->cash[k] = g->shares[k] * t.x;
+        else if (series == 0 && g->lastSale[k] != last)
+            waiting[count++] = (uint8_t)k;
+    }
+    waiting[count] = waiting[count - (count != 0)];
+    for (uint32_t k = 0; k < count; k += 2) {
+        Pair cash = CashAmountPair(g, waiting[k], waiting[k + 1], w, fund, series, &t);
+        g->cash[waiting[k]] = cash[0];
+        g->cash[waiting[k + 1]] = cash[1];
+    }
+}
+
+// The signals of a point as one small number, computed for many points ahead of the
+// trades: k > 0 when the buy signals of rows 0..k-1 hold (x above m), -k when the sell
+// signals of columns 0..k-1 hold (x below m), 0 when neither; CODE_SPECIAL when m or x
+// lies outside the range where the signal sets are rows and columns up to a threshold
+// (the sets are then found threshold by threshold when the point is reached).
+#define CODE_SPECIAL 127
+#define CODE_CHUNK 2048
+
+// The code of one point.
+static int8_t PointCode(double x, double m)
+{
+    if (!(m >= DBL_MIN && m <= 1e300 && fabs(x) <= 1e300))
+        return CODE_SPECIAL;
+    double e = (x - m) * 100 / m;
+    uint32_t tb = LevelsPassed(e), ts = LevelsPassed(-e);
+    if (tb == LEVELS_UNDECIDED)
+        tb = LevelsReached(x, m, e, MaBuySignal);
+    if (ts == LEVELS_UNDECIDED)
+        ts = LevelsReached(x, m, -e, MaSellSignal);
+    // Above m only buy levels can be reached, below m only sell levels.
+    if (MaBuySignal(x, m, 0))
+        return (int8_t)(tb + 1);
+    return (int8_t)(MaSellSignal(x, m, 0) ? -(int32_t)ts - 1 : 0);
+}
+
+// The point codes of count points. Two at a time where the processor has vectors of two
+// doubles, without branches on the signals (x lies above or below m at random), so that
+// the points' divisions overlap. The ratio's sign tells the side of m and its size the
+// levels reached on that side (LevelsPassed of |e|); a point the vector steps cannot
+// settle (outside the normal range, or a ratio too close to a level) gets the code of
+// PointCode.
+static void PointCodes(const NavPoint *p, uint32_t count, int8_t *code)
+{
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    const __m128d sign = _mm_set1_pd(-0.0);
+    for (; i + 2 <= count; i += 2) {
+        __m128d x = _mm_set_pd(p[i + 1].value, p[i].value);
+        __m128d m = _mm_set_pd(p[i + 1].ma, p[i].ma);
+        __m128d unsure = _mm_or_pd(
+            _mm_or_pd(_mm_cmpnge_pd(m, _mm_set1_pd(DBL_MIN)), _mm_cmpnle_pd(m, _mm_set1_pd(1e300))),
+            _mm_cmpnle_pd(_mm_andnot_pd(sign, x), _mm_set1_pd(1e300)));
+        __m128d e = _mm_div_pd(_mm_mul_pd(_mm_sub_pd(x, m), _mm_set1_pd(100)), m);
+        __m128d a = _mm_andnot_pd(sign, e);
+        __m128d c = _mm_min_pd(a, _mm_set1_pd(STRATEGY_THRESHOLDS - 0.5));
+        __m128i whole = _mm_cvttpd_epi32(c);
+        __m128d t = _mm_cvtepi32_pd(whole);
+        // Too close to a level: part within LEVEL_MARGIN of 0 or 1, for 1 <= a <= 10.
+        __m128d half = _mm_andnot_pd(sign, _mm_sub_pd(_mm_sub_pd(c, t), _mm_set1_pd(0.5)));
+        unsure = _mm_or_pd(
+            unsure, _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(a, _mm_set1_pd(1 - LEVEL_MARGIN)),
+                                          _mm_cmplt_pd(a, _mm_set1_pd(STRATEGY_THRESHOLDS - 1 + LEVEL_MARGIN))),
+                               _mm_cmpgt_pd(half, _mm_set1_pd(0.5 - LEVEL_MARGIN))));
+        // t + 1 above m, -(t + 1) below, 0 at m.
+        __m128d level = _mm_add_pd(t, _mm_set1_pd(1));
+        __m128d k = _mm_or_pd(_mm_and_pd(_mm_cmpgt_pd(x, m), level),
+                              _mm_and_pd(_mm_cmplt_pd(x, m), _mm_xor_pd(level, sign)));
+        __m128i w = _mm_cvttpd_epi32(k);
+        w = _mm_packs_epi32(w, w);
+        w = _mm_packs_epi16(w, w);
+        uint16_t two = (uint16_t)_mm_cvtsi128_si32(w);
+        memcpy(code + i, &two, sizeof two);
+        int bad = _mm_movemask_pd(unsure);
+        if (bad) {
+            if (bad & 1)
+                code[i] = PointCode(p[i].value, p[i].ma);
+            if (bad & 2)
+                code[i + 1] = PointCode(p[i + 1].value, p[i + 1].ma);
+        }
+    }
+#endif
+    for (; i < count; i++)
+        code[i] = PointCode(p[i].value, p[i].ma);
+}
+
+// The buy and sell sets of each code from -11 to 11 (index code + 11).
+struct CodeSets {
+    GridSet buys[2 * STRATEGY_THRESHOLDS + 1], sells[2 * STRATEGY_THRESHOLDS + 1];
+};
+
+static CodeSets MakeCodeSets(void)
+{
+    CodeSets t = {};
+    for (uint32_t k = 1; k <= STRATEGY_THRESHOLDS; k++) {
+        GridSet b = Sets.rowsUpTo[k - 1], s = Sets.columnsUpTo[k - 1];
+        t.buys[STRATEGY_THRESHOLDS + k] = GridSet{b.lo | Sets.row0.lo, b.hi | Sets.row0.hi};
+        t.sells[STRATEGY_THRESHOLDS - k] = GridSet{s.lo | Sets.column0.lo, s.hi | Sets.column0.hi};
+    }
+    return t;
+}
+static const CodeSets CodeTable = MakeCodeSets();
+
+// The buy and sell levels of each code (indexed by the code's byte): k and 0 for a buy
+// code k, 0 and k for a sell code -k, 0 and 0 for 0; a special code has both above any
+// level, which makes its point one where strategies may trade and ends both runs.
+struct CodeLevels {
+    uint8_t buy[256], sell[256];
+};
+
+static CodeLevels MakeCodeLevels(void)
+{
+    CodeLevels t = {};
+    for (uint32_t k = 1; k <= STRATEGY_THRESHOLDS; k++) {
+        t.buy[k] = (uint8_t)k;
+        t.sell[(uint8_t)-(int32_t)k] = (uint8_t)k;
+    }
+    t.buy[CODE_SPECIAL] = t.sell[CODE_SPECIAL] = 255;
+    return t;
+}
+static const CodeLevels LevelTable = MakeCodeLevels();
+
+// The points of a stretch of codes where a strategy may trade, as indexes into code;
+// returns their count. After a point of buy code k every strategy of the rows below k
+// holds, and nothing but a sell code makes one of them sell: until then a buy code of k
+// or less buys nothing. Likewise after a sell code of -k the columns below k are out of
+// the fund until a buy code. *bought and *sold carry the highest buy and sell codes since
+// the last code of the other side from one stretch to the next (0 and 0 at the start).
+// Branch-free: whether a point trades is as unpredictable as the prices.
+static uint32_t TradingPoints(const int8_t *code, uint32_t count, uint32_t *bought,
+                              uint32_t *sold, uint16_t *trading)
+{
+    uint32_t up = *bought, down = *sold, points = 0;
+    for (uint32_t j = 0; j < count; j++) {
+        uint32_t b = LevelTable.buy[(uint8_t)code[j]], s = LevelTable.sell[(uint8_t)code[j]];
+        trading[points] = (uint16_t)j;
+        points += (b > up) | (s > down);
+        up = (b > up ? b : up) & (0 - (uint32_t)(s == 0));
+        down = (s > down ? s : down) & (0 - (uint32_t)(b == 0));
+    }
+    *bought = up;
+    *sold = down;
+    return points;
+}
+
+void RUN_FAST_GRID(FundRecord *fund, int series, uint32_t n, StrategyGridCells *cells)
+{
+    const NavPoint *p = fund->points[series];
+    // A point's buy level is shared by a row of the grid and its sell level by a column,
+    // so the signals of a point are two sets of strategies; a strategy trades only where
+    // its own state's signal holds, and between trades nothing changes. The holding set
+    // mirrors the strategies' holding flags.
+    const MoneyMarketWalk *walk = series == 0 ? WalkOf(fund) : nullptr;
+    FastGrid g;
+    for (uint32_t k = 0; k < GRID_LANES; k++) {
+        g.cash[k] = p[0].value;
+        g.shares[k] = 0;
+        g.grownTo[k] = walk ? walk->period[0] : 0;
+        g.feeFrom[k] = FEE_FROM_NONE;
+        g.lastSale[k] = 0;
+    }
+    // The first point of the next year, where every lane's cash takes the walk's step, and
+    // the DatePeriod of this year's first point.
+    uint32_t nextYear = walk ? walk->yearEnd[0] : n;
+    double yearStart = walk ? walk->period[0] : 0;
+    GridSet holding = {0, 0};
+    int8_t code[CODE_CHUNK];
+    uint16_t trading[CODE_CHUNK];
+    uint32_t bought = 0, sold = 0;
+    for (uint32_t first = 0; first < n; first += CODE_CHUNK) {
+        uint32_t count = n - first < CODE_CHUNK ? n - first : CODE_CHUNK;
+        PointCodes(p + first, count, code);
+        uint32_t points = TradingPoints(code, count, &bought, &sold, trading);
+        for (uint32_t q = 0; q < points; q++) {
+            uint32_t j = trading[q];
+            int32_t c = code[j];
+            uint32_t i = first + j;
+            for (; nextYear <= i; nextYear = walk->yearEnd[nextYear]) {
+                GrowToYear(&g, walk, nextYear, yearStart, &holding);
+                yearStart = walk->period[nextYear];
+            }
+            GridSet buys, sells;
+            if (c == CODE_SPECIAL) {
+                SignalSets(p[i].value, p[i].ma, &buys, &sells);
+            } else {
+                buys = CodeTable.buys[c + STRATEGY_THRESHOLDS];
+                sells = CodeTable.sells[c + STRATEGY_THRESHOLDS];
+            }
+            TradePoint t = TradePointOf(walk, p, i);
+            GridSet selling = {sells.lo & holding.lo, sells.hi & holding.hi};
+            GridSet buying = {buys.lo & ~holding.lo, buys.hi & ~holding.hi};
+            holding.lo ^= selling.lo | buying.lo;
+            holding.hi ^= selling.hi | buying.hi;
+            // Above the average only buy signals hold and below it only sell signals; a
+            // special point may have both.
+            if (c <= 0 || c == CODE_SPECIAL)
+                SellSet(&g, selling, &t);
+            if (c > 0)
+                BuySet(&g, buying, walk, fund, series, &t);
+        }
+    }
+    for (; nextYear < n; nextYear = walk->yearEnd[nextYear]) {
+        GrowToYear(&g, walk, nextYear, yearStart, &holding);
+        yearStart = walk->period[nextYear];
+    }
+    FinishFastGrid(&g, &holding, walk, fund, series, n - 1);
+    StrategyGridCells &grid = *cells;
+    for (uint32_t k = 0; k < GRID_CELLS; k++) {
+        Strategy *s = &grid[k / STRATEGY_THRESHOLDS][k % STRATEGY_THRESHOLDS];
+        s->holding = (uint32_t)(((k < 64 ? holding.lo : holding.hi) >> (k & 63)) & 1);
+        s->cash = g.cash[k];
+        s->shares = g.shares[k];
+        s->lastTrade = g.feeFrom[k] > 0 ? (uint32_t)g.feeFrom[k] : 0;
+        s->lastSale = g.lastSale[k];
+    }
+}
+
+#if !defined(FAST_GRID_WIDE)
+#if !defined(VANTRY_WIDE_GRID)
+void RunFastGridWide(FundRecord *fund, int series, uint32_t n, StrategyGridCells *cells)
+{
+    RunFastGrid(fund, series, n, cells);
+}
+#endif
+
+// Whether the wide build of the grid was made and this processor runs it: looked up once.
+static int FindWideGrid(void)
+{
+#if defined(VANTRY_WIDE_GRID)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+#else
+    return 0;
+#endif
+}
+
+int WideGridAvailable(void)
+{
+    static const int available = FindWideGrid();
+    return available;
+}
+#endif
