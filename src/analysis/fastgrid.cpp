@@ -176,25 +176,27 @@ typedef double Pair __attribute__((vector_size(16)));
 #endif
 typedef double YearLanes __attribute__((vector_size(YEAR_LANES * sizeof(double))));
 
-// LessFee of two amounts traded at point i by strategies whose fees count from from. The
-// fee table's percentages for trades d = 1..9 points apart are 0.9 down to 0.1, that is
-// (10 - d) / 10 to the last bit (each is the double nearest the exact quotient).
-static inline Pair LessFeePair(Pair amount, double i, Pair from)
+// LessFee of amounts traded at point i by strategies whose fees count from from, lane by
+// lane. The fee table's percentages for trades d = 1..9 points apart are 0.9 down to 0.1,
+// that is (10 - d) / 10 to the last bit (each is the double nearest the exact quotient).
+template <typename Lanes>
+static inline Lanes LessFee(Lanes amount, double i, Lanes from)
 {
-    // Computed in both lanes, due or not: which trades pay a fee is as unpredictable as
+    // Computed in every lane, due or not: which trades pay a fee is as unpredictable as
     // the prices.
-    Pair d = i - from;
+    Lanes d = i - from;
     auto due = d <= FEE_POINTS;
-    Pair fee = (10 - d) / 10;
-    Pair less = amount - amount * fee / 100;
+    Lanes fee = (10 - d) / 10;
+    Lanes less = amount - amount * fee / 100;
     return due ? less : amount;
 }
 
-// CompoundAtRate(value[l], rate, span[l]) of two lanes for spans of less than a year:
+// CompoundAtRate(value[l], rate, span[l]) lane by lane, for spans of less than a year:
 // the part year's interest, where the span is more than 0.
-static inline Pair PartYearPair(Pair value, double rate, Pair span)
+template <typename Lanes>
+static inline Lanes PartYear(Lanes value, double rate, Lanes span)
 {
-    Pair grown = value + value * rate / 100 * span / 60;
+    Lanes grown = value + value * rate / 100 * span / 60;
     return span > 0 ? grown : value;
 }
 
@@ -226,10 +228,7 @@ static void GrowToYear(FastGrid *g, const MoneyMarketWalk *w, uint32_t y, double
         span = to - span;
         auto whole = span >= 60;
         YearLanes grown = cash + cash * rate / 100;
-        cash = whole ? grown : cash;
-        span = whole ? span - 60 : span;
-        grown = cash + cash * rate / 100 * span / 60;
-        cash = span > 0 ? grown : cash;
+        cash = PartYear(whole ? grown : cash, rate, whole ? span - 60 : span);
         memcpy(g->cash + k, &cash, sizeof cash);
         for (uint32_t l = 0; l < YEAR_LANES; l++)
             g->grownTo[k + l] = to;
@@ -262,7 +261,7 @@ static inline Pair CashAmountPair(const FastGrid *g, uint32_t k0, uint32_t k1,
 {
     Pair cash = {g->cash[k0], g->cash[k1]};
     if (w)
-        return PartYearPair(cash, t->rate, t->period - Pair{g->grownTo[k0], g->grownTo[k1]});
+        return PartYear(cash, t->rate, t->period - Pair{g->grownTo[k0], g->grownTo[k1]});
     if (series == 0)
         return Pair{GrowCash(fund, cash[0], g->lastSale[k0], t->i),
                     GrowCash(fund, cash[1], g->lastSale[k1], t->i)};
@@ -272,26 +271,14 @@ static inline Pair CashAmountPair(const FastGrid *g, uint32_t k0, uint32_t k1,
 // SellShares of strategies k0 and k1 at point t.
 static inline void SellPair(FastGrid *g, uint32_t k0, uint32_t k1, const TradePoint *t)
 {
-    Pair cash = LessFeePair(Pair{g->shares[k0], g->shares[k1]} * t->x, t->at,
-                            Pair{g->feeFrom[k0], g->feeFrom[k1]});
+    Pair from = {g->feeFrom[k0], g->feeFrom[k1]};
+    Pair cash = LessFee(Pair{g->shares[k0], g->shares[k1]} * t->x, t->at, from);
     g->cash[k0] = cash[0];
     g->cash[k1] = cash[1];
     g->lastSale[k0] = t->i;
     g->lastSale[k1] = t->i;
     g->feeFrom[k0] = g->feeFrom[k1] = t->feeFrom;
     g->grownTo[k0] = g->grownTo[k1] = t->period;
-}
-
-// BuyShares of strategies k0 and k1 at point t, with their CashAmount.
-static inline void BuyPair(FastGrid *g, uint32_t k0, uint32_t k1, const MoneyMarketWalk *w,
-                           const FundRecord *fund, int series, const TradePoint *t)
-{
-    Pair amount = CashAmountPair(g, k0, k1, w, fund, series, t);
-    amount = LessFeePair(amount, t->at, Pair{g->feeFrom[k0], g->feeFrom[k1]});
-    Pair shares = t->x == 0 ? Pair{0, 0} : amount / t->x;  // SafeDivide
-    g->shares[k0] = shares[0];
-    g->shares[k1] = shares[1];
-    g->feeFrom[k0] = g->feeFrom[k1] = t->feeFrom;
 }
 
 // Takes the lowest strategy out of a set that holds one, or gives other when it is empty
@@ -320,6 +307,59 @@ static void SellSet(FastGrid *g, GridSet selling, const TradePoint *t)
     }
 }
 
+// Purchases go four at a time in the wide build (its divisions of four lanes take no
+// longer than those of two; eight lanes would wait too long on taking the strategies out
+// of the set one by one), else two at a time.
+#if defined(FAST_GRID_WIDE)
+typedef double Four __attribute__((vector_size(32)));
+
+// BuyShares of strategies k[0..3] at point t, with their CashAmount.
+static inline void BuyFour(FastGrid *g, const uint32_t *k, const MoneyMarketWalk *w,
+                           const FundRecord *fund, int series, const TradePoint *t)
+{
+    Four amount = {g->cash[k[0]], g->cash[k[1]], g->cash[k[2]], g->cash[k[3]]};
+    if (w) {
+        amount = PartYear(amount, t->rate, t->period - Four{g->grownTo[k[0]], g->grownTo[k[1]],
+                                                            g->grownTo[k[2]], g->grownTo[k[3]]});
+    } else if (series == 0) {
+        for (uint32_t l = 0; l < 4; l++)
+            amount[l] = GrowCash(fund, amount[l], g->lastSale[k[l]], t->i);
+    }
+    amount = LessFee(amount, t->at,
+                     Four{g->feeFrom[k[0]], g->feeFrom[k[1]], g->feeFrom[k[2]], g->feeFrom[k[3]]});
+    Four shares = t->x == 0 ? Four{} : amount / t->x;  // SafeDivide
+    for (uint32_t l = 0; l < 4; l++) {
+        g->shares[k[l]] = shares[l];
+        g->feeFrom[k[l]] = t->feeFrom;
+    }
+}
+
+// The purchases of the strategies in buying at point t (the last one again in the lanes
+// the set cannot fill).
+static void BuySet(FastGrid *g, GridSet buying, const MoneyMarketWalk *w, const FundRecord *fund,
+                   int series, const TradePoint *t)
+{
+    while (buying.lo | buying.hi) {
+        uint32_t k[4];
+        k[0] = TakeLowest(&buying, 0);
+        for (uint32_t l = 1; l < 4; l++)
+            k[l] = TakeLowest(&buying, k[l - 1]);
+        BuyFour(g, k, w, fund, series, t);
+    }
+}
+#else
+// BuyShares of strategies k0 and k1 at point t, with their CashAmount.
+static inline void BuyPair(FastGrid *g, uint32_t k0, uint32_t k1, const MoneyMarketWalk *w,
+                           const FundRecord *fund, int series, const TradePoint *t)
+{
+    Pair amount = CashAmountPair(g, k0, k1, w, fund, series, t);
+    amount = LessFee(amount, t->at, Pair{g->feeFrom[k0], g->feeFrom[k1]});
+    Pair shares = t->x == 0 ? Pair{0, 0} : amount / t->x;  // SafeDivide
+    g->shares[k0] = shares[0];
+    g->shares[k1] = shares[1];
+    g->feeFrom[k0] = g->feeFrom[k1] = t->feeFrom;
+}
+
 // The purchases of the strategies in buying at point t, two at a time.
 static void BuySet(FastGrid *g, GridSet buying, const MoneyMarketWalk *w, const FundRecord *fund,
                    int series, const TradePoint *t)
@@ -329,6 +369,7 @@ static void BuySet(FastGrid *g, GridSet buying, const MoneyMarketWalk *w, const 
         BuyPair(g, k0, TakeLowest(&buying, k0), w, fund, series, t);
     }
 }
+#endif
 
 // FinishStrategy of every strategy at point last, with the holding set: the cash of those
 // holding is their shares' value; the others, for series 0 and unless they sold at last,
