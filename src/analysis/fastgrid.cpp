@@ -2,10 +2,11 @@
 // in one scan, bit for bit the straightforward reference's results.
 //
 // This file is built twice: for the processor the build targets, and, where the build
-// can, a second time with FAST_GRID_WIDE for processors with 512-bit vectors, whose eight
-// lanes take the year steps of the money market together; WideGridAvailable tells at run
-// time whether this processor has them. Both builds round every operation alike (the
-// build never fuses a multiplication and an addition), so their results are the same.
+// can, a second time with FAST_GRID_WIDE for processors with 512-bit vectors, whose wider
+// lanes take the year steps of the money market eight at a time and purchases four;
+// WideGridAvailable tells at run time whether this processor has them. Both builds round
+// every operation alike (the build never fuses a multiplication and an addition), so
+// their results are the same.
 #include "analysis/fastgrid.h"
 
 #include <float.h>
@@ -136,8 +137,8 @@ static void SignalSets(double x, double m, GridSet *buys, GridSet *sells)
 
 // ---------------------------------------------------------------------------------------
 // The fast grid's strategies: each field in an array of its own, indexed by the bit of
-// the GridSet (r * 11 + c), so that two strategies trading at the same point go through
-// the rule's arithmetic side by side in the two lanes of a vector. Each lane takes the
+// the GridSet (r * 11 + c), so that strategies trading at the same point go through the
+// rule's arithmetic side by side in the lanes of a vector. Each lane takes the
 // very steps of SellShares, BuyShares and WalkGrowth; a lane that needs no step (no fee,
 // no interest in a year) keeps its value by selection, never by an added zero.
 //
@@ -146,7 +147,7 @@ static void SignalSets(double x, double m, GridSet *buys, GridSet *sells)
 // takes each year's step for its strategies out of the fund at once when the scan passes
 // that point (grownTo: the DatePeriod the cash has been grown to), and a purchase takes
 // only the step from there, within its own year. Every step has the same operands as the
-// walk's, in the same order. The lanes go in pairs, so a strategy in the fund beside one
+// walk's, in the same order. The lanes go in groups, so a strategy in the fund beside one
 // out of it is grown too, without use: its cash and grownTo are replaced when it sells.
 
 #define GRID_CELLS (STRATEGY_THRESHOLDS * STRATEGY_THRESHOLDS)
@@ -288,8 +289,9 @@ static inline uint32_t TakeLowest(GridSet *set, uint32_t other)
 {
     uint64_t inLo = set->lo != 0;
     uint64_t word = inLo ? set->lo : set->hi;
-    // Bit 63 of either word is no strategy's (there are 121): it only keeps the count
-    // defined for an empty word, whose result is not used.
+    // Bit 63 set only keeps the count defined for an empty word, whose result is not
+    // used: it is hi's for no strategy (there are 121), and in lo it is the lowest bit
+    // only when it is the word's only one.
     uint32_t k = (inLo ? 0 : 64) + (uint32_t)__builtin_ctzll(word | (uint64_t)1 << 63);
     uint64_t rest = word & (word - 1);
     set->lo = inLo ? rest : 0;
