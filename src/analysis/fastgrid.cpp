@@ -30,7 +30,7 @@ struct GridSet {
     uint64_t lo, hi;
 };
 
-static void AddToSet(GridSet *set, uint32_t k)
+static constexpr void AddToSet(GridSet *set, uint32_t k)
 {
     if (k < 64)
         set->lo |= (uint64_t)1 << k;
@@ -45,7 +45,7 @@ struct GridSets {
     GridSet row0, column0;
 };
 
-static GridSets MakeGridSets(void)
+static constexpr GridSets MakeGridSets(void)
 {
     GridSets g = {};
     for (uint32_t t = 1; t < STRATEGY_THRESHOLDS; t++) {
@@ -62,7 +62,7 @@ static GridSets MakeGridSets(void)
     }
     return g;
 }
-static const GridSets Sets = MakeGridSets();
+static constexpr GridSets Sets = MakeGridSets();
 
 // For an average m above 0, the level m + t% of m grows with t (each rounding step keeps
 // the order), so the buy signals of thresholds 1..10 hold for 1..T and no further; and
@@ -477,7 +477,7 @@ struct CodeSets {
     GridSet buys[2 * STRATEGY_THRESHOLDS + 1], sells[2 * STRATEGY_THRESHOLDS + 1];
 };
 
-static CodeSets MakeCodeSets(void)
+static constexpr CodeSets MakeCodeSets(void)
 {
     CodeSets t = {};
     for (uint32_t k = 1; k <= STRATEGY_THRESHOLDS; k++) {
@@ -487,7 +487,7 @@ static CodeSets MakeCodeSets(void)
     }
     return t;
 }
-static const CodeSets CodeTable = MakeCodeSets();
+static constexpr CodeSets CodeTable = MakeCodeSets();
 
 // The buy and sell levels of each code (indexed by the code's byte): k and 0 for a buy
 // code k, 0 and k for a sell code -k, 0 and 0 for 0; a special code has both above any
@@ -496,7 +496,7 @@ struct CodeLevels {
     uint8_t buy[256], sell[256];
 };
 
-static CodeLevels MakeCodeLevels(void)
+static constexpr CodeLevels MakeCodeLevels(void)
 {
     CodeLevels t = {};
     for (uint32_t k = 1; k <= STRATEGY_THRESHOLDS; k++) {
@@ -506,7 +506,7 @@ static CodeLevels MakeCodeLevels(void)
     t.buy[CODE_SPECIAL] = t.sell[CODE_SPECIAL] = 255;
     return t;
 }
-static const CodeLevels LevelTable = MakeCodeLevels();
+static constexpr CodeLevels LevelTable = MakeCodeLevels();
 
 // The points of a stretch of codes where a strategy may trade, as indexes into code;
 // returns their count. After a point of buy code k every strategy of the rows below k
