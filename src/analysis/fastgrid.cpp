@@ -3,7 +3,8 @@
 //
 // This file is built twice: for the processor the build targets, and, where the build
 // can, a second time with FAST_GRID_WIDE for processors with 512-bit vectors, whose wider
-// lanes take the year steps of the money market eight at a time and purchases four;
+// lanes take the points' codes and the year steps of the money market eight at a time,
+// purchases four, and list the trading points from runs of thirty-two codes;
 // WideGridAvailable tells at run time whether this processor has them. Both builds round
 // every operation alike (the build never fuses a multiplication and an addition), so
 // their results are the same.
@@ -14,6 +15,10 @@
 #include <string.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(FAST_GRID_WIDE)
+#include <immintrin.h>
+#include <stddef.h>
 #endif
 
 #include "analysis/returns.h"
@@ -202,10 +207,10 @@ static inline Lanes PartYear(Lanes value, double rate, Lanes span)
 }
 
 // The walk's step that ends at the first point y of a year, for the strategies out of the
-// fund (and the pairs they share): from where each lane's cash was grown to, at the rate
-// of the year before y. Those out of the fund were grown to since, the first point of that
-// year, or later, so a span is at most one whole year and a part; spans of two years or
-// more (gaps in the data) go to CompoundAtRate itself.
+// fund (and the others of their group of lanes, grown without use): from where each lane's
+// cash was grown to, at the rate of the year before y. Those out of the fund were grown to
+// since, the first point of that year, or later, so a span is at most one whole year and
+// a part; spans of two years or more (gaps in the data) go to CompoundAtRate itself.
 static void GrowToYear(FastGrid *g, const MoneyMarketWalk *w, uint32_t y, double since,
                        const GridSet *holding)
 {
@@ -217,12 +222,19 @@ static void GrowToYear(FastGrid *g, const MoneyMarketWalk *w, uint32_t y, double
         }
         return;
     }
-    const uint64_t all = ((uint64_t)1 << YEAR_LANES) - 1;
     for (uint32_t k = 0; k < GRID_LANES; k += YEAR_LANES) {
+#if defined(FAST_GRID_WIDE)
+        // Every group of eight takes the step: one whose strategies all hold is rare, and
+        // a branch on it costs more in mispredictions than the step it saves.
+        (void)holding;
+#else
+        // A pair whose strategies both hold is skipped.
         // Groups start at multiples of their size, so none spans the two words.
+        const uint64_t all = ((uint64_t)1 << YEAR_LANES) - 1;
         uint64_t word = k < 64 ? holding->lo : holding->hi;
         if (((word >> (k & 63)) & all) == all)
             continue;
+#endif
         YearLanes cash, span;
         memcpy(&cash, g->cash + k, sizeof cash);
         memcpy(&span, g->grownTo + k, sizeof span);
@@ -422,15 +434,93 @@ static int8_t PointCode(double x, double m)
     return (int8_t)(MaSellSignal(x, m, 0) ? -(int32_t)ts - 1 : 0);
 }
 
-// The point codes of count points. Two at a time where the processor has vectors of two
-// doubles, without branches on the signals (x lies above or below m at random), so that
-// the points' divisions overlap. The ratio's sign tells the side of m and its size the
-// levels reached on that side (LevelsPassed of |e|); a point the vector steps cannot
-// settle (outside the normal range, or a ratio too close to a level) gets the code of
-// PointCode.
+#if defined(FAST_GRID_WIDE)
+// Eight points' NavPoints are five vectors of eight words; a field of the eight is picked
+// out of them by two two-vector permutations, a blend and a masked permutation of the last.
+struct FieldPicker {
+    __m512i low, middle, high;  // word indexes into vectors 0-1, 2-3 and 4
+    __mmask8 inMiddle, inHigh;
+};
+
+static FieldPicker PickerOf(size_t offset)
+{
+    const uint32_t stride = sizeof(NavPoint) / sizeof(double);
+    int64_t low[8], middle[8], high[8];
+    FieldPicker f = {};
+    for (uint32_t j = 0; j < 8; j++) {
+        uint32_t word = j * stride + (uint32_t)(offset / sizeof(double));
+        low[j] = word & 15;
+        middle[j] = (word - 16) & 15;
+        high[j] = (word - 32) & 7;
+        f.inMiddle |= (__mmask8)((word >= 16 && word < 32) << j);
+        f.inHigh |= (__mmask8)((word >= 32) << j);
+    }
+    f.low = _mm512_loadu_si512(low);
+    f.middle = _mm512_loadu_si512(middle);
+    f.high = _mm512_loadu_si512(high);
+    return f;
+}
+
+static inline __m512d PickField(const __m512d *v, const FieldPicker &f)
+{
+    __m512d r = _mm512_mask_blend_pd(f.inMiddle, _mm512_permutex2var_pd(v[0], f.low, v[1]),
+                                     _mm512_permutex2var_pd(v[2], f.middle, v[3]));
+    return _mm512_mask_permutexvar_pd(r, f.inHigh, f.high, v[4]);
+}
+
+// The codes of the points from i on, eight at a time, by the steps of the two-lane loop
+// below; returns where they end. (The zero-masked forms of the intrinsics, with every
+// lane set, are the plain ones without the undefined source GCC warns about.)
+#define ALL_EIGHT ((__mmask8)0xFF)
+static uint32_t PointCodesByEight(const NavPoint *p, uint32_t i, uint32_t count, int8_t *code)
+{
+    static_assert(sizeof(NavPoint) == 5 * sizeof(double), "eight NavPoints are five vectors");
+    const FieldPicker values = PickerOf(offsetof(NavPoint, value));
+    const FieldPicker averages = PickerOf(offsetof(NavPoint, ma));
+    const __m512d margin = _mm512_set1_pd(LEVEL_MARGIN);
+    for (; i + 8 <= count; i += 8) {
+        __m512d v[5];
+        for (uint32_t w = 0; w < 5; w++)
+            v[w] = _mm512_loadu_pd((const double *)(p + i) + 8 * w);
+        __m512d x = PickField(v, values), m = PickField(v, averages);
+        __mmask8 unsure = _mm512_cmp_pd_mask(m, _mm512_set1_pd(DBL_MIN), _CMP_NGE_UQ) |
+                          _mm512_cmp_pd_mask(m, _mm512_set1_pd(1e300), _CMP_NLE_UQ) |
+                          _mm512_cmp_pd_mask(_mm512_abs_pd(x), _mm512_set1_pd(1e300), _CMP_NLE_UQ);
+        __m512d e = _mm512_div_pd(_mm512_mul_pd(_mm512_sub_pd(x, m), _mm512_set1_pd(100)), m);
+        __m512d a = _mm512_abs_pd(e);
+        __m512d c = _mm512_maskz_min_pd(ALL_EIGHT, a, _mm512_set1_pd(STRATEGY_THRESHOLDS - 0.5));
+        __m512d t = _mm512_maskz_cvtepi32_pd(ALL_EIGHT, _mm512_maskz_cvttpd_epi32(ALL_EIGHT, c));
+        __m512d half = _mm512_abs_pd(_mm512_sub_pd(_mm512_sub_pd(c, t), _mm512_set1_pd(0.5)));
+        const __m512d top = _mm512_set1_pd(STRATEGY_THRESHOLDS - 1 + LEVEL_MARGIN);
+        unsure |= _mm512_cmp_pd_mask(a, _mm512_sub_pd(_mm512_set1_pd(1), margin), _CMP_GE_OQ) &
+                  _mm512_cmp_pd_mask(a, top, _CMP_LT_OQ) &
+                  _mm512_cmp_pd_mask(half, _mm512_sub_pd(_mm512_set1_pd(0.5), margin), _CMP_GT_OQ);
+        __m512d level = _mm512_add_pd(t, _mm512_set1_pd(1));
+        __m512d k = _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(x, m, _CMP_GT_OQ), level);
+        k = _mm512_mask_sub_pd(k, _mm512_cmp_pd_mask(x, m, _CMP_LT_OQ), _mm512_setzero_pd(), level);
+        __m256i whole = _mm512_maskz_cvttpd_epi32(ALL_EIGHT, k);
+        _mm_storel_epi64((__m128i *)(code + i), _mm256_maskz_cvtepi32_epi8(ALL_EIGHT, whole));
+        for (uint32_t bad = unsure; bad; bad &= bad - 1) {
+            uint32_t l = (uint32_t)__builtin_ctz(bad);
+            code[i + l] = PointCode(p[i + l].value, p[i + l].ma);
+        }
+    }
+    return i;
+}
+#endif
+
+// The point codes of count points: eight at a time in the wide build, then two at a time
+// where the processor has vectors of two doubles, without branches on the signals (x lies
+// above or below m at random), so that the points' divisions overlap. The ratio's sign
+// tells the side of m and its size the levels reached on that side (LevelsPassed of |e|);
+// a point the vector steps cannot settle (outside the normal range, or a ratio too close
+// to a level) gets the code of PointCode.
 static void PointCodes(const NavPoint *p, uint32_t count, int8_t *code)
 {
     uint32_t i = 0;
+#if defined(FAST_GRID_WIDE)
+    i = PointCodesByEight(p, i, count, code);
+#endif
 #if defined(__SSE2__)
     const __m128d sign = _mm_set1_pd(-0.0);
     for (; i + 2 <= count; i += 2) {
@@ -489,6 +579,7 @@ static constexpr CodeSets MakeCodeSets(void)
 }
 static constexpr CodeSets CodeTable = MakeCodeSets();
 
+#if !defined(FAST_GRID_WIDE)
 // The buy and sell levels of each code (indexed by the code's byte): k and 0 for a buy
 // code k, 0 and k for a sell code -k, 0 and 0 for 0; a special code has both above any
 // level, which makes its point one where strategies may trade and ends both runs.
@@ -507,6 +598,7 @@ static constexpr CodeLevels MakeCodeLevels(void)
     return t;
 }
 static constexpr CodeLevels LevelTable = MakeCodeLevels();
+#endif
 
 // The points of a stretch of codes where a strategy may trade, as indexes into code;
 // returns their count. After a point of buy code k every strategy of the rows below k
@@ -514,9 +606,69 @@ static constexpr CodeLevels LevelTable = MakeCodeLevels();
 // or less buys nothing. Likewise after a sell code of -k the columns below k are out of
 // the fund until a buy code. *bought and *sold carry the highest buy and sell codes since
 // the last code of the other side from one stretch to the next (0 and 0 at the start).
-// Branch-free: whether a point trades is as unpredictable as the prices.
-static uint32_t TradingPoints(const int8_t *code, uint32_t count, uint32_t *bought,
-                              uint32_t *sold, uint16_t *trading)
+// Branch-free: whether a point trades is as unpredictable as the prices. code holds count
+// codes and room for 31 more, trading room for count + 16 entries.
+#if defined(FAST_GRID_WIDE)
+// Thirty-two codes at a time in the wide build. The two levels are one state v: v > 0 when
+// *bought is v, v < 0 when *sold is -v. A buy code k leaves max(v, k), a sell code -k
+// min(v, -k), 0 leaves v, and a special code 0: each code clamps v to a range [low, high],
+// and a run of codes together clamps it to one range too, found for every prefix of the
+// run in five doubling steps. A point trades where it changes v, and at a special code.
+static uint32_t TradingPoints(int8_t *code, uint32_t count, uint32_t *bought, uint32_t *sold,
+                              uint16_t *trading)
+{
+    memset(code + count, 0, 31);  // code 0 trades nothing and leaves v
+    const __m512i lane = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19,
+                                          18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4,
+                                          3, 2, 1, 0);
+    const __m512i special = _mm512_set1_epi16(CODE_SPECIAL), zero = _mm512_setzero_si512();
+    const __m512i index = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    __m512i v = _mm512_set1_epi16((int16_t)((int32_t)*bought - (int32_t)*sold));
+    uint32_t points = 0;
+    for (uint32_t first = 0; first < count; first += 32) {
+        __m512i c = _mm512_cvtepi8_epi16(_mm256_loadu_si256((const __m256i *)(code + first)));
+        __mmask32 isSpecial = _mm512_cmpeq_epi16_mask(c, special);
+        __mmask32 buys = _mm512_cmpgt_epi16_mask(c, zero) & ~isSpecial;
+        __mmask32 sells = _mm512_cmplt_epi16_mask(c, zero);
+        __m512i low = _mm512_mask_mov_epi16(_mm512_set1_epi16(-128), buys, c);
+        __m512i high = _mm512_mask_mov_epi16(_mm512_set1_epi16(127), sells, c);
+        low = _mm512_mask_mov_epi16(low, isSpecial, zero);
+        high = _mm512_mask_mov_epi16(high, isSpecial, zero);
+        for (uint32_t d = 1; d < 32; d *= 2) {
+            // Lane j takes the range of the codes before its own run: the later range
+            // clamps the earlier one's ends.
+            __mmask32 later = ~(__mmask32)0 << d;
+            __m512i from = _mm512_sub_epi16(lane, _mm512_set1_epi16((int16_t)d));
+            __m512i earlyLow = _mm512_permutexvar_epi16(from, low);
+            __m512i earlyHigh = _mm512_permutexvar_epi16(from, high);
+            __m512i nextLow = _mm512_min_epi16(_mm512_max_epi16(earlyLow, low), high);
+            __m512i nextHigh = _mm512_min_epi16(_mm512_max_epi16(earlyHigh, low), high);
+            low = _mm512_mask_mov_epi16(low, later, nextLow);
+            high = _mm512_mask_mov_epi16(high, later, nextHigh);
+        }
+        __m512i after = _mm512_min_epi16(_mm512_max_epi16(v, low), high);
+        __m512i before = _mm512_mask_permutexvar_epi16(v, ~(__mmask32)1,
+                                                       _mm512_sub_epi16(lane, _mm512_set1_epi16(1)),
+                                                       after);
+        uint32_t trades = (uint32_t)(_mm512_cmpneq_epi16_mask(after, before) | isSpecial);
+        v = _mm512_permutexvar_epi16(_mm512_set1_epi16(31), after);
+        for (uint32_t half = 0; half < 2; half++) {
+            uint32_t some = (trades >> (16 * half)) & 0xFFFF;
+            __m512i at = _mm512_add_epi32(index, _mm512_set1_epi32((int32_t)(first + 16 * half)));
+            __m512i listed = _mm512_maskz_compress_epi32((__mmask16)some, at);
+            _mm256_storeu_si256((__m256i *)(trading + points),
+                                _mm512_maskz_cvtepi32_epi16(0xFFFF, listed));
+            points += (uint32_t)__builtin_popcount(some);
+        }
+    }
+    int32_t last = (int16_t)_mm512_cvtsi512_si32(v);
+    *bought = last > 0 ? (uint32_t)last : 0;
+    *sold = last < 0 ? (uint32_t)-last : 0;
+    return points;
+}
+#else
+static uint32_t TradingPoints(int8_t *code, uint32_t count, uint32_t *bought, uint32_t *sold,
+                              uint16_t *trading)
 {
     uint32_t up = *bought, down = *sold, points = 0;
     for (uint32_t j = 0; j < count; j++) {
@@ -530,6 +682,7 @@ static uint32_t TradingPoints(const int8_t *code, uint32_t count, uint32_t *boug
     *sold = down;
     return points;
 }
+#endif
 
 void RUN_FAST_GRID(FundRecord *fund, int series, uint32_t n, StrategyGridCells *cells)
 {
@@ -552,8 +705,8 @@ void RUN_FAST_GRID(FundRecord *fund, int series, uint32_t n, StrategyGridCells *
     uint32_t nextYear = walk ? walk->yearEnd[0] : n;
     double yearStart = walk ? walk->period[0] : 0;
     GridSet holding = {0, 0};
-    int8_t code[CODE_CHUNK];
-    uint16_t trading[CODE_CHUNK];
+    int8_t code[CODE_CHUNK + 32];
+    uint16_t trading[CODE_CHUNK + 16];
     uint32_t bought = 0, sold = 0;
     for (uint32_t first = 0; first < n; first += CODE_CHUNK) {
         uint32_t count = n - first < CODE_CHUNK ? n - first : CODE_CHUNK;
