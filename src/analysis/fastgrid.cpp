@@ -222,6 +222,7 @@ static void GrowToYear(FastGrid *g, const MoneyMarketWalk *w, uint32_t y, double
         }
         return;
     }
+    const bool shortYear = to - since <= 60;
     for (uint32_t k = 0; k < GRID_LANES; k += YEAR_LANES) {
 #if defined(FAST_GRID_WIDE)
         // Every group of eight takes the step: one whose strategies all hold is rare, and
@@ -239,9 +240,16 @@ static void GrowToYear(FastGrid *g, const MoneyMarketWalk *w, uint32_t y, double
         memcpy(&cash, g->cash + k, sizeof cash);
         memcpy(&span, g->grownTo + k, sizeof span);
         span = to - span;
-        auto whole = span >= 60;
-        YearLanes grown = cash + cash * rate / 100;
-        cash = PartYear(whole ? grown : cash, rate, whole ? span - 60 : span);
+        // The whole year's interest, which is also the first step of a part year's.
+        YearLanes interest = cash * rate / 100;
+        if (shortYear) {
+            // No span is more than a year: a lane takes the whole year's interest or a part.
+            YearLanes part = cash + interest * span / 60;
+            cash = span >= 60 ? cash + interest : (span > 0 ? part : cash);
+        } else {
+            auto whole = span >= 60;
+            cash = PartYear(whole ? cash + interest : cash, rate, whole ? span - 60 : span);
+        }
         memcpy(g->cash + k, &cash, sizeof cash);
         for (uint32_t l = 0; l < YEAR_LANES; l++)
             g->grownTo[k + l] = to;
