@@ -219,6 +219,55 @@ void VidyaLanes(const FundRecord *fund, uint32_t n, int series, const double *ra
     }
 }
 
+// Each lane takes Ama's steps without its branches: which way a point moves the average,
+// and whether it moves it twice as fast, is as unpredictable as the prices.
+void AmaLanes(const FundRecord *fund, uint32_t n, int series, const uint32_t *parameter,
+              uint32_t count, double *const *out)
+{
+    const NavPoint *p = LimitedPoints(fund, &n, series);
+    if (!p || n == 0 || count == 0 || count > AVERAGE_LANES)
+        return;
+    uint32_t length[AVERAGE_LANES];
+    for (uint32_t k = 0; k < AVERAGE_LANES; k++) {
+        length[k] = parameter[k < count ? k : count - 1];
+        if (length[k] == 0)
+            return;
+    }
+    LanePair lengthLow, lengthHigh;
+    LaneParameters(parameter, count, &lengthLow, &lengthHigh);
+    double first = p[0].value, prev = first;
+    LanePair a[2] = {{first, first}, {first, first}}, vol[2] = {};
+    for (uint32_t i = 0; i < n; i++) {
+        double x = p[i].value;
+        LanePair xs = {x, x}, prevs = {prev, prev}, at = {(double)i, (double)i};
+        double stepped = i >= 1 ? fabs(x - p[i - 1].value) : 0;
+        LanePair step = {stepped, stepped};
+        double moved = fabs(x - prev);
+        for (uint32_t h = 0; h < 2; h++) {
+            LanePair len = h == 0 ? lengthLow : lengthHigh;
+            // SlidePath and the change over the length, each lane with its own length.
+            LanePair change, leaving;
+            for (uint32_t l = 0; l < 2; l++) {
+                uint32_t back = length[2 * h + l];
+                change[l] = fabs(x - (i < back ? first : p[i - back].value));
+                leaving[l] = i > back ? fabs(p[i - back].value - p[i - back - 1].value) : 0;
+            }
+            if (i >= 1)
+                vol[h] += step;
+            vol[h] = at > len ? vol[h] - leaving : vol[h];
+            LanePair c = vol[h] == 0 ? LanePair{} : change / vol[h];
+            c *= c;
+            auto risingAway = (a[h] < prevs) & (prevs < xs) & (2 * (xs - prevs) < prevs - a[h]);
+            auto fallingAway = (a[h] > prevs) & (prevs > xs) & (2 * (prevs - xs) < a[h] - prevs);
+            c = (risingAway | fallingAway) ? c * 2 : c;
+            LanePair move = moved * c;
+            a[h] = xs > a[h] ? a[h] + move : (xs < a[h] ? a[h] - move : a[h]);
+        }
+        StoreLanes(out, count, i, a[0], a[1]);
+        prev = x;
+    }
+}
+
 void SetAverage(FundRecord *fund, uint32_t n, int series, const double *ma)
 {
     NavPoint *p = LimitedPoints(fund, &n, series);

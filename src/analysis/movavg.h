@@ -48,12 +48,15 @@ void VidyaRatios(const FundRecord *fund, uint32_t n, int series, double referenc
 // the series into out[k] (n elements each), for count parameters (1..AVERAGE_LANES);
 // the points' ma fields are not touched. EmaLanes: Ema with emaPercent parameter[k].
 // VidyaLanes: Vidya of the series' vidyaLength with vidyaPercent parameter[k], from that
-// length's ratios (VidyaRatios).
+// length's ratios (VidyaRatios). AmaLanes: Ama with amaLength parameter[k]; when one of
+// the lengths is 0 it writes nothing (nor does Ama for that length).
 #define AVERAGE_LANES 4
 void EmaLanes(const FundRecord *fund, uint32_t n, int series, const uint32_t *parameter,
               uint32_t count, double *const *out);
 void VidyaLanes(const FundRecord *fund, uint32_t n, int series, const double *ratio,
                 const uint32_t *parameter, uint32_t count, double *const *out);
+void AmaLanes(const FundRecord *fund, uint32_t n, int series, const uint32_t *parameter,
+              uint32_t count, double *const *out);
 // Copies an average of n points (as the lane averages give it) into the series' ma fields.
 void SetAverage(FundRecord *fund, uint32_t n, int series, const double *ma);
 

@@ -140,7 +140,7 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
     // The averages of several parameters at once (not for the straightforward
     // reference, nor without the memory: then one at a time).
     double *block = nullptr, *averages[AVERAGE_LANES] = {};
-    if (!GridReferenceOnly && (t == MA_EMA || t == MA_VIDYA) && n > 0)
+    if (!GridReferenceOnly && (t == MA_EMA || t == MA_AMA || t == MA_VIDYA) && n > 0)
         block = (double *)AllocZero((size_t)n * AVERAGE_LANES, sizeof(double));
     for (uint32_t l = 0; block && l < AVERAGE_LANES; l++)
         averages[l] = block + (size_t)l * n;
@@ -175,13 +175,28 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
         }
         break;
     }
-    case MA_AMA:
+    case MA_AMA: {
+        uint32_t lengths[AVERAGE_LANES], used = 0;
         for (uint32_t v = 2; v <= 30 && v < count; v += 2) {
-            SetMaParam(ms, length, v);
-            Ama(fund, n, series);
-            ScoreTrial(fund, series, &k, v, 0);
+            if (!block) {
+                SetMaParam(ms, length, v);
+                Ama(fund, n, series);
+                ScoreTrial(fund, series, &k, v, 0);
+                continue;
+            }
+            lengths[used++] = v;
+            if (used < AVERAGE_LANES && v + 2 <= 30 && v + 2 < count)
+                continue;
+            AmaLanes(fund, n, series, lengths, used, averages);
+            for (uint32_t l = 0; l < used; l++) {
+                SetMaParam(ms, length, lengths[l]);
+                SetAverage(fund, n, series, averages[l]);
+                ScoreTrial(fund, series, &k, lengths[l], 0);
+            }
+            used = 0;
         }
         break;
+    }
     case MA_VIDYA: {
         // The volatility ratios of a length are the same for all its percents.
         double *ratio = block ? (double *)AllocZero(n, sizeof(double)) : nullptr;

@@ -148,8 +148,9 @@ TEST(VidyaPercentLimits, RatioOfMeanPathToLargestPath)
 
 TEST(AverageLanes, GiveTheBitsOfTheAveragesOneAtATime)
 {
-    // The search computes several percents side by side, VIDYA from a length's ratios;
-    // every lane, whatever the number of lanes used, must be the one-at-a-time average.
+    // The search computes several percents (AMA: lengths) side by side, VIDYA from a
+    // length's ratios; every lane, whatever the number of lanes used, must be the
+    // one-at-a-time average.
     std::vector<double> values;
     double x = 12;
     for (int i = 0; i < 300; i++) {
@@ -163,27 +164,32 @@ TEST(AverageLanes, GiveTheBitsOfTheAveragesOneAtATime)
         l.assign(values.size(), 0);
     double *out[AVERAGE_LANES] = {lane[0].data(), lane[1].data(), lane[2].data(), lane[3].data()};
     const uint32_t percents[AVERAGE_LANES] = {2, 14, 78, 126};
-    auto expectLanes = [&](uint32_t n, uint32_t used, MaParam param, auto one) {
+    const uint32_t lengths[AVERAGE_LANES] = {2, 9, 30, 31};  // AMA's, up to the field's 31
+    auto expectLanes = [&](uint32_t n, uint32_t used, MaParam param,
+                           const uint32_t *parameters, auto one) {
         for (uint32_t l = 0; l < used; l++) {
-            SetMaParam(ms, param, percents[l]);
+            SetMaParam(ms, param, parameters[l]);
             one(n);
             for (uint32_t i = 0; i < n; i++)
                 ASSERT_EQ(memcmp(&lane[l][i], &f->points[0][i].ma, sizeof(double)), 0)
-                    << "lanes " << used << " n " << n << " percent " << percents[l]
+                    << "lanes " << used << " n " << n << " parameter " << parameters[l]
                     << " point " << i;
         }
     };
     for (uint32_t n : {1u, 37u, 300u})
         for (uint32_t used = 1; used <= AVERAGE_LANES; used++) {
             EmaLanes(f, n, 0, percents, used, out);
-            expectLanes(n, used, EMA_PERCENT, [&](uint32_t m) { Ema(f, m, 0); });
+            expectLanes(n, used, EMA_PERCENT, percents, [&](uint32_t m) { Ema(f, m, 0); });
+            AmaLanes(f, n, 0, lengths, used, out);
+            expectLanes(n, used, AMA_LENGTH, lengths, [&](uint32_t m) { Ama(f, m, 0); });
             for (uint32_t length : {2u, 6u, 20u}) {
                 SetMaParam(ms, VIDYA_LENGTH, length);
                 double reference;
                 VidyaPercentLimit(f, 0, &reference);
                 VidyaRatios(f, n, 0, reference, ratio.data());
                 VidyaLanes(f, n, 0, ratio.data(), percents, used, out);
-                expectLanes(n, used, VIDYA_PERCENT, [&](uint32_t m) { Vidya(f, m, 0, reference); });
+                expectLanes(n, used, VIDYA_PERCENT, percents,
+                            [&](uint32_t m) { Vidya(f, m, 0, reference); });
             }
         }
 }
