@@ -400,6 +400,22 @@ static void FinishFastGrid(FastGrid *g, const GridSet *holding, const MoneyMarke
                            const FundRecord *fund, int series, uint32_t last)
 {
     TradePoint t = TradePointOf(w, fund->points[series], last);
+#if defined(FAST_GRID_WIDE)
+    if (w || series != 0) {
+        // Eight lanes at a time, the holding set as a mask. With a walk, a strategy that
+        // sold at last has its cash grown to last's DatePeriod: its part year is empty.
+        for (uint32_t k = 0; k < GRID_LANES; k += 8) {
+            uint64_t word = k < 64 ? holding->lo : holding->hi;
+            __mmask8 held = (__mmask8)(word >> (k & 63));
+            __m512d cash = _mm512_loadu_pd(g->cash + k);
+            if (w)
+                cash = PartYear(cash, t.rate, t.period - _mm512_loadu_pd(g->grownTo + k));
+            __m512d value = _mm512_loadu_pd(g->shares + k) * t.x;
+            _mm512_storeu_pd(g->cash + k, _mm512_mask_blend_pd(held, cash, value));
+        }
+        return;
+    }
+#endif
     uint8_t waiting[GRID_CELLS + 1];
     uint32_t count = 0;
     for (uint32_t k = 0; k < GRID_CELLS; k++) {
