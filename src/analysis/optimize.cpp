@@ -127,6 +127,39 @@ static void ScoreTrial(FundRecord *fund, int series, KindSearch *k, uint32_t par
     k->trials++;
 }
 
+typedef void (*OneAverage)(FundRecord *fund, uint32_t n, int series);
+typedef void (*LaneAverages)(const FundRecord *fund, uint32_t n, int series,
+                             const uint32_t *parameter, uint32_t count, double *const *out);
+
+// Tries param's values first, first + 2, ... up to last in ascending order over n trial
+// points: AVERAGE_LANES at a time through lanes into averages, or, when there are none
+// (null), one at a time through one.
+static void SearchValues(FundRecord *fund, int series, uint32_t n, KindSearch *k, MaParam param,
+                         uint32_t first, uint32_t last, OneAverage one, LaneAverages lanes,
+                         double *const *averages)
+{
+    MaSettings *ms = &fund->maSettings[series];
+    uint32_t values[AVERAGE_LANES], used = 0;
+    for (uint32_t v = first; v <= last; v += 2) {
+        if (!averages[0]) {
+            SetMaParam(ms, param, v);
+            one(fund, n, series);
+            ScoreTrial(fund, series, k, v, 0);
+            continue;
+        }
+        values[used++] = v;
+        if (used < AVERAGE_LANES && v + 2 <= last)
+            continue;
+        lanes(fund, n, series, values, used, averages);
+        for (uint32_t l = 0; l < used; l++) {
+            SetMaParam(ms, param, values[l]);
+            SetAverage(fund, n, series, averages[l]);
+            ScoreTrial(fund, series, k, values[l], 0);
+        }
+        used = 0;
+    }
+}
+
 // Tries every value of kind t's parameter in ascending order over n trial points and
 // stores the best with its thresholds, and the kind's "Avg" figure.
 static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
@@ -153,50 +186,13 @@ static void SearchKind(FundRecord *fund, int series, uint32_t t, uint32_t n)
             ScoreTrial(fund, series, &k, v, 0);
         }
         break;
-    case MA_EMA: {
-        uint32_t percents[AVERAGE_LANES], used = 0;
-        for (uint32_t v = 10; v <= 80; v += 2) {
-            if (!block) {
-                SetMaParam(ms, length, v);
-                Ema(fund, n, series);
-                ScoreTrial(fund, series, &k, v, 0);
-                continue;
-            }
-            percents[used++] = v;
-            if (used < AVERAGE_LANES && v + 2 <= 80)
-                continue;
-            EmaLanes(fund, n, series, percents, used, averages);
-            for (uint32_t l = 0; l < used; l++) {
-                SetMaParam(ms, length, percents[l]);
-                SetAverage(fund, n, series, averages[l]);
-                ScoreTrial(fund, series, &k, percents[l], 0);
-            }
-            used = 0;
-        }
+    case MA_EMA:
+        SearchValues(fund, series, n, &k, length, 10, 80, Ema, EmaLanes, averages);
         break;
-    }
-    case MA_AMA: {
-        uint32_t lengths[AVERAGE_LANES], used = 0;
-        for (uint32_t v = 2; v <= 30 && v < count; v += 2) {
-            if (!block) {
-                SetMaParam(ms, length, v);
-                Ama(fund, n, series);
-                ScoreTrial(fund, series, &k, v, 0);
-                continue;
-            }
-            lengths[used++] = v;
-            if (used < AVERAGE_LANES && v + 2 <= 30 && v + 2 < count)
-                continue;
-            AmaLanes(fund, n, series, lengths, used, averages);
-            for (uint32_t l = 0; l < used; l++) {
-                SetMaParam(ms, length, lengths[l]);
-                SetAverage(fund, n, series, averages[l]);
-                ScoreTrial(fund, series, &k, lengths[l], 0);
-            }
-            used = 0;
-        }
+    case MA_AMA:
+        SearchValues(fund, series, n, &k, length, 2, count > 30 ? 30 : (count > 0 ? count - 1 : 0),
+                     Ama, AmaLanes, averages);
         break;
-    }
     case MA_VIDYA: {
         // The volatility ratios of a length are the same for all its percents.
         double *ratio = block ? (double *)AllocZero(n, sizeof(double)) : nullptr;
