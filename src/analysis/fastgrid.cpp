@@ -635,9 +635,10 @@ static constexpr CodeLevels LevelTable = MakeCodeLevels();
 #if defined(FAST_GRID_WIDE)
 // Thirty-two codes at a time in the wide build. The two levels are one state v: v > 0 when
 // *bought is v, v < 0 when *sold is -v. A buy code k leaves max(v, k), a sell code -k
-// min(v, -k), 0 leaves v, and a special code 0: each code clamps v to a range [low, high],
-// and a run of codes together clamps it to one range too, found for every prefix of the
-// run in five doubling steps. A point trades where it changes v, and at a special code.
+// min(v, -k), 0 leaves v, and a special code leaves 0: each code clamps v to a range
+// [low, high] ([0, 0] for a special one), and a run of codes together clamps it to one
+// range too, found for every prefix of the run in five doubling steps. A point trades
+// where it changes v, and at a special code.
 static uint32_t TradingPoints(int8_t *code, uint32_t count, uint32_t *bought, uint32_t *sold,
                               uint16_t *trading)
 {
