@@ -172,33 +172,14 @@ TEST_F(ChartRowTest, SpansFollowTheExtents)
     EXPECT_EQ(CurrentChartSpan(CHART_CURRENT_STRENGTH).total, 0u);
 }
 
-TEST_F(ChartRowTest, NegativeLabelIsClippedToTheBarArea)
+TEST_F(ChartRowTest, NarrowListAndZeroSpanDrawNoBarsAndANegativeLabelIsClippedToTheBarArea)
 {
-    NewFundTable(1);
-    Fund(0, "", 1)->stats[0].ytdReturn = -0.5;
-    ChartKind = CHART_YTD_RETURN;
-    Extent(0, STAT_YTD, 1, 40);
-    MeasureFundRow(300);
-    // ZeroX = 200 x 1 / 40 = 5; 200 x 0.5 / 40 = 2.5 -> 2: the bar covers x0 + 3 .. x0 + 4,
-    // the zero line x0 + 5.
-    // The right-aligned label would start well left of x0 = 97; the clip keeps the name
-    // column (from the marker's end at 15) clear.
-    ExpectRow(0, BMP_NO_PORTFOLIO, "", 2, [&](GrayCanvas &e) {
-        Bar(e, 100, 102, 2);
-        Bar(e, 102, 103, 1);
-        SurfaceClip(&e.target, 97, 0, 297, rowHeight);
-        Label(e, 101, "(0.5%)", 1, true);
-        SurfaceClearClip(&e.target);
-    });
-}
-
-TEST_F(ChartRowTest, NarrowListAndZeroSpanDrawNoBars)
-{
-    NewFundTable(3);
+    NewFundTable(4);
     Fund(0, "Gamma", 3)->stats[0].ytdReturn = 20.0;
     FundTable[0].flags |= FUND_IN_PORTFOLIO;
     Fund(1, "Flat", 7)->stats[0].ytdReturn = 0.0;
     Fund(2, "Up", 7)->stats[0].ytdReturn = 5.0;
+    Fund(3, "", 1)->stats[0].ytdReturn = -0.5;
     ChartKind = CHART_YTD_RETURN;
     // Too narrow for a bar area: only the markers (the row selected) and the name in its
     // category's colour (4).
@@ -218,6 +199,20 @@ TEST_F(ChartRowTest, NarrowListAndZeroSpanDrawNoBars)
             Bar(e, 97, 98, 1);
             Label(e, 99, labels[row - 1], 0, false);
         });
+
+    Extent(0, STAT_YTD, 1, 40);
+    MeasureFundRow(300);
+    // ZeroX = 200 x 1 / 40 = 5; 200 x 0.5 / 40 = 2.5 -> 2: the bar covers x0 + 3 .. x0 + 4,
+    // the zero line x0 + 5.
+    // The right-aligned label would start well left of x0 = 97; the clip keeps the name
+    // column (from the marker's end at 15) clear.
+    ExpectRow(3, BMP_NO_PORTFOLIO, "", 2, [&](GrayCanvas &e) {
+        Bar(e, 100, 102, 2);
+        Bar(e, 102, 103, 1);
+        SurfaceClip(&e.target, 97, 0, 297, rowHeight);
+        Label(e, 101, "(0.5%)", 1, true);
+        SurfaceClearClip(&e.target);
+    });
 }
 
 TEST_F(ChartRowTest, CurrentStrengthBarsAndRedNegative)

@@ -16,9 +16,6 @@
 
 namespace {
 
-const RgbColour White = RGB_OF(255, 255, 255);
-const RgbColour Black = RGB_OF(0, 0, 0);
-
 // A plain raster target of its own per test (no text recorder), the one DrawSurface
 // points at.
 using Canvas = GraphCanvas;

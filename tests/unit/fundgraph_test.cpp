@@ -24,7 +24,6 @@ int32_t PeriodOfPoint(const FundRecord *f, uint32_t i)
     return DatePeriodOf(f->points[0][i].dateWord & 0xFFFF);
 }
 
-const RgbColour Black = 0x000000, White = 0xFFFFFF;
 using Rows = std::vector<int32_t>;
 
 // The rows first..last.
@@ -44,6 +43,9 @@ class FundGraphTest : public ::testing::Test {
 protected:
     GraphCanvas canvas;
     char text[FUND_GRAPH_TEXT_SIZE];
+    // The graphs' colours of the full-colour palette.
+    const RgbColour Blue = PaletteColour(12), Red = PaletteColour(5), Pink = PaletteColour(4);
+    const RgbColour Green = PaletteColour(9), Purple = PaletteColour(13);
     void SetUp() override
     {
         PlainView();
@@ -131,7 +133,6 @@ TEST_F(FundGraphTest, BandsStackFromTheBottomInTheirOrderForEveryCombination)
 // blue rows tell the row of the last value. No bands: P = 129, span = 129 - 11 - 1 = 117.
 TEST_F(FundGraphTest, PriceScalesPutTheLastValueOnItsRow)
 {
-    const RgbColour blue = PaletteColour(12);
     struct {
         double first, last;
         uint32_t units;
@@ -153,10 +154,10 @@ TEST_F(FundGraphTest, PriceScalesPutTheLastValueOnItsRow)
         LinearScale = c.linear;
         FundRecord *f = SingleFund(PeriodPoints({c.first, c.last}));
         PaintWhole(f, c.units);
-        EXPECT_EQ(RowsOf(184, 12, 128, blue), c.rows);
+        EXPECT_EQ(RowsOf(184, 12, 128, Blue), c.rows);
         if (c.first < 0.3) {
             // 0.2, below 1/e, at the first column, and the frame row 129 not overdrawn.
-            EXPECT_EQ(RowsOf(14, 12, 128, blue), (Rows{127, 128}));
+            EXPECT_EQ(RowsOf(14, 12, 128, Blue), (Rows{127, 128}));
             EXPECT_EQ(At(14, 129), Black);
         }
     }
@@ -167,29 +168,20 @@ TEST_F(FundGraphTest, PriceScalesPutTheLastValueOnItsRow)
 // trunc(1.405 * 69.10) = 128 - 97 = 31.
 TEST_F(FundGraphTest, RangeEndingBeforeTheLastPointDrawsNoProjectionsAndUsesTheWholeWidth)
 {
-    const RgbColour pink = PaletteColour(4), blue = PaletteColour(12);
     ShowMovingAverage = 1;
     FundRecord *f = Flat(10);
     for (int k = 0; k < 5; k++)
         f->trendProjection[0][k] = 1.5;
-    auto countPink = [&] {
-        int count = 0;
-        for (int32_t y = 0; y < 130; y++)
-            for (int32_t x = 0; x < 200; x++)
-                count += At(x, y) == pink;
-        return count;
-    };
-
     // Range of points 0..5: R = 5 without room for projections, point 5 at x0 + W = 183.
     Paint(f, 2, PeriodOfPoint(f, 0), PeriodOfPoint(f, 5));
-    EXPECT_EQ(countPink(), 0);
-    EXPECT_EQ(RowsOf(184, 12, 128, blue), (Rows{58, 59, 60}));
+    EXPECT_EQ(CountColour(canvas.image.pixels, 200 * 130, Pink), 0u);
+    EXPECT_EQ(RowsOf(184, 12, 128, Blue), (Rows{58, 59, 60}));
 
     // The whole range: R = 9 + 5 = 14, the last point at 15 + 9 * 168 / 14 = 123 with the
     // black average-return dot on it, and the first projection at 15 + 10 * 12 = 135.
     Reopen();
     PaintWhole(f, 2);
-    ExpectPixels({{135, 31, pink}, {183, 31, pink}, {123, 59, Black}});
+    ExpectPixels({{135, 31, Pink}, {183, 31, Pink}, {123, 59, Black}});
 }
 
 // Points 0..9 without overlay: R = 9, point i at 15 + i * 168 / 9, so point 3 at 71 and
@@ -197,7 +189,6 @@ TEST_F(FundGraphTest, RangeEndingBeforeTheLastPointDrawsNoProjectionsAndUsesTheW
 // D = trunc(1.0) + 1 = 2 units.
 TEST_F(FundGraphTest, TwoDistributionsBeforeOnePointAreDrawnAtTwoSuccessivePoints)
 {
-    const RgbColour red = PaletteColour(5);
     ShowDistributions = 1;
     FundRecord *f = Flat(10);
     uint32_t date = f->points[0][3].dateWord & 0xFFFF;
@@ -205,18 +196,18 @@ TEST_F(FundGraphTest, TwoDistributionsBeforeOnePointAreDrawnAtTwoSuccessivePoint
     f->distTotal = 1.0;
     PaintWhole(f, 2);
     // First at point 3: 22 * 0.5 / 2 = 5.5, a red box of 5 rows 123..127 on columns 70..72.
-    EXPECT_EQ(RowsOf(71, 106, 128, red), Span(123, 127));
-    EXPECT_EQ(RowsOf(70, 106, 128, red), RowsOf(72, 106, 128, red));
+    EXPECT_EQ(RowsOf(71, 106, 128, Red), Span(123, 127));
+    EXPECT_EQ(RowsOf(70, 106, 128, Red), RowsOf(72, 106, 128, Red));
     // Second at point 4: the running total 1.0 reaches row 128 - 11 = 117; the part's own
     // five rows grow to six to close the gap: red 117..122 over a black column 124..128.
-    EXPECT_EQ(RowsOf(89, 106, 128, red), Span(117, 122));
+    EXPECT_EQ(RowsOf(89, 106, 128, Red), Span(117, 122));
     EXPECT_EQ(RowsOf(89, 124, 128, Black), Span(124, 128));
     // Nothing at point 5 (x 108).
-    EXPECT_TRUE(RowsOf(108, 106, 128, red).empty());
+    EXPECT_TRUE(RowsOf(108, 106, 128, Red).empty());
     // The key once, however many distributions.
     std::vector<DrawnText> div = TextsNamed("DIV=100.0%"), cg = TextsNamed("CG=0.0%");
     ASSERT_EQ(std::make_pair(div.size(), cg.size()), std::make_pair((size_t)1, (size_t)1));
-    EXPECT_EQ(std::make_tuple(div[0].y, div[0].colour, cg[0].y), std::make_tuple(106, red, 118));
+    EXPECT_EQ(std::make_tuple(div[0].y, div[0].colour, cg[0].y), std::make_tuple(106, Red, 118));
 }
 
 TEST_F(FundGraphTest, TitleCarriesTheCategoryAndTheIndexFundUnderTheRelativeSeries)
@@ -277,7 +268,6 @@ TEST_F(FundGraphTest, MovingAverageLabelNamesKindParameterAndThresholds)
 
 TEST_F(FundGraphTest, RocBandZeroRowLineAndLabel)
 {
-    const RgbColour blue = PaletteColour(12);
     ShowRoc = 1;
     FundRecord *f = Flat(10);
     f->stats[0].rocMax = 4;
@@ -292,7 +282,7 @@ TEST_F(FundGraphTest, RocBandZeroRowLineAndLabel)
     // yZ = trunc(23 * 4 / 8 + 106) = 117; 2.0 at 116 - trunc(11 * 2 / 4) = 111, -2.0 at
     // 118 + trunc(11 * 2 / 4) = 123. Points at 15 + 12 i (R = 14).
     EXPECT_EQ(RowsOf(150, 106, 128, Black), (Rows{117}));
-    ExpectPixels({{39, 111, blue}, {99, 123, blue}});
+    ExpectPixels({{39, 111, Blue}, {99, 123, Blue}});
     EXPECT_EQ(FirstNamed("ROC Length=10 weeks, Threshold=+5%-3%").y, 106);
 }
 
@@ -300,7 +290,6 @@ TEST_F(FundGraphTest, RocBandZeroRowLineAndLabel)
 // zero row 105 + 1 + 24 * 2 / 3 = 122. Points at 15 + i * 168 / 9.
 TEST_F(FundGraphTest, BenchmarkChangeBarsRiseBlueAndFallRedFromTheZeroRow)
 {
-    const RgbColour blue = PaletteColour(12), red = PaletteColour(5);
     ShowBenchmark = 1;
     FundRecord *f = Flat(10);
     f->stats[0].maxChange = 1.5;
@@ -310,9 +299,9 @@ TEST_F(FundGraphTest, BenchmarkChangeBarsRiseBlueAndFallRedFromTheZeroRow)
     PaintWhole(f, 2);
     EXPECT_EQ(RowsOf(150, 106, 128, Black), (Rows{122}));
     // +1.0 of 2 units: up to 121 - trunc(16 / 2) = 113, painted 122..114.
-    EXPECT_EQ(RowsOf(71, 106, 128, blue), Span(114, 122));
+    EXPECT_EQ(RowsOf(71, 106, 128, Blue), Span(114, 122));
     // -0.5 of 1 unit: down to 123 + trunc(6 * 0.5) = 126, painted 122..125.
-    EXPECT_EQ(RowsOf(89, 106, 128, red), Span(122, 125));
+    EXPECT_EQ(RowsOf(89, 106, 128, Red), Span(122, 125));
     // No change, no bar: point 5 (x 108) only crosses the zero line.
     EXPECT_EQ(RowsOf(108, 106, 128, Black), (Rows{122}));
 }
@@ -346,7 +335,6 @@ TEST_F(FundGraphTest, MacdSignalsRememberTheHoldingOfPointsBeforeTheRange)
 // 123), and no segment runs down to it.
 TEST_F(FundGraphTest, EvaluationEquityStartsOnThePriceLine)
 {
-    const RgbColour green = PaletteColour(9), purple = PaletteColour(13);
     ShowMovingAverage = 1;
     FundRecord *f = Flat(130);
     f->recentStart = 120;
@@ -355,9 +343,9 @@ TEST_F(FundGraphTest, EvaluationEquityStartsOnThePriceLine)
         f->points[0][i].maEquity = i <= 120 ? 0.4 : 1.0;
     PaintWhole(f, 2);
     // Point 120 at x 165: the trial line stays purple below the price row 59.
-    ExpectPixels({{165, 100, purple}, {165, 122, green, false}});
+    ExpectPixels({{165, 100, Purple}, {165, 122, Green, false}});
     // The trial period's equity before it is drawn on its own row.
-    EXPECT_EQ(At(100, 123), green);
+    EXPECT_EQ(At(100, 123), Green);
 }
 
 TEST_F(FundGraphTest, RefusedClipAndAlignmentAreReportedAndDrawingGoesOn)
@@ -371,7 +359,7 @@ TEST_F(FundGraphTest, RefusedClipAndAlignmentAreReportedAndDrawingGoesOn)
         EXPECT_NE(all.find(call), std::string::npos) << all;
     // The last date is still written, and the frame and price line drawn.
     EXPECT_TRUE(WasDrawn("01/08/00"));
-    ExpectPixels({{0, 0, Black}, {184, 59, PaletteColour(12)}});
+    ExpectPixels({{0, 0, Black}, {184, 59, Blue}});
 }
 
 // A width x 200 graph of n flat points, the whole range, no bands: P = 199, W = width - 32.
@@ -437,11 +425,10 @@ TEST_F(OverlayGraphTest, OverlayFactorScalesTheRowsOfAFundAndPlotRowsAreKept)
                           PeriodOfPoint(f, last), 0, text);
     };
     paint(1, 0, 4, 2);
-    const RgbColour blue = PaletteColour(12);
-    ExpectPixels({{100, 96, blue}, {100, 64, White}});
+    ExpectPixels({{100, 96, Blue}, {100, 64, White}});
     // Position 0 ignores the factor.
     paint(0, 0, 4, 2);
-    EXPECT_EQ(At(100, 64), blue);
+    EXPECT_EQ(At(100, 64), Blue);
     // The readout and the plot rows of a graph from row 20.
     paint(0, 20, 2, 1);
     EXPECT_EQ(std::vector<uint32_t>({FundReadoutX(f), FundReadoutY(f), FundPlotTop(f),

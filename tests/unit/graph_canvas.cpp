@@ -80,6 +80,14 @@ void ExpectCanvasPixels(GraphCanvas *c, std::initializer_list<PixelProbe> probes
         EXPECT_EQ(PixelAt(c, p.x, p.y) == p.colour, p.is) << p.x << "," << p.y;
 }
 
+uint32_t CountColour(const RgbColour *pixels, uint32_t n, RgbColour colour)
+{
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < n; i++)
+        count += pixels[i] == colour;
+    return count;
+}
+
 bool WasDrawn(const std::string &text)
 {
     return !TextsNamed(text).empty();

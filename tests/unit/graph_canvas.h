@@ -12,6 +12,9 @@
 
 #include "graphics/surface.h"
 
+// The two colours every painter test compares with.
+const RgbColour Black = RGB_OF(0, 0, 0), White = RGB_OF(255, 255, 255);
+
 struct DrawnText {
     int32_t x, y;
     std::string text;
@@ -49,6 +52,8 @@ std::vector<DrawnText> TextsNamed(const std::string &text);
 DrawnText FirstNamed(const std::string &text);
 // Whether any text equal to text was drawn.
 bool WasDrawn(const std::string &text);
+// How many of the n pixels are colour.
+uint32_t CountColour(const RgbColour *pixels, uint32_t n, RgbColour colour);
 // Width of a text as the canvas measures it.
 int32_t CanvasWidth(const std::string &text);
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-const RgbColour Gray = 0xC0C0C0, Black = 0x000000, White = 0xFFFFFF;
+const RgbColour Gray = 0xC0C0C0;
 
 // The lists of funds handed to the benchmark refresh, each name followed by ";".
 std::vector<std::string> RefreshLists;
@@ -64,27 +64,24 @@ TEST_F(GraphPageTest, DefaultBenchmarkRuleTakesTheOneDisplayedIndexFundAndClears
     SetFundCategory(&FundTable[0], 3);
     SetFundCategory(&FundTable[1], CATEGORY_INDEX);
     SetFundCategory(&FundTable[2], CATEGORY_INDEX);
-
-    Display({0});
-    strcpy(DefaultBenchmark, "X");
-    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);   // no index fund displayed: unchanged
-    EXPECT_STREQ(DefaultBenchmark, "X");
-
-    Display({1});
-    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
-    EXPECT_STREQ(DefaultBenchmark, "F1");
-    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
-    strcpy(DefaultBenchmark, "f1");               // the same fund in other letters
-    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
-    EXPECT_STREQ(DefaultBenchmark, "f1");
-
-    Display({2});
-    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 1);
-    EXPECT_STREQ(DefaultBenchmark, "");
-    EXPECT_EQ(ApplyDefaultBenchmarkRule(), 0);
+    // Step by step: the fund displayed besides those before, the default set first (null:
+    // as the step before left it), what the rule returns and the default it leaves.
+    const struct { uint32_t display; const char *set; int changed; const char *after; } steps[] = {
+        {0, "X", 0, "X"},   // no index fund displayed: unchanged
+        {1, nullptr, 1, "F1"}, {1, nullptr, 0, "F1"},
+        {1, "f1", 0, "f1"},  // the same fund in other letters
+        {2, nullptr, 1, ""}, {2, nullptr, 0, ""},
+    };
+    for (const auto &s : steps) {
+        Display({s.display});
+        if (s.set)
+            strcpy(DefaultBenchmark, s.set);
+        EXPECT_EQ(ApplyDefaultBenchmarkRule(), s.changed) << "step " << &s - steps;
+        EXPECT_STREQ(DefaultBenchmark, s.after) << "step " << &s - steps;
+    }
 }
 
-TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
+TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundWithItsBandsAndATabWithoutOneIsAnError)
 {
     MakeFunds({0, 0, 0});
     Display({0, 2});
@@ -106,15 +103,11 @@ TEST_F(GraphPageTest, SingleFundPageShowsTheTabsFundAndATabWithoutOneIsAnError)
     EXPECT_EQ(Prepare(4), 1);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_NE(Messages[0].text.find("can't find selected fund"), std::string::npos);
-}
 
-TEST_F(GraphPageTest, FundWithoutIndexFundStillGetsTheBenchmarkBand)
-{
-    MakeFunds({0});
-    Display({0});
+    // A fund without an index fund still gets the benchmark band: tab 3's F0 is drawn from
+    // series 0 with the band's line at 129 - 24 = 105.
     ShowBenchmark = 1;
     EXPECT_EQ(Prepare(3), 1);
-    // Series 0 (no index fund) with the benchmark band: its line at 129 - 24 = 105.
     EXPECT_FALSE(WasDrawn("vs. "));
     EXPECT_EQ(FundPlotBottom(&FundTable[0]), 106u);
 }
@@ -221,18 +214,15 @@ TEST_F(GraphPageTest, VisibleRangeStartsAtTheRecentPointUnderZoomAndYieldsToASel
     expectRange(5, 9);
 }
 
-TEST_F(GraphPageTest, PriceUnitsRoundTheMaximumUpOrFollowTheSelection)
+TEST_F(GraphPageTest, PriceUnitsRoundTheMaximumUpAndTheMaximumFollowsOverlayZoomAndSeries)
 {
+    // The units round the maximum up, or follow a zoom selection's maximum.
     const struct { double selectionMax, maximum; uint32_t units; } cases[] = {
         {0, 2.3, 3}, {0, 2.0, 2}, {0, 0.0, 0}, {0, -1.0, 0}, {0.4, 9.0, 1}, {5.5, 9.0, 6}};
     for (const auto &c : cases) {
         ZoomSelectionMax = c.selectionMax;
         EXPECT_EQ(PriceUnitsOf(c.maximum), c.units) << c.selectionMax << " " << c.maximum;
     }
-}
-
-TEST_F(GraphPageTest, ValueMaximumFollowsTheOverlayZoomAndRelativeSeries)
-{
     FundRecord *f = SingleFund(PeriodPoints({1.0, 1.0}));
     // The maxima of the value, the three equities and the band: 1..5, the recent ones 11..15.
     SeriesStats *st = &f->stats[0];

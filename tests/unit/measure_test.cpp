@@ -204,7 +204,7 @@ TEST_F(MeasureTest, ArrowButtonsAreHitInsideTheirPicturesOnly)
             << "strip " << c.strip << " at " << c.x << "," << c.y;
 }
 
-TEST_F(MeasureTest, SideStripsMoveTheRangeByWeeksAndYearsWithinTheData)
+TEST_F(MeasureTest, SideStripsMoveTheRangeWithinTheDataAndTheTopStripTheScale)
 {
     // Year boundaries are multiples of 60; the data span 2400 (or start) .. 3000. Buttons
     // 0..2 move by a week, 3..5 to the year boundary before or after; no move at the
@@ -243,18 +243,10 @@ TEST_F(MeasureTest, SideStripsMoveTheRangeByWeeksAndYearsWithinTheData)
         EXPECT_EQ(ZoomSelectionFrom, c.newFrom);
         EXPECT_EQ(ZoomSelectionTo, c.newTo);
     }
-}
-
-TEST_F(MeasureTest, TopStripRaisesTheScaleAndLowersItDownToOne)
-{
-    const struct {
-        double max;
-        int32_t button;
-        int changed;
-        double newMax;
-    } cases[] = {{5.0, 0, 1, 6.0}, {5.0, 1, 1, 4.0}, {1.5, 1, 1, 0.5}, {0.5, 1, 0, 0.5},
-                 {1.0, 1, 0, 1.0}};
-    for (const auto &c : cases) {
+    // The top strip raises the scale by one and lowers it, down to one.
+    const struct { double max; int32_t button; int changed; double newMax; } top[] = {
+        {5.0, 0, 1, 6.0}, {5.0, 1, 1, 4.0}, {1.5, 1, 1, 0.5}, {0.5, 1, 0, 0.5}, {1.0, 1, 0, 1.0}};
+    for (const auto &c : top) {
         ZoomSelectionMax = c.max;
         EXPECT_EQ(ApplyArrowButton(ARROW_STRIP_TOP, c.button), c.changed) << c.max;
         EXPECT_EQ(ZoomSelectionMax, c.newMax) << c.max;

@@ -88,20 +88,14 @@ TEST(PrintPlacement, TableOfPages)
     }
 }
 
-TEST(TwoColourPrinter, ColourCountComparedUnsigned)
+TEST(TwoColourPrinter, ColourCountComparedUnsignedAndLightGrayAndWhiteToWhiteTheRestToBlack)
 {
     // A negative count stands for more than 256 colours.
-    const struct { int32_t colours; int two; } cases[] = {
+    const struct { int32_t colours; int two; } counts[] = {
         {2, 1}, {1, 1}, {0, 1}, {3, 0}, {256, 0}, {-1, 0}, {-2147483647 - 1, 0}};
-    for (const auto &c : cases)
+    for (const auto &c : counts)
         EXPECT_EQ(IsTwoColourPrinter(c.colours) != 0, c.two != 0) << c.colours;
-}
-
-TEST(TwoColourPrinter, LightGrayAndWhiteToWhiteTheRestToBlack)
-{
-    const struct {
-        uint32_t colour, want;
-    } cases[] = {
+    const struct { uint32_t colour, want; } cases[] = {
         {0x00C0C0C0, 0x00FFFFFF}, {0x00FFFFFF, 0x00FFFFFF},  // the light-gray background, white
         {0x02C0C0C0, 0x00FFFFFF},  // the flag byte is no part of the colour
         {0x00000000, 0}, {0x00808080, 0},                    // black, dark gray

@@ -20,17 +20,6 @@
 
 namespace {
 
-const RgbColour White = RGB_OF(255, 255, 255);
-const RgbColour Black = RGB_OF(0, 0, 0);
-
-uint32_t Count(const RgbColour *pixels, uint32_t n, RgbColour colour)
-{
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < n; i++)
-        count += pixels[i] == colour;
-    return count;
-}
-
 class RasterTest : public ::testing::Test {
 protected:
     RasterImage image;
@@ -61,7 +50,7 @@ protected:
                     right = std::max(right, x + 1);
         return right;
     }
-    uint32_t CountOf(RgbColour colour) { return Count(image.pixels, 160 * 60, colour); }
+    uint32_t CountOf(RgbColour colour) { return CountColour(image.pixels, 160 * 60, colour); }
 };
 
 TEST_F(RasterTest, NewTargetIsWhiteWithDefaultStateAndZeroSizeFails)
@@ -340,7 +329,7 @@ TEST_F(RasterTest, AMissingOrDamagedFileIsReportedAndLeavesItsSlotEmpty)
 
 uint32_t Count(const BitmapRecord &b, RgbColour colour)
 {
-    return Count(b.pixels, b.width * b.height, colour);
+    return CountColour(b.pixels, b.width * b.height, colour);
 }
 
 RgbColour Px(const BitmapRecord &b, uint32_t x, uint32_t y)
