@@ -88,8 +88,7 @@ TEST_F(DrawTest, LinesLeaveTheirEndPointUnpaintedAndAreCutToTheSurface)
     FillBox(&c.target, 0, 0, 40, 30, 0);
     DrawLine(&c.target, -2000000000, 4, 2000000000, 4, 1);
     EXPECT_EQ(Painted(&c).size(), 40u);
-    EXPECT_EQ(PixelAt(&c, 0, 4), Black);
-    EXPECT_EQ(PixelAt(&c, 39, 4), Black);
+    ExpectCanvasPixels(&c, {{0, 4, Black}, {39, 4, Black}});
 
     // Corner to corner of the 32-bit plane: the exact diagonal, pixel k at
     // (INT32_MIN + k, INT32_MIN + k). The visible part begins 2^31 steps in, where k times
@@ -141,8 +140,7 @@ TEST_F(DrawTest, PixelsAreExactOutsideReadsInvalidAndClipLimitsAllButTheFill)
     EXPECT_EQ(SurfaceSetPixel(&c.target, 39, 29, RGB_OF(7, 8, 9)), 1);
     EXPECT_EQ(SurfaceSetPixel(&c.target, 40, 0, Black), 1);  // off the surface: nothing
     EXPECT_EQ(SurfaceSetPixel(&c.target, -1, 5, Black), 1);
-    EXPECT_EQ(PixelAt(&c, 0, 0), RGB_OF(12, 34, 56));
-    EXPECT_EQ(PixelAt(&c, 39, 29), RGB_OF(7, 8, 9));
+    ExpectCanvasPixels(&c, {{0, 0, RGB_OF(12, 34, 56)}, {39, 29, RGB_OF(7, 8, 9)}});
     EXPECT_EQ(Painted(&c).size(), 2u);
     for (auto outside : {std::make_pair(40, 0), std::make_pair(0, -1), std::make_pair(0, 30)})
         EXPECT_EQ(SurfaceGetPixel(&c.target, outside.first, outside.second), 0xFFFFFFFFu)
@@ -156,8 +154,7 @@ TEST_F(DrawTest, PixelsAreExactOutsideReadsInvalidAndClipLimitsAllButTheFill)
     EXPECT_EQ(Painted(&c), (Pixels{{2, 2}, {3, 2}, {4, 2}, {2, 3}, {3, 3}, {4, 3}, {2, 4},
                                    {3, 4}, {4, 4}}));
     SurfaceFill(&c.target, 30, 20, 32, 21, Black);  // the fill ignores the clip
-    EXPECT_EQ(PixelAt(&c, 31, 20), Black);
-    EXPECT_EQ(PixelAt(&c, 32, 20), White);
+    ExpectCanvasPixels(&c, {{31, 20, Black}, {32, 20, White}});
     ASSERT_EQ(SurfaceClearClip(&c.target), 1);
     SurfaceSetPixel(&c.target, 8, 8, Black);
     EXPECT_EQ(PixelAt(&c, 8, 8), Black);
