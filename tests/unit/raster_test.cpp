@@ -22,8 +22,9 @@ namespace {
 
 class RasterTest : public ::testing::Test {
 protected:
-    RasterImage image;
-    DrawTarget t;
+    GraphCanvas c;
+    RasterImage &image = c.image;
+    DrawTarget &t = c.target;
     uint32_t memoryBefore;
     void SetUp() override
     {
@@ -126,10 +127,7 @@ TEST_F(RasterTest, WithoutItsFontTheRasterMeasuresFixedAdvancesAndDrawsNoText)
     SurfaceSetTransparent(&t, 0);
     SurfaceText(&t, 10, 10, "abc", 3);
     EXPECT_EQ(CountOf(White), 21u * 15u);
-    EXPECT_EQ(At(10, 10), White);
-    EXPECT_EQ(At(30, 24), White);
-    EXPECT_EQ(At(31, 24), Black);
-    EXPECT_EQ(At(30, 25), Black);
+    ExpectCanvasPixels(&c, {{10, 10, White}, {30, 24, White}, {31, 24, Black}, {30, 25, Black}});
 }
 
 TEST_F(RasterTest, FocusRectangleIsADottedInversionThatUndoesItself)
@@ -175,8 +173,7 @@ TEST_F(RasterTest, BitmapCopiesPlainAndExclusiveOrAreClipped)
     // Cut by the surface's edge and by the clip.
     SurfaceFill(&t, 0, 0, 160, 60, White);
     SurfaceCopyBitmap(&t, -1, -1, BMP_BUY, 0);
-    EXPECT_EQ(At(0, 0), p[3]);
-    EXPECT_EQ(At(0, 1), p[5]);
+    ExpectCanvasPixels(&c, {{0, 0, p[3]}, {0, 1, p[5]}});
     EXPECT_EQ(CountOf(White), 160u * 60u - 2u);
     SurfaceFill(&t, 0, 0, 160, 60, White);
     SurfaceClip(&t, 41, 40, 42, 41);
