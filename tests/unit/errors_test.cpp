@@ -67,7 +67,7 @@ TEST(Reporting, EachFunctionHasItsTextCaptionAndIconAndCutsLongTexts)
     }
 }
 
-TEST(Reporting, TheSystemsTextIsCutToTheBuffer)
+TEST(Reporting, TheSystemsTextIsCutToTheBufferAndFormatTextAlwaysTerminates)
 {
     // Room for exactly three characters of the system's text.
     std::string argument(511 - 3 - strlen("Error: , GetLastError=0x00000002\n"), 'a');
@@ -75,10 +75,7 @@ TEST(Reporting, TheSystemsTextIsCutToTheBuffer)
     ReportWin32(argument.c_str());
     EXPECT_EQ(OnlyMessage().text.substr(508), std::string(strerror(2)).substr(0, 3));
     EXPECT_EQ(OnlyMessage().text.size(), 511u);
-}
 
-TEST(Reporting, FormatTextAlwaysTerminates)
-{
     char small[8];
     memset(small, 'z', sizeof small);
     EXPECT_EQ(FormatText(small, sizeof small, "%s", "abcdefghijk"), 7u);

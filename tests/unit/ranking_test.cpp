@@ -57,14 +57,20 @@ void GivePoints(FundRecord *f, uint32_t count, uint32_t holdBits, bool ownSeries
     }
 }
 
+// The table order after a sort.
+Names SortedOrder()
+{
+    SortFunds();
+    return Order();
+}
+
 std::vector<Names> HookOrders;
 void RecordOrder() { HookOrders.push_back(Order()); }
 
 TEST_F(Ranking, NameSortIsCaseInsensitiveAndStable)
 {
     MakeFunds({"b", "ABC", "a", "abc", "Ab"});
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"a", "Ab", "ABC", "abc", "b"}));
+    EXPECT_EQ(SortedOrder(), Names({"a", "Ab", "ABC", "abc", "b"}));
     // Whole records move: each record's shortName went with its name.
     for (uint32_t i = 0; i < FundCount; i++)
         EXPECT_STREQ(FundTable[i].shortName, FundTable[i].name) << i;
@@ -73,8 +79,7 @@ TEST_F(Ranking, NameSortIsCaseInsensitiveAndStable)
     MakeFunds({"B", "A"});
     FindFund("A")->stats[0].ytdReturn = -5;
     FindFund("B")->stats[0].ytdReturn = 5;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"A", "B"}));
+    EXPECT_EQ(SortedOrder(), Names({"A", "B"}));
 }
 
 TEST_F(Ranking, EveryStatisticChartRanksDescendingWithTiesInNameOrder)
@@ -102,8 +107,7 @@ TEST_F(Ranking, EveryStatisticChartRanksDescendingWithTiesInNameOrder)
                 FundTable[i].taxEfficiency = values[i];
         }
         ChartKind = c.chart;
-        SortFunds();
-        EXPECT_EQ(Order(), Names({"B", "C", "D", "A", "E"})) << "chart " << c.chart;
+        EXPECT_EQ(SortedOrder(), Names({"B", "C", "D", "A", "E"})) << "chart " << c.chart;
     }
 }
 
@@ -127,8 +131,7 @@ TEST_F(Ranking, CurrentStrengthFollowsTheIndicatorShown)
                  {0, 0, 1, {"A", "C", "B"}}, {0, 0, 0, {"A", "B", "C"}}};
     for (const auto &c : cases) {
         ShowMovingAverage = c.ma, ShowMacd = c.macd, ShowRoc = c.roc;
-        SortFunds();
-        EXPECT_EQ(Order(), c.order) << c.ma << c.macd << c.roc;
+        EXPECT_EQ(SortedOrder(), c.order) << c.ma << c.macd << c.roc;
     }
 }
 
@@ -147,18 +150,15 @@ TEST_F(Ranking, ShowBenchmarkRanksFundsWithAnIndexByTheirRelativeFigures)
     FindFund("C")->indexName = CopyString("SPX", 3);
     ChartKind = CHART_YTD_RETURN;
 
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"C", "B", "A"}));
+    EXPECT_EQ(SortedOrder(), Names({"C", "B", "A"}));
     ShowBenchmark = 1;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"A", "B", "C"}));
+    EXPECT_EQ(SortedOrder(), Names({"A", "B", "C"}));
     EXPECT_EQ(KeySeries(FindFund("A")), 1);
     EXPECT_EQ(KeySeries(FindFund("B")), 0);
 
     // Tax efficiency has one value per fund whatever the benchmark flag.
     ChartKind = CHART_TAX_EFFICIENCY;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"C", "A", "B"}));
+    EXPECT_EQ(SortedOrder(), Names({"C", "A", "B"}));
 }
 
 TEST_F(Ranking, SignalsPutsHoldersFirstAndNonHoldersLast)
@@ -179,8 +179,7 @@ TEST_F(Ranking, SignalsPutsHoldersFirstAndNonHoldersLast)
     // F7 has no points.
     ChartKind = CHART_SIGNALS;
 
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"F3", "F4", "F2", "F1", "F5", "F6", "F7"}));
+    EXPECT_EQ(SortedOrder(), Names({"F3", "F4", "F2", "F1", "F5", "F6", "F7"}));
     // The points went with their records.
     EXPECT_EQ(FundTable[0].points[0][2].dateWord, NAV_MA_HOLDING);
 
@@ -195,8 +194,7 @@ TEST_F(Ranking, SignalsPutsHoldersFirstAndNonHoldersLast)
     ShowMovingAverage = 0;
     for (const auto &c : cases) {
         ShowMacd = c.macd, ShowRoc = c.roc;
-        SortFunds();
-        EXPECT_EQ(Order(), c.order) << c.macd << c.roc;
+        EXPECT_EQ(SortedOrder(), c.order) << c.macd << c.roc;
     }
 }
 
@@ -209,15 +207,13 @@ TEST_F(Ranking, CategoryBlocksInCategoryOrderWithCategoryZeroLast)
     FindFund("D")->flags |= FUND_IN_PORTFOLIO;
     CategorySort = 1;
 
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"C", "D", "F", "A", "E", "B", "G"}));
+    EXPECT_EQ(SortedOrder(), Names({"C", "D", "F", "A", "E", "B", "G"}));
 
     // With GroupMode the portfolio fund D counts as category 15, then goes to the end.
     GroupMode = 1;
     CategoryGrouping();
     EXPECT_EQ(Order(), Names({"C", "F", "A", "D", "E", "B", "G"}));
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"C", "F", "A", "E", "B", "G", "D"}));
+    EXPECT_EQ(SortedOrder(), Names({"C", "F", "A", "E", "B", "G", "D"}));
 }
 
 TEST_F(Ranking, PortfolioGatheringKeepsTheOrderOfBothParts)
@@ -226,13 +222,11 @@ TEST_F(Ranking, PortfolioGatheringKeepsTheOrderOfBothParts)
     for (const char *name : {"B", "D", "F"})
         FindFund(name)->flags |= FUND_IN_PORTFOLIO;
     GroupMode = 1;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"A", "C", "E", "B", "D", "F"}));
+    EXPECT_EQ(SortedOrder(), Names({"A", "C", "E", "B", "D", "F"}));
 
     // Without GroupMode nothing gathers.
     GroupMode = 0;
-    SortFunds();
-    EXPECT_EQ(Order(), Names({"A", "B", "C", "D", "E", "F"}));
+    EXPECT_EQ(SortedOrder(), Names({"A", "B", "C", "D", "E", "F"}));
 
     // An empty table sorts in every mode without touching a record.
     FreeFundTable();

@@ -26,6 +26,13 @@ class SideFiles : public ::testing::Test {
 protected:
     void SetUp() override { dir = MakeDataDir(); }
     std::string Path(const char *name) const { return dir + "/" + name; }
+    // Writes the file and reads it with read, no message left from before.
+    void Read(const char *name, const std::string &bytes, void (*read)(void))
+    {
+        ClearMessages();
+        WriteFile(dir, name, bytes);
+        read();
+    }
 
     std::string dir;
 };
@@ -96,9 +103,7 @@ TEST_F(SideFiles, PortfolioReadMarksTheNamedFundsAndWarns)
     };
     for (const Case &c : cases) {
         NamedFunds({"AAA", "BBB", "CCC"});
-        ClearMessages();
-        WriteFile(dir, "PRTFOLIO", c.bytes);
-        ReadPortfolioFile();
+        Read("PRTFOLIO", c.bytes, ReadPortfolioFile);
         std::string marked;
         for (uint32_t i = 0; i < FundCount; i++)
             marked += (FundTable[i].flags & FUND_IN_PORTFOLIO) ? '1' : '0';
@@ -159,9 +164,7 @@ TEST_F(SideFiles, SettingsBadOrShortBytesKeepWhatCameBefore)
     };
     for (const Case &c : cases) {
         ResetViewState();
-        ClearMessages();
-        WriteFile(dir, "SETTINGS", c.bytes);
-        ReadSettingsFile();
+        Read("SETTINGS", c.bytes, ReadSettingsFile);
         EXPECT_EQ(MessageTexts(), Texts({c.message})) << c.bytes.size();
         EXPECT_EQ(ViewBytes(), c.view) << c.bytes.size();
     }
@@ -181,9 +184,7 @@ TEST_F(SideFiles, SettingsUnzipProgramAndDefaultBenchmark)
                               {" SPX", "D:\\unzip.exe", "SPX", ""}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c[0]);
-        ClearMessages();
-        WriteFile(dir, "SETTINGS", DefaultBytes + c[0]);
-        ReadSettingsFile();
+        Read("SETTINGS", DefaultBytes + c[0], ReadSettingsFile);
         EXPECT_EQ(MessageTexts(), Texts(*c[3] ? 1 : 0, premature));
         EXPECT_STREQ(UnzipProgram, c[1]);
         EXPECT_STREQ(DefaultBenchmark, c[2]);
@@ -232,9 +233,8 @@ TEST_F(SideFiles, IndexAssignsLoadedIndexFundsAndQuotesBadLinesWithTheirEnds)
     // cleared, with a warning.
     NamedFunds({"AAA", "BBB", "SPX", "CCC"});
     SetIndex(&FundTable[3], "SPX");
-    WriteFile(dir, "Index",
-              "NOEQUALS\n=SPX\nAAA=\n\nAAA=SPX\nbbb=spx\r\nNOTLOADED=SPX\nCCC=GONE\nLAST");
-    ReadIndexFile();
+    Read("Index", "NOEQUALS\n=SPX\nAAA=\n\nAAA=SPX\nbbb=spx\r\nNOTLOADED=SPX\nCCC=GONE\nLAST",
+         ReadIndexFile);
     const std::string at = "Warning: " + Path("Index");
     EXPECT_EQ(MessageTexts(), Texts({at + "(1): Syntax error: NOEQUALS\n",
                                      at + "(2): Syntax error: =SPX\n",
@@ -251,10 +251,9 @@ TEST_F(SideFiles, IndexAssignsLoadedIndexFundsAndQuotesBadLinesWithTheirEnds)
     // must not come back as a line.
     const std::string name39(39, 'L');
     NamedFunds({name39, "AAA", "SPX"});
-    ClearMessages();
-    WriteFile(dir, "Index", name39 + "LLLLLL=SPX" + std::string(40, 'X') + "\nAAA=" +
-                                std::string(596, 'S') + "\nBAD\n");
-    ReadIndexFile();
+    Read("Index", name39 + "LLLLLL=SPX" + std::string(40, 'X') + "\nAAA=" +
+                      std::string(596, 'S') + "\nBAD\n",
+         ReadIndexFile);
     const std::string cutIndex = ("SPX" + std::string(40, 'X')).substr(0, 39);
     EXPECT_EQ(MessageTexts(),
               Texts({"Warning: Can't find index " + cutIndex + " for fund " + name39 + ".",
@@ -305,16 +304,13 @@ TEST_F(SideFiles, FailedWritesKeepTheOldFile)
     struct Case {
         const char *name;
         void (*write)(void);
-        std::string old, message;
-        bool prefix;  // message is only the text's start (the error code follows)
+        std::string old;
+        const char *message;  // null: the temporary file's open error, its code following
     } cases[] = {
-        {"PRTFOLIO", WritePortfolioFile, std::string("\x01\x00", 2) + "OLD\r\n",
-         "Error: Can't open " + Path("PRTFOLIO.tmp") + ", GetLastError=", true},
-        {"SETTINGS", WriteSettingsFile, DefaultBytes + "OLD.EXE SPX",
-         "Error: Can't open " + Path("SETTINGS.tmp") + ", GetLastError=", true},
-        {"Index", WriteIndexFile, "OLD=SPX\n", "Warning: Can't create INDEX file", false},
-        {"opt", WriteOptFile, "OLD 1 2 3 4 5\r\n",
-         "Error: Can't open " + Path("opt.tmp") + ", GetLastError=", true},
+        {"PRTFOLIO", WritePortfolioFile, std::string("\x01\x00", 2) + "OLD\r\n", nullptr},
+        {"SETTINGS", WriteSettingsFile, DefaultBytes + "OLD.EXE SPX", nullptr},
+        {"Index", WriteIndexFile, "OLD=SPX\n", "Warning: Can't create INDEX file"},
+        {"opt", WriteOptFile, "OLD 1 2 3 4 5\r\n", nullptr},
     };
     for (const Case &c : cases) {
         ClearMessages();
@@ -324,8 +320,9 @@ TEST_F(SideFiles, FailedWritesKeepTheOldFile)
         c.write();
         EXPECT_EQ(ReadWholeFile(Path(c.name)), c.old) << c.name;
         ASSERT_EQ(Messages.size(), 1u) << c.name;
-        EXPECT_EQ(c.prefix ? Messages[0].text.substr(0, c.message.size()) : Messages[0].text,
-                  c.message);
+        std::string open = "Error: Can't open " + Path(c.name) + ".tmp, GetLastError=";
+        EXPECT_EQ(c.message ? Messages[0].text : Messages[0].text.substr(0, open.size()),
+                  c.message ? c.message : open) << c.name;
     }
     EXPECT_EQ(OptimizedFlag, 1) << "a failed write must be retried later";
 

@@ -54,11 +54,12 @@ std::pair<std::string, std::string> Word(const std::string &w)
     return {"ASCII STRING", w};
 }
 
-TEST(TokenBoundaries, DatesNumbersWordsAndLineEnds)
+TEST(TokenBoundaries, DatesNumbersWordsLineEndsAndRestsOfLines)
 {
     const struct {
         std::string bytes;
         Tokens tokens;
+        bool restOfLine = false;
     } cases[] = {
         {"12/31/99", {Num(2), Slash, Num(2), Slash, Num(2), Eof}},
         {"10.25", {Num(2), Dot, Num(2), Eof}},
@@ -84,9 +85,14 @@ TEST(TokenBoundaries, DatesNumbersWordsAndLineEnds)
         // line ends there, in a file whose later line numbers and dates show them).
         {std::string(508, ' ') + "ABCDEFGH", {Word("ABCDEFGH"), Eof}},
         {std::string(510, ' ') + "1234/5", {Num(4), Slash, Num(1), Eof}},
+        // The rest of a line keeps its inner and trailing blanks and leaves the line end; an
+        // empty line gives its line end, the file's end END OF FILE.
+        {"  Fund  Name \t\r\nnext\n\n",
+         {Word("Fund  Name \t"), Cr, Word("next"), Lf, Lf, Eof}, true},
+        {" ;=/.x y\rz", {Word(";=/.x y"), Cr, Word("z"), Eof}, true},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(TokensOf(c.bytes), c.tokens) << c.bytes.substr(0, 20);
+        EXPECT_EQ(TokensOf(c.bytes, c.restOfLine), c.tokens) << c.bytes.substr(0, 20);
     EXPECT_TRUE(Messages.empty());
 }
 
@@ -97,14 +103,6 @@ TEST(LongTokens, AreCutAt511CharactersAndReportedOnce)
     EXPECT_EQ(TokensOf(std::string(600, '7') + "abc\n"),
               (Tokens{Word(std::string(511, '7')), Lf, Eof}));
     EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Error: T.NAV(1): token too long"}));
-}
-
-TEST(RestOfLine, KeepsInnerAndTrailingBlanksAndLeavesTheLineEnd)
-{
-    // An empty line gives its line end; the file's end gives END OF FILE.
-    EXPECT_EQ(TokensOf("  Fund  Name \t\r\nnext\n\n", true),
-              (Tokens{Word("Fund  Name \t"), Cr, Word("next"), Lf, Lf, Eof}));
-    EXPECT_EQ(TokensOf(" ;=/.x y\rz", true), (Tokens{Word(";=/.x y"), Cr, Word("z"), Eof}));
 }
 
 // Decimals of one tenth with the sign last come back bit for bit in the opt file's round
@@ -124,9 +122,10 @@ TEST(Numbers, DigitLimitsAndWarningsAndTheLargestDecimal)
 
 // Unexpected numbers, words, line ends and the end of the file, each warned about and the
 // line end left for the caller, are the opt file tests' bad lines.
-TEST(Numbers, ALoneCrAtTheEndOfAFillIsNotLost)
+TEST(Numbers, ALoneCrAtTheEndOfAFillIsNotLostAndAPendingLineEndStaysWithItsFile)
 {
-    // It cannot be pushed back through the buffer once the next fill is read.
+    // A lone CR at the end of a fill cannot be pushed back through the buffer once the
+    // next fill is read, and must not be lost.
     char text[TOKEN_BUFFER_SIZE];
     OpenText(std::string(511, ' ') + "\rZ");
     EXPECT_EQ(GetNumber("opt", 1, 6, text), 0u);
@@ -136,11 +135,8 @@ TEST(Numbers, ALoneCrAtTheEndOfAFillIsNotLost)
     EXPECT_EQ(GetToken("opt", 2, text), TOKEN_STRING);
     EXPECT_STREQ(text, "Z");
     IoClose();
-}
 
-TEST(Numbers, APendingLineEndStaysWithItsFile)
-{
-    char text[TOKEN_BUFFER_SIZE];
+    // A line end left pending when the number was not found stays with its file.
     OpenText("x\n");
     EXPECT_EQ(GetNumber("opt", 1, 6, text), 0u);
     IoClose();
