@@ -29,11 +29,9 @@ def searches(directory):
     must report nothing."""
     p = run("--json", directory)
     equal(json.loads(p.stdout)["reports"], [], "reports of a load of " + directory)
-    err = p.stderr.decode()
-    for line in err.splitlines():
-        if line.endswith(" series searched"):
-            return int(line.split()[1])
-    raise AssertionError("no search count on stderr: %r" % err)
+    found = re.search(r"^\S+ (\d+) series searched$", p.stderr.decode(), re.M)
+    true(found, "no search count on stderr: %r" % p.stderr)
+    return int(found.group(1))
 
 
 def copy_data(name):
