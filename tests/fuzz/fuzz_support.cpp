@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "data/datadir.h"
 #include "data/load.h"
@@ -56,16 +58,11 @@ void FuzzWriteFile(const char *name, const void *data, size_t size)
 
 std::string FuzzReadFile(const char *path)
 {
-    std::string bytes;
-    FILE *f = fopen(path, "rb");
-    if (!f)
-        return bytes;
-    char block[4096];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0)
-        bytes.append(block, n);
-    fclose(f);
-    return bytes;
+    // Nothing is copied from a file that cannot be opened or from a folder.
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 std::string FuzzReadDataFile(const char *name)

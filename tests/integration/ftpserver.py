@@ -95,15 +95,20 @@ def greeting(lines):
     return handle
 
 
+def drip(sock, pieces, pause):
+    """Sends pieces one by one, pause seconds apart, until the client is gone."""
+    for piece in pieces:
+        try:
+            sock.sendall(piece)
+        except OSError:
+            return
+        time.sleep(pause)
+
+
 def endless_greeting(self):
     self.on_connect()
     self.socket.setblocking(True)
-    for _ in range(60):
-        try:
-            self.socket.sendall(b"220-still talking\r\n")
-        except OSError:
-            break
-        time.sleep(0.5)
+    drip(self.socket, [b"220-still talking\r\n"] * 60, 0.5)
 
 
 def log_in_without_password(self, line):
@@ -139,12 +144,7 @@ def close_mid(handler, data, sock):
 
 
 def trickle(handler, data, sock):
-    for i in range(len(data)):
-        try:
-            sock.sendall(data[i:i + 1])
-        except OSError:
-            break
-        time.sleep(0.25)
+    drip(sock, [data[i:i + 1] for i in range(len(data))], 0.25)
     handler.data_channel.close()
 
 

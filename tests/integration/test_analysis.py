@@ -13,6 +13,7 @@ import math
 import os
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 
@@ -28,11 +29,9 @@ def searches(directory):
     must report nothing."""
     p = run("--json", directory)
     equal(json.loads(p.stdout)["reports"], [], "reports of a load of " + directory)
-    err = p.stderr.decode()
-    for line in err.splitlines():
-        if line.endswith(" series searched"):
-            return int(line.split()[1])
-    raise AssertionError("no search count on stderr: %r" % err)
+    found = re.search(r"^\S+ (\d+) series searched$", p.stderr.decode(), re.M)
+    true(found, "no search count on stderr: %r" % p.stderr)
+    return int(found.group(1))
 
 
 def copy_data(name):
@@ -75,9 +74,8 @@ def period(month, day, year):
 def quarterly_deviation(values):
     """The population deviation of EQ's quarterly samples: Jan->Apr, Apr->Jul, Jul->Oct
     1999, Oct 1999->Jan 2000."""
-    samples = [percent_change(values[a], values[b]) for a, b in ((1, 2), (2, 3), (3, 4), (4, 6))]
-    mean = sum(samples) / len(samples)
-    return math.sqrt(sum((s - mean) ** 2 for s in samples) / len(samples))
+    return statistics.pstdev(percent_change(values[a], values[b])
+                             for a, b in ((1, 2), (2, 3), (3, 4), (4, 6)))
 
 
 # EQ.NAV as a table: date, NAV. A 0.50 distribution on 5/10/99 is reinvested at the next
@@ -321,15 +319,11 @@ def sp500_against_nasdaq_as_worked_out_here():
     excess = {m: fr[m] - monthly_risk_free(rates, m[0]) for m in fr}
     x = [excess[m] for m in months]
     y = [ir[m] - monthly_risk_free(rates, m[0]) for m in months]
-    mx, my = sum(x) / len(x), sum(y) / len(y)
-    sxy = sum((a - mx) * (b - my) for a, b in zip(x, y))
-    sxx = sum((a - mx) ** 2 for a in x)
-    syy = sum((b - my) ** 2 for b in y)
-    beta = sxy / syy
+    mx, my = statistics.fmean(x), statistics.fmean(y)
+    beta = statistics.covariance(x, y) / statistics.variance(y)
     # Tracking error (a year) and information ratio of the monthly differences.
     d = [fr[m] - ir[m] for m in months]
-    md = sum(d) / len(d)
-    te = math.sqrt(sum((v - md) ** 2 for v in d) / (len(d) - 1) * 12)
+    te = statistics.stdev(d) * math.sqrt(12)
 
     def capture(up):
         """Up or down capture: the ratio of the geometric means over those months."""
@@ -339,8 +333,8 @@ def sp500_against_nasdaq_as_worked_out_here():
     expected = {
         "benchmarkMonths": len(months), "beta": beta,
         "alpha": ((1 + mx - beta * my) ** 12 - 1) * 100,
-        "rSquared": sxy * sxy / (sxx * syy) * 100, "trackingError": te * 100,
-        "informationRatio": md * 12 / te,
+        "rSquared": statistics.correlation(x, y) ** 2 * 100, "trackingError": te * 100,
+        "informationRatio": statistics.fmean(d) * 12 / te,
         "upCapture": capture(True), "downCapture": capture(False),
     }
     for key, value in expected.items():
@@ -350,8 +344,7 @@ def sp500_against_nasdaq_as_worked_out_here():
     own = sp["series"][0]["analyst"]
     excess = list(excess.values())
     downside = math.sqrt(sum(min(0, e) ** 2 for e in excess) / len(excess))
-    mean_r = sum(fr.values()) / len(fr)
-    vol = math.sqrt(sum((r - mean_r) ** 2 for r in fr.values()) / (len(fr) - 1))
+    vol = statistics.stdev(fr.values())
     for key, value in (("monthlyVolatility", vol * math.sqrt(12) * 100),
                        ("downsideDeviation", downside * math.sqrt(12) * 100),
                        ("sortino", sum(excess) / len(excess) * 12 / (downside * math.sqrt(12)))):

@@ -251,7 +251,8 @@ SAME_ORDER_POINTS = {
 @case
 def all_fixtures_together():
     """All fixtures in one directory, beside a directory named like a fund file and files
-    that are not fund files: each file still gives its own reports."""
+    that are not fund files: each file still gives its own reports. Without --json the
+    same reports go to standard error and the fund table to standard output."""
     nav_files = odd_fixtures()
     folder = folder_with((f.name, f.data) for f in nav_files)
     os.mkdir(os.path.join(folder, "FOLDER.NAV"))
@@ -260,6 +261,16 @@ def all_fixtures_together():
     for name in ("README.TXT", "OLD.BAK", "X.NAVY"):
         write(os.path.join(folder, name), b"NAME=Not A Fund\n01/01/97 = 1\nFOO\n")
     check_load(nav_files, folder)
+    proc = run("--file-steps", folder)
+    err = proc.stderr.decode("utf-8", "replace").splitlines()
+    out = proc.stdout.decode("utf-8", "replace")
+    for f in nav_files:
+        path = os.path.join(folder, f.name)
+        check_report_list(reports_of_file(err, path), f.expected_reports(path),
+                          "%s on standard error" % f.name)
+    true("DISTS" in out and "WORDS" in out, "the kept funds are not in the table: %s" % short(out))
+    true("NONAME" not in out, "the dropped fund is in the table")
+    true("Error:" not in out, "reports (or JSON) on standard output: %s" % short(out))
 
 
 @case
@@ -473,24 +484,6 @@ def usage_errors():
         proc = run(*args, check=False)
         equal(proc.returncode, 2, "exit status for %r" % args)
         true(proc.stderr.strip() != b"", "%r: nothing on standard error" % args)
-
-
-@case
-def table_mode():
-    """Without --json the reports go to standard error and the fund table to standard
-    output."""
-    nav_files = [f for f in odd_fixtures() if f.name in ("DISTS.NAV", "NONAME.NAV", "WORDS.NAV")]
-    folder = folder_with((f.name, f.data) for f in nav_files)
-    proc = run("--file-steps", folder)
-    err = proc.stderr.decode("utf-8", "replace").splitlines()
-    out = proc.stdout.decode("utf-8", "replace")
-    for f in nav_files:
-        path = os.path.join(folder, f.name)
-        check_report_list(reports_of_file(err, path), f.expected_reports(path),
-                          "%s on standard error" % f.name)
-    true("DISTS" in out and "WORDS" in out, "the kept funds are not in the table: %s" % short(out))
-    true("NONAME" not in out, "the dropped fund is in the table")
-    true("Error:" not in out, "reports (or JSON) on standard output: %s" % short(out))
 
 
 if __name__ == "__main__":

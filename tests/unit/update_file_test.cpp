@@ -30,12 +30,20 @@ std::string UpdateDir(const std::string &update)
 TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
 {
     typedef std::map<std::string, std::string> Files;
+    // update.dat and opt, as Windows names them too (any case, trailing dots and blanks)
+    // and as the file system sees them (up to a zero byte), are the session's own files.
+    // A line longer than 511 bytes is refused whole: its rest is no line of its own, and
+    // in a target a piece of such a line is no line either.
+    const std::string text = "01/05/24 12.00\n", longLine = std::string(511, 'y') + text;
+    const std::string sessionFiles = "update.dat:x\nOPT. :x\nopt" + std::string(1, '\0') +
+                                     "1:x\nA.NAV:" + std::string(600, 'x') + "\nA.NAV:" + text;
     const struct {
         const char *what;
         std::string update;
         Files before, after;
         std::vector<std::string> statuses;  // progress of the first run; {}: not compared
-        std::string error;  // after "Error: DATADIR" on the first run; "" for none
+        // Each run's, after "Error: DATADIR" and cut to the report buffer.
+        std::vector<std::string> errors;
     } cases[] = {
         // Plain lines added once to two funds: the incremental update session's test.
         // The same text with another line end is another line; a last update line without
@@ -44,7 +52,7 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
          {{"A.NAV", "01/02/24 10.00\n"}},
          {{"A.NAV", "01/02/24 10.00\n01/02/24 10.00\r\n01/04/24 11.00"}},
          {"5 Update: A.NAV:01/02/24 10.00\r\n", "5 Update: A.NAV:01/04/24 11.00"},
-         ""},
+         {}},
         // A's last line is the text without its line end: only the line end is missing.
         // B's last line is another one: the text must not run on into it.
         {"unterminated last line", "A.NAV:01/03/24 10.50\r\nB.NAV:01/03/24 20.00\n",
@@ -52,14 +60,22 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
          {{"A.NAV", "01/02/24 10.00\r\n01/03/24 10.50\r\n"},
           {"B.NAV", "01/02/24 19.00\n01/03/24 20.00\n"}},
          {},
-         ""},
+         {}},
         // A missing target is skipped silently and never created.
         {"missing target", "GONE.NAV:01/03/24 1.00\r\nA.NAV:x\r\n", {{"A.NAV", ""}},
-         {{"A.NAV", "x\r\n"}}, {"5 Update: A.NAV:x\r\n"}, ""},
+         {{"A.NAV", "x\r\n"}}, {"5 Update: A.NAV:x\r\n"}, {}},
         // A syntax error names its line and the run goes on.
         {"syntax error", "A.NAV:one\r\nno colon here\r\nA.NAV:two\r\n", {{"A.NAV", ""}},
          {{"A.NAV", "one\r\ntwo\r\n"}}, {"5 Update: A.NAV:one\r\n", "5 Update: A.NAV:two\r\n"},
-         "update.dat(2): Syntax error, \"no colon here\r\n\"."},
+         {"update.dat(2): Syntax error, \"no colon here\r\n\"."}},
+        // The zero byte ends the quoted line as it ends the name opened.
+        {"session files and an overlong line", sessionFiles,
+         {{"opt", ""}, {"A.NAV", longLine}},
+         {{"opt", ""}, {"A.NAV", longLine + text}, {"update.dat", sessionFiles}},
+         {"5 Update: A.NAV:" + text},
+         {"update.dat(1): Syntax error, \"update.dat:x\n\".",
+          "update.dat(2): Syntax error, \"OPT. :x\n\".", "update.dat(3): Syntax error, \"opt\".",
+          "update.dat(4): Syntax error, \"A.NAV:" + std::string(600, 'x')}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -77,8 +93,8 @@ TEST(UpdateFile, AddsOnlyMissingLinesAndTwiceChangesNothing)
                 EXPECT_EQ(ProgressCodes, run ? std::vector<std::string>() : c.statuses);
             }
             std::vector<std::string> errors;
-            if (!c.error.empty())
-                errors.push_back("Error: " + std::string(DataDir) + c.error);
+            for (const std::string &e : c.errors)
+                errors.push_back(("Error: " + std::string(DataDir) + e).substr(0, 511));
             EXPECT_EQ(MessageTexts(), errors) << run;
         }
     }
@@ -165,35 +181,6 @@ TEST(UpdateFile, MissingUpdateFileFails)
     // A C library error (errno); ENOENT is 2.
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Error: Update: Can't open " + dir +
                                                        "/update.dat., errno=2"});
-}
-
-TEST(UpdateFile, SessionFilesAndOverLongLinesAreRefused)
-{
-    // update.dat and opt, as Windows names them too (any case, trailing dots and blanks)
-    // and as the file system sees them (up to a zero byte), are the session's own files. A line longer than 511 bytes is refused whole: its rest
-    // is no line of its own, and in a target a piece of such a line is no line either.
-    std::string text = "01/05/24 12.00\n";
-    std::string update = "update.dat:x\nOPT. :x\nopt" + std::string(1, '\0') + "1:x\nA.NAV:" +
-                         std::string(600, 'x') + "\nA.NAV:" + text;
-    std::string dir = UpdateDir(update);
-    WriteFile(dir, "opt", "");
-    std::string target = std::string(511, 'y') + text;
-    WriteFile(dir, "A.NAV", target);
-    for (int run = 0; run < 2; run++) {
-        ClearMessages();
-        EXPECT_EQ(ApplyUpdateFile(), 0);
-        EXPECT_EQ(ReadWholeFile(dir + "/A.NAV"), target + text);
-        EXPECT_EQ(ReadWholeFile(dir + "/update.dat"), update);
-        EXPECT_EQ(ReadWholeFile(dir + "/opt"), "");
-        std::string prefix = "Error: " + std::string(DataDir) + "update.dat(";
-        std::vector<std::string> texts = MessageTexts();
-        ASSERT_EQ(texts.size(), 4u);
-        EXPECT_EQ(texts[0], prefix + "1): Syntax error, \"update.dat:x\n\".");
-        EXPECT_EQ(texts[1], prefix + "2): Syntax error, \"OPT. :x\n\".");
-        // The zero byte ends the quoted line as it ends the name opened.
-        EXPECT_EQ(texts[2], prefix + "3): Syntax error, \"opt\".");
-        EXPECT_EQ(texts[3].rfind(prefix + "4): Syntax error, \"A.NAV:xxx", 0), 0u) << texts[3];
-    }
 }
 
 }  // namespace
