@@ -60,6 +60,17 @@ def wait_for(predicate, timeout, what, interval=0.05):
         time.sleep(interval)
 
 
+def wait_steady(read, times, timeout, what, interval):
+    """Polls read until its last `times` values agree and are true; returns that value."""
+    seen = []
+
+    def steady():
+        seen.append(read())
+        del seen[:-times]
+        return len(seen) == times and all(v == seen[0] for v in seen) and seen[0]
+    return wait_for(steady, timeout, what, interval)
+
+
 def own_children():
     """PIDs whose parent is this process (read from /proc)."""
     me, kids = os.getpid(), []
