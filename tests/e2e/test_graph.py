@@ -6,6 +6,7 @@ Usage: test_graph.py --exe Vantry.exe --report vantry-report [--out DIR] [unitte
 """
 
 import os
+import pathlib
 import re
 import shutil
 import subprocess
@@ -258,9 +259,7 @@ class Dialogs(GraphTest):
         # and selects nothing; "(None)" and OK clear it.
         other = next(f["shortName"] for f in funds if f["category"] != 7)
         self.exit_program()
-        stored = tp.read_bytes(settings)[:16] + other.encode()
-        with open(settings, "wb") as f:
-            f.write(stored)
+        pathlib.Path(settings).write_bytes(tp.read_bytes(settings)[:16] + other.encode())
         self.start()
         self.expect_box("Can't find default index.", "IDM_DEFAULT_BENCHMARK")
         _, cursel = self.benchmark_dialog("(None)", harness.IDOK, command=False)

@@ -11,6 +11,7 @@ import argparse
 import csv
 import json
 import os
+import pathlib
 import re
 import shutil
 import subprocess
@@ -58,8 +59,7 @@ def tearDownModule():
 
 
 def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return pathlib.Path(path).read_bytes()
 
 
 def report_funds(data_dir, chart):
@@ -519,8 +519,7 @@ class BigLoad(VantryTest):
         stored = {"SETTINGS": bytes([1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0]) + b" IX0001",
                   "PRTFOLIO": b"\x02\x00AU0014\r\nBD0021\r\n"}
         for name, data in stored.items():
-            with open(os.path.join(self.data, name), "wb") as f:
-                f.write(data)
+            pathlib.Path(self.data, name).write_bytes(data)
         # The control: the same load by the report tool, which writes its opt cache.
         control = os.path.join(self.session.work_dir, "control")
         shutil.copytree(self.data, control)
