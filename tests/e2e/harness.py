@@ -10,6 +10,7 @@ import contextlib
 import ctypes
 import json
 import os
+import pathlib
 import select
 import shutil
 import signal
@@ -58,6 +59,17 @@ def wait_for(predicate, timeout, what, interval=0.05):
             raise HarnessError("timed out after %.1f s waiting for %s (last: %r)"
                                % (timeout, what, last))
         time.sleep(interval)
+
+
+def wait_steady(read, times, timeout, what, interval):
+    """Polls read until its last `times` values agree and are true; returns that value."""
+    seen = []
+
+    def steady():
+        seen.append(read())
+        del seen[:-times]
+        return len(seen) == times and all(v == seen[0] for v in seen) and seen[0]
+    return wait_for(steady, timeout, what, interval)
 
 
 def own_children():
@@ -131,8 +143,7 @@ def windows_path(path):
 def bmp_to_png(bmp_path, png_path):
     """Converts the probe's 24-bit bottom-up BMP into a PNG; returns (width, height, rows)
     with rows as lists of (r, g, b)."""
-    with open(bmp_path, "rb") as f:
-        data = f.read()
+    data = pathlib.Path(bmp_path).read_bytes()
     offset = struct.unpack_from("<I", data, 10)[0]
     width, height = struct.unpack_from("<ii", data, 18)
     stride = (width * 3 + 3) & ~3
@@ -145,11 +156,9 @@ def bmp_to_png(bmp_path, png_path):
         return (struct.pack(">I", len(body)) + kind + body
                 + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
 
-    png = (b"\x89PNG\r\n\x1a\n"
-           + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-           + chunk(b"IDAT", zlib.compress(bytes(raw), 6)) + chunk(b"IEND", b""))
-    with open(png_path, "wb") as f:
-        f.write(png)
+    pathlib.Path(png_path).write_bytes(
+        b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+        + chunk(b"IDAT", zlib.compress(bytes(raw), 6)) + chunk(b"IEND", b""))
     return width, height, rows
 
 
@@ -195,12 +204,12 @@ class Template:
                 if name.endswith(".ttf"):
                     shutil.copy(os.path.join(WINE_FONTS, name), fonts)
             reg = os.path.join(root, "desktop.reg")
-            with open(reg, "w") as f:
-                f.write("REGEDIT4\n\n"
-                        "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"
-                        "\"Desktop\"=\"Default\"\n\n"
-                        "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"
-                        "\"Default\"=\"%dx%d\"\n" % SCREEN)
+            pathlib.Path(reg).write_text(
+                "REGEDIT4\n\n"
+                "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"
+                "\"Desktop\"=\"Default\"\n\n"
+                "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"
+                "\"Default\"=\"%dx%d\"\n" % SCREEN)
             subprocess.run([WINE, "regedit", "/S", windows_path(reg)], env=env,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                            check=True)
@@ -273,8 +282,7 @@ def run_console_program(exe, args, timeout=300):
         except subprocess.TimeoutExpired:
             status = "a timeout"
         log = os.path.join(session.work_dir, "program.")
-        with open(log + "out") as out, open(log + "err") as err:
-            return status, out.read(), err.read()
+        return (status, *(pathlib.Path(log + ext).read_text() for ext in ("out", "err")))
     finally:
         if session:
             session.close()

@@ -16,6 +16,8 @@
 static char Out[1 << 16];
 static size_t OutLen;
 static int OutOverflow;
+/* The request's error; when set, the answer is that error instead of the fields put. */
+static char Error[400];
 
 static void Put(const char *s, size_t n)
 {
@@ -27,20 +29,15 @@ static void Put(const char *s, size_t n)
     OutLen += n;
 }
 
-static void PutV(const char *fmt, va_list ap)
-{
-    char buf[512];
-    int n = vsnprintf(buf, sizeof buf, fmt, ap);
-    if (n > 0)
-        Put(buf, (size_t)n < sizeof buf ? (size_t)n : sizeof buf - 1);
-}
-
 static void PutF(const char *fmt, ...)
 {
+    char buf[512];
     va_list ap;
     va_start(ap, fmt);
-    PutV(fmt, ap);
+    int n = vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
+    if (n > 0)
+        Put(buf, (size_t)n < sizeof buf ? (size_t)n : sizeof buf - 1);
 }
 
 /* The comma before a list's next element or an object's next field: none after an opening
@@ -81,65 +78,40 @@ static void PutRect(const char *key, const RECT *r)
     PutF(",\"%s\":[%ld,%ld,%ld,%ld]", key, r->left, r->top, r->right, r->bottom);
 }
 
+/* An answer: ok, then the fields the request puts (each after a comma). */
 static void Begin(void)
 {
     OutLen = 0;
     OutOverflow = 0;
+    Error[0] = 0;
     PutF("{\"ok\":true");
 }
 
+/* Writes the answer, or, when the request failed or its answer did not fit, the error
+   in its place. */
 static void Finish(void)
 {
-    if (OutOverflow) {
+    if (OutOverflow || Error[0]) {
+        const char *error = Error[0] ? Error : "reply too long";
         OutLen = 0;
-        PutF("{\"ok\":false,\"error\":\"reply too long\"");
+        PutF("{\"ok\":false,\"error\":");
+        PutJsonString(error, (int)strlen(error));
     }
     PutF("}\n");
     fwrite(Out, 1, OutLen, stdout);
     fflush(stdout);
 }
 
-/* A whole answer: ok, and the fields fmt puts (each after a comma). */
-static void Reply(const char *fmt, ...)
-{
-    va_list ap;
-    va_start(ap, fmt);
-    Begin();
-    PutV(fmt, ap);
-    Finish();
-    va_end(ap);
-}
-
-/* Answers with an error, whatever the answer held so far. */
+/* Fails the request: its answer is this error, whatever fields it put. */
 static void Fail(const char *fmt, ...)
 {
-    char buf[400];
     va_list ap;
     va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
+    vsnprintf(Error, sizeof Error, fmt, ap);
     va_end(ap);
-    OutLen = 0;
-    OutOverflow = 0;
-    PutF("{\"ok\":false,\"error\":");
-    PutJsonString(buf, (int)strlen(buf));
-    Finish();
 }
 
 static unsigned long long Num(const char *s) { return s ? strtoull(s, NULL, 0) : 0; }
-
-/* WM_GETTEXT is marshalled by the system across processes; a timeout leaves it empty. */
-static int WindowText(HWND h, char *buf, int size)
-{
-    DWORD_PTR len = 0;
-    buf[0] = 0;
-    if (!SendMessageTimeoutA(h, WM_GETTEXT, (WPARAM)size, (LPARAM)buf, SMTO_ABORTIFHUNG,
-                             SEND_TIMEOUT_MS, &len))
-        return -1;
-    if ((int)len >= size)
-        len = (DWORD_PTR)size - 1;
-    buf[len] = 0;
-    return (int)len;
-}
 
 static int Send(HWND h, UINT msg, WPARAM w, LPARAM l, LRESULT *result)
 {
@@ -150,7 +122,20 @@ static int Send(HWND h, UINT msg, WPARAM w, LPARAM l, LRESULT *result)
     return 1;
 }
 
-/* Posts a message; on failure answers the request with the error and returns 0. */
+/* WM_GETTEXT is marshalled by the system across processes; a timeout leaves it empty. */
+static int WindowText(HWND h, char *buf, int size)
+{
+    LRESULT len = 0;
+    buf[0] = 0;
+    if (!Send(h, WM_GETTEXT, (WPARAM)size, (LPARAM)buf, &len))
+        return -1;
+    if (len >= size)
+        len = size - 1;
+    buf[len] = 0;
+    return (int)len;
+}
+
+/* Posts a message; on failure fails the request and returns 0. */
 static int Post(HWND h, UINT msg, WPARAM w, LPARAM l)
 {
     if (PostMessageA(h, msg, w, l))
@@ -171,18 +156,16 @@ static void PutWindow(HWND h)
     PutF("}");
 }
 
-/* Answers with the windows proc puts, as a list under key: those EnumWindows gives, or
-   (parent) EnumChildWindows. */
-static void ReplyList(const char *key, WNDENUMPROC proc, HWND parent, LPARAM lp)
+/* Puts the windows proc puts, as a list under key: those EnumWindows gives, or (parent)
+   EnumChildWindows. */
+static void PutList(const char *key, WNDENUMPROC proc, HWND parent, LPARAM lp)
 {
-    Begin();
     PutF(",\"%s\":[", key);
     if (parent)
         EnumChildWindows(parent, proc, lp);
     else
         EnumWindows(proc, lp);
     PutF("]");
-    Finish();
 }
 
 /* One request's words: argv[0] is its name, absent words are NULL (read as 0); h is argv[1]
@@ -201,7 +184,7 @@ static void CmdFind(const Request *q)
     HWND found = FindWindowA(q->argv[1], NULL);
     DWORD pid = 0;
     GetWindowThreadProcessId(found, &pid);
-    Reply(",\"hwnd\":%llu,\"pid\":%lu", (unsigned long long)(UINT_PTR)found, (unsigned long)pid);
+    PutF(",\"hwnd\":%llu,\"pid\":%lu", (unsigned long long)(UINT_PTR)found, (unsigned long)pid);
 }
 
 static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
@@ -211,7 +194,7 @@ static BOOL CALLBACK ChildProc(HWND h, LPARAM lp)
     return TRUE;
 }
 
-static void CmdChildren(const Request *q) { ReplyList("children", ChildProc, q->h, (LPARAM)q->h); }
+static void CmdChildren(const Request *q) { PutList("children", ChildProc, q->h, (LPARAM)q->h); }
 
 /* info HWND: the window, its text and the focus window of its thread (0 when unknown). */
 static void CmdInfo(const Request *q)
@@ -220,12 +203,10 @@ static void CmdInfo(const Request *q)
     int n = WindowText(q->h, text, sizeof text);
     GUITHREADINFO gi = {.cbSize = sizeof gi};
     GetGUIThreadInfo(GetWindowThreadProcessId(q->h, NULL), &gi);
-    Begin();
     PutF(",\"window\":");
     PutWindow(q->h);
     PutKeyString("text", text, n);
     PutF(",\"focus\":%llu", (unsigned long long)(UINT_PTR)gi.hwndFocus);
-    Finish();
 }
 
 /* post HWND MSG WPARAM...: one message per wParam, posted back to back, so that a burst
@@ -235,7 +216,6 @@ static void CmdPost(const Request *q)
     for (int i = 3; i < q->argc; i++)
         if (!Post(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[i]), 0))
             return;
-    Reply("");
 }
 
 /* send HWND MSG [WPARAM [LPARAM]] (LPARAM "-1" reads as all bits set) */
@@ -244,7 +224,7 @@ static void CmdSend(const Request *q)
     LRESULT r = 0;
     if (!Send(q->h, (UINT)Num(q->argv[2]), (WPARAM)Num(q->argv[3]), (LPARAM)Num(q->argv[4]), &r))
         return Fail("SendMessageTimeout failed (%lu)", GetLastError());
-    Reply(",\"result\":%lld", (long long)r);
+    PutF(",\"result\":%lld", (long long)r);
 }
 
 /* settext HWND TEXT: a window's text (an edit box's content) by WM_SETTEXT, whose string
@@ -253,8 +233,7 @@ static void CmdSetText(const Request *q)
 {
     LRESULT r = 0;
     if (!Send(q->h, WM_SETTEXT, 0, (LPARAM)q->rest, &r) || !r)
-        return Fail("WM_SETTEXT failed (%lu)", GetLastError());
-    Reply("");
+        Fail("WM_SETTEXT failed (%lu)", GetLastError());
 }
 
 /* lb HWND: count, selection, caret and top index of a list box. */
@@ -269,7 +248,6 @@ static void CmdListBox(const Request *q)
     if (selcount > 0 && !Send(h, LB_GETSELITEMS, (WPARAM)(selcount > 4096 ? 4096 : selcount),
                               (LPARAM)items, &got))
         return Fail("LB_GETSELITEMS did not answer");
-    Begin();
     PutF(",\"count\":%lld,\"selcount\":%lld,\"caret\":%lld,\"top\":%lld,\"sel\":[",
          (long long)count, (long long)selcount, (long long)caret, (long long)top);
     for (LRESULT i = 0; i < got; i++) {
@@ -277,7 +255,6 @@ static void CmdListBox(const Request *q)
         PutF("%d", items[i]);
     }
     PutF("]");
-    Finish();
 }
 
 /* lbrect HWND INDEX: an item's rectangle in screen coordinates. */
@@ -288,9 +265,7 @@ static void CmdListRect(const Request *q)
     if (!Send(q->h, LB_GETITEMRECT, (WPARAM)Num(q->argv[2]), (LPARAM)&r, &res) || res == LB_ERR)
         return Fail("LB_GETITEMRECT failed");
     MapWindowPoints(q->h, NULL, (POINT *)&r, 2);
-    Begin();
     PutRect("screen", &r);
-    Finish();
 }
 
 /* cb HWND: selection and every item's stored text of a combo box; across processes only the
@@ -302,7 +277,6 @@ static void CmdCombo(const Request *q)
     static char u[8192];
     if (!Send(q->h, CB_GETCOUNT, 0, 0, &count) || !Send(q->h, CB_GETCURSEL, 0, 0, &cursel))
         return Fail("combo box did not answer");
-    Begin();
     PutF(",\"cursel\":%lld,\"items\":[", (long long)cursel);
     for (LRESULT i = 0; i < count; i++) {
         DWORD_PTR len = 0, got = 0;
@@ -316,7 +290,6 @@ static void CmdCombo(const Request *q)
         PutJsonString(u, n);
     }
     PutF("]");
-    Finish();
 }
 
 /* tab HWND: count, current selection, and every item's text and rectangle. The control's
@@ -347,7 +320,6 @@ static void CmdTab(const Request *q)
             CloseHandle(process);
         return;
     }
-    Begin();
     PutF(",\"count\":%lld,\"cur\":%lld,\"items\":[", (long long)count, (long long)cur);
     for (LRESULT i = 0; i < count && i < 256; i++) {
         static RemoteTab local;
@@ -374,7 +346,6 @@ static void CmdTab(const Request *q)
     PutF("]");
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
-    Finish();
 }
 
 /* boxes PID: message boxes and dialogs (#32770) of one process, with their static texts and
@@ -418,7 +389,7 @@ static BOOL CALLBACK BoxProc(HWND h, LPARAM lp)
 
 static void CmdBoxes(const Request *q)
 {
-    ReplyList("boxes", BoxProc, NULL, (LPARAM)(DWORD)Num(q->argv[1]));
+    PutList("boxes", BoxProc, NULL, (LPARAM)(DWORD)Num(q->argv[1]));
 }
 
 /* press HWND [ID]: a button of a box, by a posted command (a send would wait for the box's
@@ -426,8 +397,7 @@ static void CmdBoxes(const Request *q)
 static void CmdPress(const Request *q)
 {
     WPARAM id = q->argc > 2 ? (WPARAM)Num(q->argv[2]) : IDOK;
-    if (Post(q->h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(q->h, (int)id)))
-        Reply("");
+    Post(q->h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(q->h, (int)id));
 }
 
 /* capture HWND|0 PATH: the window's screen rectangle (0: the whole screen) as a 24-bit BMP.
@@ -461,10 +431,9 @@ static void CmdCapture(const Request *q)
     DeleteDC(mem);
     ReleaseDC(NULL, screen);
     if (!blit)
-        return Fail("no capture of the screen (%lu)", GetLastError());
-    if (!written)
-        return Fail("cannot write %s", q->rest);
-    Reply("");
+        Fail("no capture of the screen (%lu)", GetLastError());
+    else if (!written)
+        Fail("cannot write %s", q->rest);
 }
 
 /* The system's GDI handle table as Wine keeps it: one entry per handle, its type byte zero
@@ -526,7 +495,7 @@ static void CmdGdi(const Request *q)
     CloseHandle(process);
     if (count < 0)
         return Fail("no GDI handle table to count (step %ld)", -count);
-    Reply(",\"count\":%ld", count);
+    PutF(",\"count\":%ld", count);
 }
 
 /* move HWND X Y W H: move and size a top-level window (the same as a user's drag). */
@@ -534,8 +503,7 @@ static void CmdMove(const Request *q)
 {
     if (!SetWindowPos(q->h, NULL, (int)Num(q->argv[2]), (int)Num(q->argv[3]),
                       (int)Num(q->argv[4]), (int)Num(q->argv[5]), SWP_NOZORDER | SWP_NOACTIVATE))
-        return Fail("SetWindowPos failed (%lu)", GetLastError());
-    Reply("");
+        Fail("SetWindowPos failed (%lu)", GetLastError());
 }
 
 /* The requests: name, the words they need (their own included), whether the second word
@@ -574,13 +542,8 @@ static void Answer(char *line)
     for (char *tok = strtok(line, " "); tok && q.argc < 64; tok = strtok(NULL, " "))
         argv[q.argc++] = tok;
     q.argv = argv;
-    /* The rest of the line after the request's first two words. */
-    for (int skip = 0; skip < 2 && *q.rest; skip++) {
-        while (*q.rest && *q.rest != ' ')
-            q.rest++;
-        while (*q.rest == ' ')
-            q.rest++;
-    }
+    /* The rest of the line after the request's first two words: from the third word on. */
+    q.rest = argv[2] ? copy + (argv[2] - line) : "";
     q.h = (HWND)(UINT_PTR)Num(argv[1]);
     for (size_t i = 0; i < sizeof Requests / sizeof Requests[0]; i++) {
         if (strcmp(argv[0], Requests[i].name) != 0)
@@ -602,7 +565,9 @@ int main(void)
        driver; the harness starts the session again when it did not. */
     HWND test = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 0, 0, 1, 1, NULL, NULL,
                                 GetModuleHandleA(NULL), NULL);
-    Reply(",\"ready\":1,\"gui\":%d", test ? 1 : 0);
+    Begin();
+    PutF(",\"ready\":1,\"gui\":%d", test ? 1 : 0);
+    Finish();
     if (test)
         DestroyWindow(test);
     while (fgets(line, sizeof line, stdin)) {
@@ -611,8 +576,11 @@ int main(void)
             line[--n] = 0;
         if (!strcmp(line, "quit"))
             break;
-        if (strspn(line, " ") < n)
-            Answer(line);
+        if (strspn(line, " ") >= n)
+            continue;
+        Begin();
+        Answer(line);
+        Finish();
     }
     return 0;
 }

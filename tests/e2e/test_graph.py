@@ -6,6 +6,7 @@ Usage: test_graph.py --exe Vantry.exe --report vantry-report [--out DIR] [unitte
 """
 
 import os
+import pathlib
 import re
 import shutil
 import subprocess
@@ -217,9 +218,8 @@ class Dialogs(GraphTest):
         """Opens the Default Benchmark dialog (without command: waits for it), chooses the
         item called choose and closes the dialog with button (press waits until it has
         gone); returns the items and the item chosen when the dialog opened."""
-        if command:
-            self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
-        box = self.session.wait_box(self.pid, caption="Default Benchmark")
+        box = self.open_box("IDM_DEFAULT_BENCHMARK" if command else None,
+                            caption="Default Benchmark")
         combo = self.session.child(box["hwnd"], R["IDC_BENCHMARK_CHOICE"])["hwnd"]
         cb = self.session.ask("cb", combo)
         self.session.send(combo, CB_SETCURSEL, cb["items"].index(choose), 0)
@@ -231,8 +231,7 @@ class Dialogs(GraphTest):
         # About shows the dynamic memory in use.
         memory = self.probe("memory")
         self.assertGreater(memory, 0)
-        self.session.post_command(self.hwnd, R["IDM_ABOUT"])
-        box = self.session.wait_box(self.pid, text="bytes of dynamic memory used.")
+        box = self.open_box("IDM_ABOUT", text="bytes of dynamic memory used.")
         self.assertEqual(box["caption"], "Vantry")
         self.assertEqual(box["text"].split("\n")[0], "Mutual Fund Performance Analyzer.")
         self.assertIn("%u bytes of dynamic memory used." % memory, box["text"])
@@ -260,12 +259,9 @@ class Dialogs(GraphTest):
         # and selects nothing; "(None)" and OK clear it.
         other = next(f["shortName"] for f in funds if f["category"] != 7)
         self.exit_program()
-        stored = tp.read_bytes(settings)[:16] + other.encode()
-        with open(settings, "wb") as f:
-            f.write(stored)
+        pathlib.Path(settings).write_bytes(tp.read_bytes(settings)[:16] + other.encode())
         self.start()
-        self.session.post_command(self.hwnd, R["IDM_DEFAULT_BENCHMARK"])
-        self.expect_box("Can't find default index.")
+        self.expect_box("Can't find default index.", "IDM_DEFAULT_BENCHMARK")
         _, cursel = self.benchmark_dialog("(None)", harness.IDOK, command=False)
         self.assertEqual(cursel, -1)
         wait_for(lambda: settings_tail(settings) == b" ", 20, "the cleared default")
@@ -281,8 +277,7 @@ class Jobs(GraphTest):
     def run_job(self, command, question, during=None):
         """Starts a job for all funds, answers its question, calls during while the job runs
         and waits for the job's end."""
-        self.session.post_command(self.hwnd, R[command])
-        self.expect_box(question)
+        self.expect_box(question, command)
         if during:
             during()
         wait_for(lambda: self.probe("worker") == 0, tp.BIG_LOAD_TIMEOUT, "the job's end")
@@ -304,8 +299,7 @@ class Jobs(GraphTest):
         def refused():
             # Validate runs on the worker: a second job meanwhile is refused and Validate's
             # status texts show (a fund's text only once its work is done).
-            self.session.post_command(self.hwnd, R["IDM_RECALCULATE"])
-            refusal = self.session.wait_box(self.pid, text=THREAD_RUNNING)
+            refusal = self.open_box("IDM_RECALCULATE", text=THREAD_RUNNING)
             self.assertEqual(self.probe("worker"), 1, "the job was not running when refused")
             wait_for(lambda: self.status().startswith("Validate: "), 60, "Validate's status")
             self.session.press(refusal)

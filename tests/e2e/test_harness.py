@@ -45,13 +45,8 @@ class Probe(unittest.TestCase):
     def test_gdi_count_follows_objects_made_and_freed(self):
         # The fixture's first paints make and free objects of their own: the count is
         # taken once it has stayed the same for half a second.
-        counts = []
-
-        def settled():
-            counts.append(self.s.gdi_objects(self.pid))
-            return len(counts) > 5 and len(set(counts[-6:])) == 1
-        wait_for(settled, 20, "the fixture's GDI count to settle", interval=0.1)
-        before = counts[-1]
+        before = harness.wait_steady(lambda: self.s.gdi_objects(self.pid), 6, 20,
+                                     "the fixture's GDI count to settle", 0.1)
         self.s.command(self.hwnd, CMD_MAKE_GDI)
         self.assertEqual(self.s.gdi_objects(self.pid), before + 10)
         self.s.command(self.hwnd, CMD_FREE_GDI)

@@ -11,7 +11,6 @@ folder of the same build).
 """
 
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -28,14 +27,12 @@ class HeldLines(unittest.TestCase):
         bench = os.path.join(os.path.dirname(os.path.dirname(CONFIG["exe"])), "bench",
                              "vantry-bench-paint.exe")
         self.assertTrue(os.path.exists(bench), "no %s (scripts/build win64 makes it)" % bench)
-        data = tempfile.mkdtemp(prefix="vantry-held-lines-")
-        try:
+        with tempfile.TemporaryDirectory(prefix="vantry-held-lines-",
+                                         ignore_cleanup_errors=True) as data:
             subprocess.run([sys.executable, os.path.join(REPO, "bench", "gendata.py"), data,
                             "--funds", "6", "--years", "40", "--end-year", "2004",
                             "--seed", "3"], check=True, stdout=subprocess.DEVNULL)
             status, out, err = harness.run_console_program(bench, [harness.windows_path(data)])
-        finally:
-            shutil.rmtree(data, ignore_errors=True)
         for way in ("written in place", "in runs"):
             self.assertIn("held lines %s against lines drawn at once: 0 and 0 pixels differ"
                           % way, out, out + err)

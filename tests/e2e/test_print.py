@@ -49,9 +49,8 @@ class PrivateCups:
         for d in ("etc/ppd", "spool/tmp", "cache", "state", "log"):
             os.makedirs(os.path.join(root, d))
         # The filters run as the lp user and must reach the spooled files.
-        for d in (root, os.path.join(root, "spool")):
-            os.chmod(d, 0o755)
-        os.chmod(os.path.join(root, "spool", "tmp"), 0o1777)
+        for d, mode in (("", 0o755), ("spool", 0o755), ("spool/tmp", 0o1777)):
+            os.chmod(os.path.join(root, d), mode)
         self.socket = os.path.join(root, "cups.sock")
         pathlib.Path(conf, "cupsd.conf").write_text(
             "Listen %s\nLogLevel info\nBrowsing No\nWebInterface No\n"

@@ -11,6 +11,7 @@ import argparse
 import csv
 import json
 import os
+import pathlib
 import re
 import shutil
 import subprocess
@@ -58,8 +59,7 @@ def tearDownModule():
 
 
 def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return pathlib.Path(path).read_bytes()
 
 
 def report_funds(data_dir, chart):
@@ -208,9 +208,17 @@ class VantryTest(unittest.TestCase):
         self.graph = self.child(R["IDC_GRAPH"])
         return self.session.rect(self.graph)
 
-    def expect_box(self, text):
-        """Waits for a box that says text and presses its OK; returns the box."""
-        box = self.session.wait_box(self.pid, text=text)
+    def open_box(self, command, timeout=20, **which):
+        """Posts command (when one is given) and waits for the box or dialog it opens, by
+        wait_box's text and caption."""
+        if command:
+            self.session.post_command(self.hwnd, R[command])
+        return self.session.wait_box(self.pid, timeout, **which)
+
+    def expect_box(self, text, command=None, timeout=20):
+        """Waits (after command, when given) for a box that says text and presses its OK;
+        returns the box."""
+        box = self.open_box(command, timeout, text=text)
         self.session.press(box)
         return box
 
@@ -239,13 +247,7 @@ def click_tab(session, tabs, index):
 
 def settled_capture(session, hwnd, path):
     """Captures the window into path once two captures in a row agree (it has painted)."""
-    last = [None]
-
-    def settled():
-        now = session.capture(hwnd, path)
-        same, last[0] = now == last[0], now
-        return same
-    wait_for(settled, 20, "the window to settle", 0.2)
+    harness.wait_steady(lambda: session.capture(hwnd, path), 2, 20, "the window to settle", 0.2)
 
 
 def walk_pages(session, hwnd, save):
@@ -302,8 +304,7 @@ class StartAndView(VantryTest):
             self.shot(name.lower())
 
         # Web Page without a graph shown is refused in a box and changes nothing.
-        self.session.post_command(self.hwnd, R["IDM_WEB_PAGE"])
-        box = self.expect_box("no graph being displayed")
+        box = self.expect_box("no graph being displayed", "IDM_WEB_PAGE")
         self.assertEqual(box["buttons"][0]["text"], "OK")
         self.assertEqual(self.session.boxes(self.pid), [])
         self.assertEqual(self.status(), DEFAULT_STATUS)
@@ -518,8 +519,7 @@ class BigLoad(VantryTest):
         stored = {"SETTINGS": bytes([1, 0, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0]) + b" IX0001",
                   "PRTFOLIO": b"\x02\x00AU0014\r\nBD0021\r\n"}
         for name, data in stored.items():
-            with open(os.path.join(self.data, name), "wb") as f:
-                f.write(data)
+            pathlib.Path(self.data, name).write_bytes(data)
         # The control: the same load by the report tool, which writes its opt cache.
         control = os.path.join(self.session.work_dir, "control")
         shutil.copytree(self.data, control)
@@ -531,8 +531,7 @@ class BigLoad(VantryTest):
         self.wait_loaded(BIG_LOAD_TIMEOUT)
         loaded = self.side_files()
 
-        self.session.post_command(self.hwnd, R["IDM_RECALCULATE"])
-        self.expect_box("Recalculate optimal values for *ALL* funds")
+        self.expect_box("Recalculate optimal values for *ALL* funds", "IDM_RECALCULATE")
         job = "Normalize and Optimize data 1: "
         wait_for(lambda: self.status().startswith(job), 60, "the job's status")
         # Pages and help still work, and a click in the fund list is taken back.
@@ -584,8 +583,7 @@ class AnalystFigures(VantryTest):
         self.command("IDM_BETA")
         # File > Export Statistics...: the save dialog offers statistics.csv in the data
         # directory; OK writes a row per fund and series in the list's order, here Beta's.
-        self.session.post_command(self.hwnd, R["IDM_EXPORT_STATISTICS"])
-        self.session.press(self.session.wait_box(self.pid, caption="Export Statistics"))
+        self.session.press(self.open_box("IDM_EXPORT_STATISTICS", caption="Export Statistics"))
         exported = os.path.join(self.data, "statistics.csv")
         wait_for(lambda: os.path.exists(exported), 20, "statistics.csv")
         with open(exported, newline="") as f:
@@ -602,8 +600,7 @@ class ImportCsv(VantryTest):
         self.start()
         count = self.session.listbox(self.child(R["IDC_FUND_LIST"]))["count"]
 
-        self.session.post_command(self.hwnd, R["IDM_IMPORT_CSV"])
-        dialog = self.session.wait_box(self.pid, 30, caption="Import CSV")
+        dialog = self.open_box("IDM_IMPORT_CSV", 30, caption="Import CSV")
         fields = {"IDC_IMPORT_PRICES": harness.windows_path(prices),
                   "IDC_IMPORT_FILE": "KOCSV", "IDC_IMPORT_NAME": "Coca-Cola from CSV"}
         for name, text in fields.items():
@@ -635,12 +632,8 @@ class Resources(VantryTest):
     def settled_gdi_count(self):
         """The program's GDI object count once painting is over: the same value read for
         a second on end (the first paints of the pages still make objects)."""
-        seen = []
-
-        def steady():
-            seen.append(self.session.gdi_objects(self.pid))
-            return len(seen) >= 6 and len(set(seen[-6:])) == 1 and seen[-1]
-        return wait_for(steady, 60, "a steady GDI object count", 0.2)
+        return harness.wait_steady(lambda: self.session.gdi_objects(self.pid), 6, 60,
+                                   "a steady GDI object count", 0.2)
 
     def test_restarts_leave_the_gdi_object_count_unchanged(self):
         self.start()

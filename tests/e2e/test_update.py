@@ -136,10 +136,8 @@ class OnlineUpdate(VantryTest):
             if closing:
                 self.exit_program(30)
             else:
-                box = self.session.wait_box(
-                    self.pid, timeout=120,
-                    text="Update: can't get greeting response within 60 seconds")
-                self.session.press(box)
+                self.expect_box("Update: can't get greeting response within 60 seconds",
+                                timeout=120)
                 wait_for(lambda: self.probe("worker") == 0, 20, "the session to end")
         self.assertEqual(files(), before)
 
